@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "console/command_line.h"
+
+namespace velmora {
+
+// The run of the program from the banner to the exit status: the command line,
+// the parameter file, the connection and the export of every item, with one
+// line of progress or error per item on standard output.
+class TApplication {
+ public:
+  explicit TApplication(std::FILE* output);
+
+  // Returns the exit status: 0 when the help was printed or every item was
+  // exported, 1 when any error line was printed.
+  int Run(const std::vector<std::string>& arguments, const std::string& program_path,
+          const std::string& current_directory);
+
+ private:
+  void PrintLine(const std::string& line);
+  // An error line: printed, and the run will end with status 1.
+  void PrintFailure(const std::string& line);
+  // The guarded part of the run: settings, connection, the items.
+  void ExportAll(const std::string& parameter_file);
+
+  std::FILE* output_;
+  bool failed_ = false;
+};
+
+}  // namespace velmora

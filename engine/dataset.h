@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// Declared type of a field. The ordinals are part of the interface.
+enum TFieldType {
+  ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
+  ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
+  ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
+  ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
+  ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
+};
+
+// One column of a data set. It always reflects the value of its column in the
+// data set's current record; exporters read it as text.
+class TField {
+ public:
+  virtual ~TField() = default;
+
+  std::string FieldName;
+  std::string DisplayLabel;  // caption when none is configured
+  int DisplayWidth = 10;     // width when none is configured
+  TFieldType DataType = ftUnknown;
+  int Size = 0;              // strings: maximum length in characters
+  bool Visible = true;
+  int Index = 0;             // position in the data set's field list
+
+  // True when the current record holds SQL NULL.
+  virtual bool IsNull() const = 0;
+  // Stores the text form of the current value in out (empty for NULL). Reuses
+  // out's capacity, so a record loop allocates nothing per cell once warm.
+  virtual void GetText(std::string& out) const = 0;
+
+  std::string AsString() const;
+  // A property of the kind: the binary and text large-object types.
+  bool IsBlob() const;
+  // The text large-object kind.
+  bool IsMemo() const;
+};
+
+// Opaque position token of a data set.
+using TBookmark = std::int64_t;
+
+// A forward cursor over records whose fields are read as text.
+class TDataSet {
+ public:
+  virtual ~TDataSet() = default;
+
+  virtual void Open() = 0;
+  virtual void Close() = 0;
+  virtual bool Active() const = 0;
+  // True when the open result has no record.
+  virtual bool IsEmpty() const = 0;
+
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+  TField& Field(int index) const { return *fields_.at(static_cast<std::size_t>(index)); }
+  // The first field whose name equals name without regard to letter case, or null.
+  TField* FindField(std::string_view name) const;
+
+  virtual void First() = 0;
+  // Moving past the last record sets Eof.
+  virtual void Next() = 0;
+  virtual bool Eof() const = 0;
+
+  virtual TBookmark GetBookmark() = 0;
+  virtual void GotoBookmark(TBookmark bookmark) = 0;
+  virtual void FreeBookmark(TBookmark bookmark) = 0;
+
+  // A nesting counter: while above 0 no observer hears of cursor moves.
+  void DisableControls() { ++controls_disabled_; }
+  void EnableControls() {
+    if (controls_disabled_ > 0) --controls_disabled_;
+  }
+  int ControlsDisabledCount() const { return controls_disabled_; }
+
+ protected:
+  std::vector<std::unique_ptr<TField>> fields_;
+
+ private:
+  int controls_disabled_ = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,86 @@
+#include "engine/memory_dataset.h"
+
+#include "platform/error.h"
+
+namespace velmora {
+
+class TMemoryDataSet::TMemoryField : public TField {
+ public:
+  explicit TMemoryField(const TMemoryDataSet& owner) : owner_(owner) {}
+  bool IsNull() const override { return !owner_.Value(Index).has_value(); }
+  void GetText(std::string& out) const override {
+    const auto& value = owner_.Value(Index);
+    if (value) {
+      out.assign(*value);
+    } else {
+      out.clear();
+    }
+  }
+
+ private:
+  const TMemoryDataSet& owner_;
+};
+
+TField& TMemoryDataSet::AddField(const std::string& name, TFieldType type, int size) {
+  auto field = std::make_unique<TMemoryField>(*this);
+  field->FieldName = name;
+  field->DisplayLabel = name;
+  field->DataType = type;
+  field->Size = size;
+  field->DisplayWidth = size > 0 ? size : 10;
+  field->Index = FieldCount();
+  fields_.push_back(std::move(field));
+  return *fields_.back();
+}
+
+void TMemoryDataSet::AppendRecord(TRecord record) {
+  record.resize(fields_.size());
+  records_.push_back(std::move(record));
+  if (active_ && records_.size() == 1) First();
+}
+
+const std::optional<std::string>& TMemoryDataSet::Value(int field_index) const {
+  static const std::optional<std::string> kNull;
+  if (!active_ || eof_ || current_ >= RecordCount()) return kNull;
+  return records_[static_cast<std::size_t>(current_)][static_cast<std::size_t>(field_index)];
+}
+
+void TMemoryDataSet::Open() {
+  active_ = true;
+  First();
+}
+
+void TMemoryDataSet::Close() {
+  active_ = false;
+  eof_ = true;
+}
+
+void TMemoryDataSet::First() {
+  current_ = 0;
+  eof_ = records_.empty();
+}
+
+void TMemoryDataSet::Next() {
+  if (eof_) return;
+  if (current_ + 1 >= RecordCount()) {
+    current_ = RecordCount();
+    eof_ = true;
+  } else {
+    ++current_;
+  }
+}
+
+TBookmark TMemoryDataSet::GetBookmark() {
+  ++open_bookmarks_;
+  return current_;
+}
+
+void TMemoryDataSet::GotoBookmark(TBookmark bookmark) {
+  if (bookmark < 0 || bookmark > RecordCount()) throw EVelmoraError("Bookmark not found");
+  current_ = static_cast<int>(bookmark);
+  eof_ = current_ >= RecordCount();
+}
+
+void TMemoryDataSet::FreeBookmark(TBookmark) { --open_bookmarks_; }
+
+}  // namespace velmora

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/dataset.h"
+#include "engine/string_list.h"
+#include "engine/tabulo_columns.h"
+#include "engine/tabulo_formats.h"
+#include "engine/tabulo_row.h"
+#include "engine/tabulo_writer.h"
+
+namespace velmora {
+
+enum TTabuloSource { esDataSet, esListView, esDBGrid, esStringGrid };
+
+// "DataSet", "ListView", "DBGrid", "StringGrid".
+const char* SourceName(TTabuloSource source);
+
+class TTabulo;
+using TNotifyEvent = std::function<void(TTabulo& sender)>;
+using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
+using TTabuloStopEvent = std::function<void(TTabulo& sender, bool& can_continue)>;
+using TBeforeExportRowEvent = std::function<void(TTabulo& sender, TTabuloRow& row, bool& accept)>;
+using TGetExportTextEvent = std::function<void(TTabulo& sender, int col_no, std::string& text)>;
+
+// Creates the writer of a format for one Execute.
+using TTabuloWriterClass = std::unique_ptr<TTabuloWriter> (*)(TTabulo& owner, TOutputStream& stream);
+template <class Writer>
+std::unique_ptr<TTabuloWriter> CreateWriterOf(TTabulo& owner, TOutputStream& stream) {
+  return std::make_unique<Writer>(owner, stream);
+}
+
+// The settings an exporter class publishes; the column model reads a list only
+// when the class publishes it.
+enum TPublishedSetting : unsigned {
+  psCaptions = 1u << 0,
+  psFormats = 1u << 1,
+  psUserFormats = 1u << 2,
+  psColumnsWidth = 1u << 3,
+  psColumnsAlign = 1u << 4,
+  psColumnsLength = 1u << 5,
+  psOnFetchedRecord = 1u << 6,
+};
+
+// The base of every exporter: shared settings, the column list, the export row,
+// the record loop and the overridable steps a format fills in.
+class TTabulo {
+ public:
+  TTabulo();
+  virtual ~TTabulo();
+  TTabulo(const TTabulo&) = delete;
+  TTabulo& operator=(const TTabulo&) = delete;
+
+  std::string Name;  // component name
+
+  TTabuloSource ExportSource = esDataSet;
+  TDataSet* DataSet = nullptr;  // not owned
+  TStringList ExportedFields;
+  std::string Title;
+  TStringList Header;
+  TStringList Captions;
+  bool AllowCaptions = true;
+  TStringList Footer;
+  TTabuloFormats Formats;
+  TStringList UserFormats;
+  TStringList ColumnsWidth;
+  TStringList ColumnsAlign;
+  TStringList ColumnsLength;
+  bool CurrentRecordOnly = false;
+  bool GoToFirstRecord = true;
+  int ExportRecCount = 0;  // 0: no limit
+  int SkipRecCount = 0;
+  bool OnlyVisibleFields = false;
+  bool AutoCalcStrType = false;
+  bool AutoCalcColWidth = false;
+  int CaptionRow = -1;
+  bool ExportEmpty = true;
+
+  TNotifyEvent OnBeginExport;
+  TNotifyEvent OnEndExport;
+  TExportedRecordEvent OnSkippedRecord;
+  TExportedRecordEvent OnExportedRecord;
+  TTabuloStopEvent OnStopExport;
+  TBeforeExportRowEvent OnBeforeExportRow;
+  TGetExportTextEvent OnGetExportText;
+  TExportedRecordEvent OnFetchedRecord;
+
+  TTabuloColumns& Columns() { return columns_; }
+  TTabuloRow& ExportRow() { return export_row_; }
+  int RecordCounter() const { return record_counter_; }
+  bool Aborted() const { return aborted_; }
+
+  // The settings this class publishes (TPublishedSetting bits).
+  virtual unsigned PublishedSettings() const { return 0; }
+
+  // The overridable steps, in their order.
+  virtual TTabuloWriterClass GetWriterClass() const;
+  virtual void BeginExport();
+  virtual void BeforeExport() {}
+  virtual void AfterExport() {}
+  virtual void EndExport();
+  virtual bool EndOfFile();
+  virtual void GetCaptionRow(std::string& row);
+  virtual void WriteCaptionRow() {}
+  virtual void FillRow();
+  virtual void GetDataRow(bool formatted, std::string& row);
+  virtual void WriteDataRow() {}
+  virtual std::string GetColCaption(int index);
+  virtual void GetColData(TTabuloCol& cell, std::string& text);
+  virtual std::string GetSpecialCharacters() const { return ""; }
+  virtual void Execute() {}
+  virtual void Abort() { aborted_ = true; }
+  // Replaces the format's special characters in place; the base changes nothing.
+  virtual void EscapeText(std::string& text) const;
+
+  std::string Escaped(std::string_view text) const;
+  // The export text of one cell of the current record: NullString for NULL,
+  // the display form when formatted, then GetColData.
+  void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
+
+ protected:
+  // Runs the record loop with the writer in place: the checks of the source,
+  // BeginExport, the width pass, captions, skipping, the records, AfterExport
+  // and EndExport.
+  void RunExport();
+  TColumnSettings ColumnSettings();
+  TTabuloWriter& Writer() const;
+
+  TTabuloWriter* writer_ = nullptr;
+  int record_counter_ = 0;
+  bool aborted_ = false;
+
+ private:
+  void RunRecords();
+
+  TTabuloColumns columns_;
+  TTabuloRow export_row_;
+  std::string cell_text_;
+};
+
+// An exporter that writes one output file.
+class TTabuloText : public TTabulo {
+ public:
+  std::string FileName;
+
+  // Writes the export into FileName. The file appears only when the export
+  // succeeded; after a failure an earlier file of that name is left as it was.
+  void Execute() override;
+  virtual void AfterExecute() {}
+  virtual std::string GetFileName() const { return FileName; }
+  virtual std::string GetResultFileName() const { return FileName; }
+
+ protected:
+  // Creates the directory of FileName (the program's directory when it has none)
+  // when it is missing.
+  void EnsureDirectory() const;
+};
+
+// Publishes Header and Footer.
+class TTabuloAdvancedText : public TTabuloText {};
+
+// Publishes AllowCaptions, Captions, Formats and UserFormats.
+class TTabuloFormatText : public TTabuloAdvancedText {
+ public:
+  unsigned PublishedSettings() const override { return psCaptions | psFormats | psUserFormats; }
+};
+
+}  // namespace velmora

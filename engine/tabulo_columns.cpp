@@ -1,0 +1,248 @@
+#include "engine/tabulo_columns.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "engine/tabulo_formats.h"
+#include "engine/text_utils.h"
+#include "platform/error.h"
+#include "platform/locale_settings.h"
+
+namespace velmora {
+
+namespace {
+
+bool IsIntegerText(std::string_view text) {
+  std::size_t start = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (start == text.size()) return false;
+  for (std::size_t index = start; index < text.size(); ++index) {
+    if (text[index] < '0' || text[index] > '9') return false;
+  }
+  return true;
+}
+
+int DecimalOrZero(std::string_view text) {
+  text = Trim(text);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return (error == std::errc() && end == text.data() + text.size()) ? value : 0;
+}
+
+int ClampedWidth(std::size_t length) {
+  return static_cast<int>(std::min<std::size_t>(length, 1u << 30));
+}
+
+}  // namespace
+
+const char* ColumnTypeName(TTabuloColType type) {
+  switch (type) {
+    case ctInteger: case ctLargeInt: return "Integer";
+    case ctFloat: return "Float";
+    case ctCurrency: return "Currency";
+    case ctDate: return "Date";
+    case ctTime: return "Time";
+    case ctDateTime: return "DateTime";
+    case ctString: return "String";
+    case ctBoolean: return "Boolean";
+    case ctUnknown: return "Unknown";
+  }
+  return "Unknown";
+}
+
+TTabuloColType ColumnTypeOf(TFieldType field_type) {
+  switch (field_type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: return ctInteger;
+    case ftLargeint: return ctLargeInt;
+    case ftFloat: case ftBCD: return ctFloat;
+    case ftCurrency: return ctCurrency;
+    case ftDate: return ctDate;
+    case ftTime: return ctTime;
+    case ftDateTime: case ftTimeStamp: return ctDateTime;
+    case ftString: case ftWideString: case ftBlob: case ftMemo: return ctString;
+    case ftBoolean: return ctBoolean;
+    default: return ctUnknown;
+  }
+}
+
+std::string SqlTypeNameOf(TFieldType field_type, int size) {
+  switch (field_type) {
+    case ftString: case ftWideString: return Format("CHAR(%d)", size);
+    case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftLargeint: return "INTEGER";
+    case ftFloat: case ftCurrency: case ftBCD: return "DOUBLE PRECISION";
+    case ftDate: case ftTime: case ftDateTime: return "DATE";
+    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: return "BLOB";
+    default: return "UNKNOWN";
+  }
+}
+
+bool TTabuloColumn::FormatText(std::string& text) const {
+  if (ColumnType == ctString) return true;
+  if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
+    number_format_.reset();
+    date_time_format_.reset();
+    if (ColumnType <= ctCurrency) {
+      number_format_.emplace(Format);
+    } else {
+      date_time_format_.emplace(Format);
+    }
+    compiled_for_ = Format;
+  }
+  scratch_.clear();
+  switch (ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      // Integers never fail: text that is not one counts as 0. Every digit is
+      // kept, so values beyond 64 bits print exactly too.
+      if (!number_format_->FormatDecimalText(IsIntegerText(text) ? std::string_view(text) : "0", scratch_)) {
+        number_format_->FormatDecimalText("0", scratch_);
+      }
+      break;
+    case ctFloat:
+    case ctCurrency: {
+      std::string decimal_text;
+      if (!TryLocaleNumberToDecimalText(text, decimal_text) ||
+          !number_format_->FormatDecimalText(decimal_text, scratch_)) {
+        throw EVelmoraError(velmora::Format("'%s' is not a valid floating point value", text.c_str()));
+      }
+      break;
+    }
+    default: {
+      TDateTime value = 0;
+      if (!TryStrToDateTime(text, value)) {
+        throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
+      }
+      date_time_format_->Format(value, scratch_);
+      break;
+    }
+  }
+  text.swap(scratch_);
+  return true;
+}
+
+TTabuloColumn& TTabuloColumns::Add() {
+  columns_.push_back(std::make_unique<TTabuloColumn>());
+  return *columns_.back();
+}
+
+void TTabuloColumns::Build(const TColumnSettings& settings) {
+  columns_.clear();
+  if (settings.DataSet == nullptr) return;
+  TDataSet& data_set = *settings.DataSet;
+  std::vector<TField*> taken;
+  if (settings.ExportedFields == nullptr || settings.ExportedFields->Empty()) {
+    for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
+      TField& field = data_set.Field(field_index);
+      if (field.IsBlob()) continue;
+      if (settings.OnlyVisibleFields && !field.Visible) continue;
+      taken.push_back(&field);
+    }
+  } else {
+    for (const std::string& name : *settings.ExportedFields) {
+      TField* field = data_set.FindField(name);
+      if (field == nullptr) continue;
+      if (settings.OnlyVisibleFields && !field->Visible) continue;
+      taken.push_back(field);
+    }
+  }
+
+  std::string value;
+  for (TField* field : taken) {
+    TTabuloColumn& column = Add();
+    column.FieldIndex = field->Index;
+    column.Field = field;
+    column.Name = field->FieldName;
+    column.ColumnType = ColumnTypeOf(field->DataType);
+
+    column.Caption = field->DisplayLabel;
+    if (settings.Captions != nullptr && settings.Captions->FindValue(column.Name, value)) {
+      column.Caption = value;
+    }
+
+    column.Width = field->DisplayWidth;
+    if (settings.ColumnsWidth != nullptr && settings.ColumnsWidth->FindValue(column.Name, value)) {
+      column.Width = DecimalOrZero(value);
+    }
+
+    column.Align = ecaLeft;
+    if (settings.ColumnsAlign != nullptr) {
+      if (settings.ColumnsAlign->FindValue(column.Name, value)) {
+        const char letter = value.empty() ? ' ' : static_cast<char>(UpperCase(value.substr(0, 1))[0]);
+        column.Align = letter == 'C' ? ecaCenter : letter == 'R' ? ecaRight : ecaLeft;
+      } else if (column.ColumnType <= ctCurrency) {
+        column.Align = ecaRight;
+      } else if (column.ColumnType == ctBoolean) {
+        column.Align = ecaCenter;
+      }
+    }
+
+    column.Format.clear();
+    if (settings.Formats != nullptr) {
+      const TTabuloFormats& formats = *settings.Formats;
+      switch (column.ColumnType) {
+        case ctInteger: case ctLargeInt: column.Format = formats.IntegerFormat(); break;
+        case ctFloat: column.Format = formats.FloatFormat(); break;
+        case ctCurrency: column.Format = formats.CurrencyFormat(); break;
+        case ctDate: column.Format = formats.DateFormat(); break;
+        case ctTime: column.Format = formats.TimeFormat(); break;
+        case ctDateTime: column.Format = formats.DateTimeFormat(); break;
+        default: break;
+      }
+    }
+    if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
+      column.Format = value;
+    }
+
+    column.SQLType = SqlTypeNameOf(field->DataType, field->Size);
+    column.IsString = column.ColumnType == ctString;
+    column.Length = column.IsString ? std::min(field->Size, 254) : 0;
+    column.IsNumeric = column.ColumnType <= ctDateTime;
+    column.IsNumber = column.ColumnType <= ctCurrency;
+    column.IsBlob = field->IsBlob();
+    column.IsMemo = field->IsMemo();
+    column.Visible = field->Visible;
+  }
+}
+
+void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
+  for (auto& column : columns_) {
+    column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
+  }
+  if (settings.DataSet == nullptr) return;
+  TDataSet& data_set = *settings.DataSet;
+  const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
+  const TBookmark bookmark = data_set.GetBookmark();
+  try {
+    data_set.First();
+    for (int skipped = 0; skipped < settings.SkipRecCount; ++skipped) data_set.Next();
+    int counter = 0;
+    std::string text;
+    while (!data_set.Eof() && (settings.ExportRecCount == 0 || settings.ExportRecCount > counter)) {
+      for (auto& column : columns_) {
+        TTabuloColumn& target = *column;
+        if (target.Field->IsNull()) {
+          target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
+          continue;
+        }
+        target.Field->GetText(text);
+        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+        // The rows carry the display form, which may be longer than the raw text
+        // (grouping, currency symbol): the column must hold that too.
+        if (target.ColumnType != ctString && target.FormatText(text)) {
+          target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+        }
+      }
+      ++counter;
+      data_set.Next();
+      if (settings.OnFetchedRecord) settings.OnFetchedRecord(counter);
+    }
+  } catch (...) {
+    data_set.GotoBookmark(bookmark);
+    data_set.FreeBookmark(bookmark);
+    throw;
+  }
+  data_set.GotoBookmark(bookmark);
+  data_set.FreeBookmark(bookmark);
+}
+
+}  // namespace velmora

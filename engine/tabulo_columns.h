@@ -1,0 +1,104 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dataset.h"
+#include "engine/string_list.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+class TTabulo;
+
+enum TTabuloColAlign { ecaLeft, ecaCenter, ecaRight };
+
+// The engine's own classification of a field.
+enum TTabuloColType {
+  ctInteger, ctLargeInt, ctFloat, ctCurrency, ctDate, ctTime, ctDateTime, ctString, ctBoolean, ctUnknown
+};
+
+// "Integer", "Float", ... as the program spells the column type for display.
+const char* ColumnTypeName(TTabuloColType type);
+TTabuloColType ColumnTypeOf(TFieldType field_type);
+// "CHAR(%d)", "INTEGER", "DOUBLE PRECISION", "DATE", "BLOB" or "UNKNOWN".
+std::string SqlTypeNameOf(TFieldType field_type, int size);
+
+// Everything a format needs to lay out one exported field.
+class TTabuloColumn {
+ public:
+  int FieldIndex = -1;
+  TField* Field = nullptr;
+  TTabuloColType ColumnType = ctUnknown;
+  std::string Name;
+  std::string Caption;
+  int Width = 0;
+  TTabuloColAlign Align = ecaLeft;
+  std::string Format;  // display format
+  std::string SQLType;
+  int Length = 0;  // string columns only
+  bool IsNumeric = false;  // numbers, dates and times
+  bool IsNumber = false;   // numbers only
+  bool IsString = false;
+  bool IsBlob = false;
+  bool IsMemo = false;
+  bool Visible = true;
+
+  // Replaces text (the field's text) by its display form: numbers through the
+  // number format, dates and times through the date-time format. Returns false
+  // for the types whose text is passed through unchanged and unescaped (boolean,
+  // unknown). Raises for float, currency, date and time text that cannot be read.
+  bool FormatText(std::string& text) const;
+
+ private:
+  // Formats compiled from Format on first use; recompiled when Format changes.
+  mutable std::string compiled_for_;
+  mutable std::optional<TNumberFormat> number_format_;
+  mutable std::optional<TDateTimeFormat> date_time_format_;
+  mutable std::string scratch_;
+};
+
+// The exporter's settings the column model reads, taken for one export; a list
+// the exporter's class does not publish counts as absent (null).
+struct TColumnSettings {
+  const TStringList* ExportedFields = nullptr;
+  TDataSet* DataSet = nullptr;
+  bool OnlyVisibleFields = false;
+  const class TTabuloFormats* Formats = nullptr;
+  const TStringList* UserFormats = nullptr;
+  const TStringList* ColumnsWidth = nullptr;
+  const TStringList* Captions = nullptr;
+  const TStringList* ColumnsAlign = nullptr;
+  const TStringList* ColumnsLength = nullptr;
+  int SkipRecCount = 0;
+  int ExportRecCount = 0;
+  int CaptionRow = -1;
+  bool AutoCalcStrType = false;
+  std::function<void(int counter)> OnFetchedRecord;
+};
+
+class TTabuloColumns {
+ public:
+  int Count() const { return static_cast<int>(columns_.size()); }
+  TTabuloColumn& operator[](int index) { return *columns_.at(static_cast<std::size_t>(index)); }
+  const TTabuloColumn& operator[](int index) const { return *columns_.at(static_cast<std::size_t>(index)); }
+  auto begin() const { return columns_.begin(); }
+  auto end() const { return columns_.end(); }
+  void Clear() { columns_.clear(); }
+  TTabuloColumn& Add();
+
+  // Builds the column list from the data set (BLOB fields only when named in
+  // ExportedFields).
+  void Build(const TColumnSettings& settings);
+  // Widens every column to its caption and to the longest unformatted value of
+  // the records the export will pass; the data set's position is kept.
+  void ColumnWidthPass(const TColumnSettings& settings);
+
+ private:
+  std::vector<std::unique_ptr<TTabuloColumn>> columns_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/tabulo_columns.h"
+#include "platform/output_stream.h"
+
+namespace velmora {
+
+class TTabulo;
+
+// Byte-exact text output of an exporter to its output stream. The writer lives
+// only while the exporter's Execute runs; it owns neither the exporter nor the stream.
+class TTabuloWriter {
+ public:
+  TTabuloWriter(TTabulo& owner, TOutputStream& stream) : owner_(owner), stream_(stream) {}
+  virtual ~TTabuloWriter() = default;
+
+  // "Left alignment", "Center alignment", "Right alignment", "Unknown alignment";
+  // writers of markup formats return their format's keyword.
+  virtual std::string AlignmentText(TTabuloColAlign align) const;
+
+  // Writes the bytes as they are: no character-set or line-end conversion.
+  void Write(std::string_view text) { stream_.Write(text); }
+  // The text, then CR LF.
+  void WriteLine(std::string_view text);
+  void EmptyLine() { stream_.Write("\r\n"); }
+  // count copies of character, then CR LF (only CR LF for count <= 0).
+  void CharacterLine(char character, int count);
+
+  // Padding never cuts a text; widths count characters (see TextLength).
+  static std::string PadLeft(std::string_view text, char character, int width);
+  static std::string PadRight(std::string_view text, char character, int width);
+  // The odd character goes to the right.
+  static std::string PadCenter(std::string_view text, char character, int width);
+  // In-place forms for the record loop.
+  static void PadLeftInPlace(std::string& text, char character, int width);
+  static void PadRightInPlace(std::string& text, char character, int width);
+  static void PadCenterInPlace(std::string& text, char character, int width);
+
+  TTabulo& Owner() const { return owner_; }
+  TOutputStream& Stream() const { return stream_; }
+
+ private:
+  TTabulo& owner_;
+  TOutputStream& stream_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// ASCII letter case only: names of fields, sections and keys are compared this way.
+bool SameText(std::string_view a, std::string_view b);
+std::string UpperCase(std::string_view text);
+std::string LowerCase(std::string_view text);
+// Removes leading and trailing blanks and control characters (codes 0..32).
+std::string_view Trim(std::string_view text);
+std::string_view TrimLeft(std::string_view text);
+std::string_view TrimRight(std::string_view text);
+bool StartsWithText(std::string_view text, std::string_view prefix);  // letter case ignored
+
+// Scans from the left and replaces every occurrence of search, letter case
+// ignored, by replacement; replaced parts are not scanned again.
+std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
+                                 std::string_view replacement);
+
+// "out.html", 3, 4 gives "out0003.html": the extension is taken off (from its first
+// occurrence on), the number appended with at least digits digits, the extension put back.
+std::string NumberedFileName(std::string_view file_name, long long number, int digits);
+
+}  // namespace velmora

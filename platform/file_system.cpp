@@ -1,0 +1,98 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace velmora {
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool ForceDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  if (DirectoryExists(path)) return true;
+  const std::string parent = ExtractFileDir(path);
+  if (!parent.empty() && parent != path && !ForceDirectories(parent)) return false;
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  return DirectoryExists(path);
+}
+
+std::string ExtractFileDir(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string_view::npos) return "";
+  std::size_t end = slash;
+  while (end > 0 && path[end - 1] == '/') --end;
+  if (end == 0) return "/";
+  return std::string(path.substr(0, end));
+}
+
+std::string ExtractFileName(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return "";
+  return std::string(path.substr(dot));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view extension) {
+  const std::string current = ExtractFileExt(path);
+  std::string result(path.substr(0, path.size() - current.size()));
+  result += extension;
+  return result;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    RaiseSystemError("Cannot open file \"" + path + "\"", errno);
+  }
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      const int error_number = errno;
+      ::close(fd);
+      RaiseSystemError("Cannot read file \"" + path + "\"", error_number);
+    }
+    if (count == 0) break;
+    content.append(buffer, static_cast<std::size_t>(count));
+  }
+  ::close(fd);
+  return true;
+}
+
+std::string ProgramPath() {
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return "";
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1);
+  if (::getcwd(buffer.data(), buffer.size()) == nullptr) return ".";
+  return std::string(buffer.data());
+}
+
+}  // namespace velmora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+bool FileExists(const std::string& path);       // anything but a directory
+bool DirectoryExists(const std::string& path);
+// Creates the directory with all missing parents; true when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+
+// "dir/sub/name.ext": "dir/sub" (no trailing separator; "" without a directory part).
+std::string ExtractFileDir(std::string_view path);
+// "name.ext".
+std::string ExtractFileName(std::string_view path);
+// ".ext" of the name part, "" when it has none.
+std::string ExtractFileExt(std::string_view path);
+// Replaces (or appends) the extension of the name part; extension includes the dot.
+std::string ChangeFileExt(std::string_view path, std::string_view extension);
+
+// Reads a whole file. Returns false when it does not exist; raises on a read error.
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+// Full path of the running program, and the current directory.
+std::string ProgramPath();
+std::string CurrentDirectory();
+
+}  // namespace velmora

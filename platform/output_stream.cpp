@@ -1,0 +1,146 @@
+#include "platform/output_stream.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace velmora {
+
+namespace {
+constexpr std::size_t kBufferSize = 64 * 1024;
+}
+
+TOutputStream::TOutputStream(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+  buffer_.reserve(kBufferSize);
+}
+
+TOutputStream::~TOutputStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void TOutputStream::Write(const void* data, std::size_t size) {
+  if (fd_ < 0) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
+  const char* bytes = static_cast<const char*>(data);
+  if (position_ != buffer_offset_ + static_cast<std::int64_t>(buffer_.size())) {
+    Flush();
+    buffer_offset_ = position_;
+  }
+  if (buffer_.size() + size > kBufferSize) {
+    Flush();
+    buffer_offset_ = position_;
+    if (size >= kBufferSize) {
+      WriteRaw(position_, bytes, size);
+      position_ += static_cast<std::int64_t>(size);
+      buffer_offset_ = position_;
+      return;
+    }
+  }
+  buffer_.append(bytes, size);
+  position_ += static_cast<std::int64_t>(size);
+}
+
+std::int64_t TOutputStream::Size() const {
+  return std::max(file_size_, buffer_offset_ + static_cast<std::int64_t>(buffer_.size()));
+}
+
+void TOutputStream::Seek(std::int64_t position) {
+  if (position < 0 || position > Size()) {
+    throw EVelmoraError("Cannot seek to " + std::to_string(position) + " in \"" + name_ + "\"");
+  }
+  position_ = position;
+}
+
+void TOutputStream::ReadAt(std::int64_t position, void* data, std::size_t size) {
+  if (position < 0 || position + static_cast<std::int64_t>(size) > Size()) {
+    throw EVelmoraError("Cannot read beyond the end of \"" + name_ + "\"");
+  }
+  Flush();
+  ReadRaw(position, static_cast<char*>(data), size);
+}
+
+void TOutputStream::Insert(std::int64_t position, std::string_view bytes) {
+  const std::int64_t size = Size();
+  if (position < 0 || position > size) {
+    throw EVelmoraError("Cannot insert at " + std::to_string(position) + " in \"" + name_ + "\"");
+  }
+  Flush();
+  // Move the tail from its end backwards, one block at a time, so that no byte
+  // is overwritten before it has been copied.
+  const std::int64_t shift = static_cast<std::int64_t>(bytes.size());
+  std::vector<char> block(kBufferSize);
+  std::int64_t tail_end = size;
+  while (tail_end > position) {
+    const std::int64_t chunk = std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), tail_end - position);
+    const std::int64_t chunk_start = tail_end - chunk;
+    ReadRaw(chunk_start, block.data(), static_cast<std::size_t>(chunk));
+    WriteRaw(chunk_start + shift, block.data(), static_cast<std::size_t>(chunk));
+    tail_end = chunk_start;
+  }
+  WriteRaw(position, bytes.data(), bytes.size());
+  position_ = Size();
+  buffer_offset_ = position_;
+}
+
+void TOutputStream::Flush() {
+  if (buffer_.empty()) return;
+  // Clear the buffer first: a failed write must not be retried by a later flush.
+  std::string pending;
+  pending.swap(buffer_);
+  buffer_.reserve(kBufferSize);
+  WriteRaw(buffer_offset_, pending.data(), pending.size());
+  buffer_offset_ += static_cast<std::int64_t>(pending.size());
+}
+
+void TOutputStream::Close() {
+  if (fd_ < 0) return;
+  Flush();
+  struct stat info;
+  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && ::fsync(fd_) != 0) {
+    const int error_number = errno;
+    ::close(fd_);
+    fd_ = -1;
+    RaiseSystemError("Cannot write to \"" + name_ + "\"", error_number);
+  }
+  const int result = ::close(fd_);
+  fd_ = -1;
+  if (result != 0 && errno != EINTR) RaiseSystemError("Cannot write to \"" + name_ + "\"", errno);
+}
+
+void TOutputStream::WriteRaw(std::int64_t offset, const char* data, std::size_t size) {
+  // Devices and pipes have no offsets: write them sequentially.
+  const bool seekable = ::lseek(fd_, 0, SEEK_CUR) >= 0;
+  while (size > 0) {
+    const ssize_t written = seekable ? ::pwrite(fd_, data, size, offset) : ::write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      RaiseSystemError("Cannot write to \"" + name_ + "\"", errno);
+    }
+    if (written == 0) RaiseSystemError("Cannot write to \"" + name_ + "\"", ENOSPC);
+    data += written;
+    size -= static_cast<std::size_t>(written);
+    offset += written;
+  }
+  file_size_ = std::max(file_size_, offset);
+}
+
+void TOutputStream::ReadRaw(std::int64_t offset, char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t count = ::pread(fd_, data, size, offset);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      RaiseSystemError("Cannot read back \"" + name_ + "\"", errno);
+    }
+    if (count == 0) throw EVelmoraError("Cannot read beyond the end of \"" + name_ + "\"");
+    data += count;
+    size -= static_cast<std::size_t>(count);
+    offset += count;
+  }
+}
+
+}  // namespace velmora

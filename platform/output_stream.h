@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// A byte stream over an open file descriptor that buffers writes (one system
+// call per 64 KiB, not per cell) and still offers what binary formats need:
+// the current size, seeking back to patch a header, reading back, and inserting
+// bytes in the middle. Every failing system call raises EVelmoraError with the
+// operating system's message; a short write is never success.
+class TOutputStream {
+ public:
+  // Takes ownership of fd. name is used in messages.
+  TOutputStream(int fd, std::string name);
+  ~TOutputStream();
+  TOutputStream(const TOutputStream&) = delete;
+  TOutputStream& operator=(const TOutputStream&) = delete;
+
+  void Write(const void* data, std::size_t size);
+  void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+  void WriteByte(unsigned char byte) { Write(&byte, 1); }
+
+  std::int64_t Size() const;
+  std::int64_t Position() const { return position_; }
+  // Moves the write position; writing there overwrites, writing at the end extends.
+  void Seek(std::int64_t position);
+  // Reads size bytes at position (which must lie inside the stream).
+  void ReadAt(std::int64_t position, void* data, std::size_t size);
+  // Inserts bytes at position, moving the rest of the stream towards the end.
+  // The write position afterwards is the end of the stream.
+  void Insert(std::int64_t position, std::string_view bytes);
+
+  // Writes out the buffer.
+  void Flush();
+  // Flushes, forces the data to the device when it is a regular file, and closes.
+  void Close();
+  bool Closed() const { return fd_ < 0; }
+  const std::string& Name() const { return name_; }
+
+ private:
+  void WriteRaw(std::int64_t offset, const char* data, std::size_t size);
+  void ReadRaw(std::int64_t offset, char* data, std::size_t size);
+
+  int fd_;
+  std::string name_;
+  std::string buffer_;             // pending bytes, to be written at buffer_offset_
+  std::int64_t buffer_offset_ = 0;
+  std::int64_t position_ = 0;      // logical write position
+  std::int64_t file_size_ = 0;     // bytes already on the file
+};
+
+}  // namespace velmora
