@@ -1,0 +1,200 @@
+// The column model and the display form of values.
+#include <gtest/gtest.h>
+
+#include "engine/memory_dataset.h"
+#include "engine/tabulo.h"
+#include "platform/error.h"
+#include "platform/locale_settings.h"
+
+namespace velmora {
+namespace {
+
+// An exporter that publishes alignments and widths, as the text formats do.
+class TAlignedExporter : public TTabuloFormatText {
+ public:
+  unsigned PublishedSettings() const override {
+    return TTabuloFormatText::PublishedSettings() | psColumnsAlign | psColumnsWidth;
+  }
+  using TTabulo::ColumnSettings;
+};
+
+class TPlainExporter : public TTabuloFormatText {
+ public:
+  using TTabulo::ColumnSettings;
+};
+
+class ColumnsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetFormatSettings(TFormatSettings::CLocale());
+    data_.AddField("ID", ftInteger).DisplayWidth = 10;
+    data_.AddField("NAME", ftString, 20);
+    data_.AddField("NOTES", ftMemo);
+    data_.AddField("ACTIVE", ftBoolean).DisplayWidth = 5;
+    data_.AddField("PRICE", ftFloat);
+    data_.AddField("BORN", ftDate);
+    data_.AppendRecord({"1234567", "  padded\r\n", "memo", "True", "1234.5", "2004-02-29"});
+    data_.AppendRecord({std::nullopt, "x", std::nullopt, "False", "not a number", "no date"});
+    data_.Open();
+  }
+
+  TMemoryDataSet data_;
+};
+
+TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.Columns().Build(text.ColumnSettings());
+  ASSERT_EQ(text.Columns().Count(), 5);  // the memo field is left out
+  const TTabuloColumn& id = text.Columns()[0];
+  EXPECT_EQ(id.Caption, "ID");
+  EXPECT_EQ(id.Width, 10);
+  EXPECT_EQ(id.Align, ecaRight);
+  EXPECT_EQ(id.Format, "#,###,##0");
+  EXPECT_EQ(id.SQLType, "INTEGER");
+  EXPECT_TRUE(id.IsNumber && id.IsNumeric && !id.IsString);
+  EXPECT_EQ(text.Columns()[1].SQLType, "CHAR(20)");
+  EXPECT_EQ(text.Columns()[1].Length, 20);
+  EXPECT_EQ(text.Columns()[2].Align, ecaCenter);
+  EXPECT_EQ(text.Columns()[3].Format, "#,###,##0.00");
+  EXPECT_EQ(text.Columns()[4].Format, "yyyy-mm-dd");
+
+  TPlainExporter sheet;  // publishes no alignments: everything left
+  sheet.DataSet = &data_;
+  sheet.Columns().Build(sheet.ColumnSettings());
+  EXPECT_EQ(sheet.Columns()[0].Align, ecaLeft);
+}
+
+TEST_F(ColumnsTest, KeyedSettingsMatchNamesWithoutLetterCase) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.Captions = {"id=Number", "Id=ignored"};
+  text.ColumnsWidth = {"name=abc", "ID=4"};
+  text.ColumnsAlign = {"name=center", "id=x", "broken line"};
+  text.UserFormats = {"price=0.000"};
+  text.Formats.SetIntegerFormat("");
+  text.Columns().Build(text.ColumnSettings());
+  EXPECT_EQ(text.Columns()[0].Caption, "Number");
+  EXPECT_EQ(text.Columns()[0].Width, 4);
+  EXPECT_EQ(text.Columns()[0].Align, ecaLeft);
+  EXPECT_EQ(text.Columns()[0].Format, "#,###,##0");
+  EXPECT_EQ(text.Columns()[1].Width, 0);
+  EXPECT_EQ(text.Columns()[1].Align, ecaCenter);
+  EXPECT_EQ(text.Columns()[3].Format, "0.000");
+}
+
+TEST_F(ColumnsTest, ExportedFieldsChooseOrderAndMayNameBlobs) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ExportedFields = {"notes", "missing", "ID"};
+  text.Columns().Build(text.ColumnSettings());
+  ASSERT_EQ(text.Columns().Count(), 2);
+  EXPECT_EQ(text.Columns()[0].Name, "NOTES");
+  EXPECT_TRUE(text.Columns()[0].IsMemo && text.Columns()[0].IsBlob);
+  EXPECT_EQ(text.Columns()[0].SQLType, "BLOB");
+  EXPECT_EQ(text.Columns()[1].Name, "ID");
+}
+
+TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.Formats.SetNullString("  (null) ");
+  text.BeginExport();
+  text.FillRow();
+  std::string cell;
+  std::vector<std::string> cells;
+  for (TTabuloCol& each : text.ExportRow()) {
+    text.CellExportText(each, true, cell);
+    cells.push_back(cell);
+  }
+  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "padded", "True", "1,234.50", "2004-02-29"}));
+
+  data_.Next();
+  text.FillRow();
+  text.CellExportText(text.ExportRow()[0], true, cell);
+  EXPECT_EQ(cell, "(null)");
+  text.CellExportText(text.ExportRow()[2], true, cell);
+  EXPECT_EQ(cell, "False");
+  try {
+    text.CellExportText(text.ExportRow()[3], true, cell);
+    FAIL();
+  } catch (const EVelmoraError& error) {
+    EXPECT_STREQ(error.what(), "'not a number' is not a valid floating point value");
+  }
+  try {
+    text.CellExportText(text.ExportRow()[4], true, cell);
+    FAIL();
+  } catch (const EVelmoraError& error) {
+    EXPECT_STREQ(error.what(), "'no date' is not a valid date and time");
+  }
+}
+
+TEST_F(ColumnsTest, IntegersNeverFailAndKeepEveryDigit) {
+  TMemoryDataSet numbers;
+  numbers.AddField("N", ftLargeint);
+  numbers.AppendRecord({"18446744073709551615"});
+  numbers.AppendRecord({"12abc"});
+  numbers.Open();
+  TAlignedExporter text;
+  text.DataSet = &numbers;
+  text.BeginExport();
+  std::string cell;
+  text.FillRow();
+  text.CellExportText(text.ExportRow()[0], true, cell);
+  EXPECT_EQ(cell, "18,446,744,073,709,551,615");
+  numbers.Next();
+  text.FillRow();
+  text.CellExportText(text.ExportRow()[0], true, cell);
+  EXPECT_EQ(cell, "0");
+}
+
+TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ColumnsWidth = {"ID=1", "NAME=1", "ACTIVE=1", "PRICE=1", "BORN=1"};
+  text.Captions = {"ACTIVE=Is active"};
+  text.Formats.SetNullString("nothing here");
+  text.ExportRecCount = 1;
+  text.BeginExport();
+  data_.Next();
+  int fetched = 0;
+  auto settings = text.ColumnSettings();
+  settings.OnFetchedRecord = [&](int) { ++fetched; };
+  text.Columns().ColumnWidthPass(settings);
+  EXPECT_EQ(text.Columns()[0].Width, 9);   // "1,234,567"
+  EXPECT_EQ(text.Columns()[1].Width, 10);  // "  padded\r\n", untrimmed
+  EXPECT_EQ(text.Columns()[2].Width, 9);   // the caption
+  EXPECT_EQ(text.Columns()[3].Width, 8);   // "1,234.50"
+  EXPECT_EQ(fetched, 1);
+  EXPECT_EQ(data_.RecordIndex(), 1);
+  EXPECT_EQ(data_.OpenBookmarks(), 0);
+}
+
+TEST_F(ColumnsTest, FormatsSettersRestoreDefaultsAndAssignCopies) {
+  TTabuloFormats formats;
+  EXPECT_EQ(formats.CurrencyFormat(), "$#,###,##0.00");
+  EXPECT_EQ(formats.DateTimeFormat(), "yyyy-mm-dd hh:nn:ss");
+  formats.SetIntegerFormat("0");
+  formats.SetBooleanTrue("");
+  EXPECT_EQ(formats.BooleanTrue(), "true");
+  TTabuloFormats copy;
+  copy.Assign(formats);
+  EXPECT_EQ(copy.IntegerFormat(), "0");
+  copy.SetIntegerFormat("");
+  EXPECT_EQ(copy.IntegerFormat(), "#,###,##0");
+}
+
+TEST(ColumnTypes, FieldTypesMapToColumnTypesAndSqlNames) {
+  EXPECT_EQ(ColumnTypeOf(ftAutoInc), ctInteger);
+  EXPECT_EQ(ColumnTypeOf(ftBCD), ctFloat);
+  EXPECT_EQ(ColumnTypeOf(ftTimeStamp), ctDateTime);
+  EXPECT_EQ(ColumnTypeOf(ftMemo), ctString);
+  EXPECT_EQ(ColumnTypeOf(ftGraphic), ctUnknown);
+  EXPECT_STREQ(ColumnTypeName(ctLargeInt), "Integer");
+  EXPECT_EQ(SqlTypeNameOf(ftAutoInc, 0), "UNKNOWN");
+  EXPECT_EQ(SqlTypeNameOf(ftTime, 0), "DATE");
+  EXPECT_EQ(SqlTypeNameOf(ftBCD, 0), "DOUBLE PRECISION");
+}
+
+}  // namespace
+}  // namespace velmora
