@@ -1,0 +1,82 @@
+#include "console/output_choice.h"
+
+#include "engine/text_utils.h"
+#include "platform/file_system.h"
+
+namespace velmora {
+
+namespace {
+
+struct TExtensionType {
+  const char* Ending;
+  int ExportType;
+};
+
+constexpr TExtensionType kExtensionTypes[] = {
+    {"xls", xtXLS}, {"doc", xtDOC},  {"rtf", xtRTF}, {"tml", xtHTML}, {"htm", xtHTML},
+    {"txt", xtTXT}, {"xml", xtXML},  {"dbf", xtDBF}, {"pdf", xtPDF},  {"csv", xtCSV},
+    {"dif", xtDIF}, {"slk", xtSYLK}, {"tex", xtTeX}, {"sql", xtSQL},
+};
+
+constexpr const char* kExportTypeNames[kExportTypeCount] = {
+    "XLS", "DOC", "RTF", "HTML", "TXT", "XML", "DBF", "PDF", "CSV", "DIF", "SYLK", "TEX", "SQL",
+};
+
+// A value of the parameter file that is blank counts as no entry.
+std::string FindNonBlank(const TIniFile& parameter_file, std::string_view section, std::string_view key) {
+  std::string value;
+  if (!parameter_file.FindExactKey(section, key, value) || Trim(value).empty()) return "";
+  return value;
+}
+
+}  // namespace
+
+bool IsKnownExportType(int export_type) {
+  return export_type >= 0 && export_type < kExportTypeCount;
+}
+
+const char* ExportTypeName(int export_type) {
+  return IsKnownExportType(export_type) ? kExportTypeNames[export_type] : "";
+}
+
+int ExportTypeOfFileName(std::string_view file_name) {
+  const std::string_view ending = file_name.size() >= 3 ? file_name.substr(file_name.size() - 3) : file_name;
+  for (const TExtensionType& candidate : kExtensionTypes) {
+    if (SameText(ending, candidate.Ending)) return candidate.ExportType;
+  }
+  return xtXLS;
+}
+
+TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::string_view key) {
+  TItemFileSettings settings;
+  settings.OwnFile = FindNonBlank(parameter_file, "Files", key);
+  settings.AllFile = FindNonBlank(parameter_file, "Files", "All");
+  settings.OwnTemplate = FindNonBlank(parameter_file, "Templates", key);
+  settings.AllTemplate = FindNonBlank(parameter_file, "Templates", "All");
+  return settings;
+}
+
+TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSettings& settings,
+                           const TIniFile& own_template) {
+  TOutputChoice choice;
+  choice.FileName = settings.OwnFile;
+  if (choice.FileName.empty() && !settings.AllFile.empty()) {
+    const std::string extension = ExtractFileExt(settings.AllFile);
+    if (!Trim(extension).empty()) {
+      // A value without a directory part names the current directory, not the root.
+      std::string directory = ExtractFileDir(settings.AllFile);
+      if (!directory.empty() && directory.back() != '/') directory += '/';
+      choice.FileName = directory + ChangeFileExt(default_file_name, extension);
+    }
+  }
+  if (!choice.FileName.empty()) {
+    choice.ExportType = ExportTypeOfFileName(choice.FileName);
+  } else {
+    choice.FileName = own_template.ReadString("GENERAL", "FileName", default_file_name);
+    choice.ExportType = own_template.ReadInteger("GENERAL", "ExportType", xtXLS);
+  }
+  choice.TemplateFile = !settings.OwnTemplate.empty() ? settings.OwnTemplate : settings.AllTemplate;
+  return choice;
+}
+
+}  // namespace velmora

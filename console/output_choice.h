@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "console/ini_file.h"
+
+namespace velmora {
+
+// The export type numbers of the parameter and template files.
+enum TExportTypeNumber : int {
+  xtXLS = 0,
+  xtDOC = 1,
+  xtRTF = 2,
+  xtHTML = 3,
+  xtTXT = 4,
+  xtXML = 5,
+  xtDBF = 6,
+  xtPDF = 7,
+  xtCSV = 8,
+  xtDIF = 9,
+  xtSYLK = 10,
+  xtTeX = 11,
+  xtSQL = 12,
+};
+constexpr int kExportTypeCount = 13;
+
+bool IsKnownExportType(int export_type);
+// "XLS", "DOC", ... "SQL"; "" outside 0..12.
+const char* ExportTypeName(int export_type);
+// From the last three characters of the file name, any letter case; every
+// unknown ending is XLS.
+int ExportTypeOfFileName(std::string_view file_name);
+
+// Where one item goes and how it is written.
+struct TOutputChoice {
+  std::string FileName;  // as configured; printed in the count line
+  int ExportType = xtXLS;
+  std::string TemplateFile;  // "" when the item has none
+};
+
+// What the parameter file says about one item, looked up by its key.
+struct TItemFileSettings {
+  std::string OwnFile;      // Files entry of the key, "" for none
+  std::string AllFile;      // Files entry All, "" for none
+  std::string OwnTemplate;  // Templates entry of the key, "" for none
+  std::string AllTemplate;  // Templates entry All, "" for none
+};
+
+// Reads the Files and Templates entries of the key (exact match) and of All.
+TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::string_view key);
+
+// The output file, export type and template of an item whose default file name
+// is default_file_name (its name with ".xls"). With no file from the parameter
+// file, FileName and ExportType come from the GENERAL section of own_template,
+// the item's own template (never the All template).
+TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSettings& settings,
+                           const TIniFile& own_template);
+
+}  // namespace velmora

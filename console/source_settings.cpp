@@ -1,0 +1,62 @@
+#include "console/source_settings.h"
+
+namespace velmora {
+
+namespace {
+
+void AppendItems(const TIniFile& parameter_file, std::string_view section_name,
+                 std::vector<TSourceItem>& items) {
+  const TIniSection* section = parameter_file.FindSection(section_name);
+  if (section == nullptr) return;
+  for (const TIniEntry& entry : section->Entries) items.push_back(TSourceItem{entry.Key, entry.Value});
+}
+
+}  // namespace
+
+TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
+  TConnectionSettings settings;
+  constexpr std::string_view kSection = "Connection";
+  settings.Host = parameter_file.ReadString(kSection, "Host", settings.Host);
+  settings.Port = parameter_file.ReadString(kSection, "Port", settings.Port);
+  settings.Login = parameter_file.ReadString(kSection, "Login", settings.Login);
+  settings.Password = parameter_file.ReadString(kSection, "Password", settings.Password);
+  settings.DBName = parameter_file.ReadString(kSection, "DBName", settings.DBName);
+  return settings;
+}
+
+TSourceLists TSourceLists::Read(const TIniFile& parameter_file) {
+  TSourceLists lists;
+  AppendItems(parameter_file, "Tables", lists.Tables);
+  AppendItems(parameter_file, "Views", lists.Tables);
+  AppendItems(parameter_file, "Queries", lists.Queries);
+  return lists;
+}
+
+bool TSourceLists::ListsAllTables() const {
+  for (const TSourceItem& item : Tables) {
+    if (item.Key == "All" && item.Name == "1") return true;
+  }
+  return false;
+}
+
+void TSourceLists::ReplaceTables(const std::vector<std::string>& names) {
+  Tables.clear();
+  for (const std::string& name : names) Tables.push_back(TSourceItem{name, name});
+}
+
+std::optional<std::string> ReadQueryText(const TIniFile& parameter_file, std::string_view key) {
+  const TIniSection* section = parameter_file.FindSection("SQL_" + std::string(key));
+  if (section == nullptr) return std::nullopt;
+  std::string text;
+  for (std::size_t index = 0; index < section->Entries.size(); ++index) {
+    if (index > 0) text += '\n';
+    text += section->Entries[index].Value;
+  }
+  return text;
+}
+
+std::string ReadItemDatabase(const TIniFile& parameter_file, std::string_view key) {
+  return parameter_file.ReadString("Databases", key, parameter_file.ReadString("Connection", "DBName", ""));
+}
+
+}  // namespace velmora

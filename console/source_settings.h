@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/ini_file.h"
+
+namespace velmora {
+
+// The Connection section of the parameter file.
+struct TConnectionSettings {
+  std::string Host = "localhost";
+  std::string Port;  // a number, or a Unix socket path with Host "localhost"
+  std::string Login;
+  std::string Password;
+  std::string DBName;  // database of every item without an entry in Databases
+
+  static TConnectionSettings Read(const TIniFile& parameter_file);
+};
+
+// One table, view or query to export: KEY ties it to its entries in Databases,
+// Files, Templates (and SQL_KEY for a query); Name is what the messages show.
+struct TSourceItem {
+  std::string Key;
+  std::string Name;
+
+  bool operator==(const TSourceItem&) const = default;
+};
+
+// What the parameter file asks to export, in export order.
+struct TSourceLists {
+  std::vector<TSourceItem> Tables;  // the Tables entries, then the Views entries
+  std::vector<TSourceItem> Queries;
+
+  static TSourceLists Read(const TIniFile& parameter_file);
+
+  // The table list holds the entry All=1 (key and value exactly so).
+  bool ListsAllTables() const;
+  // Replaces the table list by one entry NAME=NAME per name.
+  void ReplaceTables(const std::vector<std::string>& names);
+};
+
+// The text of the query with that key: the values of the entries of the first
+// section named "SQL_" KEY (KEY compared without regard to letter case), joined
+// with line breaks. nullopt when there is no such section.
+std::optional<std::string> ReadQueryText(const TIniFile& parameter_file, std::string_view key);
+
+// The database of an item: its Databases entry (key without regard to letter
+// case), else DBName of Connection.
+std::string ReadItemDatabase(const TIniFile& parameter_file, std::string_view key);
+
+}  // namespace velmora

@@ -1,0 +1,73 @@
+#include "console/template_sections.h"
+
+namespace velmora {
+
+namespace {
+
+// FIELDS lists the exported fields by value: one name per entry, in section order.
+void ReadFieldList(const TIniFile& template_file, const TDataSet& data_set, TStringList& target) {
+  target.Clear();
+  const TIniSection* section = template_file.FindSection("FIELDS");
+  if (section == nullptr) return;
+  for (const TIniEntry& entry : section->Entries) {
+    if (!entry.HasValue) continue;
+    for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
+      if (data_set.Field(field_index).FieldName == entry.Value) target.Add(entry.Value);
+    }
+  }
+}
+
+// HEADER and FOOTER: every entry's value is one line.
+void ReadLines(const TIniFile& template_file, std::string_view section_name, TStringList& target) {
+  target.Clear();
+  const TIniSection* section = template_file.FindSection(section_name);
+  if (section == nullptr) return;
+  for (const TIniEntry& entry : section->Entries) target.Add(entry.Value);
+}
+
+void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
+  formats.Reset();
+  constexpr std::string_view kSection = "FORMATS";
+  formats.SetIntegerFormat(template_file.ReadString(kSection, "Integer", formats.IntegerFormat()));
+  formats.SetFloatFormat(template_file.ReadString(kSection, "Float", formats.FloatFormat()));
+  formats.SetDateFormat(template_file.ReadString(kSection, "Date", formats.DateFormat()));
+  formats.SetTimeFormat(template_file.ReadString(kSection, "Time", formats.TimeFormat()));
+  formats.SetDateTimeFormat(template_file.ReadString(kSection, "DateTime", formats.DateTimeFormat()));
+  formats.SetCurrencyFormat(template_file.ReadString(kSection, "Currency", formats.CurrencyFormat()));
+  formats.SetBooleanTrue(template_file.ReadString(kSection, "BooleanTrue", formats.BooleanTrue()));
+  formats.SetBooleanFalse(template_file.ReadString(kSection, "BooleanFalse", formats.BooleanFalse()));
+  formats.SetNullString(template_file.ReadString(kSection, "NullString", formats.NullString()));
+}
+
+}  // namespace
+
+void ReadKeyedSection(const TIniFile& template_file, std::string_view section_name, const TDataSet& data_set,
+                      TStringList& target) {
+  target.Clear();
+  const TIniSection* section = template_file.FindSection(section_name);
+  if (section == nullptr) return;
+  for (const TIniEntry& entry : section->Entries) {
+    if (!entry.HasValue) continue;
+    for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
+      if (data_set.Field(field_index).FieldName == entry.Key) target.Add(entry.Key + "=" + entry.Value);
+    }
+  }
+}
+
+void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter) {
+  constexpr std::string_view kGeneral = "GENERAL";
+  exporter.GoToFirstRecord = template_file.ReadBool(kGeneral, "GoToFirstRecord", true);
+  exporter.ExportRecCount = template_file.ReadInteger(kGeneral, "ExportRecCount", 0);
+  exporter.SkipRecCount = template_file.ReadInteger(kGeneral, "SkipRecCount", 0);
+  if (dynamic_cast<TTabuloFormatText*>(&exporter) != nullptr) {
+    exporter.AllowCaptions = template_file.ReadBool(kGeneral, "AllowCaptions", true);
+  }
+  ReadFormats(template_file, exporter.Formats);
+  ReadKeyedSection(template_file, "USER_FORMATS", data_set, exporter.UserFormats);
+  ReadFieldList(template_file, data_set, exporter.ExportedFields);
+  ReadLines(template_file, "HEADER", exporter.Header);
+  ReadLines(template_file, "FOOTER", exporter.Footer);
+  ReadKeyedSection(template_file, "CAPTIONS", data_set, exporter.Captions);
+}
+
+}  // namespace velmora

@@ -1,0 +1,139 @@
+#include "console/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/char_text.h"
+#include "platform/locale_settings.h"
+
+namespace velmora {
+namespace {
+
+TEST(IniFileTest, LinesAreTrimmedAndCommentsAndStrayLinesIgnored) {
+  const TIniFile file = TIniFile::FromText(
+      "key=before any section\r\n"
+      "\t [ Main ] \r\n"
+      "; a comment=1\r\n"
+      "\r\n"
+      "  Name \t=  \x01value with blanks  \x02\r\n"
+      "lone line\n"
+      "Empty=\r"
+      "Other=x");
+  EXPECT_EQ(file.SectionNames(), std::vector<std::string>{"Main"});
+  EXPECT_EQ(file.ReadString("main", "NAME", "-"), "value with blanks");
+  EXPECT_EQ(file.ReadString("Main", "Empty", "-"), "");
+  EXPECT_EQ(file.ReadString("Main", "Other", "-"), "x");
+  EXPECT_EQ(file.ReadString("Main", "key", "-"), "-");
+  EXPECT_EQ(file.ReadString("Main", "lone line", "-"), "-");
+  EXPECT_EQ(file.ReadString("Missing", "Name", "-"), "-");
+  EXPECT_EQ(file.ReadSection("MAIN").Lines(),
+            (std::vector<std::string>{"Name=value with blanks", "lone line", "Empty=", "Other=x"}));
+}
+
+TEST(IniFileTest, FirstOccurrenceOfKeyAndSectionWins) {
+  const TIniFile file = TIniFile::FromText(
+      "[A]\nk=first\nK=second\nv=a=b\n"
+      "[a]\nk=third\nonly=here\n");
+  EXPECT_EQ(file.ReadString("A", "k", ""), "first");
+  EXPECT_EQ(file.ReadString("A", "v", ""), "a=b");
+  EXPECT_EQ(file.ReadString("A", "only", "none"), "none");
+  EXPECT_EQ(file.SectionNames(), (std::vector<std::string>{"A", "a"}));
+  EXPECT_EQ(file.ReadSection("a").Lines(), (std::vector<std::string>{"k=first", "K=second", "v=a=b"}));
+}
+
+TEST(IniFileTest, ExactKeyLookupKeepsLetterCase) {
+  const TIniFile file = TIniFile::FromText("[Files]\norders=lower.csv\nOrders=upper.csv\n");
+  std::string value;
+  ASSERT_TRUE(file.FindExactKey("files", "Orders", value));
+  EXPECT_EQ(value, "upper.csv");
+  EXPECT_FALSE(file.FindExactKey("Files", "ORDERS", value));
+}
+
+TEST(IniFileTest, IntegersInDecimalAndBothHexadecimalForms) {
+  const TIniFile file = TIniFile::FromText(
+      "[I]\n"
+      "dec=42\nneg=-17\nplus=+5\nhex=0x1F\nHEX=0XfF\ndollar=$ff\nfull=$FFFFFFFF\n"
+      "max=2147483647\nmin=-2147483648\nover=2147483648\nwide=$123456789\n"
+      "word=abc\nblank=\nbare0x=0x\nbare$=$\nspace=1 2\nfloat=1.5\n");
+  EXPECT_EQ(file.ReadInteger("I", "dec", 0), 42);
+  EXPECT_EQ(file.ReadInteger("I", "neg", 0), -17);
+  EXPECT_EQ(file.ReadInteger("I", "plus", 0), 5);
+  EXPECT_EQ(file.ReadInteger("I", "hex", 0), 31);
+  EXPECT_EQ(file.ReadInteger("I", "dollar", 0), 255);
+  EXPECT_EQ(file.ReadInteger("I", "full", 0), -1);
+  EXPECT_EQ(file.ReadInteger("I", "max", 0), 2147483647);
+  EXPECT_EQ(file.ReadInteger("I", "min", 0), -2147483647 - 1);
+  for (const char* invalid :
+       {"over", "wide", "word", "blank", "bare0x", "bare$", "space", "float", "absent"}) {
+    EXPECT_EQ(file.ReadInteger("I", invalid, 7), 7) << invalid;
+  }
+}
+
+TEST(IniFileTest, BooleansAreIntegers) {
+  const TIniFile file = TIniFile::FromText("[B]\nzero=0\none=1\nminus=-3\nword=false\nyes=true\nhex=$0\n");
+  EXPECT_FALSE(file.ReadBool("B", "zero", true));
+  EXPECT_TRUE(file.ReadBool("B", "one", false));
+  EXPECT_TRUE(file.ReadBool("B", "minus", false));
+  EXPECT_TRUE(file.ReadBool("B", "word", true));
+  EXPECT_FALSE(file.ReadBool("B", "yes", false));
+  EXPECT_FALSE(file.ReadBool("B", "hex", true));
+  EXPECT_TRUE(file.ReadBool("B", "absent", true));
+}
+
+TEST(IniFileTest, FloatsInTheLocaleForm) {
+  const TFormatSettings saved = FormatSettings();
+  TFormatSettings comma = TFormatSettings::CLocale();
+  comma.DecimalSeparator = ",";
+  comma.ThousandSeparator = ".";
+  SetFormatSettings(comma);
+  const TIniFile file = TIniFile::FromText("[F]\nlocal=2,5\nforeign=2.5\nbad=x\nblank=\n");
+  EXPECT_DOUBLE_EQ(file.ReadFloat("F", "local", 0), 2.5);
+  EXPECT_DOUBLE_EQ(file.ReadFloat("F", "foreign", -1), -1);
+  EXPECT_DOUBLE_EQ(file.ReadFloat("F", "bad", -1), -1);
+  EXPECT_DOUBLE_EQ(file.ReadFloat("F", "blank", -1), -1);
+  SetFormatSettings(saved);
+}
+
+TEST(IniFileTest, MissingFileReadsAsEmpty) {
+  const TIniFile file("/nonexistent-velmora-dir/none.ini");
+  EXPECT_FALSE(file.Exists());
+  EXPECT_TRUE(file.SectionNames().empty());
+  EXPECT_EQ(file.ReadInteger("GENERAL", "ExportType", 3), 3);
+}
+
+// Arbitrary bytes, unbalanced brackets and NUL bytes never break the reader.
+TEST(IniFileTest, AnyBytesParse) {
+  std::string text = "[\n]\n[]\n=\n==\n[x\n]y[\n[s]\n";
+  text += std::string("\0k=a\0b\0\n[", 10);
+  for (int byte = 0; byte < 256; ++byte) text += static_cast<char>(byte);
+  const TIniFile file = TIniFile::FromText(text);
+  EXPECT_EQ(file.ReadString("", "", "-"), "");
+  EXPECT_EQ(file.ReadSection("").Lines(), (std::vector<std::string>{"=", "==", "[x", "]y["}));
+  EXPECT_EQ(file.ReadString("s", "k", "-"), std::string("a\0b", 3));
+}
+
+TEST(CharTextTest, TextToCharacterAndBack) {
+  EXPECT_EQ(TextToChar(""), '\0');
+  EXPECT_EQ(TextToChar(";"), ';');
+  EXPECT_EQ(TextToChar("#"), '#');
+  EXPECT_EQ(TextToChar("#9"), '\t');
+  EXPECT_EQ(TextToChar("#0044"), ',');
+  EXPECT_EQ(TextToChar("#255"), '\xFF');
+  EXPECT_EQ(TextToChar("#256"), '\0');
+  EXPECT_EQ(TextToChar("#9a"), '\0');
+  EXPECT_EQ(TextToChar("ab"), '\0');
+  EXPECT_EQ(CharToText(' '), "#32");
+  EXPECT_EQ(CharToText('\t'), "#9");
+  EXPECT_EQ(CharToText('\0'), "#0");
+  EXPECT_EQ(CharToText('!'), "!");
+  EXPECT_EQ(CharToText('\x7F'), "\x7F");
+  EXPECT_EQ(CharToText('\x80'), "#128");
+  for (int code = 0; code < 256; ++code) {
+    const char character = static_cast<char>(code);
+    EXPECT_EQ(TextToChar(CharToText(character)), character) << code;
+  }
+}
+
+}  // namespace
+}  // namespace velmora
