@@ -1,0 +1,288 @@
+#include "formats/text/tabulo_ascii.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "platform/error.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kDifTupleStart = "-1,0\r\nBOT\r\n";
+// SYLK's escape for a line break inside a text; a raw one would end the record.
+constexpr std::string_view kSylkLineBreak = "\x1b :";
+
+void AppendNumber(std::string& out, long long value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// Appends text with every quote doubled.
+void AppendDoubled(std::string& out, std::string_view text, char quote) {
+  std::size_t start = 0;
+  for (std::size_t found = text.find(quote); found != std::string_view::npos;
+       found = text.find(quote, start)) {
+    out.append(text, start, found + 1 - start);
+    out += quote;
+    start = found + 1;
+  }
+  out.append(text, start);
+}
+
+// Appends text as the inside of a DIF string value: quotes doubled.
+void AppendDifString(std::string& out, std::string_view text) {
+  out += '"';
+  AppendDoubled(out, text, '"');
+  out += '"';
+}
+
+// Appends text as the inside of a SYLK string constant: ";" doubled (a single one
+// would start the next field), each line break (CR LF, CR or LF) as one escape.
+void AppendSylkText(std::string& out, std::string_view text) {
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    const char character = text[index];
+    if (character == ';') {
+      out += ";;";
+    } else if (character == '\r' || character == '\n') {
+      if (character == '\r' && index + 1 < text.size() && text[index + 1] == '\n') ++index;
+      out += kSylkLineBreak;
+    } else {
+      out += character;
+    }
+  }
+}
+
+}  // namespace
+
+TTabuloASCII::TTabuloASCII() {
+  AutoCalcColWidth = true;
+}
+
+void TTabuloASCII::SetExportType(TTabuloASCIIType type) {
+  if (type == export_type_) return;
+  export_type_ = type;
+  if (type == etTXT) AutoCalcColWidth = true;
+}
+
+// ---------------------------------------------------------------------------
+// Prologue and epilogue
+
+void TTabuloASCII::BeginExport() {
+  TTabuloFormatText::BeginExport();
+  // Only the fixed-width layout uses widths; the change is kept after the export.
+  if (export_type_ != etTXT) AutoCalcColWidth = false;
+  records_written_ = 0;
+  tuple_count_ = 0;
+  CheckOptions();
+  WritePrologue();
+}
+
+void TTabuloASCII::EndExport() {
+  WriteEpilogue();
+  TTabuloFormatText::EndExport();
+}
+
+void TTabuloASCII::CheckOptions() const {
+  if (export_type_ == etCSV && QuotesCSV() && CSVComma == CSVQuote) {
+    throw EVelmoraError(
+        Format("The CSV separator and the CSV quote character must differ (both are '%c')", CSVComma));
+  }
+}
+
+void TTabuloASCII::WritePrologue() {
+  TTabuloWriter& writer = Writer();
+  switch (export_type_) {
+    case etTXT:
+      if (!Title.empty()) {
+        writer.WriteLine(Title);
+        writer.CharacterLine('-', 80);
+        writer.EmptyLine();
+      }
+      for (const std::string& line : Header) writer.WriteLine(line);
+      break;
+    case etCSV:
+      for (const std::string& line : Header) {
+        writer.Write(line);
+        writer.Write(std::string_view(&CSVComma, 1));
+        writer.EmptyLine();
+      }
+      break;
+    case etDIF: {
+      tuple_count_ = CountTuples();
+      std::string& text = scratch_;
+      text.assign("TABLE\r\n0,1\r\n");
+      AppendDifString(text, Title);
+      text += "\r\nVECTORS\r\n0,";
+      AppendNumber(text, Columns().Count());
+      text += "\r\n\"\"\r\nTUPLES\r\n0,";
+      AppendNumber(text, tuple_count_);
+      // Every header item is a topic, a numeric line and a string line; a reader
+      // takes the line after "0,0" as the string of DATA, so it must be there.
+      text += "\r\n\"\"\r\nDATA\r\n0,0\r\n\"\"\r\n";
+      writer.Write(text);
+      break;
+    }
+    case etSYLK:
+      writer.WriteLine("ID;PVASCIIEXPORT");
+      break;
+  }
+}
+
+void TTabuloASCII::WriteEpilogue() {
+  TTabuloWriter& writer = Writer();
+  switch (export_type_) {
+    case etTXT:
+      for (const std::string& line : Footer) writer.WriteLine(line);
+      break;
+    case etCSV:
+      for (const std::string& line : Footer) {
+        writer.Write(line);
+        writer.Write(std::string_view(&CSVComma, 1));
+        writer.EmptyLine();
+      }
+      break;
+    case etDIF:
+      writer.WriteLine("-1,0");
+      writer.WriteLine("EOD");
+      break;
+    case etSYLK:
+      writer.WriteLine("E");
+      break;
+  }
+}
+
+int TTabuloASCII::CountTuples() {
+  if (ExportSource != esDataSet || DataSet == nullptr) return 0;
+  TDataSet& data_set = *DataSet;
+  const TBookmark bookmark = data_set.GetBookmark();
+  struct TReturnToBookmark {
+    TDataSet& data_set;
+    TBookmark bookmark;
+    ~TReturnToBookmark() {
+      try {
+        data_set.GotoBookmark(bookmark);
+      } catch (...) {
+        // The bookmark was taken on this data set a moment ago; if it cannot be
+        // reached the record loop starts where the pass stopped.
+      }
+      data_set.FreeBookmark(bookmark);
+    }
+  } return_to_bookmark{data_set, bookmark};
+
+  // The same walk as the record loop, so the count is what the loop will pass.
+  if (GoToFirstRecord) data_set.First();
+  for (int skipped = 0; skipped < SkipRecCount; ++skipped) data_set.Next();
+  record_counter_ = 0;
+  while (!EndOfFile() && (ExportRecCount == 0 || record_counter_ < ExportRecCount)) {
+    data_set.Next();
+    ++record_counter_;
+    if (OnFetchedRecord) OnFetchedRecord(*this, record_counter_);
+    if (CurrentRecordOnly) break;
+  }
+  const int counted = record_counter_;
+  record_counter_ = 0;
+  return counted;
+}
+
+// ---------------------------------------------------------------------------
+// Rows
+
+void TTabuloASCII::GetCaptionRow(std::string& row) {
+  row.clear();
+  if (export_type_ == etDIF) row.assign(kDifTupleStart);
+  for (int index = 0; index < Columns().Count(); ++index) row += GetColCaption(index);
+  if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
+  if (export_type_ == etTXT || export_type_ == etCSV) row += kLineEnd;
+}
+
+void TTabuloASCII::WriteCaptionRow() {
+  GetCaptionRow(row_);
+  if (!row_.empty()) Writer().Write(row_);
+}
+
+void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
+  sylk_row_ = SylkDataRow();
+  row.clear();
+  if (export_type_ == etDIF) row.assign(kDifTupleStart);
+  for (TTabuloCol& cell : ExportRow()) {
+    CellExportText(cell, formatted, cell_text_);
+    row += cell_text_;
+  }
+  if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
+  if (export_type_ == etTXT || export_type_ == etCSV) row += kLineEnd;
+}
+
+void TTabuloASCII::WriteDataRow() {
+  GetDataRow(true, row_);
+  Writer().Write(row_);
+  ++records_written_;
+}
+
+std::string TTabuloASCII::GetColCaption(int index) {
+  std::string text = TTabuloFormatText::GetColCaption(index);
+  Decorate(index, true, text);
+  return text;
+}
+
+void TTabuloASCII::GetColData(TTabuloCol& cell, std::string& text) {
+  text.assign(cell.Data);
+  Decorate(cell.ColumnIndex, false, text);
+}
+
+void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
+  const TTabuloColumn& column = Columns()[column_index];
+  switch (export_type_) {
+    case etTXT:
+      switch (column.Align) {
+        case ecaLeft:
+          TTabuloWriter::PadRightInPlace(text, ' ', column.Width);
+          break;
+        case ecaCenter:
+          TTabuloWriter::PadCenterInPlace(text, ' ', column.Width);
+          break;
+        case ecaRight:
+          TTabuloWriter::PadLeftInPlace(text, ' ', column.Width);
+          break;
+      }
+      if (TXTSpacing > 0) text.append(static_cast<std::size_t>(TXTSpacing), ' ');
+      return;
+    case etCSV:
+      if (QuotesCSV()) {
+        scratch_.assign(1, CSVQuote);
+        AppendDoubled(scratch_, text, CSVQuote);
+        scratch_ += CSVQuote;
+        text.swap(scratch_);
+      }
+      text += CSVComma;
+      return;
+    case etDIF:
+      // A NULL (or empty) value is no number: as a numeric value a reader would
+      // turn it into an error cell, so it goes out as the string it is.
+      if (caption || column.ColumnType == ctString || text.empty() || column.Field->IsNull()) {
+        scratch_.assign("1,0\r\n");
+        AppendDifString(scratch_, text);
+        scratch_ += kLineEnd;
+      } else {
+        scratch_.assign("0,");
+        scratch_ += text;
+        scratch_ += "\r\nV\r\n";
+      }
+      text.swap(scratch_);
+      return;
+    case etSYLK:
+      scratch_.assign("C;X");
+      AppendNumber(scratch_, column_index + 1);
+      scratch_ += ";Y";
+      AppendNumber(scratch_, caption ? 1 : sylk_row_);
+      scratch_ += ";K\"";
+      AppendSylkText(scratch_, text);
+      scratch_ += "\"\r\n";
+      text.swap(scratch_);
+      return;
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "engine/tabulo.h"
+
+namespace velmora {
+
+// The four line-oriented layouts of TTabuloASCII. The ordinals are the values
+// templates use.
+enum TTabuloASCIIType { etTXT, etCSV, etDIF, etSYLK };
+
+// Writes fixed-width text, CSV, DIF or SYLK through the plain writer. Every line
+// ends in CR LF. A row is assembled in a member buffer and written in one piece,
+// so the record loop allocates nothing per cell once the buffers are warm.
+class TTabuloASCII : public TTabuloFormatText {
+ public:
+  TTabuloASCII();
+
+  TTabuloASCIIType ExportType() const { return export_type_; }
+  // Stores a changed type; changing to etTXT also turns AutoCalcColWidth on.
+  void SetExportType(TTabuloASCIIType type);
+
+  char CSVComma = ',';
+  char CSVQuote = '"';  // '\0': no quoting
+  bool CSVQuoteStrings = true;
+  int TXTSpacing = 1;  // blanks after every TXT column
+
+  // The tuple count the last DIF prologue announced.
+  int TupleCount() const { return tuple_count_; }
+
+  unsigned PublishedSettings() const override {
+    return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
+  }
+
+  void BeginExport() override;
+  void EndExport() override;
+  void GetCaptionRow(std::string& row) override;
+  void WriteCaptionRow() override;
+  void GetDataRow(bool formatted, std::string& row) override;
+  void WriteDataRow() override;
+  std::string GetColCaption(int index) override;
+  void GetColData(TTabuloCol& cell, std::string& text) override;
+
+ private:
+  // Raises when the CSV options cannot give a readable file; runs before the
+  // first byte of the export is written.
+  void CheckOptions() const;
+  void WritePrologue();
+  void WriteEpilogue();
+  // The number of records the record loop will pass; the source is left where it was.
+  int CountTuples();
+  // Turns a caption or cell text of a column into its piece of the row: padded
+  // TXT column, CSV field, DIF value or SYLK cell record.
+  void Decorate(int column_index, bool caption, std::string& text);
+  bool QuotesCSV() const { return CSVQuoteStrings && CSVQuote != '\0'; }
+  // The SYLK row of the current record: captions take row 1.
+  int SylkDataRow() const { return records_written_ + (AllowCaptions ? 2 : 1); }
+
+  TTabuloASCIIType export_type_ = etTXT;
+  int tuple_count_ = 0;
+  int records_written_ = 0;
+  int sylk_row_ = 1;
+  std::string row_;
+  std::string cell_text_;
+  std::string scratch_;
+};
+
+}  // namespace velmora
