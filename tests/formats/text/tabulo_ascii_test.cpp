@@ -1,0 +1,345 @@
+// The four layouts of the text exporter, byte for byte, and its behaviour when
+// the output device fails.
+#include "formats/text/tabulo_ascii.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/memory_dataset.h"
+#include "platform/error.h"
+#include "platform/locale_settings.h"
+#include "platform/output_file.h"
+#include "support/test_files.h"
+
+namespace velmora {
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::TTempDir;
+using testsupport::WriteFile;
+
+// The lines, each followed by CR LF.
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class AsciiExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_settings_ = FormatSettings();
+    SetFormatSettings(TFormatSettings::CLocale());
+    // The display formats take their defaults from the settings in force.
+    exporter_ = std::make_unique<TTabuloASCII>();
+    exporter_->DataSet = &data_;
+    exporter_->FileName = directory_.File("out.txt");
+  }
+  void TearDown() override {
+    TOutputFile::SetDescriptorHookForTesting(nullptr);
+    SetFormatSettings(saved_settings_);
+  }
+
+  // ID (integer) and NAME (string) with the given records.
+  void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
+    data_.AddField("ID", ftInteger, 3);
+    data_.AddField("NAME", ftString, 5);
+    for (const auto& record : records) data_.AppendRecord(record);
+    data_.Open();
+  }
+  // One integer column NO holding 1 .. count.
+  void Numbers(int count) {
+    data_.AddField("NO", ftInteger, 2);
+    for (int number = 1; number <= count; ++number) data_.AppendRecord({std::to_string(number)});
+    data_.Open();
+  }
+  std::string Export(TTabuloASCIIType type) {
+    exporter_->SetExportType(type);
+    exporter_->Execute();
+    return ReadFile(exporter_->FileName);
+  }
+
+  TFormatSettings saved_settings_;
+  TTempDir directory_{"ascii"};
+  TMemoryDataSet data_;
+  std::unique_ptr<TTabuloASCII> exporter_;
+};
+
+// ---------------------------------------------------------------------------
+// Options
+
+TEST_F(AsciiExportTest, ChoosingTxtTurnsWidthPassOnAndOtherTypesTurnItOffForGood) {
+  EXPECT_EQ(exporter_->ExportType(), etTXT);
+  EXPECT_TRUE(exporter_->AutoCalcColWidth);
+  exporter_->AutoCalcColWidth = false;
+  exporter_->SetExportType(etTXT);  // not a change: the option stays as set
+  EXPECT_FALSE(exporter_->AutoCalcColWidth);
+  exporter_->SetExportType(etCSV);
+  exporter_->SetExportType(etTXT);
+  EXPECT_TRUE(exporter_->AutoCalcColWidth);
+
+  IdAndName({{"1", "a"}});
+  exporter_->SetExportType(etSYLK);
+  exporter_->Execute();
+  EXPECT_FALSE(exporter_->AutoCalcColWidth);
+}
+
+// ---------------------------------------------------------------------------
+// TXT
+
+TEST_F(AsciiExportTest, TxtPadsCaptionsAndDisplayTextsToTheComputedWidths) {
+  IdAndName({{"7", "Ann"}, {"1234", "Bo"}});
+  // "1,234" is wider than any raw text: the width pass measures the display form too.
+  EXPECT_EQ(Export(etTXT), Lines({"   ID NAME  ", "    7 Ann   ", "1,234 Bo    "}));
+}
+
+TEST_F(AsciiExportTest, TxtTitleHeaderAndFooterFrameTheTable) {
+  IdAndName({{"7", "Ann"}});
+  exporter_->Title = "Orders";
+  exporter_->Header = {"h1", "h2"};
+  exporter_->Footer = {"f1"};
+  EXPECT_EQ(Export(etTXT),
+            Lines({"Orders", std::string(80, '-'), "", "h1", "h2", " ID NAME  ", "  7 Ann   ", "f1"}));
+}
+
+TEST_F(AsciiExportTest, TxtWithoutSpacingCentresOddRemainderRightAndNeverCuts) {
+  IdAndName({{"1", "abc"}, {"22", "abcdefghij"}});
+  exporter_->AutoCalcColWidth = false;
+  exporter_->TXTSpacing = 0;
+  exporter_->ColumnsWidth = {"ID=3", "name=8"};
+  exporter_->ColumnsAlign = {"NAME=center"};
+  EXPECT_EQ(Export(etTXT), Lines({" ID  NAME  ", "  1  abc   ", " 22abcdefghij"}));
+}
+
+TEST_F(AsciiExportTest, TxtWithoutCaptionsAndRecordsWritesOnlyHeaderAndFooter) {
+  IdAndName({});
+  exporter_->AllowCaptions = false;
+  exporter_->Header = {"head"};
+  exporter_->Footer = {"foot"};
+  EXPECT_EQ(Export(etTXT), Lines({"head", "foot"}));
+}
+
+TEST_F(AsciiExportTest, TxtWidthsCountCharactersInUtf8AndBytesOtherwise) {
+  IdAndName({{"1", "Zoë"}, {"2", "日本語テキスト"}});
+  TFormatSettings utf8 = TFormatSettings::CLocale();
+  utf8.Utf8 = true;
+  SetFormatSettings(utf8);
+  // NAME is as wide as its longest text, seven characters.
+  EXPECT_EQ(Export(etTXT), Lines({" ID NAME    ", "  1 Zoë     ", "  2 日本語テキスト "}));
+
+  SetFormatSettings(TFormatSettings::CLocale());  // one byte, one character: 21 wide
+  EXPECT_EQ(Export(etTXT), Lines({" ID NAME" + std::string(18, ' '), "  1 Zoë" + std::string(18, ' '),
+                                  "  2 日本語テキスト "}));
+}
+
+// ---------------------------------------------------------------------------
+// CSV
+
+TEST_F(AsciiExportTest, CsvQuotesEveryFieldAndDoublesQuotes) {
+  IdAndName({{"7", "O\"Neil"}});
+  EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"7\",\"O\"\"Neil\""}));
+}
+
+TEST_F(AsciiExportTest, CsvHeaderAndFooterLinesEndWithTheSeparatorAndNullsBecomeNullString) {
+  IdAndName({{std::nullopt, "a"}});
+  exporter_->Title = "not written";
+  exporter_->Header = {"h1", "h2"};
+  exporter_->Footer = {"f"};
+  exporter_->Formats.SetNullString(" NULL ");
+  EXPECT_EQ(Export(etCSV), Lines({"h1,", "h2,", "\"ID\",\"NAME\"", "\"NULL\",\"a\"", "f,"}));
+}
+
+TEST_F(AsciiExportTest, CsvWithoutQuotingWritesValuesAsTheyAre) {
+  IdAndName({{"1234", "a,\"b\"\r\nc"}});
+  exporter_->CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+
+  exporter_->CSVQuote = '\'';
+  exporter_->CSVQuoteStrings = false;
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+}
+
+TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
+  IdAndName({{"1", "x"}});
+  exporter_->CSVComma = '\t';
+  exporter_->Footer = {"end"};
+  EXPECT_EQ(Export(etCSV), Lines({"\"ID\"\t\"NAME\"", "\"1\"\t\"x\"", "end\t"}));
+}
+
+TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything) {
+  IdAndName({{"1", "x"}});
+  WriteFile(exporter_->FileName, "previous");
+  exporter_->CSVComma = '"';
+  exporter_->SetExportType(etCSV);
+  try {
+    exporter_->Execute();
+    FAIL() << "export succeeded";
+  } catch (const EVelmoraError& error) {
+    EXPECT_STREQ(error.what(), "The CSV separator and the CSV quote character must differ (both are '\"')");
+  }
+  EXPECT_EQ(ReadFile(exporter_->FileName), "previous");
+  // Without quoting the same separator is only a separator.
+  exporter_->CSVQuoteStrings = false;
+  EXPECT_EQ(Export(etCSV), Lines({"ID\"NAME", "1\"x"}));
+}
+
+// ---------------------------------------------------------------------------
+// DIF
+
+TEST_F(AsciiExportTest, DifWritesHeaderItemsTuplesAndDoublesQuotesInStrings) {
+  IdAndName({{"1234", "O\"Neil"}, {std::nullopt, ""}});
+  exporter_->Title = "My \"Orders\"";
+  const std::string prologue = Lines({"TABLE", "0,1", "\"My \"\"Orders\"\"\"", "VECTORS", "0,2", "\"\"",
+                                      "TUPLES", "0,2", "\"\"", "DATA", "0,0", "\"\""});
+  // A NULL integer is written as the (empty) string it is, not as a number.
+  EXPECT_EQ(Export(etDIF),
+            prologue + Lines({"-1,0", "BOT", "1,0",     "\"ID\"", "1,0", "\"NAME\"",       // captions
+                              "-1,0", "BOT", "0,1,234", "V",      "1,0", "\"O\"\"Neil\"",  // record 1
+                              "-1,0", "BOT", "1,0",     "\"\"",   "1,0", "\"\"",          "-1,0", "EOD"}));
+}
+
+TEST_F(AsciiExportTest, DifWritesBooleansDatesAndTimesAsNumericValues) {
+  data_.AddField("OK", ftBoolean);
+  data_.AddField("DAY", ftDate);
+  data_.AddField("AT", ftDateTime);
+  data_.AppendRecord({"True", "2024-01-05", "2024-01-05 13:45:07"});
+  data_.Open();
+  exporter_->AllowCaptions = false;
+  EXPECT_EQ(Export(etDIF), Lines({"TABLE",
+                                  "0,1",
+                                  "\"\"",
+                                  "VECTORS",
+                                  "0,3",
+                                  "\"\"",
+                                  "TUPLES",
+                                  "0,1",
+                                  "\"\"",
+                                  "DATA",
+                                  "0,0",
+                                  "\"\"",
+                                  "-1,0",
+                                  "BOT",
+                                  "0,True",
+                                  "V",
+                                  "0,2024-01-05",
+                                  "V",
+                                  "0,2024-01-05 13:45:07",
+                                  "V",
+                                  "-1,0",
+                                  "EOD"}));
+}
+
+TEST_F(AsciiExportTest, DifOfAnEmptySourceCountsNoTuples) {
+  IdAndName({});
+  const std::string prologue = Lines(
+      {"TABLE", "0,1", "\"\"", "VECTORS", "0,2", "\"\"", "TUPLES", "0,0", "\"\"", "DATA", "0,0", "\"\""});
+  EXPECT_EQ(Export(etDIF),
+            prologue + Lines({"-1,0", "BOT", "1,0", "\"ID\"", "1,0", "\"NAME\"", "-1,0", "EOD"}));
+  exporter_->AllowCaptions = false;
+  EXPECT_EQ(Export(etDIF), prologue + Lines({"-1,0", "EOD"}));
+}
+
+// The tuple count and the values of the data tuples ("0,21" ...) of a DIF export.
+struct TDifCounts {
+  std::string tuples;
+  std::vector<std::string> values;
+};
+TDifCounts ReadDifCounts(const std::string& dif) {
+  TDifCounts counts;
+  const std::size_t tuples = dif.find("TUPLES\r\n") + 8;
+  counts.tuples = dif.substr(tuples, dif.find("\r\n", tuples) - tuples);
+  for (std::size_t at = dif.find("BOT\r\n0,"); at != std::string::npos; at = dif.find("BOT\r\n0,", at + 1)) {
+    counts.values.push_back(dif.substr(at + 5, dif.find("\r\n", at + 5) - at - 5));
+  }
+  return counts;
+}
+
+TEST_F(AsciiExportTest, DifCountsExactlyTheRecordsTheExportWrites) {
+  Numbers(25);
+  exporter_->AllowCaptions = false;
+  std::vector<int> fetched;
+  exporter_->OnFetchedRecord = [&fetched](TTabulo&, int counter) { fetched.push_back(counter); };
+
+  exporter_->ExportRecCount = 10;
+  TDifCounts counts = ReadDifCounts(Export(etDIF));
+  EXPECT_EQ(counts.tuples, "0,10");
+  EXPECT_EQ(counts.values.size(), 10u);
+  EXPECT_EQ(fetched, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+  exporter_->ExportRecCount = 0;
+  exporter_->SkipRecCount = 20;
+  counts = ReadDifCounts(Export(etDIF));
+  EXPECT_EQ(counts.tuples, "0,5");
+  EXPECT_EQ(counts.values, (std::vector<std::string>{"0,21", "0,22", "0,23", "0,24", "0,25"}));
+  EXPECT_EQ(data_.OpenBookmarks(), 0);
+}
+
+TEST_F(AsciiExportTest, DifCountingPassLeavesTheCursorWhereTheRecordLoopStarts) {
+  Numbers(6);
+  exporter_->AllowCaptions = false;
+  exporter_->GoToFirstRecord = false;
+  for (int step = 0; step < 4; ++step) data_.Next();  // on record 5
+  TDifCounts counts = ReadDifCounts(Export(etDIF));
+  EXPECT_EQ(counts.tuples, "0,2");
+  EXPECT_EQ(counts.values, (std::vector<std::string>{"0,5", "0,6"}));
+
+  data_.First();
+  data_.Next();
+  exporter_->CurrentRecordOnly = true;
+  counts = ReadDifCounts(Export(etDIF));
+  EXPECT_EQ(counts.tuples, "0,1");
+  EXPECT_EQ(counts.values, (std::vector<std::string>{"0,2"}));
+}
+
+// ---------------------------------------------------------------------------
+// SYLK
+
+TEST_F(AsciiExportTest, SylkNumbersRowsBelowTheCaptionsAndEscapesSemicolonsAndLineBreaks) {
+  IdAndName({{"1", "a;b"}, {"2", "\"x\"\r\ny\nz"}});
+  EXPECT_EQ(Export(etSYLK),
+            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"1\"",
+                   "C;X2;Y2;K\"a;;b\"", "C;X1;Y3;K\"2\"", "C;X2;Y3;K\"\"x\"\x1b :y\x1b :z\"", "E"}));
+}
+
+TEST_F(AsciiExportTest, SylkWithoutCaptionsStartsAtRowOneAndSkipsNoRowForRejectedRecords) {
+  Numbers(3);
+  exporter_->AllowCaptions = false;
+  exporter_->OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool& accept) { accept = row[0].Data != "2"; };
+  EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"1\"", "C;X1;Y2;K\"3\"", "E"}));
+}
+
+// ---------------------------------------------------------------------------
+// Failing output device
+
+TEST_F(AsciiExportTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
+  IdAndName({{"1", "x"}});
+  exporter_->FileName = "/dev/full";
+  try {
+    exporter_->Execute();
+    FAIL() << "export to /dev/full succeeded";
+  } catch (const EVelmoraError& error) {
+    EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos) << error.what();
+  }
+}
+
+TEST_F(AsciiExportTest, AFailedWriteLeavesNoFileAndKeepsThePreviousOne) {
+  IdAndName({{"1", "x"}});
+  TOutputFile::SetDescriptorHookForTesting([](const std::string&) { return ::open("/dev/full", O_WRONLY); });
+  exporter_->FileName = directory_.File("new.csv");
+  EXPECT_THROW(Export(etCSV), EVelmoraError);
+  EXPECT_TRUE(directory_.Entries().empty());
+
+  WriteFile(directory_.File("old.csv"), "previous");
+  exporter_->FileName = directory_.File("old.csv");
+  EXPECT_THROW(Export(etCSV), EVelmoraError);
+  EXPECT_EQ(directory_.Entries(), std::vector<std::string>{"old.csv"});
+  EXPECT_EQ(ReadFile(directory_.File("old.csv")), "previous");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::testsupport {
+
+// A fresh directory under the system's temporary directory, removed with all
+// its content when the object goes.
+class TTempDir {
+ public:
+  // prefix names the directory ("velmora-<prefix>-XXXXXX") to tell the owner apart.
+  explicit TTempDir(const std::string& prefix = "test");
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + name.
+  std::string File(const std::string& name) const;
+  // Names of the entries, hidden ones included, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path_;
+};
+
+// The whole file as bytes; raises std::runtime_error when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+// The full path of an executable found on PATH (or the path itself when it
+// holds a "/" and is executable); empty when there is none.
+std::string FindExecutable(const std::string& name);
+
+struct TCommandResult {
+  int exit_status = -1;  // -1 when the command did not exit normally
+  std::string output;    // standard output and standard error together
+};
+
+// Runs a program with its arguments (no shell) and collects what it prints.
+// After timeout_seconds the program is killed and exit_status is -1.
+TCommandResult RunCommand(const std::vector<std::string>& arguments, int timeout_seconds = 60);
+
+// Hex digits of the bytes, two per byte: a printable form of arbitrary text.
+std::string HexBytes(const std::string& bytes);
+
+}  // namespace velmora::testsupport
