@@ -1,0 +1,193 @@
+// Independent readers of the text exporter's output: Python's csv module for
+// CSV, and the office suite's headless converter for DIF and SYLK. One awkward
+// fixture goes through every reader; each must give back the source's texts.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/memory_dataset.h"
+#include "formats/text/tabulo_ascii.h"
+#include "platform/locale_settings.h"
+#include "support/test_files.h"
+
+namespace velmora {
+namespace {
+
+using testsupport::FindExecutable;
+using testsupport::HexBytes;
+using testsupport::RunCommand;
+using testsupport::TTempDir;
+using testsupport::WriteFile;
+
+using TTable = std::vector<std::vector<std::string>>;
+
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Prints every record of a CSV file as one line of fields, each field as the hex
+// of its bytes ("-" for an empty one), so no byte of a value can be misread.
+constexpr const char* kCsvDumper = R"(import csv, sys
+with open(sys.argv[1], newline='', encoding='latin-1') as source:
+    for record in csv.reader(source, delimiter=sys.argv[2], quotechar=sys.argv[3]):
+        print(' '.join(field.encode('latin-1').hex() or '-' for field in record))
+)";
+
+// The dumper's form of a table.
+std::string DumpForm(const TTable& table) {
+  std::string dump;
+  for (const auto& record : table) {
+    for (std::size_t index = 0; index < record.size(); ++index) {
+      if (index > 0) dump += ' ';
+      dump += record[index].empty() ? "-" : HexBytes(record[index]);
+    }
+    dump += '\n';
+  }
+  return dump;
+}
+
+class AsciiInteropTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { shared_ = new TTempDir("interop"); }
+  static void TearDownTestSuite() {
+    delete shared_;
+    shared_ = nullptr;
+  }
+
+  void SetUp() override {
+    saved_settings_ = FormatSettings();
+    SetFormatSettings(TFormatSettings::CLocale());
+    exporter_.emplace();
+    // Values that leave the exporter trimmed (the record loop trims every value),
+    // so the source texts are the exported ones.
+    const std::vector<std::string> texts = {
+        "plain",
+        "with,comma",
+        "say \"hi\"",
+        "\"\"",
+        "line1\r\nline2",
+        "a\nb",
+        "semi;colon",
+        "back\\slash {x} <b>&amp;",
+        "Zoë Ågren 日本",
+        "=SUM(1;2)",
+        "007",
+        "tab\tinside",
+        std::string(3000, 'w') + "end",
+        "'single'",
+    };
+    data_.AddField("ID", ftInteger);
+    data_.AddField("TEXT", ftString, 40);
+    data_.AddField("PRICE", ftFloat);
+    data_.AddField("DAY", ftDate);
+    int id = 0;
+    for (const std::string& text : texts) {
+      ++id;
+      data_.AppendRecord(
+          {std::to_string(id * 1000 - 2500), text, id % 2 ? "12.5" : "-0.25",
+           id % 3 ? std::optional<std::string>("2024-01-0" + std::to_string(id % 9 + 1)) : std::nullopt});
+    }
+    data_.AppendRecord({std::nullopt, std::nullopt, std::nullopt, std::nullopt});
+    data_.AppendRecord({"0", "", "0", "1999-12-31"});
+    data_.Open();
+    // General number forms: the readers print numbers without grouping.
+    exporter_->UserFormats = {"ID=", "PRICE="};
+    exporter_->DataSet = &data_;
+  }
+  void TearDown() override { SetFormatSettings(saved_settings_); }
+
+  // The captions and every record's texts as the export writes them; NULL is empty.
+  TTable SourceTable() {
+    TTable table{{"ID", "TEXT", "PRICE", "DAY"}};
+    std::string text;
+    for (data_.First(); !data_.Eof(); data_.Next()) {
+      auto& record = table.emplace_back();
+      for (int index = 0; index < data_.FieldCount(); ++index) {
+        data_.Field(index).GetText(text);
+        record.push_back(text);
+      }
+    }
+    data_.First();
+    return table;
+  }
+
+  std::string Export(TTabuloASCIIType type, const std::string& name) {
+    exporter_->SetExportType(type);
+    exporter_->FileName = directory_.File(name);
+    exporter_->Execute();
+    return exporter_->FileName;
+  }
+
+  // The dumper's form of a CSV file.
+  std::string ReadCsv(const std::string& file, char separator, char quote) {
+    const std::string script = directory_.File("dump_csv.py");
+    WriteFile(script, kCsvDumper);
+    const auto result = RunCommand({kPython, script, file, std::string(1, separator), std::string(1, quote)});
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    return result.output;
+  }
+
+  // Converts a DIF or SYLK file to UTF-8 CSV with the office suite; returns the CSV file.
+  std::string ConvertWithOffice(const std::string& file, const std::string& input_filter) {
+    std::vector<std::string> command = {
+        soffice_, "-env:UserInstallation=file://" + shared_->File("office-profile"), "--headless"};
+    if (!input_filter.empty()) command.push_back("--infilter=" + input_filter);
+    const std::string out_dir = directory_.File("converted");
+    command.insert(command.end(),
+                   {"--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", out_dir, file});
+    const auto result = RunCommand(command, 300);
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    const std::string name = file.substr(file.rfind('/') + 1);
+    return out_dir + "/" + name.substr(0, name.rfind('.')) + ".csv";
+  }
+
+  void RequireTools(bool office) {
+    if (FindExecutable(kPython).empty()) GTEST_SKIP() << kPython << " is not installed";
+    soffice_ = FindExecutable("soffice");
+    if (office && soffice_.empty()) GTEST_SKIP() << "soffice is not installed";
+  }
+
+  static TTempDir* shared_;
+  TFormatSettings saved_settings_;
+  TTempDir directory_{"ascii-interop"};
+  TMemoryDataSet data_;
+  std::optional<TTabuloASCII> exporter_;
+  std::string soffice_;
+};
+
+TTempDir* AsciiInteropTest::shared_ = nullptr;
+
+// The office suite keeps a line break as LF only.
+TTable WithLfLineBreaks(TTable table) {
+  for (auto& record : table) {
+    for (auto& text : record) {
+      for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    }
+  }
+  return table;
+}
+
+TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfAQuotedCsv) {
+  RequireTools(false);
+  if (IsSkipped()) return;
+  const TTable expected = SourceTable();
+  EXPECT_EQ(ReadCsv(Export(etCSV, "default.csv"), ',', '"'), DumpForm(expected));
+
+  exporter_->CSVComma = ';';
+  exporter_->CSVQuote = '\'';
+  EXPECT_EQ(ReadCsv(Export(etCSV, "semicolon.csv"), ';', '\''), DumpForm(expected));
+}
+
+TEST_F(AsciiInteropTest, OfficeSuiteReadsBackTheTextsOfDifAndSylk) {
+  RequireTools(true);
+  if (IsSkipped()) return;
+  exporter_->Title = "Awkward \"texts\"";
+  const std::string expected = DumpForm(WithLfLineBreaks(SourceTable()));
+  // DIF has no character-set mark: the reader is told the bytes are UTF-8.
+  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etDIF, "table.dif"), "DIF:76"), ',', '"'), expected);
+  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etSYLK, "table.slk"), ""), ',', '"'), expected);
+}
+
+}  // namespace
+}  // namespace velmora
