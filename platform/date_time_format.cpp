@@ -1,0 +1,358 @@
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+#include "platform/locale_settings.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+namespace {
+
+enum TDateTimeElementKind : std::uint8_t {
+  dekLiteral,
+  dekDay,
+  dekShortDayName,
+  dekLongDayName,
+  dekMonth,
+  dekShortMonthName,
+  dekLongMonthName,
+  dekYear,
+  dekHour,
+  dekMinute,
+  dekSecond,
+  dekMillisecond,
+  dekAmPmLocale,  // "ampm": the locale's AM and PM texts
+  dekAmPmText,    // "am/pm", "a/p": the letters as written
+  dekDateSeparator,
+  dekTimeSeparator,
+  dekNested,           // another pattern: the locale's short date for "ddddd" ...
+  dekNestedTimeOfDay,  // a blank and another pattern, left out at midnight ("c")
+};
+
+struct TDateTimeElement {
+  TDateTimeElementKind Kind = dekLiteral;
+  // Numbers: the least number of digits; nested patterns: their index.
+  int Width = 0;
+  bool TwelveHour = false;
+  std::string Text;  // literal text; the morning text of dekAmPmText
+  std::string AfternoonText;
+};
+
+using TDateTimeElements = std::vector<TDateTimeElement>;
+
+char UpperAscii(char character) {
+  return character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
+}
+
+bool IsAsciiLetter(char character) {
+  const char upper = UpperAscii(character);
+  return upper >= 'A' && upper <= 'Z';
+}
+
+bool StartsWithNoCase(std::string_view text, std::size_t index, std::string_view prefix) {
+  if (text.size() - index < prefix.size()) return false;
+  for (std::size_t offset = 0; offset < prefix.size(); ++offset) {
+    if (UpperAscii(text[index + offset]) != UpperAscii(prefix[offset])) return false;
+  }
+  return true;
+}
+
+bool IsAmPmAt(std::string_view pattern, std::size_t index) {
+  return StartsWithNoCase(pattern, index, "am/pm") || StartsWithNoCase(pattern, index, "a/p") ||
+         StartsWithNoCase(pattern, index, "ampm");
+}
+
+// An hour uses the twelve-hour clock when an AM/PM element follows it before
+// the next hour or the next "a" that starts none (or, see Compile, when one
+// precedes it without an hour between them).
+bool UsesTwelveHourClock(std::string_view pattern, std::size_t index) {
+  char quote = 0;
+  for (; index < pattern.size(); ++index) {
+    const char character = pattern[index];
+    if (quote != 0) {
+      if (character == quote) quote = 0;
+    } else if (character == '"' || character == '\'') {
+      quote = character;
+    } else if (character == 'a' || character == 'A') {
+      return IsAmPmAt(pattern, index);
+    } else if (character == 'h' || character == 'H') {
+      return false;
+    }
+  }
+  return false;
+}
+
+void AppendLiteral(TDateTimeElements& elements, std::string_view text) {
+  if (elements.empty() || elements.back().Kind != dekLiteral) elements.emplace_back();
+  elements.back().Text.append(text);
+}
+
+void AppendNumber(int value, int minimum_digits, std::string& out) {
+  char buffer[16];
+  const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const int length = static_cast<int>(result.ptr - buffer);
+  if (length < minimum_digits) out.append(static_cast<std::size_t>(minimum_digits - length), '0');
+  out.append(buffer, result.ptr);
+}
+
+struct TDateTimeParts {
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0, Millisecond = 0, DayOfWeek = 1;
+};
+
+}  // namespace
+
+struct TDateTimeFormat::TCompiled {
+  TDateTimeElements Elements;
+  // The patterns that "c", "t", "ddddd" and "dddddd" stand for.
+  std::vector<TDateTimeElements> Nested;
+
+  // Patterns nest at most this deep, so a locale format naming "c" cannot loop.
+  static constexpr int kDeepestNesting = 2;
+
+  int AddNested(std::string_view pattern, int depth) {
+    TDateTimeElements elements = Compile(pattern, depth + 1);
+    Nested.push_back(std::move(elements));
+    return static_cast<int>(Nested.size() - 1);
+  }
+
+  void AddNestedElement(TDateTimeElements& elements, TDateTimeElementKind kind, std::string_view pattern,
+                        int depth) {
+    if (depth >= kDeepestNesting) return;
+    TDateTimeElement element;
+    element.Kind = kind;
+    element.Width = AddNested(pattern, depth);
+    elements.push_back(std::move(element));
+  }
+
+  TDateTimeElements Compile(std::string_view pattern, int depth) {
+    const TFormatSettings& settings = FormatSettings();
+    TDateTimeElements elements;
+    char last_letter = 0;
+    // An AM/PM element not yet claimed by an hour: locales that put the marker
+    // first ("PM 09:04:05") mean the hour after it.
+    bool unclaimed_am_pm = false;
+    // An hour on the twelve-hour clock whose AM/PM element is still to come.
+    bool hour_awaits_am_pm = false;
+    std::size_t index = 0;
+    while (index < pattern.size()) {
+      const char character = pattern[index];
+      char token = UpperAscii(character);
+      if (IsAsciiLetter(character)) {
+        if (token == 'M' && last_letter == 'H') token = 'N';
+        last_letter = token;
+      }
+      std::size_t count = 1;
+      while (index + count < pattern.size() && UpperAscii(pattern[index + count]) == UpperAscii(character))
+        ++count;
+      auto add = [&](TDateTimeElementKind kind, int width) {
+        TDateTimeElement element;
+        element.Kind = kind;
+        element.Width = width;
+        elements.push_back(std::move(element));
+        index += count;
+      };
+      switch (token) {
+        case 'Y':
+          add(dekYear, count <= 2 ? 2 : 4);
+          break;
+        case 'M':
+          if (count <= 2) {
+            add(dekMonth, static_cast<int>(count));
+          } else {
+            add(count == 3 ? dekShortMonthName : dekLongMonthName, 0);
+          }
+          break;
+        case 'D':
+          if (count <= 2) {
+            add(dekDay, static_cast<int>(count));
+          } else if (count <= 4) {
+            add(count == 3 ? dekShortDayName : dekLongDayName, 0);
+          } else {
+            AddNestedElement(elements, dekNested,
+                             count == 5 ? settings.ShortDateFormat : settings.LongDateFormat, depth);
+            index += count;
+          }
+          break;
+        case 'H': {
+          const bool twelve_hour = unclaimed_am_pm || UsesTwelveHourClock(pattern, index + count);
+          unclaimed_am_pm = false;
+          hour_awaits_am_pm = twelve_hour;
+          add(dekHour, count >= 2 ? 2 : 1);
+          elements.back().TwelveHour = twelve_hour;
+          break;
+        }
+        case 'N':
+          add(dekMinute, count >= 2 ? 2 : 1);
+          break;
+        case 'S':
+          add(dekSecond, count >= 2 ? 2 : 1);
+          break;
+        case 'Z':
+          add(dekMillisecond, count >= 3 ? 3 : 1);
+          break;
+        case 'T':
+          AddNestedElement(elements, dekNested,
+                           count == 1 ? settings.ShortTimeFormat : settings.LongTimeFormat, depth);
+          index += count;
+          break;
+        case 'C':
+          AddNestedElement(elements, dekNested, settings.ShortDateFormat, depth);
+          AddNestedElement(elements, dekNestedTimeOfDay, settings.LongTimeFormat, depth);
+          index += count;
+          break;
+        case 'A':
+          if (StartsWithNoCase(pattern, index, "am/pm")) {
+            elements.push_back({dekAmPmText, 0, false, std::string(pattern.substr(index, 2)),
+                                std::string(pattern.substr(index + 3, 2))});
+            index += 5;
+            unclaimed_am_pm = !hour_awaits_am_pm;
+            hour_awaits_am_pm = false;
+          } else if (StartsWithNoCase(pattern, index, "a/p")) {
+            elements.push_back({dekAmPmText, 0, false, std::string(pattern.substr(index, 1)),
+                                std::string(pattern.substr(index + 2, 1))});
+            index += 3;
+            unclaimed_am_pm = !hour_awaits_am_pm;
+            hour_awaits_am_pm = false;
+          } else if (StartsWithNoCase(pattern, index, "ampm")) {
+            elements.push_back({dekAmPmLocale, 0, false, {}, {}});
+            index += 4;
+            unclaimed_am_pm = !hour_awaits_am_pm;
+            hour_awaits_am_pm = false;
+          } else {
+            AppendLiteral(elements, pattern.substr(index, 1));
+            ++index;
+          }
+          break;
+        case '/':
+          elements.push_back({dekDateSeparator, 0, false, {}, {}});
+          ++index;
+          break;
+        case ':':
+          elements.push_back({dekTimeSeparator, 0, false, {}, {}});
+          ++index;
+          break;
+        case '"':
+        case '\'': {
+          const std::size_t close = pattern.find(character, index + 1);
+          const std::size_t end = close == std::string_view::npos ? pattern.size() : close;
+          AppendLiteral(elements, pattern.substr(index + 1, end - index - 1));
+          index = end + 1;
+          break;
+        }
+        default:
+          AppendLiteral(elements, pattern.substr(index, 1));
+          ++index;
+          break;
+      }
+    }
+    return elements;
+  }
+
+  void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, std::string& out) const {
+    const TFormatSettings& settings = FormatSettings();
+    for (const TDateTimeElement& element : elements) {
+      switch (element.Kind) {
+        case dekLiteral:
+          out.append(element.Text);
+          break;
+        case dekDay:
+          AppendNumber(parts.Day, element.Width, out);
+          break;
+        case dekShortDayName:
+          out.append(settings.ShortDayNames[parts.DayOfWeek - 1]);
+          break;
+        case dekLongDayName:
+          out.append(settings.LongDayNames[parts.DayOfWeek - 1]);
+          break;
+        case dekMonth:
+          AppendNumber(parts.Month, element.Width, out);
+          break;
+        case dekShortMonthName:
+          out.append(settings.ShortMonthNames[parts.Month - 1]);
+          break;
+        case dekLongMonthName:
+          out.append(settings.LongMonthNames[parts.Month - 1]);
+          break;
+        case dekYear:
+          AppendNumber(element.Width == 2 ? parts.Year % 100 : parts.Year, element.Width, out);
+          break;
+        case dekHour: {
+          int hour = parts.Hour;
+          if (element.TwelveHour) {
+            hour %= 12;
+            if (hour == 0) hour = 12;
+          }
+          AppendNumber(hour, element.Width, out);
+          break;
+        }
+        case dekMinute:
+          AppendNumber(parts.Minute, element.Width, out);
+          break;
+        case dekSecond:
+          AppendNumber(parts.Second, element.Width, out);
+          break;
+        case dekMillisecond:
+          AppendNumber(parts.Millisecond, element.Width, out);
+          break;
+        case dekAmPmLocale:
+          out.append(parts.Hour < 12 ? settings.TimeAMString : settings.TimePMString);
+          break;
+        case dekAmPmText:
+          out.append(parts.Hour < 12 ? element.Text : element.AfternoonText);
+          break;
+        case dekDateSeparator:
+          out.append(settings.DateSeparator);
+          break;
+        case dekTimeSeparator:
+          out.append(settings.TimeSeparator);
+          break;
+        case dekNested:
+          Append(Nested[element.Width], parts, out);
+          break;
+        case dekNestedTimeOfDay:
+          if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0 || parts.Millisecond != 0) {
+            out.push_back(' ');
+            Append(Nested[element.Width], parts, out);
+          }
+          break;
+      }
+    }
+  }
+};
+
+TDateTimeFormat::TDateTimeFormat(std::string_view pattern) : compiled_(std::make_unique<TCompiled>()) {
+  compiled_->Elements = compiled_->Compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+}
+
+TDateTimeFormat::~TDateTimeFormat() = default;
+TDateTimeFormat::TDateTimeFormat(TDateTimeFormat&&) noexcept = default;
+TDateTimeFormat& TDateTimeFormat::operator=(TDateTimeFormat&&) noexcept = default;
+
+void TDateTimeFormat::Format(TDateTime value, std::string& out) const {
+  TDateTimeParts parts;
+  DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
+                 parts.Millisecond);
+  parts.DayOfWeek = DayOfWeek(value);
+  compiled_->Append(compiled_->Elements, parts, out);
+}
+
+std::string FormatDateTime(std::string_view pattern, TDateTime value) {
+  std::string out;
+  TDateTimeFormat(pattern).Format(value, out);
+  return out;
+}
+
+std::string DateToStr(TDateTime value) {
+  return FormatDateTime(FormatSettings().ShortDateFormat, value);
+}
+
+std::string TimeToStr(TDateTime value) {
+  return FormatDateTime(FormatSettings().LongTimeFormat, value);
+}
+
+std::string DateTimeToStr(TDateTime value) {
+  return FormatDateTime("c", value);
+}
+
+}  // namespace velmora

@@ -1,0 +1,155 @@
+#include "platform/decimal_number.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+
+namespace velmora {
+
+namespace {
+
+// Exponents beyond this would print a number of unreasonable length.
+constexpr std::int64_t kLargestExponent = 100000;
+
+bool IsDigit(char character) {
+  return character >= '0' && character <= '9';
+}
+
+}  // namespace
+
+char* TDecimalNumber::Reserve(std::size_t size) {
+  if (size <= kInlineDigits) {
+    digits_ = inline_digits_;
+  } else {
+    long_digits_.resize(size);
+    digits_ = long_digits_.data();
+  }
+  return digits_;
+}
+
+bool TDecimalNumber::Parse(std::string_view text) {
+  std::size_t index = 0;
+  bool negative = false;
+  if (index < text.size() && (text[index] == '+' || text[index] == '-')) {
+    negative = text[index] == '-';
+    ++index;
+  }
+  const std::size_t integer_start = index;
+  while (index < text.size() && IsDigit(text[index])) ++index;
+  const std::string_view integer_digits = text.substr(integer_start, index - integer_start);
+  std::string_view fraction_digits;
+  if (index < text.size() && text[index] == '.') {
+    const std::size_t fraction_start = ++index;
+    while (index < text.size() && IsDigit(text[index])) ++index;
+    fraction_digits = text.substr(fraction_start, index - fraction_start);
+  }
+  if (integer_digits.empty() && fraction_digits.empty()) return false;
+
+  std::int64_t exponent = 0;
+  if (index < text.size() && (text[index] == 'e' || text[index] == 'E')) {
+    ++index;
+    bool exponent_negative = false;
+    if (index < text.size() && (text[index] == '+' || text[index] == '-')) {
+      exponent_negative = text[index] == '-';
+      ++index;
+    }
+    if (index >= text.size() || !IsDigit(text[index])) return false;
+    for (; index < text.size() && IsDigit(text[index]); ++index) {
+      if (exponent <= kLargestExponent * 10) exponent = exponent * 10 + (text[index] - '0');
+    }
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (index != text.size()) return false;
+
+  char* digits = Reserve(integer_digits.size() + fraction_digits.size());
+  int count = 0;
+  std::int64_t leading_zeros = 0;
+  for (std::string_view part : {integer_digits, fraction_digits}) {
+    for (char digit : part) {
+      if (count == 0 && digit == '0') {
+        ++leading_zeros;
+      } else {
+        digits[count++] = digit;
+      }
+    }
+  }
+  while (count > 0 && digits[count - 1] == '0') --count;
+  exponent += static_cast<std::int64_t>(integer_digits.size()) - leading_zeros;
+  if (count > 0 && exponent > kLargestExponent) return false;
+  if (exponent < -kLargestExponent) count = 0;
+
+  count_ = count;
+  exponent_ = count > 0 ? static_cast<int>(exponent) : 0;
+  negative_ = count > 0 && negative;
+  return true;
+}
+
+void TDecimalNumber::SetDouble(double value) {
+  char buffer[64];
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+  if (!Parse(std::string_view(buffer, result.ptr - buffer))) count_ = 0;
+}
+
+void TDecimalNumber::RoundKeeping(int keep) {
+  if (keep >= count_) return;
+  if (keep < 0) {
+    count_ = 0;
+  } else {
+    const bool round_up = digits_[keep] >= '5';
+    count_ = keep;
+    if (round_up) {
+      int index = keep - 1;
+      while (index >= 0 && digits_[index] == '9') --index;
+      if (index < 0) {
+        digits_[0] = '1';
+        count_ = 1;
+        ++exponent_;
+      } else {
+        ++digits_[index];
+        count_ = index + 1;
+      }
+    }
+    while (count_ > 0 && digits_[count_ - 1] == '0') --count_;
+  }
+  if (count_ == 0) {
+    exponent_ = 0;
+    negative_ = false;
+  }
+}
+
+void TDecimalNumber::AppendGeneral(std::string_view decimal_separator, std::string& out) {
+  RoundToSignificant(15);
+  if (IsZero()) {
+    out.push_back('0');
+    return;
+  }
+  if (negative_) out.push_back('-');
+  if (exponent_ > 15 || exponent_ < -3) {
+    out.push_back(digits_[0]);
+    if (count_ > 1) {
+      out.append(decimal_separator);
+      out.append(digits_ + 1, count_ - 1);
+    }
+    out.push_back('E');
+    const int shown_exponent = exponent_ - 1;
+    if (shown_exponent < 0) out.push_back('-');
+    char buffer[16];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::abs(shown_exponent));
+    out.append(buffer, result.ptr);
+  } else if (exponent_ <= 0) {
+    out.push_back('0');
+    out.append(decimal_separator);
+    out.append(static_cast<std::size_t>(-exponent_), '0');
+    out.append(digits_, count_);
+  } else {
+    for (int index = 0; index < exponent_; ++index) out.push_back(Digit(index));
+    if (count_ > exponent_) {
+      out.append(decimal_separator);
+      out.append(digits_ + exponent_, count_ - exponent_);
+    }
+  }
+}
+
+}  // namespace velmora

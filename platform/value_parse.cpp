@@ -1,0 +1,456 @@
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <initializer_list>
+#include <system_error>
+#include <type_traits>
+
+#include "platform/locale_settings.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+namespace {
+
+bool IsBlank(char character) {
+  return character == ' ' || character == '\t';
+}
+bool IsDigit(char character) {
+  return character >= '0' && character <= '9';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool ConsumeText(std::string_view text, std::size_t& position, std::string_view expected) {
+  if (expected.empty() || text.substr(position, expected.size()) != expected) return false;
+  position += expected.size();
+  return true;
+}
+
+std::size_t SkipBlanks(std::string_view text, std::size_t position) {
+  while (position < text.size() && IsBlank(text[position])) ++position;
+  return position;
+}
+
+// Reads one to most_digits digits.
+bool ReadNumber(std::string_view text, std::size_t& position, int most_digits, int& value, int& digits) {
+  value = 0;
+  digits = 0;
+  while (position < text.size() && digits < most_digits && IsDigit(text[position])) {
+    value = value * 10 + (text[position++] - '0');
+    ++digits;
+  }
+  return digits > 0;
+}
+
+char UpperAscii(char character) {
+  return character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
+}
+
+bool IsAsciiLetter(char character) {
+  return UpperAscii(character) >= 'A' && UpperAscii(character) <= 'Z';
+}
+
+bool ConsumeNoCase(std::string_view text, std::size_t& position, std::string_view expected) {
+  if (expected.empty() || text.size() - position < expected.size()) return false;
+  for (std::size_t offset = 0; offset < expected.size(); ++offset) {
+    if (UpperAscii(text[position + offset]) != UpperAscii(expected[offset])) return false;
+  }
+  position += expected.size();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Layout of the locale's short date and time formats
+
+// The literal text between two fields of a format, in up to four pieces.
+struct TGap {
+  std::array<std::string_view, 4> Parts;
+  int Count = 0;
+
+  void Add(std::string_view part) {
+    if (!part.empty() && Count < static_cast<int>(Parts.size())) Parts[Count++] = part;
+  }
+
+  // Blank pieces match any number of blanks, the others must match exactly.
+  bool Match(std::string_view text, std::size_t& position) const {
+    std::size_t next = position;
+    for (int index = 0; index < Count; ++index) {
+      if (TrimBlanks(Parts[index]).empty()) {
+        next = SkipBlanks(text, next);
+      } else if (!ConsumeText(text, next, Parts[index])) {
+        return false;
+      }
+    }
+    position = next;
+    return true;
+  }
+};
+
+// The numeric fields of a format in their order ('D', 'M', 'Y' or 'H', 'N',
+// 'S'); Gaps[i] is the literal text before field i, Gaps[FieldCount] the text
+// after the last one.
+struct TFieldLayout {
+  std::array<char, 3> Fields{};
+  int FieldCount = 0;
+  std::array<TGap, 4> Gaps;
+  bool Usable = true;
+
+  void AddField(char field) {
+    for (int index = 0; index < FieldCount; ++index) {
+      if (Fields[index] == field) Usable = false;
+    }
+    if (FieldCount == 3) {
+      Usable = false;
+      return;
+    }
+    Fields[FieldCount++] = field;
+  }
+};
+
+// Reads the fields and literal texts of a date or time pattern. Elements that
+// cannot be read back as numbers (names, nested formats) make it unusable.
+TFieldLayout ReadLayout(std::string_view pattern, const TFormatSettings& settings) {
+  TFieldLayout layout;
+  char last_letter = 0;
+  std::size_t index = 0;
+  while (index < pattern.size()) {
+    const char character = pattern[index];
+    const char token = UpperAscii(character);
+    TGap& gap = layout.Gaps[layout.FieldCount];
+    if (character == '"' || character == '\'') {
+      const std::size_t close = pattern.find(character, index + 1);
+      const std::size_t end = close == std::string_view::npos ? pattern.size() : close;
+      gap.Add(pattern.substr(index + 1, end - index - 1));
+      index = end + 1;
+      continue;
+    }
+    if (character == '/' || character == ':') {
+      gap.Add(character == '/' ? settings.DateSeparator : settings.TimeSeparator);
+      ++index;
+      continue;
+    }
+    if (!IsAsciiLetter(character)) {
+      std::size_t end = index;
+      while (end < pattern.size() && !IsAsciiLetter(pattern[end]) && pattern[end] != '"' &&
+             pattern[end] != '\'' && pattern[end] != '/' && pattern[end] != ':') {
+        ++end;
+      }
+      gap.Add(pattern.substr(index, end - index));
+      index = end;
+      continue;
+    }
+    if (token == 'A') {
+      // The AM/PM marker is matched on its own, wherever it stands.
+      std::size_t position = index;
+      if (ConsumeNoCase(pattern, position, "am/pm") || ConsumeNoCase(pattern, position, "a/p") ||
+          ConsumeNoCase(pattern, position, "ampm")) {
+        index = position;
+      } else {
+        layout.Usable = false;
+        ++index;
+      }
+      last_letter = 'A';
+      continue;
+    }
+    std::size_t count = 1;
+    while (index + count < pattern.size() && UpperAscii(pattern[index + count]) == token) ++count;
+    const char field = token == 'M' && last_letter == 'H' ? 'N' : token;
+    last_letter = field;
+    index += count;
+    switch (field) {
+      case 'D':
+      case 'M':
+      case 'H':
+      case 'N':
+      case 'S':
+        if (count > 2) layout.Usable = false;
+        layout.AddField(field);
+        break;
+      case 'Y':
+        layout.AddField(field);
+        break;
+      case 'Z':
+        break;  // a fraction of seconds is read wherever the text has one
+      default:
+        layout.Usable = false;
+        break;
+    }
+  }
+  return layout;
+}
+
+TFieldLayout DateLayout(const TFormatSettings& settings) {
+  TFieldLayout layout = ReadLayout(settings.ShortDateFormat, settings);
+  const bool complete = layout.Usable && layout.FieldCount == 3 &&
+                        layout.Fields[0] + layout.Fields[1] + layout.Fields[2] == 'D' + 'M' + 'Y';
+  if (!complete) {
+    layout = TFieldLayout();
+    layout.Fields = {'Y', 'M', 'D'};
+    layout.FieldCount = 3;
+    layout.Gaps[1].Add(settings.DateSeparator);
+    layout.Gaps[2].Add(settings.DateSeparator);
+  }
+  return layout;
+}
+
+TFieldLayout TimeLayout(const TFormatSettings& settings) {
+  TFieldLayout layout = ReadLayout(settings.ShortTimeFormat, settings);
+  const bool ordered = layout.Usable && layout.FieldCount >= 2 && layout.Fields[0] == 'H' &&
+                       layout.Fields[1] == 'N' && (layout.FieldCount == 2 || layout.Fields[2] == 'S');
+  if (!ordered) {
+    layout = TFieldLayout();
+    layout.Fields = {'H', 'N', 'S'};
+    layout.FieldCount = 3;
+    layout.Gaps[1].Add(settings.TimeSeparator);
+    layout.Gaps[2].Add(settings.TimeSeparator);
+  }
+  return layout;
+}
+
+// ---------------------------------------------------------------------------
+// Dates and times
+
+// A separator between two fields: the format's own text, or one of the
+// alternatives; it must consume something.
+bool MatchSeparator(std::string_view text, std::size_t& position, const TGap& gap,
+                    std::initializer_list<std::string_view> alternatives) {
+  std::size_t next = position;
+  if (gap.Match(text, next) && next > position) {
+    position = next;
+    return true;
+  }
+  for (std::string_view alternative : alternatives) {
+    if (ConsumeText(text, position, alternative)) return true;
+  }
+  return false;
+}
+
+// Two-digit years fall into 1950..2049.
+int FullYear(int year, int digits) {
+  if (digits > 2) return year;
+  return year < 50 ? 2000 + year : 1900 + year;
+}
+
+bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date) {
+  const TFormatSettings& settings = FormatSettings();
+  const TFieldLayout layout = DateLayout(settings);
+  std::size_t next = position;
+  layout.Gaps[0].Match(text, next);
+  int day = 0, month = 0, year = 0;
+  for (int index = 0; index < 3; ++index) {
+    if (index > 0 && !MatchSeparator(text, next, layout.Gaps[index], {settings.DateSeparator, "/", "-"})) {
+      return false;
+    }
+    const char field = layout.Fields[index];
+    int value = 0, digits = 0;
+    if (!ReadNumber(text, next, field == 'Y' ? 4 : 2, value, digits)) return false;
+    if (field == 'D') day = value;
+    if (field == 'M') month = value;
+    if (field == 'Y') year = FullYear(value, digits);
+  }
+  layout.Gaps[3].Match(text, next);
+  if (!TryEncodeDate(year, month, day, date)) return false;
+  position = next;
+  return true;
+}
+
+bool MatchAmPm(std::string_view text, std::size_t& position, bool& afternoon) {
+  const TFormatSettings& settings = FormatSettings();
+  for (std::string_view marker :
+       {std::string_view(settings.TimeAMString), std::string_view("AM"), std::string_view("A")}) {
+    if (ConsumeNoCase(text, position, marker)) {
+      afternoon = false;
+      return true;
+    }
+  }
+  for (std::string_view marker :
+       {std::string_view(settings.TimePMString), std::string_view("PM"), std::string_view("P")}) {
+    if (ConsumeNoCase(text, position, marker)) {
+      afternoon = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Milliseconds of a fraction of a second given as digits, rounded half up.
+int FractionMilliseconds(std::string_view text, std::size_t& position) {
+  int milliseconds = 0;
+  int digits = 0;
+  bool round_up = false;
+  for (; position < text.size() && IsDigit(text[position]); ++position, ++digits) {
+    if (digits < 3) milliseconds = milliseconds * 10 + (text[position] - '0');
+    if (digits == 3) round_up = text[position] >= '5';
+  }
+  for (; digits < 3; ++digits) milliseconds *= 10;
+  return milliseconds + (round_up ? 1 : 0);
+}
+
+// Reads a time to the end of the text; milliseconds may reach a whole day
+// when a fraction rounds up at the last moment of the day.
+bool ParseTime(std::string_view text, std::size_t position, std::int64_t& milliseconds) {
+  const TFormatSettings& settings = FormatSettings();
+  const TFieldLayout layout = TimeLayout(settings);
+  bool has_marker = false;
+  bool afternoon = false;
+  if (MatchAmPm(text, position, afternoon)) {
+    has_marker = true;
+    position = SkipBlanks(text, position);
+  }
+  layout.Gaps[0].Match(text, position);
+
+  int hour = 0, minute = 0, second = 0, digits = 0;
+  if (!ReadNumber(text, position, 2, hour, digits)) return false;
+  if (!MatchSeparator(text, position, layout.Gaps[1], {settings.TimeSeparator, ":"})) return false;
+  if (!ReadNumber(text, position, 2, minute, digits)) return false;
+
+  int fraction = 0;
+  const TGap& second_gap = layout.Gaps[layout.FieldCount == 3 ? 2 : 1];
+  std::size_t next = position;
+  if (MatchSeparator(text, next, second_gap, {settings.TimeSeparator, ":"}) && next < text.size() &&
+      IsDigit(text[next])) {
+    ReadNumber(text, next, 2, second, digits);
+    position = next;
+    if (position + 1 < text.size() && IsDigit(text[position + 1]) &&
+        (text[position] == '.' || text[position] == ',')) {
+      ++position;
+      fraction = FractionMilliseconds(text, position);
+    } else if (ConsumeText(text, next, settings.DecimalSeparator) && next < text.size() &&
+               IsDigit(text[next])) {
+      position = next;
+      fraction = FractionMilliseconds(text, position);
+    }
+  }
+  layout.Gaps[layout.FieldCount].Match(text, position);
+  position = SkipBlanks(text, position);
+  if (!has_marker && MatchAmPm(text, position, afternoon)) has_marker = true;
+  if (position != text.size()) return false;
+
+  if (has_marker) {
+    if (hour > 12) return false;
+    hour = hour % 12 + (afternoon ? 12 : 0);
+  }
+  if (hour > 23 || minute > 59 || second > 59) return false;
+  milliseconds = ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + fraction;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+// Splits a number in the locale's form into its parts.
+struct TNumberParts {
+  bool Negative = false;
+  std::string_view IntegerDigits;
+  std::string_view FractionDigits;
+  bool ExponentNegative = false;
+  std::string_view ExponentDigits;
+};
+
+std::string_view ReadDigits(std::string_view text, std::size_t& position) {
+  const std::size_t start = position;
+  while (position < text.size() && IsDigit(text[position])) ++position;
+  return text.substr(start, position - start);
+}
+
+bool SplitLocaleNumber(std::string_view text, TNumberParts& parts) {
+  text = TrimBlanks(text);
+  std::size_t position = 0;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    parts.Negative = text[position++] == '-';
+  }
+  parts.IntegerDigits = ReadDigits(text, position);
+  if (ConsumeText(text, position, FormatSettings().DecimalSeparator)) {
+    parts.FractionDigits = ReadDigits(text, position);
+  }
+  if (parts.IntegerDigits.empty() && parts.FractionDigits.empty()) return false;
+  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+      parts.ExponentNegative = text[position++] == '-';
+    }
+    parts.ExponentDigits = ReadDigits(text, position);
+    if (parts.ExponentDigits.empty()) return false;
+  }
+  return position == text.size();
+}
+
+template <typename TInteger>
+bool ParseInteger(std::string_view text, TInteger& value) {
+  text = TrimBlanks(text);
+  const bool plus = !text.empty() && text.front() == '+';
+  if (plus) text.remove_prefix(1);
+  const bool minus_allowed = std::is_signed_v<TInteger> && !plus;
+  if (text.empty() || !(IsDigit(text.front()) || (text.front() == '-' && minus_allowed))) return false;
+  TInteger result = 0;
+  const std::from_chars_result parsed = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) return false;
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+bool TryStrToInt64(std::string_view text, std::int64_t& value) {
+  return ParseInteger(text, value);
+}
+
+bool TryStrToUInt64(std::string_view text, std::uint64_t& value) {
+  return ParseInteger(text, value);
+}
+
+bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text) {
+  TNumberParts parts;
+  if (!SplitLocaleNumber(text, parts)) return false;
+  decimal_text.clear();
+  if (parts.Negative) decimal_text.push_back('-');
+  if (parts.IntegerDigits.empty()) {
+    decimal_text.push_back('0');
+  } else {
+    decimal_text.append(parts.IntegerDigits);
+  }
+  if (!parts.FractionDigits.empty()) decimal_text.append(".").append(parts.FractionDigits);
+  if (!parts.ExponentDigits.empty()) {
+    decimal_text.append(parts.ExponentNegative ? "e-" : "e").append(parts.ExponentDigits);
+  }
+  return true;
+}
+
+bool TryStrToFloat(std::string_view text, double& value) {
+  std::string decimal_text;
+  if (!TryLocaleNumberToDecimalText(text, decimal_text)) return false;
+  double result = 0;
+  const std::from_chars_result parsed =
+      std::from_chars(decimal_text.data(), decimal_text.data() + decimal_text.size(), result);
+  if (parsed.ec != std::errc() || parsed.ptr != decimal_text.data() + decimal_text.size()) return false;
+  value = result;
+  return true;
+}
+
+bool TryStrToDateTime(std::string_view text, TDateTime& value) {
+  text = TrimBlanks(text);
+  std::size_t position = 0;
+  TDateTime date = 0;
+  std::int64_t milliseconds = 0;
+  if (ParseDate(text, position, date)) {
+    if (position == text.size()) {
+      value = date;
+      return true;
+    }
+    const std::size_t time_start = SkipBlanks(text, position);
+    const bool separated = time_start > position || (position > 0 && IsBlank(text[position - 1]));
+    if (!separated || !ParseTime(text, time_start, milliseconds)) return false;
+    value = JoinDateTime({static_cast<std::int64_t>(date), milliseconds});
+    return true;
+  }
+  if (!ParseTime(text, 0, milliseconds)) return false;
+  value = JoinDateTime({0, milliseconds});
+  return true;
+}
+
+}  // namespace velmora
