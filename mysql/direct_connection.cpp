@@ -1,0 +1,168 @@
+#include "mysql/direct_connection.h"
+
+#include <charconv>
+
+#include "engine/text_utils.h"
+#include "mysql/client_library.h"
+#include "platform/error.h"
+
+namespace velmora {
+
+namespace {
+
+// Every connection talks UTF-8 with all four-byte characters, whatever the
+// server's default: values arrive as the stored characters (CJK and emoji
+// included) and character counts can be taken on them.
+constexpr const char* kConnectionCharacterSet = "utf8mb4";
+
+}  // namespace
+
+TMySqlEndpoint ResolveEndpoint(std::string_view host, std::string_view port) {
+  TMySqlEndpoint endpoint;
+  const std::string_view trimmed_host = Trim(host);
+  const std::string_view trimmed_port = Trim(port);
+  if (trimmed_host.empty() || SameText(trimmed_host, "localhost")) {
+    if (!trimmed_port.empty() && trimmed_port.front() == '/') endpoint.Socket = trimmed_port;
+  } else {
+    endpoint.Host = trimmed_host;
+  }
+  int number = 0;
+  const char* end = trimmed_port.data() + trimmed_port.size();
+  const auto [stop, error] = std::from_chars(trimmed_port.data(), end, number);
+  if (!trimmed_port.empty() && error == std::errc() && stop == end && number >= 0 && number <= 65535) {
+    endpoint.Port = static_cast<unsigned int>(number);
+  }
+  return endpoint;
+}
+
+// ---------------------------------------------------------------------------
+// TDirMySqlConnect
+
+void TDirMySqlConnect::Connect() {
+  LoadClientLibrary();
+  active_ = true;
+  status_ = dsOk;
+}
+
+void TDirMySqlConnect::Disconnect() {
+  active_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// TDirMySqlTransact
+
+TDirMySqlTransact::~TDirMySqlTransact() {
+  CloseWithoutRollback();
+}
+
+void TDirMySqlTransact::CloseWithoutRollback() noexcept {
+  if (handle_ == nullptr) return;
+  MySqlApi().mysql_close(handle_);
+  handle_ = nullptr;
+}
+
+void TDirMySqlTransact::Open() {
+  if (handle_ != nullptr) return;
+  const TMySqlClientApi& api = MySqlApi();
+  if (connect_ == nullptr || api.mysql_init == nullptr) {
+    status_ = dsFailed;
+    error_ = "Server connection error";
+    return;
+  }
+  MYSQL* handle = api.mysql_init(nullptr);
+  if (handle == nullptr) {
+    status_ = dsFailed;
+    error_ = "Out of memory";
+    return;
+  }
+
+  // The server may ask the client for any local file through LOAD DATA LOCAL;
+  // this program never sends one, so the capability is switched off outright.
+  const unsigned int local_infile = 0;
+  if (api.mysql_options(handle, MYSQL_OPT_LOCAL_INFILE, &local_infile) != 0 ||
+      api.mysql_options(handle, MYSQL_SET_CHARSET_NAME, kConnectionCharacterSet) != 0) {
+    status_ = dsFailed;
+    error_ = "Server connection error";
+    api.mysql_close(handle);
+    return;
+  }
+
+  unsigned long flags = connect_->ClientFlags & ~kClientLocalFiles;
+  if (connect_->Database.empty()) flags &= ~kClientConnectWithDatabase;
+  const TMySqlEndpoint endpoint = ResolveEndpoint(connect_->Host, connect_->Port);
+
+  MYSQL* connected = api.mysql_real_connect(
+      handle, endpoint.Host.empty() ? nullptr : endpoint.Host.c_str(), connect_->Login.c_str(),
+      connect_->Password.c_str(), connect_->Database.empty() ? nullptr : connect_->Database.c_str(),
+      endpoint.Port, endpoint.Socket.empty() ? nullptr : endpoint.Socket.c_str(), flags);
+  if (connected == nullptr) {
+    status_ = dsFailed;
+    error_ = Trim(api.mysql_error(handle));
+    api.mysql_close(handle);
+    return;
+  }
+  handle_ = handle;
+  status_ = dsOk;
+  error_.clear();
+  if (TransactSafe) SendTransactionStatement("BEGIN");
+}
+
+void TDirMySqlTransact::Close() {
+  if (handle_ == nullptr) return;
+  MYSQL* handle = handle_;
+  std::string rollback_error;
+  if (TransactSafe && MySqlApi().mysql_query(handle, "ROLLBACK") != 0) {
+    rollback_error = LastClientError();
+  }
+  handle_ = nullptr;
+  MySqlApi().mysql_close(handle);
+  if (!rollback_error.empty()) throw EVelmoraError(rollback_error);
+}
+
+std::string TDirMySqlTransact::ServerVersion() const {
+  if (handle_ == nullptr) return {};
+  const char* version = MySqlApi().mysql_get_server_info(handle_);
+  return version != nullptr ? version : "";
+}
+
+std::string TDirMySqlTransact::LastClientError() const {
+  if (handle_ == nullptr) return error_;
+  const char* text = MySqlApi().mysql_error(handle_);
+  return std::string(Trim(text != nullptr ? text : ""));
+}
+
+unsigned int TDirMySqlTransact::LastClientErrno() const {
+  return handle_ != nullptr ? MySqlApi().mysql_errno(handle_) : 0;
+}
+
+void TDirMySqlTransact::RaiseLastClientError() const {
+  std::string text = LastClientError();
+  if (text.empty()) text = Format("MySQL client error %u", LastClientErrno());
+  throw EVelmoraError(text);
+}
+
+void TDirMySqlTransact::SelectDatabase(const std::string& database) {
+  if (handle_ == nullptr) throw EVelmoraError("Server connection error");
+  if (MySqlApi().mysql_select_db(handle_, database.c_str()) != 0) RaiseLastClientError();
+}
+
+void TDirMySqlTransact::SendTransactionStatement(const char* statement) {
+  if (!TransactSafe || handle_ == nullptr) return;
+  if (MySqlApi().mysql_query(handle_, statement) != 0) RaiseLastClientError();
+}
+
+void TDirMySqlTransact::StartTransaction() {
+  SendTransactionStatement("BEGIN");
+}
+
+void TDirMySqlTransact::Commit() {
+  SendTransactionStatement("COMMIT");
+  SendTransactionStatement("BEGIN");
+}
+
+void TDirMySqlTransact::Rollback() {
+  SendTransactionStatement("ROLLBACK");
+  SendTransactionStatement("BEGIN");
+}
+
+}  // namespace velmora

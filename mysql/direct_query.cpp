@@ -1,0 +1,210 @@
+#include "mysql/direct_query.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "mysql/client_library.h"
+#include "mysql/field_mapping.h"
+#include "mysql/statement_text.h"
+#include "platform/error.h"
+
+namespace velmora {
+
+TDirMySqlQuery::~TDirMySqlQuery() {
+  Close();
+}
+
+void TDirMySqlQuery::RaiseUnknownColumn() {
+  throw EVelmoraError("Fatal internal error");
+}
+
+const MYSQL_FIELD& TDirMySqlQuery::FieldDescription(unsigned int index) const {
+  if (result_ == nullptr || index >= field_count_) RaiseUnknownColumn();
+  const MYSQL_FIELD* field = MySqlApi().mysql_fetch_field_direct(result_, index);
+  if (field == nullptr) RaiseUnknownColumn();
+  return *field;
+}
+
+std::uint64_t TDirMySqlQuery::RecordCount() const {
+  if (result_ == nullptr) return 0;
+  return stored_ ? stored_rows_ : MySqlApi().mysql_num_rows(result_);
+}
+
+void TDirMySqlQuery::Open() {
+  if (transact_ == nullptr || !transact_->Active()) return;
+  Close();
+  affected_rows_ = 0;
+  status_ = qsNone;
+  const std::string prepared = PrepareStatement(Sql);
+  const TMySqlClientApi& api = MySqlApi();
+  MYSQL* handle = transact_->Handle();
+
+  if (api.mysql_real_query(handle, prepared.data(), prepared.size()) != 0) {
+    status_ = qsFailed;
+    return;
+  }
+  stored_ = StoreResult;
+  MYSQL_RES* result = stored_ ? api.mysql_store_result(handle) : api.mysql_use_result(handle);
+  if (result == nullptr) {
+    // No result: a statement without rows, or a result lost on the way.
+    if (api.mysql_errno(handle) != 0) {
+      status_ = qsFailed;
+    } else {
+      status_ = qsCommandDone;
+      affected_rows_ = api.mysql_affected_rows(handle);
+    }
+    return;
+  }
+  const unsigned int field_count = api.mysql_num_fields(result);
+  if (field_count == 0) {
+    api.mysql_free_result(result);
+    status_ = qsCommandDone;
+    return;
+  }
+
+  result_ = result;
+  field_count_ = field_count;
+  stored_rows_ = stored_ ? api.mysql_num_rows(result) : 0;
+  status_ = qsRowsReturned;
+  try {
+    row_number_ = 0;
+    bof_ = true;
+    eof_ = (stored_ && stored_rows_ == 0) || !FetchRow();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TDirMySqlQuery::Close() {
+  if (result_ != nullptr) MySqlApi().mysql_free_result(result_);
+  result_ = nullptr;
+  row_ = nullptr;
+  lengths_ = nullptr;
+  field_count_ = 0;
+  row_number_ = 0;
+  stored_rows_ = 0;
+  bof_ = true;
+  eof_ = true;
+}
+
+void TDirMySqlQuery::Execute() {
+  if (transact_ == nullptr || !transact_->Active()) return;
+  Close();
+  affected_rows_ = 0;
+  status_ = qsNone;
+  const std::string prepared = PrepareStatement(Sql);
+  const TMySqlClientApi& api = MySqlApi();
+  MYSQL* handle = transact_->Handle();
+
+  if (api.mysql_real_query(handle, prepared.data(), prepared.size()) != 0) {
+    status_ = qsFailed;
+    return;
+  }
+  const std::string word = FirstWordUpper(prepared);
+  const bool counts_rows = word == "SELECT" || word == "SHOW" || word == "DESCRIBE" || word == "BACKUP";
+  // A statement that returns rows must have them read before the next one.
+  if (counts_rows || api.mysql_field_count(handle) > 0) {
+    MYSQL_RES* result = api.mysql_store_result(handle);
+    if (result == nullptr && api.mysql_errno(handle) != 0) {
+      status_ = qsFailed;
+      return;
+    }
+    if (result != nullptr) {
+      if (counts_rows) affected_rows_ = api.mysql_num_rows(result);
+      api.mysql_free_result(result);
+    }
+    if (!counts_rows) affected_rows_ = api.mysql_affected_rows(handle);
+  } else {
+    affected_rows_ = api.mysql_affected_rows(handle);
+  }
+  status_ = qsCommandDone;
+}
+
+bool TDirMySqlQuery::FetchRow() {
+  const TMySqlClientApi& api = MySqlApi();
+  MYSQL_ROW row = api.mysql_fetch_row(result_);
+  if (row == nullptr) {
+    // The end of a streamed result, or a connection lost on the way: only the
+    // error number tells them apart. A stored result ends where its row count
+    // says, so a missing row there is always a failure.
+    const unsigned int error_number = transact_ != nullptr ? transact_->LastClientErrno() : 0;
+    if (error_number != 0) transact_->RaiseLastClientError();
+    if (stored_) throw EVelmoraError("Fatal internal error");
+    // The library reuses the streamed row's memory: nothing of it stays readable.
+    row_ = nullptr;
+    lengths_ = nullptr;
+    return false;
+  }
+  unsigned long* lengths = api.mysql_fetch_lengths(result_);
+  if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
+  row_ = row;
+  lengths_ = lengths;
+  return true;
+}
+
+void TDirMySqlQuery::First() {
+  if (result_ == nullptr) return;
+  Seek(0);
+}
+
+void TDirMySqlQuery::Next() {
+  if (result_ == nullptr || eof_) return;
+  if (stored_ && row_number_ + 1 >= stored_rows_) {
+    eof_ = true;
+    return;
+  }
+  // A streamed result ends one past its last row, so no earlier row can be
+  // asked for again.
+  if (FetchRow()) {
+    ++row_number_;
+    bof_ = false;
+  } else {
+    ++row_number_;
+    eof_ = true;
+  }
+}
+
+void TDirMySqlQuery::Seek(std::uint64_t row) {
+  if (result_ == nullptr) return;
+  if (!stored_) {
+    if (row < row_number_) {
+      throw EVelmoraError("Cannot move back in a streamed result");
+    }
+    while (row_number_ < row && !eof_) Next();
+    return;
+  }
+  if (stored_rows_ == 0) {
+    bof_ = true;
+    eof_ = true;
+    return;
+  }
+  if (row >= stored_rows_) throw EVelmoraError("Fatal internal error");
+  MySqlApi().mysql_data_seek(result_, row);
+  FetchRow();
+  row_number_ = row;
+  bof_ = row == 0;
+  eof_ = false;
+}
+
+std::size_t TDirMySqlQuery::LongestValueCharacters(unsigned int column) {
+  if (result_ == nullptr || !stored_ || stored_rows_ == 0) return 0;
+  if (column >= field_count_) RaiseUnknownColumn();
+  const TMySqlClientApi& api = MySqlApi();
+  std::size_t longest = 0;
+  api.mysql_data_seek(result_, 0);
+  for (std::uint64_t row = 0; row < stored_rows_; ++row) {
+    MYSQL_ROW values = api.mysql_fetch_row(result_);
+    unsigned long* lengths = values != nullptr ? api.mysql_fetch_lengths(result_) : nullptr;
+    if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
+    if (values[column] != nullptr) {
+      longest = std::max(longest, Utf8Length(std::string_view(values[column], lengths[column])));
+    }
+  }
+  const bool at_end = eof_;
+  Seek(row_number_);
+  eof_ = at_end;
+  return longest;
+}
+
+}  // namespace velmora

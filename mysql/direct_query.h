@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "mysql/client_types.h"
+#include "mysql/direct_connection.h"
+
+namespace velmora {
+
+enum TDirQueryStatus { qsNone, qsRowsReturned, qsCommandDone, qsFailed };
+
+// One statement on one connection and the result it returned. The result held
+// by the client library is the only copy of the rows: the current row points
+// into it, and moving the cursor reads other rows from it.
+class TDirMySqlQuery {
+ public:
+  TDirMySqlQuery() = default;
+  ~TDirMySqlQuery();
+  TDirMySqlQuery(const TDirMySqlQuery&) = delete;
+  TDirMySqlQuery& operator=(const TDirMySqlQuery&) = delete;
+
+  void SetTransact(TDirMySqlTransact* transact) { transact_ = transact; }
+  TDirMySqlTransact* Transact() const { return transact_; }
+
+  // The statement as written; it is prepared (PrepareStatement) before sending.
+  std::string Sql;
+  // True: the whole result is transferred at once and the cursor moves freely.
+  // False: rows are read from the server one by one, forward only.
+  bool StoreResult = true;
+
+  // Sends the statement and, when it returns rows, positions on the first.
+  // Without an active connection nothing happens. A rejected statement sets
+  // the status qsFailed (the connection keeps the message).
+  void Open();
+  void Close();
+  // Sends the statement without keeping a result; AffectedRows() then holds
+  // the row count of a SELECT, SHOW, DESCRIBE or BACKUP, else the changed rows.
+  void Execute();
+
+  bool Active() const { return result_ != nullptr; }
+  TDirQueryStatus Status() const { return status_; }
+  std::uint64_t AffectedRows() const { return affected_rows_; }
+
+  unsigned int FieldCount() const { return field_count_; }
+  const st_mysql_field& FieldDescription(unsigned int index) const;
+  // Rows in the result; while streaming, the rows read so far.
+  std::uint64_t RecordCount() const;
+
+  // Cursor over the rows. RowNumber counts from 0; at the end the cursor stays
+  // on the last row and Eof is set.
+  bool HasRow() const { return row_ != nullptr; }
+  std::uint64_t RowNumber() const { return row_number_; }
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  void First();
+  void Next();
+  // Positions on row number row (stored results only; a streamed result moves
+  // forward only and raises on a move back).
+  void Seek(std::uint64_t row);
+
+  // Characters (UTF-8) of the longest value of a column, read through the
+  // whole stored result; the cursor stays where it was.
+  std::size_t LongestValueCharacters(unsigned int column);
+
+  // The current row's value of a column: false for SQL NULL (or no row).
+  bool Value(unsigned int column, const char*& value, std::size_t& length) const {
+    if (column >= field_count_) RaiseUnknownColumn();
+    if (row_ == nullptr || row_[column] == nullptr) return false;
+    value = row_[column];
+    length = lengths_[column];
+    return true;
+  }
+
+ private:
+  [[noreturn]] static void RaiseUnknownColumn();
+  // Reads the next row of the result into the cursor; false at the end.
+  bool FetchRow();
+
+  TDirMySqlTransact* transact_ = nullptr;
+  st_mysql_res* result_ = nullptr;
+  char** row_ = nullptr;  // MYSQL_ROW
+  unsigned long* lengths_ = nullptr;
+  unsigned int field_count_ = 0;
+  std::uint64_t row_number_ = 0;
+  std::uint64_t stored_rows_ = 0;
+  bool stored_ = true;
+  bool bof_ = true;
+  bool eof_ = true;
+  TDirQueryStatus status_ = qsNone;
+  std::uint64_t affected_rows_ = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,578 @@
+#include "mysql/field_mapping.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "engine/text_utils.h"
+#include "mysql/direct_query.h"
+#include "platform/decimal_number.h"
+#include "platform/error.h"
+#include "platform/locale_settings.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+// ---------------------------------------------------------------------------
+// UTF-8 lengths
+
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of text, 1 for a stray byte.
+std::size_t SequenceLength(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  }
+  if (length > text.size()) return 1;
+  for (std::size_t index = 1; index < length; ++index) {
+    if ((static_cast<unsigned char>(text[index]) & 0xC0) != 0x80) return 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t characters = 0;
+  std::size_t position = 0;
+  while (position < text.size()) {
+    // Runs of ASCII are the common case.
+    if (static_cast<unsigned char>(text[position]) < 0x80) {
+      ++position;
+    } else {
+      position += SequenceLength(text.substr(position));
+    }
+    ++characters;
+  }
+  return characters;
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t characters) {
+  if (text.size() <= characters) return text;  // no more characters than bytes
+  std::size_t position = 0;
+  for (std::size_t count = 0; count < characters && position < text.size(); ++count) {
+    position += SequenceLength(text.substr(position));
+  }
+  return text.substr(0, position);
+}
+
+// ---------------------------------------------------------------------------
+// Field types
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// A whole text as a non-negative or negative int; false when it is not one.
+bool ParseInt(std::string_view text, int& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end;
+}
+
+// The number between position from (counted from 1) and the first ")".
+int SizeBeforeParenthesis(std::string_view type_text, std::size_t from, int fallback) {
+  const std::size_t close = type_text.find(')');
+  if (close == std::string_view::npos || close < from - 1) return fallback;
+  int size = 0;
+  return ParseInt(type_text.substr(from - 1, close - (from - 1)), size) ? size : fallback;
+}
+
+// Longest value of "enum('a','bc','it''s')", quotes removed, in characters.
+int LongestEnumValue(std::string_view type_text) {
+  std::size_t longest = 0;
+  std::size_t position = type_text.find('(');
+  if (position == std::string_view::npos) return 0;
+  std::string value;
+  while (true) {
+    position = type_text.find('\'', position);
+    if (position == std::string_view::npos) break;
+    value.clear();
+    ++position;
+    while (position < type_text.size()) {
+      if (type_text[position] == '\'') {
+        if (position + 1 < type_text.size() && type_text[position + 1] == '\'') {
+          value += '\'';
+          position += 2;
+          continue;
+        }
+        ++position;
+        break;
+      }
+      value += type_text[position++];
+    }
+    longest = std::max(longest, Utf8Length(value));
+  }
+  return static_cast<int>(longest);
+}
+
+// Decimals of "decimal(10,2)": the third item when the text is split at
+// "(", ")", " ", "," and "."; 4 when missing or not a number.
+int DecimalsOfTypeText(std::string_view type_text) {
+  int item_number = 0;
+  std::size_t position = 0;
+  while (position < type_text.size()) {
+    const std::size_t end = type_text.find_first_of("() ,.", position);
+    const std::size_t stop = end == std::string_view::npos ? type_text.size() : end;
+    if (stop > position && ++item_number == 3) {
+      int decimals = 0;
+      return ParseInt(type_text.substr(position, stop - position), decimals) ? decimals : 4;
+    }
+    position = stop + 1;
+  }
+  return 4;
+}
+
+bool IsSpatialTypeName(std::string_view type_name) {
+  static constexpr std::string_view kNames[] = {
+      "geometry",   "point",           "linestring",   "polygon",
+      "multipoint", "multilinestring", "multipolygon", "geometrycollection"};
+  for (const std::string_view name : kNames) {
+    if (type_name == name) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TTypeTextMapping MapTypeText(std::string_view type_text, bool alternative_view) {
+  TTypeTextMapping mapping;
+  auto begins = [&](std::string_view prefix) { return StartsWith(type_text, prefix); };
+  // "Contains" rules look at the type's name only: the values of a SET such as
+  // set('print','text') name no type.
+  const std::string_view type_name = type_text.substr(0, type_text.find('('));
+  auto name_contains = [&](std::string_view word) { return type_name.find(word) != std::string_view::npos; };
+  const std::size_t first_close = type_text.find(')');
+
+  if (alternative_view && (SameText(type_text, "enum('y','n')") || SameText(type_text, "enum('n','y')") ||
+                           SameText(type_text, "enum('t','f')") || SameText(type_text, "enum('f','t')"))) {
+    mapping.DataType = ftBoolean;
+  } else if (begins("enum")) {
+    mapping.DataType = ftString;
+    mapping.Size = LongestEnumValue(type_text);
+  } else if (begins("bigint") ||
+             (begins("int") && first_close != std::string_view::npos && first_close >= 6) ||
+             (begins("int") && type_text.find("unsigned") != std::string_view::npos)) {
+    // int(10) unsigned and a bare "int unsigned" both reach 4294967295.
+    mapping.DataType = ftLargeint;
+  } else if (IsSpatialTypeName(type_name)) {
+    mapping.DataType = ftBlob;
+  } else if (name_contains("int") || begins("year")) {
+    mapping.DataType = ftInteger;
+  } else if (begins("double") || begins("float") || begins("real") || begins("decimal") ||
+             begins("numeric")) {
+    mapping.DataType = ftFloat;
+    mapping.Decimals = DecimalsOfTypeText(type_text);
+    mapping.ExactDecimal = begins("decimal") || begins("numeric");
+  } else if (begins("char")) {
+    mapping.DataType = ftString;
+    mapping.Size = SizeBeforeParenthesis(type_text, 6, 50);
+  } else if (begins("varchar")) {
+    mapping.DataType = ftString;
+    mapping.Size = SizeBeforeParenthesis(type_text, 9, 50);
+  } else if (type_text == "date") {
+    mapping.DataType = ftDate;
+  } else if (type_text == "datetime" || begins("datetime(")) {
+    mapping.DataType = ftDateTime;
+  } else if (type_text == "time" || begins("time(")) {
+    mapping.DataType = ftTime;
+  } else if (begins("timestamp")) {
+    mapping.DataType = ftDateTime;
+  } else if (name_contains("blob")) {
+    mapping.DataType = ftBlob;
+  } else if (name_contains("text")) {
+    mapping.DataType = ftMemo;
+  } else if (begins("set")) {
+    mapping.DataType = ftString;
+    mapping.Size = std::max(0, static_cast<int>(Utf8Length(type_text)) - 4);
+  }
+  return mapping;
+}
+
+TFieldType MapResultColumnType(int type_code, unsigned int flags) {
+  const bool auto_increment = (flags & kMySqlAutoIncrementFlag) != 0;
+  switch (type_code) {
+    case mtTiny:
+    case mtShort:
+    case mtInt24:
+    case mtYear:
+      return auto_increment ? ftAutoInc : ftInteger;
+    case mtLong:
+    case mtLongLong:
+      return auto_increment ? ftAutoInc : ftLargeint;
+    case mtDecimal:
+    case mtNewDecimal:
+    case mtFloat:
+    case mtDouble:
+      return ftFloat;
+    case mtDate:
+    case mtNewDate:
+      return ftDate;
+    case mtTime:
+      return ftTime;
+    case mtDateTime:
+      return ftDateTime;
+    case mtTinyBlob:
+    case mtMediumBlob:
+    case mtLongBlob:
+    case mtBlob:
+      return (flags & kMySqlBinaryFlag) != 0 ? ftBlob : ftMemo;
+    case mtJson:
+      return ftMemo;  // text of any length
+    case mtGeometry:
+      return ftBlob;  // binary, of any length
+    default:
+      return ftString;
+  }
+}
+
+int DefaultDisplayWidth(TFieldType data_type, int size) {
+  switch (data_type) {
+    case ftString:
+      return size;
+    case ftLargeint:
+    case ftAutoInc:
+      return 15;
+    case ftDateTime:
+      return 18;
+    case ftBoolean:
+      return 5;
+    default:
+      return 10;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+namespace {
+
+// Parses a number in which "," may stand for the decimal point.
+bool ParseDecimal(std::string_view text, TDecimalNumber& number) {
+  if (text.find(',') == std::string_view::npos) return number.Parse(text);
+  std::string dotted(text);
+  std::replace(dotted.begin(), dotted.end(), ',', '.');
+  return number.Parse(dotted);
+}
+
+}  // namespace
+
+bool AppendIntegerText(std::string_view text, std::string& out) {
+  std::size_t position = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    position = 1;
+  }
+  if (position == text.size()) return false;
+  for (std::size_t index = position; index < text.size(); ++index) {
+    if (text[index] < '0' || text[index] > '9') return false;
+  }
+  while (position + 1 < text.size() && text[position] == '0') ++position;
+  const std::string_view digits = text.substr(position);
+  if (negative && digits != "0") out += '-';
+  out.append(digits);
+  return true;
+}
+
+bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number)) return false;
+  if (number.IsZero()) {
+    out += '0';
+    return true;
+  }
+  if (number.Negative()) out += '-';
+  const int exponent = number.Exponent();
+  const int count = number.DigitCount();
+  if (exponent <= 0) {
+    out += '0';
+    out.append(decimal_separator);
+    out.append(static_cast<std::size_t>(-exponent), '0');
+    for (int index = 0; index < count; ++index) out += number.Digit(index);
+  } else {
+    for (int index = 0; index < exponent; ++index) out += number.Digit(index);
+    if (count > exponent) {
+      out.append(decimal_separator);
+      for (int index = exponent; index < count; ++index) out += number.Digit(index);
+    }
+  }
+  return true;
+}
+
+void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number)) {
+    out += '0';
+    return;
+  }
+  number.AppendGeneral(decimal_separator, out);
+}
+
+// ---------------------------------------------------------------------------
+// Dates and times
+
+namespace {
+
+// The number in text[from, from + length); false when that is no number.
+bool NumberAt(std::string_view text, std::size_t from, std::size_t length, int& value) {
+  if (from >= text.size()) return false;
+  return ParseInt(text.substr(from, length), value);
+}
+
+int PartAt(std::string_view text, std::size_t from, std::size_t length, int lowest, int highest) {
+  int value = 0;
+  if (!NumberAt(text, from, length, value)) return lowest;
+  return std::clamp(value, lowest, highest);
+}
+
+// "0000-00-00", "0000-00-00 00:00:00" and the same with zero fractional seconds.
+bool IsZeroDate(std::string_view text) {
+  if (!StartsWith(text, "0000-00-00")) return false;
+  return text.find_first_not_of("0 :.", 10) == std::string_view::npos;
+}
+
+std::string_view FractionAt(std::string_view text, std::size_t point) {
+  if (point >= text.size() || text[point] != '.') return {};
+  std::size_t end = point + 1;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return text.substr(point + 1, end - point - 1);
+}
+
+// The dashed form of a digits-only timestamp: "20040115123456" gives
+// "2004-01-15 12:34:56". Two-digit years are read as 1970..2069.
+std::string ExpandCompactTimestamp(std::string_view digits) {
+  std::string expanded;
+  std::size_t position = 0;
+  if (digits.size() == 14 || digits.size() == 8) {
+    expanded.append(digits.substr(0, 4));
+    position = 4;
+  } else {
+    int year = 0;
+    if (NumberAt(digits, 0, 2, year)) expanded += year < 70 ? "20" : "19";
+    expanded.append(digits.substr(0, 2));
+    position = 2;
+  }
+  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
+  for (const char separator : kSeparators) {
+    if (position >= digits.size()) break;
+    expanded += separator;
+    expanded.append(digits.substr(position, 2));
+    position += 2;
+  }
+  return expanded;
+}
+
+TDateTime JoinTimeOfDay(TDateTime date, int hour, int minute, int second) {
+  TDayAndTime parts;
+  parts.Day = static_cast<std::int64_t>(date);
+  parts.Millisecond = ((hour * 60 + minute) * 60 + second) * 1000LL;
+  return JoinDateTime(parts);
+}
+
+}  // namespace
+
+TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std::string_view& fraction) {
+  fraction = {};
+  std::string expanded;
+  if (compact_timestamp && !text.empty() && text.find('-') == std::string_view::npos) {
+    expanded = ExpandCompactTimestamp(text);
+    text = expanded;
+  }
+  if (IsZeroDate(text)) return 0;
+
+  const int year = PartAt(text, 0, 4, 1, 9999);
+  const int month = PartAt(text, 5, 2, 1, 12);
+  const int day = PartAt(text, 8, 2, 1, DaysInMonth(year, month));
+  const TDateTime date = EncodeDate(year, month, day);
+  if (text.size() <= 11) return date;
+  const int hour = PartAt(text, 11, 2, 0, 23);
+  const int minute = PartAt(text, 14, 2, 0, 59);
+  const int second = PartAt(text, 17, 2, 0, 59);
+  if (expanded.empty()) fraction = FractionAt(text, 19);
+  return JoinTimeOfDay(date, hour, minute, second);
+}
+
+TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
+  fraction = {};
+  // A date in front ("2004-01-15 12:34:56") is passed over: only the time of day is kept.
+  if (text.size() >= 10 && text[4] == '-') text = text.size() > 11 ? text.substr(11) : std::string_view();
+  // Hours may have more than two digits ("838:59:59"); they are clamped.
+  int parts[3] = {0, 0, 0};
+  std::size_t position = 0;
+  for (int part_index = 0; part_index < 3 && position < text.size(); ++part_index) {
+    std::size_t end = text.find_first_of(":.", position);
+    if (end == std::string_view::npos) end = text.size();
+    int value = 0;
+    if (ParseInt(text.substr(position, end - position), value)) parts[part_index] = value;
+    position = end;
+    if (position < text.size() && text[position] == ':') ++position;
+    if (position < text.size() && text[position] == '.') break;
+  }
+  fraction = FractionAt(text, position);
+  const int hour = std::clamp(parts[0], 0, 23);
+  const int minute = std::clamp(parts[1], 0, 59);
+  const int second = std::clamp(parts[2], 0, 59);
+  return JoinTimeOfDay(0, hour, minute, second);
+}
+
+// ---------------------------------------------------------------------------
+// TZMySqlField
+
+namespace {
+
+constexpr char kFractionMarker = '\x01';
+
+// The long time pattern with a marker right after the seconds, where the
+// fraction of a second goes; the pattern unchanged when it shows no seconds.
+std::string MarkedTimePattern(std::string_view pattern, bool& marked) {
+  marked = false;
+  std::string result;
+  char quote = 0;
+  for (std::size_t index = 0; index < pattern.size(); ++index) {
+    const char c = pattern[index];
+    result += c;
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (!marked && (c == 's' || c == 'S')) {
+      while (index + 1 < pattern.size() && (pattern[index + 1] == 's' || pattern[index + 1] == 'S')) {
+        result += pattern[++index];
+      }
+      result += '"';
+      result += kFractionMarker;
+      result += '"';
+      marked = true;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+struct TZMySqlField::TDateTimeForms {
+  std::string short_date_pattern;
+  std::string long_time_pattern;
+  TDateTimeFormat date{"yyyy-mm-dd"};
+  TDateTimeFormat time{"hh:nn:ss"};
+
+  void CompileIfChanged(const TFormatSettings& settings) {
+    if (settings.ShortDateFormat == short_date_pattern && settings.LongTimeFormat == long_time_pattern) {
+      return;
+    }
+    short_date_pattern = settings.ShortDateFormat;
+    long_time_pattern = settings.LongTimeFormat;
+    bool marked = false;
+    date = TDateTimeFormat(short_date_pattern);
+    time = TDateTimeFormat(MarkedTimePattern(long_time_pattern, marked));
+  }
+};
+
+TZMySqlField::TZMySqlField(const TDirMySqlQuery& query, unsigned int column,
+                           const TMySqlColumnReading& reading)
+    : query_(query), column_(column), reading_(reading) {}
+
+TZMySqlField::~TZMySqlField() = default;
+
+bool TZMySqlField::IsNull() const {
+  const char* value = nullptr;
+  std::size_t length = 0;
+  return !query_.Value(column_, value, length);
+}
+
+void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) const {
+  const TFormatSettings& settings = FormatSettings();
+  if (!forms_) forms_ = std::make_unique<TDateTimeForms>();
+  forms_->CompileIfChanged(settings);
+
+  std::string_view fraction;
+  TDateTime value = 0;
+  if (DataType == ftTime) {
+    value = MySqlTextToTime(text, fraction);
+  } else {
+    value = MySqlTextToDateTime(text, reading_.CompactTimestamp, fraction);
+  }
+  if (DataType == ftDate) {
+    forms_->date.Format(value, out);
+    return;
+  }
+  if (DataType != ftTime) {
+    forms_->date.Format(value, out);
+    // As DateTimeToStr: the time of a value at midnight is left out.
+    const bool whole_day =
+        SplitDateTime(value).Millisecond == 0 && fraction.find_first_not_of('0') == std::string_view::npos;
+    if (whole_day) return;
+    out += ' ';
+  }
+  const std::size_t time_start = out.size();
+  forms_->time.Format(value, out);
+  const std::size_t marker = out.find(kFractionMarker, time_start);
+  if (marker == std::string::npos) return;
+  if (fraction.empty()) {
+    out.erase(marker, 1);
+  } else {
+    out.replace(marker, 1, settings.DecimalSeparator);
+    out.insert(marker + settings.DecimalSeparator.size(), fraction);
+  }
+}
+
+void TZMySqlField::GetText(std::string& out) const {
+  out.clear();
+  const char* value = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, value, length)) return;
+  const std::string_view text(value, length);
+
+  switch (DataType) {
+    case ftString: {
+      const std::size_t size = static_cast<std::size_t>(std::max(Size, 0));
+      std::string_view shown = reading_.Binary ? text.substr(0, size) : Utf8Prefix(text, size);
+      if (!reading_.Binary) {
+        while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
+      }
+      out.assign(shown);
+      break;
+    }
+    case ftMemo:
+    case ftBlob:
+      out.assign(text);
+      break;
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint:
+    case ftAutoInc:
+      if (!AppendIntegerText(text, out)) out.assign("0");
+      break;
+    case ftFloat:
+    case ftCurrency: {
+      const std::string& separator = FormatSettings().DecimalSeparator;
+      if (!reading_.ExactDecimal || !AppendExactDecimalText(text, separator, out)) {
+        AppendFloatText(text, separator, out);
+      }
+      break;
+    }
+    case ftBoolean: {
+      const char first = text.empty() ? '\0' : text[0];
+      out.assign(first == 'T' || first == 'Y' || first == 't' || first == 'y' ? "True" : "False");
+      break;
+    }
+    case ftDate:
+    case ftDateTime:
+    case ftTime:
+      AppendDateTimeText(text, out);
+      break;
+    default:
+      throw EVelmoraError("Unknown type: " + FieldName);
+  }
+}
+
+}  // namespace velmora

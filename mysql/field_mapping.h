@@ -1,0 +1,154 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/dataset.h"
+#include "platform/date_time.h"
+
+namespace velmora {
+
+class TDirMySqlQuery;
+class TDateTimeFormat;
+
+// MySQL result column type codes of the client interface.
+enum TMySqlTypeCode {
+  mtDecimal = 0,
+  mtTiny = 1,
+  mtShort = 2,
+  mtLong = 3,
+  mtFloat = 4,
+  mtDouble = 5,
+  mtNull = 6,
+  mtTimestamp = 7,
+  mtLongLong = 8,
+  mtInt24 = 9,
+  mtDate = 10,
+  mtTime = 11,
+  mtDateTime = 12,
+  mtYear = 13,
+  mtNewDate = 14,
+  mtBit = 16,
+  mtJson = 245,
+  mtNewDecimal = 246,
+  mtEnum = 247,
+  mtSet = 248,
+  mtTinyBlob = 249,
+  mtMediumBlob = 250,
+  mtLongBlob = 251,
+  mtBlob = 252,
+  mtVarString = 253,
+  mtString = 254,
+  mtGeometry = 255
+};
+
+constexpr unsigned int kMySqlAutoIncrementFlag = 512;
+constexpr unsigned int kMySqlBinaryFlag = 128;
+// The character set number of binary data (and of numbers and dates).
+constexpr unsigned int kMySqlBinaryCharset = 63;
+
+// A column of a table named in the statement, from the column listing.
+struct TMySqlTableColumn {
+  std::string Name;
+  std::string TypeText;
+  bool NullAllowed = false;
+  bool HasDefault = false;
+  std::string Default;  // in single quotes
+  bool AutoIncrement = false;
+  bool PrimaryKey = false;
+};
+
+// Field type, size and decimals read from a table column's type text.
+struct TTypeTextMapping {
+  TFieldType DataType = ftUnknown;
+  int Size = 0;
+  int Decimals = 0;
+  bool ExactDecimal = false;  // DECIMAL and NUMERIC: the value's digits are kept as sent
+};
+
+// The field type of a table column's type text ("int(11)", "varchar(20)",
+// "enum('a','b')"); ftUnknown for texts no rule knows.
+TTypeTextMapping MapTypeText(std::string_view type_text, bool alternative_view);
+
+// The field type of a result column from its type code and flags.
+TFieldType MapResultColumnType(int type_code, unsigned int flags);
+
+// DECIMAL results keep every digit they were sent with.
+inline bool IsExactDecimalType(int type_code) {
+  return type_code == mtDecimal || type_code == mtNewDecimal;
+}
+
+// Column width of a field when none is configured.
+int DefaultDisplayWidth(TFieldType data_type, int size);
+
+// Number of characters in UTF-8 text; a byte that starts no valid sequence counts as one.
+std::size_t Utf8Length(std::string_view text);
+// The longest prefix of text with at most characters characters; never ends
+// inside a multi-byte sequence.
+std::string_view Utf8Prefix(std::string_view text, std::size_t characters);
+
+// ---------------------------------------------------------------------------
+// Text forms of values as the server sends them
+
+// Appends an integer text without leading zeros or a plus sign, every digit
+// kept whatever its length; false (nothing appended) when text is no integer.
+bool AppendIntegerText(std::string_view text, std::string& out);
+
+// Appends a decimal number exactly, in plain form (no exponent), without
+// leading zeros and trailing zeros of the fraction; "." or "," in text is the
+// decimal point, decimal_separator takes its place. False when no number.
+bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out);
+
+// Appends a number in general form with 15 significant digits. "." and ","
+// both act as decimal point in text; anything that is no number counts as 0.
+void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
+
+// A date, date-time or compact timestamp text as a date-time value. Zero dates
+// give 0 (30 December 1899); parts out of range are clamped, parts that are no
+// number take the lowest value of their range. fraction receives the digits of
+// fractional seconds ("123456"), empty when none.
+TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std::string_view& fraction);
+
+// A time text ("12:34:56", "838:59:59", "12:34:56.5", or a date and a time) as a
+// time of day; hours are clamped to 0..23.
+TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction);
+
+// ---------------------------------------------------------------------------
+// Field objects
+
+// How a field reads its column: set by the data set when it builds its fields.
+struct TMySqlColumnReading {
+  bool ExactDecimal = false;      // DECIMAL: all digits kept
+  bool Binary = false;            // binary data: sizes in bytes, no trailing blanks removed
+  bool CompactTimestamp = false;  // type code 7: the digits-only form may come
+};
+
+// A field of a MySQL result. It reads the current row of its query on demand;
+// the text of a value is built into the caller's string and nothing is kept.
+class TZMySqlField : public TField {
+ public:
+  TZMySqlField(const TDirMySqlQuery& query, unsigned int column, const TMySqlColumnReading& reading);
+  ~TZMySqlField() override;
+
+  bool IsNull() const override;
+  // Raises "Unknown type: " and the field name for a type no text form is defined for.
+  void GetText(std::string& out) const override;
+
+  unsigned int Column() const { return column_; }
+  const TMySqlColumnReading& Reading() const { return reading_; }
+
+ private:
+  void AppendDateTimeText(std::string_view text, std::string& out) const;
+
+  const TDirMySqlQuery& query_;
+  unsigned int column_;
+  TMySqlColumnReading reading_;
+
+  // The locale's date and time forms, compiled on first use and again when the
+  // locale's patterns change.
+  struct TDateTimeForms;
+  mutable std::unique_ptr<TDateTimeForms> forms_;
+};
+
+}  // namespace velmora
