@@ -100,17 +100,15 @@ bool ResolveEntryPoints(void* handle, TMySqlClientApi& api, std::string& error) 
 }
 
 // Takes a freshly opened library if it offers every required entry point.
-bool Adopt(void* handle, const std::string& name, std::vector<std::string>& errors) {
-  TMySqlClientApi api;
+bool Adopt(void* handle, const std::string& name, TClientLibrary& library, std::vector<std::string>& errors) {
   std::string error;
-  if (!ResolveEntryPoints(handle, api, error)) {
+  if (!ResolveEntryPoints(handle, library.Api, error)) {
     errors.push_back(error);
     dlclose(handle);
     return false;
   }
-  api.library_handle = handle;
-  client_api = api;
-  client_library_name = name;
+  library.Api.library_handle = handle;
+  library.Name = name;
   return true;
 }
 
@@ -145,15 +143,15 @@ const std::vector<std::string>& ClientLibraryCandidates() {
   return candidates;
 }
 
-void LoadClientLibraryFrom(const std::vector<std::string>& candidate_names,
-                           const std::string& program_directory) {
-  if (ClientLibraryLoaded()) return;
+TClientLibrary OpenClientLibrary(const std::vector<std::string>& candidate_names,
+                                 const std::string& program_directory) {
+  TClientLibrary library;
   std::vector<std::string> errors;
 
   // A library already in the process is taken as it is.
   for (const std::string& name : candidate_names) {
     void* handle = dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    if (handle != nullptr && Adopt(handle, name, errors)) return;
+    if (handle != nullptr && Adopt(handle, name, library, errors)) return library;
   }
   errors.clear();
 
@@ -162,16 +160,16 @@ void LoadClientLibraryFrom(const std::vector<std::string>& candidate_names,
     void* handle = dlopen(beside_program.c_str(), RTLD_LAZY);
     if (handle == nullptr) {
       errors.push_back(LoaderError());
-    } else if (Adopt(handle, beside_program, errors)) {
-      return;
+    } else if (Adopt(handle, beside_program, library, errors)) {
+      return library;
     }
   }
   for (const std::string& name : candidate_names) {
     void* handle = dlopen(name.c_str(), RTLD_LAZY);
     if (handle == nullptr) {
       errors.push_back(LoaderError());
-    } else if (Adopt(handle, name, errors)) {
-      return;
+    } else if (Adopt(handle, name, library, errors)) {
+      return library;
     }
   }
 
@@ -181,6 +179,14 @@ void LoadClientLibraryFrom(const std::vector<std::string>& candidate_names,
     text += error;
   }
   throw EVelmoraError(Format("Cannot load dynamic library %s", text.c_str()));
+}
+
+void LoadClientLibraryFrom(const std::vector<std::string>& candidate_names,
+                           const std::string& program_directory) {
+  if (ClientLibraryLoaded()) return;
+  TClientLibrary library = OpenClientLibrary(candidate_names, program_directory);
+  client_api = library.Api;
+  client_library_name = library.Name;
 }
 
 void LoadClientLibrary() {

@@ -82,6 +82,16 @@ void LoadClientLibrary();
 void LoadClientLibraryFrom(const std::vector<std::string>& candidate_names,
                            const std::string& program_directory);
 
+// A library opened and resolved, not yet the process-wide one.
+struct TClientLibrary {
+  TMySqlClientApi Api;
+  std::string Name;
+};
+// The search of LoadClientLibraryFrom without installing what it finds; raises
+// as LoadClientLibrary does.
+TClientLibrary OpenClientLibrary(const std::vector<std::string>& candidate_names,
+                                 const std::string& program_directory);
+
 // The library names tried by LoadClientLibrary, in order.
 const std::vector<std::string>& ClientLibraryCandidates();
 

@@ -1,0 +1,223 @@
+#include "mysql/field_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/date_time.h"
+
+namespace velmora {
+namespace {
+
+struct TTypeTextCase {
+  const char* type_text;
+  TFieldType data_type;
+  int size;
+};
+
+TEST(MapTypeText, FollowsTheTypeTextRules) {
+  const TTypeTextCase cases[] = {
+      {"int(11)", ftLargeint, 0},
+      {"int(10) unsigned", ftLargeint, 0},
+      {"bigint(20) unsigned", ftLargeint, 0},
+      {"int(9)", ftInteger, 0},
+      {"tinyint(4)", ftInteger, 0},
+      {"smallint(5) unsigned", ftInteger, 0},
+      {"mediumint(9)", ftInteger, 0},
+      {"int", ftInteger, 0},
+      {"year(4)", ftInteger, 0},
+      {"double", ftFloat, 0},
+      {"float(7,3)", ftFloat, 0},
+      {"decimal(65,30)", ftFloat, 0},
+      {"char(10)", ftString, 10},
+      {"varchar(20)", ftString, 20},
+      {"char", ftString, 50},
+      {"date", ftDate, 0},
+      {"datetime", ftDateTime, 0},
+      {"time", ftTime, 0},
+      {"timestamp", ftDateTime, 0},
+      {"longblob", ftBlob, 0},
+      {"mediumtext", ftMemo, 0},
+      {"geometry", ftBlob, 0},
+      {"set('a','b')", ftString, 8},
+      {"enum('a','bb','it''s')", ftString, 4},
+      {"enum('ä','日本語')", ftString, 3},
+      {"binary(16)", ftUnknown, 0},
+      {"bit(8)", ftUnknown, 0},
+  };
+  for (const TTypeTextCase& item : cases) {
+    const TTypeTextMapping mapping = MapTypeText(item.type_text, false);
+    EXPECT_EQ(mapping.DataType, item.data_type) << item.type_text;
+    EXPECT_EQ(mapping.Size, item.size) << item.type_text;
+  }
+  EXPECT_EQ(MapTypeText("decimal(10,2)", false).Decimals, 2);
+  EXPECT_EQ(MapTypeText("double", false).Decimals, 4);
+  EXPECT_TRUE(MapTypeText("decimal(10,2)", false).ExactDecimal);
+  EXPECT_FALSE(MapTypeText("double(10,2)", false).ExactDecimal);
+}
+
+TEST(MapTypeText, AlternativeViewMakesYesNoEnumerationsBoolean) {
+  EXPECT_EQ(MapTypeText("enum('Y','N')", true).DataType, ftBoolean);
+  EXPECT_EQ(MapTypeText("enum('f','t')", true).DataType, ftBoolean);
+  EXPECT_EQ(MapTypeText("enum('y','n')", false).DataType, ftString);
+  EXPECT_EQ(MapTypeText("enum('y','n','x')", true).DataType, ftString);
+}
+
+// Regressions: a bare "int unsigned" was a 32-bit field; "point" and a SET
+// whose values contain "int" or "text" matched the integer and memo rules;
+// DATETIME(6) and TIME(3) had no type at all.
+TEST(MapTypeText, TypeNamesDecideNotTheirArguments) {
+  EXPECT_EQ(MapTypeText("int unsigned", false).DataType, ftLargeint);
+  EXPECT_EQ(MapTypeText("point", false).DataType, ftBlob);
+  EXPECT_EQ(MapTypeText("multipolygon", false).DataType, ftBlob);
+  EXPECT_EQ(MapTypeText("set('print','text')", false).DataType, ftString);
+  EXPECT_EQ(MapTypeText("datetime(6)", false).DataType, ftDateTime);
+  EXPECT_EQ(MapTypeText("time(3)", false).DataType, ftTime);
+}
+
+TEST(MapResultColumnType, FollowsTheTypeCodes) {
+  EXPECT_EQ(MapResultColumnType(mtTiny, 0), ftInteger);
+  EXPECT_EQ(MapResultColumnType(mtYear, 0), ftInteger);
+  EXPECT_EQ(MapResultColumnType(mtShort, kMySqlAutoIncrementFlag), ftAutoInc);
+  EXPECT_EQ(MapResultColumnType(mtLongLong, 0), ftLargeint);
+  EXPECT_EQ(MapResultColumnType(mtLong, kMySqlAutoIncrementFlag), ftAutoInc);
+  EXPECT_EQ(MapResultColumnType(mtDouble, 0), ftFloat);
+  EXPECT_EQ(MapResultColumnType(mtNewDecimal, 0), ftFloat);  // DECIMAL of current servers
+  EXPECT_EQ(MapResultColumnType(mtNewDate, 0), ftDate);
+  EXPECT_EQ(MapResultColumnType(mtTime, 0), ftTime);
+  EXPECT_EQ(MapResultColumnType(mtDateTime, 0), ftDateTime);
+  EXPECT_EQ(MapResultColumnType(mtTimestamp, 0), ftString);
+  EXPECT_EQ(MapResultColumnType(mtBlob, kMySqlBinaryFlag), ftBlob);
+  EXPECT_EQ(MapResultColumnType(mtMediumBlob, 0), ftMemo);
+  EXPECT_EQ(MapResultColumnType(mtVarString, 0), ftString);
+  EXPECT_EQ(MapResultColumnType(mtBit, 0), ftString);
+}
+
+TEST(DefaultDisplayWidth, DependsOnTheType) {
+  EXPECT_EQ(DefaultDisplayWidth(ftString, 37), 37);
+  EXPECT_EQ(DefaultDisplayWidth(ftLargeint, 0), 15);
+  EXPECT_EQ(DefaultDisplayWidth(ftAutoInc, 0), 15);
+  EXPECT_EQ(DefaultDisplayWidth(ftDateTime, 0), 18);
+  EXPECT_EQ(DefaultDisplayWidth(ftBoolean, 0), 5);
+  EXPECT_EQ(DefaultDisplayWidth(ftMemo, 0), 10);
+}
+
+TEST(Utf8, CountsAndCutsWholeCharacters) {
+  EXPECT_EQ(Utf8Length("abc"), 3u);
+  EXPECT_EQ(Utf8Length("日本語"), 3u);
+  EXPECT_EQ(Utf8Length("\xff\xfe"), 2u);  // stray bytes count one each
+  EXPECT_EQ(Utf8Prefix("日本語", 2), "日本");
+  EXPECT_EQ(Utf8Prefix("a😀b", 2), "a😀");
+  EXPECT_EQ(Utf8Prefix("abc", 5), "abc");
+}
+
+std::string IntegerText(std::string_view text) {
+  std::string out;
+  return AppendIntegerText(text, out) ? out : "<none>";
+}
+
+std::string DecimalText(std::string_view text, std::string_view separator = ".") {
+  std::string out;
+  return AppendExactDecimalText(text, separator, out) ? out : "<none>";
+}
+
+std::string FloatText(std::string_view text, std::string_view separator = ".") {
+  std::string out;
+  AppendFloatText(text, separator, out);
+  return out;
+}
+
+TEST(ValueText, IntegersKeepEveryDigit) {
+  EXPECT_EQ(IntegerText("18446744073709551615"), "18446744073709551615");
+  EXPECT_EQ(IntegerText("-9223372036854775808"), "-9223372036854775808");
+  EXPECT_EQ(IntegerText("0000042"), "42");  // ZEROFILL
+  EXPECT_EQ(IntegerText("-0"), "0");
+  EXPECT_EQ(IntegerText("12.5"), "<none>");
+  EXPECT_EQ(IntegerText(""), "<none>");
+}
+
+TEST(ValueText, DecimalsKeepEveryDigit) {
+  EXPECT_EQ(DecimalText("12345678901234567890123456789012345.123456789012345678901234567890"),
+            "12345678901234567890123456789012345.12345678901234567890123456789");
+  EXPECT_EQ(DecimalText("-0.000000000000000000000000000001"), "-0.000000000000000000000000000001");
+  EXPECT_EQ(DecimalText("1.50", ","), "1,5");
+  EXPECT_EQ(DecimalText("100.00"), "100");
+  EXPECT_EQ(DecimalText("-0.00"), "0");
+  EXPECT_EQ(DecimalText("abc"), "<none>");
+}
+
+TEST(ValueText, FloatsHaveFifteenSignificantDigits) {
+  EXPECT_EQ(FloatText("0.30000000000000004"), "0.3");
+  EXPECT_EQ(FloatText("3,25"), "3.25");  // "," is a decimal point too
+  EXPECT_EQ(FloatText("1.5", ","), "1,5");
+  EXPECT_EQ(FloatText(""), "0");
+  EXPECT_EQ(FloatText("not a number"), "0");
+  EXPECT_EQ(FloatText("-1.7976931348623157e308"), "-1.79769313486232E308");
+}
+
+std::string DateTimeParts(TDateTime value) {
+  int year, month, day, hour, minute, second, millisecond;
+  DecodeDateTime(value, year, month, day, hour, minute, second, millisecond);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
+  return text;
+}
+
+std::string ReadDateTime(std::string_view text, bool compact = false) {
+  std::string_view fraction;
+  return DateTimeParts(MySqlTextToDateTime(text, compact, fraction));
+}
+
+TEST(DateText, ZeroDatesAreTheStartOfTheScaleNotNull) {
+  std::string_view fraction;
+  EXPECT_EQ(MySqlTextToDateTime("0000-00-00", false, fraction), 0.0);
+  EXPECT_EQ(MySqlTextToDateTime("0000-00-00 00:00:00", false, fraction), 0.0);
+  EXPECT_EQ(MySqlTextToDateTime("0000-00-00 00:00:00.000000", false, fraction), 0.0);
+}
+
+TEST(DateText, PartsAreClamped) {
+  EXPECT_EQ(ReadDateTime("2004-02-30"), "2004-02-29 00:00:00");
+  EXPECT_EQ(ReadDateTime("2003-02-29"), "2003-02-28 00:00:00");
+  EXPECT_EQ(ReadDateTime("2024-00-00"), "2024-01-01 00:00:00");
+  EXPECT_EQ(ReadDateTime("0000-05-10"), "0001-05-10 00:00:00");
+  EXPECT_EQ(ReadDateTime("2024-13-01 25:61:99"), "2024-12-01 23:59:59");
+  EXPECT_EQ(ReadDateTime("garbage"), "0001-01-01 00:00:00");
+}
+
+TEST(DateText, CompactTimestampsReadAsTheDashedForm) {
+  EXPECT_EQ(ReadDateTime("20040115123456", true), "2004-01-15 12:34:56");
+  EXPECT_EQ(ReadDateTime("2004-01-15 12:34:56", true), "2004-01-15 12:34:56");
+  EXPECT_EQ(ReadDateTime("20040115", true), "2004-01-15 00:00:00");
+  EXPECT_EQ(ReadDateTime("040115123456", true), "2004-01-15 12:34:56");
+  EXPECT_EQ(ReadDateTime("990115", true), "1999-01-15 00:00:00");
+}
+
+TEST(DateText, FractionalSecondsAreHandedBackAsDigits) {
+  std::string_view fraction;
+  const TDateTime value = MySqlTextToDateTime("2024-01-02 03:04:05.123456", false, fraction);
+  EXPECT_EQ(DateTimeParts(value), "2024-01-02 03:04:05");
+  EXPECT_EQ(fraction, "123456");
+  // Dates before the start of the scale keep their time of day.
+  EXPECT_EQ(ReadDateTime("1000-01-01 06:00:00"), "1000-01-01 06:00:00");
+}
+
+std::string ReadTime(std::string_view text, std::string_view* fraction_out = nullptr) {
+  std::string_view fraction;
+  const TDateTime value = MySqlTextToTime(text, fraction);
+  if (fraction_out != nullptr) *fraction_out = fraction;
+  return DateTimeParts(value).substr(11);
+}
+
+// Regression: a TIME(3) text is longer than ten characters and was read as a
+// date followed by a time, which gave midnight.
+TEST(TimeText, KeepsTheTimeOfDayOnly) {
+  std::string_view fraction;
+  EXPECT_EQ(ReadTime("12:34:56"), "12:34:56");
+  EXPECT_EQ(ReadTime("12:34:56.789", &fraction), "12:34:56");
+  EXPECT_EQ(fraction, "789");
+  EXPECT_EQ(ReadTime("2004-01-15 12:34:56"), "12:34:56");
+  EXPECT_EQ(ReadTime("838:59:59"), "23:59:59");
+  EXPECT_EQ(ReadTime("-01:00:00"), "00:00:00");
+  EXPECT_EQ(ReadTime(""), "00:00:00");
+}
+
+}  // namespace
+}  // namespace velmora
