@@ -1,68 +1,16 @@
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <initializer_list>
-#include <system_error>
-#include <type_traits>
 
 #include "platform/locale_settings.h"
+#include "platform/text_scan.h"
 #include "platform/value_format.h"
 
 namespace velmora {
 
+using namespace scan;
+
 namespace {
-
-bool IsBlank(char character) {
-  return character == ' ' || character == '\t';
-}
-bool IsDigit(char character) {
-  return character >= '0' && character <= '9';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool ConsumeText(std::string_view text, std::size_t& position, std::string_view expected) {
-  if (expected.empty() || text.substr(position, expected.size()) != expected) return false;
-  position += expected.size();
-  return true;
-}
-
-std::size_t SkipBlanks(std::string_view text, std::size_t position) {
-  while (position < text.size() && IsBlank(text[position])) ++position;
-  return position;
-}
-
-// Reads one to most_digits digits.
-bool ReadNumber(std::string_view text, std::size_t& position, int most_digits, int& value, int& digits) {
-  value = 0;
-  digits = 0;
-  while (position < text.size() && digits < most_digits && IsDigit(text[position])) {
-    value = value * 10 + (text[position++] - '0');
-    ++digits;
-  }
-  return digits > 0;
-}
-
-char UpperAscii(char character) {
-  return character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
-}
-
-bool IsAsciiLetter(char character) {
-  return UpperAscii(character) >= 'A' && UpperAscii(character) <= 'Z';
-}
-
-bool ConsumeNoCase(std::string_view text, std::size_t& position, std::string_view expected) {
-  if (expected.empty() || text.size() - position < expected.size()) return false;
-  for (std::size_t offset = 0; offset < expected.size(); ++offset) {
-    if (UpperAscii(text[position + offset]) != UpperAscii(expected[offset])) return false;
-  }
-  position += expected.size();
-  return true;
-}
 
 // ---------------------------------------------------------------------------
 // Layout of the locale's short date and time formats
@@ -340,97 +288,7 @@ bool ParseTime(std::string_view text, std::size_t position, std::int64_t& millis
   return true;
 }
 
-// ---------------------------------------------------------------------------
-// Numbers
-
-// Splits a number in the locale's form into its parts.
-struct TNumberParts {
-  bool Negative = false;
-  std::string_view IntegerDigits;
-  std::string_view FractionDigits;
-  bool ExponentNegative = false;
-  std::string_view ExponentDigits;
-};
-
-std::string_view ReadDigits(std::string_view text, std::size_t& position) {
-  const std::size_t start = position;
-  while (position < text.size() && IsDigit(text[position])) ++position;
-  return text.substr(start, position - start);
-}
-
-bool SplitLocaleNumber(std::string_view text, TNumberParts& parts) {
-  text = TrimBlanks(text);
-  std::size_t position = 0;
-  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-    parts.Negative = text[position++] == '-';
-  }
-  parts.IntegerDigits = ReadDigits(text, position);
-  if (ConsumeText(text, position, FormatSettings().DecimalSeparator)) {
-    parts.FractionDigits = ReadDigits(text, position);
-  }
-  if (parts.IntegerDigits.empty() && parts.FractionDigits.empty()) return false;
-  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
-    ++position;
-    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-      parts.ExponentNegative = text[position++] == '-';
-    }
-    parts.ExponentDigits = ReadDigits(text, position);
-    if (parts.ExponentDigits.empty()) return false;
-  }
-  return position == text.size();
-}
-
-template <typename TInteger>
-bool ParseInteger(std::string_view text, TInteger& value) {
-  text = TrimBlanks(text);
-  const bool plus = !text.empty() && text.front() == '+';
-  if (plus) text.remove_prefix(1);
-  const bool minus_allowed = std::is_signed_v<TInteger> && !plus;
-  if (text.empty() || !(IsDigit(text.front()) || (text.front() == '-' && minus_allowed))) return false;
-  TInteger result = 0;
-  const std::from_chars_result parsed = std::from_chars(text.data(), text.data() + text.size(), result);
-  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) return false;
-  value = result;
-  return true;
-}
-
 }  // namespace
-
-bool TryStrToInt64(std::string_view text, std::int64_t& value) {
-  return ParseInteger(text, value);
-}
-
-bool TryStrToUInt64(std::string_view text, std::uint64_t& value) {
-  return ParseInteger(text, value);
-}
-
-bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text) {
-  TNumberParts parts;
-  if (!SplitLocaleNumber(text, parts)) return false;
-  decimal_text.clear();
-  if (parts.Negative) decimal_text.push_back('-');
-  if (parts.IntegerDigits.empty()) {
-    decimal_text.push_back('0');
-  } else {
-    decimal_text.append(parts.IntegerDigits);
-  }
-  if (!parts.FractionDigits.empty()) decimal_text.append(".").append(parts.FractionDigits);
-  if (!parts.ExponentDigits.empty()) {
-    decimal_text.append(parts.ExponentNegative ? "e-" : "e").append(parts.ExponentDigits);
-  }
-  return true;
-}
-
-bool TryStrToFloat(std::string_view text, double& value) {
-  std::string decimal_text;
-  if (!TryLocaleNumberToDecimalText(text, decimal_text)) return false;
-  double result = 0;
-  const std::from_chars_result parsed =
-      std::from_chars(decimal_text.data(), decimal_text.data() + decimal_text.size(), result);
-  if (parsed.ec != std::errc() || parsed.ptr != decimal_text.data() + decimal_text.size()) return false;
-  value = result;
-  return true;
-}
 
 bool TryStrToDateTime(std::string_view text, TDateTime& value) {
   text = TrimBlanks(text);

@@ -1,0 +1,116 @@
+#include <charconv>
+#include <cstdint>
+#include <system_error>
+#include <type_traits>
+
+#include "platform/decimal_number.h"
+#include "platform/locale_settings.h"
+#include "platform/text_scan.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+using namespace scan;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+// Splits a number in the locale's form into its parts.
+struct TNumberParts {
+  bool Negative = false;
+  std::string_view IntegerDigits;
+  std::string_view FractionDigits;
+  bool ExponentNegative = false;
+  std::string_view ExponentDigits;
+};
+
+std::string_view ReadDigits(std::string_view text, std::size_t& position) {
+  const std::size_t start = position;
+  while (position < text.size() && IsDigit(text[position])) ++position;
+  return text.substr(start, position - start);
+}
+
+bool SplitLocaleNumber(std::string_view text, TNumberParts& parts) {
+  text = TrimBlanks(text);
+  std::size_t position = 0;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    parts.Negative = text[position++] == '-';
+  }
+  parts.IntegerDigits = ReadDigits(text, position);
+  if (ConsumeText(text, position, FormatSettings().DecimalSeparator)) {
+    parts.FractionDigits = ReadDigits(text, position);
+  }
+  if (parts.IntegerDigits.empty() && parts.FractionDigits.empty()) return false;
+  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+      parts.ExponentNegative = text[position++] == '-';
+    }
+    parts.ExponentDigits = ReadDigits(text, position);
+    if (parts.ExponentDigits.empty()) return false;
+  }
+  return position == text.size();
+}
+
+template <typename TInteger>
+bool ParseInteger(std::string_view text, TInteger& value) {
+  text = TrimBlanks(text);
+  const bool plus = !text.empty() && text.front() == '+';
+  if (plus) text.remove_prefix(1);
+  const bool minus_allowed = std::is_signed_v<TInteger> && !plus;
+  if (text.empty() || !(IsDigit(text.front()) || (text.front() == '-' && minus_allowed))) return false;
+  TInteger result = 0;
+  const std::from_chars_result parsed = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) return false;
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+bool TryStrToInt64(std::string_view text, std::int64_t& value) {
+  return ParseInteger(text, value);
+}
+
+bool TryStrToUInt64(std::string_view text, std::uint64_t& value) {
+  return ParseInteger(text, value);
+}
+
+bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text) {
+  TNumberParts parts;
+  if (!SplitLocaleNumber(text, parts)) return false;
+  decimal_text.clear();
+  if (parts.Negative) decimal_text.push_back('-');
+  if (parts.IntegerDigits.empty()) {
+    decimal_text.push_back('0');
+  } else {
+    decimal_text.append(parts.IntegerDigits);
+  }
+  if (!parts.FractionDigits.empty()) decimal_text.append(".").append(parts.FractionDigits);
+  if (!parts.ExponentDigits.empty()) {
+    decimal_text.append(parts.ExponentNegative ? "e-" : "e").append(parts.ExponentDigits);
+  }
+  return true;
+}
+
+bool TryStrToFloat(std::string_view text, double& value) {
+  std::string decimal_text;
+  if (!TryLocaleNumberToDecimalText(text, decimal_text)) return false;
+  double result = 0;
+  const std::from_chars_result parsed =
+      std::from_chars(decimal_text.data(), decimal_text.data() + decimal_text.size(), result);
+  if (parsed.ec == std::errc::result_out_of_range) {
+    // Too small for a double reads as zero; too large is an error.
+    TDecimalNumber number;
+    if (!number.Parse(decimal_text) || number.Exponent() > 0) return false;
+    value = number.Negative() ? -0.0 : 0.0;
+    return true;
+  }
+  if (parsed.ec != std::errc() || parsed.ptr != decimal_text.data() + decimal_text.size()) return false;
+  value = result;
+  return true;
+}
+
+}  // namespace velmora
