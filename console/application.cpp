@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "console/ini_file.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 
@@ -46,9 +47,10 @@ int TApplication::Run(const std::vector<std::string>& arguments, const std::stri
   return failed_ ? 1 : 0;
 }
 
-void TApplication::ExportAll(const std::string& /*parameter_file*/) {
-  // The parameter file's sources are read here; without any the run ends.
-  PrintFailure("No table or query specified");
+void TApplication::ExportAll(const std::string& parameter_file) {
+  const TIniFile settings(parameter_file);
+  TExportRun run(settings, *this);
+  run.Run();
 }
 
 }  // namespace velmora

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "console/command_line.h"
+#include "console/export_run.h"
 
 namespace velmora {
 
 // The run of the program from the banner to the exit status: the command line,
 // the parameter file, the connection and the export of every item, with one
 // line of progress or error per item on standard output.
-class TApplication {
+class TApplication : public TRunOutput {
  public:
   explicit TApplication(std::FILE* output);
 
@@ -21,9 +22,9 @@ class TApplication {
           const std::string& current_directory);
 
  private:
-  void PrintLine(const std::string& line);
+  void PrintLine(const std::string& line) override;
   // An error line: printed, and the run will end with status 1.
-  void PrintFailure(const std::string& line);
+  void PrintFailure(const std::string& line) override;
   // The guarded part of the run: settings, connection, the items.
   void ExportAll(const std::string& parameter_file);
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "console/ini_file.h"
+#include "console/source_settings.h"
+#include "mysql/zmysql_query.h"
+
+namespace velmora {
+
+// Receives the lines of a run. A failure line makes the exit status 1.
+class TRunOutput {
+ public:
+  virtual ~TRunOutput() = default;
+  virtual void PrintLine(const std::string& line) = 0;
+  virtual void PrintFailure(const std::string& line) = 0;
+};
+
+// The guarded part of a run: the settings and sources of the parameter file,
+// the one connection, and the export of every table, view and query through the
+// one query component. Errors that end the run escape from Run; errors of one
+// item are printed and the run goes on.
+class TExportRun {
+ public:
+  TExportRun(const TIniFile& parameter_file, TRunOutput& output);
+  ~TExportRun();
+  TExportRun(const TExportRun&) = delete;
+  TExportRun& operator=(const TExportRun&) = delete;
+
+  void Run();
+
+ private:
+  void Connect();
+  // Replaces the table list by the tables and views of the DBName database.
+  void ListAllTables();
+  void ExportTable(const TSourceItem& table);
+  void ExportQuery(const TSourceItem& query);
+  // Looks up and selects the item's database. False (the line printed) when
+  // the item is to be skipped.
+  bool SelectItemDatabase(const TSourceItem& item);
+  void SetStatement(const std::string& statement);
+  // Chooses the output and the exporter and exports the prepared statement.
+  void ExportItem(const TSourceItem& item, const std::string& default_file_name);
+  void PrintCountLine(const std::string& name, int count, const std::string& file_name);
+
+  const TIniFile& parameter_file_;
+  TRunOutput& output_;
+  TConnectionSettings connection_;
+  TSourceLists sources_;
+  TZMySqlDatabase database_;
+  TZMySqlTransact transaction_;
+  TZMySqlQuery query_;
+  int version_number_ = 0;
+};
+
+// The default output file of an item: its name with ".xls". A "/" in the name
+// becomes "_", so that a table name never steers the file into another directory.
+std::string DefaultFileName(std::string_view name);
+
+}  // namespace velmora

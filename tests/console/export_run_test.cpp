@@ -1,0 +1,226 @@
+// End-to-end runs of velmora against the suite's MariaDB server: the
+// connection, the source sections, databases, output files and the messages
+// of the run, checked line by line with the exit status and the files.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "console_support.h"
+
+namespace velmora {
+namespace {
+
+using consoletest::kBanner;
+using consoletest::TVelmoraResult;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kClientsCsv = "\"ID\",\"NAME\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n";
+
+class ExportRunTest : public consoletest::ConsoleServerTest {};
+
+// ---------------------------------------------------------------------------
+// Connection
+
+TEST_F(ExportRunTest, ConnectsThroughTheSocketAndThroughTheTcpPort) {
+  TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=socket.csv\n");
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to socket.csv"}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Read("socket.csv"), kClientsCsv);
+
+  const std::string tcp = "[Connection]\nHost=127.0.0.1\nPort=" + server_.at("VELMORA_TEST_PORT") +
+                          "\nLogin=" + server_.at("VELMORA_TEST_USER") +
+                          "\nPassword=" + server_.at("VELMORA_TEST_PASSWORD") + "\nDBName=velmora_console\n";
+  result = Run("[Tables]\n1=clients\n[Files]\n1=tcp.csv\n", tcp);
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to tcp.csv"}, "127.0.0.1"));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Read("tcp.csv"), kClientsCsv);
+  EXPECT_EQ(result.errors, "");
+}
+
+TEST_F(ExportRunTest, WrongPasswordEndsTheRunWithTheServersMessage) {
+  const std::string connection = "[Connection]\nPort=" + server_.at("VELMORA_TEST_SOCKET") +
+                                 "\nLogin=" + server_.at("VELMORA_TEST_USER") + "\nPassword=wrong\n";
+  const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=c.csv\n", connection);
+  EXPECT_EQ(result.lines,
+            (Lines{kBanner, "", "", "Connecting to localhost...",
+                   "ERROR: Access denied for user 'velmora'@'localhost' (using password: YES)"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("c.csv"));
+}
+
+// ---------------------------------------------------------------------------
+// Sources: Tables, All, Views, Queries
+
+TEST_F(ExportRunTest, AllExportsEveryTableAndViewOfDBNameInServerOrder) {
+  const std::map<std::string, std::string> line_of = {
+      {"a/b", "a/b: 1 records exported to out/a_b.csv"},
+      {"clients", "clients: 2 records exported to out/clients.csv"},
+      {"empty_table", "empty_table: Dataset is empty"},
+      {"odd`name", "odd`name: 1 records exported to out/odd`name.csv"},
+      {"orders", "orders: 3 records exported to out/orders.csv"},
+      {"v_orders", "v_orders: 2 records exported to out/v_orders.csv"},
+  };
+  Lines expected;
+  for (const std::string& name :
+       consoletest::SplitLines(consoletest::RunSql(server_, "SHOW TABLES FROM velmora_console"))) {
+    expected.push_back(line_of.at(name));
+  }
+  const TVelmoraResult result = Run("[Tables]\nAll=1\n[Files]\nAll=out/x.csv\n");
+  EXPECT_EQ(result.lines, Connected(expected));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Read("out/odd`name.csv"), "\"v\"\r\n\"5\"\r\n");
+  EXPECT_EQ(Read("out/a_b.csv"), "\"v\"\r\n\"6\"\r\n");
+  EXPECT_FALSE(Exists("out/empty_table.csv"));
+}
+
+TEST_F(ExportRunTest, AllNeedsDBName) {
+  const TVelmoraResult result =
+      Run("[Tables]\nAll=1\n[Databases]\nAll=velmora_console\n", SocketConnection(""));
+  EXPECT_EQ(result.lines, Connected({"ERROR: The Tables entry All=1 needs the database in DBName of the "
+                                     "Connection section"}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+// "all=1" and "All=yes" are ordinary entries: tables of those names.
+TEST_F(ExportRunTest, AllMatchesExactly) {
+  const TVelmoraResult result = Run("[Tables]\nall=1\n[Files]\nall=a.csv\n");
+  EXPECT_EQ(result.lines, Connected({"ERROR: Table 'velmora_console.1' doesn't exist"}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(ExportRunTest, TableNameWithBackquote) {
+  const TVelmoraResult result = Run("[Tables]\nodd=odd`name\n[Files]\nodd=odd.csv\n");
+  EXPECT_EQ(result.lines, Connected({"odd`name: 1 records exported to odd.csv"}));
+  EXPECT_EQ(Read("odd.csv"), "\"v\"\r\n\"5\"\r\n");
+}
+
+TEST_F(ExportRunTest, ViewsFollowTheTablesWithTheSettingsOfTheirKey) {
+  const TVelmoraResult result =
+      Run("[Views]\n1=v_orders\n[Tables]\n1=orders\n[Databases]\n1=velmora_console\n[Files]\nAll=o/x.csv\n",
+          SocketConnection(""));
+  EXPECT_EQ(result.lines, Connected({"orders: 3 records exported to o/orders.csv",
+                                     "v_orders: 2 records exported to o/v_orders.csv"}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Read("o/v_orders.csv"), "\"id\",\"customer\"\r\n\"1\",\"Ann\"\r\n\"2\",\"Bob\"\r\n");
+}
+
+TEST_F(ExportRunTest, QueriesTakeTheirTextFromTheirSqlSection) {
+  const TVelmoraResult result =
+      Run("[Queries]\nbig=Big orders\nlost=Lost query\nblank=Blank query\n"
+          "[sql_BIG]\n1=select customer, note\n2=from orders -- every order\n3=where amount > 10\n"
+          "[SQL_blank]\n1=\n[Files]\nbig=big.csv\nlost=lost.csv\nblank=blank.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"Big orders: 1 records exported to big.csv", "Lost query: No SQL statement specified",
+                       "Blank query: No SQL statement specified"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("big.csv"), "\"customer\",\"note\"\r\n\"Ann\",\"say \"\"hi\"\"\"\r\n");
+  EXPECT_FALSE(Exists("lost.csv"));
+  EXPECT_FALSE(Exists("blank.csv"));
+}
+
+TEST_F(ExportRunTest, QueryDefaultFileIsNamedAfterItsKey) {
+  const TVelmoraResult result =
+      Run("[Queries]\nq=Named query\n[SQL_q]\n1=select 1 as one\n[Files]\nAll=res/any.csv\n");
+  EXPECT_EQ(result.lines, Connected({"Named query: 1 records exported to res/q.csv"}));
+  EXPECT_EQ(Read("res/q.csv"), "\"one\"\r\n\"1\"\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Databases
+
+TEST_F(ExportRunTest, DatabasePerKeyWithDBNameAsDefault) {
+  const TVelmoraResult result =
+      Run("[Tables]\nB=orders\nmain=v_orders\nnone=clients\n"
+          "[Databases]\nb=velmora_console_b\nMAIN=velmora_console\n"
+          "[Files]\nB=b.csv\nmain=main.csv\nnone=none.csv\n",
+          SocketConnection(""));
+  EXPECT_EQ(result.lines,
+            Connected({"orders: 1 records exported to b.csv", "v_orders: 2 records exported to main.csv",
+                       "clients: No database specified"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("b.csv"), "\"id\",\"customer\"\r\n\"9\",\"Other\"\r\n");
+  EXPECT_FALSE(Exists("none.csv"));
+}
+
+// An item whose database cannot be selected must not be read from the database
+// the previous item left current.
+TEST_F(ExportRunTest, DatabaseThatCannotBeSelectedSkipsTheItem) {
+  const TVelmoraResult result =
+      Run("[Tables]\n1=orders\n2=orders\n3=clients\n[Databases]\n2=no_such_database\n"
+          "[Files]\n1=one.csv\n2=two.csv\n3=three.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"orders: 3 records exported to one.csv", "ERROR: Unknown database 'no_such_database'",
+                       "clients: 2 records exported to three.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("two.csv"));
+}
+
+TEST_F(ExportRunTest, ResultThatCannotBeOpenedEndsTheRun) {
+  const TVelmoraResult result = Run("[Tables]\n1=missing_table\n2=clients\n[Files]\nAll=x.csv\n");
+  EXPECT_EQ(result.lines, Connected({"ERROR: Table 'velmora_console.missing_table' doesn't exist"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("clients.csv"));
+}
+
+// ---------------------------------------------------------------------------
+// Output files and export types
+
+TEST_F(ExportRunTest, FilesAllGivesDirectoryAndExtensionToItemsWithoutTheirOwn) {
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\nown=orders\n[Files]\nAll=deep/er/x.CSV\nown=own.txt\nOWN=other.csv\n");
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to deep/er/clients.CSV",
+                                     "orders: 3 records exported to own.txt"}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(Read("deep/er/clients.CSV"), kClientsCsv);
+  EXPECT_NE(Read("own.txt").find("customer"), std::string::npos);
+}
+
+TEST_F(ExportRunTest, FilesAllWithoutDirectoryWritesIntoTheCurrentDirectory) {
+  const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\nAll=x.csv\n");
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to clients.csv"}));
+  EXPECT_EQ(Read("clients.csv"), kClientsCsv);
+}
+
+TEST_F(ExportRunTest, FormatsNotYetAvailableAreReportedPerItem) {
+  const TVelmoraResult result =
+      Run("[Tables]\nx=clients\nh=clients\nq=clients\nu=clients\nok=clients\n"
+          "[Files]\nh=c.html\nq=c.sql\nu=c.unknown\nok=ok.slk\n");
+  EXPECT_EQ(
+      result.lines,
+      Connected(
+          {"ProcessedData: Export type 0 (XLS) is not available",
+           "clients: 0 records exported to clients.xls",
+           "ProcessedData: Export type 3 (HTML) is not available", "clients: 0 records exported to c.html",
+           "ProcessedData: Export type 12 (SQL) is not available", "clients: 0 records exported to c.sql",
+           "ProcessedData: Export type 0 (XLS) is not available", "clients: 0 records exported to c.unknown",
+           "clients: 2 records exported to ok.slk"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("clients.xls"));
+  EXPECT_FALSE(Exists("c.html"));
+  EXPECT_TRUE(Exists("ok.slk"));
+}
+
+TEST_F(ExportRunTest, FailedExportIsReportedAndTheRunGoesOn) {
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=clients\n[Files]\n1=/proc/velmora-none/c.csv\n2=c.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"ProcessedData: Directory '/proc/velmora-none' not found and cannot be created",
+                       "clients: 0 records exported to /proc/velmora-none/c.csv",
+                       "clients: 2 records exported to c.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(ExportRunTest, EmptyResultWritesNoFileAndIsNoFailure) {
+  const TVelmoraResult result =
+      Run("[Tables]\n1=empty_table\n[Queries]\nq=No rows\n[SQL_q]\n1=select * from clients where ID > 99\n"
+          "[Files]\n1=e.csv\nq=q.txt\n");
+  EXPECT_EQ(result.lines, Connected({"empty_table: Dataset is empty", "No rows: Dataset is empty"}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_FALSE(Exists("e.csv"));
+  EXPECT_FALSE(Exists("q.txt"));
+}
+
+}  // namespace
+}  // namespace velmora
