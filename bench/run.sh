@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the benchmarks optimised and runs them: the text export benchmark
-# (arguments are passed on to it: [ROWS] [OUTPUT_DIRECTORY]), then every
-# bench/*_bench.sh script, which finds the build directory in VELMORA_BENCH_BUILD.
+# Builds the benchmarks optimised (build-bench) and runs them: the text export
+# benchmark (arguments are passed on to it: [ROWS] [OUTPUT_DIRECTORY]), then
+# every bench/*_bench.sh script with ROWS, if given, as its argument; the
+# scripts find the build directory in VELMORA_BENCH_BUILD.
 #
 #   bench/run.sh            # 1,000,000 rows
 #   bench/run.sh 100000     # a quicker run
@@ -20,5 +21,5 @@ for script in "$root"/bench/*_bench.sh; do
   [ -e "$script" ] || continue
   echo
   echo "== $(basename "$script")"
-  bash "$script"
+  bash "$script" ${1:+"$1"}
 done
