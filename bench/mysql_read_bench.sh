@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Starts a private MariaDB server, fills a table of 1,000,000 rows of mixed
+# columns on the server side, compares reading it through the query data set
+# with the mariadb command-line client (mysql_read_bench), and stops the server.
+#
+#   bench/mysql_read_bench.sh           # 1,000,000 rows
+#   bench/mysql_read_bench.sh 100000    # a quicker run
+#
+# Uses the build directory in VELMORA_BENCH_BUILD when set (bench/run.sh sets
+# it), else configures an optimised one in build-bench-mysql.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+rows="${1:-1000000}"
+build="${VELMORA_BENCH_BUILD:-}"
+if [[ -z "$build" ]]; then
+  build="$root/build-bench-mysql"
+  cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF \
+    -DVELMORA_BENCH=ON >/dev/null
+  cmake --build "$build" --target mysql_read_bench
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-mysql-bench-XXXXXX")"
+server="$work/server"
+cleanup() {
+  bash "$root/tests/support/test_server.sh" stop "$server" || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+bash "$root/tests/support/test_server.sh" start "$server"
+# shellcheck disable=SC1091
+source "$server/server.env"
+
+client=$(command -v mariadb || command -v mysql)
+echo "filling bench_rows with $rows rows"
+"$client" --no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
+  --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" <<SQL
+CREATE TABLE bench_rows (
+  id INT NOT NULL PRIMARY KEY,
+  quantity INT,
+  amount DECIMAL(12,2),
+  ratio DOUBLE,
+  ordered DATE,
+  changed DATETIME,
+  customer VARCHAR(40),
+  note TEXT
+) CHARACTER SET utf8mb4;
+INSERT INTO bench_rows
+SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
+       IF(seq % 10 = 0, NULL, CONCAT('note for order ', seq))
+FROM seq_1_to_$rows;
+SQL
+
+"$build/bench/mysql_read_bench" --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
+  --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" --table=bench_rows \
+  --client="$client"
