@@ -11,13 +11,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "support/test_files.h"
+#include "support/test_server.h"
 
 namespace velmora::consoletest {
 
@@ -110,33 +110,6 @@ inline TVelmoraResult RunVelmora(const std::vector<std::string>& arguments,
   return RunProgram(VelmoraBinary(), arguments, working_directory);
 }
 
-// The settings of the suite's private server (server.env), empty when it runs not.
-inline std::map<std::string, std::string> ReadServerEnv() {
-  std::map<std::string, std::string> values;
-  const char* directory = std::getenv("VELMORA_TEST_SERVER_DIR");
-  if (directory == nullptr) return values;
-  std::ifstream in(std::string(directory) + "/server.env");
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t equals = line.find('=');
-    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return values;
-}
-
-// Runs SQL statements through the MariaDB client as the suite's user; raises with
-// the client's output when they fail.
-inline std::string RunSql(const std::map<std::string, std::string>& server, const std::string& sql) {
-  std::string client = testsupport::FindExecutable("mariadb");
-  if (client.empty()) client = testsupport::FindExecutable("mysql");
-  const testsupport::TCommandResult result = testsupport::RunCommand(
-      {client, "--no-defaults", "--batch", "--skip-column-names",
-       "--socket=" + server.at("VELMORA_TEST_SOCKET"), "--user=" + server.at("VELMORA_TEST_USER"),
-       "--password=" + server.at("VELMORA_TEST_PASSWORD"), "-e", sql});
-  if (result.exit_status != 0) throw std::runtime_error("SQL failed: " + result.output);
-  return result.output;
-}
-
 }  // namespace velmora::consoletest
 
 namespace velmora::consoletest {
@@ -172,20 +145,19 @@ constexpr const char* kBanner = "Velmora, version 1.5.0.1";
 class ConsoleServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = ReadServerEnv();
-    if (!server_.empty() && !VelmoraBinary().empty()) RunSql(server_, kFixtureSql);
+    server_ = testsupport::FindTestServer();
+    if (server_ && !VelmoraBinary().empty()) testsupport::RunSql(*server_, kFixtureSql);
   }
 
   void SetUp() override {
-    if (server_.empty()) GTEST_SKIP() << "the private MariaDB server is not running";
+    if (!server_) GTEST_SKIP() << "the private MariaDB server is not running";
     if (VelmoraBinary().empty()) GTEST_SKIP() << "VELMORA_BINARY is not set";
   }
 
   // The Connection section for the server's Unix socket, with DBName.
   static std::string SocketConnection(const std::string& database = "velmora_console") {
-    return "[Connection]\nHost=localhost\nPort=" + server_.at("VELMORA_TEST_SOCKET") +
-           "\nLogin=" + server_.at("VELMORA_TEST_USER") +
-           "\nPassword=" + server_.at("VELMORA_TEST_PASSWORD") + "\nDBName=" + database + "\n";
+    return "[Connection]\nHost=localhost\nPort=" + server_->Socket + "\nLogin=" + server_->User +
+           "\nPassword=" + server_->Password + "\nDBName=" + database + "\n";
   }
 
   // Writes run.cfg (the socket connection followed by body) and runs velmora on it.
@@ -209,7 +181,7 @@ class ConsoleServerTest : public ::testing::Test {
     return lines;
   }
 
-  inline static std::map<std::string, std::string> server_;
+  inline static std::optional<testsupport::TTestServer> server_;
   testsupport::TTempDir dir_{"console"};
 };
 

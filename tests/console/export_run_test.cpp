@@ -29,9 +29,8 @@ TEST_F(ExportRunTest, ConnectsThroughTheSocketAndThroughTheTcpPort) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("socket.csv"), kClientsCsv);
 
-  const std::string tcp = "[Connection]\nHost=127.0.0.1\nPort=" + server_.at("VELMORA_TEST_PORT") +
-                          "\nLogin=" + server_.at("VELMORA_TEST_USER") +
-                          "\nPassword=" + server_.at("VELMORA_TEST_PASSWORD") + "\nDBName=velmora_console\n";
+  const std::string tcp = "[Connection]\nHost=127.0.0.1\nPort=" + server_->Port + "\nLogin=" + server_->User +
+                          "\nPassword=" + server_->Password + "\nDBName=velmora_console\n";
   result = Run("[Tables]\n1=clients\n[Files]\n1=tcp.csv\n", tcp);
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to tcp.csv"}, "127.0.0.1"));
   EXPECT_EQ(result.exit_status, 0);
@@ -40,8 +39,8 @@ TEST_F(ExportRunTest, ConnectsThroughTheSocketAndThroughTheTcpPort) {
 }
 
 TEST_F(ExportRunTest, WrongPasswordEndsTheRunWithTheServersMessage) {
-  const std::string connection = "[Connection]\nPort=" + server_.at("VELMORA_TEST_SOCKET") +
-                                 "\nLogin=" + server_.at("VELMORA_TEST_USER") + "\nPassword=wrong\n";
+  const std::string connection =
+      "[Connection]\nPort=" + server_->Socket + "\nLogin=" + server_->User + "\nPassword=wrong\n";
   const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=c.csv\n", connection);
   EXPECT_EQ(result.lines,
             (Lines{kBanner, "", "", "Connecting to localhost...",
@@ -63,9 +62,8 @@ TEST_F(ExportRunTest, AllExportsEveryTableAndViewOfDBNameInServerOrder) {
       {"v_orders", "v_orders: 2 records exported to out/v_orders.csv"},
   };
   Lines expected;
-  for (const std::string& name :
-       consoletest::SplitLines(consoletest::RunSql(server_, "SHOW TABLES FROM velmora_console"))) {
-    expected.push_back(line_of.at(name));
+  for (const testsupport::TSqlRow& row : testsupport::RunSql(*server_, "SHOW TABLES FROM velmora_console")) {
+    expected.push_back(line_of.at(row.at(0).value()));
   }
   const TVelmoraResult result = Run("[Tables]\nAll=1\n[Files]\nAll=out/x.csv\n");
   EXPECT_EQ(result.lines, Connected(expected));
