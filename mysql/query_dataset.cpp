@@ -45,6 +45,7 @@ bool RunListing(TDirMySqlTransact& transact, const std::string& statement, TRead
       if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
       read_row([&](unsigned int column) { return ColumnText(row, lengths, column, column_count); });
     }
+    if (api.mysql_errno(handle) != 0) transact.RaiseLastClientError();
   } catch (...) {
     api.mysql_free_result(result);
     throw;
@@ -174,7 +175,12 @@ std::int64_t TZCustomMySqlDataset::RecordCount() const {
 // Metadata and fields
 
 void TZCustomMySqlDataset::ReadTableColumns(TDirMySqlTransact& transact, const std::string& prepared) {
-  tables_ = TablesInFromClause(prepared);
+  tables_.clear();
+  for (TTableReference& table : TablesInFromClause(prepared)) {
+    // A table joined to itself is listed once.
+    if (std::find(tables_.begin(), tables_.end(), table) == tables_.end())
+      tables_.push_back(std::move(table));
+  }
   table_columns_.clear();
   const int version = ServerVersionNumber(transact.ServerVersion());
   for (const TTableReference& table : tables_) {
