@@ -41,6 +41,8 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.ColumnsLength = (published & psColumnsLength) ? &ColumnsLength : nullptr;
   settings.SkipRecCount = SkipRecCount;
   settings.ExportRecCount = ExportRecCount;
+  settings.GoToFirstRecord = GoToFirstRecord;
+  settings.CurrentRecordOnly = CurrentRecordOnly;
   settings.CaptionRow = CaptionRow;
   settings.AutoCalcStrType = AutoCalcStrType;
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {

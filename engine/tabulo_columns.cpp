@@ -213,11 +213,14 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
   const TBookmark bookmark = data_set.GetBookmark();
   try {
-    data_set.First();
+    // Measure the records the export will write, so that no column comes out
+    // narrower than its values.
+    if (settings.GoToFirstRecord) data_set.First();
     for (int skipped = 0; skipped < settings.SkipRecCount; ++skipped) data_set.Next();
+    const int limit = settings.CurrentRecordOnly ? 1 : settings.ExportRecCount;
     int counter = 0;
     std::string text;
-    while (!data_set.Eof() && (settings.ExportRecCount == 0 || settings.ExportRecCount > counter)) {
+    while (!data_set.Eof() && (limit == 0 || limit > counter)) {
       for (auto& column : columns_) {
         TTabuloColumn& target = *column;
         if (target.Field->IsNull()) {
@@ -228,8 +231,14 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
         target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
         // The rows carry the display form, which may be longer than the raw text
         // (grouping, currency symbol): the column must hold that too.
-        if (target.ColumnType != ctString && target.FormatText(text)) {
-          target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+        // A value without a display form fails the export when its row is
+        // written; measuring it raw is all this pass can do.
+        if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
+          try {
+            target.FormatText(text);
+            target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+          } catch (const EVelmoraError&) {
+          }
         }
       }
       ++counter;

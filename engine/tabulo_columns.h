@@ -75,6 +75,8 @@ struct TColumnSettings {
   const TStringList* ColumnsLength = nullptr;
   int SkipRecCount = 0;
   int ExportRecCount = 0;
+  bool GoToFirstRecord = true;
+  bool CurrentRecordOnly = false;
   int CaptionRow = -1;
   bool AutoCalcStrType = false;
   std::function<void(int counter)> OnFetchedRecord;
@@ -93,8 +95,10 @@ class TTabuloColumns {
   // Builds the column list from the data set (BLOB fields only when named in
   // ExportedFields).
   void Build(const TColumnSettings& settings);
-  // Widens every column to its caption and to the longest unformatted value of
-  // the records the export will pass; the data set's position is kept.
+  // Widens every column to its caption and to the longest value (raw and in its
+  // display form) of the records the export will pass: from the first record,
+  // or from the current one when the export does not move to the first, after
+  // the skipped ones. The data set's position is kept.
   void ColumnWidthPass(const TColumnSettings& settings);
 
  private:

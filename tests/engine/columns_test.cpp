@@ -170,6 +170,19 @@ TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition
   EXPECT_EQ(data_.OpenBookmarks(), 0);
 }
 
+TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ColumnsWidth = {"NAME=1"};
+  text.GoToFirstRecord = false;
+  text.CurrentRecordOnly = true;
+  text.BeginExport();
+  data_.Next();  // the export writes only the second record, "x"
+  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  EXPECT_EQ(text.Columns()[1].Width, 4);  // the caption, not "  padded\r\n"
+  EXPECT_EQ(data_.RecordIndex(), 1);
+}
+
 TEST_F(ColumnsTest, FormatsSettersRestoreDefaultsAndAssignCopies) {
   TTabuloFormats formats;
   EXPECT_EQ(formats.CurrencyFormat(), "$#,###,##0.00");
