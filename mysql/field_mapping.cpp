@@ -550,7 +550,7 @@ void TZMySqlField::GetText(std::string& out) const {
     case ftInteger:
     case ftLargeint:
     case ftAutoInc:
-      if (!AppendIntegerText(text, out)) out.assign("0");
+      if (!AppendIntegerText(text, out)) out += '0';
       break;
     case ftFloat:
     case ftCurrency: {
@@ -562,7 +562,8 @@ void TZMySqlField::GetText(std::string& out) const {
     }
     case ftBoolean: {
       const char first = text.empty() ? '\0' : text[0];
-      out.assign(first == 'T' || first == 'Y' || first == 't' || first == 'y' ? "True" : "False");
+      const bool truth = first == 'T' || first == 'Y' || first == 't' || first == 'y';
+      out.append(truth ? std::string_view("True") : std::string_view("False"));
       break;
     }
     case ftDate:

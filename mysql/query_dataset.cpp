@@ -192,7 +192,11 @@ void TZCustomMySqlDataset::ReadTableColumns(TDirMySqlTransact& transact, const s
       column.NullAllowed = SameText(column_text(2), "YES");
       const std::string_view default_text = column_text(4);
       column.HasDefault = !default_text.empty() && default_text != "NULL";
-      if (column.HasDefault) column.Default = "'" + std::string(default_text) + "'";
+      if (column.HasDefault) {
+        column.Default += '\'';
+        column.Default.append(default_text);
+        column.Default += '\'';
+      }
       column.AutoIncrement = SameText(column_text(5), "auto_increment");
       table_columns_.push_back(std::move(column));
     });
