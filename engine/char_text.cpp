@@ -19,7 +19,9 @@ char TextToChar(std::string_view text) {
 std::string CharToText(char character) {
   const unsigned char code = static_cast<unsigned char>(character);
   if (code >= 33 && code <= 127) return std::string(1, character);
-  return "#" + std::to_string(code);
+  std::string text(1, '#');
+  text += std::to_string(code);
+  return text;
 }
 
 }  // namespace velmora
