@@ -28,7 +28,9 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& arguments, cons
   return result;
 }
 
-std::string BannerLine() { return std::string(kProductName) + ", version " + kProductVersion; }
+std::string BannerLine() {
+  return std::string(kProductName) + ", version " + kProductVersion;
+}
 
 std::vector<std::string> HelpLines(const std::string& program_path) {
   const std::string name = ExtractFileName(program_path);

@@ -303,6 +303,10 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value) {
     const std::size_t time_start = SkipBlanks(text, position);
     const bool separated = time_start > position || (position > 0 && IsBlank(text[position - 1]));
     if (!separated || !ParseTime(text, time_start, milliseconds)) return false;
+    // A fraction rounding up on the last day of the scale stays on that day.
+    if (milliseconds >= static_cast<std::int64_t>(kMillisecondsPerDay) && date >= EncodeDate(9999, 12, 31)) {
+      milliseconds = static_cast<std::int64_t>(kMillisecondsPerDay) - 1;
+    }
     value = JoinDateTime({static_cast<std::int64_t>(date), milliseconds});
     return true;
   }

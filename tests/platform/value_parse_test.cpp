@@ -119,6 +119,7 @@ TEST_F(ValueParseTest, ReadsDatesAndTimesInTheCLocale) {
       {"2024-01-15 12:02 am", Moment(2024, 1, 15, 0, 2, 0)},
       {"PM 1:02:03", Moment(1899, 12, 30, 13, 2, 3)},
       {"2024-01-15   23:59:59.9996", EncodeDate(2024, 1, 16)},
+      {"9999-12-31 23:59:59.999999", Moment(9999, 12, 31, 23, 59, 59, 999)},
       {"1850-07-14 18:30:15", Moment(1850, 7, 14, 18, 30, 15)},
   };
   for (const TDateTimeTextCase& test_case : cases) {
