@@ -59,6 +59,8 @@ config="$SERVER_DIR/demo.cfg"
 say "Exporting with examples/sample.cfg"
 rm -rf "$OUTPUT_DIR"
 status=0
+# Text widths count characters in a UTF-8 locale; a bare machine has none set.
+if [ -z "${LC_ALL:-}${LC_CTYPE:-}${LANG:-}" ]; then export LANG=C.UTF-8; fi
 "$BUILD_DIR/velmora" "$config" || status=$?
 
 if [[ -d "$OUTPUT_DIR" ]]; then
