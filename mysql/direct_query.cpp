@@ -30,19 +30,24 @@ std::uint64_t TDirMySqlQuery::RecordCount() const {
   return stored_ ? stored_rows_ : MySqlApi().mysql_num_rows(result_);
 }
 
-void TDirMySqlQuery::Open() {
-  if (transact_ == nullptr || !transact_->Active()) return;
+bool TDirMySqlQuery::SendStatement(std::string& prepared) {
+  if (transact_ == nullptr || !transact_->Active()) return false;
   Close();
   affected_rows_ = 0;
   status_ = qsNone;
-  const std::string prepared = PrepareStatement(Sql);
+  prepared = PrepareStatement(Sql);
+  if (MySqlApi().mysql_real_query(transact_->Handle(), prepared.data(), prepared.size()) != 0) {
+    status_ = qsFailed;
+    return false;
+  }
+  return true;
+}
+
+void TDirMySqlQuery::Open() {
+  std::string prepared;
+  if (!SendStatement(prepared)) return;
   const TMySqlClientApi& api = MySqlApi();
   MYSQL* handle = transact_->Handle();
-
-  if (api.mysql_real_query(handle, prepared.data(), prepared.size()) != 0) {
-    status_ = qsFailed;
-    return;
-  }
   stored_ = StoreResult;
   MYSQL_RES* result = stored_ ? api.mysql_store_result(handle) : api.mysql_use_result(handle);
   if (result == nullptr) {
@@ -89,18 +94,10 @@ void TDirMySqlQuery::Close() {
 }
 
 void TDirMySqlQuery::Execute() {
-  if (transact_ == nullptr || !transact_->Active()) return;
-  Close();
-  affected_rows_ = 0;
-  status_ = qsNone;
-  const std::string prepared = PrepareStatement(Sql);
+  std::string prepared;
+  if (!SendStatement(prepared)) return;
   const TMySqlClientApi& api = MySqlApi();
   MYSQL* handle = transact_->Handle();
-
-  if (api.mysql_real_query(handle, prepared.data(), prepared.size()) != 0) {
-    status_ = qsFailed;
-    return;
-  }
   const std::string word = FirstWordUpper(prepared);
   const bool counts_rows = word == "SELECT" || word == "SHOW" || word == "DESCRIBE" || word == "BACKUP";
   // A statement that returns rows must have them read before the next one.

@@ -74,6 +74,9 @@ class TDirMySqlQuery {
   }
 
  private:
+  // Prepares Sql and sends it on an active transaction; false when the
+  // transaction is not active or the server refused the statement.
+  bool SendStatement(std::string& prepared);
   [[noreturn]] static void RaiseUnknownColumn();
   // Reads the next row of the result into the cursor; false at the end.
   bool FetchRow();
