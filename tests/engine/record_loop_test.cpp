@@ -3,17 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
 #include "platform/error.h"
+#include "support/test_files.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::TTempDir;
+using testsupport::WriteFile;
 
 class TLoggingExporter : public TTabuloFormatText {
  public:
@@ -52,16 +54,12 @@ class TLoggingExporter : public TTabuloFormatText {
 class RecordLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    directory_ = fs::temp_directory_path() / ("velmora-loop-" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(directory_);
     data_.AddField("ID", ftString, 5);
     for (int record = 1; record <= 10; ++record) data_.AppendRecord({std::to_string(record)});
     data_.Open();
     exporter_.DataSet = &data_;
-    exporter_.FileName = (directory_ / "out.txt").string();
+    exporter_.FileName = directory_.File("out.txt");
   }
-  void TearDown() override { fs::remove_all(directory_); }
 
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
@@ -71,7 +69,7 @@ class RecordLoopTest : public ::testing::Test {
     return rows;
   }
 
-  fs::path directory_;
+  TTempDir directory_{"loop"};
   TMemoryDataSet data_;
   TLoggingExporter exporter_;
 };
@@ -145,10 +143,7 @@ TEST_F(RecordLoopTest, AbortInBeginExportSkipsEverythingButLeavesAFile) {
 }
 
 TEST_F(RecordLoopTest, FailingRowStillEndsTheExportAndLeavesNoFile) {
-  {
-    std::ofstream previous(exporter_.FileName, std::ios::binary);
-    previous << "previous";
-  }
+  WriteFile(exporter_.FileName, "previous");
   exporter_.fail_on_row = 2;
   try {
     exporter_.Execute();
@@ -158,11 +153,8 @@ TEST_F(RecordLoopTest, FailingRowStillEndsTheExportAndLeavesNoFile) {
   }
   EXPECT_EQ(exporter_.log.back(), "end");
   EXPECT_EQ(data_.ControlsDisabledCount(), 0);
-  std::ifstream previous(exporter_.FileName, std::ios::binary);
-  std::stringstream content;
-  content << previous.rdbuf();
-  EXPECT_EQ(content.str(), "previous");
-  EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 1);
+  EXPECT_EQ(ReadFile(exporter_.FileName), "previous");
+  EXPECT_EQ(directory_.Entries(), (std::vector<std::string>{"out.txt"}));
 }
 
 TEST_F(RecordLoopTest, SourceChecksUseTheSourceName) {
@@ -204,18 +196,18 @@ TEST_F(RecordLoopTest, SourceChecksUseTheSourceName) {
 }
 
 TEST_F(RecordLoopTest, MissingDirectoriesAreCreatedAndImpossibleOnesReported) {
-  exporter_.FileName = (directory_ / "a" / "b" / "out.txt").string();
+  exporter_.FileName = directory_.File("a/b/out.txt");
   exporter_.Execute();
   EXPECT_TRUE(fs::exists(exporter_.FileName));
 
-  std::ofstream(directory_ / "plain") << "x";
-  exporter_.FileName = (directory_ / "plain" / "sub" / "out.txt").string();
+  WriteFile(directory_.File("plain"), "x");
+  exporter_.FileName = directory_.File("plain/sub/out.txt");
   try {
     exporter_.Execute();
     FAIL();
   } catch (const EVelmoraError& error) {
     EXPECT_EQ(std::string(error.what()),
-              "Directory '" + (directory_ / "plain" / "sub").string() + "' not found and cannot be created");
+              "Directory '" + directory_.File("plain/sub") + "' not found and cannot be created");
   }
 }
 

@@ -4,44 +4,29 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/error.h"
 #include "platform/output_file.h"
+#include "support/test_files.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 class OutputStreamTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = fs::temp_directory_path() / ("velmora-stream-" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(directory_);
-  }
-  void TearDown() override {
-    TOutputFile::SetDescriptorHookForTesting(nullptr);
-    fs::remove_all(directory_);
-  }
-  static std::string Content(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-  }
-  std::size_t EntryCount() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()));
-  }
+  void TearDown() override { TOutputFile::SetDescriptorHookForTesting(nullptr); }
+  std::size_t EntryCount() const { return directory_.Entries().size(); }
 
-  fs::path directory_;
+  testsupport::TTempDir directory_{"stream"};
 };
 
 TEST_F(OutputStreamTest, SeekReadBackAndInsertAcrossTheBuffer) {
-  const fs::path path = directory_ / "data.bin";
-  TOutputFile file(path.string());
+  const std::string path = directory_.File("data.bin");
+  TOutputFile file(path);
   TOutputStream& stream = file.Stream();
   std::string big(200000, 'x');
   for (std::size_t index = 0; index < big.size(); ++index) big[index] = static_cast<char>('a' + index % 26);
@@ -60,7 +45,7 @@ TEST_F(OutputStreamTest, SeekReadBackAndInsertAcrossTheBuffer) {
   stream.Write("END");
   EXPECT_FALSE(fs::exists(path));  // nothing under the name before the commit
   file.Commit();
-  EXPECT_EQ(Content(path), "he++ad" + big + "END");
+  EXPECT_EQ(ReadFile(path), "he++ad" + big + "END");
   EXPECT_EQ(EntryCount(), 1u);
 }
 
@@ -76,26 +61,26 @@ TEST_F(OutputStreamTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
 }
 
 TEST_F(OutputStreamTest, AFailedFileLeavesNoTraceAndKeepsTheOldOne) {
-  const fs::path path = directory_ / "report.txt";
-  std::ofstream(path, std::ios::binary) << "old";
+  const std::string path = directory_.File("report.txt");
+  WriteFile(path, "old");
   TOutputFile::SetDescriptorHookForTesting([](const std::string&) { return ::open("/dev/full", O_WRONLY); });
   {
-    TOutputFile file(path.string());
+    TOutputFile file(path);
     file.Stream().Write(std::string(1000, 'x'));
     EXPECT_THROW(file.Commit(), EVelmoraError);
   }
-  EXPECT_EQ(Content(path), "old");
+  EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(EntryCount(), 1u);
 }
 
 TEST_F(OutputStreamTest, ReplacingKeepsTheModeOfTheOldFile) {
-  const fs::path path = directory_ / "mode.txt";
-  std::ofstream(path) << "old";
+  const std::string path = directory_.File("mode.txt");
+  WriteFile(path, "old");
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  TOutputFile file(path.string());
+  TOutputFile file(path);
   file.Stream().Write("new");
   file.Commit();
-  EXPECT_EQ(Content(path), "new");
+  EXPECT_EQ(ReadFile(path), "new");
   EXPECT_EQ(fs::status(path).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
