@@ -56,3 +56,43 @@ SQL
 "$build/bench/mysql_read_bench" --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
   --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" --table=bench_rows \
   --client="$client"
+
+# Whole exports of the same table: velmora into CSV and fixed-width text (every
+# column, the TEXT one included) beside the client's own tab-separated output.
+echo
+echo "exporting bench_rows to files ($rows rows)"
+velmora="$build/velmora"
+if [[ ! -x "$velmora" ]]; then cmake --build "$build" --target velmora >/dev/null; fi
+cat >"$work/bench.cfg" <<CFG
+[Connection]
+Host=localhost
+Port=$VELMORA_TEST_SOCKET
+Login=$VELMORA_TEST_USER
+Password=$VELMORA_TEST_PASSWORD
+DBName=$VELMORA_TEST_DATABASE
+[Tables]
+1=bench_rows
+[Files]
+1=$work/bench_rows.csv
+[Templates]
+All=$work/bench.ini
+CFG
+cat >"$work/bench.ini" <<INI
+[FIELDS]
+1=id
+2=quantity
+3=amount
+4=ratio
+5=ordered
+6=changed
+7=customer
+8=note
+INI
+measure="/usr/bin/python3 $root/bench/measure_command.py"
+$measure "velmora -> CSV" -- "$velmora" "$work/bench.cfg"
+sed -i "s|^1=$work/bench_rows.csv|1=$work/bench_rows.txt|" "$work/bench.cfg"
+$measure "velmora -> TXT (width pass + padding)" -- "$velmora" "$work/bench.cfg"
+$measure "mariadb --batch -> file" --stdout "$work/client.tsv" -- "$client" --no-defaults \
+  --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" --password="$VELMORA_TEST_PASSWORD" \
+  --database="$VELMORA_TEST_DATABASE" --batch --skip-column-names -e 'select * from bench_rows'
+ls -l "$work"/bench_rows.csv "$work"/bench_rows.txt "$work"/client.tsv | awk '{print $5, $9}'
