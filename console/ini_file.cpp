@@ -73,6 +73,9 @@ TIniFile TIniFile::FromText(std::string_view text) {
 }
 
 void TIniFile::Parse(std::string_view text) {
+  // Editors on other systems start UTF-8 files with a byte order mark; left in
+  // place it would hide the first section.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   TIniSection* current = nullptr;
   std::size_t position = 0;
   while (position < text.size()) {

@@ -31,6 +31,11 @@ TEST(IniFileTest, LinesAreTrimmedAndCommentsAndStrayLinesIgnored) {
             (std::vector<std::string>{"Name=value with blanks", "lone line", "Empty=", "Other=x"}));
 }
 
+TEST(IniFileTest, ByteOrderMarkDoesNotHideTheFirstSection) {
+  const TIniFile file = TIniFile::FromText("\xEF\xBB\xBF[Connection]\r\nHost=db\r\n");
+  EXPECT_EQ(file.ReadString("Connection", "Host", "-"), "db");
+}
+
 TEST(IniFileTest, FirstOccurrenceOfKeyAndSectionWins) {
   const TIniFile file = TIniFile::FromText(
       "[A]\nk=first\nK=second\nv=a=b\n"
