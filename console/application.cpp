@@ -1,5 +1,6 @@
 #include "console/application.h"
 
+#include <cerrno>
 #include <exception>
 
 #include "console/ini_file.h"
@@ -23,6 +24,18 @@ void TApplication::PrintFailure(const std::string& line) {
 
 int TApplication::Run(const std::vector<std::string>& arguments, const std::string& program_path,
                       const std::string& current_directory) {
+  int status = RunSequence(arguments, program_path, current_directory);
+  // A log that could not be written is a failure a cron job must see.
+  if (std::fflush(output_) != 0 || std::ferror(output_)) {
+    const int error_number = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "Cannot write to standard output: %s\n", SystemErrorText(error_number).c_str());
+    status = 1;
+  }
+  return status;
+}
+
+int TApplication::RunSequence(const std::vector<std::string>& arguments, const std::string& program_path,
+                              const std::string& current_directory) {
   const TCommandLine command_line = TCommandLine::Parse(arguments, program_path, current_directory);
   if (command_line.Version) {
     PrintLine(BannerLine());

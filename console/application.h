@@ -17,11 +17,13 @@ class TApplication : public TRunOutput {
   explicit TApplication(std::FILE* output);
 
   // Returns the exit status: 0 when the help was printed or every item was
-  // exported, 1 when any error line was printed.
+  // exported, 1 when any error line was printed or the output could not be written.
   int Run(const std::vector<std::string>& arguments, const std::string& program_path,
           const std::string& current_directory);
 
  private:
+  int RunSequence(const std::vector<std::string>& arguments, const std::string& program_path,
+                  const std::string& current_directory);
   void PrintLine(const std::string& line) override;
   // An error line: printed, and the run will end with status 1.
   void PrintFailure(const std::string& line) override;

@@ -10,11 +10,44 @@ namespace velmora {
 
 // Declared type of a field. The ordinals are part of the interface.
 enum TFieldType {
-  ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-  ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
-  ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor, ftFixedChar, ftWideString,
-  ftLargeint, ftADT, ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
-  ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
+  ftUnknown,
+  ftString,
+  ftSmallint,
+  ftInteger,
+  ftWord,
+  ftBoolean,
+  ftFloat,
+  ftCurrency,
+  ftBCD,
+  ftDate,
+  ftTime,
+  ftDateTime,
+  ftBytes,
+  ftVarBytes,
+  ftAutoInc,
+  ftBlob,
+  ftMemo,
+  ftGraphic,
+  ftFmtMemo,
+  ftParadoxOle,
+  ftDBaseOle,
+  ftTypedBinary,
+  ftCursor,
+  ftFixedChar,
+  ftWideString,
+  ftLargeint,
+  ftADT,
+  ftArray,
+  ftReference,
+  ftDataSet,
+  ftOraBlob,
+  ftOraClob,
+  ftVariant,
+  ftInterface,
+  ftIDispatch,
+  ftGuid,
+  ftTimeStamp,
+  ftFMTBcd
 };
 
 // One column of a data set. It always reflects the value of its column in the
@@ -27,9 +60,9 @@ class TField {
   std::string DisplayLabel;  // caption when none is configured
   int DisplayWidth = 10;     // width when none is configured
   TFieldType DataType = ftUnknown;
-  int Size = 0;              // strings: maximum length in characters
+  int Size = 0;  // strings: maximum length in characters
   bool Visible = true;
-  int Index = 0;             // position in the data set's field list
+  int Index = 0;  // position in the data set's field list
 
   // True when the current record holds SQL NULL.
   virtual bool IsNull() const = 0;
@@ -85,5 +118,30 @@ class TDataSet {
  private:
   int controls_disabled_ = 0;
 };
+
+// Runs walk, then takes the data set back to where it was and releases the
+// bookmark. When walk fails, its failure is the one reported; a failure to go
+// back after a successful walk is reported too.
+template <class TWalk>
+void WalkAndReturn(TDataSet& data_set, TWalk&& walk) {
+  const TBookmark bookmark = data_set.GetBookmark();
+  try {
+    walk();
+  } catch (...) {
+    try {
+      data_set.GotoBookmark(bookmark);
+    } catch (...) {
+    }
+    data_set.FreeBookmark(bookmark);
+    throw;
+  }
+  try {
+    data_set.GotoBookmark(bookmark);
+  } catch (...) {
+    data_set.FreeBookmark(bookmark);
+    throw;
+  }
+  data_set.FreeBookmark(bookmark);
+}
 
 }  // namespace velmora

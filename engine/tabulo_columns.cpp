@@ -36,42 +36,88 @@ int ClampedWidth(std::size_t length) {
 
 const char* ColumnTypeName(TTabuloColType type) {
   switch (type) {
-    case ctInteger: case ctLargeInt: return "Integer";
-    case ctFloat: return "Float";
-    case ctCurrency: return "Currency";
-    case ctDate: return "Date";
-    case ctTime: return "Time";
-    case ctDateTime: return "DateTime";
-    case ctString: return "String";
-    case ctBoolean: return "Boolean";
-    case ctUnknown: return "Unknown";
+    case ctInteger:
+    case ctLargeInt:
+      return "Integer";
+    case ctFloat:
+      return "Float";
+    case ctCurrency:
+      return "Currency";
+    case ctDate:
+      return "Date";
+    case ctTime:
+      return "Time";
+    case ctDateTime:
+      return "DateTime";
+    case ctString:
+      return "String";
+    case ctBoolean:
+      return "Boolean";
+    case ctUnknown:
+      return "Unknown";
   }
   return "Unknown";
 }
 
 TTabuloColType ColumnTypeOf(TFieldType field_type) {
   switch (field_type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: return ctInteger;
-    case ftLargeint: return ctLargeInt;
-    case ftFloat: case ftBCD: return ctFloat;
-    case ftCurrency: return ctCurrency;
-    case ftDate: return ctDate;
-    case ftTime: return ctTime;
-    case ftDateTime: case ftTimeStamp: return ctDateTime;
-    case ftString: case ftWideString: case ftBlob: case ftMemo: return ctString;
-    case ftBoolean: return ctBoolean;
-    default: return ctUnknown;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+      return ctInteger;
+    case ftLargeint:
+      return ctLargeInt;
+    case ftFloat:
+    case ftBCD:
+      return ctFloat;
+    case ftCurrency:
+      return ctCurrency;
+    case ftDate:
+      return ctDate;
+    case ftTime:
+      return ctTime;
+    case ftDateTime:
+    case ftTimeStamp:
+      return ctDateTime;
+    case ftString:
+    case ftWideString:
+    case ftBlob:
+    case ftMemo:
+      return ctString;
+    case ftBoolean:
+      return ctBoolean;
+    default:
+      return ctUnknown;
   }
 }
 
 std::string SqlTypeNameOf(TFieldType field_type, int size) {
   switch (field_type) {
-    case ftString: case ftWideString: return Format("CHAR(%d)", size);
-    case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftLargeint: return "INTEGER";
-    case ftFloat: case ftCurrency: case ftBCD: return "DOUBLE PRECISION";
-    case ftDate: case ftTime: case ftDateTime: return "DATE";
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: return "BLOB";
-    default: return "UNKNOWN";
+    case ftString:
+    case ftWideString:
+      return Format("CHAR(%d)", size);
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftBoolean:
+    case ftLargeint:
+      return "INTEGER";
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return "DOUBLE PRECISION";
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      return "DATE";
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+      return "BLOB";
+    default:
+      return "UNKNOWN";
   }
 }
 
@@ -180,13 +226,27 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     if (settings.Formats != nullptr) {
       const TTabuloFormats& formats = *settings.Formats;
       switch (column.ColumnType) {
-        case ctInteger: case ctLargeInt: column.Format = formats.IntegerFormat(); break;
-        case ctFloat: column.Format = formats.FloatFormat(); break;
-        case ctCurrency: column.Format = formats.CurrencyFormat(); break;
-        case ctDate: column.Format = formats.DateFormat(); break;
-        case ctTime: column.Format = formats.TimeFormat(); break;
-        case ctDateTime: column.Format = formats.DateTimeFormat(); break;
-        default: break;
+        case ctInteger:
+        case ctLargeInt:
+          column.Format = formats.IntegerFormat();
+          break;
+        case ctFloat:
+          column.Format = formats.FloatFormat();
+          break;
+        case ctCurrency:
+          column.Format = formats.CurrencyFormat();
+          break;
+        case ctDate:
+          column.Format = formats.DateFormat();
+          break;
+        case ctTime:
+          column.Format = formats.TimeFormat();
+          break;
+        case ctDateTime:
+          column.Format = formats.DateTimeFormat();
+          break;
+        default:
+          break;
       }
     }
     if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
@@ -211,8 +271,7 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
   if (settings.DataSet == nullptr) return;
   TDataSet& data_set = *settings.DataSet;
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
-  const TBookmark bookmark = data_set.GetBookmark();
-  try {
+  WalkAndReturn(data_set, [&] {
     // Measure the records the export will write, so that no column comes out
     // narrower than its values.
     if (settings.GoToFirstRecord) data_set.First();
@@ -233,7 +292,8 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
         // (grouping, currency symbol): the column must hold that too.
         // A value without a display form fails the export when its row is
         // written; measuring it raw is all this pass can do.
-        if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
+        if (target.ColumnType != ctString && target.ColumnType != ctBoolean &&
+            target.ColumnType != ctUnknown) {
           try {
             target.FormatText(text);
             target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
@@ -245,13 +305,7 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
       data_set.Next();
       if (settings.OnFetchedRecord) settings.OnFetchedRecord(counter);
     }
-  } catch (...) {
-    data_set.GotoBookmark(bookmark);
-    data_set.FreeBookmark(bookmark);
-    throw;
-  }
-  data_set.GotoBookmark(bookmark);
-  data_set.FreeBookmark(bookmark);
+  });
 }
 
 }  // namespace velmora

@@ -157,31 +157,18 @@ void TTabuloASCII::WriteEpilogue() {
 int TTabuloASCII::CountTuples() {
   if (ExportSource != esDataSet || DataSet == nullptr) return 0;
   TDataSet& data_set = *DataSet;
-  const TBookmark bookmark = data_set.GetBookmark();
-  struct TReturnToBookmark {
-    TDataSet& data_set;
-    TBookmark bookmark;
-    ~TReturnToBookmark() {
-      try {
-        data_set.GotoBookmark(bookmark);
-      } catch (...) {
-        // The bookmark was taken on this data set a moment ago; if it cannot be
-        // reached the record loop starts where the pass stopped.
-      }
-      data_set.FreeBookmark(bookmark);
+  WalkAndReturn(data_set, [&] {
+    // The same walk as the record loop, so the count is what the loop will pass.
+    if (GoToFirstRecord) data_set.First();
+    for (int skipped = 0; skipped < SkipRecCount; ++skipped) data_set.Next();
+    record_counter_ = 0;
+    while (!EndOfFile() && (ExportRecCount == 0 || record_counter_ < ExportRecCount)) {
+      data_set.Next();
+      ++record_counter_;
+      if (OnFetchedRecord) OnFetchedRecord(*this, record_counter_);
+      if (CurrentRecordOnly) break;
     }
-  } return_to_bookmark{data_set, bookmark};
-
-  // The same walk as the record loop, so the count is what the loop will pass.
-  if (GoToFirstRecord) data_set.First();
-  for (int skipped = 0; skipped < SkipRecCount; ++skipped) data_set.Next();
-  record_counter_ = 0;
-  while (!EndOfFile() && (ExportRecCount == 0 || record_counter_ < ExportRecCount)) {
-    data_set.Next();
-    ++record_counter_;
-    if (OnFetchedRecord) OnFetchedRecord(*this, record_counter_);
-    if (CurrentRecordOnly) break;
-  }
+  });
   const int counted = record_counter_;
   record_counter_ = 0;
   return counted;

@@ -49,6 +49,14 @@ TEST_F(CommandLineRunTest, VersionPrintsTheBannerLineOnly) {
   EXPECT_EQ(result.exit_status, 0);
 }
 
+TEST_F(CommandLineRunTest, UnwritableOutputFailsTheRun) {
+  const testsupport::TCommandResult result = testsupport::RunCommand(
+      {"/bin/sh", "-c", "\"$0\" --help > /dev/full", consoletest::VelmoraBinary()});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_NE(result.output.find("Cannot write to standard output: No space left on device"), std::string::npos)
+      << result.output;
+}
+
 TEST_F(CommandLineRunTest, MissingParameterFileFails) {
   // "/H" is not the help switch: it is a file name with a "/" in it.
   for (const char* name : {"/H", "missing.cfg", "./missing.cfg", "Help.cfg"}) {
