@@ -184,7 +184,8 @@ int FullYear(int year, int digits) {
   return year < 50 ? 2000 + year : 1900 + year;
 }
 
-bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date) {
+// year_digits tells how many digits the year was given with.
+bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date, int& year_digits) {
   const TFormatSettings& settings = FormatSettings();
   const TFieldLayout layout = DateLayout(settings);
   std::size_t next = position;
@@ -199,7 +200,10 @@ bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date) {
     if (!ReadNumber(text, next, field == 'Y' ? 4 : 2, value, digits)) return false;
     if (field == 'D') day = value;
     if (field == 'M') month = value;
-    if (field == 'Y') year = FullYear(value, digits);
+    if (field == 'Y') {
+      year = FullYear(value, digits);
+      year_digits = digits;
+    }
   }
   layout.Gaps[3].Match(text, next);
   if (!TryEncodeDate(year, month, day, date)) return false;
@@ -226,21 +230,20 @@ bool MatchAmPm(std::string_view text, std::size_t& position, bool& afternoon) {
   return false;
 }
 
-// Milliseconds of a fraction of a second given as digits, rounded half up.
+// Milliseconds of a fraction of a second given as digits. Further digits are
+// cut off, as the server does: rounding could carry "23:59:59.9996" into the
+// next day, month and year.
 int FractionMilliseconds(std::string_view text, std::size_t& position) {
   int milliseconds = 0;
   int digits = 0;
-  bool round_up = false;
   for (; position < text.size() && IsDigit(text[position]); ++position, ++digits) {
     if (digits < 3) milliseconds = milliseconds * 10 + (text[position] - '0');
-    if (digits == 3) round_up = text[position] >= '5';
   }
   for (; digits < 3; ++digits) milliseconds *= 10;
-  return milliseconds + (round_up ? 1 : 0);
+  return milliseconds;
 }
 
-// Reads a time to the end of the text; milliseconds may reach a whole day
-// when a fraction rounds up at the last moment of the day.
+// Reads a time of day to the end of the text.
 bool ParseTime(std::string_view text, std::size_t position, std::int64_t& milliseconds) {
   const TFormatSettings& settings = FormatSettings();
   const TFieldLayout layout = TimeLayout(settings);
@@ -290,28 +293,39 @@ bool ParseTime(std::string_view text, std::size_t position, std::int64_t& millis
 
 }  // namespace
 
+bool TryStrToTime(std::string_view text, TDateTime& value) {
+  std::int64_t milliseconds = 0;
+  if (!ParseTime(TrimBlanks(text), 0, milliseconds)) return false;
+  value = JoinDateTime({0, milliseconds});
+  return true;
+}
+
 bool TryStrToDateTime(std::string_view text, TDateTime& value) {
   text = TrimBlanks(text);
+  std::int64_t time_of_day = 0;
+  const bool is_time = ParseTime(text, 0, time_of_day);
   std::size_t position = 0;
   TDateTime date = 0;
-  std::int64_t milliseconds = 0;
-  if (ParseDate(text, position, date)) {
-    if (position == text.size()) {
+  int year_digits = 0;
+  if (ParseDate(text, position, date, year_digits)) {
+    // Where dates and times share a separator ("13.04.05"), the text may read
+    // both ways. The short date prints the year with four digits, so a date
+    // with a two-digit year is taken for the time it also is.
+    if (position == text.size() && !(is_time && year_digits <= 2)) {
       value = date;
       return true;
     }
     const std::size_t time_start = SkipBlanks(text, position);
     const bool separated = time_start > position || (position > 0 && IsBlank(text[position - 1]));
-    if (!separated || !ParseTime(text, time_start, milliseconds)) return false;
-    // A fraction rounding up on the last day of the scale stays on that day.
-    if (milliseconds >= static_cast<std::int64_t>(kMillisecondsPerDay) && date >= EncodeDate(9999, 12, 31)) {
-      milliseconds = static_cast<std::int64_t>(kMillisecondsPerDay) - 1;
+    std::int64_t milliseconds = 0;
+    if (separated && ParseTime(text, time_start, milliseconds)) {
+      value = JoinDateTime({static_cast<std::int64_t>(date), milliseconds});
+      return true;
     }
-    value = JoinDateTime({static_cast<std::int64_t>(date), milliseconds});
-    return true;
   }
-  if (!ParseTime(text, 0, milliseconds)) return false;
-  value = JoinDateTime({0, milliseconds});
+  // Not a date: a time alone ("13.04.05,5" starts like a date but is not one).
+  if (!is_time) return false;
+  value = JoinDateTime({0, time_of_day});
   return true;
 }
 

@@ -12,10 +12,12 @@ namespace {
 // One piece of an expanded strftime format: a conversion ("%d" has conversion
 // 'd') or, when conversion is 0, literal text.
 struct TStrftimeItem {
-  char conversion = 0;
+  char conversion = 0;  // kDropped marks a conversion that was left out
   bool no_pad = false;
   std::string literal;
 };
+
+constexpr char kDropped = '\x01';
 
 using TStrftimeItems = std::vector<TStrftimeItem>;
 
@@ -39,7 +41,7 @@ void AppendLiteral(TStrftimeItems& items, std::string_view text) {
 
 // Composite conversions ("%D", "%T", "%r", "%x" ...) are replaced by what they
 // stand for; conversions without a counterpart in the pattern language (time
-// zone, week numbers) are dropped.
+// zone, week numbers) leave a kDropped marker, removed by RemoveDropped.
 void Expand(std::string_view format, const TStrftimeFormats& formats, int depth, TStrftimeItems& items) {
   if (depth > 4) return;
   for (std::size_t index = 0; index < format.size(); ++index) {
@@ -91,11 +93,12 @@ void Expand(std::string_view format, const TStrftimeFormats& formats, int depth,
         Expand(formats.DateTimeFormat, formats, depth + 1, items);
         break;
       case 'h':
-        items.push_back({'b', no_pad, {}});
+        items.push_back({'b', no_pad, std::string()});
         break;
       default:
-        if (IsDateField(conversion) || IsTimeConversion(conversion))
-          items.push_back({conversion, no_pad, {}});
+        items.push_back({IsDateField(conversion) || IsTimeConversion(conversion) ? conversion : kDropped,
+                         no_pad,
+                         std::string()});
         break;
     }
   }
@@ -216,13 +219,64 @@ std::string BuildPattern(const TStrftimeItems& items, const TBuildOptions& optio
   return pattern;
 }
 
-// The date part of a date-and-time format: time conversions go, and with each
-// the literal text that follows it; blanks at either end go too.
-TStrftimeItems DatePartOf(const TStrftimeItems& items) {
-  TStrftimeItems date_items;
+// Blanks (a no-break space too) and the punctuation that joins a field to what
+// followed it; trimmed off the end when what followed was left out.
+void TrimJoiningTail(std::string& text) {
+  for (;;) {
+    if (!text.empty() && std::strchr(" \t,;", text.back()) && text.back() != '\0') {
+      text.pop_back();
+    } else if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\xC2\xA0") == 0) {
+      text.resize(text.size() - 2);
+    } else if (text.size() >= 3 && text.compare(text.size() - 3, 3, "\xE2\x80\xAF") == 0) {
+      text.resize(text.size() - 3);
+    } else {
+      return;
+    }
+  }
+}
+
+// Removes the kDropped markers. When conversions were left out at the end, the
+// literal text after the last kept conversion loses the blanks and separators
+// that joined it to them ("%a %d %b %Y, %T" gives "ddd dd mmm yyyy", not
+// "... yyyy, "), and literal text after a left-out conversion goes with it.
+// Blanks at either end go too.
+TStrftimeItems RemoveDropped(const TStrftimeItems& items) {
+  std::size_t tail = items.size();
+  while (tail > 0 && (items[tail - 1].conversion == 0 || items[tail - 1].conversion == kDropped)) --tail;
+  bool dropped_at_end = false;
+  for (std::size_t index = tail; index < items.size(); ++index) {
+    if (items[index].conversion == kDropped) dropped_at_end = true;
+  }
+  TStrftimeItems kept;
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    const TStrftimeItem& item = items[index];
+    if (item.conversion == kDropped) {
+      if (index >= tail) break;
+      continue;
+    }
+    if (item.conversion == 0 && !kept.empty() && kept.back().conversion == 0) {
+      kept.back().literal.append(item.literal);
+    } else {
+      kept.push_back(item);
+    }
+  }
+  if (dropped_at_end && !kept.empty() && kept.back().conversion == 0) TrimJoiningTail(kept.back().literal);
+  auto is_blank = [](const TStrftimeItem& item) {
+    return item.conversion == 0 && item.literal.find_first_not_of(" \t") == std::string::npos;
+  };
+  while (!kept.empty() && is_blank(kept.back())) kept.pop_back();
+  while (!kept.empty() && is_blank(kept.front())) kept.erase(kept.begin());
+  return kept;
+}
+
+// Leaves out the conversions a predicate picks, each with the literal text that
+// follows it.
+TStrftimeItems DropWithFollowingText(const TStrftimeItems& items, bool (*drop)(char)) {
+  TStrftimeItems result;
   bool skip_literal = false;
   for (const TStrftimeItem& item : items) {
-    if (IsTimeConversion(item.conversion)) {
+    if (drop(item.conversion)) {
+      result.push_back({kDropped, false, std::string()});
       skip_literal = true;
       continue;
     }
@@ -231,27 +285,39 @@ TStrftimeItems DatePartOf(const TStrftimeItems& items) {
       continue;
     }
     skip_literal = false;
-    date_items.push_back(item);
+    result.push_back(item);
   }
-  auto is_blank = [](const TStrftimeItem& item) {
-    return item.conversion == 0 && item.literal.find_first_not_of(" \t") == std::string::npos;
-  };
-  while (!date_items.empty() && is_blank(date_items.back())) date_items.pop_back();
-  while (!date_items.empty() && is_blank(date_items.front())) date_items.erase(date_items.begin());
-  return date_items;
+  return result;
+}
+
+// The date part of a date-and-time format: time conversions go, and with each
+// the literal text that follows it.
+TStrftimeItems DatePartOf(const TStrftimeItems& items) {
+  return RemoveDropped(DropWithFollowingText(items, IsTimeConversion));
+}
+
+// The short date must read back, so it stays numeric: month names become the
+// month number, day names go with the literal text after them.
+TStrftimeItems NumericDateOf(const TStrftimeItems& items) {
+  TStrftimeItems numeric =
+      DropWithFollowingText(items, [](char conversion) { return conversion == 'a' || conversion == 'A'; });
+  for (TStrftimeItem& item : numeric) {
+    if (item.conversion == 'b' || item.conversion == 'B') item = {'m', false, std::string()};
+  }
+  return RemoveDropped(numeric);
 }
 
 }  // namespace
 
 void ApplyStrftimeFormats(const TStrftimeFormats& formats, TFormatSettings& settings) {
-  const TStrftimeItems date_items = Expand(formats.DateFormat, formats);
+  const TStrftimeItems date_items = NumericDateOf(Expand(formats.DateFormat, formats));
   if (HasItem(date_items, IsDateField)) {
     const std::string separator = FindSeparator(date_items, IsDateField);
     if (!separator.empty()) settings.DateSeparator = separator;
     settings.ShortDateFormat = BuildPattern(date_items, {true, false, separator, {}});
   }
 
-  const TStrftimeItems time_items = Expand(formats.TimeFormat, formats);
+  const TStrftimeItems time_items = RemoveDropped(Expand(formats.TimeFormat, formats));
   if (HasItem(time_items, IsTimeField)) {
     const std::string separator = FindSeparator(time_items, IsTimeField);
     if (!separator.empty()) settings.TimeSeparator = separator;

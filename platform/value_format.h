@@ -78,7 +78,13 @@ bool TryStrToFloat(std::string_view text, double& value);
 bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text);
 // A date, a time, or a date followed by a time, in the order of the locale's short
 // date format with its date separator and the time separator; seconds and a fraction
-// of seconds are optional, an AM/PM suffix is accepted.
+// of seconds are optional, an AM/PM suffix is accepted. Text that reads both as a
+// date with a two-digit year and as a time (same date and time separator) is a time.
+// A fraction of seconds is cut to milliseconds, not rounded.
 bool TryStrToDateTime(std::string_view text, TDateTime& value);
+// A time of day only, with the locale's time separator: hours and minutes,
+// optional seconds and fraction of seconds (cut to milliseconds), an optional
+// AM/PM marker before or after. The value is the fraction of a day (0 <= value < 1).
+bool TryStrToTime(std::string_view text, TDateTime& value);
 
 }  // namespace velmora

@@ -137,6 +137,50 @@ TEST_F(LocaleSettingsTest, TranslatedFormatsReadBack) {
   }
 }
 
+// Short dates with month and day names ("15. jan. 2024") could not be read
+// back, so every date failed to export; the short date now stays numeric.
+TEST_F(LocaleSettingsTest, ShortDateWithMonthOrDayNamesStaysNumeric) {
+  const std::pair<TStrftimeFormats, const char*> cases[] = {
+      {{"%d. %b %Y", "kl. %H.%M %z", "", "%a %d. %b %Y kl. %H.%M %z"}, "dd/mm yyyy"},
+      {{"%a %e.%b %Y", "%T", "", ""}, "d/mm yyyy"},
+      {{"%a, %Y.eko %bren %da", "%T", "", ""}, "yyyy/mm\"ren \"dd\"a\""},
+      {{"%A %d %B %Y", "%T", "", ""}, "dd/mm/yyyy"},
+      {{"%d-%h-%Y %a", "%T", "", ""}, "dd/mm/yyyy"},
+  };
+  const TDateTime moment = EncodeDate(2024, 1, 15) + EncodeTime(21, 4, 5, 0);
+  for (const auto& [formats, short_date] : cases) {
+    SCOPED_TRACE(formats.DateFormat);
+    TFormatSettings settings = TFormatSettings::CLocale();
+    ApplyStrftimeFormats(formats, settings);
+    EXPECT_EQ(settings.ShortDateFormat, short_date);
+    SetFormatSettings(settings);
+    TDateTime value = 0;
+    ASSERT_TRUE(TryStrToDateTime(DateToStr(moment), value)) << DateToStr(moment);
+    EXPECT_EQ(value, EncodeDate(2024, 1, 15));
+    ASSERT_TRUE(TryStrToDateTime(DateTimeToStr(moment), value)) << DateTimeToStr(moment);
+    EXPECT_EQ(value, moment);
+  }
+}
+
+// Leaving out a time zone or the time of a date-and-time format left the text
+// that joined it behind: "yyyy, " and "hh:nn:ss ampm ".
+TEST_F(LocaleSettingsTest, NoJoiningTextIsLeftWhereConversionsWereLeftOut) {
+  const std::pair<TStrftimeFormats, std::pair<const char*, const char*>> cases[] = {
+      {{"%Y-%m-%d", "%H:%M:%S", "", "%Y. %b. %-e., %A, %H:%M:%S %Z"}, {"hh:nn:ss", "yyyy. mmm. d., dddd"}},
+      {{"%-d.%-m.%Y", "%H:%M:%S", "", "%a\u00a0%-d.\u00a0%B\u00a0%Y,\u00a0%H:%M:%S"},
+       {"hh:nn:ss", "ddd\u00a0d.\u00a0mmmm\u00a0yyyy"}},
+      {{"%-d/%-m/%y", "%I:%M:%S %p %Z", "", "%A %d %b %Y %I:%M:%S %p"}, {"hh:nn:ss ampm", "dddd dd mmm yyyy"}},
+      {{"%d/%m/%Y", "%T", "", "%a %d %b %Y, %T"}, {"hh:nn:ss", "ddd dd mmm yyyy"}},
+  };
+  for (const auto& [formats, expected] : cases) {
+    SCOPED_TRACE(formats.DateTimeFormat);
+    TFormatSettings settings = TFormatSettings::CLocale();
+    ApplyStrftimeFormats(formats, settings);
+    EXPECT_EQ(settings.LongTimeFormat, expected.first);
+    EXPECT_EQ(settings.LongDateFormat, expected.second);
+  }
+}
+
 TEST_F(LocaleSettingsTest, ReadsAnInstalledGermanLocale) {
   if (!LocaleInstalled("de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
   const TFormatSettings settings = TFormatSettings::FromLocale("de_DE.UTF-8");

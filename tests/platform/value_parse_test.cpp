@@ -114,11 +114,11 @@ TEST_F(ValueParseTest, ReadsDatesAndTimesInTheCLocale) {
       {"0075-01-15", EncodeDate(75, 1, 15)},
       {"12:30", Moment(1899, 12, 30, 12, 30, 0)},
       {"12:30:45.5", Moment(1899, 12, 30, 12, 30, 45, 500)},
-      {"12:30:45,1236", Moment(1899, 12, 30, 12, 30, 45, 124)},
+      {"12:30:45,1236", Moment(1899, 12, 30, 12, 30, 45, 123)},
       {"2024-01-15 1:02:03 PM", Moment(2024, 1, 15, 13, 2, 3)},
       {"2024-01-15 12:02 am", Moment(2024, 1, 15, 0, 2, 0)},
       {"PM 1:02:03", Moment(1899, 12, 30, 13, 2, 3)},
-      {"2024-01-15   23:59:59.9996", EncodeDate(2024, 1, 16)},
+      {"2024-01-15   23:59:59.9996", Moment(2024, 1, 15, 23, 59, 59, 999)},
       {"9999-12-31 23:59:59.999999", Moment(9999, 12, 31, 23, 59, 59, 999)},
       {"1850-07-14 18:30:15", Moment(1850, 7, 14, 18, 30, 15)},
   };
@@ -210,6 +210,55 @@ TEST_F(ValueParseTest, LocaleFormsReadBackAsTheSameValue) {
       EXPECT_EQ(value, JoinDateTime({0, parts.Millisecond}));
     }
   }
+}
+
+// The server cuts a fraction of seconds; rounding it carried the last moment of
+// a year into the next day, month and year.
+TEST_F(ValueParseTest, FractionAtTheEndOfADayIsCutNotCarriedIntoTheNextYear) {
+  TDateTime value = 0;
+  ASSERT_TRUE(TryStrToDateTime("2004-12-31 23:59:59.999600", value));
+  EXPECT_EQ(value, Moment(2004, 12, 31, 23, 59, 59, 999));
+  ASSERT_TRUE(TryStrToTime("23:59:59.9999", value));
+  EXPECT_EQ(value, JoinDateTime({0, static_cast<std::int64_t>(kMillisecondsPerDay) - 1}));
+  EXPECT_LT(value, 1.0);
+}
+
+// A locale writing dates and times with the same separator, "15.01.2024" and
+// "13.04.05,5": a time read as a date with a two-digit year became 13 April 2005.
+TEST_F(ValueParseTest, TimeWithTheDateSeparatorIsNotReadAsADate) {
+  TFormatSettings settings = TFormatSettings::CLocale();
+  settings.DecimalSeparator = ",";
+  settings.ThousandSeparator = " ";
+  settings.DateSeparator = ".";
+  settings.TimeSeparator = ".";
+  settings.ShortDateFormat = "d/m/yyyy";
+  settings.ShortTimeFormat = "hh:nn:ss";
+  settings.LongTimeFormat = "hh:nn:ss";
+  SetFormatSettings(settings);
+  const TDateTimeTextCase cases[] = {
+      {"13.04.05", Moment(1899, 12, 30, 13, 4, 5)},
+      {"13.04.05,5", Moment(1899, 12, 30, 13, 4, 5, 500)},
+      {"13.04", Moment(1899, 12, 30, 13, 4, 0)},
+      {"13.04.2005", EncodeDate(2005, 4, 13)},
+      {"13.4.2005 13.04.05,5", Moment(2005, 4, 13, 13, 4, 5, 500)},
+      {"31.12.99", EncodeDate(1999, 12, 31)},
+  };
+  for (const TDateTimeTextCase& test_case : cases) {
+    SCOPED_TRACE(test_case.Text);
+    TDateTime value = -1;
+    ASSERT_TRUE(TryStrToDateTime(test_case.Text, value));
+    EXPECT_EQ(value, test_case.Value);
+  }
+  TDateTime value = -1;
+  ASSERT_TRUE(TryStrToTime("13.04.05,5", value));
+  EXPECT_EQ(value, Moment(1899, 12, 30, 13, 4, 5, 500));
+  EXPECT_FALSE(TryStrToTime("13.04.2005", value));
+  EXPECT_FALSE(TryStrToTime("13.4.2005 13.04.05", value));
+  const TDateTime moment = Moment(2005, 4, 13, 13, 4, 5, 500);
+  ASSERT_TRUE(TryStrToTime(FormatDateTime("hh:nn:ss,zzz", moment), value));
+  EXPECT_EQ(value, Moment(1899, 12, 30, 13, 4, 5, 500));
+  ASSERT_TRUE(TryStrToDateTime(DateToStr(moment), value));
+  EXPECT_EQ(value, EncodeDate(2005, 4, 13));
 }
 
 TEST_F(ValueParseTest, GeneralFloatFormReadsBackInBothLocales) {
