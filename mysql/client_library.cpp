@@ -72,6 +72,8 @@ constexpr TEntryPoint kEntryPoints[] = {
     {"mysql_error", true},
     {"mysql_row_tell", false},
     {"mysql_get_character_set_info", false},
+    {"mysql_more_results", true},
+    {"mysql_next_result", true},
 };
 
 constexpr std::size_t kEntryPointCount = sizeof kEntryPoints / sizeof kEntryPoints[0];

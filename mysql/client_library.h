@@ -61,6 +61,9 @@ struct TMySqlClientApi {
   decltype(&::mysql_error) mysql_error = nullptr;
   decltype(&::mysql_row_tell) mysql_row_tell = nullptr;
   decltype(&::mysql_get_character_set_info) mysql_get_character_set_info = nullptr;
+  // Results that follow the first one, as a CALL statement sends them.
+  decltype(&::mysql_more_results) mysql_more_results = nullptr;
+  decltype(&::mysql_next_result) mysql_next_result = nullptr;
 
   void* library_handle = nullptr;  // dlopen handle; null while not loaded
 };

@@ -11,7 +11,12 @@
 namespace velmora {
 
 TDirMySqlQuery::~TDirMySqlQuery() {
-  Close();
+  try {
+    Close();
+  } catch (const EVelmoraError&) {
+    // A connection that failed while its last results were read has nobody
+    // left to tell; its next statement reports the failure.
+  }
 }
 
 void TDirMySqlQuery::RaiseUnknownColumn() {
@@ -57,6 +62,7 @@ void TDirMySqlQuery::Open() {
     } else {
       status_ = qsCommandDone;
       affected_rows_ = api.mysql_affected_rows(handle);
+      DrainResults();
     }
     return;
   }
@@ -64,6 +70,7 @@ void TDirMySqlQuery::Open() {
   if (field_count == 0) {
     api.mysql_free_result(result);
     status_ = qsCommandDone;
+    DrainResults();
     return;
   }
 
@@ -72,6 +79,9 @@ void TDirMySqlQuery::Open() {
   stored_rows_ = stored_ ? api.mysql_num_rows(result) : 0;
   status_ = qsRowsReturned;
   try {
+    // The rows of a stored result are all here: the results after it are
+    // read at once so that other statements can use the connection meanwhile.
+    if (stored_) DrainResults();
     row_number_ = 0;
     bof_ = true;
     eof_ = (stored_ && stored_rows_ == 0) || !FetchRow();
@@ -81,9 +91,33 @@ void TDirMySqlQuery::Open() {
   }
 }
 
+void TDirMySqlQuery::DrainResults() {
+  if (transact_ == nullptr || !transact_->Active()) return;
+  const TMySqlClientApi& api = MySqlApi();
+  MYSQL* handle = transact_->Handle();
+  while (api.mysql_more_results(handle)) {
+    const int status = api.mysql_next_result(handle);
+    if (status > 0) transact_->RaiseLastClientError();
+    if (status < 0) return;
+    MYSQL_RES* result = api.mysql_store_result(handle);
+    if (result != nullptr) {
+      api.mysql_free_result(result);
+    } else if (api.mysql_errno(handle) != 0) {
+      transact_->RaiseLastClientError();
+    }
+  }
+}
+
 void TDirMySqlQuery::Close() {
-  if (result_ != nullptr) MySqlApi().mysql_free_result(result_);
+  MYSQL_RES* result = result_;
   result_ = nullptr;
+  if (result != nullptr) {
+    // Freeing a streamed result reads its remaining rows; the results that
+    // follow it (the status of a CALL) are read here too, or the connection
+    // refuses every later statement as out of sync.
+    MySqlApi().mysql_free_result(result);
+    DrainResults();
+  }
   row_ = nullptr;
   lengths_ = nullptr;
   field_count_ = 0;
@@ -115,6 +149,7 @@ void TDirMySqlQuery::Execute() {
   } else {
     affected_rows_ = api.mysql_affected_rows(handle);
   }
+  DrainResults();
   status_ = qsCommandDone;
 }
 

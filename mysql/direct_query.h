@@ -80,6 +80,9 @@ class TDirMySqlQuery {
   [[noreturn]] static void RaiseUnknownColumn();
   // Reads the next row of the result into the cursor; false at the end.
   bool FetchRow();
+  // Reads and frees the results that follow the current one (a CALL sends its
+  // status last). Raises the connection's error when one of them fails.
+  void DrainResults();
 
   TDirMySqlTransact* transact_ = nullptr;
   st_mysql_res* result_ = nullptr;

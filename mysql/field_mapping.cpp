@@ -401,11 +401,30 @@ TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std
   return JoinTimeOfDay(date, hour, minute, second);
 }
 
+namespace {
+
+// The time part of a TIME text, a date in front ("2004-01-15 12:34:56") passed over.
+std::string_view TimePart(std::string_view text) {
+  if (text.size() >= 10 && text[4] == '-') return text.size() > 11 ? text.substr(11) : std::string_view();
+  return text;
+}
+
+}  // namespace
+
+bool MySqlTimeOutsideDay(std::string_view text) {
+  text = TimePart(text);
+  if (!text.empty() && text.front() == '-') return true;
+  const std::size_t end = std::min(text.find_first_of(":."), text.size());
+  int hours = 0;
+  return ParseInt(text.substr(0, end), hours) && hours > 23;
+}
+
 TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
   fraction = {};
-  // A date in front ("2004-01-15 12:34:56") is passed over: only the time of day is kept.
-  if (text.size() >= 10 && text[4] == '-') text = text.size() > 11 ? text.substr(11) : std::string_view();
-  // Hours may have more than two digits ("838:59:59"); they are clamped.
+  // Only the time of day is kept.
+  text = TimePart(text);
+  // Hours may have more than two digits ("838:59:59"); they are clamped. Text
+  // fields never get here with such a value (see MySqlTimeOutsideDay).
   int parts[3] = {0, 0, 0};
   std::size_t position = 0;
   for (int part_index = 0; part_index < 3 && position < text.size(); ++part_index) {
@@ -494,6 +513,13 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
   if (!forms_) forms_ = std::make_unique<TDateTimeForms>();
   forms_->CompileIfChanged(settings);
 
+  // A duration, not a time of day: it has no time-of-day form, and clamping it
+  // would export a wrong value silently, so the server's text goes out as it is.
+  if (DataType == ftTime && MySqlTimeOutsideDay(text)) {
+    out.append(text);
+    return;
+  }
+
   std::string_view fraction;
   TDateTime value = 0;
   if (DataType == ftTime) {
@@ -534,7 +560,7 @@ void TZMySqlField::GetText(std::string& out) const {
 
   switch (DataType) {
     case ftString: {
-      const std::size_t size = static_cast<std::size_t>(std::max(Size, 0));
+      const std::size_t size = std::max(static_cast<std::size_t>(std::max(Size, 0)), reading_.ResultLength);
       std::string_view shown = reading_.Binary ? text.substr(0, size) : Utf8Prefix(text, size);
       if (!reading_.Binary) {
         while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);

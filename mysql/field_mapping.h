@@ -50,6 +50,8 @@ constexpr unsigned int kMySqlBinaryCharset = 63;
 
 // A column of a table named in the statement, from the column listing.
 struct TMySqlTableColumn {
+  std::string Database;  // as the statement names it; empty when not qualified
+  std::string Table;
   std::string Name;
   std::string TypeText;
   bool NullAllowed = false;
@@ -110,6 +112,10 @@ void AppendFloatText(std::string_view text, std::string_view decimal_separator, 
 // fractional seconds ("123456"), empty when none.
 TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std::string_view& fraction);
 
+// True for a TIME text that is no time of day: negative, or 24 hours or more
+// ("838:59:59", "-01:30:00"). Such a value's text is its AsString unchanged.
+bool MySqlTimeOutsideDay(std::string_view text);
+
 // A time text ("12:34:56", "838:59:59", "12:34:56.5", or a date and a time) as a
 // time of day; hours are clamped to 0..23.
 TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction);
@@ -122,6 +128,9 @@ struct TMySqlColumnReading {
   bool ExactDecimal = false;      // DECIMAL: all digits kept
   bool Binary = false;            // binary data: sizes in bytes, no trailing blanks removed
   bool CompactTimestamp = false;  // type code 7: the digits-only form may come
+  // The result column's own length in characters (bytes for binary data): a
+  // string value is never cut below it, whatever size a table column gave.
+  std::size_t ResultLength = 0;
 };
 
 // A field of a MySQL result. It reads the current row of its query on demand;

@@ -187,6 +187,8 @@ void TZCustomMySqlDataset::ReadTableColumns(TDirMySqlTransact& transact, const s
     const std::size_t first_column = table_columns_.size();
     const bool listed = RunListing(transact, ColumnListingStatement(table, version), [&](auto column_text) {
       TMySqlTableColumn column;
+      column.Database = table.Database;
+      column.Table = table.Name;
       column.Name = column_text(0);
       column.TypeText = column_text(1);
       column.NullAllowed = SameText(column_text(2), "YES");
@@ -250,10 +252,20 @@ void TZCustomMySqlDataset::BuildFields() {
     reading.Binary = description.charsetnr == kMySqlBinaryCharset;
     reading.CompactTimestamp = description.type == MYSQL_TYPE_TIMESTAMP;
 
+    reading.ResultLength = reading.Binary ? description.length : description.length / bytes_per_character;
+
+    // A table column describes a result column only when the result column is
+    // that very column, named as the table names it: an expression or another
+    // table's column of the same name would otherwise be read, and cut, as it.
+    const std::string_view origin_name(description.org_name, description.org_name_length);
+    const std::string_view origin_table(description.org_table, description.org_table_length);
+    const std::string_view origin_database(description.db, description.db_length);
     TTypeTextMapping mapping;
     const auto table_column =
-        std::find_if(table_columns_.begin(), table_columns_.end(),
-                     [&](const TMySqlTableColumn& c) { return SameText(c.Name, name); });
+        std::find_if(table_columns_.begin(), table_columns_.end(), [&](const TMySqlTableColumn& c) {
+          return SameText(c.Name, name) && SameText(c.Name, origin_name) && SameText(c.Table, origin_table) &&
+                 (c.Database.empty() || SameText(c.Database, origin_database));
+        });
     if (table_column != table_columns_.end()) mapping = MapTypeText(table_column->TypeText, AlternativeView);
     if (mapping.DataType == ftUnknown) {
       // A type text no rule knows (binary, bit, ...) or no table column of

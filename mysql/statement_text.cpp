@@ -121,8 +121,9 @@ int ServerVersionNumber(std::string_view version_text) {
       ++group_digits;
     }
   }
-  // The character that ends the run separates the last group as a dot does.
-  if (run_end < version_text.size()) close_group();
+  // The last group is closed like any other, whether a character or the end
+  // of the text follows it: "8.4.3" is 80403.
+  close_group();
 
   std::int64_t number = 0;
   for (const char digit : digits) {
@@ -132,8 +133,26 @@ int ServerVersionNumber(std::string_view version_text) {
   return static_cast<int>(number);
 }
 
+namespace {
+
+// True for a name already enclosed in backquotes, every backquote inside it
+// doubled: quoting it again would name a different table.
+bool IsBackquotedName(std::string_view name) {
+  if (name.size() < 2 || name.front() != '`' || name.back() != '`') return false;
+  const std::string_view inner = name.substr(1, name.size() - 2);
+  for (std::size_t index = 0; index < inner.size(); ++index) {
+    if (inner[index] != '`') continue;
+    if (index + 1 >= inner.size() || inner[index + 1] != '`') return false;
+    ++index;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string QuoteTableName(std::string_view name, int version_number) {
   if (version_number < kFirstQuotingVersion) return std::string(name);
+  if (IsBackquotedName(name)) return std::string(name);
   std::string quoted;
   quoted.reserve(name.size() + 2);
   quoted += '`';

@@ -19,14 +19,14 @@ std::string PrepareStatement(std::string_view text);
 // The number of a server version text, from its leading run of digits and dots:
 // each group of digits is written with at least two digits ("4.0.18" gives
 // 40018, "4.1.7-standard" gives 40107, "10.11.19-MariaDB-0+deb12u1" gives
-// 101119). The last group is padded only when a character follows the run, so
-// "3.23.06" gives 32306. 0 when the text starts with no digit; the number is
+// 101119, "8.4.3" gives 80403, "3.23.06" gives 32306). 0 when the text starts with no digit; the number is
 // capped at the largest int.
 int ServerVersionNumber(std::string_view version_text);
 
 // A table name as it goes into a statement: from kFirstQuotingVersion on it is
 // enclosed in backquotes with every backquote inside doubled; older servers get
-// it unchanged.
+// it unchanged. A name already enclosed in backquotes (with every backquote
+// inside doubled) passes unchanged.
 std::string QuoteTableName(std::string_view name, int version_number);
 
 // A table as a statement names it, with its quoting removed.

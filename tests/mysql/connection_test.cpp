@@ -189,6 +189,22 @@ TEST_F(ConnectionTest, StatementWithoutColumnsLeavesTheQueryClosed) {
   EXPECT_EQ(query.RowsAffected(), 2u);
 }
 
+// Regression: the status result a CALL sends after its rows was never read,
+// and every later statement on the connection failed as out of sync.
+TEST_F(ConnectionTest, ProcedureCallLeavesTheConnectionUsable) {
+  query.Sql = "create or replace procedure velmora_rows() select 1 as a union select 2";
+  query.ExecSql();
+  OpenQuery("call velmora_rows()");
+  EXPECT_EQ(RecordText(), "1");
+  OpenQuery("select 42 as answer");
+  EXPECT_EQ(RecordText(), "42");
+  query.Close();
+  query.Sql = "call velmora_rows()";
+  query.ExecSql();
+  OpenQuery("select 43 as answer");
+  EXPECT_EQ(RecordText(), "43");
+}
+
 TEST_F(ConnectionTest, TransactSafeConnectionRollsBack) {
   Sql("DROP TABLE IF EXISTS tx_rows; CREATE TABLE tx_rows (n INT) ENGINE=InnoDB");
   transact.TransactSafe = true;

@@ -245,11 +245,31 @@ TEST_F(ResultSetTest, LocaleDecidesSeparatorsAndDateForms) {
   EXPECT_EQ(std::vector<int>({hour, minute, second, millisecond}), std::vector<int>({23, 59, 59, 999}));
 }
 
-TEST_F(ResultSetTest, TimesBeyondADayKeepTheTimeOfDayRule) {
+// Regression: TIME values beyond a day were clamped to a time of day, so
+// '838:59:59' exported as 23:59:59 and '-01:30:00' as 00:30:00.
+TEST_F(ResultSetTest, TimesBeyondADayAreExportedAsTheServerWritesThem) {
   OpenQuery(
-      "select cast('838:59:59' as time) as t, cast('-12:00:00' as time) as n, "
+      "select cast('838:59:59' as time) as t, cast('-01:30:00' as time) as n, "
+      "cast('24:00:00.5' as time(1)) as f, cast('23:59:59' as time) as d, "
       "timestamp'2024-01-15 00:00:00' as midnight");
-  EXPECT_EQ(RecordText(), "23:59:59|00:00:00|2024-01-15");
+  EXPECT_EQ(RecordText(), "838:59:59|-01:30:00|24:00:00.5|23:59:59|2024-01-15");
+}
+
+// Regression: a string result column took the size of any table column of the
+// same name, and its values were cut to it ("a muc", "he", "abc-s").
+TEST_F(ResultSetTest, StringsAreNotCutToTheSizeOfAnotherColumn) {
+  Sql("CREATE OR REPLACE TABLE r1 (name VARCHAR(5), e ENUM('a','bb'));"
+      "INSERT INTO r1 VALUES ('abc', 'bb');"
+      "CREATE OR REPLACE TABLE r2 (name VARCHAR(40));"
+      "INSERT INTO r2 VALUES ('a much longer value of 28 c.')");
+  OpenQuery("select r1.name, r2.name from r1 join r2");
+  EXPECT_EQ(RecordText(), "abc|a much longer value of 28 c.");
+  OpenQuery("select 'hello world' as e, concat(name, '-suffix') as name from r1");
+  EXPECT_EQ(RecordText(), "hello world|abc-suffix");
+  // The table column itself still gives its field size.
+  OpenQuery("select name, e from r1");
+  EXPECT_EQ(RecordText(), "abc|bb");
+  EXPECT_EQ(query.Field(0).Size, 5);
 }
 
 TEST_F(ResultSetTest, CursorMovesBackAndToBookmarks) {

@@ -64,6 +64,23 @@ TEST(ServerVersionNumber, ModernVersionTextsStayInRange) {
   EXPECT_EQ(ServerVersionNumber("99999999999999"), INT_MAX);
 }
 
+// Regression: the last group was padded only when a character followed it, so
+// "8.4.3" gave 8043, below the quoting version, and names went out unquoted.
+TEST(ServerVersionNumber, LastGroupIsPaddedAtTheEndOfTheText) {
+  EXPECT_EQ(ServerVersionNumber("8.4.3"), 80403);
+  EXPECT_EQ(ServerVersionNumber("5.7.9"), 50709);
+  EXPECT_EQ(ServerVersionNumber("9.1.0"), 90100);
+  EXPECT_EQ(QuoteTableName("my table", ServerVersionNumber("8.4.3")), "`my table`");
+}
+
+// Regression: a name the caller had already quoted was quoted a second time.
+TEST(QuoteTableName, AlreadyQuotedNamePassesUnchanged) {
+  EXPECT_EQ(QuoteTableName("`orders`", 101119), "`orders`");
+  EXPECT_EQ(QuoteTableName("`a``b`", 101119), "`a``b`");
+  // Not a well-formed quoted name: quoted as any other text.
+  EXPECT_EQ(QuoteTableName("`a`b`", 101119), "```a``b```");
+}
+
 TEST(QuoteTableName, QuotesFromVersion32306) {
   EXPECT_EQ(QuoteTableName("orders", 40018), "`orders`");
   EXPECT_EQ(QuoteTableName("a`b", 40018), "`a``b`");
