@@ -18,7 +18,16 @@ enum TTabuloColAlign { ecaLeft, ecaCenter, ecaRight };
 
 // The engine's own classification of a field.
 enum TTabuloColType {
-  ctInteger, ctLargeInt, ctFloat, ctCurrency, ctDate, ctTime, ctDateTime, ctString, ctBoolean, ctUnknown
+  ctInteger,
+  ctLargeInt,
+  ctFloat,
+  ctCurrency,
+  ctDate,
+  ctTime,
+  ctDateTime,
+  ctString,
+  ctBoolean,
+  ctUnknown
 };
 
 // "Integer", "Float", ... as the program spells the column type for display.
@@ -39,7 +48,7 @@ class TTabuloColumn {
   TTabuloColAlign Align = ecaLeft;
   std::string Format;  // display format
   std::string SQLType;
-  int Length = 0;  // string columns only
+  int Length = 0;          // string columns only
   bool IsNumeric = false;  // numbers, dates and times
   bool IsNumber = false;   // numbers only
   bool IsString = false;
@@ -55,9 +64,15 @@ class TTabuloColumn {
 
  private:
   // Formats compiled from Format on first use; recompiled when Format changes.
+  // Appends the date, time or date-time text in its display form to scratch_.
+  void FormatMoment(const std::string& text) const;
+
   mutable std::string compiled_for_;
   mutable std::optional<TNumberFormat> number_format_;
   mutable std::optional<TDateTimeFormat> date_time_format_;
+  // The default time and date-time formats show fractions of seconds that the
+  // text carries: this form of the format marks the place after the seconds.
+  mutable std::optional<TDateTimeFormat> fraction_format_;
   mutable std::string scratch_;
 };
 

@@ -12,7 +12,8 @@ namespace velmora {
 // it over the target. Without Commit (a failed export) the temporary file is
 // removed and a file already standing under the name stays as it was.
 // A target that exists and is not a regular file (a device, a pipe) is written
-// in place: there is nothing to rename over it.
+// in place: there is nothing to rename over it. A symbolic link is followed,
+// so the file it names is replaced and the link stays.
 class TOutputFile {
  public:
   explicit TOutputFile(std::string target);
@@ -31,7 +32,8 @@ class TOutputFile {
   static void SetDescriptorHookForTesting(TDescriptorHook hook);
 
  private:
-  std::string target_;
+  std::string target_;     // the name as given, for messages
+  std::string path_;       // where the file goes: the target with its links followed
   std::string temporary_;  // empty when writing in place
   std::unique_ptr<TOutputStream> stream_;
   bool committed_ = false;

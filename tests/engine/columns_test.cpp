@@ -183,6 +183,40 @@ TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
   EXPECT_EQ(data_.RecordIndex(), 1);
 }
 
+TEST_F(ColumnsTest, DefaultFormatsKeepFractionsOfSeconds) {
+  TMemoryDataSet moments;
+  moments.AddField("AT", ftDateTime);
+  moments.AddField("DURING", ftTime);
+  moments.AppendRecord({"2024-01-02 03:04:05.123456", "13:04:05.5"});
+  moments.AppendRecord({"2024-01-02 03:04:05", "13:04:05"});
+  moments.Open();
+  TAlignedExporter text;
+  text.DataSet = &moments;
+  std::vector<std::string> cells;
+  const auto export_row = [&] {
+    text.FillRow();
+    cells.clear();
+    std::string cell;
+    for (TTabuloCol& each : text.ExportRow()) {
+      text.CellExportText(each, true, cell);
+      cells.push_back(cell);
+    }
+  };
+  text.BeginExport();
+  export_row();
+  EXPECT_EQ(cells, (std::vector<std::string>{"2024-01-02 03:04:05.123456", "13:04:05.5"}));
+  moments.Next();
+  export_row();
+  EXPECT_EQ(cells, (std::vector<std::string>{"2024-01-02 03:04:05", "13:04:05"}));
+
+  // A format of the user's own shows what it asks for.
+  text.UserFormats = {"AT=hh:nn:ss", "DURING=hh:nn"};
+  text.BeginExport();
+  moments.First();
+  export_row();
+  EXPECT_EQ(cells, (std::vector<std::string>{"03:04:05", "13:04"}));
+}
+
 TEST_F(ColumnsTest, FormatsSettersRestoreDefaultsAndAssignCopies) {
   TTabuloFormats formats;
   EXPECT_EQ(formats.CurrencyFormat(), "$#,###,##0.00");

@@ -85,6 +85,20 @@ TEST_F(OutputStreamTest, ReplacingKeepsTheModeOfTheOldFile) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(OutputStreamTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
+  fs::create_directories(directory_.File("real"));
+  const std::string real = directory_.File("real/target.csv");
+  WriteFile(real, "old");
+  const std::string link = directory_.File("link.csv");
+  fs::create_symlink("real/target.csv", link);
+  TOutputFile file(link);
+  file.Stream().Write("new");
+  file.Commit();
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(real), "new");
+  EXPECT_EQ(fs::directory_iterator(directory_.File("real"))->path().filename(), "target.csv");
+}
+
 TEST_F(OutputStreamTest, NonRegularTargetsAreWrittenInPlace) {
   TOutputFile file("/dev/null");
   file.Stream().Write("discarded");
