@@ -58,6 +58,39 @@ std::string_view SecondsFraction(std::string_view text) {
   return {};
 }
 
+// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's.
+bool IsDurationText(std::string_view text) {
+  std::size_t position = (!text.empty() && text[0] == '-') ? 1 : 0;
+  const auto digits = [&](std::size_t minimum, std::size_t maximum) {
+    std::size_t count = 0;
+    while (position < text.size() && count < maximum && text[position] >= '0' && text[position] <= '9') {
+      ++position;
+      ++count;
+    }
+    return count >= minimum;
+  };
+  const auto separator = [&] {
+    const std::string& locale_separator = FormatSettings().TimeSeparator;
+    if (position < text.size() && text[position] == ':') {
+      ++position;
+      return true;
+    }
+    if (!locale_separator.empty() && text.substr(position, locale_separator.size()) == locale_separator) {
+      position += locale_separator.size();
+      return true;
+    }
+    return false;
+  };
+  if (!digits(1, 9) || !separator() || !digits(2, 2) || !separator() || !digits(2, 2)) return false;
+  if (position == text.size()) return true;
+  const std::string& decimal = FormatSettings().DecimalSeparator;
+  if (text[position] == '.' || text.substr(position, decimal.size()) == decimal) {
+    position += text[position] == '.' ? 1 : decimal.size();
+    return digits(1, 64) && position == text.size();
+  }
+  return false;
+}
+
 int ClampedWidth(std::size_t length) {
   return static_cast<int>(std::min<std::size_t>(length, 1u << 30));
 }
@@ -205,7 +238,15 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
   TDateTime value = 0;
   const bool read = ColumnType == ctTime ? (TryStrToTime(text, value) || TryStrToDateTime(text, value))
                                          : TryStrToDateTime(text, value);
-  if (!read) throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
+  if (!read) {
+    // A duration beyond the clock ("838:59:59", "-01:30:00") has no time-of-day
+    // form; it is exported exactly as it stands.
+    if (ColumnType == ctTime && IsDurationText(text)) {
+      scratch_.append(text);
+      return;
+    }
+    throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
+  }
   const std::string_view fraction = fraction_format_ ? SecondsFraction(text) : std::string_view();
   if (fraction.empty()) {
     date_time_format_->Format(value, scratch_);

@@ -189,6 +189,7 @@ TEST_F(ColumnsTest, DefaultFormatsKeepFractionsOfSeconds) {
   moments.AddField("DURING", ftTime);
   moments.AppendRecord({"2024-01-02 03:04:05.123456", "13:04:05.5"});
   moments.AppendRecord({"2024-01-02 03:04:05", "13:04:05"});
+  moments.AppendRecord({"2024-01-02 03:04:05", "-838:59:59.5"});
   moments.Open();
   TAlignedExporter text;
   text.DataSet = &moments;
@@ -208,6 +209,9 @@ TEST_F(ColumnsTest, DefaultFormatsKeepFractionsOfSeconds) {
   moments.Next();
   export_row();
   EXPECT_EQ(cells, (std::vector<std::string>{"2024-01-02 03:04:05", "13:04:05"}));
+  moments.Next();
+  export_row();
+  EXPECT_EQ(cells[1], "-838:59:59.5");  // a duration beyond the clock stays exact
 
   // A format of the user's own shows what it asks for.
   text.UserFormats = {"AT=hh:nn:ss", "DURING=hh:nn"};
