@@ -178,6 +178,41 @@ bool MatchSeparator(std::string_view text, std::size_t& position, const TGap& ga
   return false;
 }
 
+// The layouts of the settings in force, read again only when the formats or
+// separators they come from change: a record loop parses millions of values.
+class TLayoutCache {
+ public:
+  const TFieldLayout& Get(const std::string& pattern, const TFormatSettings& settings,
+                          TFieldLayout (*build)(const TFormatSettings&)) {
+    if (!valid_ || pattern != pattern_ || settings.DateSeparator != date_separator_ ||
+        settings.TimeSeparator != time_separator_) {
+      layout_ = build(settings);
+      pattern_ = pattern;
+      date_separator_ = settings.DateSeparator;
+      time_separator_ = settings.TimeSeparator;
+      valid_ = true;
+    }
+    return layout_;
+  }
+
+ private:
+  bool valid_ = false;
+  std::string pattern_;
+  std::string date_separator_;
+  std::string time_separator_;
+  TFieldLayout layout_;
+};
+
+const TFieldLayout& CachedDateLayout(const TFormatSettings& settings) {
+  static TLayoutCache cache;
+  return cache.Get(settings.ShortDateFormat, settings, DateLayout);
+}
+
+const TFieldLayout& CachedTimeLayout(const TFormatSettings& settings) {
+  static TLayoutCache cache;
+  return cache.Get(settings.ShortTimeFormat, settings, TimeLayout);
+}
+
 // Two-digit years fall into 1950..2049.
 int FullYear(int year, int digits) {
   if (digits > 2) return year;
@@ -187,7 +222,7 @@ int FullYear(int year, int digits) {
 // year_digits tells how many digits the year was given with.
 bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date, int& year_digits) {
   const TFormatSettings& settings = FormatSettings();
-  const TFieldLayout layout = DateLayout(settings);
+  const TFieldLayout& layout = CachedDateLayout(settings);
   std::size_t next = position;
   layout.Gaps[0].Match(text, next);
   int day = 0, month = 0, year = 0;
@@ -246,7 +281,7 @@ int FractionMilliseconds(std::string_view text, std::size_t& position) {
 // Reads a time of day to the end of the text.
 bool ParseTime(std::string_view text, std::size_t position, std::int64_t& milliseconds) {
   const TFormatSettings& settings = FormatSettings();
-  const TFieldLayout layout = TimeLayout(settings);
+  const TFieldLayout& layout = CachedTimeLayout(settings);
   bool has_marker = false;
   bool afternoon = false;
   if (MatchAmPm(text, position, afternoon)) {
