@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
-  cmake ninja-build g++ libgtest-dev googletest         # build and unit tests
+  cmake ninja-build g++ libgtest-dev libgmock-dev googletest  # build and unit tests
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   locales                                               # a second pinned locale for the format tests
   python3 python3-xlrd python3-dbfread                  # independent readers of the output files
