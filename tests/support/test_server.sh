@@ -95,8 +95,9 @@ start_server() {
   client=$(find_tool mariadb mysql)
   user=$(id -un)
 
+  # Host names are never looked up: a bare machine may have no /etc/hosts.
   if ! "$install_db" --no-defaults --datadir="$dir/data" --user="$user" \
-      --auth-root-authentication-method=normal --skip-test-db \
+      --auth-root-authentication-method=normal --skip-test-db --skip-name-resolve --force \
       >"$dir/install.log" 2>&1; then
     cat "$dir/install.log" >&2
     die "mariadb-install-db failed"
@@ -109,7 +110,7 @@ start_server() {
     "$server" --no-defaults --datadir="$dir/data" --socket="$dir/mysqld.sock" \
       --port="$port" --bind-address=127.0.0.1 --user="$user" \
       --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
-      --skip-networking=0 --character-set-server=utf8mb4 \
+      --skip-networking=0 --skip-name-resolve --character-set-server=utf8mb4 \
       --collation-server=utf8mb4_general_ci --innodb-buffer-pool-size=64M \
       </dev/null >/dev/null 2>&1 &
     local launcher=$!
