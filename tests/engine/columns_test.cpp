@@ -5,6 +5,7 @@
 #include "engine/tabulo.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "support/expect_error.h"
 
 namespace velmora {
 namespace {
@@ -115,18 +116,10 @@ TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
   EXPECT_EQ(cell, "(null)");
   text.CellExportText(text.ExportRow()[2], true, cell);
   EXPECT_EQ(cell, "False");
-  try {
-    text.CellExportText(text.ExportRow()[3], true, cell);
-    FAIL();
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "'not a number' is not a valid floating point value");
-  }
-  try {
-    text.CellExportText(text.ExportRow()[4], true, cell);
-    FAIL();
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "'no date' is not a valid date and time");
-  }
+  EXPECT_VELMORA_ERROR(text.CellExportText(text.ExportRow()[3], true, cell),
+                       "'not a number' is not a valid floating point value");
+  EXPECT_VELMORA_ERROR(text.CellExportText(text.ExportRow()[4], true, cell),
+                       "'no date' is not a valid date and time");
 }
 
 TEST_F(ColumnsTest, IntegersNeverFailAndKeepEveryDigit) {

@@ -7,6 +7,7 @@
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
 #include "platform/error.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 
 namespace velmora {
@@ -145,12 +146,7 @@ TEST_F(RecordLoopTest, AbortInBeginExportSkipsEverythingButLeavesAFile) {
 TEST_F(RecordLoopTest, FailingRowStillEndsTheExportAndLeavesNoFile) {
   WriteFile(exporter_.FileName, "previous");
   exporter_.fail_on_row = 2;
-  try {
-    exporter_.Execute();
-    FAIL() << "the export should fail";
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "row failed");
-  }
+  EXPECT_VELMORA_ERROR(exporter_.Execute(), "row failed");
   EXPECT_EQ(exporter_.log.back(), "end");
   EXPECT_EQ(data_.ControlsDisabledCount(), 0);
   EXPECT_EQ(ReadFile(exporter_.FileName), "previous");
@@ -163,16 +159,7 @@ TEST_F(RecordLoopTest, SourceChecksUseTheSourceName) {
   empty.Open();
   exporter_.DataSet = &empty;
   exporter_.ExportEmpty = false;
-  EXPECT_THROW(
-      {
-        try {
-          exporter_.Execute();
-        } catch (const EVelmoraError& error) {
-          EXPECT_STREQ(error.what(), "Export source (DataSet) is empty");
-          throw;
-        }
-      },
-      EVelmoraError);
+  EXPECT_VELMORA_ERROR(exporter_.Execute(), "Export source (DataSet) is empty");
 
   exporter_.ExportEmpty = true;
   exporter_.log.clear();
@@ -180,19 +167,9 @@ TEST_F(RecordLoopTest, SourceChecksUseTheSourceName) {
   EXPECT_EQ(exporter_.log, (std::vector<std::string>{"begin", "captions ID", "before", "after", "end"}));
 
   empty.Close();
-  try {
-    exporter_.Execute();
-    FAIL();
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "Export source (DataSet) is closed");
-  }
+  EXPECT_VELMORA_ERROR(exporter_.Execute(), "Export source (DataSet) is closed");
   exporter_.DataSet = nullptr;
-  try {
-    exporter_.Execute();
-    FAIL();
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "Export source (DataSet) is not assigned");
-  }
+  EXPECT_VELMORA_ERROR(exporter_.Execute(), "Export source (DataSet) is not assigned");
 }
 
 TEST_F(RecordLoopTest, MissingDirectoriesAreCreatedAndImpossibleOnesReported) {
@@ -202,13 +179,8 @@ TEST_F(RecordLoopTest, MissingDirectoriesAreCreatedAndImpossibleOnesReported) {
 
   WriteFile(directory_.File("plain"), "x");
   exporter_.FileName = directory_.File("plain/sub/out.txt");
-  try {
-    exporter_.Execute();
-    FAIL();
-  } catch (const EVelmoraError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "Directory '" + directory_.File("plain/sub") + "' not found and cannot be created");
-  }
+  EXPECT_VELMORA_ERROR(exporter_.Execute(),
+                       "Directory '" + directory_.File("plain/sub") + "' not found and cannot be created");
 }
 
 TEST_F(RecordLoopTest, DuplicateColumnsOfOneFieldEachCarryTheValue) {

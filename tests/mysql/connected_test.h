@@ -9,20 +9,10 @@
 #include "mysql/query_dataset.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "support/expect_error.h"
 #include "support/test_server.h"
 
 namespace velmora {
-
-// Asserts that statement raises EVelmoraError with exactly the message text.
-#define EXPECT_VELMORA_ERROR(statement, message)                                \
-  do {                                                                          \
-    try {                                                                       \
-      statement;                                                                \
-      ADD_FAILURE() << "no error from " #statement;                             \
-    } catch (const EVelmoraError& error) {                                      \
-      EXPECT_EQ(std::string(error.what()), std::string(message)) << #statement; \
-    }                                                                           \
-  } while (false)
 
 // Settings whose short date and long time forms are those the server prints
 // ("2024-01-15", "13:45:00"), so values can be compared with CAST(... AS CHAR).

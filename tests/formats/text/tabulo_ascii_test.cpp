@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/output_file.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 
 namespace velmora {
@@ -176,12 +177,8 @@ TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything
   WriteFile(exporter_->FileName, "previous");
   exporter_->CSVComma = '"';
   exporter_->SetExportType(etCSV);
-  try {
-    exporter_->Execute();
-    FAIL() << "export succeeded";
-  } catch (const EVelmoraError& error) {
-    EXPECT_STREQ(error.what(), "The CSV separator and the CSV quote character must differ (both are '\"')");
-  }
+  EXPECT_VELMORA_ERROR(exporter_->Execute(),
+                       "The CSV separator and the CSV quote character must differ (both are '\"')");
   EXPECT_EQ(ReadFile(exporter_->FileName), "previous");
   // Without quoting the same separator is only a separator.
   exporter_->CSVQuoteStrings = false;
