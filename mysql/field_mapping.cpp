@@ -5,6 +5,7 @@
 
 #include "engine/text_utils.h"
 #include "mysql/direct_query.h"
+#include "mysql/statement_text.h"
 #include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
@@ -91,24 +92,11 @@ int LongestEnumValue(std::string_view type_text) {
   std::size_t longest = 0;
   std::size_t position = type_text.find('(');
   if (position == std::string_view::npos) return 0;
-  std::string value;
   while (true) {
     position = type_text.find('\'', position);
     if (position == std::string_view::npos) break;
-    value.clear();
     ++position;
-    while (position < type_text.size()) {
-      if (type_text[position] == '\'') {
-        if (position + 1 < type_text.size() && type_text[position + 1] == '\'') {
-          value += '\'';
-          position += 2;
-          continue;
-        }
-        ++position;
-        break;
-      }
-      value += type_text[position++];
-    }
+    const std::string value = ReadQuotedText(type_text, position, '\'');
     longest = std::max(longest, Utf8Length(value));
   }
   return static_cast<int>(longest);

@@ -225,21 +225,8 @@ std::vector<TToken> Tokenize(std::string_view text) {
     } else if (c == '#' || StartsDashComment(text, position)) {
       position = EndOfLine(text, position);
     } else if (c == '`') {
-      std::string name;
       ++position;
-      while (position < text.size()) {
-        if (text[position] == '`') {
-          if (position + 1 < text.size() && text[position + 1] == '`') {
-            name += '`';
-            position += 2;
-            continue;
-          }
-          ++position;
-          break;
-        }
-        name += text[position++];
-      }
-      tokens.push_back({TTokenKind::kQuotedName, std::move(name)});
+      tokens.push_back({TTokenKind::kQuotedName, ReadQuotedText(text, position, '`')});
     } else if (c == '\'' || c == '"') {
       ++position;
       while (position < text.size()) {
@@ -369,6 +356,23 @@ std::vector<TTableReference> TablesInFromClause(std::string_view prepared_statem
     ++index;
   }
   return tables;
+}
+
+std::string ReadQuotedText(std::string_view text, std::size_t& position, char quote) {
+  std::string result;
+  while (position < text.size()) {
+    if (text[position] == quote) {
+      if (position + 1 < text.size() && text[position + 1] == quote) {
+        result += quote;
+        position += 2;
+        continue;
+      }
+      ++position;
+      break;
+    }
+    result += text[position++];
+  }
+  return result;
 }
 
 }  // namespace velmora

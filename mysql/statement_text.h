@@ -37,6 +37,11 @@ struct TTableReference {
   bool operator==(const TTableReference&) const = default;
 };
 
+// Reads a quoted text whose quote character inside is written twice ("it''s",
+// `a``b`). position stands after the opening quote and ends after the closing
+// one (or at the end of text when none comes); returns the text without quotes.
+std::string ReadQuotedText(std::string_view text, std::size_t& position, char quote);
+
 // The tables named in the FROM clauses at the outer level of a SELECT statement
 // (or one that starts with WITH), in the order they appear: the lists separated
 // by commas and JOINs, each UNION part included. Derived tables, subqueries and
