@@ -136,19 +136,6 @@ TEST(CompoundHeaderTest, TinyWorkbookHeaderByteForByte) {
   EXPECT_EQ(header.substr(80), std::string(432, '\xFF'));
 }
 
-TEST(CompoundHeaderTest, HeaderOfADocumentWithTwoDifatSectors) {
-  const TCompoundLayout layout = CompoundLayout(29971 * 512);
-  const std::string header = CompoundHeader(layout);
-  EXPECT_EQ(UInt32At(header, 44), 237u);
-  EXPECT_EQ(UInt32At(header, 48), 29971u + 237 + 2);
-  EXPECT_EQ(UInt32At(header, 64), 0u);
-  EXPECT_EQ(UInt32At(header, 68), 29971u + 237);
-  EXPECT_EQ(UInt32At(header, 72), 2u);
-  for (std::uint32_t slot = 0; slot < 109; ++slot) {
-    ASSERT_EQ(UInt32At(header, 76 + 4 * slot), 29971u + slot) << slot;
-  }
-}
-
 TEST(CompoundDocumentTest, TinyWorkbookBecomesSevenThousandSixHundredEightyBytes) {
   const testsupport::TTempDir directory("compound");
   const std::string records = RecordBytes(300);
