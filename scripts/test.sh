@@ -11,7 +11,7 @@ packages=(
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   locales                                               # a second pinned locale for the format tests
   python3 python3-xlrd python3-dbfread                  # independent readers of the output files
-  libreoffice-calc-nogui qpdf poppler-utils libxml2-utils
+  libreoffice-calc-nogui qpdf poppler-utils mupdf-tools libxml2-utils
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -94,6 +94,11 @@ void TPDFDocument::Flush() {
 }
 
 int TPDFDocument::BeginObject() {
+  // A cross-reference entry has ten digits for the offset.
+  if (stream_.Position() > 9'999'999'999) {
+    throw EVelmoraError(Format("PDF file %s is larger than a cross-reference table can address",
+                               stream_.Name().c_str()));
+  }
   offsets_.push_back(stream_.Position());
   return ObjNumber();
 }

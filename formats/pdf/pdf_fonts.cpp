@@ -178,10 +178,14 @@ std::size_t FittingLength(std::string_view utf8, TPDFCharCodes codes, const std:
 }
 
 void AppendEscapedString(std::string_view bytes, std::string& out) {
-  for (const char byte : bytes) {
-    if (byte == '\\' || byte == '(' || byte == ')') out += '\\';
-    out += byte;
+  std::size_t start = 0;
+  for (std::size_t special = bytes.find_first_of("\\()"); special != std::string_view::npos;
+       special = bytes.find_first_of("\\()", special + 1)) {
+    out.append(bytes, start, special - start);
+    out += '\\';
+    start = special;
   }
+  out.append(bytes, start);
 }
 
 }  // namespace velmora
