@@ -24,11 +24,12 @@ struct TFixed {
   int decimals;
 };
 
-void AppendPart(std::string& out, std::string_view text) { out += text; }
+void AppendPart(std::string& out, std::string_view text) {
+  out += text;
+}
 
 template <std::integral Integer>
-  requires(!std::same_as<Integer, char>)
-void AppendPart(std::string& out, Integer value) {
+requires(!std::same_as<Integer, char>) void AppendPart(std::string& out, Integer value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   out.append(digits, result.ptr);
@@ -79,7 +80,9 @@ constexpr double kAverageWidthSum = 123990;
 // TPDFDocument
 // ---------------------------------------------------------------------------
 
-TPDFDocument::TPDFDocument(TOutputStream& stream) : stream_(stream) { SetFont(TPDFFont{}); }
+TPDFDocument::TPDFDocument(TOutputStream& stream) : stream_(stream) {
+  SetFont(TPDFFont{});
+}
 
 void TPDFDocument::SetFont(const TPDFFont& font) {
   font_ = font;
@@ -96,8 +99,8 @@ void TPDFDocument::Flush() {
 int TPDFDocument::BeginObject() {
   // A cross-reference entry has ten digits for the offset.
   if (stream_.Position() > 9'999'999'999) {
-    throw EVelmoraError(Format("PDF file %s is larger than a cross-reference table can address",
-                               stream_.Name().c_str()));
+    throw EVelmoraError(
+        Format("PDF file %s is larger than a cross-reference table can address", stream_.Name().c_str()));
   }
   offsets_.push_back(stream_.Position());
   return ObjNumber();
@@ -175,43 +178,48 @@ TColor TPDFDocument::WriteColor(TColor color, std::string_view operator_name, TC
   return previous;
 }
 
-TColor TPDFDocument::SetStrokeColor(TColor color) { return WriteColor(color, "RG", line_color_); }
+TColor TPDFDocument::SetStrokeColor(TColor color) {
+  return WriteColor(color, "RG", line_color_);
+}
 
-TColor TPDFDocument::SetFillColor(TColor color) { return WriteColor(color, "rg", fill_color_); }
+TColor TPDFDocument::SetFillColor(TColor color) {
+  return WriteColor(color, "rg", fill_color_);
+}
+
+template <class Operation>
+void TPDFDocument::Draw(TColor color, std::string_view color_operator, TColor& current, Operation operation) {
+  EnsurePage();
+  const TColor previous = current;
+  if (color != previous) WriteColor(color, color_operator, current);
+  operation();
+  Flush();
+  if (color != previous) WriteColor(previous, color_operator, current);
+}
 
 void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
-  EnsurePage();
-  NoteFontUsed();
-  const TColor previous = fill_color_;
-  if (color != previous) SetFillColor(color);
-  encoded_.clear();
-  replaced_characters_ += EncodeText(text, font_codes_, encoded_);
-  line_ += "BT\r";
-  AppendName(line_, font_.Name);
-  Append(line_, " ", font_.FontSize, " Tf\r", x, " ", y, " Td (");
-  AppendEscapedString(encoded_, line_);
-  line_ += ") Tj\rET\r";
-  Flush();
-  if (color != previous) SetFillColor(previous);
+  Draw(color, "rg", fill_color_, [&] {
+    NoteFontUsed();
+    encoded_.clear();
+    replaced_characters_ += EncodeText(text, font_codes_, encoded_);
+    line_ += "BT\r";
+    AppendName(line_, font_.Name);
+    Append(line_, " ", font_.FontSize, " Tf\r", x, " ", y, " Td (");
+    AppendEscapedString(encoded_, line_);
+    line_ += ") Tj\rET\r";
+  });
 }
 
 void TPDFDocument::DrawLine(TColor color, double x1, double y1, double x2, double y2) {
-  EnsurePage();
-  const TColor previous = line_color_;
-  if (color != previous) SetStrokeColor(color);
-  Append(line_, TFixed{x1, 1}, " ", TFixed{y1, 1}, " m \r", TFixed{x2, 1}, " ", TFixed{y2, 1}, " l \r",
-         TFixed{LineWidth, 1}, " w \rS\r");
-  Flush();
-  if (color != previous) SetStrokeColor(previous);
+  Draw(color, "RG", line_color_, [&] {
+    Append(line_, TFixed{x1, 1}, " ", TFixed{y1, 1}, " m \r", TFixed{x2, 1}, " ", TFixed{y2, 1}, " l \r",
+           TFixed{LineWidth, 1}, " w \rS\r");
+  });
 }
 
 void TPDFDocument::Rectangle(TColor color, double x, double y, double width, double height) {
-  EnsurePage();
-  const TColor previous = fill_color_;
-  if (color != previous) SetFillColor(color);
-  Append(line_, TFixed{x, 1}, " ", TFixed{y, 1}, " ", TFixed{width, 1}, " ", TFixed{height, 1}, " re f\r");
-  Flush();
-  if (color != previous) SetFillColor(previous);
+  Draw(color, "rg", fill_color_, [&] {
+    Append(line_, TFixed{x, 1}, " ", TFixed{y, 1}, " ", TFixed{width, 1}, " ", TFixed{height, 1}, " re f\r");
+  });
 }
 
 int TPDFDocument::TextWidth(std::string_view text, int size) const {
@@ -253,7 +261,8 @@ void TPDFDocument::EndDoc() {
   std::string font_references;
   WriteFonts(font_references);
   const int resources = BeginObject();
-  Append(line_, resources, " 0 obj\r<< /Font <<", font_references, " >> /ProcSet [ /PDF /Text ] >>\rendobj\r");
+  Append(line_, resources, " 0 obj\r<< /Font <<", font_references,
+         " >> /ProcSet [ /PDF /Text ] >>\rendobj\r");
   Flush();
 
   const int page_tree = ObjNumber() + 1;
@@ -277,7 +286,8 @@ void TPDFDocument::WriteFonts(std::string& font_references) {
     AppendName(line_, font.Name);
     Append(line_, "\r/BaseFont /", std::string_view(BaseFontName(font.BaseFont)), "\r");
     // A symbol font keeps its built-in encoding: no /Encoding entry.
-    if (const char* encoding = EncodingName(codes)) Append(line_, "/Encoding /", std::string_view(encoding), "\r");
+    if (const char* encoding = EncodingName(codes))
+      Append(line_, "/Encoding /", std::string_view(encoding), "\r");
     line_ += "/FirstChar 0\r/LastChar 255\r/Widths [";
     for (int code = 0; code < 256; ++code) Append(line_, widths[code], " ");
     line_ += "]\r>>\rendobj\r";

@@ -101,6 +101,10 @@ class TPDFDocument {
   void EnsurePage();
   void NoteFontUsed();
   TColor WriteColor(TColor color, std::string_view operator_name, TColor& current);
+  // Writes what operation composes in line_ into the open page, in color as
+  // the current stroking or fill colour, and sets the previous one back.
+  template <class Operation>
+  void Draw(TColor color, std::string_view color_operator, TColor& current, Operation operation);
   void WriteFonts(std::string& font_references);
   void WritePages(int resources);
   void WriteTrailer(int catalog);
@@ -111,7 +115,7 @@ class TPDFDocument {
   std::vector<int> page_contents_;     // each page's content stream object
   std::vector<TPDFFont> fonts_;
   std::vector<TPDFFont> unadded_fonts_;  // drawn in, not (yet) added
-  bool font_noted_ = false;  // the current font is in one of the two lists
+  bool font_noted_ = false;              // the current font is in one of the two lists
   bool stream_open_ = false;
   std::int64_t stream_start_ = 0;
   TPDFFont font_;

@@ -9,9 +9,10 @@ namespace velmora {
 namespace {
 
 constexpr const char* kBaseFontNames[kStandardFontCount] = {
-    "Helvetica",    "Helvetica-Bold",    "Helvetica-Oblique", "Helvetica-BoldOblique", "Courier",
-    "Courier-Bold", "Courier-Oblique",   "Courier-BoldOblique", "Times-Roman",         "Times-Bold",
-    "Times-Italic", "Times-BoldItalic",  "Symbol",              "ZapfDingbats",
+    "Helvetica",   "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique",
+    "Courier",     "Courier-Bold",   "Courier-Oblique",   "Courier-BoldOblique",
+    "Times-Roman", "Times-Bold",     "Times-Italic",      "Times-BoldItalic",
+    "Symbol",      "ZapfDingbats",
 };
 
 constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
@@ -62,7 +63,9 @@ unsigned char UpperCode(const std::uint16_t* characters, char32_t character) {
   return 0;
 }
 
-bool IsPrintableAscii(unsigned char byte) { return byte >= 0x20 && byte < 0x7F; }
+bool IsPrintableAscii(unsigned char byte) {
+  return byte >= 0x20 && byte < 0x7F;
+}
 
 }  // namespace
 

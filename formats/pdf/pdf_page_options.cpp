@@ -35,7 +35,9 @@ int RoundHalfEven(double value) {
   return static_cast<int>(std::nearbyint(std::clamp(value, -kLimit, kLimit)));
 }
 
-TTabuloPDFPageOptions::TTabuloPDFPageOptions() { SetFormat(pfA4); }
+TTabuloPDFPageOptions::TTabuloPDFPageOptions() {
+  SetFormat(pfA4);
+}
 
 void TTabuloPDFPageOptions::SetFormat(TTabuloPageFormat format) {
   format_ = format;
@@ -68,7 +70,9 @@ void TTabuloPDFPageOptions::SetHeight(double height) {
   format_ = pfUser;
 }
 
-TPDFBox TTabuloPDFPageOptions::PageBox() const { return {0, 0, width_ - 1, height_ - 1}; }
+TPDFBox TTabuloPDFPageOptions::PageBox() const {
+  return {0, 0, width_ - 1, height_ - 1};
+}
 
 TPDFBox TTabuloPDFPageOptions::PrintableBox() const {
   return {margin_left_, margin_bottom_, width_ - margin_right_ - 1, height_ - margin_top_ - 1};

@@ -35,10 +35,10 @@ class PDFDocumentInteropTest : public ::testing::Test {
   // Three pages of ruled rows in four fonts, the hostile texts among them.
   std::string WriteDocument() {
     TPDFDocument& document = output_.Document();
-    const std::vector<TPDFFont> fonts = {
-        NamedFont("HeaderFont", poHelveticaBold, 12), NamedFont("CaptionFont", poTimesBold),
-        NamedFont("DataFont", poCourier, 9, poStandardEncoding),
-        NamedFont("FooterFont", poHelveticaOblique, 8, poMacRomanEncoding)};
+    const std::vector<TPDFFont> fonts = {NamedFont("HeaderFont", poHelveticaBold, 12),
+                                         NamedFont("CaptionFont", poTimesBold),
+                                         NamedFont("DataFont", poCourier, 9, poStandardEncoding),
+                                         NamedFont("FooterFont", poHelveticaOblique, 8, poMacRomanEncoding)};
     document.BeginDoc();
     document.MediaBox = {0, 0, 594, 841};
     document.TrimBox = {85, 57, 552, 784};

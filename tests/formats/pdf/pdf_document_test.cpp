@@ -72,22 +72,25 @@ TEST(PDFDocumentTest, OnePageWithFourFontsHasElevenObjectsAndTwentyByteEntries) 
   const std::vector<long> offsets = CrossReference(file);
   ASSERT_EQ(offsets.size(), 12u);
   for (int number = 1; number <= 11; ++number) {
-    EXPECT_EQ(file.compare(offsets[number], std::to_string(number).size() + 7, std::to_string(number) + " 0 obj\r"),
-              0)
+    EXPECT_EQ(
+        file.compare(offsets[number], std::to_string(number).size() + 7, std::to_string(number) + " 0 obj\r"),
+        0)
         << "object " << number << " is not where the table says";
   }
   const std::string content = FirstContent(file);
   EXPECT_EQ(ObjectText(file, offsets, 2), "2 0 obj\r" + std::to_string(content.size()) + " \rendobj\r");
   EXPECT_EQ(ObjectText(file, offsets, 3), "3 0 obj\r<< /Type /Outlines\r/Count 0\r>>\rendobj\r");
-  EXPECT_EQ(ObjectText(file, offsets, 4).rfind("4 0 obj\r<< /Type /Font\r/Subtype /Type1\r/Name /DataFont\r"
-                                               "/BaseFont /Helvetica\r/Encoding /WinAnsiEncoding\r"
-                                               "/FirstChar 0\r/LastChar 255\r/Widths [",
-                                               0),
+  EXPECT_EQ(ObjectText(file, offsets, 4)
+                .rfind("4 0 obj\r<< /Type /Font\r/Subtype /Type1\r/Name /DataFont\r"
+                       "/BaseFont /Helvetica\r/Encoding /WinAnsiEncoding\r"
+                       "/FirstChar 0\r/LastChar 255\r/Widths [",
+                       0),
             0u);
   EXPECT_EQ(ObjectText(file, offsets, 8),
             "8 0 obj\r<< /Font <</DataFont 4 0 R /CaptionFont 5 0 R /HeaderFont 6 0 R /FooterFont 7 0 R  >>"
             " /ProcSet [ /PDF /Text ] >>\rendobj\r");
-  EXPECT_EQ(ObjectText(file, offsets, 9), "9 0 obj\r<< /Type /Pages\r/Count 1\r/Kids [10 0 R ]\r>>\rendobj\r");
+  EXPECT_EQ(ObjectText(file, offsets, 9),
+            "9 0 obj\r<< /Type /Pages\r/Count 1\r/Kids [10 0 R ]\r>>\rendobj\r");
   EXPECT_EQ(ObjectText(file, offsets, 10),
             "10 0 obj\r<< /Type /Page\r/Parent 9 0 R\r/Resources 8 0 R\r/MediaBox [0 0 594 841]\r"
             "/TrimBox [85 57 552 784]\r/Contents 1 0 R\r>>\rendobj\r");
@@ -112,7 +115,8 @@ TEST(PDFDocumentTest, ObjectNumbersRunContentsFirstAndPagesLast) {
   // resources 7, page tree 8, pages 9 and 10, catalog 11.
   ASSERT_EQ(offsets.size(), 12u);
   EXPECT_EQ(ObjectText(file, offsets, 4).rfind("4 0 obj\r0 \r", 0), 0u);
-  EXPECT_EQ(ObjectText(file, offsets, 8), "8 0 obj\r<< /Type /Pages\r/Count 2\r/Kids [9 0 R 10 0 R ]\r>>\rendobj\r");
+  EXPECT_EQ(ObjectText(file, offsets, 8),
+            "8 0 obj\r<< /Type /Pages\r/Count 2\r/Kids [9 0 R 10 0 R ]\r>>\rendobj\r");
   EXPECT_NE(ObjectText(file, offsets, 9).find("/Resources 7 0 R\r"), std::string::npos);
   EXPECT_NE(ObjectText(file, offsets, 10).find("/Contents 3 0 R\r"), std::string::npos);
   EXPECT_NE(ObjectText(file, offsets, 11).find("/Pages 8 0 R \r/Outlines 5 0 R \r"), std::string::npos);
@@ -128,8 +132,7 @@ TEST(PDFDocumentTest, EachDrawingOperationWritesItsBytes) {
   const std::string text_object = "BT\r/DataFont 10 Tf\r10 20 Td (x) Tj\rET\r";
   const std::vector<TContentCase> cases = {
       {"text in the current fill colour", [](TPDFDocument& d) { d.TextOut(10, 20, 0, "x"); }, text_object},
-      {"red text on black",
-       [](TPDFDocument& d) { d.TextOut(10, 20, 0x0000FF, "x"); },
+      {"red text on black", [](TPDFDocument& d) { d.TextOut(10, 20, 0x0000FF, "x"); },
        "1.00 0.00 0.00 rg\r" + text_object + "0.00 0.00 0.00 rg\r"},
       {"text in a fill colour already set",
        [](TPDFDocument& d) {
@@ -137,8 +140,7 @@ TEST(PDFDocumentTest, EachDrawingOperationWritesItsBytes) {
          d.TextOut(10, 20, 0x0000FF, "x");
        },
        "1.00 0.00 0.00 rg\r" + text_object},
-      {"a line of width 1",
-       [](TPDFDocument& d) { d.DrawLine(0, 85, 700, 300, 700); },
+      {"a line of width 1", [](TPDFDocument& d) { d.DrawLine(0, 85, 700, 300, 700); },
        "85.0 700.0 m \r300.0 700.0 l \r1.0 w \rS\r"},
       {"a thin blue line",
        [](TPDFDocument& d) {
@@ -146,8 +148,7 @@ TEST(PDFDocumentTest, EachDrawingOperationWritesItsBytes) {
          d.DrawLine(0xFF0000, 85.04, 700.55, 300, 699.96);
        },
        "0.00 0.00 1.00 RG\r85.0 700.5 m \r300.0 700.0 l \r0.2 w \rS\r0.00 0.00 0.00 RG\r"},
-      {"a grey rectangle",
-       [](TPDFDocument& d) { d.Rectangle(0x808080, 85, 700.5, 63, 14.5); },
+      {"a grey rectangle", [](TPDFDocument& d) { d.Rectangle(0x808080, 85, 700.5, 63, 14.5); },
        "0.50 0.50 0.50 rg\r85.0 700.5 63.0 14.5 re f\r0.00 0.00 0.00 rg\r"},
       {"backslashes and an unbalanced parenthesis",
        [](TPDFDocument& d) { d.TextOut(1, 2, 0, "C:\\new\\table (draft"); },
@@ -221,7 +222,8 @@ TEST(PDFDocumentTest, AFontDrawnInButNeverAddedIsStillDefined) {
   const std::string file = output.Finish();
   const std::vector<long> offsets = CrossReference(file);
   EXPECT_NE(FirstContent(file).find("/Odd#20Name 10 Tf"), std::string::npos);
-  EXPECT_NE(ObjectText(file, offsets, 5).find("/Name /Odd#20Name\r/BaseFont /Times-Bold\r"), std::string::npos);
+  EXPECT_NE(ObjectText(file, offsets, 5).find("/Name /Odd#20Name\r/BaseFont /Times-Bold\r"),
+            std::string::npos);
   EXPECT_NE(ObjectText(file, offsets, 6).find("<</DataFont 4 0 R /Odd#20Name 5 0 R  >>"), std::string::npos);
 }
 
@@ -234,7 +236,8 @@ struct TEncodingCase {
 TEST(PDFDocumentTest, FontsNameOnlyEncodingsTheirFaceCanDraw) {
   const std::vector<TEncodingCase> cases = {
       {poHelvetica, poWinAnsiEncoding, "/BaseFont /Helvetica\r/Encoding /WinAnsiEncoding\r"},
-      {poHelveticaBoldOblique, poStandardEncoding, "/BaseFont /Helvetica-BoldOblique\r/Encoding /WinAnsiEncoding\r"},
+      {poHelveticaBoldOblique, poStandardEncoding,
+       "/BaseFont /Helvetica-BoldOblique\r/Encoding /WinAnsiEncoding\r"},
       {poTimesItalic, poPDFDocEncoding, "/BaseFont /Times-Italic\r/Encoding /WinAnsiEncoding\r"},
       {poCourierBold, poMacRomanEncoding, "/BaseFont /Courier-Bold\r/Encoding /MacRomanEncoding\r"},
       {poSymbol, poWinAnsiEncoding, "/BaseFont /Symbol\r"},
@@ -289,7 +292,8 @@ TEST(PDFDocumentTest, PagesGoOutAsTheyAreDrawn) {
   TPDFDocument& document = output.Document();
   document.BeginDoc();
   document.NewPage();
-  for (int line = 0; line < 50; ++line) document.TextOut(85, 780 - line * 15, 0, "row " + std::to_string(line));
+  for (int line = 0; line < 50; ++line)
+    document.TextOut(85, 780 - line * 15, 0, "row " + std::to_string(line));
   document.NewPage();
   output.Stream().Flush();
   const std::string so_far = testsupport::ReadFile(output.Path());

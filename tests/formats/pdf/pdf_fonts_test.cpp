@@ -43,8 +43,8 @@ TEST(PDFFontsTest, EncodesUtf8IntoTheFontsCodes) {
       {ccWinAnsi, "stray \x80 follower", "stray ? follower", 1},
       {ccMacRoman, "Zoë Ågren ß", "Zo\x91 \x81gren \xA7", 0},
       {ccMacRoman, "\uFB01 ı ¤ ÿ", "\xDE \xF5 \xDB \xD8", 0},
-      {ccMacRoman, "€ ≠ π", "? ? ?", 3},  // the Euro came later; the others live in Symbol
-      {ccMacRoman, "×", "?", 1},          // not in the Mac character set
+      {ccMacRoman, "€ ≠ π", "? ? ?", 3},    // the Euro came later; the others live in Symbol
+      {ccMacRoman, "×", "?", 1},            // not in the Mac character set
       {ccBuiltIn, "abc é", "abc \xE9", 0},  // symbol fonts take the WinAnsi codes as they are
   };
   for (const TEncodeCase& test : cases) {
@@ -80,23 +80,23 @@ struct TWidthCase {
 // Widths from the published metrics of the standard fonts.
 TEST(PDFFontsTest, TextWidthUsesEachFontsRealMetrics) {
   const std::vector<TWidthCase> cases = {
-      {NamedFont("F", poHelvetica, 10), "Hello", 23},              // 722+556+222+222+556 = 2278
-      {NamedFont("F", poHelvetica, 10), "1234567890", 56},         // figures are 556 each
-      {NamedFont("F", poHelvetica, 10), "((((", 13},               // 4 × 333, measured unescaped
-      {NamedFont("F", poHelvetica, 100), "é€", 111},               // 556 + 556: one code each
-      {NamedFont("F", poHelveticaBold, 10), "iiii", 11},           // 278 each
-      {NamedFont("F", poCourier, 10), "any ten ch", 60},           // 600 each
-      {NamedFont("F", poCourierBoldOblique, 7), "WWW", 13},        // 3 × 600 × 7 = 12.6
-      {NamedFont("F", poTimesRoman, 10), "W", 9},                  // 944
+      {NamedFont("F", poHelvetica, 10), "Hello", 23},        // 722+556+222+222+556 = 2278
+      {NamedFont("F", poHelvetica, 10), "1234567890", 56},   // figures are 556 each
+      {NamedFont("F", poHelvetica, 10), "((((", 13},         // 4 × 333, measured unescaped
+      {NamedFont("F", poHelvetica, 100), "é€", 111},         // 556 + 556: one code each
+      {NamedFont("F", poHelveticaBold, 10), "iiii", 11},     // 278 each
+      {NamedFont("F", poCourier, 10), "any ten ch", 60},     // 600 each
+      {NamedFont("F", poCourierBoldOblique, 7), "WWW", 13},  // 3 × 600 × 7 = 12.6
+      {NamedFont("F", poTimesRoman, 10), "W", 9},            // 944
       {NamedFont("F", poTimesBold, 1000), "A", 722},
       {NamedFont("F", poTimesItalic, 1000), "f", 278},
       {NamedFont("F", poTimesBoldItalic, 1000), "m", 778},
-      {NamedFont("F", poSymbol, 1000), "a", 631},                  // alpha
-      {NamedFont("F", poZapfDingbats, 1000), "A", 692},            // a10
+      {NamedFont("F", poSymbol, 1000), "a", 631},        // alpha
+      {NamedFont("F", poZapfDingbats, 1000), "A", 692},  // a10
       {NamedFont("F", poHelvetica, 1000, poMacRomanEncoding), "é", 556},
       {NamedFont("F", poHelvetica, 10), "", 0},
-      {NamedFont("F", poHelvetica, 10), "a", 6},                   // 5.56 rounds up
-      {NamedFont("F", poHelvetica, 4), "aaa", 7},                  // 6.672: rounded once, at the end
+      {NamedFont("F", poHelvetica, 10), "a", 6},   // 5.56 rounds up
+      {NamedFont("F", poHelvetica, 4), "aaa", 7},  // 6.672: rounded once, at the end
   };
   for (const TWidthCase& test : cases) {
     EXPECT_EQ(TPDFDocument::TextWidth(test.text, test.font), test.points)
@@ -110,8 +110,8 @@ TEST(PDFFontsTest, FittingLengthCutsBetweenCharacters) {
   EXPECT_EQ(TPDFDocument::FittingLength("aaaa", helvetica, 11.1), 1u);
   EXPECT_EQ(TPDFDocument::FittingLength("aaaa", helvetica, 100), 4u);
   EXPECT_EQ(TPDFDocument::FittingLength("aaaa", helvetica, -1), 0u);
-  EXPECT_EQ(TPDFDocument::FittingLength("ééé", helvetica, 12), 4u);   // two characters of two bytes
-  EXPECT_EQ(TPDFDocument::FittingLength("日本", helvetica, 6), 3u);    // "?" is 556 wide
+  EXPECT_EQ(TPDFDocument::FittingLength("ééé", helvetica, 12), 4u);  // two characters of two bytes
+  EXPECT_EQ(TPDFDocument::FittingLength("日本", helvetica, 6), 3u);  // "?" is 556 wide
   const std::string text = "Mixed text, (with) \\ and ü";
   EXPECT_EQ(TPDFDocument::FittingLength(text, helvetica, TPDFDocument::TextWidth(text, helvetica) + 0.5),
             text.size());
