@@ -125,8 +125,8 @@ void TPDFDocument::NewPage() {
   CloseContentStream();
   const int contents = BeginObject();
   page_contents_.push_back(contents);
-  // The keyword "stream" must end in CR LF or LF: after a CR alone the data
-  // would seem to begin one byte later.
+  // The keyword "stream" must be followed by CR LF (or LF); readers take a
+  // CR alone for a damaged file.
   Append(line_, contents, " 0 obj\r<< /Length ", contents + 1, " 0 R >>\rstream\r\n");
   Flush();
   stream_start_ = stream_.Position();
@@ -233,7 +233,7 @@ int TPDFDocument::TextWidth(std::string_view text, const TPDFFont& font) {
 }
 
 std::size_t TPDFDocument::FittingLength(std::string_view text, const TPDFFont& font, double max_width) {
-  if (max_width < 0) return 0;
+  if (!(max_width >= 0)) return 0;  // negative or not a number
   if (font.FontSize <= 0) return text.size();
   const double limit = std::floor(max_width * 1000 / font.FontSize);
   const std::int64_t max_thousandths =

@@ -49,8 +49,8 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& length) {
   return character;
 }
 
-// The code of a character above ASCII in an encoding's table; 0 when it has none
-// (control characters included: unused codes hold 0 in the table).
+// The code of a character above ASCII in an encoding's table; 0 when it has
+// none (control characters and kInvalidUtf8 included: unused codes hold 0).
 unsigned char UpperCode(const std::uint16_t* characters, char32_t character) {
   if (character < 0x80 || character > 0xFFFF) return 0;
   // Most of the upper half of WinAnsi is Latin-1, code equal to character.
@@ -65,6 +65,30 @@ unsigned char UpperCode(const std::uint16_t* characters, char32_t character) {
 
 bool IsPrintableAscii(unsigned char byte) {
   return byte >= 0x20 && byte < 0x7F;
+}
+
+const std::uint16_t* CharactersOf(TPDFCharCodes codes) {
+  return codes == ccMacRoman ? kMacRomanCharacters : kWinAnsiCharacters;
+}
+
+// Encodes the character at the start of text (which is not empty) into code;
+// returns the bytes it takes. replaced is set when it became "?".
+std::size_t EncodeCharacter(std::string_view text, const std::uint16_t* characters, char& code,
+                            bool& replaced) {
+  std::size_t length;
+  const char32_t character = DecodeUtf8(text, length);
+  replaced = false;
+  if (character >= 0x20 && character < 0x7F) {
+    code = static_cast<char>(character);
+  } else if (character == U'\t' || character == U'\n' || character == U'\r') {
+    code = ' ';
+  } else if (const unsigned char upper = UpperCode(characters, character)) {
+    code = static_cast<char>(upper);
+  } else {
+    code = '?';
+    replaced = true;
+  }
+  return length;
 }
 
 }  // namespace
@@ -95,34 +119,6 @@ const std::uint16_t* GlyphWidths(TPDFFontName font, TPDFCharCodes codes) {
   assert(font >= 0 && font < kStandardFontCount);
   return kStandardFontWidths[font][codes];
 }
-
-namespace {
-
-const std::uint16_t* CharactersOf(TPDFCharCodes codes) {
-  return codes == ccMacRoman ? kMacRomanCharacters : kWinAnsiCharacters;
-}
-
-// Encodes the character at the start of text (which is not empty) into code;
-// returns the bytes it takes. replaced is set when it became "?".
-std::size_t EncodeCharacter(std::string_view text, const std::uint16_t* characters, char& code,
-                            bool& replaced) {
-  std::size_t length;
-  const char32_t character = DecodeUtf8(text, length);
-  replaced = false;
-  if (character >= 0x20 && character < 0x7F) {
-    code = static_cast<char>(character);
-  } else if (character == U'\t' || character == U'\n' || character == U'\r') {
-    code = ' ';
-  } else if (const unsigned char upper = character == kInvalidUtf8 ? 0 : UpperCode(characters, character)) {
-    code = static_cast<char>(upper);
-  } else {
-    code = '?';
-    replaced = true;
-  }
-  return length;
-}
-
-}  // namespace
 
 std::size_t EncodeText(std::string_view utf8, TPDFCharCodes codes, std::string& out) {
   const std::uint16_t* characters = CharactersOf(codes);
