@@ -1,0 +1,147 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/pdf/pdf_fonts.h"
+#include "formats/pdf/pdf_page_options.h"
+#include "platform/output_stream.h"
+
+namespace velmora {
+
+// A colour as 0x00BBGGRR (red in the low byte); the engine's colour value type.
+using TColor = std::int32_t;
+
+// A font of the document: Name is the resource name content streams select it by.
+struct TPDFFont {
+  std::string Name;
+  TPDFFontName BaseFont = poHelvetica;
+  int FontSize = 10;
+  TPDFFontEncoding FontEncoding = poWinAnsiEncoding;
+  TColor FontColor = 0;
+};
+
+// Writes a PDF 1.3 file front to back into an output stream. Each page's
+// content stream goes out as it is drawn; what stays in memory until EndDoc is
+// one offset per object, one number per page and the font list, so a document
+// of any length needs little memory. Page objects, fonts, the catalog, the
+// cross-reference table and the trailer are written by EndDoc.
+//
+// Text arrives as UTF-8 and is written in the character codes of the current
+// font (see CharCodesOf); characters the font cannot show print as "?" and are
+// counted. Every number is written with a decimal point, whatever the locale.
+// Lines end in a carriage return.
+class TPDFDocument {
+ public:
+  explicit TPDFDocument(TOutputStream& stream);
+  TPDFDocument(const TPDFDocument&) = delete;
+  TPDFDocument& operator=(const TPDFDocument&) = delete;
+
+  // Starts a new file: forgets pages, objects and fonts, resets line width,
+  // line spacing and both colours, and writes the header.
+  void BeginDoc();
+  // Ends the open content stream, if any, and opens the next page's.
+  void NewPage();
+  // Ends the open content stream and writes the outlines, the fonts, the
+  // resources, the page tree and pages, the catalog, the cross-reference table
+  // and the trailer.
+  void EndDoc();
+
+  // Adds a font to be written; raises "Font %s already exists" for a second
+  // font of the same name. A font that text was drawn in but that was never
+  // added is written all the same, so every name a page uses is defined.
+  void AddFont(const TPDFFont& font);
+
+  // The drawing operations write into the open page; one is opened when none
+  // is. A colour other than the current one is set for the operation and the
+  // previous one set back after it.
+  // Draws UTF-8 text in the current font with its baseline starting at x, y.
+  void TextOut(int x, int y, TColor color, std::string_view text);
+  // A stroked line of LineWidth.
+  void DrawLine(TColor color, double x1, double y1, double x2, double y2);
+  // A filled rectangle with its lower left corner at x, y.
+  void Rectangle(TColor color, double x, double y, double width, double height);
+  // Set the stroking (lines) or non-stroking (text, fills) colour; return the previous one.
+  TColor SetStrokeColor(TColor color);
+  TColor SetFillColor(TColor color);
+
+  // The width of UTF-8 text in points in the face and encoding of the current
+  // font at size points (rounded to the nearest integer, halves to even).
+  int TextWidth(std::string_view text, int size) const;
+  // The same in the given font at its FontSize.
+  static int TextWidth(std::string_view text, const TPDFFont& font);
+  // The byte length of the longest start of the UTF-8 text, cut between
+  // characters, that is at most max_width points wide in the font.
+  static std::size_t FittingLength(std::string_view text, const TPDFFont& font, double max_width);
+  // The width of count average characters at size points (count may be
+  // fractional), the unit of column widths: count × size × 123990 ÷ 256 ÷ 1000.
+  static int AverageWidth(double count, int size);
+
+  const TPDFFont& Font() const { return font_; }
+  void SetFont(const TPDFFont& font);
+  double LineWidth = 1.0;
+  double LineSpacing = 1.0;  // kept for the layout; not written
+  TColor LineColor() const { return line_color_; }
+  TColor FillColor() const { return fill_color_; }
+  TPDFBox MediaBox{0, 0, 612, 792};
+  TPDFBox TrimBox{50, 50, 562, 742};
+
+  // The number of the last object begun.
+  int ObjNumber() const { return static_cast<int>(offsets_.size()); }
+  int PageCount() const { return static_cast<int>(page_contents_.size()); }
+  // Characters of drawn text that the fonts could not show and that print as "?".
+  std::uint64_t ReplacedCharacters() const { return replaced_characters_; }
+
+ private:
+  int BeginObject();
+  void CloseContentStream();
+  void EnsurePage();
+  void NoteFontUsed();
+  TColor WriteColor(TColor color, std::string_view operator_name, TColor& current);
+  // Writes what operation composes in line_ into the open page, in color as
+  // the current stroking or fill colour, and sets the previous one back.
+  template <class Operation>
+  void Draw(TColor color, std::string_view color_operator, TColor& current, Operation operation);
+  void WriteFonts(std::string& font_references);
+  void WritePages(int resources);
+  void WriteTrailer(int catalog);
+  void Flush();  // writes out line_
+
+  TOutputStream& stream_;
+  std::vector<std::int64_t> offsets_;  // by object number - 1
+  std::vector<int> page_contents_;     // each page's content stream object
+  std::vector<TPDFFont> fonts_;
+  std::vector<TPDFFont> unadded_fonts_;  // drawn in, not (yet) added
+  bool font_noted_ = false;              // the current font is in one of the two lists
+  bool stream_open_ = false;
+  std::int64_t stream_start_ = 0;
+  TPDFFont font_;
+  TPDFCharCodes font_codes_ = ccWinAnsi;
+  const std::uint16_t* font_widths_ = nullptr;
+  TColor line_color_ = 0;
+  TColor fill_color_ = 0;
+  std::uint64_t replaced_characters_ = 0;
+  std::string line_;     // the bytes being composed
+  std::string encoded_;  // text in font codes, before escaping
+};
+
+// Makes the program's formatted numbers use a decimal point for as long as it
+// lives (the PDF export's cell texts), and restores both separators when it
+// goes, on every path. A thousands separator of "." would then be read as the
+// decimal point, so it becomes "," meanwhile.
+class TPDFDecimalPointScope {
+ public:
+  TPDFDecimalPointScope();
+  ~TPDFDecimalPointScope();
+  TPDFDecimalPointScope(const TPDFDecimalPointScope&) = delete;
+  TPDFDecimalPointScope& operator=(const TPDFDecimalPointScope&) = delete;
+
+ private:
+  std::string saved_decimal_;
+  std::string saved_thousand_;
+};
+
+}  // namespace velmora
