@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <memory>
 
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
@@ -61,66 +62,72 @@ class OutputFilesTest : public ::testing::Test {
     data_.AddField("ID", ftString, 5);
     for (int record = 1; record <= 3; ++record) data_.AppendRecord({std::to_string(record)});
     data_.Open();
-    exporter_.DataSet = &data_;
+  }
+  // A fresh exporter of the records into target.
+  std::unique_ptr<TPatchingExporter> Exporter(const std::string& target) {
+    auto exporter = std::make_unique<TPatchingExporter>();
+    exporter->DataSet = &data_;
+    exporter->FileName = target;
+    return exporter;
   }
   std::string File(const std::string& name) const { return directory_.File(name); }
 
   testsupport::TTempDir directory_{"output-files"};
   TMemoryDataSet data_;
-  TPatchingExporter exporter_;
 };
 
-TEST_F(OutputFilesTest, AHeaderPatchedAtTheEndReachesAPipeAsItReachesAFile) {
-  exporter_.FileName = File("out.txt");
-  exporter_.Execute();
-  const std::string to_file = ReadFile(exporter_.FileName);
-  EXPECT_EQ(to_file, "rows=03\r\n1\r\n2\r\n3\r\n");
+TEST_F(OutputFilesTest, AHeaderPatchedAtTheEndReachesPipesAsItReachesAFile) {
+  const std::string expected = "rows=03\r\n1\r\n2\r\n3\r\n";
+  Exporter(File("out.txt"))->Execute();
+  EXPECT_EQ(ReadFile(File("out.txt")), expected);
 
   int pipe_ends[2];
   ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
-  auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
-  TPatchingExporter to_pipe;
-  to_pipe.DataSet = &data_;
-  to_pipe.FileName = "/dev/fd/" + std::to_string(pipe_ends[1]);
-  to_pipe.Execute();
+  auto from_pipe = testsupport::ReadPipeInBackground(pipe_ends[0]);
+  Exporter("/dev/fd/" + std::to_string(pipe_ends[1]))->Execute();
   ::close(pipe_ends[1]);
-  EXPECT_EQ(received.get(), to_file);
+  EXPECT_EQ(from_pipe.get(), expected);
+
+  const std::string fifo = File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::future<std::string> from_fifo;
+  auto to_fifo = Exporter(fifo);
+  // Nobody reads the FIFO when the export opens it; the copy waits for this reader.
+  to_fifo->OnBeginExport = [&](TTabulo&) { from_fifo = testsupport::ReadPipeInBackground(fifo); };
+  to_fifo->Execute();
+  EXPECT_EQ(from_fifo.get(), expected);
 }
 
 TEST_F(OutputFilesTest, AFailureAfterTheSideFileWasWrittenLeavesNeitherFile) {
   WriteFile(File("out.txt"), "old main");
   WriteFile(File("out.side"), "old side");
-  exporter_.FileName = File("out.txt");
-  exporter_.side_file = File("out.side");
-  exporter_.fail_on_row = 1;
-  EXPECT_VELMORA_ERROR(exporter_.Execute(), "row failed");
-  EXPECT_EQ(directory_.Entries(), (TNames{"out.side", "out.txt"}));
-  EXPECT_EQ(ReadFile(File("out.txt")) + ", " + ReadFile(File("out.side")), "old main, old side");
-
-  TPatchingExporter succeeding;
-  succeeding.DataSet = &data_;
-  succeeding.FileName = File("out.txt");
-  succeeding.side_file = File("out.side");
-  succeeding.Execute();
-  EXPECT_EQ(ReadFile(File("out.side")), "side");
-  EXPECT_EQ(directory_.Entries(), (TNames{"out.side", "out.txt"}));
-  EXPECT_VELMORA_ERROR(succeeding.OutputFiles(), "The output files exist only while the export runs");
+  for (const int fail_on_row : {1, -1}) {
+    auto exporter = Exporter(File("out.txt"));
+    exporter->side_file = File("out.side");
+    exporter->fail_on_row = fail_on_row;
+    if (fail_on_row >= 0) {
+      EXPECT_VELMORA_ERROR(exporter->Execute(), "row failed");
+      EXPECT_EQ(ReadFile(File("out.txt")) + ", " + ReadFile(File("out.side")), "old main, old side");
+    } else {
+      exporter->Execute();
+      EXPECT_EQ(ReadFile(File("out.side")), "side");
+      EXPECT_VELMORA_ERROR(exporter->OutputFiles(), "The output files exist only while the export runs");
+    }
+    EXPECT_EQ(directory_.Entries(), (TNames{"out.side", "out.txt"}));
+  }
 }
 
 TEST_F(OutputFilesTest, DirectoriesAreMadeLevelByLevelWithinThePathLimit) {
-  // Hundreds of levels are made; 3,000 do not fit in the limit, and none of them is made.
+  // A hundred levels are made; 3,000 do not fit in the limit, and none of them is made.
   std::string within = directory_.Path();
   for (int level = 0; level < 100; ++level) within += "/d";
-  exporter_.FileName = within + "/out.txt";
-  exporter_.Execute();
-  EXPECT_EQ(ReadFile(exporter_.FileName), "rows=03\r\n1\r\n2\r\n3\r\n");
+  Exporter(within + "/out.txt")->Execute();
+  EXPECT_EQ(ReadFile(within + "/out.txt"), "rows=03\r\n1\r\n2\r\n3\r\n");
 
   std::string beyond = File("e");
   for (int level = 0; level < 3000; ++level) beyond += "/e";
-  TPatchingExporter refused;
-  refused.DataSet = &data_;
-  refused.FileName = beyond + "/out.txt";
-  EXPECT_VELMORA_ERROR(refused.Execute(), "Directory '" + beyond + "' not found and cannot be created");
+  EXPECT_VELMORA_ERROR(Exporter(beyond + "/out.txt")->Execute(),
+                       "Directory '" + beyond + "' not found and cannot be created");
   EXPECT_EQ(directory_.Entries(), TNames{"d"});
 }
 
