@@ -21,7 +21,8 @@ class TOutputFileSet {
 
   // Opens target and returns its stream, valid as long as the set. The first
   // file added is the main file. A file the set already writes or removes
-  // (under any name) cannot be added.
+  // (under any name) cannot be added. Each file holds a descriptor until
+  // Commit, which also closes the streams: a format does not close them.
   TOutputStream& Add(const std::string& target);
   TOutputStream& Main();
   // False when the main target is a pipe, FIFO or device: formats write their
