@@ -3,7 +3,7 @@
 #include "engine/text_utils.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "platform/output_file.h"
+#include "platform/output_file_set.h"
 
 namespace velmora {
 
@@ -210,21 +210,30 @@ void TTabuloText::EnsureDirectory() const {
   }
 }
 
+TOutputFileSet& TTabuloText::OutputFiles() const {
+  if (output_files_ == nullptr) throw EVelmoraError("The output files exist only while the export runs");
+  return *output_files_;
+}
+
 void TTabuloText::Execute() {
   EnsureDirectory();
-  TOutputFile file(FileName);
+  TOutputFileSet files;
+  TOutputStream& stream = files.Add(FileName);
   {
-    std::unique_ptr<TTabuloWriter> writer = GetWriterClass()(*this, file.Stream());
+    // The writer and the file set are reachable only while the export runs.
+    struct TRunningExport {
+      TTabuloText& owner;
+      ~TRunningExport() {
+        owner.writer_ = nullptr;
+        owner.output_files_ = nullptr;
+      }
+    } running{*this};
+    std::unique_ptr<TTabuloWriter> writer = GetWriterClass()(*this, stream);
     writer_ = writer.get();
-    try {
-      RunExport();
-    } catch (...) {
-      writer_ = nullptr;
-      throw;
-    }
-    writer_ = nullptr;
+    output_files_ = &files;
+    RunExport();
   }
-  file.Commit();
+  files.Commit();
   AfterExecute();
 }
 

@@ -20,6 +20,7 @@ enum TTabuloSource { esDataSet, esListView, esDBGrid, esStringGrid };
 const char* SourceName(TTabuloSource source);
 
 class TTabulo;
+class TOutputFileSet;
 using TNotifyEvent = std::function<void(TTabulo& sender)>;
 using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
 using TTabuloStopEvent = std::function<void(TTabulo& sender, bool& can_continue)>;
@@ -141,13 +142,14 @@ class TTabulo {
   std::string cell_text_;
 };
 
-// An exporter that writes one output file.
+// An exporter that writes one output file, and the side files its format adds.
 class TTabuloText : public TTabulo {
  public:
   std::string FileName;
 
-  // Writes the export into FileName. The file appears only when the export
-  // succeeded; after a failure an earlier file of that name is left as it was.
+  // Writes the export into FileName, the main file of the export's output
+  // files. The files appear only when the export succeeded, all together;
+  // after a failure earlier files of those names are left as they were.
   void Execute() override;
   virtual void AfterExecute() {}
   virtual std::string GetFileName() const { return FileName; }
@@ -157,6 +159,12 @@ class TTabuloText : public TTabulo {
   // Creates the directory of FileName (the program's directory when it has none)
   // when it is missing.
   void EnsureDirectory() const;
+  // The output files of the running export; FileName is the main one. A
+  // format adds its side files here.
+  TOutputFileSet& OutputFiles() const;
+
+ private:
+  TOutputFileSet* output_files_ = nullptr;
 };
 
 // Publishes Header and Footer.

@@ -23,11 +23,20 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool ForceDirectories(const std::string& path) {
-  if (path.empty()) return false;
-  if (DirectoryExists(path)) return true;
-  const std::string parent = ExtractFileDir(path);
-  if (!parent.empty() && parent != path && !ForceDirectories(parent)) return false;
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  // A name the kernel would refuse is refused before any directory is made.
+  if (path.empty() || path.size() >= PATH_MAX) return false;
+  // Walk up to the deepest directory that exists, then create downwards: a
+  // loop, as the path may hold thousands of levels.
+  std::vector<std::string> missing;
+  for (std::string current = path; !DirectoryExists(current);) {
+    missing.push_back(current);
+    std::string parent = ExtractFileDir(current);
+    if (parent.empty() || parent == current) break;
+    current = std::move(parent);
+  }
+  for (auto directory = missing.rbegin(); directory != missing.rend(); ++directory) {
+    if (::mkdir(directory->c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
   return DirectoryExists(path);
 }
 

@@ -8,6 +8,7 @@ namespace velmora {
 bool FileExists(const std::string& path);       // anything but a directory
 bool DirectoryExists(const std::string& path);
 // Creates the directory with all missing parents; true when it exists afterwards.
+// A path of PATH_MAX bytes or more is refused before anything is created.
 bool ForceDirectories(const std::string& path);
 
 // "dir/sub/name.ext": "dir/sub" (no trailing separator; "" without a directory part).

@@ -16,7 +16,8 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 }
 
-TOutputStream::TOutputStream(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
+TOutputStream::TOutputStream(int fd, std::string name)
+    : fd_(fd), name_(std::move(name)), seekable_(::lseek(fd, 0, SEEK_CUR) >= 0) {
   buffer_.reserve(kBufferSize);
 }
 
@@ -49,7 +50,12 @@ std::int64_t TOutputStream::Size() const {
   return std::max(file_size_, buffer_offset_ + static_cast<std::int64_t>(buffer_.size()));
 }
 
+void TOutputStream::RequireSeekable() const {
+  if (!seekable_) RaiseSystemError("Cannot seek in \"" + name_ + "\"", ESPIPE);
+}
+
 void TOutputStream::Seek(std::int64_t position) {
+  RequireSeekable();
   if (position < 0 || position > Size()) {
     throw EVelmoraError("Cannot seek to " + std::to_string(position) + " in \"" + name_ + "\"");
   }
@@ -57,6 +63,7 @@ void TOutputStream::Seek(std::int64_t position) {
 }
 
 void TOutputStream::ReadAt(std::int64_t position, void* data, std::size_t size) {
+  RequireSeekable();
   if (position < 0 || position + static_cast<std::int64_t>(size) > Size()) {
     throw EVelmoraError("Cannot read beyond the end of \"" + name_ + "\"");
   }
@@ -65,6 +72,7 @@ void TOutputStream::ReadAt(std::int64_t position, void* data, std::size_t size) 
 }
 
 void TOutputStream::Insert(std::int64_t position, std::string_view bytes) {
+  RequireSeekable();
   const std::int64_t size = Size();
   if (position < 0 || position > size) {
     throw EVelmoraError("Cannot insert at " + std::to_string(position) + " in \"" + name_ + "\"");
@@ -113,10 +121,9 @@ void TOutputStream::Close() {
 }
 
 void TOutputStream::WriteRaw(std::int64_t offset, const char* data, std::size_t size) {
-  // Devices and pipes have no offsets: write them sequentially.
-  const bool seekable = ::lseek(fd_, 0, SEEK_CUR) >= 0;
+  // Pipes and terminals have no offsets: write them sequentially.
   while (size > 0) {
-    const ssize_t written = seekable ? ::pwrite(fd_, data, size, offset) : ::write(fd_, data, size);
+    const ssize_t written = seekable_ ? ::pwrite(fd_, data, size, offset) : ::write(fd_, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
       RaiseSystemError("Cannot write to \"" + name_ + "\"", errno);

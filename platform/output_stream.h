@@ -10,7 +10,9 @@ namespace velmora {
 // call per 64 KiB, not per cell) and still offers what binary formats need:
 // the current size, seeking back to patch a header, reading back, and inserting
 // bytes in the middle. Every failing system call raises EVelmoraError with the
-// operating system's message; a short write is never success.
+// operating system's message; a short write is never success. A descriptor
+// that cannot seek (a pipe, a terminal) takes only sequential writes: Seek,
+// ReadAt and Insert raise instead of writing at the end.
 class TOutputStream {
  public:
   // Takes ownership of fd. name is used in messages.
@@ -38,14 +40,18 @@ class TOutputStream {
   // Flushes, forces the data to the device when it is a regular file, and closes.
   void Close();
   bool Closed() const { return fd_ < 0; }
+  bool Seekable() const { return seekable_; }
+  int Descriptor() const { return fd_; }
   const std::string& Name() const { return name_; }
 
  private:
   void WriteRaw(std::int64_t offset, const char* data, std::size_t size);
   void ReadRaw(std::int64_t offset, char* data, std::size_t size);
+  void RequireSeekable() const;
 
   int fd_;
   std::string name_;
+  bool seekable_;
   std::string buffer_;             // pending bytes, to be written at buffer_offset_
   std::int64_t buffer_offset_ = 0;
   std::int64_t position_ = 0;      // logical write position

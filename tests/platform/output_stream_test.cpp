@@ -1,12 +1,18 @@
 // The buffered output stream and the output file that appears only when complete.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "platform/output_file.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 
 namespace velmora {
@@ -14,6 +20,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::ReadFile;
+
+// Somebody else: the owner given to files replaced as root, and the user the
+// tests run as when they need to be refused.
+constexpr uid_t kOtherUser = 65534;
+constexpr gid_t kOtherGroup = 65534;
+using TNames = std::vector<std::string>;
+
+TNames EntriesOf(const std::string& directory) {
+  TNames names;
+  for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 using testsupport::WriteFile;
 
 class OutputStreamTest : public ::testing::Test {
@@ -49,6 +68,38 @@ TEST_F(OutputStreamTest, SeekReadBackAndInsertAcrossTheBuffer) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+TEST_F(OutputStreamTest, InsertTakesTheBytesStillPendingInTheBuffer) {
+  const std::string path = directory_.File("pending.bin");
+  TOutputFile file(path);
+  TOutputStream& stream = file.Stream();
+  stream.Write("0123456789");
+  stream.Insert(3, "<>");  // all ten bytes are still in the buffer
+  stream.Seek(1);
+  stream.Write("ab");      // pending again, at an offset inside the file
+  stream.Insert(7, "--");
+  stream.Write("END");
+  file.Commit();
+  EXPECT_EQ(ReadFile(path), "0ab<>34--56789END");
+}
+
+TEST_F(OutputStreamTest, APipeRefusesSeekReadBackAndInsertInsteadOfAppending) {
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+  auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
+  const std::string refused = "Cannot seek in \"pipe\": Illegal seek";
+  {
+    TOutputStream stream(pipe_ends[1], "pipe");
+    EXPECT_FALSE(stream.Seekable());
+    stream.Write("AAAApayload");
+    char back[4];
+    EXPECT_VELMORA_ERROR(stream.Seek(0), refused);
+    EXPECT_VELMORA_ERROR(stream.ReadAt(0, back, 4), refused);
+    EXPECT_VELMORA_ERROR(stream.Insert(0, "BBBB"), refused);
+    stream.Close();
+  }
+  EXPECT_EQ(received.get(), "AAAApayload");
+}
+
 TEST_F(OutputStreamTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
   TOutputStream stream(::open("/dev/full", O_WRONLY), "/dev/full");
   stream.Write("some bytes");
@@ -73,34 +124,144 @@ TEST_F(OutputStreamTest, AFailedFileLeavesNoTraceAndKeepsTheOldOne) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(OutputStreamTest, ReplacingKeepsTheModeOfTheOldFile) {
+TEST_F(OutputStreamTest, ReplacingKeepsTheOwnerGroupAndModeOfTheOldFile) {
   const std::string path = directory_.File("mode.txt");
   WriteFile(path, "old");
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  // Only root can give the file to somebody else.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), kOtherUser, kOtherGroup), 0);
+  }
+  struct stat before;
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
   TOutputFile file(path);
   file.Stream().Write("new");
   file.Commit();
   EXPECT_EQ(ReadFile(path), "new");
-  EXPECT_EQ(fs::status(path).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  struct stat after;
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);  // replaced, not written into
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+}
+
+// Replaces target in a child process, as an unprivileged user when the tests
+// run as root; returns the error message, or "written".
+std::string ReplaceAsUnprivilegedUser(const std::string& target) {
+  int pipe_ends[2];
+  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::string outcome = "written";
+    try {
+      if (::geteuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0)) {
+        throw std::runtime_error("cannot drop privileges");
+      }
+      TOutputFile file(target);
+      file.Stream().Write("new");
+      file.Commit();
+    } catch (const std::exception& error) {
+      outcome = error.what();
+    }
+    const ssize_t ignored = ::write(pipe_ends[1], outcome.data(), outcome.size());
+    (void)ignored;
+    ::_exit(0);
+  }
+  ::close(pipe_ends[1]);
+  std::string outcome = testsupport::ReadPipeInBackground(pipe_ends[0]).get();
+  ::waitpid(child, nullptr, 0);
+  return outcome;
+}
+
+TEST_F(OutputStreamTest, AFileTheUserCannotWriteIsRefusedAndOneInAClosedDirectoryIsWrittenInPlace) {
+  // The other user must reach the files.
+  ASSERT_EQ(::chmod(directory_.Path().c_str(), 0755), 0);
+  const std::string open_directory = directory_.File("open");
+  const std::string closed_directory = directory_.File("closed");
+  fs::create_directory(open_directory);
+  fs::create_directory(closed_directory);
+  const std::string read_only = open_directory + "/read-only.csv";
+  const std::string writable = closed_directory + "/writable.csv";
+  WriteFile(read_only, "old");
+  WriteFile(writable, "old");
+  ASSERT_EQ(::chmod(open_directory.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(read_only.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(closed_directory.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(writable.c_str(), 0666), 0);
+  struct stat before;
+  ASSERT_EQ(::stat(writable.c_str(), &before), 0);
+
+  EXPECT_EQ(ReplaceAsUnprivilegedUser(read_only), "Cannot create file \"" + read_only + "\". Permission denied");
+  EXPECT_EQ(ReplaceAsUnprivilegedUser(writable), "written");
+  EXPECT_EQ(ReadFile(read_only), "old");
+  EXPECT_EQ(ReadFile(writable), "new");
+  struct stat after;
+  ASSERT_EQ(::stat(writable.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(EntriesOf(open_directory).size() + EntriesOf(closed_directory).size(), 2u);
+  ASSERT_EQ(::chmod(closed_directory.c_str(), 0755), 0);  // so that the directory can be removed
+}
+
+TEST_F(OutputStreamTest, ALinkPlantedInASharedStickyDirectoryDoesNotRedirectRoot) {
+  std::string protection;
+  if (::geteuid() != 0 || !ReadWholeFile("/proc/sys/fs/protected_symlinks", protection) ||
+      protection.substr(0, 1) != "1") {
+    GTEST_SKIP() << "needs root and fs.protected_symlinks = 1";
+  }
+  const std::string shared = directory_.File("shared");
+  fs::create_directory(shared);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  const std::string victim = directory_.File("victim.conf");
+  WriteFile(victim, "old");
+  const std::string link = shared + "/report.csv";
+  fs::create_symlink(victim, link);
+  ASSERT_EQ(::lchown(link.c_str(), kOtherUser, kOtherGroup), 0);
+  EXPECT_VELMORA_ERROR(TOutputFile file(link), "Cannot create file \"" + link + "\". Permission denied");
+  EXPECT_EQ(ReadFile(victim), "old");
 }
 
 TEST_F(OutputStreamTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
-  fs::create_directories(directory_.File("real"));
-  const std::string real = directory_.File("real/target.csv");
-  WriteFile(real, "old");
-  const std::string link = directory_.File("link.csv");
-  fs::create_symlink("real/target.csv", link);
-  TOutputFile file(link);
-  file.Stream().Write("new");
-  file.Commit();
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadFile(real), "new");
-  EXPECT_EQ(fs::directory_iterator(directory_.File("real"))->path().filename(), "target.csv");
+  const std::string real = directory_.File("real");
+  fs::create_directories(real);
+  WriteFile(real + "/old.csv", "old");
+  // A link to an existing file, and one to a file the kernel creates for it.
+  const std::string names[] = {"old.csv", "new.csv"};
+  for (const std::string& name : names) {
+    fs::create_symlink("real/" + name, directory_.File("link-" + name));
+    TOutputFile failed(directory_.File("link-" + name));
+    failed.Stream().Write("lost");
+  }
+  EXPECT_EQ(EntriesOf(real), TNames{"old.csv"});
+  EXPECT_EQ(ReadFile(real + "/old.csv"), "old");
+  for (const std::string& name : names) {
+    TOutputFile file(directory_.File("link-" + name));
+    file.Stream().Write("new " + name);
+    file.Commit();
+    EXPECT_TRUE(fs::is_symlink(directory_.File("link-" + name)));
+    EXPECT_EQ(ReadFile(real + "/" + name), "new " + name);
+  }
+  EXPECT_EQ(EntriesOf(real), (TNames{"new.csv", "old.csv"}));
 }
 
-TEST_F(OutputStreamTest, NonRegularTargetsAreWrittenInPlace) {
+TEST_F(OutputStreamTest, AFileNamedThroughADescriptorIsWrittenIntoAndNotReplaced) {
+  // As /dev/stdout names the file a shell redirected the output to.
+  const std::string path = directory_.File("redirected.txt");
+  WriteFile(path, "older and longer");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  TOutputFile file("/dev/fd/" + std::to_string(fd));
+  file.Stream().Write("new");
+  file.Commit();
+  EXPECT_EQ(ReadFile("/dev/fd/" + std::to_string(fd)), "new");  // the open file, not only its name
+  EXPECT_EQ(EntryCount(), 1u);
+  ::close(fd);
+}
+
+TEST_F(OutputStreamTest, NonRegularTargetsAreWrittenAtCommit) {
   TOutputFile file("/dev/null");
+  EXPECT_FALSE(file.IsRegularFile());
   file.Stream().Write("discarded");
   file.Commit();
   EXPECT_TRUE(fs::is_character_file("/dev/null"));

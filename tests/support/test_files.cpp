@@ -132,6 +132,29 @@ TCommandResult RunCommand(const std::vector<std::string>& arguments, int timeout
   return result;
 }
 
+std::future<std::string> ReadPipeInBackground(int read_fd) {
+  return std::async(std::launch::async, [read_fd] {
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t count = ::read(read_fd, buffer, sizeof buffer);
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) break;
+      content.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(read_fd);
+    return content;
+  });
+}
+
+std::future<std::string> ReadPipeInBackground(const std::string& path) {
+  return std::async(std::launch::async, [path] {
+    const int read_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (read_fd < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    return ReadPipeInBackground(read_fd).get();
+  });
+}
+
 std::string HexBytes(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;

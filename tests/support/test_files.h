@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,12 @@ struct TCommandResult {
 // Runs a program with its arguments (no shell) and collects what it prints.
 // After timeout_seconds the program is killed and exit_status is -1.
 TCommandResult RunCommand(const std::vector<std::string>& arguments, int timeout_seconds = 60);
+
+// Everything a pipe receives until its last writer closes it, read in the
+// background: from read_fd (which it closes), or from the FIFO at path, which
+// the reader opens and so waits for a writer.
+std::future<std::string> ReadPipeInBackground(int read_fd);
+std::future<std::string> ReadPipeInBackground(const std::string& path);
 
 // Hex digits of the bytes, two per byte: a printable form of arbitrary text.
 std::string HexBytes(const std::string& bytes);

@@ -1,0 +1,133 @@
+// The files of one export appear together or not at all, also when a signal
+// ends the program.
+#include "platform/output_file_set.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/error.h"
+#include "platform/signal_cleanup.h"
+#include "support/expect_error.h"
+#include "support/test_files.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+using TNames = std::vector<std::string>;
+
+class OutputFileSetTest : public ::testing::Test {
+ protected:
+  std::string File(const std::string& name) const { return directory_.File(name); }
+  TNames Entries() const { return directory_.Entries(); }
+
+  testsupport::TTempDir directory_{"file-set"};
+};
+
+TEST_F(OutputFileSetTest, AllFilesAppearTogetherOrNoneAndRemovalsWaitForTheCommit) {
+  WriteFile(File("report.htm"), "old main");
+  WriteFile(File("report.css"), "old style");
+  for (const bool commit : {false, true}) {
+    TOutputFileSet files;
+    files.Add(File("report.htm")).Write("index");
+    files.Add(File("report01.htm")).Write("page 1");
+    files.Add(File("report.css")).Write("style");
+    files.Add(File("report02.htm")).Write("page 2");
+    files.RemoveAtCommit(File("report.htm"));
+    EXPECT_EQ(Entries().size(), 6u);  // four temporary files beside the two old ones
+    if (commit) files.Commit();
+    files.Main().Write(" unused");  // the main stream stays usable, its data is dropped
+    if (!commit) {
+      EXPECT_EQ(ReadFile(File("report.htm")), "old main");
+    }
+  }
+  EXPECT_EQ(Entries(), (TNames{"report.css", "report01.htm", "report02.htm"}));
+  EXPECT_EQ(ReadFile(File("report.css")) + ReadFile(File("report02.htm")), "stylepage 2");
+}
+
+TEST_F(OutputFileSetTest, AFailureWhileCompletingOrCopyingAnyFileLeavesTheRenamedOnesAsTheyWere) {
+  WriteFile(File("data.dbf"), "old table");
+  TOutputFile::SetDescriptorHookForTesting(
+      [](const std::string& target) { return target.ends_with(".dbt") ? ::open("/dev/full", O_WRONLY) : -1; });
+  const std::pair<std::string, std::string> cases[] = {
+      {File("data.dbf"), File("data.dbt")},  // the memo file cannot be completed
+      {"/dev/full", File("data.dbf")},       // the copy to the main target fails
+  };
+  for (const auto& [main, side] : cases) {
+    TOutputFileSet files;
+    files.Add(main).Write("table");
+    files.Add(side).Write("memo");
+    EXPECT_THROW(files.Commit(), EVelmoraError) << main;
+  }
+  TOutputFile::SetDescriptorHookForTesting(nullptr);
+  EXPECT_EQ(Entries(), TNames{"data.dbf"});
+  EXPECT_EQ(ReadFile(File("data.dbf")), "old table");
+}
+
+TEST_F(OutputFileSetTest, OneFileCannotBeAddedTwiceUnderAnyName) {
+  WriteFile(File("old.txt"), "old");
+  fs::create_symlink("old.txt", File("link.txt"));
+  TOutputFileSet files;
+  files.Add(File("new.txt"));
+  files.Add(File("old.txt"));
+  files.RemoveAtCommit(File("gone.txt"));
+  const std::pair<std::string, std::string> cases[] = {
+      {File("new.txt"), "The export writes it already as \"" + File("new.txt") + "\""},
+      {directory_.Path() + "/./new.txt", "The export writes it already as \"" + File("new.txt") + "\""},
+      {File("link.txt"), "The export writes it already as \"" + File("old.txt") + "\""},
+      {File("gone.txt"), "The export removes it as \"" + File("gone.txt") + "\""},
+  };
+  for (const auto& [target, reason] : cases) {
+    EXPECT_VELMORA_ERROR(files.Add(target), "Cannot create file \"" + target + "\". " + reason);
+  }
+}
+
+// Waits until the directory holds a hidden temporary file; false after 20 s.
+bool AwaitTemporaryFile(const testsupport::TTempDir& directory) {
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    for (const std::string& name : directory.Entries()) {
+      if (name.starts_with(".")) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST_F(OutputFileSetTest, ATerminatingSignalRemovesTheTemporaryFilesOfTheExport) {
+  const std::string fifo = File("main.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // The signal may be ignored where the tests were started from.
+      ::signal(signal_number, SIG_DFL);
+      InstallSignalCleanup();
+      TOutputFileSet files;
+      files.Add(fifo).Write("main");
+      files.Add(File("side.txt")).Write("side");
+      files.Commit();  // waits for a reader of the FIFO that never comes
+      ::_exit(0);
+    }
+    const bool started = AwaitTemporaryFile(directory_);
+    ::kill(child, started ? signal_number : SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_EQ(Entries(), TNames{"main.fifo"}) << strsignal(signal_number);
+  }
+}
+
+}  // namespace
+}  // namespace velmora
