@@ -6,10 +6,10 @@
 #include "console/exporter_factory.h"
 #include "console/output_choice.h"
 #include "console/template_sections.h"
-#include "engine/text_utils.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "console/ini_file.h"
 #include "console/source_settings.h"
 #include "mysql/zmysql_query.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

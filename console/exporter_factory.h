@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "console/ini_file.h"
 #include "engine/dataset.h"
 #include "engine/tabulo.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

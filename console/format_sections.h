@@ -1,8 +1,8 @@
 #pragma once
 
-#include "console/ini_file.h"
 #include "engine/dataset.h"
 #include "engine/tabulo.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "console/output_choice.h"
 
-#include "engine/text_utils.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

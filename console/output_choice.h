@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

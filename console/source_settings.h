@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "console/ini_file.h"
 #include "engine/dataset.h"
 #include "engine/string_list.h"
 #include "engine/tabulo.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "engine/tabulo.h"
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/output_file.h"

@@ -1,9 +1,9 @@
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <cstdint>
 
-#include "engine/text_utils.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -157,12 +157,12 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
   return value;
 }
 
-TStringList TIniFile::ReadSection(std::string_view section) const {
-  TStringList lines;
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
+  std::vector<std::string> lines;
   const TIniSection* found = FindSection(section);
   if (found == nullptr) return lines;
   for (const TIniEntry& entry : found->Entries) {
-    lines.Add(entry.HasValue ? entry.Key + "=" + entry.Value : entry.Line);
+    lines.push_back(entry.HasValue ? entry.Key + "=" + entry.Value : entry.Line);
   }
   return lines;
 }

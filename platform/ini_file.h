@@ -4,8 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/string_list.h"
-
 namespace velmora {
 
 // One line of a section: "key=value", or a line without "=" (HasValue false,
@@ -54,7 +52,7 @@ class TIniFile {
   // A decimal number in the locale's form; invalid or absent: default_value.
   double ReadFloat(std::string_view section, std::string_view key, double default_value) const;
   // The entries as lines key=value (a line without "=" as it stands), in file order.
-  TStringList ReadSection(std::string_view section) const;
+  std::vector<std::string> ReadSection(std::string_view section) const;
 
   // The value of the first entry whose key equals key exactly, letter case included.
   bool FindExactKey(std::string_view section, std::string_view key, std::string& value) const;

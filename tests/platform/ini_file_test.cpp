@@ -1,10 +1,9 @@
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "engine/char_text.h"
 #include "platform/locale_settings.h"
 
 namespace velmora {
@@ -27,7 +26,7 @@ TEST(IniFileTest, LinesAreTrimmedAndCommentsAndStrayLinesIgnored) {
   EXPECT_EQ(file.ReadString("Main", "key", "-"), "-");
   EXPECT_EQ(file.ReadString("Main", "lone line", "-"), "-");
   EXPECT_EQ(file.ReadString("Missing", "Name", "-"), "-");
-  EXPECT_EQ(file.ReadSection("MAIN").Lines(),
+  EXPECT_EQ(file.ReadSection("MAIN"),
             (std::vector<std::string>{"Name=value with blanks", "lone line", "Empty=", "Other=x"}));
 }
 
@@ -44,7 +43,7 @@ TEST(IniFileTest, FirstOccurrenceOfKeyAndSectionWins) {
   EXPECT_EQ(file.ReadString("A", "v", ""), "a=b");
   EXPECT_EQ(file.ReadString("A", "only", "none"), "none");
   EXPECT_EQ(file.SectionNames(), (std::vector<std::string>{"A", "a"}));
-  EXPECT_EQ(file.ReadSection("a").Lines(), (std::vector<std::string>{"k=first", "K=second", "v=a=b"}));
+  EXPECT_EQ(file.ReadSection("a"), (std::vector<std::string>{"k=first", "K=second", "v=a=b"}));
 }
 
 TEST(IniFileTest, ExactKeyLookupKeepsLetterCase) {
@@ -114,30 +113,8 @@ TEST(IniFileTest, AnyBytesParse) {
   for (int byte = 0; byte < 256; ++byte) text += static_cast<char>(byte);
   const TIniFile file = TIniFile::FromText(text);
   EXPECT_EQ(file.ReadString("", "", "-"), "");
-  EXPECT_EQ(file.ReadSection("").Lines(), (std::vector<std::string>{"=", "==", "[x", "]y["}));
+  EXPECT_EQ(file.ReadSection(""), (std::vector<std::string>{"=", "==", "[x", "]y["}));
   EXPECT_EQ(file.ReadString("s", "k", "-"), std::string("a\0b", 3));
-}
-
-TEST(CharTextTest, TextToCharacterAndBack) {
-  EXPECT_EQ(TextToChar(""), '\0');
-  EXPECT_EQ(TextToChar(";"), ';');
-  EXPECT_EQ(TextToChar("#"), '#');
-  EXPECT_EQ(TextToChar("#9"), '\t');
-  EXPECT_EQ(TextToChar("#0044"), ',');
-  EXPECT_EQ(TextToChar("#255"), '\xFF');
-  EXPECT_EQ(TextToChar("#256"), '\0');
-  EXPECT_EQ(TextToChar("#9a"), '\0');
-  EXPECT_EQ(TextToChar("ab"), '\0');
-  EXPECT_EQ(CharToText(' '), "#32");
-  EXPECT_EQ(CharToText('\t'), "#9");
-  EXPECT_EQ(CharToText('\0'), "#0");
-  EXPECT_EQ(CharToText('!'), "!");
-  EXPECT_EQ(CharToText('\x7F'), "\x7F");
-  EXPECT_EQ(CharToText('\x80'), "#128");
-  for (int code = 0; code < 256; ++code) {
-    const char character = static_cast<char>(code);
-    EXPECT_EQ(TextToChar(CharToText(character)), character) << code;
-  }
 }
 
 }  // namespace
