@@ -154,7 +154,7 @@ void TExportRun::PrintCountLine(const std::string& name, int count, const std::s
 
 void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {
   const TItemFileSettings file_settings = ReadItemFileSettings(parameter_file_, item.Key);
-  std::unique_ptr<TItemExporter> item_exporter;
+  std::unique_ptr<TTabuloText> exporter;
   TIniFile template_file;
   TOutputChoice choice;
   try {
@@ -170,7 +170,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     } else if (!choice.TemplateFile.empty()) {
       template_file = TIniFile(choice.TemplateFile);
     }
-    item_exporter = CreateItemExporter(choice.ExportType);
+    exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     PrintCountLine(item.Name, 0, choice.FileName.empty() ? default_file_name : choice.FileName);
@@ -185,17 +185,16 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     return;
   }
 
-  TTabuloText& exporter = item_exporter->Exporter();
-  exporter.DataSet = &query_;
-  exporter.FileName = choice.FileName;
+  exporter->DataSet = &query_;
+  exporter->FileName = choice.FileName;
   const std::string directory = ExtractFileDir(choice.FileName);
   if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
   int count = 0;
-  exporter.OnExportedRecord = [&count](TTabulo&, int) { ++count; };
+  exporter->OnExportedRecord = [&count](TTabulo&, int) { ++count; };
   try {
-    ReadGeneralSections(template_file, query_, exporter);
-    item_exporter->ReadFormatSections(template_file, query_);
-    exporter.Execute();
+    ReadGeneralSections(template_file, query_, *exporter);
+    exporter->ReadFormatSections(template_file, query_);
+    exporter->Execute();
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
   }

@@ -1,5 +1,7 @@
 #include "console/template_sections.h"
 
+#include "engine/keyed_sections.h"
+
 namespace velmora {
 
 namespace {
@@ -40,19 +42,6 @@ void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
 }
 
 }  // namespace
-
-void ReadKeyedSection(const TIniFile& template_file, std::string_view section_name, const TDataSet& data_set,
-                      TStringList& target) {
-  target.Clear();
-  const TIniSection* section = template_file.FindSection(section_name);
-  if (section == nullptr) return;
-  for (const TIniEntry& entry : section->Entries) {
-    if (!entry.HasValue) continue;
-    for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
-      if (data_set.Field(field_index).FieldName == entry.Key) target.Add(entry.Key + "=" + entry.Value);
-    }
-  }
-}
 
 void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter) {
   constexpr std::string_view kGeneral = "GENERAL";

@@ -20,6 +20,8 @@ const char* SourceName(TTabuloSource source) {
 TTabulo::TTabulo() = default;
 TTabulo::~TTabulo() = default;
 
+void TTabulo::ReadFormatSections(const TIniFile&, const TDataSet&) {}
+
 TTabuloWriterClass TTabulo::GetWriterClass() const { return &CreateWriterOf<TTabuloWriter>; }
 
 TTabuloWriter& TTabulo::Writer() const {
