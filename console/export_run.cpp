@@ -173,7 +173,6 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
-    PrintCountLine(item.Name, 0, choice.FileName.empty() ? default_file_name : choice.FileName);
     return;
   }
 
@@ -196,7 +195,9 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     exporter->ReadFormatSections(template_file, query_);
     exporter->Execute();
   } catch (const std::exception& error) {
+    // Nothing was exported: a count line would read as success to a script.
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
+    return;
   }
   PrintCountLine(item.Name, count, choice.FileName);
 }
