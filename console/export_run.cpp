@@ -179,10 +179,14 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   // A failure to open the result is not the item's alone: it ends the run.
   TQueryCloser closer(query_);
   query_.Open();
-  if (!query_.Active() || query_.IsEmpty()) {
+  // A statement that gives no result set has no columns to write.
+  if (!query_.Active()) {
     output_.PrintLine(item.Name + ": Dataset is empty");
     return;
   }
+  // An empty result is still exported (captions, header and footer): a file
+  // left from an earlier run would otherwise pass for today's data.
+  const bool empty = query_.IsEmpty();
 
   exporter->DataSet = &query_;
   exporter->FileName = choice.FileName;
@@ -199,7 +203,11 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;
   }
-  PrintCountLine(item.Name, count, choice.FileName);
+  if (empty) {
+    output_.PrintLine(item.Name + ": Dataset is empty");
+  } else {
+    PrintCountLine(item.Name, count, choice.FileName);
+  }
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,7 @@ TEST_F(ExportRunTest, AllExportsEveryTableAndViewOfDBNameInServerOrder) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("out/odd`name.csv"), "\"v\"\r\n\"5\"\r\n");
   EXPECT_EQ(Read("out/a_b.csv"), "\"v\"\r\n\"6\"\r\n");
-  EXPECT_FALSE(Exists("out/empty_table.csv"));
+  EXPECT_EQ(Read("out/empty_table.csv"), "\"id\"\r\n");
 }
 
 TEST_F(ExportRunTest, AllNeedsDBName) {
@@ -207,14 +208,21 @@ TEST_F(ExportRunTest, FailedExportIsReportedWithoutCountLineAndTheRunGoesOn) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST_F(ExportRunTest, EmptyResultWritesNoFileAndIsNoFailure) {
+// An empty result replaces the item's file with an export of no records:
+// yesterday's file left in place would pass for today's data.
+TEST_F(ExportRunTest, EmptyResultReplacesTheFileWithAnExportOfNoRecords) {
+  Write("e.csv", "stale\r\n");
+  Write("q.txt", "stale\r\n");
+  Write("t.ini", "[HEADER]\n1=Head\n[FOOTER]\n1=Foot\n");
   const TVelmoraResult result =
       Run("[Tables]\n1=empty_table\n[Queries]\nq=No rows\n[SQL_q]\n1=select * from clients where ID > 99\n"
-          "[Files]\n1=e.csv\nq=q.txt\n");
+          "[Files]\n1=e.csv\nq=q.txt\n[Templates]\n1=t.ini\n");
   EXPECT_EQ(result.lines, Connected({"empty_table: Dataset is empty", "No rows: Dataset is empty"}));
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_FALSE(Exists("e.csv"));
-  EXPECT_FALSE(Exists("q.txt"));
+  EXPECT_EQ(Read("e.csv"), "Head,\r\n\"id\"\r\nFoot,\r\n");
+  // The caption row alone, padded to the columns' widths.
+  const std::string text = Read("q.txt");
+  EXPECT_TRUE(std::regex_match(text, std::regex(" *ID NAME +\r\n"))) << text;
 }
 
 }  // namespace
