@@ -152,6 +152,13 @@ void TExportRun::PrintCountLine(const std::string& name, int count, const std::s
   output_.PrintLine(name + ": " + std::to_string(count) + " records exported to " + file_name);
 }
 
+bool TExportRun::ClaimOutputFile(const TSourceItem& item, const std::string& file_name) {
+  const std::string identity = OutputFileIdentity(file_name);
+  if (identity.empty() || output_files_.insert(identity).second) return true;
+  output_.PrintFailure(item.Name + ": Output file " + file_name + " is already used by an earlier item");
+  return false;
+}
+
 void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {
   const TItemFileSettings file_settings = ReadItemFileSettings(parameter_file_, item.Key);
   std::unique_ptr<TTabuloText> exporter;
@@ -175,6 +182,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;
   }
+  if (!ClaimOutputFile(item, choice.FileName)) return;
 
   // A failure to open the result is not the item's alone: it ends the run.
   TQueryCloser closer(query_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ class TExportRun {
   // Chooses the output and the exporter and exports the prepared statement.
   void ExportItem(const TSourceItem& item, const std::string& default_file_name);
   void PrintCountLine(const std::string& name, int count, const std::string& file_name);
+  // Records file_name as the item's output. False (the line printed) when an
+  // earlier item of the run has the same file: the item would overwrite it.
+  bool ClaimOutputFile(const TSourceItem& item, const std::string& file_name);
 
   const TIniFile& parameter_file_;
   TRunOutput& output_;
@@ -52,6 +56,7 @@ class TExportRun {
   TZMySqlTransact transaction_;
   TZMySqlQuery query_;
   int version_number_ = 0;
+  std::set<std::string> output_files_;  // OutputFileIdentity of every item's file
 };
 
 // The default output file of an item: its name with ".xls". A "/" in the name

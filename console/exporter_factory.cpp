@@ -35,7 +35,8 @@ std::unique_ptr<TTabuloText> CreateExporter(int export_type) {
   for (const TExporterEntry& entry : kExporters) {
     if (entry.ExportType == export_type) return entry.Create();
   }
-  throw EVelmoraError(Format("Export type %d (%s) is not available", export_type, ExportTypeName(export_type)));
+  throw EVelmoraError(
+      Format("Export type %d (%s) is not available", export_type, ExportTypeName(export_type)));
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 // of the run, checked line by line with the exit status and the files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -195,6 +196,29 @@ TEST_F(ExportRunTest, FormatsNotYetAvailableAreReportedPerItem) {
   EXPECT_FALSE(Exists("clients.xls"));
   EXPECT_FALSE(Exists("c.html"));
   EXPECT_TRUE(Exists("ok.slk"));
+}
+
+// Two items naming one file: the second would silently overwrite the first.
+// Spellings of one path are one file; devices may be written by every item.
+TEST_F(ExportRunTest, SecondItemWithTheSameOutputFileFails) {
+  std::filesystem::create_directory(dir_.File("real"));
+  std::filesystem::create_directory_symlink("real", dir_.File("link"));
+  std::filesystem::create_symlink("/dev/null", dir_.File("null.csv"));
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=orders\n3=orders\n4=orders\n5=orders\n6=clients\n7=orders\n8=orders\n"
+          "[Files]\n1=real/c.csv\n2=./real/c.csv\n3=link/c.csv\n4=new/../real/c.csv\n5=" +
+          dir_.File("real/c.csv") + "\n6=null.csv\n7=null.csv\n8=real/C.csv\n");
+  EXPECT_EQ(
+      result.lines,
+      Connected({"clients: 2 records exported to real/c.csv",
+                 "orders: Output file ./real/c.csv is already used by an earlier item",
+                 "orders: Output file link/c.csv is already used by an earlier item",
+                 "orders: Output file new/../real/c.csv is already used by an earlier item",
+                 "orders: Output file " + dir_.File("real/c.csv") + " is already used by an earlier item",
+                 "clients: 2 records exported to null.csv", "orders: 3 records exported to null.csv",
+                 "orders: 3 records exported to real/C.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("real/c.csv"), kClientsCsv);
 }
 
 // A failed export prints no count line: "0 records exported to FILE" read as
