@@ -106,7 +106,7 @@ TEST_F(TemplateRunTest, TextSectionsWidthAlignAndSpacing) {
 
 TEST_F(TemplateRunTest, CsvSectionCharacters) {
   Write("tab.ini", "[CSV]\nComma=#9\nQuote='\n[WIDTH]\nID=30\n");
-  Write("plain.ini", "[CSV]\nComma=;\nQuote=\nQuoteStrings=1\n");
+  Write("plain.ini", "[CSV]\nComma=;\nQuote=#0\nQuoteStrings=1\n");
   Write("unquoted.ini", "[CSV]\nQuoteStrings=0\n");
   const TVelmoraResult result =
       Run("[Tables]\n1=clients\n2=clients\n3=orders\n[Templates]\n1=tab.ini\n2=plain.ini\n3=unquoted.ini\n"
@@ -117,6 +117,20 @@ TEST_F(TemplateRunTest, CsvSectionCharacters) {
   EXPECT_EQ(Read("unquoted.csv"),
             "id,customer,amount,placed,note\r\n1,Ann,1,234.50,2024-01-02,say \"hi\"\r\n"
             "2,Bob,,2024-02-03,\r\n3,Zoë,7.00,2024-03-04,a,b\r\n");
+}
+
+// An empty separator wrote NUL bytes between the fields; the item now fails
+// before a byte is written and the earlier file stays.
+TEST_F(TemplateRunTest, CsvSeparatorThatIsNoSingleCharacterFailsTheItem) {
+  Write("empty.ini", "[CSV]\nComma=\n");
+  Write("c.csv", "earlier\r\n");
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=empty.ini\n[Files]\n1=c.csv\n2=ok.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+                       "clients: 2 records exported to ok.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("c.csv"), "earlier\r\n");
 }
 
 }  // namespace
