@@ -72,10 +72,14 @@ TEST_F(TemplateRunTest, FieldsCaptionsAndUserFormatsMatchFieldNamesExactly) {
 TEST_F(TemplateRunTest, InvalidIntegersAndBooleansKeepTheirDefaults) {
   Write("abc.ini", "[GENERAL]\nExportRecCount=abc\nSkipRecCount=1\nGoToFirstRecord=false\n[FIELDS]\n1=id\n");
   Write("hex.ini", "[GENERAL]\nExportRecCount=0x1\nSkipRecCount=$1\nGoToFirstRecord=0\n[FIELDS]\n1=id\n");
+  // A negative count exported nothing; it takes the default like invalid text.
+  Write("minus.ini", "[GENERAL]\nExportRecCount=-1\nSkipRecCount=-2\n[FIELDS]\n1=id\n");
   const TVelmoraResult result =
-      Run("[Tables]\n1=orders\n2=orders\n[Templates]\n1=abc.ini\n2=hex.ini\n[Files]\n1=abc.csv\n2=hex.csv\n");
+      Run("[Tables]\n1=orders\n2=orders\n3=orders\n[Templates]\n1=abc.ini\n2=hex.ini\n3=minus.ini\n"
+          "[Files]\n1=abc.csv\n2=hex.csv\n3=minus.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"orders: 2 records exported to abc.csv", "orders: 1 records exported to hex.csv"}));
+            Connected({"orders: 2 records exported to abc.csv", "orders: 1 records exported to hex.csv",
+                       "orders: 3 records exported to minus.csv"}));
   EXPECT_EQ(Read("abc.csv"), "\"id\"\r\n\"2\"\r\n\"3\"\r\n");
   EXPECT_EQ(Read("hex.csv"), "\"id\"\r\n\"2\"\r\n");
 }
