@@ -125,13 +125,21 @@ void TExportRun::SetStatement(const std::string& statement) {
   }
 }
 
+bool TExportRun::HasItemName(const TSourceItem& item) {
+  if (!Trim(item.Name).empty()) return true;
+  // Without a name the statement would fail on the server and end the run.
+  output_.PrintFailure(item.Key + ": No name specified in [" + item.Section + "]");
+  return false;
+}
+
 void TExportRun::ExportTable(const TSourceItem& table) {
-  if (!SelectItemDatabase(table)) return;
+  if (!HasItemName(table) || !SelectItemDatabase(table)) return;
   SetStatement(Format("select * from %s %s", QuoteTableName(table.Name, version_number_).c_str(), ""));
   ExportItem(table, DefaultFileName(table.Name));
 }
 
 void TExportRun::ExportQuery(const TSourceItem& query) {
+  if (!HasItemName(query)) return;
   const std::string database = ReadItemDatabase(parameter_file_, query.Key);
   if (Trim(database).empty()) {
     output_.PrintFailure(query.Name + ": No database specified");

@@ -37,6 +37,8 @@ class TExportRun {
   void ListAllTables();
   void ExportTable(const TSourceItem& table);
   void ExportQuery(const TSourceItem& query);
+  // False (the line printed) when the entry names nothing to export.
+  bool HasItemName(const TSourceItem& item);
   // Looks up and selects the item's database. False (the line printed) when
   // the item is to be skipped.
   bool SelectItemDatabase(const TSourceItem& item);

@@ -8,7 +8,10 @@ void AppendItems(const TIniFile& parameter_file, std::string_view section_name,
                  std::vector<TSourceItem>& items) {
   const TIniSection* section = parameter_file.FindSection(section_name);
   if (section == nullptr) return;
-  for (const TIniEntry& entry : section->Entries) items.push_back(TSourceItem{entry.Key, entry.Value});
+  for (const TIniEntry& entry : section->Entries) {
+    items.push_back(
+        TSourceItem{entry.HasValue ? entry.Key : entry.Line, entry.Value, std::string(section_name)});
+  }
 }
 
 }  // namespace
@@ -41,7 +44,7 @@ bool TSourceLists::ListsAllTables() const {
 
 void TSourceLists::ReplaceTables(const std::vector<std::string>& names) {
   Tables.clear();
-  for (const std::string& name : names) Tables.push_back(TSourceItem{name, name});
+  for (const std::string& name : names) Tables.push_back(TSourceItem{name, name, "Tables"});
 }
 
 std::optional<std::string> ReadQueryText(const TIniFile& parameter_file, std::string_view key) {

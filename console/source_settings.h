@@ -23,8 +23,9 @@ struct TConnectionSettings {
 // One table, view or query to export: KEY ties it to its entries in Databases,
 // Files, Templates (and SQL_KEY for a query); Name is what the messages show.
 struct TSourceItem {
-  std::string Key;
-  std::string Name;
+  std::string Key;      // a line without "=" is all key
+  std::string Name;     // empty when the entry gives none
+  std::string Section;  // "Tables", "Views" or "Queries"
 
   bool operator==(const TSourceItem&) const = default;
 };

@@ -120,6 +120,18 @@ TEST_F(ExportRunTest, QueriesTakeTheirTextFromTheirSqlSection) {
   EXPECT_FALSE(Exists("blank.csv"));
 }
 
+// An entry without a value ended the whole run with "Incorrect table name ''".
+TEST_F(ExportRunTest, EntryWithoutValueIsSkippedAndTheRunGoesOn) {
+  const TVelmoraResult result =
+      Run("[Tables]\nlonely\nblank=\n1=clients\n[Views]\nview=\n[Queries]\nq\n[SQL_q]\n1=select 1\n"
+          "[Files]\n1=c.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"lonely: No name specified in [Tables]", "blank: No name specified in [Tables]",
+                       "clients: 2 records exported to c.csv", "view: No name specified in [Views]",
+                       "q: No name specified in [Queries]"}));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
 TEST_F(ExportRunTest, QueryDefaultFileIsNamedAfterItsKey) {
   const TVelmoraResult result =
       Run("[Queries]\nq=Named query\n[SQL_q]\n1=select 1 as one\n[Files]\nAll=res/any.csv\n");
