@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +27,17 @@ struct TIniSection {
 // Any byte sequence parses; nothing in the text can make reading fail.
 class TIniFile {
  public:
+  // Settings files are small; anything larger is not one.
+  static constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+
   TIniFile() = default;
   // Reads the whole file; a file that does not exist reads as empty (Exists()
-  // is then false). A file that exists but cannot be read raises EVelmoraError.
+  // is then false). Raises EVelmoraError naming the file when it exists but
+  // cannot be read, is not a regular file or is larger than kMaxFileSize.
   explicit TIniFile(const std::string& file_name);
 
+  // Text that starts with a UTF-16 byte order mark (either byte order) is read
+  // as UTF-16, other text as UTF-8 or any 8-bit encoding.
   static TIniFile FromText(std::string_view text);
 
   const std::string& FileName() const { return file_name_; }

@@ -2,6 +2,7 @@
 // reads, the general sections and the sections of the text formats.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,42 @@ TEST_F(TemplateRunTest, MissingTemplateFileLeavesEverySettingAtItsDefault) {
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to c.csv"}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("c.csv"), "\"ID\",\"NAME\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n");
+}
+
+// A template that exists but cannot be read fails its item, naming the file;
+// the run goes on. Its own template decides the output, the All template not.
+TEST_F(TemplateRunTest, TemplateThatCannotBeReadFailsItsItem) {
+  std::filesystem::create_directory(dir_.File("dir.ini"));
+  Write("huge.ini", "");
+  std::filesystem::resize_file(dir_.File("huge.ini"), 16 * 1024 * 1024 + 1);
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=clients\n3=clients\n[Templates]\n1=dir.ini\n2=huge.ini\n"
+          "[Files]\n1=one.csv\n3=three.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"ProcessedData: Cannot read file \"dir.ini\": not a regular file",
+                       "ProcessedData: Cannot read file \"huge.ini\": larger than 16777216 bytes",
+                       "clients: 2 records exported to three.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("one.csv"));
+}
+
+// A template saved as UTF-16 by an editor: its keys are read, its text arrives as UTF-8.
+TEST_F(TemplateRunTest, Utf16TemplateIsRead) {
+  const std::string text = "[CAPTIONS]\r\nNAME=Zo\xC3\xAB\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    if (text[index] == '\xC3') {
+      utf16 += std::string("\xEB\0", 2);  // U+00EB
+      ++index;
+      continue;
+    }
+    utf16 += text[index];
+    utf16 += '\0';
+  }
+  Write("t.ini", utf16);
+  const TVelmoraResult result = Run("[Tables]\n1=clients\n[Templates]\n1=t.ini\n[Files]\n1=c.csv\n");
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to c.csv"}));
+  EXPECT_EQ(Read("c.csv"), "\"ID\",\"Zo\xC3\xAB\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n");
 }
 
 TEST_F(TemplateRunTest, UnknownExportTypeSkipsTheItem) {
