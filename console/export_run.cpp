@@ -66,6 +66,9 @@ void TExportRun::Run() {
 }
 
 void TExportRun::Connect() {
+  // A port that is no number used to become the default port, and the run
+  // reached whatever server listens there.
+  connection_.CheckPort();
   output_.PrintLine("Connecting to " + connection_.Host + "...");
   database_.Host = connection_.Host;
   database_.Port = connection_.Port;

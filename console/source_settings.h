@@ -18,6 +18,10 @@ struct TConnectionSettings {
   std::string DBName;  // database of every item without an entry in Databases
 
   static TConnectionSettings Read(const TIniFile& parameter_file);
+
+  // Raises EVelmoraError naming the value when Port is neither empty, a number
+  // from 0 to 65535, nor a socket path ("/" first) with Host localhost or empty.
+  void CheckPort() const;
 };
 
 // One table, view or query to export: KEY ties it to its entries in Databases,

@@ -51,6 +51,24 @@ TEST_F(ExportRunTest, WrongPasswordEndsTheRunWithTheServersMessage) {
   EXPECT_FALSE(Exists("c.csv"));
 }
 
+TEST_F(ExportRunTest, PortThatIsNoNumberEndsTheRunBeforeConnecting) {
+  const struct {
+    const char* Host;
+    const char* Port;
+  } cases[] = {{"127.0.0.1", "abc"},   {"127.0.0.1", "65536"},       {"127.0.0.1", "-1"},
+               {"127.0.0.1", "33 06"}, {"127.0.0.1", "99999999999"}, {"127.0.0.1", "/run/mysqld.sock"}};
+  for (const auto& test_case : cases) {
+    const std::string connection =
+        std::string("[Connection]\nHost=") + test_case.Host + "\nPort=" + test_case.Port + "\n";
+    const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=c.csv\n", connection);
+    EXPECT_EQ(result.lines,
+              (Lines{kBanner, "", "",
+                     "ERROR: Port \"" + std::string(test_case.Port) + "\" is not a number from 0 to 65535"}))
+        << test_case.Port;
+    EXPECT_EQ(result.exit_status, 1);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Sources: Tables, All, Views, Queries
 
