@@ -32,6 +32,9 @@ void TTabuloASCII::ReadFormatSections(const TIniFile& template_file, const TData
       ReadAlignSection(template_file, data_set, *this);
       AutoCalcColWidth = template_file.ReadBool("TXT", "AutoCalcColWidth", AutoCalcColWidth);
       TXTSpacing = template_file.ReadInteger("TXT", "Spacing", TXTSpacing);
+      if (TXTSpacing > kMaxColumnWidth) {
+        throw EVelmoraError(Format("TXT Spacing %d is more than %d", TXTSpacing, kMaxColumnWidth));
+      }
       break;
     case etCSV:
       CSVQuoteStrings = template_file.ReadBool("CSV", "QuoteStrings", CSVQuoteStrings);

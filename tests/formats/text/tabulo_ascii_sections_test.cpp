@@ -51,5 +51,34 @@ TEST(AsciiSectionsTest, CsvSeparatorAndQuoteAreSingleCharacters) {
   }
 }
 
+struct TTextSizeCase {
+  const char* Sections;
+  const char* Error;  // "" when the values are taken
+};
+
+// A width or spacing of 2^31 - 1 wrote gigabytes of blanks per row.
+TEST(AsciiSectionsTest, TxtWidthsAndSpacingAreBounded) {
+  const TTextSizeCase cases[] = {
+      {"[WIDTH]\nID=65535\n[TXT]\nSpacing=65535", ""},
+      {"[WIDTH]\nID=-5\nid=2147483647\n[TXT]\nSpacing=-1", ""},  // id names no field
+      {"[WIDTH]\nID=65536", "Column width 65536 of field ID is more than 65535"},
+      {"[WIDTH]\nID= 99999999999 ", "Column width 99999999999 of field ID is more than 65535"},
+      {"[TXT]\nSpacing=65536", "TXT Spacing 65536 is more than 65535"},
+      {"[TXT]\nSpacing=0x7FFFFFFF", "TXT Spacing 2147483647 is more than 65535"},
+  };
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  for (const TTextSizeCase& test_case : cases) {
+    SCOPED_TRACE(test_case.Sections);
+    TTabuloASCII exporter(etTXT);
+    const TIniFile template_file = TIniFile::FromText(test_case.Sections);
+    if (*test_case.Error != '\0') {
+      EXPECT_VELMORA_ERROR(exporter.ReadFormatSections(template_file, data), test_case.Error);
+    } else {
+      EXPECT_NO_THROW(exporter.ReadFormatSections(template_file, data));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmora
