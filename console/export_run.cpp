@@ -209,13 +209,14 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
 
   exporter->DataSet = &query_;
   exporter->FileName = choice.FileName;
-  const std::string directory = ExtractFileDir(choice.FileName);
-  if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
   int count = 0;
   exporter->OnExportedRecord = [&count](TTabulo&, int) { ++count; };
   try {
     ReadGeneralSections(template_file, query_, *exporter);
     exporter->ReadFormatSections(template_file, query_);
+    // Only once the settings are accepted: a refused template leaves no trace.
+    const std::string directory = ExtractFileDir(choice.FileName);
+    if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
     exporter->Execute();
   } catch (const std::exception& error) {
     // Nothing was exported: a count line would read as success to a script.

@@ -166,12 +166,15 @@ TEST_F(TemplateRunTest, CsvSeparatorThatIsNoSingleCharacterFailsTheItem) {
   Write("empty.ini", "[CSV]\nComma=\n");
   Write("c.csv", "earlier\r\n");
   const TVelmoraResult result =
-      Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=empty.ini\n[Files]\n1=c.csv\n2=ok.csv\n");
+      Run("[Tables]\n1=clients\n2=clients\n3=clients\n[Templates]\n1=empty.ini\n2=empty.ini\n"
+          "[Files]\n1=c.csv\n2=new/c.csv\n3=ok.csv\n");
   EXPECT_EQ(result.lines,
             Connected({"ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+                       "ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
                        "clients: 2 records exported to ok.csv"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(Read("c.csv"), "earlier\r\n");
+  EXPECT_FALSE(Exists("new"));
 }
 
 // WIDTH ID=2147483647 wrote a 2 GB line per record.
