@@ -177,12 +177,11 @@ TEST_F(TemplateRunTest, CsvSeparatorThatIsNoSingleCharacterFailsTheItem) {
   EXPECT_FALSE(Exists("new"));
 }
 
-// WIDTH ID=2147483647 wrote a 2 GB line per record.
+// WIDTH NAME=2147483647 wrote a 2 GB line per record; 65536 is the first width refused.
 TEST_F(TemplateRunTest, ColumnWidthBeyondTheBoundFailsTheItem) {
-  Write("wide.ini", "[WIDTH]\nNAME=2147483647\n");
+  Write("wide.ini", "[WIDTH]\nNAME=65536\n");
   const TVelmoraResult result = Run("[Tables]\n1=clients\n[Templates]\n1=wide.ini\n[Files]\n1=c.txt\n");
-  EXPECT_EQ(result.lines,
-            Connected({"ProcessedData: Column width 2147483647 of field NAME is more than 65535"}));
+  EXPECT_EQ(result.lines, Connected({"ProcessedData: Column width 65536 of field NAME is more than 65535"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("c.txt"));
 }
