@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <exception>
 
-#include "console/ini_file.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "console/command_line.h"
 
-#include "engine/text_utils.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

@@ -6,10 +6,10 @@
 #include "console/exporter_factory.h"
 #include "console/output_choice.h"
 #include "console/template_sections.h"
-#include "engine/text_utils.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -66,6 +66,9 @@ void TExportRun::Run() {
 }
 
 void TExportRun::Connect() {
+  // A port that is no number used to become the default port, and the run
+  // reached whatever server listens there.
+  connection_.CheckPort();
   output_.PrintLine("Connecting to " + connection_.Host + "...");
   database_.Host = connection_.Host;
   database_.Port = connection_.Port;
@@ -125,13 +128,21 @@ void TExportRun::SetStatement(const std::string& statement) {
   }
 }
 
+bool TExportRun::HasItemName(const TSourceItem& item) {
+  if (!Trim(item.Name).empty()) return true;
+  // Without a name the statement would fail on the server and end the run.
+  output_.PrintFailure(item.Key + ": No name specified in [" + item.Section + "]");
+  return false;
+}
+
 void TExportRun::ExportTable(const TSourceItem& table) {
-  if (!SelectItemDatabase(table)) return;
+  if (!HasItemName(table) || !SelectItemDatabase(table)) return;
   SetStatement(Format("select * from %s %s", QuoteTableName(table.Name, version_number_).c_str(), ""));
   ExportItem(table, DefaultFileName(table.Name));
 }
 
 void TExportRun::ExportQuery(const TSourceItem& query) {
+  if (!HasItemName(query)) return;
   const std::string database = ReadItemDatabase(parameter_file_, query.Key);
   if (Trim(database).empty()) {
     output_.PrintFailure(query.Name + ": No database specified");
@@ -152,9 +163,16 @@ void TExportRun::PrintCountLine(const std::string& name, int count, const std::s
   output_.PrintLine(name + ": " + std::to_string(count) + " records exported to " + file_name);
 }
 
+bool TExportRun::ClaimOutputFile(const TSourceItem& item, const std::string& file_name) {
+  const std::string identity = OutputFileIdentity(file_name);
+  if (identity.empty() || output_files_.insert(identity).second) return true;
+  output_.PrintFailure(item.Name + ": Output file " + file_name + " is already used by an earlier item");
+  return false;
+}
+
 void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {
   const TItemFileSettings file_settings = ReadItemFileSettings(parameter_file_, item.Key);
-  std::unique_ptr<TItemExporter> item_exporter;
+  std::unique_ptr<TTabuloText> exporter;
   TIniFile template_file;
   TOutputChoice choice;
   try {
@@ -170,36 +188,46 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     } else if (!choice.TemplateFile.empty()) {
       template_file = TIniFile(choice.TemplateFile);
     }
-    item_exporter = CreateItemExporter(choice.ExportType);
+    exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
-    PrintCountLine(item.Name, 0, choice.FileName.empty() ? default_file_name : choice.FileName);
     return;
   }
+  if (!ClaimOutputFile(item, choice.FileName)) return;
 
   // A failure to open the result is not the item's alone: it ends the run.
   TQueryCloser closer(query_);
   query_.Open();
-  if (!query_.Active() || query_.IsEmpty()) {
+  // A statement that gives no result set has no columns to write.
+  if (!query_.Active()) {
     output_.PrintLine(item.Name + ": Dataset is empty");
     return;
   }
+  // An empty result is still exported (captions, header and footer): a file
+  // left from an earlier run would otherwise pass for today's data.
+  const bool empty = query_.IsEmpty();
 
-  TTabuloText& exporter = item_exporter->Exporter();
-  exporter.DataSet = &query_;
-  exporter.FileName = choice.FileName;
-  const std::string directory = ExtractFileDir(choice.FileName);
-  if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
+  exporter->DataSet = &query_;
+  exporter->FileName = choice.FileName;
   int count = 0;
-  exporter.OnExportedRecord = [&count](TTabulo&, int) { ++count; };
+  exporter->OnExportedRecord = [&count](TTabulo&, int) { ++count; };
   try {
-    ReadGeneralSections(template_file, query_, exporter);
-    item_exporter->ReadFormatSections(template_file, query_);
-    exporter.Execute();
+    ReadGeneralSections(template_file, query_, *exporter);
+    exporter->ReadFormatSections(template_file, query_);
+    // Only once the settings are accepted: a refused template leaves no trace.
+    const std::string directory = ExtractFileDir(choice.FileName);
+    if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
+    exporter->Execute();
   } catch (const std::exception& error) {
+    // Nothing was exported: a count line would read as success to a script.
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
+    return;
   }
-  PrintCountLine(item.Name, count, choice.FileName);
+  if (empty) {
+    output_.PrintLine(item.Name + ": Dataset is empty");
+  } else {
+    PrintCountLine(item.Name, count, choice.FileName);
+  }
 }
 
 }  // namespace velmora

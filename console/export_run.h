@@ -1,11 +1,12 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 
-#include "console/ini_file.h"
 #include "console/source_settings.h"
 #include "mysql/zmysql_query.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 
@@ -36,6 +37,8 @@ class TExportRun {
   void ListAllTables();
   void ExportTable(const TSourceItem& table);
   void ExportQuery(const TSourceItem& query);
+  // False (the line printed) when the entry names nothing to export.
+  bool HasItemName(const TSourceItem& item);
   // Looks up and selects the item's database. False (the line printed) when
   // the item is to be skipped.
   bool SelectItemDatabase(const TSourceItem& item);
@@ -43,6 +46,9 @@ class TExportRun {
   // Chooses the output and the exporter and exports the prepared statement.
   void ExportItem(const TSourceItem& item, const std::string& default_file_name);
   void PrintCountLine(const std::string& name, int count, const std::string& file_name);
+  // Records file_name as the item's output. False (the line printed) when an
+  // earlier item of the run has the same file: the item would overwrite it.
+  bool ClaimOutputFile(const TSourceItem& item, const std::string& file_name);
 
   const TIniFile& parameter_file_;
   TRunOutput& output_;
@@ -52,6 +58,7 @@ class TExportRun {
   TZMySqlTransact transaction_;
   TZMySqlQuery query_;
   int version_number_ = 0;
+  std::set<std::string> output_files_;  // OutputFileIdentity of every item's file
 };
 
 // The default output file of an item: its name with ".xls". A "/" in the name

@@ -1,6 +1,5 @@
 #include "console/exporter_factory.h"
 
-#include "console/format_sections.h"
 #include "console/output_choice.h"
 #include "formats/text/tabulo_ascii.h"
 #include "platform/error.h"
@@ -9,34 +8,35 @@ namespace velmora {
 
 namespace {
 
-class TTextItemExporter : public TItemExporter {
- public:
-  explicit TTextItemExporter(TTabuloASCIIType type) { exporter_.SetExportType(type); }
-  TTabuloText& Exporter() override { return exporter_; }
-  void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override {
-    ReadTextFormatSections(template_file, data_set, exporter_);
-  }
+using TExporterCreator = std::unique_ptr<TTabuloText> (*)();
 
- private:
-  TTabuloASCII exporter_;
+// An exporter class constructed with fixed arguments (none for most formats).
+template <class Exporter, auto... Arguments>
+std::unique_ptr<TTabuloText> Create() {
+  return std::make_unique<Exporter>(Arguments...);
+}
+
+struct TExporterEntry {
+  int ExportType;
+  TExporterCreator Create;
+};
+
+// One line per export type that has an exporter; a new format adds its line here.
+constexpr TExporterEntry kExporters[] = {
+    {xtTXT, &Create<TTabuloASCII, etTXT>},
+    {xtCSV, &Create<TTabuloASCII, etCSV>},
+    {xtDIF, &Create<TTabuloASCII, etDIF>},
+    {xtSYLK, &Create<TTabuloASCII, etSYLK>},
 };
 
 }  // namespace
 
-std::unique_ptr<TItemExporter> CreateItemExporter(int export_type) {
-  switch (export_type) {
-    case xtTXT:
-      return std::make_unique<TTextItemExporter>(etTXT);
-    case xtCSV:
-      return std::make_unique<TTextItemExporter>(etCSV);
-    case xtDIF:
-      return std::make_unique<TTextItemExporter>(etDIF);
-    case xtSYLK:
-      return std::make_unique<TTextItemExporter>(etSYLK);
-    default:
-      throw EVelmoraError(
-          Format("Export type %d (%s) is not available", export_type, ExportTypeName(export_type)));
+std::unique_ptr<TTabuloText> CreateExporter(int export_type) {
+  for (const TExporterEntry& entry : kExporters) {
+    if (entry.ExportType == export_type) return entry.Create();
   }
+  throw EVelmoraError(
+      Format("Export type %d (%s) is not available", export_type, ExportTypeName(export_type)));
 }
 
 }  // namespace velmora

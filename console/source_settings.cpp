@@ -1,5 +1,8 @@
 #include "console/source_settings.h"
 
+#include "platform/error.h"
+#include "platform/text_utils.h"
+
 namespace velmora {
 
 namespace {
@@ -8,7 +11,10 @@ void AppendItems(const TIniFile& parameter_file, std::string_view section_name,
                  std::vector<TSourceItem>& items) {
   const TIniSection* section = parameter_file.FindSection(section_name);
   if (section == nullptr) return;
-  for (const TIniEntry& entry : section->Entries) items.push_back(TSourceItem{entry.Key, entry.Value});
+  for (const TIniEntry& entry : section->Entries) {
+    items.push_back(
+        TSourceItem{entry.HasValue ? entry.Key : entry.Line, entry.Value, std::string(section_name)});
+  }
 }
 
 }  // namespace
@@ -22,6 +28,23 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.Password = parameter_file.ReadString(kSection, "Password", settings.Password);
   settings.DBName = parameter_file.ReadString(kSection, "DBName", settings.DBName);
   return settings;
+}
+
+void TConnectionSettings::CheckPort() const {
+  if (Port.empty()) return;
+  const bool local_host = Host.empty() || SameText(Host, "localhost");
+  if (local_host && Port.front() == '/') return;
+  int number = 0;
+  for (const char digit : Port) {
+    if (digit < '0' || digit > '9' || number > 65535) {
+      number = -1;
+      break;
+    }
+    number = number * 10 + (digit - '0');
+  }
+  if (number < 0 || number > 65535) {
+    throw EVelmoraError(Format("Port \"%s\" is not a number from 0 to 65535", Port.c_str()));
+  }
 }
 
 TSourceLists TSourceLists::Read(const TIniFile& parameter_file) {
@@ -41,7 +64,7 @@ bool TSourceLists::ListsAllTables() const {
 
 void TSourceLists::ReplaceTables(const std::vector<std::string>& names) {
   Tables.clear();
-  for (const std::string& name : names) Tables.push_back(TSourceItem{name, name});
+  for (const std::string& name : names) Tables.push_back(TSourceItem{name, name, "Tables"});
 }
 
 std::optional<std::string> ReadQueryText(const TIniFile& parameter_file, std::string_view key) {

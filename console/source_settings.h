@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 namespace velmora {
 
@@ -18,13 +18,18 @@ struct TConnectionSettings {
   std::string DBName;  // database of every item without an entry in Databases
 
   static TConnectionSettings Read(const TIniFile& parameter_file);
+
+  // Raises EVelmoraError naming the value when Port is neither empty, a number
+  // from 0 to 65535, nor a socket path ("/" first) with Host localhost or empty.
+  void CheckPort() const;
 };
 
 // One table, view or query to export: KEY ties it to its entries in Databases,
 // Files, Templates (and SQL_KEY for a query); Name is what the messages show.
 struct TSourceItem {
-  std::string Key;
-  std::string Name;
+  std::string Key;      // a line without "=" is all key
+  std::string Name;     // empty when the entry gives none
+  std::string Section;  // "Tables", "Views" or "Queries"
 
   bool operator==(const TSourceItem&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "console/template_sections.h"
 
+#include "engine/keyed_sections.h"
+
 namespace velmora {
 
 namespace {
@@ -25,6 +27,13 @@ void ReadLines(const TIniFile& template_file, std::string_view section_name, TSt
   for (const TIniEntry& entry : section->Entries) target.Add(entry.Value);
 }
 
+// A record count; a negative one counts nothing and takes the default 0, as
+// text that is no integer does.
+int ReadCount(const TIniFile& template_file, std::string_view section, std::string_view key) {
+  const int count = template_file.ReadInteger(section, key, 0);
+  return count < 0 ? 0 : count;
+}
+
 void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
   formats.Reset();
   constexpr std::string_view kSection = "FORMATS";
@@ -41,24 +50,11 @@ void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
 
 }  // namespace
 
-void ReadKeyedSection(const TIniFile& template_file, std::string_view section_name, const TDataSet& data_set,
-                      TStringList& target) {
-  target.Clear();
-  const TIniSection* section = template_file.FindSection(section_name);
-  if (section == nullptr) return;
-  for (const TIniEntry& entry : section->Entries) {
-    if (!entry.HasValue) continue;
-    for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
-      if (data_set.Field(field_index).FieldName == entry.Key) target.Add(entry.Key + "=" + entry.Value);
-    }
-  }
-}
-
 void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter) {
   constexpr std::string_view kGeneral = "GENERAL";
   exporter.GoToFirstRecord = template_file.ReadBool(kGeneral, "GoToFirstRecord", true);
-  exporter.ExportRecCount = template_file.ReadInteger(kGeneral, "ExportRecCount", 0);
-  exporter.SkipRecCount = template_file.ReadInteger(kGeneral, "SkipRecCount", 0);
+  exporter.ExportRecCount = ReadCount(template_file, kGeneral, "ExportRecCount");
+  exporter.SkipRecCount = ReadCount(template_file, kGeneral, "SkipRecCount");
   if (dynamic_cast<TTabuloFormatText*>(&exporter) != nullptr) {
     exporter.AllowCaptions = template_file.ReadBool(kGeneral, "AllowCaptions", true);
   }

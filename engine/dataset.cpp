@@ -1,6 +1,6 @@
 #include "engine/dataset.h"
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "engine/string_list.h"
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

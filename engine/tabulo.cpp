@@ -1,6 +1,6 @@
 #include "engine/tabulo.h"
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/output_file_set.h"
@@ -19,6 +19,8 @@ const char* SourceName(TTabuloSource source) {
 
 TTabulo::TTabulo() = default;
 TTabulo::~TTabulo() = default;
+
+void TTabulo::ReadFormatSections(const TIniFile&, const TDataSet&) {}
 
 TTabuloWriterClass TTabulo::GetWriterClass() const { return &CreateWriterOf<TTabuloWriter>; }
 

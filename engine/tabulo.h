@@ -19,6 +19,7 @@ enum TTabuloSource { esDataSet, esListView, esDBGrid, esStringGrid };
 // "DataSet", "ListView", "DBGrid", "StringGrid".
 const char* SourceName(TTabuloSource source);
 
+class TIniFile;
 class TTabulo;
 class TOutputFileSet;
 using TNotifyEvent = std::function<void(TTabulo& sender)>;
@@ -96,6 +97,11 @@ class TTabulo {
 
   // The settings this class publishes (TPublishedSetting bits).
   virtual unsigned PublishedSettings() const { return 0; }
+
+  // Reads the template sections of this format onto its options; runs after the
+  // general sections, with the data set open, before Execute. Raises
+  // EVelmoraError for a value that cannot give a sound export. The base reads none.
+  virtual void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set);
 
   // The overridable steps, in their order.
   virtual TTabuloWriterClass GetWriterClass() const;

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "engine/tabulo_formats.h"
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 

@@ -1,6 +1,6 @@
 #include "engine/tabulo_formats.h"
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/locale_settings.h"
 
 namespace velmora {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 

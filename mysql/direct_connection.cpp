@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "mysql/client_library.h"
 #include "platform/error.h"
 

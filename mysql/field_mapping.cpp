@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "mysql/direct_query.h"
 #include "mysql/statement_text.h"
 #include "platform/decimal_number.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "mysql/client_library.h"
 #include "platform/error.h"
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/error.h"
 
 namespace velmora {

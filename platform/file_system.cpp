@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "platform/error.h"
@@ -68,24 +69,35 @@ std::string ChangeFileExt(std::string_view path, std::string_view extension) {
   return result;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool ReadWholeFile(const std::string& path, std::size_t max_size, std::string& content) {
+  // Non-blocking, so that opening a pipe with no writer does not wait for one.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
     RaiseSystemError("Cannot open file \"" + path + "\"", errno);
   }
+  const auto fail = [&](const std::string& reason) {
+    ::close(fd);
+    throw EVelmoraError("Cannot read file \"" + path + "\": " + reason);
+  };
+  struct stat info;
+  if (::fstat(fd, &info) != 0) fail(SystemErrorText(errno));
+  if (!S_ISREG(info.st_mode)) fail("not a regular file");
+  const std::string too_large = "larger than " + std::to_string(max_size) + " bytes";
+  if (static_cast<std::uintmax_t>(info.st_size) > max_size) fail(too_large);
   content.clear();
+  content.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t count = ::read(fd, buffer, sizeof buffer);
     if (count < 0) {
       if (errno == EINTR) continue;
-      const int error_number = errno;
-      ::close(fd);
-      RaiseSystemError("Cannot read file \"" + path + "\"", error_number);
+      fail(SystemErrorText(errno));
     }
     if (count == 0) break;
     content.append(buffer, static_cast<std::size_t>(count));
+    // The file may grow while it is read.
+    if (content.size() > max_size) fail(too_large);
   }
   ::close(fd);
   return true;

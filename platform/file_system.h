@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,10 @@ std::string ExtractFileExt(std::string_view path);
 // Replaces (or appends) the extension of the name part; extension includes the dot.
 std::string ChangeFileExt(std::string_view path, std::string_view extension);
 
-// Reads a whole file. Returns false when it does not exist; raises on a read error.
-bool ReadWholeFile(const std::string& path, std::string& content);
+// Reads a whole regular file of at most max_size bytes. Returns false when it
+// does not exist. Raises EVelmoraError naming the file when it cannot be opened
+// or read, is not a regular file (a directory, a pipe, a device) or is larger.
+bool ReadWholeFile(const std::string& path, std::size_t max_size, std::string& content);
 
 // Full path of the running program, and the current directory.
 std::string ProgramPath();

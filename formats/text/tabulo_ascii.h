@@ -16,6 +16,7 @@ enum TTabuloASCIIType { etTXT, etCSV, etDIF, etSYLK };
 class TTabuloASCII : public TTabuloFormatText {
  public:
   TTabuloASCII();
+  explicit TTabuloASCII(TTabuloASCIIType type) : TTabuloASCII() { SetExportType(type); }
 
   TTabuloASCIIType ExportType() const { return export_type_; }
   // Stores a changed type; changing to etTXT also turns AutoCalcColWidth on.
@@ -32,6 +33,10 @@ class TTabuloASCII : public TTabuloFormatText {
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
   }
+
+  // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
+  // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.
+  void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 
   void BeginExport() override;
   void EndExport() override;

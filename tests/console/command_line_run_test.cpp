@@ -1,6 +1,7 @@
 // The command line of the velmora binary, run as a process: banner, help,
 // version, the parameter file's name and the exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -71,6 +72,25 @@ TEST_F(CommandLineRunTest, DirectoryIsNoParameterFile) {
   const TVelmoraResult result = RunVelmora({"settings.cfg"}, dir_.Path());
   EXPECT_EQ(result.lines, (Lines{kBanner, "", "", "No parameter file specified"}));
   EXPECT_EQ(result.exit_status, 1);
+}
+
+// A pipe as parameter file made the program wait for a writer for ever; a huge
+// file is no parameter file either.
+TEST_F(CommandLineRunTest, ParameterFileThatIsNoSettingsFileIsRefused) {
+  ASSERT_EQ(::mkfifo(dir_.File("pipe.cfg").c_str(), 0600), 0);
+  WriteFile(dir_.File("huge.cfg"), "");
+  std::filesystem::resize_file(dir_.File("huge.cfg"), 16 * 1024 * 1024 + 1);
+  const struct {
+    const char* Name;
+    const char* Reason;
+  } cases[] = {{"pipe.cfg", "not a regular file"}, {"huge.cfg", "larger than 16777216 bytes"}};
+  for (const auto& test_case : cases) {
+    const TVelmoraResult result = RunVelmora({test_case.Name}, dir_.Path());
+    EXPECT_EQ(result.lines, (Lines{kBanner, "", "",
+                                   "ERROR: Cannot read file \"" + dir_.File(test_case.Name) + "\": " +
+                                       test_case.Reason}));
+    EXPECT_EQ(result.exit_status, 1);
+  }
 }
 
 // A bare name is looked up in the current directory, not beside the program.

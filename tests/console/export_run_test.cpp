@@ -3,7 +3,9 @@
 // of the run, checked line by line with the exit status and the files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,24 @@ TEST_F(ExportRunTest, WrongPasswordEndsTheRunWithTheServersMessage) {
   EXPECT_FALSE(Exists("c.csv"));
 }
 
+TEST_F(ExportRunTest, PortThatIsNoNumberEndsTheRunBeforeConnecting) {
+  const struct {
+    const char* Host;
+    const char* Port;
+  } cases[] = {{"127.0.0.1", "abc"},   {"127.0.0.1", "65536"},       {"127.0.0.1", "-1"},
+               {"127.0.0.1", "33 06"}, {"127.0.0.1", "99999999999"}, {"127.0.0.1", "/run/mysqld.sock"}};
+  for (const auto& test_case : cases) {
+    const std::string connection =
+        std::string("[Connection]\nHost=") + test_case.Host + "\nPort=" + test_case.Port + "\n";
+    const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=c.csv\n", connection);
+    EXPECT_EQ(result.lines,
+              (Lines{kBanner, "", "",
+                     "ERROR: Port \"" + std::string(test_case.Port) + "\" is not a number from 0 to 65535"}))
+        << test_case.Port;
+    EXPECT_EQ(result.exit_status, 1);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Sources: Tables, All, Views, Queries
 
@@ -70,7 +90,7 @@ TEST_F(ExportRunTest, AllExportsEveryTableAndViewOfDBNameInServerOrder) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("out/odd`name.csv"), "\"v\"\r\n\"5\"\r\n");
   EXPECT_EQ(Read("out/a_b.csv"), "\"v\"\r\n\"6\"\r\n");
-  EXPECT_FALSE(Exists("out/empty_table.csv"));
+  EXPECT_EQ(Read("out/empty_table.csv"), "\"id\"\r\n");
 }
 
 TEST_F(ExportRunTest, AllNeedsDBName) {
@@ -116,6 +136,18 @@ TEST_F(ExportRunTest, QueriesTakeTheirTextFromTheirSqlSection) {
   EXPECT_EQ(Read("big.csv"), "\"customer\",\"note\"\r\n\"Ann\",\"say \"\"hi\"\"\"\r\n");
   EXPECT_FALSE(Exists("lost.csv"));
   EXPECT_FALSE(Exists("blank.csv"));
+}
+
+// An entry without a value ended the whole run with "Incorrect table name ''".
+TEST_F(ExportRunTest, EntryWithoutValueIsSkippedAndTheRunGoesOn) {
+  const TVelmoraResult result =
+      Run("[Tables]\nlonely\nblank=\n1=clients\n[Views]\nview=\n[Queries]\nq\n[SQL_q]\n1=select 1\n"
+          "[Files]\n1=c.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"lonely: No name specified in [Tables]", "blank: No name specified in [Tables]",
+                       "clients: 2 records exported to c.csv", "view: No name specified in [Views]",
+                       "q: No name specified in [Queries]"}));
+  EXPECT_EQ(result.exit_status, 1);
 }
 
 TEST_F(ExportRunTest, QueryDefaultFileIsNamedAfterItsKey) {
@@ -185,39 +217,66 @@ TEST_F(ExportRunTest, FormatsNotYetAvailableAreReportedPerItem) {
   const TVelmoraResult result =
       Run("[Tables]\nx=clients\nh=clients\nq=clients\nu=clients\nok=clients\n"
           "[Files]\nh=c.html\nq=c.sql\nu=c.unknown\nok=ok.slk\n");
-  EXPECT_EQ(
-      result.lines,
-      Connected(
-          {"ProcessedData: Export type 0 (XLS) is not available",
-           "clients: 0 records exported to clients.xls",
-           "ProcessedData: Export type 3 (HTML) is not available", "clients: 0 records exported to c.html",
-           "ProcessedData: Export type 12 (SQL) is not available", "clients: 0 records exported to c.sql",
-           "ProcessedData: Export type 0 (XLS) is not available", "clients: 0 records exported to c.unknown",
-           "clients: 2 records exported to ok.slk"}));
+  EXPECT_EQ(result.lines, Connected({"ProcessedData: Export type 0 (XLS) is not available",
+                                     "ProcessedData: Export type 3 (HTML) is not available",
+                                     "ProcessedData: Export type 12 (SQL) is not available",
+                                     "ProcessedData: Export type 0 (XLS) is not available",
+                                     "clients: 2 records exported to ok.slk"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("clients.xls"));
   EXPECT_FALSE(Exists("c.html"));
   EXPECT_TRUE(Exists("ok.slk"));
 }
 
-TEST_F(ExportRunTest, FailedExportIsReportedAndTheRunGoesOn) {
+// Two items naming one file: the second would silently overwrite the first.
+// Spellings of one path are one file; devices may be written by every item.
+TEST_F(ExportRunTest, SecondItemWithTheSameOutputFileFails) {
+  std::filesystem::create_directory(dir_.File("real"));
+  std::filesystem::create_directory_symlink("real", dir_.File("link"));
+  std::filesystem::create_symlink("/dev/null", dir_.File("null.csv"));
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=orders\n3=orders\n4=orders\n5=orders\n6=clients\n7=orders\n8=orders\n"
+          "[Files]\n1=real/c.csv\n2=./real/c.csv\n3=link/c.csv\n4=new/../real/c.csv\n5=" +
+          dir_.File("real/c.csv") + "\n6=null.csv\n7=null.csv\n8=real/C.csv\n");
+  EXPECT_EQ(
+      result.lines,
+      Connected({"clients: 2 records exported to real/c.csv",
+                 "orders: Output file ./real/c.csv is already used by an earlier item",
+                 "orders: Output file link/c.csv is already used by an earlier item",
+                 "orders: Output file new/../real/c.csv is already used by an earlier item",
+                 "orders: Output file " + dir_.File("real/c.csv") + " is already used by an earlier item",
+                 "clients: 2 records exported to null.csv", "orders: 3 records exported to null.csv",
+                 "orders: 3 records exported to real/C.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("real/c.csv"), kClientsCsv);
+}
+
+// A failed export prints no count line: "0 records exported to FILE" read as
+// success to scripts, while no file was written.
+TEST_F(ExportRunTest, FailedExportIsReportedWithoutCountLineAndTheRunGoesOn) {
   const TVelmoraResult result =
       Run("[Tables]\n1=clients\n2=clients\n[Files]\n1=/proc/velmora-none/c.csv\n2=c.csv\n");
   EXPECT_EQ(result.lines,
             Connected({"ProcessedData: Directory '/proc/velmora-none' not found and cannot be created",
-                       "clients: 0 records exported to /proc/velmora-none/c.csv",
                        "clients: 2 records exported to c.csv"}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST_F(ExportRunTest, EmptyResultWritesNoFileAndIsNoFailure) {
+// An empty result replaces the item's file with an export of no records:
+// yesterday's file left in place would pass for today's data.
+TEST_F(ExportRunTest, EmptyResultReplacesTheFileWithAnExportOfNoRecords) {
+  Write("e.csv", "stale\r\n");
+  Write("q.txt", "stale\r\n");
+  Write("t.ini", "[HEADER]\n1=Head\n[FOOTER]\n1=Foot\n");
   const TVelmoraResult result =
       Run("[Tables]\n1=empty_table\n[Queries]\nq=No rows\n[SQL_q]\n1=select * from clients where ID > 99\n"
-          "[Files]\n1=e.csv\nq=q.txt\n");
+          "[Files]\n1=e.csv\nq=q.txt\n[Templates]\n1=t.ini\n");
   EXPECT_EQ(result.lines, Connected({"empty_table: Dataset is empty", "No rows: Dataset is empty"}));
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_FALSE(Exists("e.csv"));
-  EXPECT_FALSE(Exists("q.txt"));
+  EXPECT_EQ(Read("e.csv"), "Head,\r\n\"id\"\r\nFoot,\r\n");
+  // The caption row alone, padded to the columns' widths.
+  const std::string text = Read("q.txt");
+  EXPECT_TRUE(std::regex_match(text, std::regex(" *ID NAME +\r\n"))) << text;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // reads, the general sections and the sections of the text formats.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,9 @@ TEST_F(TemplateRunTest, OwnTemplateAndAllTemplate) {
           "[Templates]\nAll=all.ini\nown=own.ini\nOWN=all.ini\nname=name_only.ini\n"
           "[Files]\nfile=v.csv\n");
   EXPECT_EQ(result.lines, Connected({"ProcessedData: Export type 0 (XLS) is not available",
-                                     "clients: 0 records exported to clients.xls",
                                      "orders: 3 records exported to sub/dir/own.csv",
                                      "v_orders: 2 records exported to v.csv",
-                                     "ProcessedData: Export type 0 (XLS) is not available",
-                                     "clients: 0 records exported to name_only.csv"}));
+                                     "ProcessedData: Export type 0 (XLS) is not available"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(Read("sub/dir/own.csv"), "\"id\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n");
   EXPECT_EQ(Read("v.csv"), "\"id\";\"customer\"\r\n\"1\";\"Ann\"\r\n\"2\";\"Bob\"\r\n");
@@ -43,6 +42,18 @@ TEST_F(TemplateRunTest, MissingTemplateFileLeavesEverySettingAtItsDefault) {
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to c.csv"}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("c.csv"), "\"ID\",\"NAME\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n");
+}
+
+// A template that exists but cannot be read fails its item, naming the file;
+// the run goes on.
+TEST_F(TemplateRunTest, TemplateThatCannotBeReadFailsItsItem) {
+  std::filesystem::create_directory(dir_.File("dir.ini"));
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=dir.ini\n[Files]\n1=one.csv\n2=two.csv\n");
+  EXPECT_EQ(result.lines, Connected({"ProcessedData: Cannot read file \"dir.ini\": not a regular file",
+                                     "clients: 2 records exported to two.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("one.csv"));
 }
 
 TEST_F(TemplateRunTest, UnknownExportTypeSkipsTheItem) {
@@ -74,10 +85,14 @@ TEST_F(TemplateRunTest, FieldsCaptionsAndUserFormatsMatchFieldNamesExactly) {
 TEST_F(TemplateRunTest, InvalidIntegersAndBooleansKeepTheirDefaults) {
   Write("abc.ini", "[GENERAL]\nExportRecCount=abc\nSkipRecCount=1\nGoToFirstRecord=false\n[FIELDS]\n1=id\n");
   Write("hex.ini", "[GENERAL]\nExportRecCount=0x1\nSkipRecCount=$1\nGoToFirstRecord=0\n[FIELDS]\n1=id\n");
+  // A negative count exported nothing; it takes the default like invalid text.
+  Write("minus.ini", "[GENERAL]\nExportRecCount=-1\nSkipRecCount=-2\n[FIELDS]\n1=id\n");
   const TVelmoraResult result =
-      Run("[Tables]\n1=orders\n2=orders\n[Templates]\n1=abc.ini\n2=hex.ini\n[Files]\n1=abc.csv\n2=hex.csv\n");
+      Run("[Tables]\n1=orders\n2=orders\n3=orders\n[Templates]\n1=abc.ini\n2=hex.ini\n3=minus.ini\n"
+          "[Files]\n1=abc.csv\n2=hex.csv\n3=minus.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"orders: 2 records exported to abc.csv", "orders: 1 records exported to hex.csv"}));
+            Connected({"orders: 2 records exported to abc.csv", "orders: 1 records exported to hex.csv",
+                       "orders: 3 records exported to minus.csv"}));
   EXPECT_EQ(Read("abc.csv"), "\"id\"\r\n\"2\"\r\n\"3\"\r\n");
   EXPECT_EQ(Read("hex.csv"), "\"id\"\r\n\"2\"\r\n");
 }
@@ -108,7 +123,7 @@ TEST_F(TemplateRunTest, TextSectionsWidthAlignAndSpacing) {
 
 TEST_F(TemplateRunTest, CsvSectionCharacters) {
   Write("tab.ini", "[CSV]\nComma=#9\nQuote='\n[WIDTH]\nID=30\n");
-  Write("plain.ini", "[CSV]\nComma=;\nQuote=\nQuoteStrings=1\n");
+  Write("plain.ini", "[CSV]\nComma=;\nQuote=#0\nQuoteStrings=1\n");
   Write("unquoted.ini", "[CSV]\nQuoteStrings=0\n");
   const TVelmoraResult result =
       Run("[Tables]\n1=clients\n2=clients\n3=orders\n[Templates]\n1=tab.ini\n2=plain.ini\n3=unquoted.ini\n"
@@ -119,6 +134,23 @@ TEST_F(TemplateRunTest, CsvSectionCharacters) {
   EXPECT_EQ(Read("unquoted.csv"),
             "id,customer,amount,placed,note\r\n1,Ann,1,234.50,2024-01-02,say \"hi\"\r\n"
             "2,Bob,,2024-02-03,\r\n3,Zoë,7.00,2024-03-04,a,b\r\n");
+}
+
+// An empty separator wrote NUL bytes between the fields; the item now fails
+// before a byte is written and the earlier file stays.
+TEST_F(TemplateRunTest, CsvSeparatorThatIsNoSingleCharacterFailsTheItem) {
+  Write("empty.ini", "[CSV]\nComma=\n");
+  Write("c.csv", "earlier\r\n");
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=clients\n3=clients\n[Templates]\n1=empty.ini\n2=empty.ini\n"
+          "[Files]\n1=c.csv\n2=new/c.csv\n3=ok.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+                       "ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+                       "clients: 2 records exported to ok.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("c.csv"), "earlier\r\n");
+  EXPECT_FALSE(Exists("new"));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tabulo_writer.h"
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 #include "platform/locale_settings.h"
 
 namespace velmora {

@@ -1,11 +1,15 @@
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
-#include "engine/char_text.h"
 #include "platform/locale_settings.h"
+#include "support/expect_error.h"
+#include "support/test_files.h"
 
 namespace velmora {
 namespace {
@@ -27,7 +31,7 @@ TEST(IniFileTest, LinesAreTrimmedAndCommentsAndStrayLinesIgnored) {
   EXPECT_EQ(file.ReadString("Main", "key", "-"), "-");
   EXPECT_EQ(file.ReadString("Main", "lone line", "-"), "-");
   EXPECT_EQ(file.ReadString("Missing", "Name", "-"), "-");
-  EXPECT_EQ(file.ReadSection("MAIN").Lines(),
+  EXPECT_EQ(file.ReadSection("MAIN"),
             (std::vector<std::string>{"Name=value with blanks", "lone line", "Empty=", "Other=x"}));
 }
 
@@ -44,7 +48,7 @@ TEST(IniFileTest, FirstOccurrenceOfKeyAndSectionWins) {
   EXPECT_EQ(file.ReadString("A", "v", ""), "a=b");
   EXPECT_EQ(file.ReadString("A", "only", "none"), "none");
   EXPECT_EQ(file.SectionNames(), (std::vector<std::string>{"A", "a"}));
-  EXPECT_EQ(file.ReadSection("a").Lines(), (std::vector<std::string>{"k=first", "K=second", "v=a=b"}));
+  EXPECT_EQ(file.ReadSection("a"), (std::vector<std::string>{"k=first", "K=second", "v=a=b"}));
 }
 
 TEST(IniFileTest, ExactKeyLookupKeepsLetterCase) {
@@ -114,29 +118,55 @@ TEST(IniFileTest, AnyBytesParse) {
   for (int byte = 0; byte < 256; ++byte) text += static_cast<char>(byte);
   const TIniFile file = TIniFile::FromText(text);
   EXPECT_EQ(file.ReadString("", "", "-"), "");
-  EXPECT_EQ(file.ReadSection("").Lines(), (std::vector<std::string>{"=", "==", "[x", "]y["}));
+  EXPECT_EQ(file.ReadSection(""), (std::vector<std::string>{"=", "==", "[x", "]y["}));
   EXPECT_EQ(file.ReadString("s", "k", "-"), std::string("a\0b", 3));
 }
 
-TEST(CharTextTest, TextToCharacterAndBack) {
-  EXPECT_EQ(TextToChar(""), '\0');
-  EXPECT_EQ(TextToChar(";"), ';');
-  EXPECT_EQ(TextToChar("#"), '#');
-  EXPECT_EQ(TextToChar("#9"), '\t');
-  EXPECT_EQ(TextToChar("#0044"), ',');
-  EXPECT_EQ(TextToChar("#255"), '\xFF');
-  EXPECT_EQ(TextToChar("#256"), '\0');
-  EXPECT_EQ(TextToChar("#9a"), '\0');
-  EXPECT_EQ(TextToChar("ab"), '\0');
-  EXPECT_EQ(CharToText(' '), "#32");
-  EXPECT_EQ(CharToText('\t'), "#9");
-  EXPECT_EQ(CharToText('\0'), "#0");
-  EXPECT_EQ(CharToText('!'), "!");
-  EXPECT_EQ(CharToText('\x7F'), "\x7F");
-  EXPECT_EQ(CharToText('\x80'), "#128");
-  for (int code = 0; code < 256; ++code) {
-    const char character = static_cast<char>(code);
-    EXPECT_EQ(TextToChar(CharToText(character)), character) << code;
+// A directory, a pipe (opening it must not wait for a writer) or a file beyond
+// the limit is no settings file: refused with the file's name.
+TEST(IniFileTest, OnlyRegularFilesUpToTheLimitAreRead) {
+  const testsupport::TTempDir directory("ini");
+  std::filesystem::create_directory(directory.File("sub.ini"));
+  ASSERT_EQ(::mkfifo(directory.File("pipe.ini").c_str(), 0600), 0);
+  testsupport::WriteFile(directory.File("large.ini"), "");
+  std::filesystem::resize_file(directory.File("large.ini"), TIniFile::kMaxFileSize + 1);
+
+  const struct {
+    const char* Name;
+    const char* Reason;
+  } refused[] = {
+      {"sub.ini", "not a regular file"},
+      {"pipe.ini", "not a regular file"},
+      {"large.ini", "larger than 16777216 bytes"},
+  };
+  for (const auto& file : refused) {
+    const std::string path = directory.File(file.Name);
+    EXPECT_VELMORA_ERROR(TIniFile{path}, "Cannot read file \"" + path + "\": " + file.Reason);
+  }
+}
+
+TEST(IniFileTest, FileWithoutReadPermissionIsRefused) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  const testsupport::TTempDir directory("ini");
+  const std::string path = directory.File("secret.ini");
+  testsupport::WriteFile(path, "[S]\nk=v\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  EXPECT_VELMORA_ERROR(TIniFile{path}, "Cannot open file \"" + path + "\": Permission denied");
+}
+
+// "[S]" CR LF "k=" e-acute, U+1F600 (a surrogate pair), a lone low surrogate, in
+// UTF-16LE after its byte order mark; the same text in UTF-16BE.
+TEST(IniFileTest, Utf16FilesAreReadAsUtf16) {
+  const std::string little_endian("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\x3D\xD8\x00\xDE\x00\xDC", 24);
+  std::string big_endian = "\xFE\xFF";
+  for (std::size_t index = 2; index + 1 < little_endian.size(); index += 2) {
+    big_endian += little_endian[index + 1];
+    big_endian += little_endian[index];
+  }
+  for (const std::string& text : {little_endian, big_endian, little_endian + "x"}) {
+    const std::string expected = text.size() % 2 == 0 ? "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD"
+                                                      : "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD";
+    EXPECT_EQ(TIniFile::FromText(text).ReadString("S", "k", "-"), expected) << testsupport::HexBytes(text);
   }
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "engine/string_list.h"
 
 namespace velmora {
 
@@ -28,11 +27,17 @@ struct TIniSection {
 // Any byte sequence parses; nothing in the text can make reading fail.
 class TIniFile {
  public:
+  // Settings files are small; anything larger is not one.
+  static constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+
   TIniFile() = default;
   // Reads the whole file; a file that does not exist reads as empty (Exists()
-  // is then false). A file that exists but cannot be read raises EVelmoraError.
+  // is then false). Raises EVelmoraError naming the file when it exists but
+  // cannot be read, is not a regular file or is larger than kMaxFileSize.
   explicit TIniFile(const std::string& file_name);
 
+  // Text that starts with a UTF-16 byte order mark (either byte order) is read
+  // as UTF-16, other text as UTF-8 or any 8-bit encoding.
   static TIniFile FromText(std::string_view text);
 
   const std::string& FileName() const { return file_name_; }
@@ -54,7 +59,7 @@ class TIniFile {
   // A decimal number in the locale's form; invalid or absent: default_value.
   double ReadFloat(std::string_view section, std::string_view key, double default_value) const;
   // The entries as lines key=value (a line without "=" as it stands), in file order.
-  TStringList ReadSection(std::string_view section) const;
+  std::vector<std::string> ReadSection(std::string_view section) const;
 
   // The value of the first entry whose key equals key exactly, letter case included.
   bool FindExactKey(std::string_view section, std::string_view key, std::string& value) const;

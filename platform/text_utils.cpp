@@ -1,4 +1,4 @@
-#include "engine/text_utils.h"
+#include "platform/text_utils.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "console/ini_file.h"
+#include "platform/ini_file.h"
 
 #include <cstdint>
 
-#include "engine/text_utils.h"
 #include "platform/file_system.h"
+#include "platform/text_utils.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -49,6 +49,51 @@ bool TryParseDecimal(std::string_view text, int& value) {
   return true;
 }
 
+void AppendUtf8(std::uint32_t code, std::string& text) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16 bytes (the byte order mark removed) as UTF-8. A surrogate without its
+// partner and an odd last byte become U+FFFD, so nothing is dropped unseen.
+std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  const auto unit_at = [&](std::size_t index) -> std::uint32_t {
+    const std::uint32_t first = static_cast<unsigned char>(bytes[index]);
+    const std::uint32_t second = static_cast<unsigned char>(bytes[index + 1]);
+    return big_endian ? (first << 8 | second) : (second << 8 | first);
+  };
+  std::string text;
+  text.reserve(bytes.size());
+  std::size_t index = 0;
+  for (; index + 1 < bytes.size(); index += 2) {
+    std::uint32_t code = unit_at(index);
+    if (code >= 0xD800 && code <= 0xDBFF && index + 3 < bytes.size()) {
+      const std::uint32_t low = unit_at(index + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        index += 2;
+      }
+    }
+    AppendUtf8(code >= 0xD800 && code <= 0xDFFF ? kReplacement : code, text);
+  }
+  if (index < bytes.size()) AppendUtf8(kReplacement, text);
+  return text;
+}
+
 }  // namespace
 
 bool TryParseIniInteger(std::string_view text, int& value) {
@@ -61,7 +106,7 @@ bool TryParseIniInteger(std::string_view text, int& value) {
 
 TIniFile::TIniFile(const std::string& file_name) : file_name_(file_name) {
   std::string content;
-  exists_ = ReadWholeFile(file_name, content);
+  exists_ = ReadWholeFile(file_name, kMaxFileSize, content);
   if (exists_) Parse(content);
 }
 
@@ -73,8 +118,16 @@ TIniFile TIniFile::FromText(std::string_view text) {
 }
 
 void TIniFile::Parse(std::string_view text) {
-  // Editors on other systems start UTF-8 files with a byte order mark; left in
-  // place it would hide the first section.
+  // Editors on other systems save "Unicode" files as UTF-16 with a byte order
+  // mark; read as bytes, every other byte would be a NUL.
+  std::string converted;
+  const std::string_view mark = text.substr(0, 2);
+  if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+    converted = Utf16ToUtf8(text.substr(2), mark == "\xFE\xFF");
+    text = converted;
+  }
+  // UTF-8 files may start with a byte order mark too; left in place it would
+  // hide the first section.
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   TIniSection* current = nullptr;
   std::size_t position = 0;
@@ -157,12 +210,12 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
   return value;
 }
 
-TStringList TIniFile::ReadSection(std::string_view section) const {
-  TStringList lines;
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
+  std::vector<std::string> lines;
   const TIniSection* found = FindSection(section);
   if (found == nullptr) return lines;
   for (const TIniEntry& entry : found->Entries) {
-    lines.Add(entry.HasValue ? entry.Key + "=" + entry.Value : entry.Line);
+    lines.push_back(entry.HasValue ? entry.Key + "=" + entry.Value : entry.Line);
   }
   return lines;
 }
