@@ -2,8 +2,8 @@
 
 #include <iterator>
 
-#include "console/ini_file.h"
-#include "engine/text_utils.h"
+#include "platform/ini_file.h"
+#include "platform/text_utils.h"
 #include "platform/error.h"
 
 namespace velmora {

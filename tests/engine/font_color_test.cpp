@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "console/ini_file.h"
-#include "engine/text_utils.h"
+#include "platform/ini_file.h"
+#include "platform/text_utils.h"
 #include "support/expect_error.h"
 
 namespace velmora {
