@@ -6,6 +6,7 @@
 
 #include "engine/tabulo_formats.h"
 #include "engine/text_utils.h"
+#include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 
@@ -89,6 +90,29 @@ bool IsDurationText(std::string_view text) {
     return digits(1, 64) && position == text.size();
   }
   return false;
+}
+
+[[noreturn]] void ThrowNoFloat(std::string_view text) {
+  throw EVelmoraError(Format("'%s' is not a valid floating point value", std::string(text).c_str()));
+}
+
+// A number column prints plain numbers when the export asks for machine-read
+// defaults and the template sets no format for it, neither by its type nor by
+// its name.
+bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& settings) {
+  if (!settings.MachineReadDefaults || column.ColumnType > ctCurrency) return false;
+  std::string user_format;
+  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format)) return false;
+  if (settings.Formats == nullptr) return true;
+  switch (column.ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      return !settings.Formats->IntegerFormatSet();
+    case ctFloat:
+      return !settings.Formats->FloatFormatSet();
+    default:
+      return !settings.Formats->CurrencyFormatSet();
+  }
 }
 
 int ClampedWidth(std::size_t length) {
@@ -184,9 +208,35 @@ std::string SqlTypeNameOf(TFieldType field_type, int size) {
   }
 }
 
+bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view decimal_separator,
+                                    std::string& out) const {
+  switch (ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      // As in the display form, text that is no integer counts as 0.
+      if (!IsIntegerText(text) || !AppendPlainDecimal(text, decimal_separator, out)) out.push_back('0');
+      return true;
+    case ctFloat:
+    case ctCurrency: {
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !AppendPlainDecimal(decimal_text_, decimal_separator, out)) {
+        ThrowNoFloat(text);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  scratch_.clear();
+  if (PlainNumber && PlainNumberText(text, FormatSettings().DecimalSeparator, scratch_)) {
+    text.swap(scratch_);
+    return true;
+  }
   if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
     number_format_.reset();
     date_time_format_.reset();
@@ -207,7 +257,6 @@ bool TTabuloColumn::FormatText(std::string& text) const {
     }
     compiled_for_ = Format;
   }
-  scratch_.clear();
   switch (ColumnType) {
     case ctInteger:
     case ctLargeInt:
@@ -219,10 +268,9 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       break;
     case ctFloat:
     case ctCurrency: {
-      std::string decimal_text;
-      if (!TryLocaleNumberToDecimalText(text, decimal_text) ||
-          !number_format_->FormatDecimalText(decimal_text, scratch_)) {
-        throw EVelmoraError(velmora::Format("'%s' is not a valid floating point value", text.c_str()));
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !number_format_->FormatDecimalText(decimal_text_, scratch_)) {
+        ThrowNoFloat(text);
       }
       break;
     }
@@ -348,6 +396,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
       column.Format = value;
     }
+    column.PlainNumber = PrintsPlainNumbers(column, settings);
 
     column.SQLType = SqlTypeNameOf(field->DataType, field->Size);
     column.IsString = column.ColumnType == ctString;

@@ -32,6 +32,9 @@ class TTabuloASCII : public TTabuloFormatText {
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
   }
+  // CSV is read by programs: numbers without a format of the template's own
+  // carry every digit and no grouping.
+  bool MachineReadDefaults() const override { return export_type_ == etCSV; }
 
   void BeginExport() override;
   void EndExport() override;

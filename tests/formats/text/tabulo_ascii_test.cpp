@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/output_file.h"
+#include "platform/pinned_settings.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 
@@ -158,11 +159,11 @@ TEST_F(AsciiExportTest, CsvHeaderAndFooterLinesEndWithTheSeparatorAndNullsBecome
 TEST_F(AsciiExportTest, CsvWithoutQuotingWritesValuesAsTheyAre) {
   IdAndName({{"1234", "a,\"b\"\r\nc"}});
   exporter_->CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 
   exporter_->CSVQuote = '\'';
   exporter_->CSVQuoteStrings = false;
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 }
 
 TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
@@ -170,6 +171,20 @@ TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
   exporter_->CSVComma = '\t';
   exporter_->Footer = {"end"};
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\"\t\"NAME\"", "\"1\"\t\"x\"", "end\t"}));
+}
+
+TEST_F(AsciiExportTest, CsvNumbersKeepEveryDigitUngroupedWhileTxtKeepsTheDisplayDefaults) {
+  SetFormatSettings(GermanStyleSettings());
+  exporter_->Formats.Reset();  // the defaults of the settings in force
+  data_.AddField("N", ftInteger);
+  data_.AddField("X", ftFloat);
+  data_.AddField("DAY", ftDate);
+  data_.AppendRecord({"16047", "0,125", "05.01.2024"});
+  data_.Open();
+  exporter_->AllowCaptions = false;
+  EXPECT_EQ(Export(etCSV), Lines({"\"16047\",\"0,125\",\"05.01.2024\""}));
+  exporter_->AutoCalcColWidth = false;
+  EXPECT_EQ(Export(etTXT), Lines({"    16.047       0,13 05.01.2024 "}));
 }
 
 TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything) {
