@@ -59,8 +59,10 @@ std::string_view SecondsFraction(std::string_view text) {
   return {};
 }
 
-// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's.
-bool IsDurationText(std::string_view text) {
+// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's,
+// the fraction's point "." or the locale's decimal separator. point and
+// point_length give where the point stands (point is npos without a fraction).
+bool ReadDurationText(std::string_view text, std::size_t& point, std::size_t& point_length) {
   std::size_t position = (!text.empty() && text[0] == '-') ? 1 : 0;
   const auto digits = [&](std::size_t minimum, std::size_t maximum) {
     std::size_t count = 0;
@@ -82,11 +84,15 @@ bool IsDurationText(std::string_view text) {
     }
     return false;
   };
+  point = std::string_view::npos;
+  point_length = 0;
   if (!digits(1, 9) || !separator() || !digits(2, 2) || !separator() || !digits(2, 2)) return false;
   if (position == text.size()) return true;
   const std::string& decimal = FormatSettings().DecimalSeparator;
-  if (text[position] == '.' || text.substr(position, decimal.size()) == decimal) {
-    position += text[position] == '.' ? 1 : decimal.size();
+  if (text[position] == '.' || (!decimal.empty() && text.substr(position, decimal.size()) == decimal)) {
+    point = position;
+    point_length = text[position] == '.' ? 1 : decimal.size();
+    position += point_length;
     return digits(1, 64) && position == text.size();
   }
   return false;
@@ -288,9 +294,18 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
                                          : TryStrToDateTime(text, value);
   if (!read) {
     // A duration beyond the clock ("838:59:59", "-01:30:00") has no time-of-day
-    // form; it is exported exactly as it stands.
-    if (ColumnType == ctTime && IsDurationText(text)) {
-      scratch_.append(text);
+    // form; it is exported as it stands, its fraction after the locale's decimal
+    // separator as in every other time.
+    std::size_t point = 0;
+    std::size_t point_length = 0;
+    if (ColumnType == ctTime && ReadDurationText(text, point, point_length)) {
+      if (point == std::string_view::npos) {
+        scratch_.append(text);
+      } else {
+        scratch_.append(text, 0, point);
+        scratch_.append(FormatSettings().DecimalSeparator);
+        scratch_.append(text, point + point_length);
+      }
       return;
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));

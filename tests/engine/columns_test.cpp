@@ -325,6 +325,22 @@ TEST_F(NumberFormsTest, PlainNumbersOfFloatsFailLikeTheirDisplayForm) {
   EXPECT_VELMORA_ERROR(CurrentCells(machine), "'12.5.0' is not a valid floating point value");
 }
 
+TEST_F(NumberFormsTest, TimesUseTheLocaleDecimalSeparatorInsideAndOutsideADay) {
+  PinGerman();
+  // Within a day the field's text carries the locale's separator already; a
+  // duration beyond the clock arrives with the server's ".".
+  TMemoryDataSet data;
+  data.AddField("AT", ftTime);
+  for (const char* text : {"12:34:56,789012", "838:59:59.000000", "-00:00:01.5", "100:00:00"})
+    data.AppendRecord({text});
+  data.Open();
+  TPlainExporter text;  // its default time format is the locale's
+  text.DataSet = &data;
+  std::vector<std::string> shown;
+  for (data.First(); !data.Eof(); data.Next()) shown.push_back(CurrentCells(text)[0]);
+  EXPECT_EQ(shown, (std::vector<std::string>{"12:34:56,789012", "838:59:59,000000", "-00:00:01,5", "100:00:00"}));
+}
+
 TEST(ColumnTypes, FieldTypesMapToColumnTypesAndSqlNames) {
   EXPECT_EQ(ColumnTypeOf(ftAutoInc), ctInteger);
   EXPECT_EQ(ColumnTypeOf(ftBCD), ctFloat);
