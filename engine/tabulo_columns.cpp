@@ -108,7 +108,8 @@ bool ReadDurationText(std::string_view text, std::size_t& point, std::size_t& po
 bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& settings) {
   if (!settings.MachineReadDefaults || column.ColumnType > ctCurrency) return false;
   std::string user_format;
-  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format)) return false;
+  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format))
+    return false;
   if (settings.Formats == nullptr) return true;
   switch (column.ColumnType) {
     case ctInteger:

@@ -106,8 +106,8 @@ inline TVelmoraResult RunProgram(const std::string& program, const std::vector<s
   return result;
 }
 
-inline TVelmoraResult RunVelmora(const std::vector<std::string>& arguments, const std::string& working_directory,
-                                 const std::string& locale = "C") {
+inline TVelmoraResult RunVelmora(const std::vector<std::string>& arguments,
+                                 const std::string& working_directory, const std::string& locale = "C") {
   return RunProgram(VelmoraBinary(), arguments, working_directory, locale);
 }
 

@@ -50,12 +50,13 @@ TEST_F(NumberFormsTest, CsvAndDifCarryEveryDigitWhileTxtKeepsTheDisplayForms) {
   const consoletest::TVelmoraResult result =
       RunGerman("[Tables]\n1=numbers\n2=numbers\n3=numbers\n[Files]\n1=n.csv\n2=n.dif\n3=n.txt\n");
   EXPECT_EQ(result.exit_status, 0) << result.output;
-  EXPECT_EQ(Read("n.csv"),
-            "\"i\",\"big\",\"exact\",\"d\",\"t\",\"day\"\r\n"
-            "\"16047\",\"18446744073709551615\","
-            "\"-12345678901234567890123456789012345,123456789012345678901234567891\",\"0,125\","
-            "\"838:59:59,000000\",\"05.01.2024\"\r\n"
-            "\"-1500\",\"0\",\"0,000000000000000000000000000001\",\"-2,5\",\"12:34:56,789012\",\"31.12.1999\"\r\n");
+  EXPECT_EQ(
+      Read("n.csv"),
+      "\"i\",\"big\",\"exact\",\"d\",\"t\",\"day\"\r\n"
+      "\"16047\",\"18446744073709551615\","
+      "\"-12345678901234567890123456789012345,123456789012345678901234567891\",\"0,125\","
+      "\"838:59:59,000000\",\"05.01.2024\"\r\n"
+      "\"-1500\",\"0\",\"0,000000000000000000000000000001\",\"-2,5\",\"12:34:56,789012\",\"31.12.1999\"\r\n");
 
   const std::string dif = Read("n.dif");
   const std::string first_record = dif.substr(dif.find("BOT\r\n0,"));

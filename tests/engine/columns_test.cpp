@@ -338,7 +338,8 @@ TEST_F(NumberFormsTest, TimesUseTheLocaleDecimalSeparatorInsideAndOutsideADay) {
   text.DataSet = &data;
   std::vector<std::string> shown;
   for (data.First(); !data.Eof(); data.Next()) shown.push_back(CurrentCells(text)[0]);
-  EXPECT_EQ(shown, (std::vector<std::string>{"12:34:56,789012", "838:59:59,000000", "-00:00:01,5", "100:00:00"}));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"12:34:56,789012", "838:59:59,000000", "-00:00:01,5", "100:00:00"}));
 }
 
 TEST(ColumnTypes, FieldTypesMapToColumnTypesAndSqlNames) {

@@ -138,8 +138,8 @@ class AsciiInteropTest : public ::testing::Test {
         soffice_, "-env:UserInstallation=file://" + shared_->File("office-profile"), "--headless"};
     if (!input_filter.empty()) command.push_back("--infilter=" + input_filter);
     const std::string out_dir = directory_.File("converted");
-    command.insert(command.end(),
-                   {"--convert-to", "csv:Text - txt - csv (StarCalc):" + csv_options, "--outdir", out_dir, file});
+    command.insert(command.end(), {"--convert-to", "csv:Text - txt - csv (StarCalc):" + csv_options,
+                                   "--outdir", out_dir, file});
     const auto result = RunCommand(command, 300);
     EXPECT_EQ(result.exit_status, 0) << result.output;
     const std::string name = file.substr(file.rfind('/') + 1);

@@ -210,9 +210,9 @@ TEST_F(AsciiExportTest, DifWritesHeaderItemsTuplesAndDoublesQuotesInStrings) {
                                       "TUPLES", "0,2", "\"\"", "DATA", "0,0", "\"\""});
   // A NULL integer is written as the (empty) string it is, not as a number.
   EXPECT_EQ(Export(etDIF),
-            prologue + Lines({"-1,0", "BOT", "1,0",     "\"ID\"", "1,0", "\"NAME\"",       // captions
-                              "-1,0", "BOT", "0,1234",  "V",      "1,0", "\"O\"\"Neil\"",  // record 1
-                              "-1,0", "BOT", "1,0",     "\"\"",   "1,0", "\"\"",          "-1,0", "EOD"}));
+            prologue + Lines({"-1,0", "BOT", "1,0",    "\"ID\"", "1,0", "\"NAME\"",       // captions
+                              "-1,0", "BOT", "0,1234", "V",      "1,0", "\"O\"\"Neil\"",  // record 1
+                              "-1,0", "BOT", "1,0",    "\"\"",   "1,0", "\"\"",          "-1,0", "EOD"}));
 }
 
 TEST_F(AsciiExportTest, DifWritesPlainNumbersWhateverTheLocaleAndDatesAndTimesAsDisplayStrings) {
@@ -225,15 +225,16 @@ TEST_F(AsciiExportTest, DifWritesPlainNumbersWhateverTheLocaleAndDatesAndTimesAs
   data_.AddField("DAY", ftDate);
   data_.AddField("AT", ftDateTime);
   data_.AddField("SPAN", ftTime);
-  data_.AppendRecord({"12345", "1234567,89", "12,50", "True", "05.01.2024", "05.01.2024 13:45:07",
-                      "838:59:59.000000"});
+  data_.AppendRecord(
+      {"12345", "1234567,89", "12,50", "True", "05.01.2024", "05.01.2024 13:45:07", "838:59:59.000000"});
   data_.Open();
   exporter_->AllowCaptions = false;
   exporter_->UserFormats = {"ROUNDED=#,##0"};  // a display format changes no DIF number
   const std::string dif = Export(etDIF);
-  EXPECT_EQ(dif.substr(dif.find("BOT\r\n") + 5),
-            Lines({"0,12345", "V", "0,1234567.89", "V", "0,12.50", "V", "0,True", "V", "1,0", "\"05.01.2024\"",
-                   "1,0", "\"05.01.2024 13:45:07\"", "1,0", "\"838:59:59,000000\"", "-1,0", "EOD"}));
+  EXPECT_EQ(
+      dif.substr(dif.find("BOT\r\n") + 5),
+      Lines({"0,12345", "V", "0,1234567.89", "V", "0,12.50", "V", "0,True", "V", "1,0", "\"05.01.2024\"",
+             "1,0", "\"05.01.2024 13:45:07\"", "1,0", "\"838:59:59,000000\"", "-1,0", "EOD"}));
 }
 
 TEST_F(AsciiExportTest, DifOfAnEmptySourceCountsNoTuples) {
