@@ -27,6 +27,15 @@ TTabuloWriter& TTabulo::Writer() const {
   return *writer_;
 }
 
+TRecordWindow TTabulo::RecordWindow() const {
+  TRecordWindow window;
+  window.GoToFirstRecord = GoToFirstRecord;
+  window.SkipRecCount = SkipRecCount;
+  window.ExportRecCount = ExportRecCount;
+  window.CurrentRecordOnly = CurrentRecordOnly;
+  return window;
+}
+
 TColumnSettings TTabulo::ColumnSettings() {
   const unsigned published = PublishedSettings();
   TColumnSettings settings;
@@ -38,13 +47,7 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.ColumnsWidth = (published & psColumnsWidth) ? &ColumnsWidth : nullptr;
   settings.Captions = (published & psCaptions) ? &Captions : nullptr;
   settings.ColumnsAlign = (published & psColumnsAlign) ? &ColumnsAlign : nullptr;
-  settings.ColumnsLength = (published & psColumnsLength) ? &ColumnsLength : nullptr;
-  settings.SkipRecCount = SkipRecCount;
-  settings.ExportRecCount = ExportRecCount;
-  settings.GoToFirstRecord = GoToFirstRecord;
-  settings.CurrentRecordOnly = CurrentRecordOnly;
-  settings.CaptionRow = CaptionRow;
-  settings.AutoCalcStrType = AutoCalcStrType;
+  settings.Window = RecordWindow();
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }
@@ -161,26 +164,43 @@ void TTabulo::RunExport() {
   EndExport();
 }
 
+namespace {
+
+// The record loop's walk ends where the exporter's EndOfFile step says.
+class TExporterWalk : public TRecordWindowWalk {
+ public:
+  explicit TExporterWalk(TTabulo& exporter)
+      : TRecordWindowWalk(exporter.ExportSource == esDataSet ? exporter.DataSet : nullptr,
+                          exporter.RecordWindow()),
+        exporter_(exporter) {}
+
+ protected:
+  bool AtEnd() const override { return exporter_.EndOfFile(); }
+
+ private:
+  TTabulo& exporter_;
+};
+
+}  // namespace
+
 void TTabulo::RunRecords() {
   if (AllowCaptions) {
     WriteCaptionRow();
     if (aborted_) return;
   }
-  if (GoToFirstRecord) {
-    record_counter_ = 0;
-    if (ExportSource == esDataSet) DataSet->First();
-  }
+  TExporterWalk walk(*this);
+  if (GoToFirstRecord) record_counter_ = 0;
+  walk.Start();
   BeforeExport();
   if (aborted_) return;
-  for (int skipped = 0; skipped < SkipRecCount; ++skipped) {
-    ++record_counter_;
-    if (ExportSource == esDataSet) DataSet->Next();
+  walk.Skip([this](int skipped) {
+    record_counter_ = skipped;
     if (OnSkippedRecord) OnSkippedRecord(*this, record_counter_);
-  }
+  });
   if (aborted_) return;
 
   record_counter_ = 0;
-  while (!EndOfFile() && (ExportRecCount == 0 || ExportRecCount > record_counter_)) {
+  while (walk.HasRecord()) {
     if (aborted_) {
       bool can_continue = false;
       if (OnStopExport) OnStopExport(*this, can_continue);
@@ -194,9 +214,8 @@ void TTabulo::RunRecords() {
       WriteDataRow();
       if (OnExportedRecord) OnExportedRecord(*this, record_counter_);
     }
-    if (CurrentRecordOnly) break;
-    ++record_counter_;
-    DataSet->Next();
+    walk.Advance();
+    record_counter_ = walk.Passed();
   }
   AfterExport();
 }

@@ -365,43 +365,38 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
     column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
   }
   if (settings.DataSet == nullptr) return;
-  TDataSet& data_set = *settings.DataSet;
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
-  WalkAndReturn(data_set, [&] {
-    // Measure the records the export will write, so that no column comes out
-    // narrower than its values.
-    if (settings.GoToFirstRecord) data_set.First();
-    for (int skipped = 0; skipped < settings.SkipRecCount; ++skipped) data_set.Next();
-    const int limit = settings.CurrentRecordOnly ? 1 : settings.ExportRecCount;
-    int counter = 0;
-    std::string text;
-    while (!data_set.Eof() && (limit == 0 || limit > counter)) {
-      for (auto& column : columns_) {
-        TTabuloColumn& target = *column;
-        if (target.Field->IsNull()) {
-          target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
-          continue;
-        }
-        target.Field->GetText(text);
-        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-        // The rows carry the display form, which may be longer than the raw text
-        // (grouping, currency symbol): the column must hold that too.
-        // A value without a display form fails the export when its row is
-        // written; measuring it raw is all this pass can do.
-        if (target.ColumnType != ctString && target.ColumnType != ctBoolean &&
-            target.ColumnType != ctUnknown) {
-          try {
-            target.FormatText(text);
-            target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-          } catch (const EVelmoraError&) {
-          }
-        }
-      }
-      ++counter;
-      data_set.Next();
-      if (settings.OnFetchedRecord) settings.OnFetchedRecord(counter);
+  std::string text;
+  // Measure the records the export will write, so that no column comes out
+  // narrower than its values.
+  ReadWindowAhead(
+      *settings.DataSet, settings.Window, [&] { WidenToCurrentRecord(null_text, text); },
+      [&](int passed) {
+        if (settings.OnFetchedRecord) settings.OnFetchedRecord(passed);
+      });
+}
+
+void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::string& text) {
+  for (auto& column : columns_) {
+    TTabuloColumn& target = *column;
+    if (target.Field->IsNull()) {
+      target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
+      continue;
     }
-  });
+    target.Field->GetText(text);
+    target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+    // The rows carry the display form, which may be longer than the raw text
+    // (grouping, currency symbol): the column must hold that too.
+    // A value without a display form fails the export when its row is
+    // written; measuring it raw is all this pass can do.
+    if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
+      try {
+        target.FormatText(text);
+        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+      } catch (const EVelmoraError&) {
+      }
+    }
+  }
 }
 
 }  // namespace velmora

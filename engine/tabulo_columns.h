@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/dataset.h"
+#include "engine/record_window.h"
 #include "engine/string_list.h"
 #include "platform/value_format.h"
 
@@ -87,13 +88,7 @@ struct TColumnSettings {
   const TStringList* ColumnsWidth = nullptr;
   const TStringList* Captions = nullptr;
   const TStringList* ColumnsAlign = nullptr;
-  const TStringList* ColumnsLength = nullptr;
-  int SkipRecCount = 0;
-  int ExportRecCount = 0;
-  bool GoToFirstRecord = true;
-  bool CurrentRecordOnly = false;
-  int CaptionRow = -1;
-  bool AutoCalcStrType = false;
+  TRecordWindow Window;
   std::function<void(int counter)> OnFetchedRecord;
 };
 
@@ -117,6 +112,9 @@ class TTabuloColumns {
   void ColumnWidthPass(const TColumnSettings& settings);
 
  private:
+  // Widens every column to its value in the current record; text is scratch space.
+  void WidenToCurrentRecord(const std::string& null_text, std::string& text);
+
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
 };
 

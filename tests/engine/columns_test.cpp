@@ -163,6 +163,17 @@ TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition
   EXPECT_EQ(data_.OpenBookmarks(), 0);
 }
 
+TEST_F(ColumnsTest, WidthPassMeasuresNullCellsAsTheNullString) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ColumnsWidth = {"ID=1"};
+  text.Formats.SetNullString("nothing here");
+  text.SkipRecCount = 1;  // only the record whose ID is NULL
+  text.BeginExport();
+  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  EXPECT_EQ(text.Columns()[0].Width, 12);
+}
+
 TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
   TAlignedExporter text;
   text.DataSet = &data_;
