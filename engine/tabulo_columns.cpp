@@ -1,13 +1,13 @@
 #include "engine/tabulo_columns.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "engine/tabulo_formats.h"
 #include "engine/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
 
 namespace velmora {
 
@@ -27,35 +27,6 @@ int DecimalOrZero(std::string_view text) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return (error == std::errc() && end == text.data() + text.size()) ? value : 0;
-}
-
-// A character no date or time text holds, quoted into a format to mark a place.
-constexpr char kFractionMark = '\x01';
-constexpr const char* kFractionMarkPattern = "\"\x01\"";
-
-// The digits of a fraction of seconds in a time text ("05.123456" gives
-// "123456"): digits after the decimal separator that follows two digits of
-// seconds and the time separator. Empty when the text has none.
-std::string_view SecondsFraction(std::string_view text) {
-  const TFormatSettings& settings = FormatSettings();
-  const std::string& separator = settings.DecimalSeparator;
-  const std::string& time_separator = settings.TimeSeparator;
-  std::size_t position = text.rfind(separator);
-  while (position != std::string_view::npos) {
-    std::size_t end = position + separator.size();
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    const bool has_digits = end > position + separator.size();
-    const bool after_seconds =
-        position >= 2 + time_separator.size() &&
-        std::isdigit(static_cast<unsigned char>(text[position - 1])) &&
-        std::isdigit(static_cast<unsigned char>(text[position - 2])) &&
-        text.substr(position - 2 - time_separator.size(), time_separator.size()) == time_separator;
-    if (has_digits && after_seconds)
-      return text.substr(position + separator.size(), end - position - separator.size());
-    if (position == 0) break;
-    position = text.rfind(separator, position - 1);
-  }
-  return {};
 }
 
 // [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's.
@@ -198,12 +169,7 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       const bool default_format =
           (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
           (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
-      const std::size_t seconds = Format.rfind("ss");
-      if (default_format && seconds != std::string::npos) {
-        std::string marked = Format;
-        marked.insert(seconds + 2, kFractionMarkPattern);
-        fraction_format_.emplace(marked);
-      }
+      if (default_format) fraction_format_.emplace(Format);
     }
     compiled_for_ = Format;
   }
@@ -247,19 +213,12 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
   }
-  const std::string_view fraction = fraction_format_ ? SecondsFraction(text) : std::string_view();
-  if (fraction.empty()) {
+  if (fraction_format_) {
+    // Every digit of the fraction as the text has it, where the seconds end.
+    fraction_format_->Format(value, SecondsFraction(text), scratch_);
+  } else {
     date_time_format_->Format(value, scratch_);
-    return;
   }
-  // Every digit of the fraction as the text has it, where the seconds end.
-  const std::size_t start = scratch_.size();
-  fraction_format_->Format(value, scratch_);
-  const std::size_t mark = scratch_.find(kFractionMark, start);
-  if (mark == std::string::npos) return;
-  std::string digits = FormatSettings().DecimalSeparator;
-  digits.append(fraction);
-  scratch_.replace(mark, 1, digits);
 }
 
 TTabuloColumn& TTabuloColumns::Add() {

@@ -9,6 +9,7 @@
 #include "engine/dataset.h"
 #include "engine/record_window.h"
 #include "engine/string_list.h"
+#include "platform/seconds_fraction.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -72,8 +73,8 @@ class TTabuloColumn {
   mutable std::optional<TNumberFormat> number_format_;
   mutable std::optional<TDateTimeFormat> date_time_format_;
   // The default time and date-time formats show fractions of seconds that the
-  // text carries: this form of the format marks the place after the seconds.
-  mutable std::optional<TDateTimeFormat> fraction_format_;
+  // text carries.
+  mutable std::optional<TFractionDateTimeFormat> fraction_format_;
   mutable std::string scratch_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -434,43 +435,11 @@ TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
 // ---------------------------------------------------------------------------
 // TZMySqlField
 
-namespace {
-
-constexpr char kFractionMarker = '\x01';
-
-// The long time pattern with a marker right after the seconds, where the
-// fraction of a second goes; the pattern unchanged when it shows no seconds.
-std::string MarkedTimePattern(std::string_view pattern, bool& marked) {
-  marked = false;
-  std::string result;
-  char quote = 0;
-  for (std::size_t index = 0; index < pattern.size(); ++index) {
-    const char c = pattern[index];
-    result += c;
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (!marked && (c == 's' || c == 'S')) {
-      while (index + 1 < pattern.size() && (pattern[index + 1] == 's' || pattern[index + 1] == 'S')) {
-        result += pattern[++index];
-      }
-      result += '"';
-      result += kFractionMarker;
-      result += '"';
-      marked = true;
-    }
-  }
-  return result;
-}
-
-}  // namespace
-
 struct TZMySqlField::TDateTimeForms {
   std::string short_date_pattern;
   std::string long_time_pattern;
   TDateTimeFormat date{"yyyy-mm-dd"};
-  TDateTimeFormat time{"hh:nn:ss"};
+  TFractionDateTimeFormat time{"hh:nn:ss"};
 
   void CompileIfChanged(const TFormatSettings& settings) {
     if (settings.ShortDateFormat == short_date_pattern && settings.LongTimeFormat == long_time_pattern) {
@@ -478,9 +447,8 @@ struct TZMySqlField::TDateTimeForms {
     }
     short_date_pattern = settings.ShortDateFormat;
     long_time_pattern = settings.LongTimeFormat;
-    bool marked = false;
     date = TDateTimeFormat(short_date_pattern);
-    time = TDateTimeFormat(MarkedTimePattern(long_time_pattern, marked));
+    time = TFractionDateTimeFormat(long_time_pattern);
   }
 };
 
@@ -527,16 +495,7 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
     if (whole_day) return;
     out += ' ';
   }
-  const std::size_t time_start = out.size();
-  forms_->time.Format(value, out);
-  const std::size_t marker = out.find(kFractionMarker, time_start);
-  if (marker == std::string::npos) return;
-  if (fraction.empty()) {
-    out.erase(marker, 1);
-  } else {
-    out.replace(marker, 1, settings.DecimalSeparator);
-    out.insert(marker + settings.DecimalSeparator.size(), fraction);
-  }
+  forms_->time.Format(value, fraction, out);
 }
 
 void TZMySqlField::GetText(std::string& out) const {
