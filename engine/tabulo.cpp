@@ -78,16 +78,10 @@ void TTabulo::GetCaptionRow(std::string& row) {
 
 void TTabulo::FillRow() {
   // Cells are in column order, one per column, so each column fills its own
-  // cell; two columns of the same field keep a value each.
+  // cell; two columns of the same field keep a value each. Values keep every
+  // byte the source gave, blanks and control bytes at either end included.
   for (int index = 0; index < columns_.Count(); ++index) {
-    std::string& data = export_row_[index].Data;
-    columns_[index].Field->GetText(data);
-    std::size_t end = data.size();
-    while (end > 0 && static_cast<unsigned char>(data[end - 1]) <= 32) --end;
-    data.resize(end);
-    std::size_t start = 0;
-    while (start < data.size() && static_cast<unsigned char>(data[start]) <= 32) ++start;
-    if (start > 0) data.erase(0, start);
+    columns_[index].Field->GetText(export_row_[index].Data);
   }
 }
 

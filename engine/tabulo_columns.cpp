@@ -158,6 +158,8 @@ std::string SqlTypeNameOf(TFieldType field_type, int size) {
 bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  // A moment with no date-time form ("0000-00-00") goes out as the source wrote it.
+  if (ColumnType >= ctDate && ColumnType <= ctDateTime && Field != nullptr && Field->IsInvalidDate()) return true;
   if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
     number_format_.reset();
     date_time_format_.reset();
@@ -234,7 +236,9 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
   if (settings.ExportedFields == nullptr || settings.ExportedFields->Empty()) {
     for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
       TField& field = data_set.Field(field_index);
-      if (field.IsBlob()) continue;
+      // Text of any length (memo) is data like any other; binary large
+      // objects are exported only when named.
+      if (field.IsBlob() && !field.IsMemo()) continue;
       if (settings.OnlyVisibleFields && !field.Visible) continue;
       taken.push_back(&field);
     }
@@ -283,7 +287,10 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       switch (column.ColumnType) {
         case ctInteger:
         case ctLargeInt:
-          column.Format = formats.IntegerFormat();
+          // A year shows all its digits (four, or two for a field of size 2),
+          // never grouped.
+          column.Format = field->ValueKind == vkYear ? std::string(field->Size == 2 ? 2 : 4, '0')
+                                                     : formats.IntegerFormat();
           break;
         case ctFloat:
           column.Format = formats.FloatFormat();
@@ -315,6 +322,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     column.IsNumber = column.ColumnType <= ctCurrency;
     column.IsBlob = field->IsBlob();
     column.IsMemo = field->IsMemo();
+    column.ValueKind = field->ValueKind;
     column.Visible = field->Visible;
   }
 }

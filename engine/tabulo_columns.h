@@ -57,6 +57,7 @@ class TTabuloColumn {
   bool IsBlob = false;
   bool IsMemo = false;
   bool Visible = true;
+  TFieldValueKind ValueKind = vkPlain;  // the field's: years and bit fields
 
   // Replaces text (the field's text) by its display form: numbers through the
   // number format, dates and times through the date-time format. Returns false
@@ -103,8 +104,8 @@ class TTabuloColumns {
   void Clear() { columns_.clear(); }
   TTabuloColumn& Add();
 
-  // Builds the column list from the data set (BLOB fields only when named in
-  // ExportedFields).
+  // Builds the column list from the data set (binary BLOB fields only when
+  // named in ExportedFields).
   void Build(const TColumnSettings& settings);
   // Widens every column to its caption and to the longest value (raw and in its
   // display form) of the records the export will pass: from the first record,
