@@ -53,18 +53,5 @@ TEST(ReadWindowAhead, VisitsTheWindowsRecordsAndReturnsTheCursor) {
   }
 }
 
-TEST(RecordWindowWalk, SkippingStopsAtTheEndOfTheData) {
-  TMemoryDataSet data;
-  data.AddField("ID", ftString);
-  for (int record = 1; record <= 3; ++record) data.AppendRecord({std::to_string(record)});
-  data.Open();
-  TRecordWindowWalk walk(&data, {true, 2147483647, 0, false});
-  walk.Start();
-  std::vector<int> skipped;
-  walk.Skip([&](int number) { skipped.push_back(number); });
-  EXPECT_EQ(skipped, (std::vector<int>{1, 2, 3}));
-  EXPECT_FALSE(walk.HasRecord());
-}
-
 }  // namespace
 }  // namespace velmora

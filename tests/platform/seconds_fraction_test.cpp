@@ -35,14 +35,5 @@ TEST(FractionDateTimeFormat, PutsTheDigitsRightAfterTheSeconds) {
   SetFormatSettings(TFormatSettings::CLocale());
 }
 
-TEST(SecondsFraction, FindsTheDigitsAfterTheSecondsOnly) {
-  SetFormatSettings(TFormatSettings::CLocale());
-  EXPECT_EQ(SecondsFraction("13:04:05.5"), "5");
-  EXPECT_EQ(SecondsFraction("2024.01.02 13:04:05.123456"), "123456");
-  EXPECT_EQ(SecondsFraction("2024.01.02 13:04:05"), "");
-  EXPECT_EQ(SecondsFraction("1.5"), "");
-  EXPECT_EQ(SecondsFraction("13:04:05."), "");
-}
-
 }  // namespace
 }  // namespace velmora
