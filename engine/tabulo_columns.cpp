@@ -159,7 +159,8 @@ bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
   // A moment with no date-time form ("0000-00-00") goes out as the source wrote it.
-  if (ColumnType >= ctDate && ColumnType <= ctDateTime && Field != nullptr && Field->IsInvalidDate()) return true;
+  const bool moment = ColumnType >= ctDate && ColumnType <= ctDateTime;
+  if (moment && Field != nullptr && Field->IsInvalidDate()) return true;
   if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
     number_format_.reset();
     date_time_format_.reset();

@@ -9,7 +9,9 @@ namespace {
 // A character no date or time text holds, quoted into a pattern to mark a place.
 constexpr char kFractionMark = '\x01';
 
-bool IsDigit(char character) { return character >= '0' && character <= '9'; }
+bool IsDigit(char character) {
+  return character >= '0' && character <= '9';
+}
 
 // The pattern with the quoted mark right after its first run of "s" (seconds)
 // outside quoted text; the pattern unchanged when it shows no seconds.
@@ -39,9 +41,11 @@ std::string MarkedPattern(std::string_view pattern) {
 
 }  // namespace
 
-TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern) : format_(MarkedPattern(pattern)) {}
+TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern)
+    : format_(MarkedPattern(pattern)) {}
 
-void TFractionDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits, std::string& out) const {
+void TFractionDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits,
+                                     std::string& out) const {
   const std::size_t start = out.size();
   format_.Format(value, out);
   const std::size_t mark = out.find(kFractionMark, start);
@@ -65,10 +69,9 @@ std::string_view SecondsFraction(std::string_view text) {
     const std::size_t digits_start = position + separator.size();
     std::size_t end = digits_start;
     while (end < text.size() && IsDigit(text[end])) ++end;
-    const bool after_seconds = position >= 2 + time_separator.size() && IsDigit(text[position - 1]) &&
-                               IsDigit(text[position - 2]) &&
-                               text.substr(position - 2 - time_separator.size(), time_separator.size()) ==
-                                   time_separator;
+    const bool after_seconds =
+        position >= 2 + time_separator.size() && IsDigit(text[position - 1]) && IsDigit(text[position - 2]) &&
+        text.substr(position - 2 - time_separator.size(), time_separator.size()) == time_separator;
     if (end > digits_start && after_seconds) return text.substr(digits_start, end - digits_start);
     if (position == 0) break;
     position = text.rfind(separator, position - 1);

@@ -111,8 +111,8 @@ TEST_F(ColumnsTest, CellTextsKeepEveryByteAreFormattedAndNullReplaced) {
     text.CellExportText(each, true, cell);
     cells.push_back(cell);
   }
-  EXPECT_EQ(cells,
-            (std::vector<std::string>{"1,234,567", "  padded\r\n", "True", "1,234.50", "2004-02-29", " memo "}));
+  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "  padded\r\n", "True", "1,234.50", "2004-02-29",
+                                             " memo "}));
 
   data_.Next();
   text.FillRow();

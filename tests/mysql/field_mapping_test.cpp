@@ -82,7 +82,8 @@ TEST(MapResultColumnType, FollowsTheTypeCodes) {
   EXPECT_EQ(MapResultColumnType(mtLong, kMySqlAutoIncrementFlag, kMySqlBinaryCharset), ftAutoInc);
   EXPECT_EQ(MapResultColumnType(mtBit, 0, kMySqlBinaryCharset), ftLargeint);
   EXPECT_EQ(MapResultColumnType(mtDouble, 0, kMySqlBinaryCharset), ftFloat);
-  EXPECT_EQ(MapResultColumnType(mtNewDecimal, 0, kMySqlBinaryCharset), ftFloat);  // DECIMAL of current servers
+  // DECIMAL of current servers
+  EXPECT_EQ(MapResultColumnType(mtNewDecimal, 0, kMySqlBinaryCharset), ftFloat);
   EXPECT_EQ(MapResultColumnType(mtNewDate, 0, kMySqlBinaryCharset), ftDate);
   EXPECT_EQ(MapResultColumnType(mtTime, 0, kMySqlBinaryCharset), ftTime);
   EXPECT_EQ(MapResultColumnType(mtDateTime, 0, kMySqlBinaryCharset), ftDateTime);
@@ -191,13 +192,24 @@ std::string ReadDateTime(std::string_view text, bool compact = false) {
 // Regression: zero dates read as 30 December 1899 and impossible dates were
 // clamped to a real one, so '2004-02-30' exported as 2004-02-29.
 TEST(DateText, ZeroAndImpossibleDatesNameNoMoment) {
-  const char* const no_moments[] = {
-      "0000-00-00",          "0000-00-00 00:00:00", "0000-00-00 00:00:00.000000", "2004-02-30",
-      "2003-02-29",          "2024-00-00",          "2024-00-00 10:00:00",        "2024-05-00",
-      "0000-05-10",          "2024-13-01",          "2024-01-01 24:00:00",        "2024-01-01 23:60:00",
-      "2024-01-01 23:59:60", "2024-01-01 12:34.5",  "2024-01-01 12:34:56.",       "2024-01-01x",
-      "garbage",             "",
-  };
+  const char* const no_moments[] = {"0000-00-00",
+                                    "0000-00-00 00:00:00",
+                                    "0000-00-00 00:00:00.000000",
+                                    "2004-02-30",
+                                    "2003-02-29",
+                                    "2024-00-00",
+                                    "2024-00-00 10:00:00",
+                                    "2024-05-00",
+                                    "0000-05-10",
+                                    "2024-13-01",
+                                    "2024-01-01 24:00:00",
+                                    "2024-01-01 23:60:00",
+                                    "2024-01-01 23:59:60",
+                                    "2024-01-01 12:34.5",
+                                    "2024-01-01 12:34:56.",
+                                    "2024-01-01x",
+                                    "garbage",
+                                    ""};
   for (const char* text : no_moments) EXPECT_EQ(ReadDateTime(text), "<no moment>") << text;
   EXPECT_EQ(ReadDateTime("2004-02-29"), "2004-02-29 00:00:00");
   EXPECT_EQ(ReadDateTime("0001-01-01 00:00:00"), "0001-01-01 00:00:00");

@@ -81,7 +81,8 @@ class ResultSetTest : public ConnectedTest {
       if (index > 0) select += ", ";
       if (field.FieldName == "c_bit") {
         select += "HEX(CAST(" + name + " + 0 AS CHAR))";  // the bits as a number
-      } else if (field.DataType == ftBlob || field.FieldName == "c_binary" || field.FieldName == "c_varbinary") {
+      } else if (field.DataType == ftBlob || field.FieldName == "c_binary" ||
+                 field.FieldName == "c_varbinary") {
         select += "HEX(CAST(" + name + " AS BINARY))";
       } else if (field.FieldName.rfind("c_decimal", 0) == 0) {
         // Decimals are shown without the trailing zeros of their fraction.
@@ -124,7 +125,7 @@ TEST_F(ResultSetTest, FieldTypesFollowTheTableColumnsAndTheResult) {
       {"c_binary", ftString, 4},       {"c_varbinary", ftString, 10},   {"c_tinyblob", ftBlob, 0},
       {"c_blob", ftBlob, 0},           {"c_mediumblob", ftBlob, 0},     {"c_longblob", ftBlob, 0},
       {"c_enum", ftString, 6},         {"c_set", ftString, 21},         {"c_json", ftMemo, 0},
-      {"c_bit", ftLargeint, 8},          {"c_geometry", ftBlob, 0},       {"c_point", ftBlob, 0},
+      {"c_bit", ftLargeint, 8},        {"c_geometry", ftBlob, 0},       {"c_point", ftBlob, 0},
   };
   ASSERT_EQ(query.FieldCount(), static_cast<int>(std::size(expected)));
   for (int index = 0; index < query.FieldCount(); ++index) {

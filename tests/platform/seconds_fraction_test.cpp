@@ -25,7 +25,7 @@ TEST(FractionDateTimeFormat, PutsTheDigitsRightAfterTheSeconds) {
       {"h:n:s", "5", "3:4:5,5"},
       {"yyyy-mm-dd hh:nn:ss", "0", "2024-01-02 03:04:05,0"},
       {"\"secs\" hh:nn:ss", "25", "secs 03:04:05,25"},  // quoted text is no seconds
-      {"hh:nn", "5", "03:04"},                         // no seconds, no place for a fraction
+      {"hh:nn", "5", "03:04"},                          // no seconds, no place for a fraction
   };
   for (const TFractionCase& each : cases) {
     std::string out = "at ";
