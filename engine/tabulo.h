@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/dataset.h"
+#include "engine/record_window.h"
 #include "engine/string_list.h"
 #include "engine/tabulo_columns.h"
 #include "engine/tabulo_formats.h"
@@ -43,8 +44,7 @@ enum TPublishedSetting : unsigned {
   psUserFormats = 1u << 2,
   psColumnsWidth = 1u << 3,
   psColumnsAlign = 1u << 4,
-  psColumnsLength = 1u << 5,
-  psOnFetchedRecord = 1u << 6,
+  psOnFetchedRecord = 1u << 5,
 };
 
 // The base of every exporter: shared settings, the column list, the export row,
@@ -94,6 +94,9 @@ class TTabulo {
   TTabuloRow& ExportRow() { return export_row_; }
   int RecordCounter() const { return record_counter_; }
   bool Aborted() const { return aborted_; }
+
+  // The records the export passes, as the settings above define them.
+  TRecordWindow RecordWindow() const;
 
   // The settings this class publishes (TPublishedSetting bits).
   virtual unsigned PublishedSettings() const { return 0; }

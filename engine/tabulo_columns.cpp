@@ -1,7 +1,6 @@
 #include "engine/tabulo_columns.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "engine/tabulo_formats.h"
@@ -9,6 +8,7 @@
 #include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
 
 namespace velmora {
 
@@ -28,35 +28,6 @@ int DecimalOrZero(std::string_view text) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return (error == std::errc() && end == text.data() + text.size()) ? value : 0;
-}
-
-// A character no date or time text holds, quoted into a format to mark a place.
-constexpr char kFractionMark = '\x01';
-constexpr const char* kFractionMarkPattern = "\"\x01\"";
-
-// The digits of a fraction of seconds in a time text ("05.123456" gives
-// "123456"): digits after the decimal separator that follows two digits of
-// seconds and the time separator. Empty when the text has none.
-std::string_view SecondsFraction(std::string_view text) {
-  const TFormatSettings& settings = FormatSettings();
-  const std::string& separator = settings.DecimalSeparator;
-  const std::string& time_separator = settings.TimeSeparator;
-  std::size_t position = text.rfind(separator);
-  while (position != std::string_view::npos) {
-    std::size_t end = position + separator.size();
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    const bool has_digits = end > position + separator.size();
-    const bool after_seconds =
-        position >= 2 + time_separator.size() &&
-        std::isdigit(static_cast<unsigned char>(text[position - 1])) &&
-        std::isdigit(static_cast<unsigned char>(text[position - 2])) &&
-        text.substr(position - 2 - time_separator.size(), time_separator.size()) == time_separator;
-    if (has_digits && after_seconds)
-      return text.substr(position + separator.size(), end - position - separator.size());
-    if (position == 0) break;
-    position = text.rfind(separator, position - 1);
-  }
-  return {};
 }
 
 // [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's,
@@ -107,6 +78,8 @@ bool ReadDurationText(std::string_view text, std::size_t& point, std::size_t& po
 // its name.
 bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& settings) {
   if (!settings.MachineReadDefaults || column.ColumnType > ctCurrency) return false;
+  // A year keeps its digits ("0000", "06"): it is a year, not a quantity.
+  if (column.ValueKind == vkYear) return false;
   std::string user_format;
   if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format))
     return false;
@@ -239,6 +212,11 @@ bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view deci
 bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  // A date with no date-time form ("0000-00-00") goes out as the source wrote
+  // it. A time beyond the clock is a duration, written below with the locale's
+  // decimal separator like every other time.
+  const bool date = ColumnType == ctDate || ColumnType == ctDateTime;
+  if (date && Field != nullptr && Field->IsInvalidDate()) return true;
   scratch_.clear();
   if (PlainNumber && PlainNumberText(text, FormatSettings().DecimalSeparator, scratch_)) {
     text.swap(scratch_);
@@ -255,12 +233,7 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       const bool default_format =
           (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
           (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
-      const std::size_t seconds = Format.rfind("ss");
-      if (default_format && seconds != std::string::npos) {
-        std::string marked = Format;
-        marked.insert(seconds + 2, kFractionMarkPattern);
-        fraction_format_.emplace(marked);
-      }
+      if (default_format) fraction_format_.emplace(Format);
     }
     compiled_for_ = Format;
   }
@@ -311,19 +284,12 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
   }
-  const std::string_view fraction = fraction_format_ ? SecondsFraction(text) : std::string_view();
-  if (fraction.empty()) {
+  if (fraction_format_) {
+    // Every digit of the fraction as the text has it, where the seconds end.
+    fraction_format_->Format(value, SecondsFraction(text), scratch_);
+  } else {
     date_time_format_->Format(value, scratch_);
-    return;
   }
-  // Every digit of the fraction as the text has it, where the seconds end.
-  const std::size_t start = scratch_.size();
-  fraction_format_->Format(value, scratch_);
-  const std::size_t mark = scratch_.find(kFractionMark, start);
-  if (mark == std::string::npos) return;
-  std::string digits = FormatSettings().DecimalSeparator;
-  digits.append(fraction);
-  scratch_.replace(mark, 1, digits);
 }
 
 TTabuloColumn& TTabuloColumns::Add() {
@@ -339,7 +305,9 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
   if (settings.ExportedFields == nullptr || settings.ExportedFields->Empty()) {
     for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
       TField& field = data_set.Field(field_index);
-      if (field.IsBlob()) continue;
+      // Text of any length (memo) is data like any other; binary large
+      // objects are exported only when named.
+      if (field.IsBlob() && !field.IsMemo()) continue;
       if (settings.OnlyVisibleFields && !field.Visible) continue;
       taken.push_back(&field);
     }
@@ -388,7 +356,10 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       switch (column.ColumnType) {
         case ctInteger:
         case ctLargeInt:
-          column.Format = formats.IntegerFormat();
+          // A year shows all its digits (four, or two for a field of size 2),
+          // never grouped.
+          column.Format = field->ValueKind == vkYear ? std::string(field->Size == 2 ? 2 : 4, '0')
+                                                     : formats.IntegerFormat();
           break;
         case ctFloat:
           column.Format = formats.FloatFormat();
@@ -412,7 +383,6 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
       column.Format = value;
     }
-    column.PlainNumber = PrintsPlainNumbers(column, settings);
 
     column.SQLType = SqlTypeNameOf(field->DataType, field->Size);
     column.IsString = column.ColumnType == ctString;
@@ -421,7 +391,9 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     column.IsNumber = column.ColumnType <= ctCurrency;
     column.IsBlob = field->IsBlob();
     column.IsMemo = field->IsMemo();
+    column.ValueKind = field->ValueKind;
     column.Visible = field->Visible;
+    column.PlainNumber = PrintsPlainNumbers(column, settings);
   }
 }
 
@@ -430,43 +402,38 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
     column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
   }
   if (settings.DataSet == nullptr) return;
-  TDataSet& data_set = *settings.DataSet;
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
-  WalkAndReturn(data_set, [&] {
-    // Measure the records the export will write, so that no column comes out
-    // narrower than its values.
-    if (settings.GoToFirstRecord) data_set.First();
-    for (int skipped = 0; skipped < settings.SkipRecCount; ++skipped) data_set.Next();
-    const int limit = settings.CurrentRecordOnly ? 1 : settings.ExportRecCount;
-    int counter = 0;
-    std::string text;
-    while (!data_set.Eof() && (limit == 0 || limit > counter)) {
-      for (auto& column : columns_) {
-        TTabuloColumn& target = *column;
-        if (target.Field->IsNull()) {
-          target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
-          continue;
-        }
-        target.Field->GetText(text);
-        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-        // The rows carry the display form, which may be longer than the raw text
-        // (grouping, currency symbol): the column must hold that too.
-        // A value without a display form fails the export when its row is
-        // written; measuring it raw is all this pass can do.
-        if (target.ColumnType != ctString && target.ColumnType != ctBoolean &&
-            target.ColumnType != ctUnknown) {
-          try {
-            target.FormatText(text);
-            target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-          } catch (const EVelmoraError&) {
-          }
-        }
-      }
-      ++counter;
-      data_set.Next();
-      if (settings.OnFetchedRecord) settings.OnFetchedRecord(counter);
+  std::string text;
+  // Measure the records the export will write, so that no column comes out
+  // narrower than its values.
+  ReadWindowAhead(
+      *settings.DataSet, settings.Window, [&] { WidenToCurrentRecord(null_text, text); },
+      [&](int passed) {
+        if (settings.OnFetchedRecord) settings.OnFetchedRecord(passed);
+      });
+}
+
+void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::string& text) {
+  for (auto& column : columns_) {
+    TTabuloColumn& target = *column;
+    if (target.Field->IsNull()) {
+      target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
+      continue;
     }
-  });
+    target.Field->GetText(text);
+    target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+    // The rows carry the display form, which may be longer than the raw text
+    // (grouping, currency symbol): the column must hold that too.
+    // A value without a display form fails the export when its row is
+    // written; measuring it raw is all this pass can do.
+    if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
+      try {
+        target.FormatText(text);
+        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+      } catch (const EVelmoraError&) {
+      }
+    }
+  }
 }
 
 }  // namespace velmora

@@ -178,7 +178,7 @@ bool AppendPlainDecimal(std::string_view decimal_text, std::string_view decimal_
   if (exponent[0] == '+' || exponent[0] == '-') exponent.remove_prefix(1);
   while (!exponent.empty() && exponent[0] == '0') exponent.remove_prefix(1);
   if (exponent.empty()) return true;
-  out.push_back('E');
+  out.push_back(text[exponent_at]);  // the exponent's letter as written
   if (exponent_negative) out.push_back('-');
   out.append(exponent);
   return true;

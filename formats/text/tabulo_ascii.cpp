@@ -75,7 +75,6 @@ void TTabuloASCII::BeginExport() {
   // Only the fixed-width layout uses widths; the change is kept after the export.
   if (export_type_ != etTXT) AutoCalcColWidth = false;
   records_written_ = 0;
-  tuple_count_ = 0;
   CheckOptions();
   WritePrologue();
 }
@@ -111,14 +110,14 @@ void TTabuloASCII::WritePrologue() {
       }
       break;
     case etDIF: {
-      tuple_count_ = CountTuples();
+      const int tuples = CountTuples();
       std::string& text = scratch_;
       text.assign("TABLE\r\n0,1\r\n");
       AppendDifString(text, Title);
       text += "\r\nVECTORS\r\n0,";
       AppendNumber(text, Columns().Count());
       text += "\r\n\"\"\r\nTUPLES\r\n0,";
-      AppendNumber(text, tuple_count_);
+      AppendNumber(text, tuples);
       // Every header item is a topic, a numeric line and a string line; a reader
       // takes the line after "0,0" as the string of DATA, so it must be there.
       text += "\r\n\"\"\r\nDATA\r\n0,0\r\n\"\"\r\n";
@@ -156,22 +155,11 @@ void TTabuloASCII::WriteEpilogue() {
 
 int TTabuloASCII::CountTuples() {
   if (ExportSource != esDataSet || DataSet == nullptr) return 0;
-  TDataSet& data_set = *DataSet;
-  WalkAndReturn(data_set, [&] {
-    // The same walk as the record loop, so the count is what the loop will pass.
-    if (GoToFirstRecord) data_set.First();
-    for (int skipped = 0; skipped < SkipRecCount; ++skipped) data_set.Next();
-    record_counter_ = 0;
-    while (!EndOfFile() && (ExportRecCount == 0 || record_counter_ < ExportRecCount)) {
-      data_set.Next();
-      ++record_counter_;
-      if (OnFetchedRecord) OnFetchedRecord(*this, record_counter_);
-      if (CurrentRecordOnly) break;
-    }
-  });
-  const int counted = record_counter_;
-  record_counter_ = 0;
-  return counted;
+  return ReadWindowAhead(
+      *DataSet, RecordWindow(), [] {},
+      [this](int passed) {
+        if (OnFetchedRecord) OnFetchedRecord(*this, passed);
+      });
 }
 
 // ---------------------------------------------------------------------------

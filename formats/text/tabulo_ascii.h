@@ -27,9 +27,6 @@ class TTabuloASCII : public TTabuloFormatText {
   bool CSVQuoteStrings = true;
   int TXTSpacing = 1;  // blanks after every TXT column
 
-  // The tuple count the last DIF prologue announced.
-  int TupleCount() const { return tuple_count_; }
-
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
   }
@@ -66,7 +63,6 @@ class TTabuloASCII : public TTabuloFormatText {
   int SylkDataRow() const { return records_written_ + (AllowCaptions ? 2 : 1); }
 
   TTabuloASCIIType export_type_ = etTXT;
-  int tuple_count_ = 0;
   int records_written_ = 0;
   int sylk_row_ = 1;
   std::string row_;

@@ -31,12 +31,13 @@ class ColumnsTest : public ::testing::Test {
     SetFormatSettings(TFormatSettings::CLocale());
     data_.AddField("ID", ftInteger).DisplayWidth = 10;
     data_.AddField("NAME", ftString, 20);
-    data_.AddField("NOTES", ftMemo);
     data_.AddField("ACTIVE", ftBoolean).DisplayWidth = 5;
     data_.AddField("PRICE", ftFloat);
     data_.AddField("BORN", ftDate);
-    data_.AppendRecord({"1234567", "  padded\r\n", "memo", "True", "1234.5", "2004-02-29"});
-    data_.AppendRecord({std::nullopt, "x", std::nullopt, "False", "not a number", "no date"});
+    data_.AddField("NOTES", ftMemo);
+    data_.AddField("PHOTO", ftBlob);
+    data_.AppendRecord({"1234567", "  padded\r\n", "True", "1234.5", "2004-02-29", " memo ", "\x89PNG"});
+    data_.AppendRecord({std::nullopt, "x", "False", "not a number", "no date", std::nullopt, std::nullopt});
     data_.Open();
   }
 
@@ -47,7 +48,9 @@ TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
   TAlignedExporter text;
   text.DataSet = &data_;
   text.Columns().Build(text.ColumnSettings());
-  ASSERT_EQ(text.Columns().Count(), 5);  // the memo field is left out
+  // Memo fields are taken, binary large objects left out.
+  ASSERT_EQ(text.Columns().Count(), 6);
+  EXPECT_EQ(text.Columns()[5].Name, "NOTES");
   const TTabuloColumn& id = text.Columns()[0];
   EXPECT_EQ(id.Caption, "ID");
   EXPECT_EQ(id.Width, 10);
@@ -88,16 +91,16 @@ TEST_F(ColumnsTest, KeyedSettingsMatchNamesWithoutLetterCase) {
 TEST_F(ColumnsTest, ExportedFieldsChooseOrderAndMayNameBlobs) {
   TAlignedExporter text;
   text.DataSet = &data_;
-  text.ExportedFields = {"notes", "missing", "ID"};
+  text.ExportedFields = {"photo", "missing", "ID"};
   text.Columns().Build(text.ColumnSettings());
   ASSERT_EQ(text.Columns().Count(), 2);
-  EXPECT_EQ(text.Columns()[0].Name, "NOTES");
-  EXPECT_TRUE(text.Columns()[0].IsMemo && text.Columns()[0].IsBlob);
+  EXPECT_EQ(text.Columns()[0].Name, "PHOTO");
+  EXPECT_TRUE(!text.Columns()[0].IsMemo && text.Columns()[0].IsBlob);
   EXPECT_EQ(text.Columns()[0].SQLType, "BLOB");
   EXPECT_EQ(text.Columns()[1].Name, "ID");
 }
 
-TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
+TEST_F(ColumnsTest, CellTextsKeepEveryByteAreFormattedAndNullReplaced) {
   TAlignedExporter text;
   text.DataSet = &data_;
   text.Formats.SetNullString("  (null) ");
@@ -109,7 +112,8 @@ TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
     text.CellExportText(each, true, cell);
     cells.push_back(cell);
   }
-  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "padded", "True", "1,234.50", "2004-02-29"}));
+  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "  padded\r\n", "True", "1,234.50", "2004-02-29",
+                                             " memo "}));
 
   data_.Next();
   text.FillRow();
@@ -142,6 +146,37 @@ TEST_F(ColumnsTest, IntegersNeverFailAndKeepEveryDigit) {
   EXPECT_EQ(cell, "0");
 }
 
+TEST_F(ColumnsTest, YearsShowTheirFourDigitsUngrouped) {
+  TMemoryDataSet years;
+  years.AddField("MADE", ftInteger).ValueKind = vkYear;
+  years.AddField("COUNT", ftInteger);
+  years.AddField("SHORT", ftInteger, 2).ValueKind = vkYear;
+  years.AppendRecord({"2006", "2006", "06"});
+  years.AppendRecord({"0000", "0", "00"});
+  years.Open();
+  TAlignedExporter text;
+  text.DataSet = &years;
+  text.BeginExport();
+  EXPECT_EQ(text.Columns()[0].ValueKind, vkYear);
+  const auto row_text = [&] {
+    text.FillRow();
+    std::string row, cell;
+    for (TTabuloCol& each : text.ExportRow()) {
+      text.CellExportText(each, true, cell);
+      row += cell + "|";
+    }
+    return row;
+  };
+  EXPECT_EQ(row_text(), "2006|2,006|06|");
+  years.Next();
+  EXPECT_EQ(row_text(), "0000|0|00|");
+
+  text.UserFormats = {"MADE=#,##0"};  // a format of the user's own still applies
+  text.BeginExport();
+  years.First();
+  EXPECT_EQ(row_text(), "2,006|2,006|06|");
+}
+
 TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition) {
   TAlignedExporter text;
   text.DataSet = &data_;
@@ -162,6 +197,17 @@ TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition
   EXPECT_EQ(fetched, 1);
   EXPECT_EQ(data_.RecordIndex(), 1);
   EXPECT_EQ(data_.OpenBookmarks(), 0);
+}
+
+TEST_F(ColumnsTest, WidthPassMeasuresNullCellsAsTheNullString) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ColumnsWidth = {"ID=1"};
+  text.Formats.SetNullString("nothing here");
+  text.SkipRecCount = 1;  // only the record whose ID is NULL
+  text.BeginExport();
+  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  EXPECT_EQ(text.Columns()[0].Width, 12);
 }
 
 TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
@@ -275,7 +321,7 @@ TEST_F(NumberFormsTest, MachineReadExportsPrintEveryDigitWithoutGroupingUnlessTh
       {"EXACT", ftBCD, "-12345678901234567890123456789012345,123456789012345678901234567890",
        "-12345678901234567890123456789012345,123456789012345678901234567890",
        "-12.345.678.901.234.567.890.123.456.789.012.345,12"},
-      {"TINY", ftFloat, "1,5e-7", "1,5E-7", "0,00"},
+      {"TINY", ftFloat, "1,5e-7", "1,5e-7", "0,00"},
       {"PRICE", ftCurrency, "12,5", "12,5", "12,50 €"},
       {"BROKEN", ftInteger, "12abc", "0", "0"},
   };

@@ -26,8 +26,9 @@ TEST(PlainDecimal, KeepsEveryDigitAndDropsOnlySignsAndZerosThatCarryNoValue) {
       {"-.5", "-0.5", "-0,5"},
       {"5.", "5", "5"},
       // An exponent stays an exponent, without its plus sign or leading zeros.
-      {"1.5e+300", "1.5E300", "1,5E300"},
-      {"-1e-07", "-1E-7", "-1E-7"},
+      {"1.5e+300", "1.5e300", "1,5e300"},
+      {"-1e-07", "-1e-7", "-1e-7"},
+      {"3E+5", "3E5", "3E5"},  // the letter as the text writes it
       {"2.5E0", "2.5", "2,5"},
       {"0e5", "0", "0"},
   };
