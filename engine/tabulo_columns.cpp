@@ -8,6 +8,7 @@
 #include "engine/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -362,7 +363,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
 
 void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
   for (auto& column : columns_) {
-    column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
+    column->Width = std::max(column->Width, ClampedWidth(Utf8Length(column->Caption)));
   }
   if (settings.DataSet == nullptr) return;
   TDataSet& data_set = *settings.DataSet;
@@ -379,11 +380,11 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
       for (auto& column : columns_) {
         TTabuloColumn& target = *column;
         if (target.Field->IsNull()) {
-          target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
+          target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
           continue;
         }
         target.Field->GetText(text);
-        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+        target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
         // The rows carry the display form, which may be longer than the raw text
         // (grouping, currency symbol): the column must hold that too.
         // A value without a display form fails the export when its row is
@@ -392,7 +393,7 @@ void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
             target.ColumnType != ctUnknown) {
           try {
             target.FormatText(text);
-            target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+            target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
           } catch (const EVelmoraError&) {
           }
         }
