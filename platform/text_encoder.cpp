@@ -143,28 +143,37 @@ void TTextEncoder::AppendRepairedUtf8(std::string& out, std::string_view text) {
 }
 
 void TTextEncoder::AppendUtf16LE(std::string& out, std::string_view text) {
-  out.reserve(out.size() + 2 * text.size());
+  // No UTF-8 sequence, valid or not, gives more than two bytes per byte it takes.
+  const std::size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  char* write = out.data() + start;
+  auto unit = [&write](char32_t value) {
+    *write++ = static_cast<char>(value & 0xFF);
+    *write++ = static_cast<char>(value >> 8);
+  };
   std::size_t position = 0;
   while (position < text.size()) {
     const auto byte = static_cast<unsigned char>(text[position]);
     if (byte < 0x80) {
-      AppendUtf16Unit(out, byte);
+      unit(byte);
       ++position;
       continue;
     }
     const TUtf8Sequence sequence = DecodeUtf8(text, position);
     if (!sequence.Valid) {
-      position += Substitute(out, text, position);
+      if (policy_ == upError) Substitute(out, text, position);  // raises
+      ++replaced_;
+      unit(kReplacementCharacter);
     } else if (sequence.CodePoint >= 0x10000) {
       const char32_t offset = sequence.CodePoint - 0x10000;
-      AppendUtf16Unit(out, 0xD800 + (offset >> 10));
-      AppendUtf16Unit(out, 0xDC00 + (offset & 0x3FF));
-      position += static_cast<std::size_t>(sequence.Length);
+      unit(0xD800 + (offset >> 10));
+      unit(0xDC00 + (offset & 0x3FF));
     } else {
-      AppendUtf16Unit(out, sequence.CodePoint);
-      position += static_cast<std::size_t>(sequence.Length);
+      unit(sequence.CodePoint);
     }
+    position += static_cast<std::size_t>(sequence.Length);
   }
+  out.resize(static_cast<std::size_t>(write - out.data()));
 }
 
 void TTextEncoder::AppendThroughIconv(std::string& out, std::string_view text) {
