@@ -13,8 +13,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
-
 // "utf-16le", "UTF_16LE" and "UTF16LE" all name one encoding.
 std::string CanonicalName(std::string_view name) {
   std::string canonical;
@@ -23,11 +21,6 @@ std::string CanonicalName(std::string_view name) {
     canonical += character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
   }
   return canonical;
-}
-
-void AppendUtf16Unit(std::string& out, char32_t unit) {
-  out += static_cast<char>(unit & 0xFF);
-  out += static_cast<char>(unit >> 8);
 }
 
 std::string HexBytes(std::string_view bytes) {
@@ -67,7 +60,7 @@ TTextEncoder::TTextEncoder(std::string_view encoding, TUnmappablePolicy policy, 
     ascii_compatible_ = ConvertRun(converted, ascii) == ascii.size() && converted == ascii;
   }
   try {
-    replacement_character_ = EncodeStrictly(kReplacementUtf8);
+    replacement_character_ = EncodeStrictly(kReplacementCharacterUtf8);
   } catch (const EVelmoraError&) {
     replacement_character_.clear();
   }
@@ -260,10 +253,9 @@ std::size_t TTextEncoder::Substitute(std::string& out, std::string_view text, st
 }
 
 void TTextEncoder::AppendAscii(std::string& out, std::string_view ascii) {
+  // Only iconv's targets lack characters, so only they come here.
   if (ascii_compatible_) {
     out.append(ascii);
-  } else if (target_ == tUtf16LE) {
-    for (const char character : ascii) AppendUtf16Unit(out, static_cast<unsigned char>(character));
   } else {
     ConvertRun(out, ascii);
   }

@@ -1,10 +1,10 @@
 #include "platform/text_escape.h"
 
+#include "platform/utf8.h"
+
 namespace velmora {
 
 namespace {
-
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
 
 // What a markup grammar escapes and what it cannot hold.
 struct TMarkupGrammar {
@@ -47,20 +47,20 @@ std::size_t AppendMarkup(std::string& out, std::string_view text, const TMarkupG
   std::size_t run_start = 0;  // start of the bytes not yet appended
   std::size_t position = 0;
   while (position < text.size()) {
-    const char character = text[position];
-    std::string_view substitute = MarkupEscape(character, grammar);
+    std::string_view substitute = MarkupEscape(text[position], grammar);
     std::size_t width = 1;
     if (substitute.empty()) {
-      if (IsForbiddenControl(static_cast<unsigned char>(character), grammar)) {
-        substitute = kReplacementUtf8;
-      } else if (static_cast<unsigned char>(character) >= 0xC2) {
-        width = ForbiddenSequenceLength(text, position, grammar);
-        if (width > 0) substitute = kReplacementUtf8;
+      const auto byte = static_cast<unsigned char>(text[position]);
+      if (IsForbiddenControl(byte, grammar)) {
+        width = 1;
+      } else {
+        width = byte >= 0xC2 ? ForbiddenSequenceLength(text, position, grammar) : 0;
       }
-      if (substitute.empty()) {
+      if (width == 0) {
         ++position;
         continue;
       }
+      substitute = kReplacementCharacterUtf8;
       ++replaced;
     }
     out.append(text, run_start, position - run_start);

@@ -120,7 +120,7 @@ std::size_t AppendSanitizedUtf8(std::string& out, std::string_view text) {
     const TUtf8Sequence sequence = DecodeUtf8(text, position);
     if (!sequence.Valid) {
       out.append(text, run_start, position - run_start);
-      AppendUtf8(out, kReplacementCharacter);
+      out += kReplacementCharacterUtf8;
       ++replaced;
       run_start = position + static_cast<std::size_t>(sequence.Length);
     }

@@ -10,6 +10,7 @@ namespace velmora {
 
 // The character that stands for bytes that are not UTF-8.
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+inline constexpr std::string_view kReplacementCharacterUtf8 = "\xEF\xBF\xBD";
 
 // One step of decoding.
 struct TUtf8Sequence {
