@@ -9,8 +9,8 @@ namespace {
 template <typename Unsigned>
 Unsigned Decode(std::string_view bytes, std::size_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < sizeof(Unsigned)) {
-    throw EVelmoraError(Format("Cannot read %zu bytes at offset %zu of %zu bytes", sizeof(Unsigned), offset,
-                               bytes.size()));
+    throw EVelmoraError(
+        Format("Cannot read %zu bytes at offset %zu of %zu bytes", sizeof(Unsigned), offset, bytes.size()));
   }
   Unsigned value = 0;
   for (std::size_t index = 0; index < sizeof(Unsigned); ++index) {
@@ -22,8 +22,8 @@ Unsigned Decode(std::string_view bytes, std::size_t offset) {
 template <typename Unsigned>
 void Patch(std::string& buffer, std::size_t offset, Unsigned value) {
   if (offset > buffer.size() || buffer.size() - offset < sizeof(Unsigned)) {
-    throw EVelmoraError(Format("Cannot write %zu bytes at offset %zu of %zu bytes", sizeof(Unsigned), offset,
-                               buffer.size()));
+    throw EVelmoraError(
+        Format("Cannot write %zu bytes at offset %zu of %zu bytes", sizeof(Unsigned), offset, buffer.size()));
   }
   for (std::size_t index = 0; index < sizeof(Unsigned); ++index) {
     buffer[offset + index] = static_cast<char>(value >> (8 * index));

@@ -49,7 +49,8 @@ TTextEncoder::TTextEncoder(std::string_view encoding, TUnmappablePolicy policy, 
   } else {
     const iconv_t descriptor = iconv_open(encoding_.c_str(), "UTF-8");
     if (descriptor == reinterpret_cast<iconv_t>(-1)) {
-      if (errno == EINVAL) throw EVelmoraError(Format("Unknown character encoding \"%s\"", encoding_.c_str()));
+      if (errno == EINVAL)
+        throw EVelmoraError(Format("Unknown character encoding \"%s\"", encoding_.c_str()));
       RaiseSystemError(Format("Cannot convert text to \"%s\"", encoding_.c_str()), errno);
     }
     descriptor_.reset(descriptor);
@@ -105,9 +106,15 @@ void TTextEncoder::Append(std::string& out, std::string_view utf8) {
   const std::size_t start = out.size();
   try {
     switch (target_) {
-      case tUtf8: AppendRepairedUtf8(out, utf8); break;
-      case tUtf16LE: AppendUtf16LE(out, utf8); break;
-      case tIconv: AppendThroughIconv(out, utf8); break;
+      case tUtf8:
+        AppendRepairedUtf8(out, utf8);
+        break;
+      case tUtf16LE:
+        AppendUtf16LE(out, utf8);
+        break;
+      case tIconv:
+        AppendThroughIconv(out, utf8);
+        break;
     }
   } catch (...) {
     out.resize(start);

@@ -20,7 +20,8 @@ bool IsForbiddenControl(unsigned char byte, const TMarkupGrammar& grammar) {
 
 // Bytes at position of a character the grammar cannot hold although it takes
 // more than one byte (XML: U+FFFE, U+FFFF; HTML: U+0080..U+009F); 0 for none.
-std::size_t ForbiddenSequenceLength(std::string_view text, std::size_t position, const TMarkupGrammar& grammar) {
+std::size_t ForbiddenSequenceLength(std::string_view text, std::size_t position,
+                                    const TMarkupGrammar& grammar) {
   auto byte = [&](std::size_t offset) {
     return position + offset < text.size() ? static_cast<unsigned char>(text[position + offset]) : 0;
   };
@@ -31,14 +32,22 @@ std::size_t ForbiddenSequenceLength(std::string_view text, std::size_t position,
 // The entity or character reference for a byte; empty when it stays as it is.
 std::string_view MarkupEscape(char character, const TMarkupGrammar& grammar) {
   switch (character) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return grammar.Attribute ? "&quot;" : "";
-    case '\r': return grammar.Xml ? "&#13;" : "";
-    case '\n': return grammar.Xml && grammar.Attribute ? "&#10;" : "";
-    case '\t': return grammar.Xml && grammar.Attribute ? "&#9;" : "";
-    default: return "";
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return grammar.Attribute ? "&quot;" : "";
+    case '\r':
+      return grammar.Xml ? "&#13;" : "";
+    case '\n':
+      return grammar.Xml && grammar.Attribute ? "&#10;" : "";
+    case '\t':
+      return grammar.Xml && grammar.Attribute ? "&#9;" : "";
+    default:
+      return "";
   }
 }
 
@@ -76,7 +85,8 @@ std::size_t AppendMarkup(std::string& out, std::string_view text, const TMarkupG
 
 void AppendQuoteDoubled(std::string& out, std::string_view text, char quote) {
   std::size_t start = 0;
-  for (std::size_t found = text.find(quote); found != std::string_view::npos; found = text.find(quote, start)) {
+  for (std::size_t found = text.find(quote); found != std::string_view::npos;
+       found = text.find(quote, start)) {
     out.append(text, start, found + 1 - start);
     out += quote;
     start = found + 1;
@@ -112,12 +122,23 @@ void AppendSqlString(std::string& out, std::string_view text) {
   for (std::size_t position = 0; position < text.size(); ++position) {
     std::string_view escape;
     switch (text[position]) {
-      case '\\': escape = "\\\\"; break;
-      case '\0': escape = "\\0"; break;
-      case '\r': escape = "\\r"; break;
-      case '\n': escape = "\\n"; break;
-      case '\'': escape = "''"; break;
-      default: continue;
+      case '\\':
+        escape = "\\\\";
+        break;
+      case '\0':
+        escape = "\\0";
+        break;
+      case '\r':
+        escape = "\\r";
+        break;
+      case '\n':
+        escape = "\\n";
+        break;
+      case '\'':
+        escape = "''";
+        break;
+      default:
+        continue;
     }
     out.append(text, run_start, position - run_start);
     out += escape;

@@ -48,8 +48,8 @@ TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position) {
 
   for (int index = 1; index < length; ++index) {
     if (static_cast<std::size_t>(index) >= available) return Invalid(index);
-    const bool fits = index == 1 ? IsContinuation(bytes[1], second_lowest, second_highest)
-                                 : IsContinuation(bytes[index]);
+    const bool fits =
+        index == 1 ? IsContinuation(bytes[1], second_lowest, second_highest) : IsContinuation(bytes[index]);
     if (!fits) return Invalid(index);
     code_point = (code_point << 6) | (bytes[index] & 0x3F);
   }
