@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -399,7 +400,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
 
 void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
   for (auto& column : columns_) {
-    column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
+    column->Width = std::max(column->Width, ClampedWidth(Utf8Length(column->Caption)));
   }
   if (settings.DataSet == nullptr) return;
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
@@ -417,11 +418,11 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
   for (auto& column : columns_) {
     TTabuloColumn& target = *column;
     if (target.Field->IsNull()) {
-      target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
+      target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
       continue;
     }
     target.Field->GetText(text);
-    target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+    target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
     // The rows carry the display form, which may be longer than the raw text
     // (grouping, currency symbol): the column must hold that too.
     // A value without a display form fails the export when its row is
@@ -429,7 +430,7 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
     if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
       try {
         target.FormatText(text);
-        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
+        target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
       } catch (const EVelmoraError&) {
       }
     }

@@ -10,58 +10,10 @@
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
-
-// ---------------------------------------------------------------------------
-// UTF-8 lengths
-
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of text, 1 for a stray byte.
-std::size_t SequenceLength(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  }
-  if (length > text.size()) return 1;
-  for (std::size_t index = 1; index < length; ++index) {
-    if ((static_cast<unsigned char>(text[index]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
-}  // namespace
-
-std::size_t Utf8Length(std::string_view text) {
-  std::size_t characters = 0;
-  std::size_t position = 0;
-  while (position < text.size()) {
-    // Runs of ASCII are the common case.
-    if (static_cast<unsigned char>(text[position]) < 0x80) {
-      ++position;
-    } else {
-      position += SequenceLength(text.substr(position));
-    }
-    ++characters;
-  }
-  return characters;
-}
-
-std::string_view Utf8Prefix(std::string_view text, std::size_t characters) {
-  if (text.size() <= characters) return text;  // no more characters than bytes
-  std::size_t position = 0;
-  for (std::size_t count = 0; count < characters && position < text.size(); ++count) {
-    position += SequenceLength(text.substr(position));
-  }
-  return text.substr(0, position);
-}
 
 // ---------------------------------------------------------------------------
 // Field types

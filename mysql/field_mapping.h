@@ -87,12 +87,6 @@ inline bool IsExactDecimalType(int type_code) {
 // Column width of a field when none is configured.
 int DefaultDisplayWidth(TFieldType data_type, int size);
 
-// Number of characters in UTF-8 text; a byte that starts no valid sequence counts as one.
-std::size_t Utf8Length(std::string_view text);
-// The longest prefix of text with at most characters characters; never ends
-// inside a multi-byte sequence.
-std::string_view Utf8Prefix(std::string_view text, std::size_t characters);
-
 // ---------------------------------------------------------------------------
 // Text forms of values as the server sends them
 

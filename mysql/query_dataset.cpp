@@ -6,6 +6,7 @@
 #include "platform/text_utils.h"
 #include "mysql/client_library.h"
 #include "platform/error.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 

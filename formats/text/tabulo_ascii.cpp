@@ -1,9 +1,9 @@
 #include "formats/text/tabulo_ascii.h"
 
-#include <charconv>
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/text_escape.h"
 
 namespace velmora {
 
@@ -14,29 +14,9 @@ constexpr std::string_view kDifTupleStart = "-1,0\r\nBOT\r\n";
 // SYLK's escape for a line break inside a text; a raw one would end the record.
 constexpr std::string_view kSylkLineBreak = "\x1b :";
 
-void AppendNumber(std::string& out, long long value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
-
-// Appends text with every quote doubled.
-void AppendDoubled(std::string& out, std::string_view text, char quote) {
-  std::size_t start = 0;
-  for (std::size_t found = text.find(quote); found != std::string_view::npos;
-       found = text.find(quote, start)) {
-    out.append(text, start, found + 1 - start);
-    out += quote;
-    start = found + 1;
-  }
-  out.append(text, start);
-}
-
-// Appends text as the inside of a DIF string value: quotes doubled.
+// Appends text as a DIF string value: in quotes, quotes doubled.
 void AppendDifString(std::string& out, std::string_view text) {
-  out += '"';
-  AppendDoubled(out, text, '"');
-  out += '"';
+  AppendQuoted(out, text, '"');
 }
 
 // Appends text as the inside of a SYLK string constant: ";" doubled (a single one
@@ -115,9 +95,9 @@ void TTabuloASCII::WritePrologue() {
       text.assign("TABLE\r\n0,1\r\n");
       AppendDifString(text, Title);
       text += "\r\nVECTORS\r\n0,";
-      AppendNumber(text, Columns().Count());
+      AppendInteger(text, Columns().Count());
       text += "\r\n\"\"\r\nTUPLES\r\n0,";
-      AppendNumber(text, tuples);
+      AppendInteger(text, tuples);
       // Every header item is a topic, a numeric line and a string line; a reader
       // takes the line after "0,0" as the string of DATA, so it must be there.
       text += "\r\n\"\"\r\nDATA\r\n0,0\r\n\"\"\r\n";
@@ -229,7 +209,7 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
     case etCSV:
       if (QuotesCSV()) {
         scratch_.assign(1, CSVQuote);
-        AppendDoubled(scratch_, text, CSVQuote);
+        AppendQuoteDoubled(scratch_, text, CSVQuote);
         scratch_ += CSVQuote;
         text.swap(scratch_);
       }
@@ -256,9 +236,9 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
       return;
     case etSYLK:
       scratch_.assign("C;X");
-      AppendNumber(scratch_, column_index + 1);
+      AppendInteger(scratch_, column_index + 1);
       scratch_ += ";Y";
-      AppendNumber(scratch_, caption ? 1 : sylk_row_);
+      AppendInteger(scratch_, caption ? 1 : sylk_row_);
       scratch_ += ";K\"";
       AppendSylkText(scratch_, text);
       scratch_ += "\"\r\n";

@@ -122,6 +122,16 @@ TEST_F(TemplateRunTest, TextSectionsWidthAlignAndSpacing) {
   EXPECT_EQ(Read("c.txt"), "ID      NAME\r\n1      Alpha\r\n2       Beta\r\n");
 }
 
+// The runs are in the C locale, as under cron; the server's text is UTF-8 all
+// the same, and widths count its characters, not its bytes.
+TEST_F(TemplateRunTest, TxtWidthsCountUtf8CharactersInTheCLocale) {
+  const TVelmoraResult result =
+      Run("[Queries]\nq=Singers\n[sql_q]\n1=select 'Cássia Eller' as singer union all select 'Zoë'\n"
+          "[Files]\nq=s.txt\n");
+  EXPECT_EQ(result.lines, Connected({"Singers: 2 records exported to s.txt"}));
+  EXPECT_EQ(Read("s.txt"), "singer       \r\nCássia Eller \r\nZoë          \r\n");
+}
+
 TEST_F(TemplateRunTest, CsvSectionCharacters) {
   Write("tab.ini", "[CSV]\nComma=#9\nQuote='\n[WIDTH]\nID=30\n");
   Write("plain.ini", "[CSV]\nComma=;\nQuote=#0\nQuoteStrings=1\n");

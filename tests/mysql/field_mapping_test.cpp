@@ -105,15 +105,6 @@ TEST(DefaultDisplayWidth, DependsOnTheType) {
   EXPECT_EQ(DefaultDisplayWidth(ftMemo, 0), 10);
 }
 
-TEST(Utf8, CountsAndCutsWholeCharacters) {
-  EXPECT_EQ(Utf8Length("abc"), 3u);
-  EXPECT_EQ(Utf8Length("日本語"), 3u);
-  EXPECT_EQ(Utf8Length("\xff\xfe"), 2u);  // stray bytes count one each
-  EXPECT_EQ(Utf8Prefix("日本語", 2), "日本");
-  EXPECT_EQ(Utf8Prefix("a😀b", 2), "a😀");
-  EXPECT_EQ(Utf8Prefix("abc", 5), "abc");
-}
-
 std::string IntegerText(std::string_view text) {
   std::string out;
   return AppendIntegerText(text, out) ? out : "<none>";
