@@ -138,6 +138,35 @@ TEST_F(XlsInteropTest, ReaderGetsEveryCellBack) {
   EXPECT_EQ(Dump(path, 1000, texts), expected);
 }
 
+// The office suite's converter loads the workbook as a workbook (it reports
+// success even when loading fails, so the CSV must exist and hold the values).
+TEST_F(XlsInteropTest, OfficeSuiteConvertsTextsDatesAndFormulaResults) {
+  const std::string soffice = FindExecutable("soffice");
+  if (soffice.empty()) GTEST_SKIP() << "soffice is not installed";
+  TMemoryDataSet data;
+  data.AddField("NAME", ftString, 40);
+  data.AddField("DAY", ftDate);
+  data.AddField("AMOUNT", ftFloat);
+  data.AppendRecord({"say \"hi\", \xE6\x97\xA5\xE6\x9C\xAC", "2004-12-31", "1.25"});
+  data.AppendRecord({std::string(5000, 'x') + "\xE4\xB8\xAD", "1999-01-02", "2.5"});
+  data.Open();
+  const std::string path = directory_.File("office.xls");
+  testsupport::ExportWorkbook(data, path, [](TTabuloXLS& exporter) {
+    TxlsFieldFormat& format = exporter.FieldFormats.Add();
+    format.FieldName = "AMOUNT";
+    format.Aggregate = aggSum;
+  });
+  const std::string out_dir = directory_.File("converted");
+  const auto result = RunCommand({soffice, "-env:UserInstallation=file://" + directory_.File("profile"),
+                                  "--headless", "--infilter=MS Excel 97", "--convert-to",
+                                  "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", out_dir, path},
+                                 300);
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_EQ(ReadFile(out_dir + "/office.csv"),
+            "\"NAME\",\"DAY\",\"AMOUNT\"\n\"say \"\"hi\"\", \xE6\x97\xA5\xE6\x9C\xAC\",2004-12-31,1.25\n\"" +
+                std::string(5000, 'x') + "\xE4\xB8\xAD\",1999-01-02,2.50\n,,3.75\n");
+}
+
 TEST_F(XlsInteropTest, RowsBeyondASheetContinueOnNumberedSheets) {
   if (!ReaderAvailable()) GTEST_SKIP() << "python3-xlrd or python3-olefile is not installed";
   TMemoryDataSet data;
