@@ -124,14 +124,15 @@ void TTabuloXLS::TSheetRun::RegisterXFs() {
   const TxlsStripType strip_type = strips > 0 ? sheet_.StripType : ssNone;
   field_xfs_.assign(static_cast<std::size_t>(count), kDefaultXF);
   strip_xfs_.clear();
-  if (strip_type == ssNone) {
-    for (int column = 0; column < count; ++column) {
-      const int format_index = sheet_.FieldFormats.IndexOf(columns_[column].Name);
-      const TxlsFormat* style = format_index >= 0 ? &sheet_.FieldFormats[format_index] : nullptr;
-      const std::uint16_t xf = XF(formats_[column], style);
-      writer_.Pools().AddFieldXF(index_, columns_[column].Name, xf);
-    }
-  } else {
+  // A column with a style of its own keeps it under strips too; the strips
+  // style the other columns.
+  for (int column = 0; column < count; ++column) {
+    const int format_index = sheet_.FieldFormats.IndexOf(columns_[column].Name);
+    if (strip_type != ssNone && format_index < 0) continue;
+    const TxlsFormat* style = format_index >= 0 ? &sheet_.FieldFormats[format_index] : nullptr;
+    writer_.Pools().AddFieldXF(index_, columns_[column].Name, XF(formats_[column], style));
+  }
+  if (strip_type != ssNone) {
     const int strip_rows = strip_type == ssRow ? strips : 1;
     for (int strip = 0; strip < strip_rows; ++strip) {
       for (int column = 0; column < count; ++column) {
