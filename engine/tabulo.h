@@ -140,7 +140,7 @@ class TTabulo {
   // Runs the record loop with the writer in place: the checks of the source,
   // BeginExport, the width pass, captions, skipping, the records, AfterExport
   // and EndExport.
-  void RunExport();
+  virtual void RunExport();
   TColumnSettings ColumnSettings();
   TTabuloWriter& Writer() const;
 

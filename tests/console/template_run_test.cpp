@@ -25,15 +25,16 @@ TEST_F(TemplateRunTest, OwnTemplateAndAllTemplate) {
       Run("[Tables]\nplain=clients\nown=orders\nfile=v_orders\nname=clients\n"
           "[Templates]\nAll=all.ini\nown=own.ini\nOWN=all.ini\nname=name_only.ini\n"
           "[Files]\nfile=v.csv\n");
-  EXPECT_EQ(result.lines, Connected({"ProcessedData: Export type 0 (XLS) is not available",
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to clients.xls",
                                      "orders: 3 records exported to sub/dir/own.csv",
                                      "v_orders: 2 records exported to v.csv",
-                                     "ProcessedData: Export type 0 (XLS) is not available"}));
-  EXPECT_EQ(result.exit_status, 1);
+                                     "clients: 2 records exported to name_only.csv"}));
+  EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("sub/dir/own.csv"), "\"id\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n");
   EXPECT_EQ(Read("v.csv"), "\"id\";\"customer\"\r\n\"1\";\"Ann\"\r\n\"2\";\"Bob\"\r\n");
   EXPECT_FALSE(Exists("all.csv"));
-  EXPECT_FALSE(Exists("name_only.csv"));
+  // Without an ExportType the template's file is a workbook, whatever its extension.
+  EXPECT_EQ(Read("name_only.csv").substr(0, 4), "\xD0\xCF\x11\xE0");
 }
 
 TEST_F(TemplateRunTest, MissingTemplateFileLeavesEverySettingAtItsDefault) {
