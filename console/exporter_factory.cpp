@@ -1,6 +1,7 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/rtf/tabulo_rtf.h"
 #include "formats/text/tabulo_ascii.h"
 #include "platform/error.h"
 
@@ -23,6 +24,8 @@ struct TExporterEntry {
 
 // One line per export type that has an exporter; a new format adds its line here.
 constexpr TExporterEntry kExporters[] = {
+    {xtDOC, &Create<TTabuloRTF>},
+    {xtRTF, &Create<TTabuloRTF>},
     {xtTXT, &Create<TTabuloASCII, etTXT>},
     {xtCSV, &Create<TTabuloASCII, etCSV>},
     {xtDIF, &Create<TTabuloASCII, etDIF>},
