@@ -94,5 +94,48 @@ TEST_F(RtfRunTest, AwkwardValuesOfAQueryReachTheWordProcessor) {
       "6.00\nZo\xC3\xAB \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80\n18,446,744,073,709,551,615.00\n<&>\"\n\n");
 }
 
+// A third-party database, when the shared data directory is there: three of
+// its tables to RTF and DOC, every record counted, every customer's name read
+// back by the word processor.
+TEST_F(RtfRunTest, ThirdPartyTablesToRtfAndDoc) {
+  const std::string script = SourceDir() + "/../shared/data/chinook.sql";
+  if (SourceDir().empty() || !fs::exists(script)) GTEST_SKIP() << "no shared data directory";
+  std::string sql = ReadFile(script);
+  for (std::size_t at = sql.find("`Chinook`"); at != std::string::npos; at = sql.find("`Chinook`", at)) {
+    sql.replace(at, 9, "`velmora_rtf_chinook`");
+  }
+  testsupport::WriteFile(dir_.File("chinook.sql"), sql);
+  testsupport::RunSql(*server_, "source " + dir_.File("chinook.sql"));
+  const auto count = [&](const std::string& table) {
+    return testsupport::QueryValue(*server_, "SELECT COUNT(*) FROM " + table, "velmora_rtf_chinook").value();
+  };
+  const TVelmoraResult result =
+      Run("[Tables]\nt=Track\nc=Customer\ni=Invoice\nd=Invoice\n"
+          "[Files]\nt=out/Track.rtf\nc=out/Customer.rtf\ni=out/Invoice.rtf\nd=out/Invoice.doc\n",
+          SocketConnection("velmora_rtf_chinook"));
+  EXPECT_EQ(result.lines,
+            Connected({"Track: " + count("Track") + " records exported to out/Track.rtf",
+                       "Customer: " + count("Customer") + " records exported to out/Customer.rtf",
+                       "Invoice: " + count("Invoice") + " records exported to out/Invoice.rtf",
+                       "Invoice: " + count("Invoice") + " records exported to out/Invoice.doc"}));
+  EXPECT_EQ(Read("out/Invoice.doc"), Read("out/Invoice.rtf"));
+
+  const std::string soffice = testsupport::FindExecutable("soffice");
+  if (!soffice.empty()) {
+    testsupport::RunCommand(
+        {soffice, "-env:UserInstallation=file://" + dir_.File("profile"), "--headless", "--convert-to",
+         "txt:Text", "--outdir", dir_.File("text"), dir_.File("out/Customer.rtf")},
+        300);
+    ASSERT_TRUE(Exists("text/Customer.txt"));
+    const std::string text = Read("text/Customer.txt");
+    for (const testsupport::TSqlRow& row :
+         testsupport::RunSql(*server_, "SELECT FirstName, LastName FROM Customer", "velmora_rtf_chinook")) {
+      EXPECT_NE(text.find("\n" + row.at(0).value() + "\n" + row.at(1).value() + "\n"), std::string::npos)
+          << row.at(0).value();
+    }
+  }
+  testsupport::RunSql(*server_, "DROP DATABASE velmora_rtf_chinook");
+}
+
 }  // namespace
 }  // namespace velmora
