@@ -1,6 +1,7 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/rtf/tabulo_rtf.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "platform/error.h"
@@ -25,6 +26,8 @@ struct TExporterEntry {
 // One line per export type that has an exporter; a new format adds its line here.
 constexpr TExporterEntry kExporters[] = {
     {xtXLS, &Create<TTabuloXLS>},
+    {xtDOC, &Create<TTabuloRTF>},
+    {xtRTF, &Create<TTabuloRTF>},
     {xtTXT, &Create<TTabuloASCII, etTXT>},
     {xtCSV, &Create<TTabuloASCII, etCSV>},
     {xtDIF, &Create<TTabuloASCII, etDIF>},

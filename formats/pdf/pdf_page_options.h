@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/page_orientation.h"
+
 namespace velmora {
 
 // A rectangle on the page in whole points, origin at the lower left corner.
@@ -25,8 +27,6 @@ enum TTabuloPageFormat {
 };
 
 enum TTabuloUnits { unInch, unMillimeter, unDot };
-
-enum TTabuloPageOrientation { poPortrait, poLandscape };
 
 // Paper size, orientation and margins of a paged export. Lengths are kept as
 // whole points; Width, Height and the margins are read and written in Units.
