@@ -47,6 +47,7 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.CurrentRecordOnly = CurrentRecordOnly;
   settings.CaptionRow = CaptionRow;
   settings.AutoCalcStrType = AutoCalcStrType;
+  settings.MachineReadDefaults = MachineReadDefaults();
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }

@@ -103,6 +103,11 @@ class TTabulo {
 
   // The settings this class publishes (TPublishedSetting bits).
   virtual unsigned PublishedSettings() const { return 0; }
+  // True for a format that programs read rather than people: a number column
+  // whose format the template does not set then prints its value's plain number
+  // (every digit, no grouping, the locale's decimal separator) instead of the
+  // display defaults. Formats set in Formats or UserFormats still apply.
+  virtual bool MachineReadDefaults() const { return false; }
 
   // Reads the template sections of this format onto its options; runs after the
   // general sections, with the data set open, before Execute. Raises

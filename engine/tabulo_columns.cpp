@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "engine/tabulo_formats.h"
+#include "platform/decimal_number.h"
 #include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
@@ -58,8 +59,10 @@ std::string_view SecondsFraction(std::string_view text) {
   return {};
 }
 
-// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's.
-bool IsDurationText(std::string_view text) {
+// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's,
+// the fraction's point "." or the locale's decimal separator. point and
+// point_length give where the point stands (point is npos without a fraction).
+bool ReadDurationText(std::string_view text, std::size_t& point, std::size_t& point_length) {
   std::size_t position = (!text.empty() && text[0] == '-') ? 1 : 0;
   const auto digits = [&](std::size_t minimum, std::size_t maximum) {
     std::size_t count = 0;
@@ -81,14 +84,42 @@ bool IsDurationText(std::string_view text) {
     }
     return false;
   };
+  point = std::string_view::npos;
+  point_length = 0;
   if (!digits(1, 9) || !separator() || !digits(2, 2) || !separator() || !digits(2, 2)) return false;
   if (position == text.size()) return true;
   const std::string& decimal = FormatSettings().DecimalSeparator;
-  if (text[position] == '.' || text.substr(position, decimal.size()) == decimal) {
-    position += text[position] == '.' ? 1 : decimal.size();
+  if (text[position] == '.' || (!decimal.empty() && text.substr(position, decimal.size()) == decimal)) {
+    point = position;
+    point_length = text[position] == '.' ? 1 : decimal.size();
+    position += point_length;
     return digits(1, 64) && position == text.size();
   }
   return false;
+}
+
+[[noreturn]] void ThrowNoFloat(std::string_view text) {
+  throw EVelmoraError(Format("'%s' is not a valid floating point value", std::string(text).c_str()));
+}
+
+// A number column prints plain numbers when the export asks for machine-read
+// defaults and the template sets no format for it, neither by its type nor by
+// its name.
+bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& settings) {
+  if (!settings.MachineReadDefaults || column.ColumnType > ctCurrency) return false;
+  std::string user_format;
+  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format))
+    return false;
+  if (settings.Formats == nullptr) return true;
+  switch (column.ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      return !settings.Formats->IntegerFormatSet();
+    case ctFloat:
+      return !settings.Formats->FloatFormatSet();
+    default:
+      return !settings.Formats->CurrencyFormatSet();
+  }
 }
 
 int ClampedWidth(std::size_t length) {
@@ -184,9 +215,35 @@ std::string SqlTypeNameOf(TFieldType field_type, int size) {
   }
 }
 
+bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view decimal_separator,
+                                    std::string& out) const {
+  switch (ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      // As in the display form, text that is no integer counts as 0.
+      if (!IsIntegerText(text) || !AppendPlainDecimal(text, decimal_separator, out)) out.push_back('0');
+      return true;
+    case ctFloat:
+    case ctCurrency: {
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !AppendPlainDecimal(decimal_text_, decimal_separator, out)) {
+        ThrowNoFloat(text);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  scratch_.clear();
+  if (PlainNumber && PlainNumberText(text, FormatSettings().DecimalSeparator, scratch_)) {
+    text.swap(scratch_);
+    return true;
+  }
   if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
     number_format_.reset();
     date_time_format_.reset();
@@ -207,7 +264,6 @@ bool TTabuloColumn::FormatText(std::string& text) const {
     }
     compiled_for_ = Format;
   }
-  scratch_.clear();
   switch (ColumnType) {
     case ctInteger:
     case ctLargeInt:
@@ -219,10 +275,9 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       break;
     case ctFloat:
     case ctCurrency: {
-      std::string decimal_text;
-      if (!TryLocaleNumberToDecimalText(text, decimal_text) ||
-          !number_format_->FormatDecimalText(decimal_text, scratch_)) {
-        throw EVelmoraError(velmora::Format("'%s' is not a valid floating point value", text.c_str()));
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !number_format_->FormatDecimalText(decimal_text_, scratch_)) {
+        ThrowNoFloat(text);
       }
       break;
     }
@@ -240,9 +295,18 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
                                          : TryStrToDateTime(text, value);
   if (!read) {
     // A duration beyond the clock ("838:59:59", "-01:30:00") has no time-of-day
-    // form; it is exported exactly as it stands.
-    if (ColumnType == ctTime && IsDurationText(text)) {
-      scratch_.append(text);
+    // form; it is exported as it stands, its fraction after the locale's decimal
+    // separator as in every other time.
+    std::size_t point = 0;
+    std::size_t point_length = 0;
+    if (ColumnType == ctTime && ReadDurationText(text, point, point_length)) {
+      if (point == std::string_view::npos) {
+        scratch_.append(text);
+      } else {
+        scratch_.append(text, 0, point);
+        scratch_.append(FormatSettings().DecimalSeparator);
+        scratch_.append(text, point + point_length);
+      }
       return;
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
@@ -348,6 +412,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
       column.Format = value;
     }
+    column.PlainNumber = PrintsPlainNumbers(column, settings);
 
     column.SQLType = SqlTypeNameOf(field->DataType, field->Size);
     column.IsString = column.ColumnType == ctString;

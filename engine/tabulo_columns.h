@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dataset.h"
@@ -55,12 +56,23 @@ class TTabuloColumn {
   bool IsBlob = false;
   bool IsMemo = false;
   bool Visible = true;
+  // A number column of a machine-read export without a format of the
+  // template's own: its display form is the plain number (PlainNumberText with
+  // the locale's decimal separator), not Format.
+  bool PlainNumber = false;
 
   // Replaces text (the field's text) by its display form: numbers through the
   // number format, dates and times through the date-time format. Returns false
   // for the types whose text is passed through unchanged and unescaped (boolean,
   // unknown). Raises for float, currency, date and time text that cannot be read.
   bool FormatText(std::string& text) const;
+  // Appends the value of a number column, given as the field's text, as a plain
+  // number for programs to read: every digit as the value has it, no grouping,
+  // no rounding, decimal_separator as the decimal point, an exponent as "E"
+  // ("1.5E300"). Text of an integer column that is no integer gives "0", as its
+  // display form does; float and currency text that is no number raises as
+  // FormatText does. Returns false (appends nothing) for other column types.
+  bool PlainNumberText(std::string_view text, std::string_view decimal_separator, std::string& out) const;
 
  private:
   // Formats compiled from Format on first use; recompiled when Format changes.
@@ -74,6 +86,7 @@ class TTabuloColumn {
   // text carries: this form of the format marks the place after the seconds.
   mutable std::optional<TDateTimeFormat> fraction_format_;
   mutable std::string scratch_;
+  mutable std::string decimal_text_;  // a float value read from the field's text
 };
 
 // The exporter's settings the column model reads, taken for one export; a list
@@ -94,6 +107,7 @@ struct TColumnSettings {
   bool CurrentRecordOnly = false;
   int CaptionRow = -1;
   bool AutoCalcStrType = false;
+  bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
   std::function<void(int counter)> OnFetchedRecord;
 };
 

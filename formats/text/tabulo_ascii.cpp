@@ -195,7 +195,9 @@ void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   if (export_type_ == etDIF) row.assign(kDifTupleStart);
   for (TTabuloCol& cell : ExportRow()) {
-    CellExportText(cell, formatted, cell_text_);
+    // A DIF number is written from the value's own text, whatever its display form.
+    const bool dif_number = export_type_ == etDIF && Columns()[cell.ColumnIndex].IsNumber;
+    CellExportText(cell, formatted && !dif_number, cell_text_);
     row += cell_text_;
   }
   if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
@@ -246,15 +248,20 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
       text += CSVComma;
       return;
     case etDIF:
-      // A NULL (or empty) value is no number: as a numeric value a reader would
-      // turn it into an error cell, so it goes out as the string it is.
-      if (caption || column.ColumnType == ctString || text.empty() || column.Field->IsNull()) {
+      // Numbers go as numeric values in the one form every reader takes: "." as
+      // the point, no grouping, whatever the locale and the display format.
+      // Dates and times go as strings in their display form, which no reader
+      // parses alike. A NULL (or empty) value is no number: as a numeric value a
+      // reader would turn it into an error cell, so it goes out as the string it is.
+      if (caption || column.ColumnType == ctString || column.ColumnType == ctDate ||
+          column.ColumnType == ctTime || column.ColumnType == ctDateTime || text.empty() ||
+          column.Field->IsNull()) {
         scratch_.assign("1,0\r\n");
         AppendDifString(scratch_, text);
         scratch_ += kLineEnd;
       } else {
         scratch_.assign("0,");
-        scratch_ += text;
+        if (!column.PlainNumberText(text, ".", scratch_)) scratch_ += text;
         scratch_ += "\r\nV\r\n";
       }
       text.swap(scratch_);

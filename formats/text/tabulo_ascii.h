@@ -33,6 +33,9 @@ class TTabuloASCII : public TTabuloFormatText {
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
   }
+  // CSV is read by programs: numbers without a format of the template's own
+  // carry every digit and no grouping.
+  bool MachineReadDefaults() const override { return export_type_ == etCSV; }
 
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.

@@ -5,6 +5,7 @@
 #include "engine/tabulo.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/pinned_settings.h"
 #include "support/expect_error.h"
 
 namespace velmora {
@@ -224,8 +225,121 @@ TEST_F(ColumnsTest, FormatsSettersRestoreDefaultsAndAssignCopies) {
   TTabuloFormats copy;
   copy.Assign(formats);
   EXPECT_EQ(copy.IntegerFormat(), "0");
+  // Whether a number format was given travels with the copy.
+  EXPECT_TRUE(copy.IntegerFormatSet());
+  EXPECT_FALSE(copy.FloatFormatSet());
   copy.SetIntegerFormat("");
   EXPECT_EQ(copy.IntegerFormat(), "#,###,##0");
+  EXPECT_FALSE(copy.IntegerFormatSet());
+}
+
+// ---------------------------------------------------------------------------
+// Plain numbers for programs, display forms for people
+
+// A format that programs read, as CSV is.
+class TMachineReadExporter : public TTabuloFormatText {
+ public:
+  bool MachineReadDefaults() const override { return true; }
+};
+
+// The export texts of the current record.
+std::vector<std::string> CurrentCells(TTabulo& exporter) {
+  exporter.BeginExport();
+  exporter.FillRow();
+  std::vector<std::string> cells;
+  std::string cell;
+  for (TTabuloCol& each : exporter.ExportRow()) {
+    exporter.CellExportText(each, true, cell);
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+class NumberFormsTest : public PinnedSettingsTest {};
+
+struct TNumberFormsCase {
+  const char* Name;
+  TFieldType Type;
+  const char* Text;     // the field's text, in the German-style form
+  const char* Plain;    // machine-read export without a format of the template's own
+  const char* Display;  // the display defaults
+};
+
+TEST_F(NumberFormsTest, MachineReadExportsPrintEveryDigitWithoutGroupingUnlessTheTemplateSetsAFormat) {
+  PinGerman();
+  const TNumberFormsCase cases[] = {
+      {"COUNT", ftInteger, "16047", "16047", "16.047"},
+      {"BIG", ftLargeint, "18446744073709551615", "18446744073709551615", "18.446.744.073.709.551.615"},
+      {"EIGHTH", ftFloat, "0,125", "0,125", "0,13"},
+      {"DOUBLE", ftFloat, "1234567890,1234567", "1234567890,1234567", "1.234.567.890,12"},
+      {"EXACT", ftBCD, "-12345678901234567890123456789012345,123456789012345678901234567890",
+       "-12345678901234567890123456789012345,123456789012345678901234567890",
+       "-12.345.678.901.234.567.890.123.456.789.012.345,12"},
+      {"TINY", ftFloat, "1,5e-7", "1,5E-7", "0,00"},
+      {"PRICE", ftCurrency, "12,5", "12,5", "12,50 €"},
+      {"BROKEN", ftInteger, "12abc", "0", "0"},
+  };
+  TMemoryDataSet data;
+  TMemoryDataSet::TRecord record;
+  std::vector<std::string> plain;
+  std::vector<std::string> display;
+  for (const TNumberFormsCase& test_case : cases) {
+    data.AddField(test_case.Name, test_case.Type);
+    record.push_back(test_case.Text);
+    plain.push_back(test_case.Plain);
+    display.push_back(test_case.Display);
+  }
+  data.AppendRecord(record);
+  data.Open();
+
+  TMachineReadExporter machine;
+  machine.DataSet = &data;
+  EXPECT_EQ(CurrentCells(machine), plain);
+  TPlainExporter text;
+  text.DataSet = &data;
+  EXPECT_EQ(CurrentCells(text), display);
+
+  // A format the template gives applies, by type or by name, even one equal to
+  // the display default.
+  machine.Formats.SetIntegerFormat("#,###,##0");
+  machine.UserFormats = {"eighth=0.0", "PRICE="};
+  std::vector<std::string> formatted = plain;
+  formatted[0] = "16.047";
+  formatted[1] = "18.446.744.073.709.551.615";
+  formatted[2] = "0,1";
+  formatted[6] = "12,5";  // the general form of an empty format
+  formatted[7] = "0";
+  EXPECT_EQ(CurrentCells(machine), formatted);
+  machine.Formats.Reset();
+  machine.UserFormats.Clear();
+  EXPECT_EQ(CurrentCells(machine), plain);
+}
+
+TEST_F(NumberFormsTest, PlainNumbersOfFloatsFailLikeTheirDisplayForm) {
+  TMemoryDataSet data;
+  data.AddField("PRICE", ftFloat);
+  data.AppendRecord({"12.5.0"});
+  data.Open();
+  TMachineReadExporter machine;
+  machine.DataSet = &data;
+  EXPECT_VELMORA_ERROR(CurrentCells(machine), "'12.5.0' is not a valid floating point value");
+}
+
+TEST_F(NumberFormsTest, TimesUseTheLocaleDecimalSeparatorInsideAndOutsideADay) {
+  PinGerman();
+  // Within a day the field's text carries the locale's separator already; a
+  // duration beyond the clock arrives with the server's ".".
+  TMemoryDataSet data;
+  data.AddField("AT", ftTime);
+  for (const char* text : {"12:34:56,789012", "838:59:59.000000", "-00:00:01.5", "100:00:00"})
+    data.AppendRecord({text});
+  data.Open();
+  TPlainExporter text;  // its default time format is the locale's
+  text.DataSet = &data;
+  std::vector<std::string> shown;
+  for (data.First(); !data.Eof(); data.Next()) shown.push_back(CurrentCells(text)[0]);
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"12:34:56,789012", "838:59:59,000000", "-00:00:01,5", "100:00:00"}));
 }
 
 TEST(ColumnTypes, FieldTypesMapToColumnTypesAndSqlNames) {
