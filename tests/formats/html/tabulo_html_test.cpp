@@ -313,7 +313,7 @@ TEST_F(HtmlExportTest, PageNumbersGrowPastTwoDigitsAndOnePageHasNoNavigation) {
   const std::vector<std::string> entries = directory_.Entries();
   ASSERT_EQ(entries.size(), 101u);
   EXPECT_EQ(entries.front(), "report01.html");
-  EXPECT_EQ(entries[99], "report100.html");
+  EXPECT_EQ(entries[10], "report100.html");  // sorted: report10, report100, report101, report11
   EXPECT_EQ(entries.back(), "report99.html");
   const std::string page = ReadFile(File("report100.html"));
   EXPECT_NE(page.find("<BODY>\r\n<br>\r\n<Table Border=\"1\""), std::string::npos);
@@ -394,6 +394,7 @@ TEST_F(HtmlExportTest, ExternalStyleSheetIsLinkedFromThePagesOwnDirectory) {
   // A named sheet elsewhere is linked relative to the page; an existing one is
   // kept unless it may be overwritten.
   exporter_->CSSFileName = File("styles/site.css");
+  ASSERT_EQ(::mkdir(File("styles").c_str(), 0700), 0);
   WriteFile(File("styles/site.css"), "mine");
   exporter_->OverwriteCSSFile = false;
   EXPECT_NE(Export().find("href=\"../styles/site.css\""), std::string::npos);
