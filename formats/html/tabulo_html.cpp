@@ -11,7 +11,8 @@ namespace {
 
 // Declared first in the head of every page, so that readers never guess the
 // encoding of the UTF-8 text.
-constexpr std::string_view kCharsetLine = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+constexpr std::string_view kCharsetLine =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
 
 // The eleven colours a template sets, as #rrggbb numbers in the order of THTMLTemplate.
 struct TTemplateColors {
@@ -38,7 +39,9 @@ constexpr TTemplateColors kTemplateColors[] = {
     {0xffffff, 0xff0000, 0x800080, 0x0000ff, 0x004080, 0x336699, 0xffffff, 0xffffff, 0x000000, 0xffffcf},
 };
 
-TColor FromHtmlNumber(std::uint32_t rgb) { return RGB(int(rgb >> 16), int(rgb >> 8), int(rgb)); }
+TColor FromHtmlNumber(std::uint32_t rgb) {
+  return RGB(int(rgb >> 16), int(rgb >> 8), int(rgb));
+}
 
 }  // namespace
 
@@ -47,9 +50,12 @@ TColor FromHtmlNumber(std::uint32_t rgb) { return RGB(int(rgb >> 16), int(rgb >>
 
 std::string TTabuloHTMLWriter::AlignmentText(TTabuloColAlign align) const {
   switch (align) {
-    case ecaLeft: return "Left";
-    case ecaCenter: return "Center";
-    case ecaRight: return "Right";
+    case ecaLeft:
+      return "Left";
+    case ecaCenter:
+      return "Center";
+    case ecaRight:
+      return "Right";
   }
   return "Left";
 }
@@ -60,13 +66,24 @@ void AppendHtmlText(std::string& target, std::string_view text) {
     const char character = text[index];
     const char* replacement = nullptr;
     switch (character) {
-      case '"': replacement = "&quot;"; break;
-      case '&': replacement = "&amp;"; break;
-      case '<': replacement = "&lt;"; break;
-      case '>': replacement = "&gt;"; break;
+      case '"':
+        replacement = "&quot;";
+        break;
+      case '&':
+        replacement = "&amp;";
+        break;
+      case '<':
+        replacement = "&lt;";
+        break;
+      case '>':
+        replacement = "&gt;";
+        break;
       case '\r':
-      case '\n': replacement = "<br>"; break;
-      default: continue;
+      case '\n':
+        replacement = "<br>";
+        break;
+      default:
+        continue;
     }
     target.append(text.substr(run_start, index - run_start));
     target += replacement;
@@ -114,7 +131,9 @@ void TTabuloHTML::SetHTMLTemplate(THTMLTemplate html_template) {
   TableOptions.OddRowBgColor = FromHtmlNumber(colors.OddBg);
 }
 
-TTabuloWriterClass TTabuloHTML::GetWriterClass() const { return &CreateWriterOf<TTabuloHTMLWriter>; }
+TTabuloWriterClass TTabuloHTML::GetWriterClass() const {
+  return &CreateWriterOf<TTabuloHTMLWriter>;
+}
 
 bool TTabuloHTML::TableBackgroundExists() const {
   return !TableOptions.BackgroundFileName.empty() && FileExists(TableOptions.BackgroundFileName);
@@ -369,6 +388,9 @@ void TTabuloHTML::AfterExport() {
 }
 
 void TTabuloHTML::EndExport() {
+  // An abort before the record loop ended skips AfterExport: the open page is
+  // still completed. After a failure nothing is completed, as nothing is kept.
+  if (!finished_ && Aborted()) AfterExport();
   if (finished_ && splitting_) {
     PrepareLinks();
     if (GenerateIndex) {

@@ -30,7 +30,9 @@ enum TUsingCSS { usInternal, usExternal };
 enum TDefaultOption { doFontName, doFontSize };
 // A set of TDefaultOption: bit 1 << member.
 using TDefaultOptions = unsigned;
-constexpr TDefaultOptions DefaultOptionBit(TDefaultOption option) { return 1u << option; }
+constexpr TDefaultOptions DefaultOptionBit(TDefaultOption option) {
+  return 1u << option;
+}
 
 // Page colours and the text font.
 struct THTMLOptions {
@@ -122,7 +124,9 @@ class TTabuloHTML : public TTabuloFormatText {
   THTMLOptions HTMLOptions;
   TTableOptions TableOptions;
 
-  unsigned PublishedSettings() const override { return TTabuloFormatText::PublishedSettings() | psColumnsAlign; }
+  unsigned PublishedSettings() const override {
+    return TTabuloFormatText::PublishedSettings() | psColumnsAlign;
+  }
 
   // ALIGN and HTML. Defined in tabulo_html_sections.cpp.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
@@ -194,7 +198,7 @@ class TTabuloHTML : public TTabuloFormatText {
   std::string page_directory_;
   std::vector<std::string> odd_cell_start_;   // '    <td class="TrOdd" align=X', per column
   std::vector<std::string> even_cell_start_;  // the same with TrRows
-  std::vector<std::string> page_links_;  // the link of every page, seen from the pages
+  std::vector<std::string> page_links_;       // the link of every page, seen from the pages
   std::string index_link_;
   std::string row_;
   std::string cell_text_;

@@ -16,8 +16,20 @@ namespace {
 bool LinkSafe(unsigned char byte) {
   if (byte <= 0x20 || byte >= 0x7F) return false;
   switch (byte) {
-    case '"': case '#': case '%': case '?': case '&': case '<': case '>': case '\'': case '\\':
-    case '^': case '`': case '{': case '|': case '}':
+    case '"':
+    case '#':
+    case '%':
+    case '?':
+    case '&':
+    case '<':
+    case '>':
+    case '\'':
+    case '\\':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
       return false;
   }
   return true;
@@ -48,14 +60,17 @@ std::string EncodeLinkPath(std::string_view path) {
 std::string RelativeLink(std::string_view page_directory, std::string_view target) {
   namespace fs = std::filesystem;
   std::error_code error;
-  const fs::path base = fs::absolute(fs::path(page_directory.empty() ? "." : page_directory), error).lexically_normal();
+  const fs::path base =
+      fs::absolute(fs::path(page_directory.empty() ? "." : page_directory), error).lexically_normal();
   const fs::path file = fs::absolute(fs::path(target), error).lexically_normal();
   fs::path relative = file.lexically_relative(base);
   if (relative.empty()) relative = file;
   return EncodeLinkPath(relative.generic_string());
 }
 
-std::string TTabuloHTML::PageFileName(int page) const { return NumberedFileName(FileName, page, 2); }
+std::string TTabuloHTML::PageFileName(int page) const {
+  return NumberedFileName(FileName, page, 2);
+}
 
 void TTabuloHTML::OpenPageFile() {
   THTMLPageOption& page = pages_.emplace_back();
@@ -95,7 +110,9 @@ void TTabuloHTML::WriteIndex() {
 // ---------------------------------------------------------------------------
 // Navigation
 
-std::string TTabuloHTML::NumberText(int page) { return page < 10 ? "0" + std::to_string(page) : std::to_string(page); }
+std::string TTabuloHTML::NumberText(int page) {
+  return page < 10 ? "0" + std::to_string(page) : std::to_string(page);
+}
 
 void TTabuloHTML::AppendLinkCell(std::string& block, std::string_view link, std::string_view text) const {
   block += "    <td><a href=\"";
@@ -155,7 +172,8 @@ void TTabuloHTML::InsertNavigation() {
 
 void TTabuloHTML::PrepareLinks() {
   page_links_.clear();
-  for (const THTMLPageOption& page : pages_) page_links_.push_back(RelativeLink(page_directory_, page.FileName));
+  for (const THTMLPageOption& page : pages_)
+    page_links_.push_back(RelativeLink(page_directory_, page.FileName));
   index_link_ = RelativeLink(page_directory_, FileName);
 }
 

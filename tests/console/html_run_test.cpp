@@ -40,11 +40,12 @@ TEST_F(HtmlRunTest, ExampleTemplateWritesPagesIndexAndStyleSheet) {
   EXPECT_EQ(result.lines, Connected({"customers: 6 records exported to demo-output/customers.html"}));
   EXPECT_EQ(result.exit_status, 0);
 
-  EXPECT_EQ(Read("demo-output/customers.html"),
-            "<HTML>\r\n<HEAD>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
-            " <link rel=\"stylesheet\" type=\"text/css\" href=\"nursery.css\">\r\n</HEAD>\r\n<BODY>\r\n<UL>\r\n"
-            "<LI>\r\n<a href=\"customers01.html\">Page #01</a>\r\n<LI>\r\n"
-            "<a href=\"customers02.html\">Page #02</a>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n");
+  EXPECT_EQ(
+      Read("demo-output/customers.html"),
+      "<HTML>\r\n<HEAD>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
+      " <link rel=\"stylesheet\" type=\"text/css\" href=\"nursery.css\">\r\n</HEAD>\r\n<BODY>\r\n<UL>\r\n"
+      "<LI>\r\n<a href=\"customers01.html\">Page #01</a>\r\n<LI>\r\n"
+      "<a href=\"customers02.html\">Page #02</a>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n");
   const std::string first = Read("demo-output/customers01.html");
   EXPECT_NE(first.find(" <Title>Customers &amp; their cities</Title>\r\n"), std::string::npos);
   EXPECT_NE(first.find("<Table Border=\"1\" Cellpadding=\"3\" Cellspacing=\"0\">"), std::string::npos);
@@ -72,8 +73,8 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
         "[HTML]\nFileRecCount=2\nNavigationOnTop=0\nFirstLinkTitle=|<\nLastLinkTitle=>|\nGenerateIndex=0\n");
   const TVelmoraResult result = Run(
       "[Tables]\n1=orders\n2=orders\n[Templates]\n1=t.ini\n2=split.ini\n[Files]\n1=one.html\n2=out/s.htm\n");
-  EXPECT_EQ(result.lines, Connected({"orders: 3 records exported to one.html",
-                                     "orders: 3 records exported to out/s.htm"}));
+  EXPECT_EQ(result.lines,
+            Connected({"orders: 3 records exported to one.html", "orders: 3 records exported to out/s.htm"}));
   const std::string one = Read("one.html");
   EXPECT_NE(one.find(" <Title>&lt;Orders&gt;</Title>\r\n<Style type=\"text/css\">\r\n"
                      "  BODY { background: #0000ff; color: #ff0000;\r\n         font-family: Courier;\r\n"
@@ -83,9 +84,11 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
             std::string::npos)
       << one;
   EXPECT_NE(one.find("  .TrOdd  {\r\n            background-color: #006bce;\r\n"), std::string::npos);
-  EXPECT_NE(one.find("<Table Border=\"3\" Cellpadding=\"0\" Cellspacing=\"2\">\r\n  <tr>\r\n"
-                     "    <td class=\"TrOdd\" align=Left>1</td>\r\n    <td class=\"TrOdd\" align=Right>Ann</td>\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      one.find(
+          "<Table Border=\"3\" Cellpadding=\"0\" Cellspacing=\"2\">\r\n  <tr>\r\n"
+          "    <td class=\"TrOdd\" align=Left>1</td>\r\n    <td class=\"TrOdd\" align=Right>Ann</td>\r\n"),
+      std::string::npos);
   EXPECT_EQ(Occurrences(one, "<HTML>"), 1);
 
   EXPECT_FALSE(Exists("out/s.htm"));
@@ -93,8 +96,9 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
   // A template without HEADER clears the header lines: the table follows <BODY>.
   EXPECT_NE(second.find("<BODY>\r\n<Table Border=\"1\""), std::string::npos);
   EXPECT_NE(second.find("    <td><a href=\"s01.htm\">|&lt;</a></td>\r\n"), std::string::npos);
-  EXPECT_TRUE(second.ends_with("    <td><a href=\"s02.htm\">&gt;|</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
-                               "</HTML>\r\n"));
+  EXPECT_TRUE(
+      second.ends_with("    <td><a href=\"s02.htm\">&gt;|</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
+                       "</HTML>\r\n"));
 }
 
 // Tables of a third-party database split into pages of 500 records with an
@@ -115,14 +119,15 @@ TEST_F(HtmlRunTest, ThirdPartyTablesSplitIntoPages) {
           SocketConnection("velmora_html_chinook"));
   std::vector<std::string> expected;
   for (const char* table : {"Track", "Customer", "Invoice"}) {
-    const std::string count =
-        testsupport::QueryValue(*server_, std::string("SELECT COUNT(*) FROM ") + table, "velmora_html_chinook")
-            .value();
+    const std::string count = testsupport::QueryValue(*server_, std::string("SELECT COUNT(*) FROM ") + table,
+                                                      "velmora_html_chinook")
+                                  .value();
     expected.push_back(std::string(table) + ": " + count + " records exported to out/" + table + ".html");
     const int pages = (std::stoi(count) + 499) / 500;
     int rows = 0;
     for (int page = 1; page <= pages; ++page) {
-      const std::string name = "out/" + std::string(table) + (page < 10 ? "0" : "") + std::to_string(page) + ".html";
+      const std::string name =
+          "out/" + std::string(table) + (page < 10 ? "0" : "") + std::to_string(page) + ".html";
       const std::string text = Read(name);
       rows += Occurrences(text, "  <tr>\r\n    <td class=\"Tr");
     }

@@ -92,7 +92,8 @@ class HtmlInteropTest : public ::testing::Test {
     int id = 0;
     for (const std::string& text : texts) {
       ++id;
-      data_.AppendRecord({std::to_string(id * 1000 - 2500), text, id % 2 ? "9007199254740993" : "-9223372036854775808"});
+      data_.AppendRecord(
+          {std::to_string(id * 1000 - 2500), text, id % 2 ? "9007199254740993" : "-9223372036854775808"});
     }
     data_.AppendRecord({std::nullopt, std::nullopt, std::nullopt});
     data_.AppendRecord({"0", "", "18446744073709551615"});
@@ -121,8 +122,7 @@ class HtmlInteropTest : public ::testing::Test {
   }
 
   void RequireTools() {
-    if (FindExecutable(kPython).empty() ||
-        RunCommand({kPython, "-c", "import html5lib"}).exit_status != 0) {
+    if (FindExecutable(kPython).empty() || RunCommand({kPython, "-c", "import html5lib"}).exit_status != 0) {
       GTEST_SKIP() << "python3-html5lib is not installed";
     }
     tidy_ = FindExecutable("tidy");

@@ -3,8 +3,8 @@
 // which files an export leaves behind.
 #include "formats/html/tabulo_html.h"
 
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -114,27 +114,26 @@ TEST_F(HtmlExportTest, OnePageWithDefaultsIsWrittenByteForByte) {
   IdAndName({{"1", "Smith"}, {"2", std::nullopt}, {"3", "a<b & \"c\""}});
   exporter_->Title = "Q&A <list>";
   std::vector<std::string> expected = DefaultHead("Q&amp;A &lt;list&gt;");
-  const std::vector<std::string> rest = {
-      "  <tr>",
-      "    <td class=\"ThRows\">ID</td>",
-      "    <td class=\"ThRows\">NAME</td>",
-      "  </tr>",
-      "  <tr>",
-      "    <td class=\"TrOdd\" align=Right>1</td>",
-      "    <td class=\"TrOdd\" align=Left>Smith</td>",
-      "  </tr>",
-      "  <tr>",
-      "    <td class=\"TrRows\" align=Right>2</td>",
-      "    <td class=\"TrRows\" align=Left>&nbsp</td>",
-      "  </tr>",
-      "  <tr>",
-      "    <td class=\"TrOdd\" align=Right>3</td>",
-      "    <td class=\"TrOdd\" align=Left>a&lt;b &amp; &quot;c&quot;</td>",
-      "  </tr>",
-      "</Table>",
-      "<br>",
-      "</BODY>",
-      "</HTML>"};
+  const std::vector<std::string> rest = {"  <tr>",
+                                         "    <td class=\"ThRows\">ID</td>",
+                                         "    <td class=\"ThRows\">NAME</td>",
+                                         "  </tr>",
+                                         "  <tr>",
+                                         "    <td class=\"TrOdd\" align=Right>1</td>",
+                                         "    <td class=\"TrOdd\" align=Left>Smith</td>",
+                                         "  </tr>",
+                                         "  <tr>",
+                                         "    <td class=\"TrRows\" align=Right>2</td>",
+                                         "    <td class=\"TrRows\" align=Left>&nbsp</td>",
+                                         "  </tr>",
+                                         "  <tr>",
+                                         "    <td class=\"TrOdd\" align=Right>3</td>",
+                                         "    <td class=\"TrOdd\" align=Left>a&lt;b &amp; &quot;c&quot;</td>",
+                                         "  </tr>",
+                                         "</Table>",
+                                         "<br>",
+                                         "</BODY>",
+                                         "</HTML>"};
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(Export(), Lines(expected));
   EXPECT_EQ(exporter_->PageCount(), 0);
@@ -169,10 +168,21 @@ TEST_F(HtmlExportTest, AnEmptyExportStillWritesACompletePage) {
   exporter_->Footer.Clear();
   exporter_->UsingCSS = usExternal;
   const std::string page = Export();
-  EXPECT_TRUE(page.ends_with(Lines({"<Table Border=\"1\" Cellpadding=\"4\" Cellspacing=\"1\">", "  <tr>",
-                                    "    <td class=\"ThRows\">NO</td>", "  </tr>", "</Table>", "</BODY>",
-                                    "</HTML>"})))
+  EXPECT_TRUE(page.ends_with(
+      Lines({"<Table Border=\"1\" Cellpadding=\"4\" Cellspacing=\"1\">", "  <tr>",
+             "    <td class=\"ThRows\">NO</td>", "  </tr>", "</Table>", "</BODY>", "</HTML>"})))
       << page;
+}
+
+// An abort while skipping ends the export without its record loop: the page
+// was left without its table end, body and document end.
+TEST_F(HtmlExportTest, AnAbortBeforeTheRecordsStillCompletesThePage) {
+  Numbers(3);
+  exporter_->SkipRecCount = 1;
+  exporter_->OnSkippedRecord = [](TTabulo& sender, int) { sender.Abort(); };
+  const std::string page = Export();
+  EXPECT_EQ(Occurrences(page, "<HTML>"), 1);
+  EXPECT_TRUE(page.ends_with(Lines({"  </tr>", "</Table>", "<br>", "</BODY>", "</HTML>"}))) << page;
 }
 
 TEST_F(HtmlExportTest, BorderColourWrapsTheTableOfEveryPage) {
@@ -256,8 +266,9 @@ TEST_F(HtmlExportTest, CellParametersWriteOnlyTheStyleItemsThatChanged) {
                              "text-decoration: underline\">a</td>"})),
             std::string::npos)
       << page;
-  EXPECT_NE(page.find("    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;\">b</td>"),
-            std::string::npos)
+  EXPECT_NE(
+      page.find("    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;\">b</td>"),
+      std::string::npos)
       << page;
 }
 
@@ -277,7 +288,8 @@ TEST_F(HtmlExportTest, TwentyFiveRecordsAtTenPerPageGiveThreeLinkedPages) {
   Numbers(25);
   exporter_->SetMaxRecords(10);
   exporter_->Execute();
-  EXPECT_EQ(directory_.Entries(), (std::vector<std::string>{"report01.html", "report02.html", "report03.html"}));
+  EXPECT_EQ(directory_.Entries(),
+            (std::vector<std::string>{"report01.html", "report02.html", "report03.html"}));
   EXPECT_EQ(exporter_->GetFileName(), File("report01.html"));
 
   const std::string first = ReadFile(File("report01.html"));
@@ -288,19 +300,15 @@ TEST_F(HtmlExportTest, TwentyFiveRecordsAtTenPerPageGiveThreeLinkedPages) {
   EXPECT_EQ(Occurrences(third, "<td class=\"TrRows\""), 2);
   EXPECT_EQ(Occurrences(first, "<td class=\"ThRows\">NO</td>"), 1);
 
-  const std::string links = Lines({"<Table Border=\"0\" Cellpadding=\"4\" Cellspacing=\"1\">",
-                                   "  <tr>",
-                                   "    <td><a href=\"report01.html\">First</a></td>",
-                                   "    <td><a href=\"report03.html\">Prior</a></td>",
-                                   "    <td><b>01</b></td>",
-                                   "    <td><a href=\"report02.html\">02</a></td>",
-                                   "    <td><a href=\"report03.html\">03</a></td>",
-                                   "    <td><a href=\"report02.html\">Next</a></td>",
-                                   "    <td><a href=\"report03.html\">Last</a></td>",
-                                   "  </tr>",
-                                   "</Table>"});
+  const std::string links = Lines(
+      {"<Table Border=\"0\" Cellpadding=\"4\" Cellspacing=\"1\">", "  <tr>",
+       "    <td><a href=\"report01.html\">First</a></td>", "    <td><a href=\"report03.html\">Prior</a></td>",
+       "    <td><b>01</b></td>", "    <td><a href=\"report02.html\">02</a></td>",
+       "    <td><a href=\"report03.html\">03</a></td>", "    <td><a href=\"report02.html\">Next</a></td>",
+       "    <td><a href=\"report03.html\">Last</a></td>", "  </tr>", "</Table>"});
   // At the body start, before the header lines, and at its end, after the footer lines.
-  EXPECT_NE(first.find("<BODY>\r\n" + links + "<br>\r\n<br>\r\n<Table Border=\"1\""), std::string::npos) << first;
+  EXPECT_NE(first.find("<BODY>\r\n" + links + "<br>\r\n<br>\r\n<Table Border=\"1\""), std::string::npos)
+      << first;
   EXPECT_TRUE(first.ends_with("</Table>\r\n<br>\r\n<br>\r\n" + links + "</BODY>\r\n</HTML>\r\n")) << first;
   EXPECT_NE(third.find("<td><a href=\"report01.html\">Next</a></td>"), std::string::npos);
 }
@@ -337,7 +345,8 @@ TEST_F(HtmlExportTest, NavigationOfManyPagesListsTheNeighboursOnly) {
     std::vector<int> numbers;
     for (int number = 1; number <= 300; ++number) {
       const std::string name = NumberedFileName("", number, 2);
-      if (text.find("\">" + name + "</a>") != std::string::npos || text.find("<b>" + name + "</b>") != std::string::npos) {
+      if (text.find("\">" + name + "</a>") != std::string::npos ||
+          text.find("<b>" + name + "</b>") != std::string::npos) {
         numbers.push_back(number);
       }
     }
@@ -362,17 +371,19 @@ TEST_F(HtmlExportTest, IndexPageListsThePagesWithEscapedTextsAndEncodedLinks) {
   exporter_->UsingCSS = usExternal;
   exporter_->Execute();
   EXPECT_EQ(exporter_->GetFileName(), exporter_->FileName);
-  EXPECT_EQ(ReadFile(exporter_->FileName),
-            Lines({"<HTML>", "<HEAD>", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
-                   " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>", "<BODY>",
-                   "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
-                   "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
+  EXPECT_EQ(
+      ReadFile(exporter_->FileName),
+      Lines({"<HTML>", "<HEAD>", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
+             " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
+             "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
+             "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
   const std::string second = ReadFile(File("sub dir/r#1 é02.html"));
   EXPECT_NE(second.find("    <td><a href=\"r%231%20%C3%A9.html\">Home &amp; away</a></td>\r\n"
                         "    <td><a href=\"r%231%20%C3%A901.html\">First</a></td>\r\n"),
             std::string::npos)
       << second;
-  EXPECT_TRUE(testsupport::ReadFile(File("sub dir/r#1 é01.css")).starts_with("  BODY { background: #333399;"));
+  EXPECT_TRUE(
+      testsupport::ReadFile(File("sub dir/r#1 é01.css")).starts_with("  BODY { background: #333399;"));
 }
 
 // ---------------------------------------------------------------------------
