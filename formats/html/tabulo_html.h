@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-// The built-in colour templates; the ordinals are the values templates use.
+// The built-in colour templates, in their published order.
 enum THTMLTemplate {
   htCustom,
   htBW,
