@@ -2,6 +2,7 @@
 
 #include "console/output_choice.h"
 #include "formats/rtf/tabulo_rtf.h"
+#include "formats/html/tabulo_html.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "platform/error.h"
@@ -32,6 +33,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtCSV, &Create<TTabuloASCII, etCSV>},
     {xtDIF, &Create<TTabuloASCII, etDIF>},
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
+    {xtHTML, &Create<TTabuloHTML>},
 };
 
 }  // namespace

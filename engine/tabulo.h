@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/dataset.h"
+#include "engine/font_color.h"
 #include "engine/record_window.h"
 #include "engine/string_list.h"
 #include "engine/tabulo_columns.h"
@@ -28,6 +29,10 @@ using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
 using TTabuloStopEvent = std::function<void(TTabulo& sender, bool& can_continue)>;
 using TBeforeExportRowEvent = std::function<void(TTabulo& sender, TTabuloRow& row, bool& accept)>;
 using TGetExportTextEvent = std::function<void(TTabulo& sender, int col_no, std::string& text)>;
+// Lets a handler restyle one data cell: its alignment, font and background.
+using TGetCellParamsEvent =
+    std::function<void(TTabulo& sender, int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,
+                       TFont& font, TColor& background)>;
 
 // Creates the writer of a format for one Execute.
 using TTabuloWriterClass = std::unique_ptr<TTabuloWriter> (*)(TTabulo& owner, TOutputStream& stream);
@@ -89,6 +94,7 @@ class TTabulo {
   TBeforeExportRowEvent OnBeforeExportRow;
   TGetExportTextEvent OnGetExportText;
   TExportedRecordEvent OnFetchedRecord;
+  TGetCellParamsEvent OnGetCellParams;
 
   TTabuloColumns& Columns() { return columns_; }
   TTabuloRow& ExportRow() { return export_row_; }
@@ -135,6 +141,9 @@ class TTabulo {
   // The export text of one cell of the current record: NullString for NULL,
   // the display form when formatted, then GetColData.
   void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
+  // Fires OnGetCellParams for one data cell; does nothing when it is unassigned.
+  void GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align, TFont& font,
+                     TColor& background);
 
  protected:
   // Runs the record loop with the writer in place: the checks of the source,

@@ -21,13 +21,13 @@ std::string TTabuloWriter::AlignmentText(TTabuloColAlign align) const {
 }
 
 void TTabuloWriter::WriteLine(std::string_view text) {
-  stream_.Write(text);
-  stream_.Write("\r\n");
+  stream_->Write(text);
+  stream_->Write("\r\n");
 }
 
 void TTabuloWriter::CharacterLine(char character, int count) {
-  if (count > 0) stream_.Write(std::string(static_cast<std::size_t>(count), character));
-  stream_.Write("\r\n");
+  if (count > 0) stream_->Write(std::string(static_cast<std::size_t>(count), character));
+  stream_->Write("\r\n");
 }
 
 void TTabuloWriter::PadLeftInPlace(std::string& text, char character, int width) {

@@ -14,7 +14,7 @@ class TTabulo;
 // only while the exporter's Execute runs; it owns neither the exporter nor the stream.
 class TTabuloWriter {
  public:
-  TTabuloWriter(TTabulo& owner, TOutputStream& stream) : owner_(owner), stream_(stream) {}
+  TTabuloWriter(TTabulo& owner, TOutputStream& stream) : owner_(owner), stream_(&stream) {}
   virtual ~TTabuloWriter() = default;
 
   // "Left alignment", "Center alignment", "Right alignment", "Unknown alignment";
@@ -22,10 +22,10 @@ class TTabuloWriter {
   virtual std::string AlignmentText(TTabuloColAlign align) const;
 
   // Writes the bytes as they are: no character-set or line-end conversion.
-  void Write(std::string_view text) { stream_.Write(text); }
+  void Write(std::string_view text) { stream_->Write(text); }
   // The text, then CR LF.
   void WriteLine(std::string_view text);
-  void EmptyLine() { stream_.Write("\r\n"); }
+  void EmptyLine() { stream_->Write("\r\n"); }
   // count copies of character, then CR LF (only CR LF for count <= 0).
   void CharacterLine(char character, int count);
 
@@ -41,11 +41,13 @@ class TTabuloWriter {
   static void PadCenterInPlace(std::string& text, char character, int width);
 
   TTabulo& Owner() const { return owner_; }
-  TOutputStream& Stream() const { return stream_; }
+  TOutputStream& Stream() const { return *stream_; }
+  // Sends the writer's output to another stream (the next page of a split export).
+  void Redirect(TOutputStream& stream) { stream_ = &stream; }
 
  private:
   TTabulo& owner_;
-  TOutputStream& stream_;
+  TOutputStream* stream_;
 };
 
 }  // namespace velmora
