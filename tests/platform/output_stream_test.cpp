@@ -206,7 +206,7 @@ TEST_F(OutputStreamTest, AFileTheUserCannotWriteIsRefusedAndOneInAClosedDirector
 
 TEST_F(OutputStreamTest, ALinkPlantedInASharedStickyDirectoryDoesNotRedirectRoot) {
   std::string protection;
-  if (::geteuid() != 0 || !ReadWholeFile("/proc/sys/fs/protected_symlinks", protection) ||
+  if (::geteuid() != 0 || !ReadWholeFile("/proc/sys/fs/protected_symlinks", 64, protection) ||
       protection.substr(0, 1) != "1") {
     GTEST_SKIP() << "needs root and fs.protected_symlinks = 1";
   }
