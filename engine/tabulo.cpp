@@ -121,6 +121,11 @@ void TTabulo::CellExportText(TTabuloCol& cell, bool formatted, std::string& text
   GetColData(cell, text);
 }
 
+void TTabulo::GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,
+                            TFont& font, TColor& background) {
+  if (OnGetCellParams) OnGetCellParams(*this, rec_no, col_no, value, align, font, background);
+}
+
 void TTabulo::RunExport() {
   record_counter_ = 0;
   const char* source_name = SourceName(ExportSource);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/dataset.h"
+#include "engine/font_color.h"
 #include "engine/string_list.h"
 #include "engine/tabulo_columns.h"
 #include "engine/tabulo_formats.h"
@@ -27,6 +29,10 @@ using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
 using TTabuloStopEvent = std::function<void(TTabulo& sender, bool& can_continue)>;
 using TBeforeExportRowEvent = std::function<void(TTabulo& sender, TTabuloRow& row, bool& accept)>;
 using TGetExportTextEvent = std::function<void(TTabulo& sender, int col_no, std::string& text)>;
+// The handler may change the alignment, the font and the background of one data cell.
+using TGetCellParamsEvent =
+    std::function<void(TTabulo& sender, int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,
+                       TFont& font, TColor& background)>;
 
 // Creates the writer of a format for one Execute.
 using TTabuloWriterClass = std::unique_ptr<TTabuloWriter> (*)(TTabulo& owner, TOutputStream& stream);
@@ -89,6 +95,7 @@ class TTabulo {
   TBeforeExportRowEvent OnBeforeExportRow;
   TGetExportTextEvent OnGetExportText;
   TExportedRecordEvent OnFetchedRecord;
+  TGetCellParamsEvent OnGetCellParams;  // fired by the formats that style single cells
 
   TTabuloColumns& Columns() { return columns_; }
   TTabuloRow& ExportRow() { return export_row_; }
@@ -127,6 +134,9 @@ class TTabulo {
   // The export text of one cell of the current record: NullString for NULL,
   // the display form when formatted, then GetColData.
   void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
+  // Raises OnGetCellParams for one data cell; does nothing when it is unassigned.
+  void GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align, TFont& font,
+                     TColor& background);
 
  protected:
   // Runs the record loop with the writer in place: the checks of the source,
@@ -160,6 +170,9 @@ class TTabuloText : public TTabulo {
   virtual void AfterExecute() {}
   virtual std::string GetFileName() const { return FileName; }
   virtual std::string GetResultFileName() const { return FileName; }
+  // Characters of the last export that the output's character set could not
+  // carry and that were written as a replacement character.
+  virtual std::uint64_t ReplacedCharacters() const { return 0; }
 
  protected:
   // Creates the directory of FileName (the program's directory when it has none)
