@@ -1,6 +1,7 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/pdf/tabulo_pdf.h"
 #include "formats/text/tabulo_ascii.h"
 #include "platform/error.h"
 
@@ -27,6 +28,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtCSV, &Create<TTabuloASCII, etCSV>},
     {xtDIF, &Create<TTabuloASCII, etDIF>},
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
+    {xtPDF, &Create<TTabuloPDF>},
 };
 
 }  // namespace
