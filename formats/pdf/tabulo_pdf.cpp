@@ -190,7 +190,13 @@ void TTabuloPDF::WriteDataRow() {
       document.Rectangle(background, left, y_ - size * Options.RowSpacing / 2, right - left,
                          (1 + Options.RowSpacing) * size - Options.GridLineWidth / 2.0);
     }
-    const std::string_view text = Fitting(text_, font, right - left - 2 * padding);
+    std::string_view text = Fitting(text_, font, right - left - 2 * padding);
+    if (text.size() < text_.size() && Columns()[index].IsNumeric) {
+      // The start of a number or a date reads as a different value: a value
+      // that does not fit shows as "#" marks instead.
+      overflow_.assign(text_.size(), '#');
+      text = Fitting(overflow_, font, right - left - 2 * padding);
+    }
     int x = left + padding;
     if (align == ecaCenter) {
       x += (centring_widths_[column] - TPDFDocument::TextWidth(text, font)) / 2;

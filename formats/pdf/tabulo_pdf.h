@@ -41,7 +41,8 @@ class TTabuloPDFWriter : public TTabuloWriter {
 // lines, a caption row, one row per record, footer lines. Columns that would
 // together be wider than the printable width are narrowed in proportion, and
 // every text is cut to the room it has, so no text runs into the next column
-// or off the page. Text is written in the fonts' 8-bit encodings; characters
+// or off the page; a number or date too wide for its column shows as "#"
+// marks rather than as a cut value. Text is written in the fonts' 8-bit encodings; characters
 // they lack print as "?" and are counted (ReplacedCharacters).
 class TTabuloPDF : public TTabuloFormatText {
  public:
@@ -98,6 +99,7 @@ class TTabuloPDF : public TTabuloFormatText {
   std::vector<int> centring_widths_;
   std::uint64_t replaced_characters_ = 0;
   std::string text_;
+  std::string overflow_;
 };
 
 }  // namespace velmora

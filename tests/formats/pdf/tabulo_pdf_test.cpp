@@ -190,6 +190,23 @@ TEST_F(PDFExportTest, ColumnsTooWideForThePageAreNarrowedAndTextsCutToThem) {
   EXPECT_EQ(texts[5].text, long_text.substr(0, texts[5].text.size()));
 }
 
+TEST_F(PDFExportTest, NumberTooWideForItsColumnShowsMarksNotACutValue) {
+  data_.AddField("N", ftInteger, 3);
+  data_.AddField("S", ftString, 3);
+  data_.AppendRecord({"123456789", "abcdefghij"});
+  data_.AppendRecord({"7", "ab"});
+  data_.Open();
+  exporter_.AllowCaptions = false;
+  const std::vector<TTextOut> texts = TextsOf(Contents(Export()).at(0));
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_FALSE(texts[0].text.empty());
+  EXPECT_EQ(texts[0].text, std::string(texts[0].text.size(), '#'));
+  EXPECT_LT(texts[1].text.size(), 10u);
+  EXPECT_EQ(texts[1].text, std::string("abcdefghij").substr(0, texts[1].text.size()));
+  EXPECT_EQ(texts[2].text, "7");
+  EXPECT_EQ(texts[3].text, "ab");
+}
+
 TEST_F(PDFExportTest, EmptyExportDrawsCaptionsRulesAndFooter) {
   IdAndName({});
   exporter_.Footer.Add("no rows");
