@@ -121,12 +121,8 @@ bool TExportRun::SelectItemDatabase(const TSourceItem& item) {
 }
 
 void TExportRun::SetStatement(const std::string& statement) {
-  try {
-    query_.Close();
-    query_.Sql = statement;
-  } catch (const std::exception& error) {
-    output_.PrintFailure(std::string("ERROR: ") + error.what());
-  }
+  query_.Close();
+  query_.Sql = statement;
 }
 
 bool TExportRun::HasItemName(const TSourceItem& item) {

@@ -3,6 +3,7 @@
 #include "console/output_choice.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/text/tabulo_ascii.h"
+#include "formats/xls/tabulo_xls.h"
 #include "platform/error.h"
 
 namespace velmora {
@@ -24,6 +25,7 @@ struct TExporterEntry {
 
 // One line per export type that has an exporter; a new format adds its line here.
 constexpr TExporterEntry kExporters[] = {
+    {xtXLS, &Create<TTabuloXLS>},
     {xtTXT, &Create<TTabuloASCII, etTXT>},
     {xtCSV, &Create<TTabuloASCII, etCSV>},
     {xtDIF, &Create<TTabuloASCII, etDIF>},

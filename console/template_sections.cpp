@@ -37,12 +37,13 @@ int ReadCount(const TIniFile& template_file, std::string_view section, std::stri
 void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
   formats.Reset();
   constexpr std::string_view kSection = "FORMATS";
-  formats.SetIntegerFormat(template_file.ReadString(kSection, "Integer", formats.IntegerFormat()));
-  formats.SetFloatFormat(template_file.ReadString(kSection, "Float", formats.FloatFormat()));
+  // An absent number format is left unset, so a machine-read export prints plain numbers.
+  formats.SetIntegerFormat(template_file.ReadString(kSection, "Integer", ""));
+  formats.SetFloatFormat(template_file.ReadString(kSection, "Float", ""));
   formats.SetDateFormat(template_file.ReadString(kSection, "Date", formats.DateFormat()));
   formats.SetTimeFormat(template_file.ReadString(kSection, "Time", formats.TimeFormat()));
   formats.SetDateTimeFormat(template_file.ReadString(kSection, "DateTime", formats.DateTimeFormat()));
-  formats.SetCurrencyFormat(template_file.ReadString(kSection, "Currency", formats.CurrencyFormat()));
+  formats.SetCurrencyFormat(template_file.ReadString(kSection, "Currency", ""));
   formats.SetBooleanTrue(template_file.ReadString(kSection, "BooleanTrue", formats.BooleanTrue()));
   formats.SetBooleanFalse(template_file.ReadString(kSection, "BooleanFalse", formats.BooleanFalse()));
   formats.SetNullString(template_file.ReadString(kSection, "NullString", formats.NullString()));

@@ -50,6 +50,14 @@ enum TFieldType {
   ftFMTBcd
 };
 
+// Kinds of value the data type alone does not tell apart; formats that write
+// them differently ask the field (or its column) for its kind.
+enum TFieldValueKind {
+  vkPlain,
+  vkYear,  // an integer field holding a year: shown with all its digits, never grouped
+  vkBit,   // an integer field holding a bit field, read as an unsigned integer
+};
+
 // One column of a data set. It always reflects the value of its column in the
 // data set's current record; exporters read it as text.
 class TField {
@@ -63,12 +71,23 @@ class TField {
   int Size = 0;  // strings: maximum length in characters
   bool Visible = true;
   int Index = 0;  // position in the data set's field list
+  TFieldValueKind ValueKind = vkPlain;
 
   // True when the current record holds SQL NULL.
   virtual bool IsNull() const = 0;
   // Stores the text form of the current value in out (empty for NULL). Reuses
   // out's capacity, so a record loop allocates nothing per cell once warm.
   virtual void GetText(std::string& out) const = 0;
+  // Stores the value exactly as the source wrote it: numbers in C form with
+  // every digit sent, dates and times as the source's text, strings and binary
+  // data byte for byte (empty for NULL). The base stores the text form.
+  virtual void GetSourceText(std::string& out) const { GetText(out); }
+  // True when the current value of a date, time or date-time field has no
+  // date-time form: a zero or impossible date ("0000-00-00", "2004-02-30") or
+  // a time beyond the clock ("838:59:59"). Its text form is then the source's
+  // own text; the display format passes it through, and formats that store
+  // moments as numbers write it as text (or leave the cell blank).
+  virtual bool IsInvalidDate() const { return false; }
 
   std::string AsString() const;
   // A property of the kind: the binary and text large-object types.

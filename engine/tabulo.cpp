@@ -29,6 +29,15 @@ TTabuloWriter& TTabulo::Writer() const {
   return *writer_;
 }
 
+TRecordWindow TTabulo::RecordWindow() const {
+  TRecordWindow window;
+  window.GoToFirstRecord = GoToFirstRecord;
+  window.SkipRecCount = SkipRecCount;
+  window.ExportRecCount = ExportRecCount;
+  window.CurrentRecordOnly = CurrentRecordOnly;
+  return window;
+}
+
 TColumnSettings TTabulo::ColumnSettings() {
   const unsigned published = PublishedSettings();
   TColumnSettings settings;
@@ -40,13 +49,8 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.ColumnsWidth = (published & psColumnsWidth) ? &ColumnsWidth : nullptr;
   settings.Captions = (published & psCaptions) ? &Captions : nullptr;
   settings.ColumnsAlign = (published & psColumnsAlign) ? &ColumnsAlign : nullptr;
-  settings.ColumnsLength = (published & psColumnsLength) ? &ColumnsLength : nullptr;
-  settings.SkipRecCount = SkipRecCount;
-  settings.ExportRecCount = ExportRecCount;
-  settings.GoToFirstRecord = GoToFirstRecord;
-  settings.CurrentRecordOnly = CurrentRecordOnly;
-  settings.CaptionRow = CaptionRow;
-  settings.AutoCalcStrType = AutoCalcStrType;
+  settings.Window = RecordWindow();
+  settings.MachineReadDefaults = MachineReadDefaults();
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }
@@ -77,16 +81,10 @@ void TTabulo::GetCaptionRow(std::string& row) {
 
 void TTabulo::FillRow() {
   // Cells are in column order, one per column, so each column fills its own
-  // cell; two columns of the same field keep a value each.
+  // cell; two columns of the same field keep a value each. Values keep every
+  // byte the source gave, blanks and control bytes at either end included.
   for (int index = 0; index < columns_.Count(); ++index) {
-    std::string& data = export_row_[index].Data;
-    columns_[index].Field->GetText(data);
-    std::size_t end = data.size();
-    while (end > 0 && static_cast<unsigned char>(data[end - 1]) <= 32) --end;
-    data.resize(end);
-    std::size_t start = 0;
-    while (start < data.size() && static_cast<unsigned char>(data[start]) <= 32) ++start;
-    if (start > 0) data.erase(0, start);
+    columns_[index].Field->GetText(export_row_[index].Data);
   }
 }
 
@@ -168,26 +166,43 @@ void TTabulo::RunExport() {
   EndExport();
 }
 
+namespace {
+
+// The record loop's walk ends where the exporter's EndOfFile step says.
+class TExporterWalk : public TRecordWindowWalk {
+ public:
+  explicit TExporterWalk(TTabulo& exporter)
+      : TRecordWindowWalk(exporter.ExportSource == esDataSet ? exporter.DataSet : nullptr,
+                          exporter.RecordWindow()),
+        exporter_(exporter) {}
+
+ protected:
+  bool AtEnd() const override { return exporter_.EndOfFile(); }
+
+ private:
+  TTabulo& exporter_;
+};
+
+}  // namespace
+
 void TTabulo::RunRecords() {
   if (AllowCaptions) {
     WriteCaptionRow();
     if (aborted_) return;
   }
-  if (GoToFirstRecord) {
-    record_counter_ = 0;
-    if (ExportSource == esDataSet) DataSet->First();
-  }
+  TExporterWalk walk(*this);
+  if (GoToFirstRecord) record_counter_ = 0;
+  walk.Start();
   BeforeExport();
   if (aborted_) return;
-  for (int skipped = 0; skipped < SkipRecCount; ++skipped) {
-    ++record_counter_;
-    if (ExportSource == esDataSet) DataSet->Next();
+  walk.Skip([this](int skipped) {
+    record_counter_ = skipped;
     if (OnSkippedRecord) OnSkippedRecord(*this, record_counter_);
-  }
+  });
   if (aborted_) return;
 
   record_counter_ = 0;
-  while (!EndOfFile() && (ExportRecCount == 0 || ExportRecCount > record_counter_)) {
+  while (walk.HasRecord()) {
     if (aborted_) {
       bool can_continue = false;
       if (OnStopExport) OnStopExport(*this, can_continue);
@@ -201,9 +216,8 @@ void TTabulo::RunRecords() {
       WriteDataRow();
       if (OnExportedRecord) OnExportedRecord(*this, record_counter_);
     }
-    if (CurrentRecordOnly) break;
-    ++record_counter_;
-    DataSet->Next();
+    walk.Advance();
+    record_counter_ = walk.Passed();
   }
   AfterExport();
 }

@@ -8,6 +8,7 @@
 
 #include "engine/dataset.h"
 #include "engine/font_color.h"
+#include "engine/record_window.h"
 #include "engine/string_list.h"
 #include "engine/tabulo_columns.h"
 #include "engine/tabulo_formats.h"
@@ -49,8 +50,7 @@ enum TPublishedSetting : unsigned {
   psUserFormats = 1u << 2,
   psColumnsWidth = 1u << 3,
   psColumnsAlign = 1u << 4,
-  psColumnsLength = 1u << 5,
-  psOnFetchedRecord = 1u << 6,
+  psOnFetchedRecord = 1u << 5,
 };
 
 // The base of every exporter: shared settings, the column list, the export row,
@@ -102,8 +102,16 @@ class TTabulo {
   int RecordCounter() const { return record_counter_; }
   bool Aborted() const { return aborted_; }
 
+  // The records the export passes, as the settings above define them.
+  TRecordWindow RecordWindow() const;
+
   // The settings this class publishes (TPublishedSetting bits).
   virtual unsigned PublishedSettings() const { return 0; }
+  // True for a format that programs read rather than people: a number column
+  // whose format the template does not set then prints its value's plain number
+  // (every digit, no grouping, the locale's decimal separator) instead of the
+  // display defaults. Formats set in Formats or UserFormats still apply.
+  virtual bool MachineReadDefaults() const { return false; }
 
   // Reads the template sections of this format onto its options; runs after the
   // general sections, with the data set open, before Execute. Raises
@@ -142,7 +150,7 @@ class TTabulo {
   // Runs the record loop with the writer in place: the checks of the source,
   // BeginExport, the width pass, captions, skipping, the records, AfterExport
   // and EndExport.
-  void RunExport();
+  virtual void RunExport();
   TColumnSettings ColumnSettings();
   TTabuloWriter& Writer() const;
 

@@ -1,13 +1,15 @@
 #include "engine/tabulo_columns.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "engine/tabulo_formats.h"
+#include "platform/decimal_number.h"
 #include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -29,37 +31,10 @@ int DecimalOrZero(std::string_view text) {
   return (error == std::errc() && end == text.data() + text.size()) ? value : 0;
 }
 
-// A character no date or time text holds, quoted into a format to mark a place.
-constexpr char kFractionMark = '\x01';
-constexpr const char* kFractionMarkPattern = "\"\x01\"";
-
-// The digits of a fraction of seconds in a time text ("05.123456" gives
-// "123456"): digits after the decimal separator that follows two digits of
-// seconds and the time separator. Empty when the text has none.
-std::string_view SecondsFraction(std::string_view text) {
-  const TFormatSettings& settings = FormatSettings();
-  const std::string& separator = settings.DecimalSeparator;
-  const std::string& time_separator = settings.TimeSeparator;
-  std::size_t position = text.rfind(separator);
-  while (position != std::string_view::npos) {
-    std::size_t end = position + separator.size();
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    const bool has_digits = end > position + separator.size();
-    const bool after_seconds =
-        position >= 2 + time_separator.size() &&
-        std::isdigit(static_cast<unsigned char>(text[position - 1])) &&
-        std::isdigit(static_cast<unsigned char>(text[position - 2])) &&
-        text.substr(position - 2 - time_separator.size(), time_separator.size()) == time_separator;
-    if (has_digits && after_seconds)
-      return text.substr(position + separator.size(), end - position - separator.size());
-    if (position == 0) break;
-    position = text.rfind(separator, position - 1);
-  }
-  return {};
-}
-
-// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's.
-bool IsDurationText(std::string_view text) {
+// [-]H+:MM:SS with an optional fraction, the time separator ":" or the locale's,
+// the fraction's point "." or the locale's decimal separator. point and
+// point_length give where the point stands (point is npos without a fraction).
+bool ReadDurationText(std::string_view text, std::size_t& point, std::size_t& point_length) {
   std::size_t position = (!text.empty() && text[0] == '-') ? 1 : 0;
   const auto digits = [&](std::size_t minimum, std::size_t maximum) {
     std::size_t count = 0;
@@ -81,14 +56,44 @@ bool IsDurationText(std::string_view text) {
     }
     return false;
   };
+  point = std::string_view::npos;
+  point_length = 0;
   if (!digits(1, 9) || !separator() || !digits(2, 2) || !separator() || !digits(2, 2)) return false;
   if (position == text.size()) return true;
   const std::string& decimal = FormatSettings().DecimalSeparator;
-  if (text[position] == '.' || text.substr(position, decimal.size()) == decimal) {
-    position += text[position] == '.' ? 1 : decimal.size();
+  if (text[position] == '.' || (!decimal.empty() && text.substr(position, decimal.size()) == decimal)) {
+    point = position;
+    point_length = text[position] == '.' ? 1 : decimal.size();
+    position += point_length;
     return digits(1, 64) && position == text.size();
   }
   return false;
+}
+
+[[noreturn]] void ThrowNoFloat(std::string_view text) {
+  throw EVelmoraError(Format("'%s' is not a valid floating point value", std::string(text).c_str()));
+}
+
+// A number column prints plain numbers when the export asks for machine-read
+// defaults and the template sets no format for it, neither by its type nor by
+// its name.
+bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& settings) {
+  if (!settings.MachineReadDefaults || column.ColumnType > ctCurrency) return false;
+  // A year keeps its digits ("0000", "06"): it is a year, not a quantity.
+  if (column.ValueKind == vkYear) return false;
+  std::string user_format;
+  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, user_format))
+    return false;
+  if (settings.Formats == nullptr) return true;
+  switch (column.ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      return !settings.Formats->IntegerFormatSet();
+    case ctFloat:
+      return !settings.Formats->FloatFormatSet();
+    default:
+      return !settings.Formats->CurrencyFormatSet();
+  }
 }
 
 int ClampedWidth(std::size_t length) {
@@ -184,9 +189,40 @@ std::string SqlTypeNameOf(TFieldType field_type, int size) {
   }
 }
 
+bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view decimal_separator,
+                                    std::string& out) const {
+  switch (ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+      // As in the display form, text that is no integer counts as 0.
+      if (!IsIntegerText(text) || !AppendPlainDecimal(text, decimal_separator, out)) out.push_back('0');
+      return true;
+    case ctFloat:
+    case ctCurrency: {
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !AppendPlainDecimal(decimal_text_, decimal_separator, out)) {
+        ThrowNoFloat(text);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 bool TTabuloColumn::FormatText(std::string& text) const {
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
+  // A date with no date-time form ("0000-00-00") goes out as the source wrote
+  // it. A time beyond the clock is a duration, written below with the locale's
+  // decimal separator like every other time.
+  const bool date = ColumnType == ctDate || ColumnType == ctDateTime;
+  if (date && Field != nullptr && Field->IsInvalidDate()) return true;
+  scratch_.clear();
+  if (PlainNumber && PlainNumberText(text, FormatSettings().DecimalSeparator, scratch_)) {
+    text.swap(scratch_);
+    return true;
+  }
   if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
     number_format_.reset();
     date_time_format_.reset();
@@ -198,16 +234,10 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       const bool default_format =
           (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
           (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
-      const std::size_t seconds = Format.rfind("ss");
-      if (default_format && seconds != std::string::npos) {
-        std::string marked = Format;
-        marked.insert(seconds + 2, kFractionMarkPattern);
-        fraction_format_.emplace(marked);
-      }
+      if (default_format) fraction_format_.emplace(Format);
     }
     compiled_for_ = Format;
   }
-  scratch_.clear();
   switch (ColumnType) {
     case ctInteger:
     case ctLargeInt:
@@ -219,10 +249,9 @@ bool TTabuloColumn::FormatText(std::string& text) const {
       break;
     case ctFloat:
     case ctCurrency: {
-      std::string decimal_text;
-      if (!TryLocaleNumberToDecimalText(text, decimal_text) ||
-          !number_format_->FormatDecimalText(decimal_text, scratch_)) {
-        throw EVelmoraError(velmora::Format("'%s' is not a valid floating point value", text.c_str()));
+      if (!TryLocaleNumberToDecimalText(text, decimal_text_) ||
+          !number_format_->FormatDecimalText(decimal_text_, scratch_)) {
+        ThrowNoFloat(text);
       }
       break;
     }
@@ -240,26 +269,28 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
                                          : TryStrToDateTime(text, value);
   if (!read) {
     // A duration beyond the clock ("838:59:59", "-01:30:00") has no time-of-day
-    // form; it is exported exactly as it stands.
-    if (ColumnType == ctTime && IsDurationText(text)) {
-      scratch_.append(text);
+    // form; it is exported as it stands, its fraction after the locale's decimal
+    // separator as in every other time.
+    std::size_t point = 0;
+    std::size_t point_length = 0;
+    if (ColumnType == ctTime && ReadDurationText(text, point, point_length)) {
+      if (point == std::string_view::npos) {
+        scratch_.append(text);
+      } else {
+        scratch_.append(text, 0, point);
+        scratch_.append(FormatSettings().DecimalSeparator);
+        scratch_.append(text, point + point_length);
+      }
       return;
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
   }
-  const std::string_view fraction = fraction_format_ ? SecondsFraction(text) : std::string_view();
-  if (fraction.empty()) {
+  if (fraction_format_) {
+    // Every digit of the fraction as the text has it, where the seconds end.
+    fraction_format_->Format(value, SecondsFraction(text), scratch_);
+  } else {
     date_time_format_->Format(value, scratch_);
-    return;
   }
-  // Every digit of the fraction as the text has it, where the seconds end.
-  const std::size_t start = scratch_.size();
-  fraction_format_->Format(value, scratch_);
-  const std::size_t mark = scratch_.find(kFractionMark, start);
-  if (mark == std::string::npos) return;
-  std::string digits = FormatSettings().DecimalSeparator;
-  digits.append(fraction);
-  scratch_.replace(mark, 1, digits);
 }
 
 TTabuloColumn& TTabuloColumns::Add() {
@@ -275,7 +306,9 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
   if (settings.ExportedFields == nullptr || settings.ExportedFields->Empty()) {
     for (int field_index = 0; field_index < data_set.FieldCount(); ++field_index) {
       TField& field = data_set.Field(field_index);
-      if (field.IsBlob()) continue;
+      // Text of any length (memo) is data like any other; binary large
+      // objects are exported only when named.
+      if (field.IsBlob() && !field.IsMemo()) continue;
       if (settings.OnlyVisibleFields && !field.Visible) continue;
       taken.push_back(&field);
     }
@@ -324,7 +357,10 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       switch (column.ColumnType) {
         case ctInteger:
         case ctLargeInt:
-          column.Format = formats.IntegerFormat();
+          // A year shows all its digits (four, or two for a field of size 2),
+          // never grouped.
+          column.Format = field->ValueKind == vkYear ? std::string(field->Size == 2 ? 2 : 4, '0')
+                                                     : formats.IntegerFormat();
           break;
         case ctFloat:
           column.Format = formats.FloatFormat();
@@ -356,52 +392,49 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     column.IsNumber = column.ColumnType <= ctCurrency;
     column.IsBlob = field->IsBlob();
     column.IsMemo = field->IsMemo();
+    column.ValueKind = field->ValueKind;
     column.Visible = field->Visible;
+    column.PlainNumber = PrintsPlainNumbers(column, settings);
   }
 }
 
 void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
   for (auto& column : columns_) {
-    column->Width = std::max(column->Width, ClampedWidth(TextLength(column->Caption)));
+    column->Width = std::max(column->Width, ClampedWidth(Utf8Length(column->Caption)));
   }
   if (settings.DataSet == nullptr) return;
-  TDataSet& data_set = *settings.DataSet;
   const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
-  WalkAndReturn(data_set, [&] {
-    // Measure the records the export will write, so that no column comes out
-    // narrower than its values.
-    if (settings.GoToFirstRecord) data_set.First();
-    for (int skipped = 0; skipped < settings.SkipRecCount; ++skipped) data_set.Next();
-    const int limit = settings.CurrentRecordOnly ? 1 : settings.ExportRecCount;
-    int counter = 0;
-    std::string text;
-    while (!data_set.Eof() && (limit == 0 || limit > counter)) {
-      for (auto& column : columns_) {
-        TTabuloColumn& target = *column;
-        if (target.Field->IsNull()) {
-          target.Width = std::max(target.Width, ClampedWidth(TextLength(null_text)));
-          continue;
-        }
-        target.Field->GetText(text);
-        target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-        // The rows carry the display form, which may be longer than the raw text
-        // (grouping, currency symbol): the column must hold that too.
-        // A value without a display form fails the export when its row is
-        // written; measuring it raw is all this pass can do.
-        if (target.ColumnType != ctString && target.ColumnType != ctBoolean &&
-            target.ColumnType != ctUnknown) {
-          try {
-            target.FormatText(text);
-            target.Width = std::max(target.Width, ClampedWidth(TextLength(text)));
-          } catch (const EVelmoraError&) {
-          }
-        }
-      }
-      ++counter;
-      data_set.Next();
-      if (settings.OnFetchedRecord) settings.OnFetchedRecord(counter);
+  std::string text;
+  // Measure the records the export will write, so that no column comes out
+  // narrower than its values.
+  ReadWindowAhead(
+      *settings.DataSet, settings.Window, [&] { WidenToCurrentRecord(null_text, text); },
+      [&](int passed) {
+        if (settings.OnFetchedRecord) settings.OnFetchedRecord(passed);
+      });
+}
+
+void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::string& text) {
+  for (auto& column : columns_) {
+    TTabuloColumn& target = *column;
+    if (target.Field->IsNull()) {
+      target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
+      continue;
     }
-  });
+    target.Field->GetText(text);
+    target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
+    // The rows carry the display form, which may be longer than the raw text
+    // (grouping, currency symbol): the column must hold that too.
+    // A value without a display form fails the export when its row is
+    // written; measuring it raw is all this pass can do.
+    if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
+      try {
+        target.FormatText(text);
+        target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
+      } catch (const EVelmoraError&) {
+      }
+    }
+  }
 }
 
 }  // namespace velmora

@@ -4,10 +4,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dataset.h"
+#include "engine/record_window.h"
 #include "engine/string_list.h"
+#include "platform/seconds_fraction.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -55,12 +58,24 @@ class TTabuloColumn {
   bool IsBlob = false;
   bool IsMemo = false;
   bool Visible = true;
+  // A number column of a machine-read export without a format of the
+  // template's own: its display form is the plain number (PlainNumberText with
+  // the locale's decimal separator), not Format.
+  bool PlainNumber = false;
+  TFieldValueKind ValueKind = vkPlain;  // the field's: years and bit fields
 
   // Replaces text (the field's text) by its display form: numbers through the
   // number format, dates and times through the date-time format. Returns false
   // for the types whose text is passed through unchanged and unescaped (boolean,
   // unknown). Raises for float, currency, date and time text that cannot be read.
   bool FormatText(std::string& text) const;
+  // Appends the value of a number column, given as the field's text, as a plain
+  // number for programs to read: every digit as the value has it, no grouping,
+  // no rounding, decimal_separator as the decimal point, an exponent as "E"
+  // ("1.5E300"). Text of an integer column that is no integer gives "0", as its
+  // display form does; float and currency text that is no number raises as
+  // FormatText does. Returns false (appends nothing) for other column types.
+  bool PlainNumberText(std::string_view text, std::string_view decimal_separator, std::string& out) const;
 
  private:
   // Formats compiled from Format on first use; recompiled when Format changes.
@@ -71,9 +86,10 @@ class TTabuloColumn {
   mutable std::optional<TNumberFormat> number_format_;
   mutable std::optional<TDateTimeFormat> date_time_format_;
   // The default time and date-time formats show fractions of seconds that the
-  // text carries: this form of the format marks the place after the seconds.
-  mutable std::optional<TDateTimeFormat> fraction_format_;
+  // text carries.
+  mutable std::optional<TFractionDateTimeFormat> fraction_format_;
   mutable std::string scratch_;
+  mutable std::string decimal_text_;  // a float value read from the field's text
 };
 
 // The exporter's settings the column model reads, taken for one export; a list
@@ -87,13 +103,8 @@ struct TColumnSettings {
   const TStringList* ColumnsWidth = nullptr;
   const TStringList* Captions = nullptr;
   const TStringList* ColumnsAlign = nullptr;
-  const TStringList* ColumnsLength = nullptr;
-  int SkipRecCount = 0;
-  int ExportRecCount = 0;
-  bool GoToFirstRecord = true;
-  bool CurrentRecordOnly = false;
-  int CaptionRow = -1;
-  bool AutoCalcStrType = false;
+  TRecordWindow Window;
+  bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
   std::function<void(int counter)> OnFetchedRecord;
 };
 
@@ -107,8 +118,8 @@ class TTabuloColumns {
   void Clear() { columns_.clear(); }
   TTabuloColumn& Add();
 
-  // Builds the column list from the data set (BLOB fields only when named in
-  // ExportedFields).
+  // Builds the column list from the data set (binary BLOB fields only when
+  // named in ExportedFields).
   void Build(const TColumnSettings& settings);
   // Widens every column to its caption and to the longest value (raw and in its
   // display form) of the records the export will pass: from the first record,
@@ -117,6 +128,9 @@ class TTabuloColumns {
   void ColumnWidthPass(const TColumnSettings& settings);
 
  private:
+  // Widens every column to its value in the current record; text is scratch space.
+  void WidenToCurrentRecord(const std::string& null_text, std::string& text);
+
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
 };
 

@@ -39,8 +39,14 @@ std::string TTabuloFormats::DefaultCurrencyFormat() {
   return symbol + kFloatFormat;
 }
 
-void TTabuloFormats::SetIntegerFormat(std::string_view value) { integer_format_ = OrDefault(value, kIntegerFormat); }
-void TTabuloFormats::SetFloatFormat(std::string_view value) { float_format_ = OrDefault(value, kFloatFormat); }
+void TTabuloFormats::SetIntegerFormat(std::string_view value) {
+  integer_format_ = OrDefault(value, kIntegerFormat);
+  integer_format_set_ = !value.empty();
+}
+void TTabuloFormats::SetFloatFormat(std::string_view value) {
+  float_format_ = OrDefault(value, kFloatFormat);
+  float_format_set_ = !value.empty();
+}
 void TTabuloFormats::SetDateFormat(std::string_view value) { date_format_ = OrDefault(value, DefaultDateFormat()); }
 void TTabuloFormats::SetTimeFormat(std::string_view value) { time_format_ = OrDefault(value, DefaultTimeFormat()); }
 void TTabuloFormats::SetDateTimeFormat(std::string_view value) {
@@ -48,6 +54,7 @@ void TTabuloFormats::SetDateTimeFormat(std::string_view value) {
 }
 void TTabuloFormats::SetCurrencyFormat(std::string_view value) {
   currency_format_ = OrDefault(value, DefaultCurrencyFormat());
+  currency_format_set_ = !value.empty();
 }
 void TTabuloFormats::SetBooleanTrue(std::string_view value) { boolean_true_ = OrDefault(value, "true"); }
 void TTabuloFormats::SetBooleanFalse(std::string_view value) { boolean_false_ = OrDefault(value, "false"); }
@@ -75,6 +82,9 @@ void TTabuloFormats::Assign(const TTabuloFormats& source) {
   SetBooleanTrue(source.boolean_true_);
   SetBooleanFalse(source.boolean_false_);
   SetNullString(source.null_string_);
+  integer_format_set_ = source.integer_format_set_;
+  float_format_set_ = source.float_format_set_;
+  currency_format_set_ = source.currency_format_set_;
 }
 
 }  // namespace velmora

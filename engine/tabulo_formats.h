@@ -32,9 +32,16 @@ class TTabuloFormats {
   void SetBooleanFalse(std::string_view value);
   void SetNullString(std::string_view value);  // stored trimmed
 
+  // True when the number format was given a text of its own (not empty) since
+  // the last Reset, even one equal to the initial value: machine-read exports
+  // print plain numbers only where no format was given.
+  bool IntegerFormatSet() const { return integer_format_set_; }
+  bool FloatFormatSet() const { return float_format_set_; }
+  bool CurrencyFormatSet() const { return currency_format_set_; }
+
   // Back to the initial values (those of the locale in force).
   void Reset();
-  // Copies all nine values through the setters.
+  // Copies all nine values through the setters, and whether each was given.
   void Assign(const TTabuloFormats& source);
 
   // The initial values, computed from the locale settings in force.
@@ -53,6 +60,9 @@ class TTabuloFormats {
   std::string boolean_true_;
   std::string boolean_false_;
   std::string null_string_;
+  bool integer_format_set_ = false;
+  bool float_format_set_ = false;
+  bool currency_format_set_ = false;
 };
 
 }  // namespace velmora

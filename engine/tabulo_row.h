@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -18,8 +17,7 @@ class TTabuloCol {
   TTabuloRow* Row = nullptr;
 };
 
-// The current record as cells, one per column in column order, with an index
-// of the cell names.
+// The current record as cells, one per column in column order.
 class TTabuloRow {
  public:
   TTabuloRow() = default;
@@ -34,12 +32,9 @@ class TTabuloRow {
 
   void Clear();
   TTabuloCol& Add(std::string_view name, int column_index);
-  // The first cell of that name, or null.
-  TTabuloCol* CellByName(std::string_view name);
 
  private:
   std::vector<TTabuloCol> cells_;
-  std::vector<std::pair<std::string, int>> name_index_;  // sorted by name
 };
 
 }  // namespace velmora

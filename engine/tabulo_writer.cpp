@@ -1,12 +1,12 @@
 #include "engine/tabulo_writer.h"
 
-#include "platform/locale_settings.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
 namespace {
 std::size_t Shortfall(std::string_view text, int width) {
-  const std::size_t length = TextLength(text);
+  const std::size_t length = Utf8Length(text);
   return width > 0 && length < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - length : 0;
 }
 }  // namespace

@@ -7,6 +7,7 @@
 #include "mysql/field_mapping.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 

@@ -9,58 +9,11 @@
 #include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
-
-// ---------------------------------------------------------------------------
-// UTF-8 lengths
-
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of text, 1 for a stray byte.
-std::size_t SequenceLength(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  }
-  if (length > text.size()) return 1;
-  for (std::size_t index = 1; index < length; ++index) {
-    if ((static_cast<unsigned char>(text[index]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
-}  // namespace
-
-std::size_t Utf8Length(std::string_view text) {
-  std::size_t characters = 0;
-  std::size_t position = 0;
-  while (position < text.size()) {
-    // Runs of ASCII are the common case.
-    if (static_cast<unsigned char>(text[position]) < 0x80) {
-      ++position;
-    } else {
-      position += SequenceLength(text.substr(position));
-    }
-    ++characters;
-  }
-  return characters;
-}
-
-std::string_view Utf8Prefix(std::string_view text, std::size_t characters) {
-  if (text.size() <= characters) return text;  // no more characters than bytes
-  std::size_t position = 0;
-  for (std::size_t count = 0; count < characters && position < text.size(); ++count) {
-    position += SequenceLength(text.substr(position));
-  }
-  return text.substr(0, position);
-}
 
 // ---------------------------------------------------------------------------
 // Field types
@@ -185,7 +138,7 @@ TTypeTextMapping MapTypeText(std::string_view type_text, bool alternative_view) 
   return mapping;
 }
 
-TFieldType MapResultColumnType(int type_code, unsigned int flags) {
+TFieldType MapResultColumnType(int type_code, unsigned int flags, unsigned int charset_number) {
   const bool auto_increment = (flags & kMySqlAutoIncrementFlag) != 0;
   switch (type_code) {
     case mtTiny:
@@ -196,6 +149,8 @@ TFieldType MapResultColumnType(int type_code, unsigned int flags) {
     case mtLong:
     case mtLongLong:
       return auto_increment ? ftAutoInc : ftLargeint;
+    case mtBit:
+      return ftLargeint;  // up to 64 bits, unsigned
     case mtDecimal:
     case mtNewDecimal:
     case mtFloat:
@@ -212,7 +167,7 @@ TFieldType MapResultColumnType(int type_code, unsigned int flags) {
     case mtMediumBlob:
     case mtLongBlob:
     case mtBlob:
-      return (flags & kMySqlBinaryFlag) != 0 ? ftBlob : ftMemo;
+      return charset_number == kMySqlBinaryCharset ? ftBlob : ftMemo;
     case mtJson:
       return ftMemo;  // text of any length
     case mtGeometry:
@@ -273,25 +228,18 @@ bool AppendIntegerText(std::string_view text, std::string& out) {
 
 bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out) {
   TDecimalNumber number;
-  if (!ParseDecimal(text, number)) return false;
-  if (number.IsZero()) {
-    out += '0';
-    return true;
-  }
-  if (number.Negative()) out += '-';
-  const int exponent = number.Exponent();
-  const int count = number.DigitCount();
-  if (exponent <= 0) {
-    out += '0';
+  if (!ParseDecimal(text, number) || text.find_first_of("eE") != std::string_view::npos) return false;
+  // The digits as the server sent them, the scale's trailing zeros included
+  // ("89.90" stays "89.90"); only leading zeros of a ZEROFILL column go.
+  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+  const std::size_t point = text.find_first_of(".,");
+  std::string_view integer_digits = text.substr(0, point);
+  while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+  if (number.Negative() && !number.IsZero()) out += '-';
+  out.append(integer_digits.empty() ? std::string_view("0") : integer_digits);
+  if (point != std::string_view::npos && point + 1 < text.size()) {
     out.append(decimal_separator);
-    out.append(static_cast<std::size_t>(-exponent), '0');
-    for (int index = 0; index < count; ++index) out += number.Digit(index);
-  } else {
-    for (int index = 0; index < exponent; ++index) out += number.Digit(index);
-    if (count > exponent) {
-      out.append(decimal_separator);
-      for (int index = exponent; index < count; ++index) out += number.Digit(index);
-    }
+    out.append(text.substr(point + 1));
   }
   return true;
 }
@@ -302,7 +250,24 @@ void AppendFloatText(std::string_view text, std::string_view decimal_separator, 
     out += '0';
     return;
   }
-  number.AppendGeneral(decimal_separator, out);
+  // The server writes the shortest text that reads back as its value: every
+  // digit of it counts.
+  const std::size_t point = text.find_first_of(".,");
+  if (point == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out.append(text.substr(0, point));
+  out.append(decimal_separator);
+  out.append(text.substr(point + 1));
+}
+
+void AppendBitText(std::string_view bytes, std::string& out) {
+  std::uint64_t value = 0;
+  for (const char byte : bytes) value = (value << 8) | static_cast<unsigned char>(byte);
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -310,22 +275,16 @@ void AppendFloatText(std::string_view text, std::string_view decimal_separator, 
 
 namespace {
 
-// The number in text[from, from + length); false when that is no number.
-bool NumberAt(std::string_view text, std::size_t from, std::size_t length, int& value) {
-  if (from >= text.size()) return false;
-  return ParseInt(text.substr(from, length), value);
-}
-
-int PartAt(std::string_view text, std::size_t from, std::size_t length, int lowest, int highest) {
-  int value = 0;
-  if (!NumberAt(text, from, length, value)) return lowest;
-  return std::clamp(value, lowest, highest);
-}
-
-// "0000-00-00", "0000-00-00 00:00:00" and the same with zero fractional seconds.
-bool IsZeroDate(std::string_view text) {
-  if (!StartsWith(text, "0000-00-00")) return false;
-  return text.find_first_not_of("0 :.", 10) == std::string_view::npos;
+// The number written with exactly count digits at text[from]; false when
+// they are not all there.
+bool DigitsAt(std::string_view text, std::size_t from, std::size_t count, int& value) {
+  if (from + count > text.size()) return false;
+  value = 0;
+  for (std::size_t index = from; index < from + count; ++index) {
+    if (text[index] < '0' || text[index] > '9') return false;
+    value = value * 10 + (text[index] - '0');
+  }
+  return true;
 }
 
 std::string_view FractionAt(std::string_view text, std::size_t point) {
@@ -345,7 +304,7 @@ std::string ExpandCompactTimestamp(std::string_view digits) {
     position = 4;
   } else {
     int year = 0;
-    if (NumberAt(digits, 0, 2, year)) expanded += year < 70 ? "20" : "19";
+    if (DigitsAt(digits, 0, 2, year)) expanded += year < 70 ? "20" : "19";
     expanded.append(digits.substr(0, 2));
     position = 2;
   }
@@ -368,25 +327,47 @@ TDateTime JoinTimeOfDay(TDateTime date, int hour, int minute, int second) {
 
 }  // namespace
 
-TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std::string_view& fraction) {
+bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
+                            std::string_view& fraction) {
   fraction = {};
   std::string expanded;
   if (compact_timestamp && !text.empty() && text.find('-') == std::string_view::npos) {
     expanded = ExpandCompactTimestamp(text);
     text = expanded;
   }
-  if (IsZeroDate(text)) return 0;
+  int year = 0, month = 0, day = 0;
+  if (!DigitsAt(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || !DigitsAt(text, 5, 2, month) ||
+      text[7] != '-' || !DigitsAt(text, 8, 2, day)) {
+    return false;
+  }
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
 
-  const int year = PartAt(text, 0, 4, 1, 9999);
-  const int month = PartAt(text, 5, 2, 1, 12);
-  const int day = PartAt(text, 8, 2, 1, DaysInMonth(year, month));
-  const TDateTime date = EncodeDate(year, month, day);
-  if (text.size() <= 11) return date;
-  const int hour = PartAt(text, 11, 2, 0, 23);
-  const int minute = PartAt(text, 14, 2, 0, 59);
-  const int second = PartAt(text, 17, 2, 0, 59);
-  if (expanded.empty()) fraction = FractionAt(text, 19);
-  return JoinTimeOfDay(date, hour, minute, second);
+  // The time of day: hours, minutes and seconds as far as the text reaches (a
+  // compact timestamp may end early), then a fraction after the seconds.
+  int parts[3] = {0, 0, 0};
+  int parts_read = 0;
+  std::size_t position = 10;
+  if (position < text.size()) {
+    if (text[position] != ' ') return false;
+    ++position;
+    for (; parts_read < 3 && position < text.size(); ++parts_read) {
+      if (parts_read > 0) {
+        if (text[position] != ':') break;
+        ++position;
+      }
+      if (!DigitsAt(text, position, 2, parts[parts_read])) return false;
+      position += 2;
+    }
+    if (parts_read == 0) return false;
+  }
+  if (position < text.size()) {
+    if (parts_read < 3 || !expanded.empty()) return false;
+    fraction = FractionAt(text, position);
+    if (fraction.empty() || position + 1 + fraction.size() != text.size()) return false;
+  }
+  if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
+  value = JoinTimeOfDay(EncodeDate(year, month, day), parts[0], parts[1], parts[2]);
+  return true;
 }
 
 namespace {
@@ -434,43 +415,11 @@ TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
 // ---------------------------------------------------------------------------
 // TZMySqlField
 
-namespace {
-
-constexpr char kFractionMarker = '\x01';
-
-// The long time pattern with a marker right after the seconds, where the
-// fraction of a second goes; the pattern unchanged when it shows no seconds.
-std::string MarkedTimePattern(std::string_view pattern, bool& marked) {
-  marked = false;
-  std::string result;
-  char quote = 0;
-  for (std::size_t index = 0; index < pattern.size(); ++index) {
-    const char c = pattern[index];
-    result += c;
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (!marked && (c == 's' || c == 'S')) {
-      while (index + 1 < pattern.size() && (pattern[index + 1] == 's' || pattern[index + 1] == 'S')) {
-        result += pattern[++index];
-      }
-      result += '"';
-      result += kFractionMarker;
-      result += '"';
-      marked = true;
-    }
-  }
-  return result;
-}
-
-}  // namespace
-
 struct TZMySqlField::TDateTimeForms {
   std::string short_date_pattern;
   std::string long_time_pattern;
   TDateTimeFormat date{"yyyy-mm-dd"};
-  TDateTimeFormat time{"hh:nn:ss"};
+  TFractionDateTimeFormat time{"hh:nn:ss"};
 
   void CompileIfChanged(const TFormatSettings& settings) {
     if (settings.ShortDateFormat == short_date_pattern && settings.LongTimeFormat == long_time_pattern) {
@@ -478,9 +427,8 @@ struct TZMySqlField::TDateTimeForms {
     }
     short_date_pattern = settings.ShortDateFormat;
     long_time_pattern = settings.LongTimeFormat;
-    bool marked = false;
     date = TDateTimeFormat(short_date_pattern);
-    time = TDateTimeFormat(MarkedTimePattern(long_time_pattern, marked));
+    time = TFractionDateTimeFormat(long_time_pattern);
   }
 };
 
@@ -501,20 +449,17 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
   if (!forms_) forms_ = std::make_unique<TDateTimeForms>();
   forms_->CompileIfChanged(settings);
 
-  // A duration, not a time of day: it has no time-of-day form, and clamping it
-  // would export a wrong value silently, so the server's text goes out as it is.
-  if (DataType == ftTime && MySqlTimeOutsideDay(text)) {
+  // A duration (not a time of day) and a zero or impossible date have no
+  // date-time form; clamping them would export a wrong value silently, so the
+  // server's text goes out as it is.
+  std::string_view fraction;
+  TDateTime value = 0;
+  if (DataType == ftTime ? MySqlTimeOutsideDay(text)
+                         : !TryMySqlTextToDateTime(text, reading_.CompactTimestamp, value, fraction)) {
     out.append(text);
     return;
   }
-
-  std::string_view fraction;
-  TDateTime value = 0;
-  if (DataType == ftTime) {
-    value = MySqlTextToTime(text, fraction);
-  } else {
-    value = MySqlTextToDateTime(text, reading_.CompactTimestamp, fraction);
-  }
+  if (DataType == ftTime) value = MySqlTextToTime(text, fraction);
   if (DataType == ftDate) {
     forms_->date.Format(value, out);
     return;
@@ -527,16 +472,7 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
     if (whole_day) return;
     out += ' ';
   }
-  const std::size_t time_start = out.size();
-  forms_->time.Format(value, out);
-  const std::size_t marker = out.find(kFractionMarker, time_start);
-  if (marker == std::string::npos) return;
-  if (fraction.empty()) {
-    out.erase(marker, 1);
-  } else {
-    out.replace(marker, 1, settings.DecimalSeparator);
-    out.insert(marker + settings.DecimalSeparator.size(), fraction);
-  }
+  forms_->time.Format(value, fraction, out);
 }
 
 void TZMySqlField::GetText(std::string& out) const {
@@ -548,12 +484,9 @@ void TZMySqlField::GetText(std::string& out) const {
 
   switch (DataType) {
     case ftString: {
+      // Every byte the server sent, blanks at either end included.
       const std::size_t size = std::max(static_cast<std::size_t>(std::max(Size, 0)), reading_.ResultLength);
-      std::string_view shown = reading_.Binary ? text.substr(0, size) : Utf8Prefix(text, size);
-      if (!reading_.Binary) {
-        while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
-      }
-      out.assign(shown);
+      out.assign(reading_.Binary ? text.substr(0, size) : Utf8Prefix(text, size));
       break;
     }
     case ftMemo:
@@ -564,7 +497,13 @@ void TZMySqlField::GetText(std::string& out) const {
     case ftInteger:
     case ftLargeint:
     case ftAutoInc:
-      if (!AppendIntegerText(text, out)) out += '0';
+      if (ValueKind == vkBit) {
+        AppendBitText(text, out);
+      } else if (ValueKind == vkYear) {
+        out.assign(text);  // every digit as sent, "0000" included
+      } else if (!AppendIntegerText(text, out)) {
+        out += '0';
+      }
       break;
     case ftFloat:
     case ftCurrency: {
@@ -588,6 +527,30 @@ void TZMySqlField::GetText(std::string& out) const {
     default:
       throw EVelmoraError("Unknown type: " + FieldName);
   }
+}
+
+void TZMySqlField::GetSourceText(std::string& out) const {
+  out.clear();
+  const char* value = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, value, length)) return;
+  if (ValueKind == vkBit) {
+    AppendBitText({value, length}, out);
+  } else {
+    out.assign(value, length);
+  }
+}
+
+bool TZMySqlField::IsInvalidDate() const {
+  if (DataType != ftDate && DataType != ftDateTime && DataType != ftTime) return false;
+  const char* value = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, value, length)) return false;
+  const std::string_view text(value, length);
+  if (DataType == ftTime) return MySqlTimeOutsideDay(text);
+  TDateTime moment = 0;
+  std::string_view fraction;
+  return !TryMySqlTextToDateTime(text, reading_.CompactTimestamp, moment, fraction);
 }
 
 }  // namespace velmora

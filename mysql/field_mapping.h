@@ -44,8 +44,9 @@ enum TMySqlTypeCode {
 };
 
 constexpr unsigned int kMySqlAutoIncrementFlag = 512;
-constexpr unsigned int kMySqlBinaryFlag = 128;
-// The character set number of binary data (and of numbers and dates).
+// The character set number of binary data (and of numbers and dates). The
+// binary flag does not tell binary data apart: text in a binary collation
+// ("utf8mb4_bin") carries it too.
 constexpr unsigned int kMySqlBinaryCharset = 63;
 
 // A column of a table named in the statement, from the column listing.
@@ -73,8 +74,10 @@ struct TTypeTextMapping {
 // "enum('a','b')"); ftUnknown for texts no rule knows.
 TTypeTextMapping MapTypeText(std::string_view type_text, bool alternative_view);
 
-// The field type of a result column from its type code and flags.
-TFieldType MapResultColumnType(int type_code, unsigned int flags);
+// The field type of a result column from its type code, flags and character
+// set number: large objects are binary (ftBlob) in the binary character set
+// and text (ftMemo) in any other; bit fields are unsigned integers.
+TFieldType MapResultColumnType(int type_code, unsigned int flags, unsigned int charset_number);
 
 // DECIMAL results keep every digit they were sent with.
 inline bool IsExactDecimalType(int type_code) {
@@ -84,12 +87,6 @@ inline bool IsExactDecimalType(int type_code) {
 // Column width of a field when none is configured.
 int DefaultDisplayWidth(TFieldType data_type, int size);
 
-// Number of characters in UTF-8 text; a byte that starts no valid sequence counts as one.
-std::size_t Utf8Length(std::string_view text);
-// The longest prefix of text with at most characters characters; never ends
-// inside a multi-byte sequence.
-std::string_view Utf8Prefix(std::string_view text, std::size_t characters);
-
 // ---------------------------------------------------------------------------
 // Text forms of values as the server sends them
 
@@ -97,20 +94,28 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t characters);
 // kept whatever its length; false (nothing appended) when text is no integer.
 bool AppendIntegerText(std::string_view text, std::string& out);
 
-// Appends a decimal number exactly, in plain form (no exponent), without
-// leading zeros and trailing zeros of the fraction; "." or "," in text is the
-// decimal point, decimal_separator takes its place. False when no number.
+// Appends a decimal number exactly as written, the trailing zeros of its scale
+// included, without the leading zeros of a ZEROFILL column; "." or "," in text
+// is the decimal point, decimal_separator takes its place. False when no plain
+// decimal number.
 bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out);
 
-// Appends a number in general form with 15 significant digits. "." and ","
-// both act as decimal point in text; anything that is no number counts as 0.
+// Appends a floating-point number as the server wrote it, every digit and an
+// exponent kept, with decimal_separator for its decimal point ("." or ",");
+// anything that is no number counts as 0.
 void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
 
-// A date, date-time or compact timestamp text as a date-time value. Zero dates
-// give 0 (30 December 1899); parts out of range are clamped, parts that are no
-// number take the lowest value of their range. fraction receives the digits of
-// fractional seconds ("123456"), empty when none.
-TDateTime MySqlTextToDateTime(std::string_view text, bool compact_timestamp, std::string_view& fraction);
+// Appends the unsigned integer of a bit field's value, sent as up to eight
+// bytes, most significant first (b'101' is "5").
+void AppendBitText(std::string_view bytes, std::string& out);
+
+// A date, date-time or compact timestamp text as a date-time value; fraction
+// receives the digits of fractional seconds ("123456"), empty when none. False
+// for a text that names no moment: a zero date ("0000-00-00"), a zero year,
+// month or day, a day past the end of its month ("2004-02-30"), a time out of
+// the clock, or a text not in the server's form.
+bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
+                            std::string_view& fraction);
 
 // True for a TIME text that is no time of day: negative, or 24 hours or more
 // ("838:59:59", "-01:30:00"). Such a value's text is its AsString unchanged.
@@ -143,6 +148,9 @@ class TZMySqlField : public TField {
   bool IsNull() const override;
   // Raises "Unknown type: " and the field name for a type no text form is defined for.
   void GetText(std::string& out) const override;
+  // The value's bytes as the server sent them; a bit field's unsigned integer.
+  void GetSourceText(std::string& out) const override;
+  bool IsInvalidDate() const override;
 
   unsigned int Column() const { return column_; }
   const TMySqlColumnReading& Reading() const { return reading_; }

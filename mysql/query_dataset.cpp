@@ -6,6 +6,7 @@
 #include "platform/text_utils.h"
 #include "mysql/client_library.h"
 #include "platform/error.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -270,8 +271,18 @@ void TZCustomMySqlDataset::BuildFields() {
     if (mapping.DataType == ftUnknown) {
       // A type text no rule knows (binary, bit, ...) or no table column of
       // this name: the result column's own description decides.
-      mapping.DataType = MapResultColumnType(description.type, description.flags);
+      mapping.DataType = MapResultColumnType(description.type, description.flags, description.charsetnr);
       mapping.Size = ResultColumnSize(column, description, mapping.DataType, bytes_per_character);
+    }
+    // Bit fields and years are integers read and shown in their own way.
+    TFieldValueKind value_kind = vkPlain;
+    if (description.type == MYSQL_TYPE_BIT) {
+      value_kind = vkBit;
+      mapping.DataType = ftLargeint;
+    } else if (description.type == MYSQL_TYPE_YEAR) {
+      value_kind = vkYear;
+      mapping.DataType = ftInteger;
+      mapping.Size = static_cast<int>(description.length);  // digits: 4, or 2 for YEAR(2)
     }
     reading.ExactDecimal = mapping.ExactDecimal || IsExactDecimalType(description.type);
 
@@ -283,6 +294,7 @@ void TZCustomMySqlDataset::BuildFields() {
     field->DisplayWidth = DefaultDisplayWidth(mapping.DataType, mapping.Size);
     field->Visible = true;
     field->Index = static_cast<int>(column);
+    field->ValueKind = value_kind;
     fields_.push_back(std::move(field));
   }
 }

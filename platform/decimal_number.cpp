@@ -1,5 +1,6 @@
 #include "platform/decimal_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -150,6 +151,37 @@ void TDecimalNumber::AppendGeneral(std::string_view decimal_separator, std::stri
       out.append(digits_ + exponent_, count_ - exponent_);
     }
   }
+}
+
+bool AppendPlainDecimal(std::string_view decimal_text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!number.Parse(decimal_text)) return false;
+  std::string_view text = decimal_text;
+  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+  const std::size_t exponent_at = std::min(text.find_first_of("eE"), text.size());
+  const std::string_view mantissa = text.substr(0, exponent_at);
+  const std::size_t point = mantissa.find('.');
+  std::string_view integer_digits = mantissa.substr(0, point);
+  const std::string_view fraction_digits =
+      point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+  while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+
+  if (number.Negative()) out.push_back('-');
+  out.append(integer_digits.empty() ? std::string_view("0") : integer_digits);
+  if (!fraction_digits.empty()) {
+    out.append(decimal_separator);
+    out.append(fraction_digits);
+  }
+  if (exponent_at == text.size() || number.IsZero()) return true;
+  std::string_view exponent = text.substr(exponent_at + 1);
+  const bool exponent_negative = exponent[0] == '-';
+  if (exponent[0] == '+' || exponent[0] == '-') exponent.remove_prefix(1);
+  while (!exponent.empty() && exponent[0] == '0') exponent.remove_prefix(1);
+  if (exponent.empty()) return true;
+  out.push_back(text[exponent_at]);  // the exponent's letter as written
+  if (exponent_negative) out.push_back('-');
+  out.append(exponent);
+  return true;
 }
 
 }  // namespace velmora

@@ -54,4 +54,13 @@ class TDecimalNumber {
   bool negative_ = false;
 };
 
+// Appends C-form decimal text (as TDecimalNumber::Parse reads it) as a plain
+// number, exactly as written: every digit, no rounding and no grouping; a plus
+// sign and leading zeros of the integer part dropped ("0" before a bare point);
+// "-" only before a value that is not zero; the point as decimal_separator, left
+// out when no digit follows it; an exponent as "E", its sign when negative and
+// its digits without leading zeros ("1.5E300", "1E-7"), left out when it or the
+// value is zero. False (nothing appended) when the text is not such a number.
+bool AppendPlainDecimal(std::string_view decimal_text, std::string_view decimal_separator, std::string& out);
+
 }  // namespace velmora

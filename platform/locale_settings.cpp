@@ -4,7 +4,6 @@
 #include <locale.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/strftime_pattern.h"
 
@@ -22,7 +21,6 @@ struct TCategoryLocales {
   std::string Numeric;
   std::string Monetary;
   std::string Time;
-  std::string CharacterType;
 };
 
 // The C library's rule: LC_ALL, then the category's own variable, then LANG,
@@ -111,27 +109,12 @@ void ReadTime(const std::string& name, TFormatSettings& settings) {
       {locale.Item(D_FMT), locale.Item(T_FMT), locale.Item(T_FMT_AMPM), locale.Item(D_T_FMT)}, settings);
 }
 
-void ReadCharacterType(const std::string& name, TFormatSettings& settings) {
-  const TLocaleHandle locale(LC_CTYPE_MASK, name);
-  settings.Utf8 = locale && locale.Item(CODESET) == "UTF-8";
-}
-
 TFormatSettings FromCategoryLocales(const TCategoryLocales& locales) {
   TFormatSettings settings = TFormatSettings::CLocale();
   ReadNumeric(locales.Numeric, settings);
   ReadMonetary(locales.Monetary, settings);
   ReadTime(locales.Time, settings);
-  ReadCharacterType(locales.CharacterType, settings);
   return settings;
-}
-
-// Bytes in a UTF-8 sequence that starts with lead, 0 for a byte that cannot start one.
-int SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
 }
 
 }  // namespace
@@ -149,7 +132,7 @@ TFormatSettings TFormatSettings::CLocale() {
 
 TFormatSettings TFormatSettings::FromLocale(const char* locale_name) {
   const std::string name = locale_name == nullptr ? "C" : locale_name;
-  return FromCategoryLocales({name, name, name, name});
+  return FromCategoryLocales({name, name, name});
 }
 
 const TFormatSettings& FormatSettings() {
@@ -158,7 +141,7 @@ const TFormatSettings& FormatSettings() {
 
 void LoadFormatSettingsFromEnvironment() {
   SetFormatSettings(FromCategoryLocales({LocaleOfCategory("LC_NUMERIC"), LocaleOfCategory("LC_MONETARY"),
-                                         LocaleOfCategory("LC_TIME"), LocaleOfCategory("LC_CTYPE")}));
+                                         LocaleOfCategory("LC_TIME")}));
 }
 
 void SetFormatSettings(const TFormatSettings& settings) {
@@ -176,22 +159,6 @@ TDecimalSeparatorScope::TDecimalSeparatorScope(std::string_view separator)
 
 TDecimalSeparatorScope::~TDecimalSeparatorScope() {
   SetDecimalSeparator(saved_);
-}
-
-std::size_t TextLength(std::string_view text) {
-  if (!CurrentSettings().Utf8) return text.size();
-  std::size_t length = 0;
-  std::size_t index = 0;
-  while (index < text.size()) {
-    const int sequence = SequenceLength(static_cast<unsigned char>(text[index]));
-    int valid = sequence > 0 && index + sequence <= text.size() ? sequence : 0;
-    for (int follower = 1; follower < valid; ++follower) {
-      if ((static_cast<unsigned char>(text[index + follower]) & 0xC0) != 0x80) valid = 0;
-    }
-    index += valid > 0 ? valid : 1;
-    ++length;
-  }
-  return length;
 }
 
 }  // namespace velmora

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -32,8 +31,6 @@ struct TFormatSettings {
   // Sunday first.
   std::array<std::string, 7> ShortDayNames;
   std::array<std::string, 7> LongDayNames;
-  // True when text is UTF-8: text lengths then count characters, not bytes.
-  bool Utf8 = false;
 
   // The settings of the C and POSIX locales.
   static TFormatSettings CLocale();
@@ -67,9 +64,5 @@ class TDecimalSeparatorScope {
  private:
   std::string saved_;
 };
-
-// Length of a text in characters: UTF-8 code points when the settings say the
-// text is UTF-8, bytes otherwise. Invalid UTF-8 bytes count one each.
-std::size_t TextLength(std::string_view text);
 
 }  // namespace velmora

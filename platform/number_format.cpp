@@ -8,7 +8,6 @@
 
 #include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
-#include "platform/text_scan.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -285,44 +284,15 @@ void TNumberFormat::FormatDouble(double value, std::string& out) const {
   compiled_->Format(number, out);
 }
 
-namespace {
-
-// Appends plain decimal text ("-0012.50") with the locale's decimal separator,
-// without a plus sign or leading zeros, keeping every digit. Returns false for
-// text with an exponent, which the general form handles.
-bool AppendExactDecimal(std::string_view text, std::string& out) {
-  if (text.find_first_of("eE") != std::string_view::npos) return false;
-  bool negative = false;
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-    negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  const std::size_t point = text.find('.');
-  std::string_view integer_part = text.substr(0, point);
-  const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-  while (integer_part.size() > 1 && integer_part[0] == '0') integer_part.remove_prefix(1);
-  const bool zero = integer_part.find_first_not_of('0') == std::string_view::npos &&
-                    fraction.find_first_not_of('0') == std::string_view::npos;
-  if (negative && !zero) out += '-';
-  out.append(integer_part.empty() ? std::string_view("0") : integer_part);
-  if (!fraction.empty()) {
-    out += FormatSettings().DecimalSeparator;
-    out.append(fraction);
-  }
-  return true;
-}
-
-}  // namespace
-
 bool TNumberFormat::FormatDecimalText(std::string_view decimal_text, std::string& out) const {
-  TDecimalNumber number;
-  if (!number.Parse(decimal_text)) return false;
   // The general form of an empty pattern holds 15 significant digits; exact
   // decimal text (a DECIMAL(65,30), a BIGINT UNSIGNED) keeps all of its digits.
   if (compiled_->Sections.size() == 1 && compiled_->Sections[0].Empty &&
-      AppendExactDecimal(scan::TrimBlanks(decimal_text), out)) {
-    return true;
+      decimal_text.find_first_of("eE") == std::string_view::npos) {
+    return AppendPlainDecimal(decimal_text, FormatSettings().DecimalSeparator, out);
   }
+  TDecimalNumber number;
+  if (!number.Parse(decimal_text)) return false;
   compiled_->Format(number, out);
   return true;
 }

@@ -24,12 +24,6 @@ std::string UpperCase(std::string_view text) {
   return result;
 }
 
-std::string LowerCase(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(), LowerChar);
-  return result;
-}
-
 std::string_view TrimLeft(std::string_view text) {
   std::size_t start = 0;
   while (start < text.size() && IsBlank(text[start])) ++start;
@@ -43,10 +37,6 @@ std::string_view TrimRight(std::string_view text) {
 }
 
 std::string_view Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
-
-bool StartsWithText(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
 
 std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
                                  std::string_view replacement) {

@@ -8,12 +8,10 @@ namespace velmora {
 // ASCII letter case only: names of fields, sections and keys are compared this way.
 bool SameText(std::string_view a, std::string_view b);
 std::string UpperCase(std::string_view text);
-std::string LowerCase(std::string_view text);
 // Removes leading and trailing blanks and control characters (codes 0..32).
 std::string_view Trim(std::string_view text);
 std::string_view TrimLeft(std::string_view text);
 std::string_view TrimRight(std::string_view text);
-bool StartsWithText(std::string_view text, std::string_view prefix);  // letter case ignored
 
 // Scans from the left and replaces every occurrence of search, letter case
 // ignored, by replacement; replaced parts are not scanned again.

@@ -1,9 +1,9 @@
 #include "formats/text/tabulo_ascii.h"
 
-#include <charconv>
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/text_escape.h"
 
 namespace velmora {
 
@@ -14,29 +14,9 @@ constexpr std::string_view kDifTupleStart = "-1,0\r\nBOT\r\n";
 // SYLK's escape for a line break inside a text; a raw one would end the record.
 constexpr std::string_view kSylkLineBreak = "\x1b :";
 
-void AppendNumber(std::string& out, long long value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
-
-// Appends text with every quote doubled.
-void AppendDoubled(std::string& out, std::string_view text, char quote) {
-  std::size_t start = 0;
-  for (std::size_t found = text.find(quote); found != std::string_view::npos;
-       found = text.find(quote, start)) {
-    out.append(text, start, found + 1 - start);
-    out += quote;
-    start = found + 1;
-  }
-  out.append(text, start);
-}
-
-// Appends text as the inside of a DIF string value: quotes doubled.
+// Appends text as a DIF string value: in quotes, quotes doubled.
 void AppendDifString(std::string& out, std::string_view text) {
-  out += '"';
-  AppendDoubled(out, text, '"');
-  out += '"';
+  AppendQuoted(out, text, '"');
 }
 
 // Appends text as the inside of a SYLK string constant: ";" doubled (a single one
@@ -75,7 +55,6 @@ void TTabuloASCII::BeginExport() {
   // Only the fixed-width layout uses widths; the change is kept after the export.
   if (export_type_ != etTXT) AutoCalcColWidth = false;
   records_written_ = 0;
-  tuple_count_ = 0;
   CheckOptions();
   WritePrologue();
 }
@@ -111,14 +90,14 @@ void TTabuloASCII::WritePrologue() {
       }
       break;
     case etDIF: {
-      tuple_count_ = CountTuples();
+      const int tuples = CountTuples();
       std::string& text = scratch_;
       text.assign("TABLE\r\n0,1\r\n");
       AppendDifString(text, Title);
       text += "\r\nVECTORS\r\n0,";
-      AppendNumber(text, Columns().Count());
+      AppendInteger(text, Columns().Count());
       text += "\r\n\"\"\r\nTUPLES\r\n0,";
-      AppendNumber(text, tuple_count_);
+      AppendInteger(text, tuples);
       // Every header item is a topic, a numeric line and a string line; a reader
       // takes the line after "0,0" as the string of DATA, so it must be there.
       text += "\r\n\"\"\r\nDATA\r\n0,0\r\n\"\"\r\n";
@@ -156,22 +135,11 @@ void TTabuloASCII::WriteEpilogue() {
 
 int TTabuloASCII::CountTuples() {
   if (ExportSource != esDataSet || DataSet == nullptr) return 0;
-  TDataSet& data_set = *DataSet;
-  WalkAndReturn(data_set, [&] {
-    // The same walk as the record loop, so the count is what the loop will pass.
-    if (GoToFirstRecord) data_set.First();
-    for (int skipped = 0; skipped < SkipRecCount; ++skipped) data_set.Next();
-    record_counter_ = 0;
-    while (!EndOfFile() && (ExportRecCount == 0 || record_counter_ < ExportRecCount)) {
-      data_set.Next();
-      ++record_counter_;
-      if (OnFetchedRecord) OnFetchedRecord(*this, record_counter_);
-      if (CurrentRecordOnly) break;
-    }
-  });
-  const int counted = record_counter_;
-  record_counter_ = 0;
-  return counted;
+  return ReadWindowAhead(
+      *DataSet, RecordWindow(), [] {},
+      [this](int passed) {
+        if (OnFetchedRecord) OnFetchedRecord(*this, passed);
+      });
 }
 
 // ---------------------------------------------------------------------------
@@ -195,7 +163,9 @@ void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   if (export_type_ == etDIF) row.assign(kDifTupleStart);
   for (TTabuloCol& cell : ExportRow()) {
-    CellExportText(cell, formatted, cell_text_);
+    // A DIF number is written from the value's own text, whatever its display form.
+    const bool dif_number = export_type_ == etDIF && Columns()[cell.ColumnIndex].IsNumber;
+    CellExportText(cell, formatted && !dif_number, cell_text_);
     row += cell_text_;
   }
   if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
@@ -239,31 +209,36 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
     case etCSV:
       if (QuotesCSV()) {
         scratch_.assign(1, CSVQuote);
-        AppendDoubled(scratch_, text, CSVQuote);
+        AppendQuoteDoubled(scratch_, text, CSVQuote);
         scratch_ += CSVQuote;
         text.swap(scratch_);
       }
       text += CSVComma;
       return;
     case etDIF:
-      // A NULL (or empty) value is no number: as a numeric value a reader would
-      // turn it into an error cell, so it goes out as the string it is.
-      if (caption || column.ColumnType == ctString || text.empty() || column.Field->IsNull()) {
+      // Numbers go as numeric values in the one form every reader takes: "." as
+      // the point, no grouping, whatever the locale and the display format.
+      // Dates and times go as strings in their display form, which no reader
+      // parses alike. A NULL (or empty) value is no number: as a numeric value a
+      // reader would turn it into an error cell, so it goes out as the string it is.
+      if (caption || column.ColumnType == ctString || column.ColumnType == ctDate ||
+          column.ColumnType == ctTime || column.ColumnType == ctDateTime || text.empty() ||
+          column.Field->IsNull()) {
         scratch_.assign("1,0\r\n");
         AppendDifString(scratch_, text);
         scratch_ += kLineEnd;
       } else {
         scratch_.assign("0,");
-        scratch_ += text;
+        if (!column.PlainNumberText(text, ".", scratch_)) scratch_ += text;
         scratch_ += "\r\nV\r\n";
       }
       text.swap(scratch_);
       return;
     case etSYLK:
       scratch_.assign("C;X");
-      AppendNumber(scratch_, column_index + 1);
+      AppendInteger(scratch_, column_index + 1);
       scratch_ += ";Y";
-      AppendNumber(scratch_, caption ? 1 : sylk_row_);
+      AppendInteger(scratch_, caption ? 1 : sylk_row_);
       scratch_ += ";K\"";
       AppendSylkText(scratch_, text);
       scratch_ += "\"\r\n";

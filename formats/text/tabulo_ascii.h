@@ -27,12 +27,12 @@ class TTabuloASCII : public TTabuloFormatText {
   bool CSVQuoteStrings = true;
   int TXTSpacing = 1;  // blanks after every TXT column
 
-  // The tuple count the last DIF prologue announced.
-  int TupleCount() const { return tuple_count_; }
-
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;
   }
+  // CSV is read by programs: numbers without a format of the template's own
+  // carry every digit and no grouping.
+  bool MachineReadDefaults() const override { return export_type_ == etCSV; }
 
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.
@@ -63,7 +63,6 @@ class TTabuloASCII : public TTabuloFormatText {
   int SylkDataRow() const { return records_written_ + (AllowCaptions ? 2 : 1); }
 
   TTabuloASCIIType export_type_ = etTXT;
-  int tuple_count_ = 0;
   int records_written_ = 0;
   int sylk_row_ = 1;
   std::string row_;

@@ -48,9 +48,10 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-// Runs program with the arguments in working_directory, in the C locale.
+// Runs program with the arguments in working_directory, in the locale named
+// (the C locale unless told).
 inline TVelmoraResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                                 const std::string& working_directory) {
+                                 const std::string& working_directory, const std::string& locale = "C") {
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -64,7 +65,7 @@ inline TVelmoraResult RunProgram(const std::string& program, const std::vector<s
     const int null_input = ::open("/dev/null", O_RDONLY);
     if (null_input >= 0) ::dup2(null_input, STDIN_FILENO);
     if (::chdir(working_directory.c_str()) != 0) ::_exit(126);
-    ::setenv("LC_ALL", "C", 1);
+    ::setenv("LC_ALL", locale.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -106,8 +107,8 @@ inline TVelmoraResult RunProgram(const std::string& program, const std::vector<s
 }
 
 inline TVelmoraResult RunVelmora(const std::vector<std::string>& arguments,
-                                 const std::string& working_directory) {
-  return RunProgram(VelmoraBinary(), arguments, working_directory);
+                                 const std::string& working_directory, const std::string& locale = "C") {
+  return RunProgram(VelmoraBinary(), arguments, working_directory, locale);
 }
 
 }  // namespace velmora::consoletest

@@ -25,15 +25,16 @@ TEST_F(TemplateRunTest, OwnTemplateAndAllTemplate) {
       Run("[Tables]\nplain=clients\nown=orders\nfile=v_orders\nname=clients\n"
           "[Templates]\nAll=all.ini\nown=own.ini\nOWN=all.ini\nname=name_only.ini\n"
           "[Files]\nfile=v.csv\n");
-  EXPECT_EQ(result.lines, Connected({"ProcessedData: Export type 0 (XLS) is not available",
+  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to clients.xls",
                                      "orders: 3 records exported to sub/dir/own.csv",
                                      "v_orders: 2 records exported to v.csv",
-                                     "ProcessedData: Export type 0 (XLS) is not available"}));
-  EXPECT_EQ(result.exit_status, 1);
+                                     "clients: 2 records exported to name_only.csv"}));
+  EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(Read("sub/dir/own.csv"), "\"id\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n");
   EXPECT_EQ(Read("v.csv"), "\"id\";\"customer\"\r\n\"1\";\"Ann\"\r\n\"2\";\"Bob\"\r\n");
   EXPECT_FALSE(Exists("all.csv"));
-  EXPECT_FALSE(Exists("name_only.csv"));
+  // Without an ExportType the template's file is a workbook, whatever its extension.
+  EXPECT_EQ(Read("name_only.csv").substr(0, 4), "\xD0\xCF\x11\xE0");
 }
 
 TEST_F(TemplateRunTest, MissingTemplateFileLeavesEverySettingAtItsDefault) {
@@ -109,7 +110,8 @@ TEST_F(TemplateRunTest, FormatsSectionAndAllowCaptions) {
   EXPECT_EQ(
       Read("o.csv"),
       "\"1\",\"1234.5\",\"02.01.2024\"\r\n\"2\",\"n/a\",\"03.02.2024\"\r\n\"3\",\"7.0\",\"04.03.2024\"\r\n");
-  EXPECT_EQ(Read("n.csv"), "\"1,234,567\"\r\n");
+  // An empty number format is no format of the template's own: CSV prints the plain number.
+  EXPECT_EQ(Read("n.csv"), "\"1234567\"\r\n");
 }
 
 TEST_F(TemplateRunTest, TextSectionsWidthAlignAndSpacing) {
@@ -119,6 +121,16 @@ TEST_F(TemplateRunTest, TextSectionsWidthAlignAndSpacing) {
   const TVelmoraResult result = Run("[Tables]\n1=clients\n[Templates]\n1=t.ini\n[Files]\n1=c.txt\n");
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to c.txt"}));
   EXPECT_EQ(Read("c.txt"), "ID      NAME\r\n1      Alpha\r\n2       Beta\r\n");
+}
+
+// The runs are in the C locale, as under cron; the server's text is UTF-8 all
+// the same, and widths count its characters, not its bytes.
+TEST_F(TemplateRunTest, TxtWidthsCountUtf8CharactersInTheCLocale) {
+  const TVelmoraResult result =
+      Run("[Queries]\nq=Singers\n[sql_q]\n1=select 'Cássia Eller' as singer union all select 'Zoë'\n"
+          "[Files]\nq=s.txt\n");
+  EXPECT_EQ(result.lines, Connected({"Singers: 2 records exported to s.txt"}));
+  EXPECT_EQ(Read("s.txt"), "singer       \r\nCássia Eller \r\nZoë          \r\n");
 }
 
 TEST_F(TemplateRunTest, CsvSectionCharacters) {
@@ -132,7 +144,7 @@ TEST_F(TemplateRunTest, CsvSectionCharacters) {
   EXPECT_EQ(Read("tab.csv"), "'ID'\t'NAME'\r\n'1'\t'Alpha'\r\n'2'\t'Beta'\r\n");
   EXPECT_EQ(Read("plain.csv"), "ID;NAME\r\n1;Alpha\r\n2;Beta\r\n");
   EXPECT_EQ(Read("unquoted.csv"),
-            "id,customer,amount,placed,note\r\n1,Ann,1,234.50,2024-01-02,say \"hi\"\r\n"
+            "id,customer,amount,placed,note\r\n1,Ann,1234.50,2024-01-02,say \"hi\"\r\n"
             "2,Bob,,2024-02-03,\r\n3,Zoë,7.00,2024-03-04,a,b\r\n");
 }
 

@@ -5,6 +5,7 @@
 #include "engine/tabulo.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/pinned_settings.h"
 #include "support/expect_error.h"
 
 namespace velmora {
@@ -30,12 +31,13 @@ class ColumnsTest : public ::testing::Test {
     SetFormatSettings(TFormatSettings::CLocale());
     data_.AddField("ID", ftInteger).DisplayWidth = 10;
     data_.AddField("NAME", ftString, 20);
-    data_.AddField("NOTES", ftMemo);
     data_.AddField("ACTIVE", ftBoolean).DisplayWidth = 5;
     data_.AddField("PRICE", ftFloat);
     data_.AddField("BORN", ftDate);
-    data_.AppendRecord({"1234567", "  padded\r\n", "memo", "True", "1234.5", "2004-02-29"});
-    data_.AppendRecord({std::nullopt, "x", std::nullopt, "False", "not a number", "no date"});
+    data_.AddField("NOTES", ftMemo);
+    data_.AddField("PHOTO", ftBlob);
+    data_.AppendRecord({"1234567", "  padded\r\n", "True", "1234.5", "2004-02-29", " memo ", "\x89PNG"});
+    data_.AppendRecord({std::nullopt, "x", "False", "not a number", "no date", std::nullopt, std::nullopt});
     data_.Open();
   }
 
@@ -46,7 +48,9 @@ TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
   TAlignedExporter text;
   text.DataSet = &data_;
   text.Columns().Build(text.ColumnSettings());
-  ASSERT_EQ(text.Columns().Count(), 5);  // the memo field is left out
+  // Memo fields are taken, binary large objects left out.
+  ASSERT_EQ(text.Columns().Count(), 6);
+  EXPECT_EQ(text.Columns()[5].Name, "NOTES");
   const TTabuloColumn& id = text.Columns()[0];
   EXPECT_EQ(id.Caption, "ID");
   EXPECT_EQ(id.Width, 10);
@@ -87,16 +91,16 @@ TEST_F(ColumnsTest, KeyedSettingsMatchNamesWithoutLetterCase) {
 TEST_F(ColumnsTest, ExportedFieldsChooseOrderAndMayNameBlobs) {
   TAlignedExporter text;
   text.DataSet = &data_;
-  text.ExportedFields = {"notes", "missing", "ID"};
+  text.ExportedFields = {"photo", "missing", "ID"};
   text.Columns().Build(text.ColumnSettings());
   ASSERT_EQ(text.Columns().Count(), 2);
-  EXPECT_EQ(text.Columns()[0].Name, "NOTES");
-  EXPECT_TRUE(text.Columns()[0].IsMemo && text.Columns()[0].IsBlob);
+  EXPECT_EQ(text.Columns()[0].Name, "PHOTO");
+  EXPECT_TRUE(!text.Columns()[0].IsMemo && text.Columns()[0].IsBlob);
   EXPECT_EQ(text.Columns()[0].SQLType, "BLOB");
   EXPECT_EQ(text.Columns()[1].Name, "ID");
 }
 
-TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
+TEST_F(ColumnsTest, CellTextsKeepEveryByteAreFormattedAndNullReplaced) {
   TAlignedExporter text;
   text.DataSet = &data_;
   text.Formats.SetNullString("  (null) ");
@@ -108,7 +112,8 @@ TEST_F(ColumnsTest, CellTextsAreTrimmedFormattedAndNullReplaced) {
     text.CellExportText(each, true, cell);
     cells.push_back(cell);
   }
-  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "padded", "True", "1,234.50", "2004-02-29"}));
+  EXPECT_EQ(cells, (std::vector<std::string>{"1,234,567", "  padded\r\n", "True", "1,234.50", "2004-02-29",
+                                             " memo "}));
 
   data_.Next();
   text.FillRow();
@@ -141,6 +146,37 @@ TEST_F(ColumnsTest, IntegersNeverFailAndKeepEveryDigit) {
   EXPECT_EQ(cell, "0");
 }
 
+TEST_F(ColumnsTest, YearsShowTheirFourDigitsUngrouped) {
+  TMemoryDataSet years;
+  years.AddField("MADE", ftInteger).ValueKind = vkYear;
+  years.AddField("COUNT", ftInteger);
+  years.AddField("SHORT", ftInteger, 2).ValueKind = vkYear;
+  years.AppendRecord({"2006", "2006", "06"});
+  years.AppendRecord({"0000", "0", "00"});
+  years.Open();
+  TAlignedExporter text;
+  text.DataSet = &years;
+  text.BeginExport();
+  EXPECT_EQ(text.Columns()[0].ValueKind, vkYear);
+  const auto row_text = [&] {
+    text.FillRow();
+    std::string row, cell;
+    for (TTabuloCol& each : text.ExportRow()) {
+      text.CellExportText(each, true, cell);
+      row += cell + "|";
+    }
+    return row;
+  };
+  EXPECT_EQ(row_text(), "2006|2,006|06|");
+  years.Next();
+  EXPECT_EQ(row_text(), "0000|0|00|");
+
+  text.UserFormats = {"MADE=#,##0"};  // a format of the user's own still applies
+  text.BeginExport();
+  years.First();
+  EXPECT_EQ(row_text(), "2,006|2,006|06|");
+}
+
 TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition) {
   TAlignedExporter text;
   text.DataSet = &data_;
@@ -161,6 +197,17 @@ TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition
   EXPECT_EQ(fetched, 1);
   EXPECT_EQ(data_.RecordIndex(), 1);
   EXPECT_EQ(data_.OpenBookmarks(), 0);
+}
+
+TEST_F(ColumnsTest, WidthPassMeasuresNullCellsAsTheNullString) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  text.ColumnsWidth = {"ID=1"};
+  text.Formats.SetNullString("nothing here");
+  text.SkipRecCount = 1;  // only the record whose ID is NULL
+  text.BeginExport();
+  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  EXPECT_EQ(text.Columns()[0].Width, 12);
 }
 
 TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
@@ -224,8 +271,121 @@ TEST_F(ColumnsTest, FormatsSettersRestoreDefaultsAndAssignCopies) {
   TTabuloFormats copy;
   copy.Assign(formats);
   EXPECT_EQ(copy.IntegerFormat(), "0");
+  // Whether a number format was given travels with the copy.
+  EXPECT_TRUE(copy.IntegerFormatSet());
+  EXPECT_FALSE(copy.FloatFormatSet());
   copy.SetIntegerFormat("");
   EXPECT_EQ(copy.IntegerFormat(), "#,###,##0");
+  EXPECT_FALSE(copy.IntegerFormatSet());
+}
+
+// ---------------------------------------------------------------------------
+// Plain numbers for programs, display forms for people
+
+// A format that programs read, as CSV is.
+class TMachineReadExporter : public TTabuloFormatText {
+ public:
+  bool MachineReadDefaults() const override { return true; }
+};
+
+// The export texts of the current record.
+std::vector<std::string> CurrentCells(TTabulo& exporter) {
+  exporter.BeginExport();
+  exporter.FillRow();
+  std::vector<std::string> cells;
+  std::string cell;
+  for (TTabuloCol& each : exporter.ExportRow()) {
+    exporter.CellExportText(each, true, cell);
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+class NumberFormsTest : public PinnedSettingsTest {};
+
+struct TNumberFormsCase {
+  const char* Name;
+  TFieldType Type;
+  const char* Text;     // the field's text, in the German-style form
+  const char* Plain;    // machine-read export without a format of the template's own
+  const char* Display;  // the display defaults
+};
+
+TEST_F(NumberFormsTest, MachineReadExportsPrintEveryDigitWithoutGroupingUnlessTheTemplateSetsAFormat) {
+  PinGerman();
+  const TNumberFormsCase cases[] = {
+      {"COUNT", ftInteger, "16047", "16047", "16.047"},
+      {"BIG", ftLargeint, "18446744073709551615", "18446744073709551615", "18.446.744.073.709.551.615"},
+      {"EIGHTH", ftFloat, "0,125", "0,125", "0,13"},
+      {"DOUBLE", ftFloat, "1234567890,1234567", "1234567890,1234567", "1.234.567.890,12"},
+      {"EXACT", ftBCD, "-12345678901234567890123456789012345,123456789012345678901234567890",
+       "-12345678901234567890123456789012345,123456789012345678901234567890",
+       "-12.345.678.901.234.567.890.123.456.789.012.345,12"},
+      {"TINY", ftFloat, "1,5e-7", "1,5e-7", "0,00"},
+      {"PRICE", ftCurrency, "12,5", "12,5", "12,50 €"},
+      {"BROKEN", ftInteger, "12abc", "0", "0"},
+  };
+  TMemoryDataSet data;
+  TMemoryDataSet::TRecord record;
+  std::vector<std::string> plain;
+  std::vector<std::string> display;
+  for (const TNumberFormsCase& test_case : cases) {
+    data.AddField(test_case.Name, test_case.Type);
+    record.push_back(test_case.Text);
+    plain.push_back(test_case.Plain);
+    display.push_back(test_case.Display);
+  }
+  data.AppendRecord(record);
+  data.Open();
+
+  TMachineReadExporter machine;
+  machine.DataSet = &data;
+  EXPECT_EQ(CurrentCells(machine), plain);
+  TPlainExporter text;
+  text.DataSet = &data;
+  EXPECT_EQ(CurrentCells(text), display);
+
+  // A format the template gives applies, by type or by name, even one equal to
+  // the display default.
+  machine.Formats.SetIntegerFormat("#,###,##0");
+  machine.UserFormats = {"eighth=0.0", "PRICE="};
+  std::vector<std::string> formatted = plain;
+  formatted[0] = "16.047";
+  formatted[1] = "18.446.744.073.709.551.615";
+  formatted[2] = "0,1";
+  formatted[6] = "12,5";  // the general form of an empty format
+  formatted[7] = "0";
+  EXPECT_EQ(CurrentCells(machine), formatted);
+  machine.Formats.Reset();
+  machine.UserFormats.Clear();
+  EXPECT_EQ(CurrentCells(machine), plain);
+}
+
+TEST_F(NumberFormsTest, PlainNumbersOfFloatsFailLikeTheirDisplayForm) {
+  TMemoryDataSet data;
+  data.AddField("PRICE", ftFloat);
+  data.AppendRecord({"12.5.0"});
+  data.Open();
+  TMachineReadExporter machine;
+  machine.DataSet = &data;
+  EXPECT_VELMORA_ERROR(CurrentCells(machine), "'12.5.0' is not a valid floating point value");
+}
+
+TEST_F(NumberFormsTest, TimesUseTheLocaleDecimalSeparatorInsideAndOutsideADay) {
+  PinGerman();
+  // Within a day the field's text carries the locale's separator already; a
+  // duration beyond the clock arrives with the server's ".".
+  TMemoryDataSet data;
+  data.AddField("AT", ftTime);
+  for (const char* text : {"12:34:56,789012", "838:59:59.000000", "-00:00:01.5", "100:00:00"})
+    data.AppendRecord({text});
+  data.Open();
+  TPlainExporter text;  // its default time format is the locale's
+  text.DataSet = &data;
+  std::vector<std::string> shown;
+  for (data.First(); !data.Eof(); data.Next()) shown.push_back(CurrentCells(text)[0]);
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"12:34:56,789012", "838:59:59,000000", "-00:00:01,5", "100:00:00"}));
 }
 
 TEST(ColumnTypes, FieldTypesMapToColumnTypesAndSqlNames) {

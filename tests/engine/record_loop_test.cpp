@@ -93,12 +93,27 @@ TEST_F(RecordLoopTest, SkipAndLimitPassTheRightRecordsAndNumberTheEvents) {
   EXPECT_EQ(data_.ControlsDisabledCount(), 0);
 }
 
-TEST_F(RecordLoopTest, RejectedRowsCountAgainstTheLimit) {
+TEST_F(RecordLoopTest, RejectedRowsCountAgainstTheLimitAndRaiseNoExportedEvent) {
   exporter_.ExportRecCount = 4;
   int seen = 0;
   exporter_.OnBeforeExportRow = [&](TTabulo&, TTabuloRow&, bool& accept) { accept = (seen++ % 2) == 0; };
+  std::vector<int> exported;
+  exporter_.OnExportedRecord = [&](TTabulo&, int rec_no) { exported.push_back(rec_no); };
   exporter_.Execute();
   EXPECT_EQ(Rows(), (std::vector<std::string>{"1", "3"}));
+  // Numbered by the records the loop passed, the rejected ones included.
+  EXPECT_EQ(exported, (std::vector<int>{0, 2}));
+}
+
+TEST_F(RecordLoopTest, SkippingStopsAtTheEndOfTheData) {
+  exporter_.SkipRecCount = 1000;
+  exporter_.AutoCalcColWidth = true;
+  int skipped = 0;
+  exporter_.OnSkippedRecord = [&](TTabulo&, int rec_no) { skipped = rec_no; };
+  exporter_.Execute();
+  EXPECT_EQ(skipped, 10);
+  EXPECT_TRUE(Rows().empty());
+  EXPECT_EQ(exporter_.log.back(), "end");
 }
 
 TEST_F(RecordLoopTest, CurrentRecordOnlyExportsTheRecordUnderTheCursor) {

@@ -18,14 +18,11 @@ TEST(Padding, NeverCutsAndPutsTheOddCharacterRight) {
   EXPECT_EQ(TTabuloWriter::PadRight("ab", '.', -1), "ab");
 }
 
-TEST(Padding, CountsCharactersInUtf8AndBytesOtherwise) {
-  TFormatSettings utf8 = TFormatSettings::CLocale();
-  utf8.Utf8 = true;
-  SetFormatSettings(utf8);
+TEST(Padding, CountsUtf8CharactersUnderTheCLocale) {
+  SetFormatSettings(TFormatSettings::CLocale());
   EXPECT_EQ(TTabuloWriter::PadRight("\xC3\xA9t\xC3\xA9", ' ', 5), "\xC3\xA9t\xC3\xA9  ");
   EXPECT_EQ(TTabuloWriter::PadCenter("\xE4\xB8\xAD", ' ', 3), " \xE4\xB8\xAD ");
-  SetFormatSettings(TFormatSettings::CLocale());
-  EXPECT_EQ(TTabuloWriter::PadRight("\xC3\xA9t\xC3\xA9", ' ', 5), "\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(TTabuloWriter::PadLeft("\xF0\x9F\x98\x80", '.', 2), ".\xF0\x9F\x98\x80");
 }
 
 TEST(TextHelpers, NumberedFileNamesAndCaselessReplace) {

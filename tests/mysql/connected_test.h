@@ -23,7 +23,6 @@ inline TFormatSettings IsoSettings() {
   settings.TimeSeparator = ":";
   settings.ShortDateFormat = "yyyy-mm-dd";
   settings.LongTimeFormat = "hh:nn:ss";
-  settings.Utf8 = true;
   return settings;
 }
 

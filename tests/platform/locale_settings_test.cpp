@@ -1,5 +1,5 @@
 // Locale settings: the fixed C mapping, the translation of the C library's
-// strftime formats, installed locales and the length of UTF-8 text.
+// strftime formats and installed locales.
 #include <locale.h>
 #include <stdlib.h>
 
@@ -42,12 +42,7 @@ TEST_F(LocaleSettingsTest, CAndPosixMapToFixedSettings) {
   ExpectCSettings(TFormatSettings::FromLocale("C"));
   ExpectCSettings(TFormatSettings::FromLocale("POSIX"));
   ExpectCSettings(TFormatSettings::FromLocale("xx_NOWHERE.UTF-8"));
-  EXPECT_FALSE(TFormatSettings::FromLocale("C").Utf8);
-  if (LocaleInstalled("C.UTF-8")) {
-    const TFormatSettings settings = TFormatSettings::FromLocale("C.UTF-8");
-    ExpectCSettings(settings);
-    EXPECT_TRUE(settings.Utf8);
-  }
+  if (LocaleInstalled("C.UTF-8")) ExpectCSettings(TFormatSettings::FromLocale("C.UTF-8"));
 }
 
 struct TStrftimeCase {
@@ -194,7 +189,6 @@ TEST_F(LocaleSettingsTest, ReadsAnInstalledGermanLocale) {
   EXPECT_EQ(settings.CurrencyPosition, cpAfterSpace);
   EXPECT_EQ(settings.LongMonthNames[2], "März");
   EXPECT_EQ(settings.LongDayNames[0], "Sonntag");
-  EXPECT_TRUE(settings.Utf8);
 
   SetFormatSettings(settings);
   const TDateTime moment = EncodeDate(2024, 1, 15) + EncodeTime(12, 30, 45, 0);
@@ -246,43 +240,17 @@ TEST_F(LocaleSettingsTest, ReadsEachCategoryFromTheEnvironment) {
     EXPECT_EQ(FormatSettings().DecimalSeparator, ",");
     EXPECT_EQ(FormatSettings().ShortDateFormat, "yyyy-mm-dd");
     EXPECT_EQ(FormatSettings().CurrencyString, "$");
-    EXPECT_FALSE(FormatSettings().Utf8);
 
     environment.Set("LC_ALL", "de_DE.UTF-8");
     LoadFormatSettingsFromEnvironment();
     EXPECT_EQ(FormatSettings().ShortDateFormat, "dd/mm/yyyy");
     EXPECT_EQ(FormatSettings().CurrencyString, "€");
-    EXPECT_TRUE(FormatSettings().Utf8);
   }
   // The process locale itself stays "C": the C library keeps printing points.
   EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "C");
   char buffer[16];
   snprintf(buffer, sizeof buffer, "%.1f", 1.5);
   EXPECT_STREQ(buffer, "1.5");
-}
-
-TEST_F(LocaleSettingsTest, TextLengthCountsCharactersOnlyInUtf8) {
-  const std::pair<const char*, std::size_t> cases[] = {
-      {"", 0},
-      {"abc", 3},
-      {"Grüße", 5},
-      {"€100", 4},
-      {"\xF0\x9F\x98\x80", 1},
-      // Bytes that are not valid UTF-8 count one each.
-      {"\xFF\xFE", 2},
-      {"a\xC3", 2},
-      {"a\xE2\x82", 3},
-      {"\x80x", 2},
-  };
-  TFormatSettings settings = TFormatSettings::CLocale();
-  settings.Utf8 = true;
-  SetFormatSettings(settings);
-  for (auto [text, length] : cases) {
-    SCOPED_TRACE(text);
-    EXPECT_EQ(TextLength(text), length);
-  }
-  PinC();
-  EXPECT_EQ(TextLength("Grüße"), 7u);
 }
 
 TEST_F(LocaleSettingsTest, DecimalSeparatorSwitchesForARunOrAScope) {

@@ -28,7 +28,6 @@ inline TFormatSettings GermanStyleSettings() {
                              "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
   settings.ShortDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
   settings.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
-  settings.Utf8 = true;
   return settings;
 }
 

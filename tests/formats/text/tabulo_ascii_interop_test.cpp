@@ -10,6 +10,7 @@
 #include "engine/memory_dataset.h"
 #include "formats/text/tabulo_ascii.h"
 #include "platform/locale_settings.h"
+#include "platform/pinned_settings.h"
 #include "support/test_files.h"
 
 namespace velmora {
@@ -17,6 +18,7 @@ namespace {
 
 using testsupport::FindExecutable;
 using testsupport::HexBytes;
+using testsupport::ReadFile;
 using testsupport::RunCommand;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
@@ -128,13 +130,16 @@ class AsciiInteropTest : public ::testing::Test {
   }
 
   // Converts a DIF or SYLK file to UTF-8 CSV with the office suite; returns the CSV file.
-  std::string ConvertWithOffice(const std::string& file, const std::string& input_filter) {
+  // The default options write every cell as it is shown; csv_options may ask for
+  // more (quoted text cells, raw numbers).
+  std::string ConvertWithOffice(const std::string& file, const std::string& input_filter,
+                                const std::string& csv_options = "44,34,76,1") {
     std::vector<std::string> command = {
         soffice_, "-env:UserInstallation=file://" + shared_->File("office-profile"), "--headless"};
     if (!input_filter.empty()) command.push_back("--infilter=" + input_filter);
     const std::string out_dir = directory_.File("converted");
-    command.insert(command.end(),
-                   {"--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", out_dir, file});
+    command.insert(command.end(), {"--convert-to", "csv:Text - txt - csv (StarCalc):" + csv_options,
+                                   "--outdir", out_dir, file});
     const auto result = RunCommand(command, 300);
     EXPECT_EQ(result.exit_status, 0) << result.output;
     const std::string name = file.substr(file.rfind('/') + 1);
@@ -187,6 +192,36 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsBackTheTextsOfDifAndSylk) {
   // DIF has no character-set mark: the reader is told the bytes are UTF-8.
   EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etDIF, "table.dif"), "DIF:76"), ',', '"'), expected);
   EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etSYLK, "table.slk"), ""), ',', '"'), expected);
+}
+
+// Numbers of a German-style export, in their display defaults ("16.047",
+// "1.234.567,89"), must come back as the same numbers, not as other numbers or
+// error cells; dates come back as their texts.
+TEST_F(AsciiInteropTest, OfficeSuiteReadsDifNumbersOfAGermanExportAsNumbers) {
+  RequireTools(true);
+  if (IsSkipped()) return;
+  SetFormatSettings(GermanStyleSettings());
+  TMemoryDataSet numbers;
+  numbers.AddField("ID", ftInteger);
+  numbers.AddField("PRICE", ftFloat);
+  numbers.AddField("DAY", ftDate);
+  numbers.AppendRecord({"16047", "1234567,89", "05.01.2024"});
+  numbers.AppendRecord({"-1500", "12,5", "31.12.1999"});
+  numbers.AppendRecord({"0", "-1,5e-7", "29.02.2024"});
+  numbers.Open();
+  TTabuloASCII exporter;
+  exporter.DataSet = &numbers;
+  exporter.SetExportType(etDIF);
+  exporter.FileName = directory_.File("german.dif");
+  exporter.Execute();
+  // Text cells quoted, numbers unquoted and unformatted: an unquoted field is a number cell.
+  const std::string converted =
+      ConvertWithOffice(exporter.FileName, "DIF:76", "44,34,76,1,,0,true,true,false");
+  EXPECT_EQ(ReadFile(converted),
+            "\"ID\",\"PRICE\",\"DAY\"\n"
+            "16047,1234567.89,\"05.01.2024\"\n"
+            "-1500,12.5,\"31.12.1999\"\n"
+            "0,-0.00000015,\"29.02.2024\"\n");
 }
 
 }  // namespace

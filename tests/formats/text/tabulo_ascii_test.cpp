@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/output_file.h"
+#include "platform/pinned_settings.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 
@@ -125,17 +126,11 @@ TEST_F(AsciiExportTest, TxtWithoutCaptionsAndRecordsWritesOnlyHeaderAndFooter) {
   EXPECT_EQ(Export(etTXT), Lines({"head", "foot"}));
 }
 
-TEST_F(AsciiExportTest, TxtWidthsCountCharactersInUtf8AndBytesOtherwise) {
-  IdAndName({{"1", "Zoë"}, {"2", "日本語テキスト"}});
-  TFormatSettings utf8 = TFormatSettings::CLocale();
-  utf8.Utf8 = true;
-  SetFormatSettings(utf8);
-  // NAME is as wide as its longest text, seven characters.
-  EXPECT_EQ(Export(etTXT), Lines({" ID NAME    ", "  1 Zoë     ", "  2 日本語テキスト "}));
-
-  SetFormatSettings(TFormatSettings::CLocale());  // one byte, one character: 21 wide
-  EXPECT_EQ(Export(etTXT), Lines({" ID NAME" + std::string(18, ' '), "  1 Zoë" + std::string(18, ' '),
-                                  "  2 日本語テキスト "}));
+TEST_F(AsciiExportTest, TxtWidthsCountUtf8CharactersUnderTheCLocale) {
+  // The fixture pins the C locale (cron's); the text is UTF-8 all the same.
+  IdAndName({{"1", "Cássia Eller"}, {"2", "日本語テキスト"}});
+  EXPECT_EQ(Export(etTXT), Lines({" ID NAME" + std::string(9, ' '), "  1 Cássia Eller ",
+                                  "  2 日本語テキスト" + std::string(6, ' ')}));
 }
 
 // ---------------------------------------------------------------------------
@@ -158,11 +153,11 @@ TEST_F(AsciiExportTest, CsvHeaderAndFooterLinesEndWithTheSeparatorAndNullsBecome
 TEST_F(AsciiExportTest, CsvWithoutQuotingWritesValuesAsTheyAre) {
   IdAndName({{"1234", "a,\"b\"\r\nc"}});
   exporter_->CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 
   exporter_->CSVQuote = '\'';
   exporter_->CSVQuoteStrings = false;
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1,234,a,\"b\"", "c"}));
+  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 }
 
 TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
@@ -170,6 +165,20 @@ TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
   exporter_->CSVComma = '\t';
   exporter_->Footer = {"end"};
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\"\t\"NAME\"", "\"1\"\t\"x\"", "end\t"}));
+}
+
+TEST_F(AsciiExportTest, CsvNumbersKeepEveryDigitUngroupedWhileTxtKeepsTheDisplayDefaults) {
+  SetFormatSettings(GermanStyleSettings());
+  exporter_->Formats.Reset();  // the defaults of the settings in force
+  data_.AddField("N", ftInteger);
+  data_.AddField("X", ftFloat);
+  data_.AddField("DAY", ftDate);
+  data_.AppendRecord({"16047", "0,125", "05.01.2024"});
+  data_.Open();
+  exporter_->AllowCaptions = false;
+  EXPECT_EQ(Export(etCSV), Lines({"\"16047\",\"0,125\",\"05.01.2024\""}));
+  exporter_->AutoCalcColWidth = false;
+  EXPECT_EQ(Export(etTXT), Lines({"    16.047       0,13 05.01.2024 "}));
 }
 
 TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything) {
@@ -195,40 +204,31 @@ TEST_F(AsciiExportTest, DifWritesHeaderItemsTuplesAndDoublesQuotesInStrings) {
                                       "TUPLES", "0,2", "\"\"", "DATA", "0,0", "\"\""});
   // A NULL integer is written as the (empty) string it is, not as a number.
   EXPECT_EQ(Export(etDIF),
-            prologue + Lines({"-1,0", "BOT", "1,0",     "\"ID\"", "1,0", "\"NAME\"",       // captions
-                              "-1,0", "BOT", "0,1,234", "V",      "1,0", "\"O\"\"Neil\"",  // record 1
-                              "-1,0", "BOT", "1,0",     "\"\"",   "1,0", "\"\"",          "-1,0", "EOD"}));
+            prologue + Lines({"-1,0", "BOT", "1,0",    "\"ID\"", "1,0", "\"NAME\"",       // captions
+                              "-1,0", "BOT", "0,1234", "V",      "1,0", "\"O\"\"Neil\"",  // record 1
+                              "-1,0", "BOT", "1,0",    "\"\"",   "1,0", "\"\"",          "-1,0", "EOD"}));
 }
 
-TEST_F(AsciiExportTest, DifWritesBooleansDatesAndTimesAsNumericValues) {
+TEST_F(AsciiExportTest, DifWritesPlainNumbersWhateverTheLocaleAndDatesAndTimesAsDisplayStrings) {
+  SetFormatSettings(GermanStyleSettings());
+  exporter_->Formats.Reset();
+  data_.AddField("N", ftInteger);
+  data_.AddField("X", ftFloat);
+  data_.AddField("ROUNDED", ftFloat);
   data_.AddField("OK", ftBoolean);
   data_.AddField("DAY", ftDate);
   data_.AddField("AT", ftDateTime);
-  data_.AppendRecord({"True", "2024-01-05", "2024-01-05 13:45:07"});
+  data_.AddField("SPAN", ftTime);
+  data_.AppendRecord(
+      {"12345", "1234567,89", "12,50", "True", "05.01.2024", "05.01.2024 13:45:07", "838:59:59.000000"});
   data_.Open();
   exporter_->AllowCaptions = false;
-  EXPECT_EQ(Export(etDIF), Lines({"TABLE",
-                                  "0,1",
-                                  "\"\"",
-                                  "VECTORS",
-                                  "0,3",
-                                  "\"\"",
-                                  "TUPLES",
-                                  "0,1",
-                                  "\"\"",
-                                  "DATA",
-                                  "0,0",
-                                  "\"\"",
-                                  "-1,0",
-                                  "BOT",
-                                  "0,True",
-                                  "V",
-                                  "0,2024-01-05",
-                                  "V",
-                                  "0,2024-01-05 13:45:07",
-                                  "V",
-                                  "-1,0",
-                                  "EOD"}));
+  exporter_->UserFormats = {"ROUNDED=#,##0"};  // a display format changes no DIF number
+  const std::string dif = Export(etDIF);
+  EXPECT_EQ(
+      dif.substr(dif.find("BOT\r\n") + 5),
+      Lines({"0,12345", "V", "0,1234567.89", "V", "0,12.50", "V", "0,True", "V", "1,0", "\"05.01.2024\"",
+             "1,0", "\"05.01.2024 13:45:07\"", "1,0", "\"838:59:59,000000\"", "-1,0", "EOD"}));
 }
 
 TEST_F(AsciiExportTest, DifOfAnEmptySourceCountsNoTuples) {

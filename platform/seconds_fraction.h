@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/date_time.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+// A date-time format that shows a fraction of seconds the value carries right
+// after the seconds, behind the locale's decimal separator: the date-time
+// values hold milliseconds only, so the digits come with each value.
+class TFractionDateTimeFormat {
+ public:
+  explicit TFractionDateTimeFormat(std::string_view pattern);
+
+  // Appends value in the pattern's form, fraction_digits ("123456") after the
+  // seconds; no fraction when they are empty or the pattern shows no seconds.
+  void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
+
+ private:
+  TDateTimeFormat format_;  // the pattern with a mark where the fraction goes
+};
+
+// The digits of the fraction of seconds in a time text in the locale's form
+// ("13:04:05.5" gives "5"): the digits after a decimal separator that follows
+// the time separator and two digits of seconds. Empty when the text has none.
+std::string_view SecondsFraction(std::string_view text);
+
+}  // namespace velmora

@@ -1,0 +1,151 @@
+#include "platform/text_escape.h"
+
+#include "platform/utf8.h"
+
+namespace velmora {
+
+namespace {
+
+// What a markup grammar escapes and what it cannot hold.
+struct TMarkupGrammar {
+  bool Xml;
+  bool Attribute;
+};
+
+bool IsForbiddenControl(unsigned char byte, const TMarkupGrammar& grammar) {
+  if (byte == '\t' || byte == '\n' || byte == '\r') return false;
+  if (byte < 0x20) return grammar.Xml || byte != '\f';
+  return !grammar.Xml && byte == 0x7F;
+}
+
+// Bytes at position of a character the grammar cannot hold although it takes
+// more than one byte (XML: U+FFFE, U+FFFF; HTML: U+0080..U+009F); 0 for none.
+std::size_t ForbiddenSequenceLength(std::string_view text, std::size_t position,
+                                    const TMarkupGrammar& grammar) {
+  auto byte = [&](std::size_t offset) {
+    return position + offset < text.size() ? static_cast<unsigned char>(text[position + offset]) : 0;
+  };
+  if (grammar.Xml) return byte(0) == 0xEF && byte(1) == 0xBF && (byte(2) == 0xBE || byte(2) == 0xBF) ? 3 : 0;
+  return byte(0) == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F ? 2 : 0;
+}
+
+// The entity or character reference for a byte; empty when it stays as it is.
+std::string_view MarkupEscape(char character, const TMarkupGrammar& grammar) {
+  switch (character) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return grammar.Attribute ? "&quot;" : "";
+    case '\r':
+      return grammar.Xml ? "&#13;" : "";
+    case '\n':
+      return grammar.Xml && grammar.Attribute ? "&#10;" : "";
+    case '\t':
+      return grammar.Xml && grammar.Attribute ? "&#9;" : "";
+    default:
+      return "";
+  }
+}
+
+std::size_t AppendMarkup(std::string& out, std::string_view text, const TMarkupGrammar& grammar) {
+  std::size_t replaced = 0;
+  std::size_t run_start = 0;  // start of the bytes not yet appended
+  std::size_t position = 0;
+  while (position < text.size()) {
+    std::string_view substitute = MarkupEscape(text[position], grammar);
+    std::size_t width = 1;
+    if (substitute.empty()) {
+      const auto byte = static_cast<unsigned char>(text[position]);
+      if (IsForbiddenControl(byte, grammar)) {
+        width = 1;
+      } else {
+        width = byte >= 0xC2 ? ForbiddenSequenceLength(text, position, grammar) : 0;
+      }
+      if (width == 0) {
+        ++position;
+        continue;
+      }
+      substitute = kReplacementCharacterUtf8;
+      ++replaced;
+    }
+    out.append(text, run_start, position - run_start);
+    out += substitute;
+    position += width;
+    run_start = position;
+  }
+  out.append(text, run_start, text.size() - run_start);
+  return replaced;
+}
+
+}  // namespace
+
+void AppendQuoteDoubled(std::string& out, std::string_view text, char quote) {
+  std::size_t start = 0;
+  for (std::size_t found = text.find(quote); found != std::string_view::npos;
+       found = text.find(quote, start)) {
+    out.append(text, start, found + 1 - start);
+    out += quote;
+    start = found + 1;
+  }
+  out.append(text, start);
+}
+
+void AppendQuoted(std::string& out, std::string_view text, char quote) {
+  out += quote;
+  AppendQuoteDoubled(out, text, quote);
+  out += quote;
+}
+
+std::size_t AppendXmlText(std::string& out, std::string_view text) {
+  return AppendMarkup(out, text, {.Xml = true, .Attribute = false});
+}
+
+std::size_t AppendXmlAttribute(std::string& out, std::string_view text) {
+  return AppendMarkup(out, text, {.Xml = true, .Attribute = true});
+}
+
+std::size_t AppendHtmlText(std::string& out, std::string_view text) {
+  return AppendMarkup(out, text, {.Xml = false, .Attribute = false});
+}
+
+std::size_t AppendHtmlAttribute(std::string& out, std::string_view text) {
+  return AppendMarkup(out, text, {.Xml = false, .Attribute = true});
+}
+
+void AppendSqlString(std::string& out, std::string_view text) {
+  out += '\'';
+  std::size_t run_start = 0;
+  for (std::size_t position = 0; position < text.size(); ++position) {
+    std::string_view escape;
+    switch (text[position]) {
+      case '\\':
+        escape = "\\\\";
+        break;
+      case '\0':
+        escape = "\\0";
+        break;
+      case '\r':
+        escape = "\\r";
+        break;
+      case '\n':
+        escape = "\\n";
+        break;
+      case '\'':
+        escape = "''";
+        break;
+      default:
+        continue;
+    }
+    out.append(text, run_start, position - run_start);
+    out += escape;
+    run_start = position + 1;
+  }
+  out.append(text, run_start, text.size() - run_start);
+  out += '\'';
+}
+
+}  // namespace velmora
