@@ -2,6 +2,7 @@
 
 #include "console/output_choice.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/json/tabulo_json.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/text/tabulo_ascii.h"
@@ -36,6 +37,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
     {xtPDF, &Create<TTabuloPDF>},
+    {xtJSON, &Create<TTabuloJSON>},
 };
 
 }  // namespace
