@@ -7,6 +7,7 @@
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
+#include "formats/xlsx/tabulo_xlsx.h"
 #include "platform/error.h"
 
 namespace velmora {
@@ -38,6 +39,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtHTML, &Create<TTabuloHTML>},
     {xtPDF, &Create<TTabuloPDF>},
     {xtJSON, &Create<TTabuloJSON>},
+    {xtXLSX, &Create<TTabuloXLSX>},
 };
 
 }  // namespace
