@@ -5,6 +5,7 @@
 #include "formats/html/tabulo_html.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
+#include "formats/xml/tabulo_xml.h"
 #include "platform/error.h"
 
 namespace velmora {
@@ -34,6 +35,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtDIF, &Create<TTabuloASCII, etDIF>},
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
+    {xtXML, &Create<TTabuloXML>},
 };
 
 }  // namespace
