@@ -205,6 +205,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
 
   exporter->DataSet = &query_;
   exporter->FileName = choice.FileName;
+  exporter->Name = item.Name;
   int count = 0;
   exporter->OnExportedRecord = [&count](TTabulo&, int) { ++count; };
   try {

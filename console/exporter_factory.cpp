@@ -3,6 +3,7 @@
 #include "console/output_choice.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/sql/tabulo_sql.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "formats/xml/tabulo_xml.h"
@@ -36,6 +37,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
     {xtXML, &Create<TTabuloXML>},
+    {xtSQL, &Create<TTabuloSQL>},
 };
 
 }  // namespace
