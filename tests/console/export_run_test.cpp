@@ -216,14 +216,14 @@ TEST_F(ExportRunTest, FilesAllWithoutDirectoryWritesIntoTheCurrentDirectory) {
 TEST_F(ExportRunTest, FormatsNotYetAvailableAreReportedPerItem) {
   const TVelmoraResult result =
       Run("[Tables]\nx=clients\nq=clients\nu=clients\nok=clients\n"
-          "[Files]\nq=c.sql\nu=c.unknown\nok=ok.slk\n");
+          "[Files]\nq=c.tex\nu=c.unknown\nok=ok.slk\n");
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to clients.xls",
-                                     "ProcessedData: Export type 12 (SQL) is not available",
+                                     "ProcessedData: Export type 11 (TEX) is not available",
                                      "clients: 2 records exported to c.unknown",
                                      "clients: 2 records exported to ok.slk"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_TRUE(Exists("clients.xls"));
-  EXPECT_FALSE(Exists("c.sql"));
+  EXPECT_FALSE(Exists("c.tex"));
   EXPECT_TRUE(Exists("ok.slk"));
 }
 
