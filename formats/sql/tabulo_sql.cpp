@@ -135,7 +135,8 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
       return;
     case ctBoolean: {
       field.GetText(value_);
-      const std::string& text = SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
+      const std::string& text =
+          SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
       if (IsBareWord(text)) {
         out += text;
       } else {

@@ -17,10 +17,10 @@ struct TSqlValueExtent {
   int IntegerDigits = 0;          // numbers: most digits before the point
   int FractionDigits = 0;         // numbers, times: most digits after the point
   bool Negative = false;
-  bool Exponent = false;          // a number written with an exponent
-  bool BeyondInteger = false;     // an integer outside -2^31 .. 2^31-1
-  bool BeyondBigint = false;      // outside -2^63 .. 2^63-1
-  bool BeyondUnsigned = false;    // outside 0 .. 2^64-1 too
+  bool Exponent = false;        // a number written with an exponent
+  bool BeyondInteger = false;   // an integer outside -2^31 .. 2^31-1
+  bool BeyondBigint = false;    // outside -2^63 .. 2^63-1
+  bool BeyondUnsigned = false;  // outside 0 .. 2^64-1 too
 
   // Takes one non-null value (its source text) of a column into account.
   void Add(const TTabuloColumn& column, std::string_view text);

@@ -143,9 +143,13 @@ void TTabuloXMLWriter::EmptyTagLine(std::string_view name, std::string_view attr
   PutLine(tag);
 }
 
-void TTabuloXMLWriter::CloseTag(std::string_view name) { Put("</" + std::string(name) + ">"); }
+void TTabuloXMLWriter::CloseTag(std::string_view name) {
+  Put("</" + std::string(name) + ">");
+}
 
-void TTabuloXMLWriter::CloseTagLine(std::string_view name) { PutLine("</" + std::string(name) + ">"); }
+void TTabuloXMLWriter::CloseTagLine(std::string_view name) {
+  PutLine("</" + std::string(name) + ">");
+}
 
 // ---------------------------------------------------------------------------
 // Exporter
@@ -160,9 +164,13 @@ TTextEncoder TTabuloXML::CreateEncoder(const std::string& encoding) {
   return TTextEncoder(encoding, upCharacterReference);
 }
 
-TTabuloWriterClass TTabuloXML::GetWriterClass() const { return &CreateWriterOf<TTabuloXMLWriter>; }
+TTabuloWriterClass TTabuloXML::GetWriterClass() const {
+  return &CreateWriterOf<TTabuloXMLWriter>;
+}
 
-TTabuloXMLWriter& TTabuloXML::XMLWriter() const { return static_cast<TTabuloXMLWriter&>(Writer()); }
+TTabuloXMLWriter& TTabuloXML::XMLWriter() const {
+  return static_cast<TTabuloXMLWriter&>(Writer());
+}
 
 void TTabuloXML::BeginExport() {
   // Decided before the first byte: a bad encoding leaves no file behind.
@@ -202,7 +210,9 @@ void TTabuloXML::WriteCaptionRow() {
   writer.CloseTagLine("METADATA");
 }
 
-void TTabuloXML::BeforeExport() { XMLWriter().OpenTagLine("ROWDATA", ""); }
+void TTabuloXML::BeforeExport() {
+  XMLWriter().OpenTagLine("ROWDATA", "");
+}
 
 void TTabuloXML::AfterExport() {
   XMLWriter().CloseTagLine("ROWDATA");

@@ -100,7 +100,9 @@ TEST_F(SqlExportTest, NumbersThatAreNoLiteralsAndBinaryDataAreQuotedOrHex) {
   data_.AddField("N", ftFloat);
   data_.AddField("BIN", ftBlob);
   data_.AddField("T", ftString, 10);
-  data_.AppendRecord({"1);DROP TABLE W;--", std::string("\x00\xFF", 2), "a\xFF" "b"});
+  data_.AppendRecord({"1);DROP TABLE W;--", std::string("\x00\xFF", 2),
+                      "a\xFF"
+                      "b"});
   data_.AppendRecord({"-1.5e-300", "", "é"});
   exporter_.ExportedFields = {"N", "BIN", "T"};
   const std::string script = Export();
@@ -119,11 +121,13 @@ TEST_F(SqlExportTest, CreateTableTypesHoldTheValues) {
   exporter_.CreateTable = true;
   exporter_.TableName = "my table";
   const std::string script = Export();
-  EXPECT_EQ(script.substr(0, script.find("INSERT")),
-            "SET NAMES utf8mb4;\r\nCREATE TABLE `my table`(\r\n  ID  INTEGER,\r\n  `order`  BIGINT UNSIGNED,\r\n"
-            "  AMOUNT  DECIMAL(8,3),\r\n  `first name`  VARCHAR(10) CHARACTER SET utf8mb4,\r\n"
-            "  AT  DATETIME(3));\r\n\r\n");
-  EXPECT_NE(script.find("INSERT INTO `my table`\r\n  (ID,`order`,AMOUNT,`first name`,AT)\r\n"), std::string::npos);
+  EXPECT_EQ(
+      script.substr(0, script.find("INSERT")),
+      "SET NAMES utf8mb4;\r\nCREATE TABLE `my table`(\r\n  ID  INTEGER,\r\n  `order`  BIGINT UNSIGNED,\r\n"
+      "  AMOUNT  DECIMAL(8,3),\r\n  `first name`  VARCHAR(10) CHARACTER SET utf8mb4,\r\n"
+      "  AT  DATETIME(3));\r\n\r\n");
+  EXPECT_NE(script.find("INSERT INTO `my table`\r\n  (ID,`order`,AMOUNT,`first name`,AT)\r\n"),
+            std::string::npos);
 }
 
 TEST(SqlColumnTypeTest, IntegersWidenToTheLargestValue) {
@@ -167,9 +171,10 @@ TEST(SqlNameTest, NamesAreQuotedOnlyWhenTheyNeedIt) {
   struct TCase {
     std::string name, expected;
   } const cases[] = {
-      {"ORDERS", "ORDERS"}, {"_x1", "_x1"},       {"order", "`order`"},   {"Select", "`Select`"},
-      {"1e5", "`1e5`"},     {"a b", "`a b`"},     {"a`b", "`a``b`"},       {"名前", "`名前`"},
-      {"", "``"},           {"count(*)", "`count(*)`"},
+      {"ORDERS", "ORDERS"},       {"_x1", "_x1"},     {"order", "`order`"},
+      {"Select", "`Select`"},     {"1e5", "`1e5`"},   {"a b", "`a b`"},
+      {"a`b", "`a``b`"},          {"名前", "`名前`"}, {"", "``"},
+      {"count(*)", "`count(*)`"},
   };
   for (const TCase& test : cases) {
     std::string out;

@@ -62,7 +62,8 @@ class XmlInteropTest : public ::testing::Test {
         "line1\r\nline2\rline3\nline4",
         "\ttab  and  blanks  ",
         "back\\slash {braces} %percent ^caret ~tilde",
-        "ctrl\x01\x1F" "end",
+        "ctrl\x01\x1F"
+        "end",
         "Zoë 日本語 한국어 😀🎉",
         std::string(70000, 'w') + "end",
         "",
@@ -89,9 +90,9 @@ class XmlInteropTest : public ::testing::Test {
     std::vector<std::string> lines = {"id ORDER_NO id_2 count___"};
     const std::vector<std::string> big = {"18446744073709551615", "-9223372036854775808", "9007199254740993"};
     for (std::size_t index = 0; index < texts_.size(); ++index) {
-      lines.push_back("id=" + HexBytes(std::to_string(index)) + " ORDER_NO=" + HexBytes(AsXmlReadsIt(texts_[index])) +
-                      " id_2=" + HexBytes(big[index % big.size()]) + " count___=" +
-                      HexBytes("12345678901234567890.123456789012345678901234567890"));
+      lines.push_back("id=" + HexBytes(std::to_string(index)) + " ORDER_NO=" +
+                      HexBytes(AsXmlReadsIt(texts_[index])) + " id_2=" + HexBytes(big[index % big.size()]) +
+                      " count___=" + HexBytes("12345678901234567890.123456789012345678901234567890"));
     }
     lines.push_back("id= ORDER_NO= id_2= count___=");
     return lines;

@@ -49,8 +49,10 @@ TEST_F(XmlExportTest, DefaultsWithCaptionsAndNoRecords) {
   EXPECT_EQ(Export(),
             "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<DATAPACKET Version=\"2.0\">\r\n<METADATA>\r\n"
             "<FIELDS>\r\n"
-            "<FIELD FieldName=\"ORDER_NO\" DisplayLabel=\"ORDER_NO\" FieldType=\"Integer\" FieldClass=\"TField\"/>\r\n"
-            "<FIELD FieldName=\"CUSTOMER\" DisplayLabel=\"CUSTOMER\" FieldType=\"String\" FieldClass=\"TField\"/>\r\n"
+            "<FIELD FieldName=\"ORDER_NO\" DisplayLabel=\"ORDER_NO\" FieldType=\"Integer\" "
+            "FieldClass=\"TField\"/>\r\n"
+            "<FIELD FieldName=\"CUSTOMER\" DisplayLabel=\"CUSTOMER\" FieldType=\"String\" "
+            "FieldClass=\"TField\"/>\r\n"
             "</FIELDS>\r\n</METADATA>\r\n<ROWDATA>\r\n</ROWDATA>\r\n</DATAPACKET>\r\n");
 }
 
@@ -74,10 +76,19 @@ TEST_F(XmlExportTest, RowsCarryEscapedValuesUnderTheMetadataNames) {
 
 TEST_F(XmlExportTest, ControlCharactersAndBrokenBytesBecomeReplacementCharacters) {
   data_.AddField("T", ftString, 20);
-  data_.AppendRecord({std::string("a\x01" "b\xE2\x82" "c\0d", 8)});
+  data_.AppendRecord(
+      {std::string("a\x01"
+                   "b\xE2\x82"
+                   "c\0d",
+                   8)});
   exporter_.AllowCaptions = false;
   const std::string text = Export();
-  EXPECT_NE(text.find("<ROW T=\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD" "d\"/>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<ROW T=\"a\xEF\xBF\xBD"
+                      "b\xEF\xBF\xBD"
+                      "c\xEF\xBF\xBD"
+                      "d\"/>"),
+            std::string::npos)
+      << text;
 }
 
 TEST_F(XmlExportTest, DeclaredEncodingTranscodesAndReferencesWhatItLacks) {
@@ -87,10 +98,11 @@ TEST_F(XmlExportTest, DeclaredEncodingTranscodesAndReferencesWhatItLacks) {
   exporter_.Options.Encoding = "windows-1251";
   exporter_.Options.StandAlone = false;
   exporter_.AllowCaptions = false;
-  EXPECT_EQ(Export(),
-            "<?xml version=\"1.0\" encoding=\"windows-1251\" standalone=\"no\"?>\r\n"
-            "<DATAPACKET Version=\"2.0\">\r\n<ROWDATA>\r\n"
-            "<ROW NAME=\"\xCF\xB8\xF2\xF0 \x88\"/>\r\n<ROW NAME=\"&#26481;\"/>\r\n</ROWDATA>\r\n</DATAPACKET>\r\n");
+  EXPECT_EQ(
+      Export(),
+      "<?xml version=\"1.0\" encoding=\"windows-1251\" standalone=\"no\"?>\r\n"
+      "<DATAPACKET Version=\"2.0\">\r\n<ROWDATA>\r\n"
+      "<ROW NAME=\"\xCF\xB8\xF2\xF0 \x88\"/>\r\n<ROW NAME=\"&#26481;\"/>\r\n</ROWDATA>\r\n</DATAPACKET>\r\n");
 }
 
 TEST_F(XmlExportTest, UnknownOrMalformedEncodingIsRefusedBeforeAnyByte) {
@@ -109,10 +121,20 @@ TEST(XmlNameTest, InvalidNamesAreMappedAndValidOnesKept) {
   struct TCase {
     std::string name, expected;
   } const cases[] = {
-      {"ORDER_NO", "ORDER_NO"}, {"ORDER NO", "ORDER_NO"}, {"count(*)", "count___"},
-      {"7up", "_7up"},          {"-x", "_-x"},            {"", "_"},
-      {"a:b", "a_b"},           {"xmlns", "_xmlns"},      {"XMLData", "_XMLData"},
-      {"名前", "名前"},         {"é.1-2", "é.1-2"},       {"a\xFF" "b", "a_b"},
+      {"ORDER_NO", "ORDER_NO"},
+      {"ORDER NO", "ORDER_NO"},
+      {"count(*)", "count___"},
+      {"7up", "_7up"},
+      {"-x", "_-x"},
+      {"", "_"},
+      {"a:b", "a_b"},
+      {"xmlns", "_xmlns"},
+      {"XMLData", "_XMLData"},
+      {"名前", "名前"},
+      {"é.1-2", "é.1-2"},
+      {"a\xFF"
+       "b",
+       "a_b"},
   };
   for (const TCase& test : cases) EXPECT_EQ(XmlName(test.name), test.expected) << test.name;
 }
