@@ -57,8 +57,9 @@ SQL
   --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" --table=bench_rows \
   --client="$client"
 
-# Whole exports of the same table: velmora into CSV and fixed-width text (every
-# column, the TEXT one included) beside the client's own tab-separated output.
+# Whole exports of the same table: velmora into CSV, fixed-width text (every
+# column, the TEXT one included) and PDF (pages streamed: its peak memory should
+# stay near the CSV export's) beside the client's own tab-separated output.
 echo
 echo "exporting bench_rows to files ($rows rows)"
 velmora="$build/velmora"
@@ -92,7 +93,9 @@ measure="/usr/bin/python3 $root/bench/measure_command.py"
 $measure "velmora -> CSV" -- "$velmora" "$work/bench.cfg"
 sed -i "s|^1=$work/bench_rows.csv|1=$work/bench_rows.txt|" "$work/bench.cfg"
 $measure "velmora -> TXT (width pass + padding)" -- "$velmora" "$work/bench.cfg"
+sed -i "s|^1=$work/bench_rows.txt|1=$work/bench_rows.pdf|" "$work/bench.cfg"
+$measure "velmora -> PDF (ruled pages)" -- "$velmora" "$work/bench.cfg"
 $measure "mariadb --batch -> file" --stdout "$work/client.tsv" -- "$client" --no-defaults \
   --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" --password="$VELMORA_TEST_PASSWORD" \
   --database="$VELMORA_TEST_DATABASE" --batch --skip-column-names -e 'select * from bench_rows'
-ls -l "$work"/bench_rows.csv "$work"/bench_rows.txt "$work"/client.tsv | awk '{print $5, $9}'
+ls -l "$work"/bench_rows.csv "$work"/bench_rows.txt "$work"/bench_rows.pdf "$work"/client.tsv | awk '{print $5, $9}'

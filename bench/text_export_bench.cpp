@@ -1,5 +1,5 @@
 // Exports an in-memory data set of mixed columns (integers, floats, dates,
-// date-times, strings) to TXT, CSV, DIF and SYLK and reports, per format, rows
+// date-times, strings) to TXT, CSV, DIF, SYLK and PDF and reports, per format, rows
 // per second (wall time, the file synced to disk included), processor time,
 // output size and the process's peak memory.
 //
@@ -18,9 +18,11 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "engine/memory_dataset.h"
+#include "formats/pdf/tabulo_pdf.h"
 #include "formats/text/tabulo_ascii.h"
 #include "platform/locale_settings.h"
 
@@ -28,19 +30,25 @@ namespace {
 
 using velmora::TMemoryDataSet;
 using velmora::TTabuloASCII;
-using velmora::TTabuloASCIIType;
+using velmora::TTabuloText;
+
+template <velmora::TTabuloASCIIType Type>
+std::unique_ptr<TTabuloText> CreateText() {
+  return std::make_unique<TTabuloASCII>(Type);
+}
+
+std::unique_ptr<TTabuloText> CreatePDF() { return std::make_unique<velmora::TTabuloPDF>(); }
 
 struct TFormatRun {
-  TTabuloASCIIType type;
+  std::unique_ptr<TTabuloText> (*create)();
   const char* name;
   const char* extension;
 };
 
 constexpr TFormatRun kFormats[] = {
-    {velmora::etTXT, "TXT", ".txt"},
-    {velmora::etCSV, "CSV", ".csv"},
-    {velmora::etDIF, "DIF", ".dif"},
-    {velmora::etSYLK, "SYLK", ".slk"},
+    {&CreateText<velmora::etTXT>, "TXT", ".txt"},   {&CreateText<velmora::etCSV>, "CSV", ".csv"},
+    {&CreateText<velmora::etDIF>, "DIF", ".dif"},   {&CreateText<velmora::etSYLK>, "SYLK", ".slk"},
+    {&CreatePDF, "PDF", ".pdf"},
 };
 
 double CpuSeconds() {
@@ -109,9 +117,9 @@ int RunFormat(const TFormatRun& format, long long rows, const std::string& direc
   FillDataSet(data, rows);
   const double data_set_mib = PeakMemoryMiB();
 
-  TTabuloASCII exporter;
+  const std::unique_ptr<TTabuloText> created = format.create();
+  TTabuloText& exporter = *created;
   exporter.DataSet = &data;
-  exporter.SetExportType(format.type);
   exporter.FileName = directory + "/bench" + format.extension;
   const double cpu_start = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
@@ -156,7 +164,7 @@ int main(int argc, char** argv) {
 #if !defined(__OPTIMIZE__)
   std::printf("warning: not an optimised build; use bench/run.sh\n");
 #endif
-  std::printf("Text export of %lld rows x 10 columns (3 integer, 2 float, date, date-time, 3 string)\n",
+  std::printf("Export of %lld rows x 10 columns (3 integer, 2 float, date, date-time, 3 string)\n",
               rows);
   std::printf("%-5s %9s %8s %8s %12s %9s %10s %10s %10s %9s\n", "type", "rows", "seconds", "cpu s", "rows/s",
               "MiB/s", "file MiB", "peak MiB", "data MiB", "export");

@@ -1,5 +1,6 @@
 #include "console/export_run.h"
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 
@@ -224,6 +225,10 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     output_.PrintLine(item.Name + ": Dataset is empty");
   } else {
     PrintCountLine(item.Name, count, choice.FileName);
+  }
+  if (const std::uint64_t replaced = exporter->ReplacedCharacters(); replaced > 0) {
+    output_.PrintWarning(item.Name + ": " + std::to_string(replaced) +
+                         " characters outside the character set of " + choice.FileName + " were written as \"?\"");
   }
 }
 

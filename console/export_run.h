@@ -16,6 +16,8 @@ class TRunOutput {
   virtual ~TRunOutput() = default;
   virtual void PrintLine(const std::string& line) = 0;
   virtual void PrintFailure(const std::string& line) = 0;
+  // A note about an item that was exported all the same; goes to standard error.
+  virtual void PrintWarning(const std::string& line) = 0;
 };
 
 // The guarded part of a run: the settings and sources of the parameter file,

@@ -1,8 +1,9 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
-#include "formats/rtf/tabulo_rtf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/pdf/tabulo_pdf.h"
+#include "formats/rtf/tabulo_rtf.h"
 #include "formats/sql/tabulo_sql.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
@@ -36,6 +37,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtDIF, &Create<TTabuloASCII, etDIF>},
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
+    {xtPDF, &Create<TTabuloPDF>},
     {xtXML, &Create<TTabuloXML>},
     {xtSQL, &Create<TTabuloSQL>},
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -177,6 +178,9 @@ class TTabuloText : public TTabulo {
   virtual void AfterExecute() {}
   virtual std::string GetFileName() const { return FileName; }
   virtual std::string GetResultFileName() const { return FileName; }
+  // Characters of the last export that the output's character set could not
+  // carry and that were written as a replacement character.
+  virtual std::uint64_t ReplacedCharacters() const { return 0; }
 
  protected:
   // Creates the directory of FileName (the program's directory when it has none)

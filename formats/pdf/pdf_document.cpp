@@ -131,6 +131,10 @@ void TPDFDocument::NewPage() {
   Flush();
   stream_start_ = stream_.Position();
   stream_open_ = true;
+  // Every page's content begins in the initial graphics state; a colour kept
+  // from the page before would make the next operation skip its colour operator.
+  line_color_ = 0;
+  fill_color_ = 0;
 }
 
 void TPDFDocument::CloseContentStream() {

@@ -6,14 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/font_color.h"
 #include "formats/pdf/pdf_fonts.h"
 #include "formats/pdf/pdf_page_options.h"
 #include "platform/output_stream.h"
 
 namespace velmora {
-
-// A colour as 0x00BBGGRR (red in the low byte); the engine's colour value type.
-using TColor = std::int32_t;
 
 // A font of the document: Name is the resource name content streams select it by.
 struct TPDFFont {
@@ -43,7 +41,8 @@ class TPDFDocument {
   // Starts a new file: forgets pages, objects and fonts, resets line width,
   // line spacing and both colours, and writes the header.
   void BeginDoc();
-  // Ends the open content stream, if any, and opens the next page's.
+  // Ends the open content stream, if any, and opens the next page's. A page
+  // starts with black as both colours, so that is what the document holds then.
   void NewPage();
   // Ends the open content stream and writes the outlines, the fonts, the
   // resources, the page tree and pages, the catalog, the cross-reference table

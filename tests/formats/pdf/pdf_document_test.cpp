@@ -301,6 +301,26 @@ TEST(PDFDocumentTest, PagesGoOutAsTheyAreDrawn) {
   EXPECT_TRUE(so_far.ends_with("endobj\r3 0 obj\r<< /Length 4 0 R >>\rstream\r\n"));
 }
 
+TEST(PDFDocumentTest, ColoursSetOnOnePageAreSetAgainOnTheNext) {
+  TDocumentFile output;
+  TPDFDocument& document = output.Document();
+  document.BeginDoc();
+  document.NewPage();
+  document.SetFillColor(0x0000FF);
+  document.SetStrokeColor(0x0000FF);
+  document.NewPage();
+  document.SetFont(NamedFont("F0"));
+  // A new page starts black whatever the page before set.
+  document.TextOut(1, 2, 0x0000FF, "x");
+  document.DrawLine(0x0000FF, 0, 0, 1, 1);
+  document.EndDoc();
+  const std::string file = output.Finish();
+  const std::size_t second = file.find("stream\r\n", file.find("endstream\r")) + 8;
+  EXPECT_EQ(file.substr(second, file.find("endstream\r", second) - second),
+            "1.00 0.00 0.00 rg\rBT\r/F0 10 Tf\r1 2 Td (x) Tj\rET\r0.00 0.00 0.00 rg\r"
+            "1.00 0.00 0.00 RG\r0.0 0.0 m \r1.0 1.0 l \r1.0 w \rS\r0.00 0.00 0.00 RG\r");
+}
+
 TEST(PDFDecimalPointScopeTest, SwitchesToAPointAndRestoresOnEveryPath) {
   const TFormatSettings saved = FormatSettings();
   SetFormatSettings(GermanStyleSettings());

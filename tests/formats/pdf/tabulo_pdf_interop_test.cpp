@@ -1,0 +1,137 @@
+// The PDF table export read back by independent readers: the structure
+// checker, document info and fonts, and two text extractors that must find
+// every hostile value, in row order, over several pages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/memory_dataset.h"
+#include "formats/pdf/tabulo_pdf.h"
+#include "platform/locale_settings.h"
+#include "support/test_files.h"
+
+namespace velmora {
+namespace {
+
+using testsupport::FindExecutable;
+using testsupport::RunCommand;
+
+struct THostileRow {
+  std::optional<std::string> value;
+  std::string shown;  // what a reader must find
+};
+
+const std::string kHugeText = "Huge " + std::string(100000, 'x');
+
+const std::vector<THostileRow> kHostileRows = {
+    {"Report (draft", "Report (draft"},
+    {"unbalanced ) parenthesis", "unbalanced ) parenthesis"},
+    {"C:\\new\\table", "C:\\new\\table"},
+    {"trailing backslash \\", "trailing backslash \\"},
+    {"say \"hi\" and 'bye'; a,b", "say \"hi\" and 'bye'; a,b"},
+    {"<b>&amp;</b> {braces} 100%", "<b>&amp;</b> {braces} 100%"},
+    {"line\nbreak", "line break"},
+    {std::nullopt, "(NULL)"},
+    {"Zoë Ågren – “quoted” 5 €", "Zoë Ågren – “quoted” 5 €"},
+    {"日本 and 😀", "?? and ?"},
+    {kHugeText, "Huge xxxxxxxx"},
+};
+
+class PDFExportInteropTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"qpdf", "pdfinfo", "pdffonts", "pdftotext", "mutool"}) {
+      if (FindExecutable(tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    }
+    saved_settings_ = FormatSettings();
+    SetFormatSettings(TFormatSettings::CLocale());
+    // The hostile rows first, then plain ones until the table runs over three pages.
+    data_.AddField("ID", ftInteger, 4);
+    data_.AddField("TEXT", ftString, 50);
+    data_.AddField("BIG", ftLargeint, 22);
+    for (std::size_t row = 0; row < 80; ++row) {
+      const std::optional<std::string> text =
+          row < kHostileRows.size() ? kHostileRows[row].value : "plain " + std::to_string(row + 1);
+      data_.AppendRecord({std::to_string(row + 1), text, row == 0 ? "9007199254740993" : "-42"});
+    }
+    data_.Open();
+    exporter_.DataSet = &data_;
+    exporter_.FileName = directory_.File("hostile.pdf");
+    exporter_.Formats.SetNullString("(NULL)");
+    // Digits in Courier are wider than the average character.
+    exporter_.ColumnsWidth.Add("BIG=30");
+    exporter_.Header.Add("Header (with \\ and ( unbalanced");
+    exporter_.Footer.Add("Footer) end");
+    exporter_.Options.CaptionFont.BaseFont = poTimesBold;
+    exporter_.Options.DataFont.BaseFont = poCourier;
+    exporter_.Options.FooterFont.FontEncoding = poMacRomanEncoding;
+    exporter_.Execute();
+    file_ = exporter_.FileName;
+  }
+  void TearDown() override { SetFormatSettings(saved_settings_); }
+
+  testsupport::TCommandResult Read(std::vector<std::string> command) {
+    command[0] = FindExecutable(command[0]);
+    return RunCommand(command);
+  }
+
+  // Every value, in row order, between the header and the footer.
+  void ExpectRowsInOrder(const std::string& extracted, const char* reader) {
+    std::size_t position = extracted.find("Header (with \\ and ( unbalanced");
+    ASSERT_NE(position, std::string::npos) << reader << "\n" << extracted;
+    for (const THostileRow& row : kHostileRows) {
+      const std::size_t found = extracted.find(row.shown, position);
+      ASSERT_NE(found, std::string::npos) << reader << " lost: " << row.shown << "\n" << extracted;
+      position = found + row.shown.size();
+    }
+    for (int row = static_cast<int>(kHostileRows.size()) + 1; row <= 80; ++row) {
+      const std::string text = "plain " + std::to_string(row);
+      const std::size_t found = extracted.find(text, position);
+      ASSERT_NE(found, std::string::npos) << reader << " lost: " << text;
+      position = found + text.size();
+    }
+    EXPECT_NE(extracted.find("Footer) end", position), std::string::npos) << reader;
+    EXPECT_NE(extracted.find("9,007,199,254,740,993"), std::string::npos) << reader;
+  }
+
+  testsupport::TTempDir directory_{"pdf-export-interop"};
+  TFormatSettings saved_settings_;
+  TMemoryDataSet data_;
+  TTabuloPDF exporter_;
+  std::string file_;
+};
+
+TEST_F(PDFExportInteropTest, StructureInfoAndFontsAreRead) {
+  const auto check = Read({"qpdf", "--check", file_});
+  EXPECT_EQ(check.exit_status, 0) << check.output;  // 2 is an error, 3 a warning
+
+  const auto info = Read({"pdfinfo", file_});
+  ASSERT_EQ(info.exit_status, 0) << info.output;
+  EXPECT_NE(info.output.find("Pages:           3\n"), std::string::npos) << info.output;
+  EXPECT_NE(info.output.find("PDF version:     1.3\n"), std::string::npos) << info.output;
+  EXPECT_NE(info.output.find("Page size:       594 x 841 pts"), std::string::npos) << info.output;
+
+  const auto fonts = Read({"pdffonts", file_});
+  ASSERT_EQ(fonts.exit_status, 0) << fonts.output;
+  for (const char* name : {"\nCourier ", "\nTimes-Bold ", "\nHelvetica "}) {
+    EXPECT_NE(fonts.output.find(name), std::string::npos) << name << "\n" << fonts.output;
+  }
+  EXPECT_NE(fonts.output.find(" MacRoman "), std::string::npos) << fonts.output;
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 3u);
+}
+
+TEST_F(PDFExportInteropTest, BothTextExtractorsFindEveryValueInRowOrder) {
+  const auto poppler = Read({"pdftotext", "-layout", file_, "-"});
+  ASSERT_EQ(poppler.exit_status, 0) << poppler.output;
+  EXPECT_EQ(poppler.output.find("Syntax"), std::string::npos) << poppler.output;
+  ExpectRowsInOrder(poppler.output, "pdftotext");
+
+  const auto mupdf = Read({"mutool", "draw", "-F", "txt", "-o", "-", file_});
+  ASSERT_EQ(mupdf.exit_status, 0) << mupdf.output;
+  EXPECT_EQ(mupdf.output.find("error"), std::string::npos) << mupdf.output;
+  ExpectRowsInOrder(mupdf.output, "mutool");
+}
+
+}  // namespace
+}  // namespace velmora
