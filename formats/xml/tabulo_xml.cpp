@@ -97,58 +97,63 @@ void TTabuloXMLWriter::PutLine(std::string_view text) {
   Put(buffer_);
 }
 
-namespace {
-
-void AppendOpenTag(std::string& out, std::string_view name, std::string_view attributes) {
-  out += '<';
-  out += name;
+void TTabuloXMLWriter::BuildOpenTag(std::string_view name, std::string_view attributes) {
+  tag_.assign("<");
+  tag_ += name;
   if (!attributes.empty()) {
-    out += ' ';
-    out += attributes;
+    tag_ += ' ';
+    tag_ += attributes;
   }
-  out += '>';
+  tag_ += '>';
 }
 
-void AppendEmptyTag(std::string& out, std::string_view name, std::string_view attributes) {
-  out += '<';
-  out += name;
-  out += ' ';
-  out += attributes;
-  out += "/>";
+void TTabuloXMLWriter::BuildEmptyTag(std::string_view name, std::string_view attributes) {
+  tag_.assign("<");
+  tag_ += name;
+  tag_ += ' ';
+  tag_ += attributes;
+  tag_ += "/>";
 }
 
-}  // namespace
+void TTabuloXMLWriter::BuildCloseTag(std::string_view name) {
+  tag_.assign("</");
+  tag_ += name;
+  tag_ += '>';
+}
+
+void TTabuloXMLWriter::PutTag(bool line) {
+  if (line) tag_ += "\r\n";
+  Put(tag_);
+}
 
 void TTabuloXMLWriter::OpenTag(std::string_view name, std::string_view attributes) {
-  std::string tag;
-  AppendOpenTag(tag, name, attributes);
-  Put(tag);
+  BuildOpenTag(name, attributes);
+  PutTag(false);
 }
 
 void TTabuloXMLWriter::OpenTagLine(std::string_view name, std::string_view attributes) {
-  std::string tag;
-  AppendOpenTag(tag, name, attributes);
-  PutLine(tag);
+  BuildOpenTag(name, attributes);
+  PutTag(true);
 }
 
 void TTabuloXMLWriter::EmptyTag(std::string_view name, std::string_view attributes) {
-  std::string tag;
-  AppendEmptyTag(tag, name, attributes);
-  Put(tag);
+  BuildEmptyTag(name, attributes);
+  PutTag(false);
 }
 
 void TTabuloXMLWriter::EmptyTagLine(std::string_view name, std::string_view attributes) {
-  std::string tag;
-  AppendEmptyTag(tag, name, attributes);
-  PutLine(tag);
+  BuildEmptyTag(name, attributes);
+  PutTag(true);
 }
 
 void TTabuloXMLWriter::CloseTag(std::string_view name) {
-  Put("</" + std::string(name) + ">");
+  BuildCloseTag(name);
+  PutTag(false);
 }
 
 void TTabuloXMLWriter::CloseTagLine(std::string_view name) {
-  PutLine("</" + std::string(name) + ">");
+  BuildCloseTag(name);
+  PutTag(true);
 }
 
 // ---------------------------------------------------------------------------

@@ -51,7 +51,15 @@ class TTabuloXMLWriter : public TTabuloWriter {
   void CloseTagLine(std::string_view name);
 
  private:
+  // The tag into tag_.
+  void BuildOpenTag(std::string_view name, std::string_view attributes);
+  void BuildEmptyTag(std::string_view name, std::string_view attributes);
+  void BuildCloseTag(std::string_view name);
+  // Writes tag_, with CR LF when line is set.
+  void PutTag(bool line);
+
   TTextEncoder* encoder_ = nullptr;
+  std::string tag_;
   std::string buffer_;
   std::string encoded_;
 };
