@@ -82,7 +82,7 @@ std::vector<std::string> UniqueXmlNames(const std::vector<std::string>& names) {
 // Writer
 
 void TTabuloXMLWriter::Put(std::string_view text) {
-  if (encoder_ == nullptr) {
+  if (encoder_ == nullptr || (utf8_ && IsValidUtf8(text))) {
     Write(text);
     return;
   }
@@ -187,7 +187,7 @@ void TTabuloXML::BeginExport() {
 
   TTabuloXMLWriter& writer = XMLWriter();
   writer.Write(encoder_->ByteOrderMark());
-  writer.SetEncoder(&*encoder_);
+  writer.SetEncoder(&*encoder_, Options.Encoding.empty());
   std::string encoding_part;
   if (!Options.Encoding.empty()) encoding_part = "encoding=\"" + Options.Encoding + "\" ";
   writer.PutLine("<?xml version=\"" + Escaped(Options.Version) + "\" " + encoding_part + "standalone=\"" +

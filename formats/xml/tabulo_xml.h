@@ -34,7 +34,11 @@ class TTabuloXMLWriter : public TTabuloWriter {
  public:
   using TTabuloWriter::TTabuloWriter;
 
-  void SetEncoder(TTextEncoder* encoder) { encoder_ = encoder; }
+  // utf8: the encoder writes UTF-8, so valid text passes unconverted.
+  void SetEncoder(TTextEncoder* encoder, bool utf8) {
+    encoder_ = encoder;
+    utf8_ = utf8;
+  }
 
   // Writes text (UTF-8) converted into the file's encoding.
   void Put(std::string_view text);
@@ -59,6 +63,7 @@ class TTabuloXMLWriter : public TTabuloWriter {
   void PutTag(bool line);
 
   TTextEncoder* encoder_ = nullptr;
+  bool utf8_ = false;
   std::string tag_;
   std::string buffer_;
   std::string encoded_;
