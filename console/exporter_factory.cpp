@@ -2,6 +2,7 @@
 
 #include "console/output_choice.h"
 #include "formats/rtf/tabulo_rtf.h"
+#include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
@@ -34,6 +35,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtDIF, &Create<TTabuloASCII, etDIF>},
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
+    {xtDBF, &Create<TTabuloDBF>},
 };
 
 }  // namespace
