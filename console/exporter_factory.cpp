@@ -4,6 +4,7 @@
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/latex/tabulo_latex.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "platform/error.h"
@@ -36,6 +37,7 @@ constexpr TExporterEntry kExporters[] = {
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
     {xtDBF, &Create<TTabuloDBF>},
+    {xtTeX, &Create<TTabuloLaTeX>},
 };
 
 }  // namespace
