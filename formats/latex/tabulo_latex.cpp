@@ -54,6 +54,10 @@ void AppendLaTeXText(std::string& out, std::string_view text) {
       case '~':
         out += "\\~{}";
         break;
+      case '|':
+        // The text font has no bar at that place (it shows a dash).
+        out += "\\textbar{}";
+        break;
       case '<':
         out += "$<$";
         break;

@@ -34,7 +34,7 @@ class TTabuloLaTeXWriter : public TTabuloWriter {
 };
 
 // Appends text with every character LaTeX treats specially escaped, so that
-// it typesets as written: # $ % & _ { } behind a backslash, \ ^ ~ < > as
+// it typesets as written: # $ % & _ { } behind a backslash, \ ^ ~ | < > as
 // commands, line breaks and tabs as blanks, other control characters dropped.
 void AppendLaTeXText(std::string& out, std::string_view text);
 

@@ -125,6 +125,7 @@ TEST_F(LaTeXExportTest, SpecialCharactersTypesetAsWritten) {
       {"C:\\temp\\", "C:\\textbackslash{}temp\\textbackslash{}"},
       {"x^", "x\\^{}"},
       {"~/dir", "\\~{}/dir"},
+      {"a|b", "a\\textbar{}b"},
       {"line\r\nbreak\ttab", "line  break tab"},
       {std::string("bell\x07nul\0del\x7F", 13), "bellnuldel"},
       {"Zo\xC3\xAB \xE6\x97\xA5", "Zo\xC3\xAB \xE6\x97\xA5"},
