@@ -1,7 +1,9 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/latex/tabulo_latex.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/sql/tabulo_sql.h"
@@ -39,6 +41,8 @@ constexpr TExporterEntry kExporters[] = {
     {xtHTML, &Create<TTabuloHTML>},
     {xtPDF, &Create<TTabuloPDF>},
     {xtXML, &Create<TTabuloXML>},
+    {xtDBF, &Create<TTabuloDBF>},
+    {xtTeX, &Create<TTabuloLaTeX>},
     {xtSQL, &Create<TTabuloSQL>},
 };
 
