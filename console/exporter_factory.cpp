@@ -1,13 +1,17 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
 #include "formats/json/tabulo_json.h"
+#include "formats/latex/tabulo_latex.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
+#include "formats/sql/tabulo_sql.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "formats/xlsx/tabulo_xlsx.h"
+#include "formats/xml/tabulo_xml.h"
 #include "platform/error.h"
 
 namespace velmora {
@@ -38,6 +42,10 @@ constexpr TExporterEntry kExporters[] = {
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
     {xtPDF, &Create<TTabuloPDF>},
+    {xtXML, &Create<TTabuloXML>},
+    {xtDBF, &Create<TTabuloDBF>},
+    {xtTeX, &Create<TTabuloLaTeX>},
+    {xtSQL, &Create<TTabuloSQL>},
     {xtJSON, &Create<TTabuloJSON>},
     {xtXLSX, &Create<TTabuloXLSX>},
 };

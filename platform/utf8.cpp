@@ -130,4 +130,15 @@ std::size_t AppendSanitizedUtf8(std::string& out, std::string_view text) {
   return replaced;
 }
 
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t position = 0; position < text.size();) {
+    position += AsciiRunLength(text, position);
+    if (position >= text.size()) break;
+    const TUtf8Sequence sequence = DecodeUtf8(text, position);
+    if (!sequence.Valid) return false;
+    position += static_cast<std::size_t>(sequence.Length);
+  }
+  return true;
+}
+
 }  // namespace velmora

@@ -43,6 +43,9 @@ void AppendUtf8(std::string& out, char32_t code_point);
 // number of sequences replaced. Valid text is appended unchanged.
 std::size_t AppendSanitizedUtf8(std::string& out, std::string_view text);
 
+// True when text holds no invalid sequence.
+bool IsValidUtf8(std::string_view text);
+
 // Bytes from position up to the first byte that is not ASCII (0x00-0x7F).
 std::size_t AsciiRunLength(std::string_view text, std::size_t position);
 

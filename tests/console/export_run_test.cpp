@@ -213,18 +213,19 @@ TEST_F(ExportRunTest, FilesAllWithoutDirectoryWritesIntoTheCurrentDirectory) {
   EXPECT_EQ(Read("clients.csv"), kClientsCsv);
 }
 
-TEST_F(ExportRunTest, FormatsNotYetAvailableAreReportedPerItem) {
+// Every export type has its exporter: no item is refused for its format.
+TEST_F(ExportRunTest, EveryFileEndingFindsItsExporter) {
   const TVelmoraResult result =
-      Run("[Tables]\nx=clients\nq=clients\nu=clients\nok=clients\n"
-          "[Files]\nq=c.sql\nu=c.unknown\nok=ok.slk\n");
+      Run("[Tables]\nx=clients\nq=clients\nt=clients\nu=clients\nok=clients\n"
+          "[Files]\nq=c.sql\nt=c.tex\nu=c.unknown\nok=ok.slk\n");
   EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to clients.xls",
-                                     "ProcessedData: Export type 12 (SQL) is not available",
+                                     "clients: 2 records exported to c.sql",
+                                     "clients: 2 records exported to c.tex",
                                      "clients: 2 records exported to c.unknown",
                                      "clients: 2 records exported to ok.slk"}));
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Exists("clients.xls"));
-  EXPECT_FALSE(Exists("c.sql"));
-  EXPECT_TRUE(Exists("ok.slk"));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_TRUE(Exists("c.sql"));
+  EXPECT_TRUE(Exists("c.tex"));
 }
 
 // Two items naming one file: the second would silently overwrite the first.

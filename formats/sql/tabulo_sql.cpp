@@ -1,0 +1,187 @@
+#include "formats/sql/tabulo_sql.h"
+
+#include <cctype>
+
+#include "platform/text_escape.h"
+#include "platform/text_utils.h"
+#include "platform/utf8.h"
+
+namespace velmora {
+
+namespace {
+
+// A VARCHAR column takes up to four bytes a character plus two of length; a
+// row holds at most 65,535 bytes of them.
+constexpr std::size_t kRowBytes = 65535;
+
+// Text the server reads as a number literal: digits with an optional sign,
+// point and exponent, as the server sends numbers.
+bool IsNumberLiteral(std::string_view text) {
+  if (text.empty()) return false;
+  bool digits = false;
+  for (std::size_t position = 0; position < text.size(); ++position) {
+    const char character = text[position];
+    if (std::isdigit(static_cast<unsigned char>(character))) {
+      digits = true;
+    } else if ((character == '-' || character == '+') &&
+               (position == 0 || text[position - 1] == 'e' || text[position - 1] == 'E')) {
+    } else if (character != '.' && character != 'e' && character != 'E') {
+      return false;
+    }
+  }
+  return digits;
+}
+
+void AppendHexLiteral(std::string& out, std::string_view bytes) {
+  if (bytes.empty()) {
+    out += "''";
+    return;
+  }
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  out += "0x";
+  for (const char character : bytes) {
+    const auto byte = static_cast<unsigned char>(character);
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+  }
+}
+
+// A word the server reads as it is (TRUE, 1); anything else is quoted.
+bool IsBareWord(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char character) {
+    return std::isalnum(static_cast<unsigned char>(character)) != 0;
+  });
+}
+
+}  // namespace
+
+void TTabuloSQL::BeginExport() {
+  TTabuloAdvancedText::BeginExport();
+  rows_written_ = 0;
+  TTabuloWriter& writer = Writer();
+  for (const std::string& line : Header) writer.WriteLine(line);
+  // Values are UTF-8 whatever the client's default character set.
+  writer.WriteLine("SET NAMES utf8mb4;");
+  if (CreateTable && !TableName.empty()) WriteCreateTable();
+
+  statement_start_.assign("INSERT INTO ");
+  if (!TableName.empty()) AppendSqlName(statement_start_, TableName);
+  statement_start_ += "\r\n  (";
+  for (int index = 0; index < Columns().Count(); ++index) {
+    if (index > 0) statement_start_ += ',';
+    AppendSqlName(statement_start_, Columns()[index].Name);
+  }
+  statement_start_ += ")\r\nVALUES(";
+}
+
+void TTabuloSQL::WriteCreateTable() {
+  std::vector<TSqlValueExtent> extents(static_cast<std::size_t>(Columns().Count()));
+  if (DataSet != nullptr && ExportSource == esDataSet) {
+    ReadWindowAhead(
+        *DataSet, RecordWindow(),
+        [&] {
+          for (int index = 0; index < Columns().Count(); ++index) {
+            const TTabuloColumn& column = Columns()[index];
+            if (column.Field->IsNull()) continue;
+            column.Field->GetSourceText(value_);
+            extents[static_cast<std::size_t>(index)].Add(column, value_);
+          }
+        },
+        [](int) {});
+  }
+  std::string statement = "CREATE TABLE ";
+  AppendSqlName(statement, TableName);
+  statement += "(\r\n";
+  std::size_t row_bytes = 0;
+  for (int index = 0; index < Columns().Count(); ++index) {
+    const TTabuloColumn& column = Columns()[index];
+    const TSqlValueExtent& extent = extents[static_cast<std::size_t>(index)];
+    std::string type = SqlColumnType(column, extent, true);
+    if (type.starts_with("VARCHAR(")) {
+      const std::size_t bytes = std::stoul(type.substr(8)) * 4 + 2;
+      if (row_bytes + bytes > kRowBytes) {
+        type = SqlColumnType(column, extent, false);
+      } else {
+        row_bytes += bytes;
+      }
+    }
+    statement += "  ";
+    AppendSqlName(statement, column.Name);
+    statement += "  ";
+    statement += type;
+    statement += index + 1 < Columns().Count() ? ",\r\n" : ");\r\n";
+  }
+  Writer().Write(statement);
+  Writer().EmptyLine();
+}
+
+void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
+  TField& field = *column.Field;
+  if (field.IsNull()) {
+    out += "NULL";
+    return;
+  }
+  switch (column.ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+    case ctFloat:
+    case ctCurrency:
+      field.GetSourceText(value_);
+      if (IsNumberLiteral(value_)) {
+        out += value_;
+      } else {
+        AppendSqlString(out, value_);
+      }
+      return;
+    case ctBoolean: {
+      field.GetText(value_);
+      const std::string& text =
+          SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
+      if (IsBareWord(text)) {
+        out += text;
+      } else {
+        AppendSqlString(out, text);
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  field.GetSourceText(value_);
+  if ((column.IsBlob && !column.IsMemo) || !IsValidUtf8(value_)) {
+    AppendHexLiteral(out, value_);
+  } else {
+    AppendSqlString(out, value_);
+  }
+}
+
+void TTabuloSQL::GetDataRow(bool, std::string& row) {
+  row.assign(statement_start_);
+  for (int index = 0; index < Columns().Count(); ++index) {
+    if (index > 0) row += ',';
+    AppendLiteral(row, Columns()[index]);
+  }
+  row += ')';
+  row += StatementTerm;
+}
+
+void TTabuloSQL::WriteDataRow() {
+  GetDataRow(false, row_);
+  TTabuloWriter& writer = Writer();
+  writer.WriteLine(row_);
+  writer.EmptyLine();
+  ++rows_written_;
+  if (CommitRecCount > 0 && rows_written_ % CommitRecCount == 0 && !CommitStatement.empty()) {
+    writer.WriteLine(CommitStatement);
+    writer.EmptyLine();
+  }
+}
+
+void TTabuloSQL::EndExport() {
+  TTabuloWriter& writer = Writer();
+  if (CommitAfterScript && !CommitStatement.empty()) writer.WriteLine(CommitStatement);
+  for (const std::string& line : Footer) writer.WriteLine(line);
+  TTabuloAdvancedText::EndExport();
+}
+
+}  // namespace velmora
