@@ -62,7 +62,7 @@ class TTabuloColumn {
   // template's own: its display form is the plain number (PlainNumberText with
   // the locale's decimal separator), not Format.
   bool PlainNumber = false;
-  TFieldValueKind ValueKind = vkPlain;  // the field's: years and bit fields
+  TFieldValueKind ValueKind = vkPlain;  // the field's: years, bit fields and binary data
 
   // Replaces text (the field's text) by its display form: numbers through the
   // number format, dates and times through the date-time format. Returns false
