@@ -17,12 +17,6 @@ void TApplication::PrintLine(const std::string& line) {
   std::fflush(output_);
 }
 
-void TApplication::PrintWarning(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
-
 void TApplication::PrintFailure(const std::string& line) {
   failed_ = true;
   PrintLine(line);

@@ -27,7 +27,6 @@ class TApplication : public TRunOutput {
   void PrintLine(const std::string& line) override;
   // An error line: printed, and the run will end with status 1.
   void PrintFailure(const std::string& line) override;
-  void PrintWarning(const std::string& line) override;
   // The guarded part of the run: settings, connection, the items.
   void ExportAll(const std::string& parameter_file);
 

@@ -1,6 +1,7 @@
 #include "console/export_run.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -36,6 +37,13 @@ class TQueryCloser {
 
 }  // namespace
 
+void TRunOutput::PrintWarning(const std::string& line) {
+  // Standard error has no one to report a failed write to.
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
 std::string DefaultFileName(std::string_view name) {
   std::string file_name(name);
   for (char& character : file_name) {
@@ -60,10 +68,23 @@ void TExportRun::Run() {
     output_.PrintFailure("No table or query specified");
     return;
   }
+  for (const std::string& warning : connection_.Warnings) output_.PrintWarning(warning);
   Connect();
+  if (connection_.Snapshot) StartSnapshot();
   if (sources_.ListsAllTables()) ListAllTables();
   for (const TSourceItem& table : sources_.Tables) ExportTable(table);
   for (const TSourceItem& query : sources_.Queries) ExportQuery(query);
+  if (connection_.Snapshot) EndSnapshot();
+}
+
+void TExportRun::StartSnapshot() {
+  transaction_.DirTransact().Execute("START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+}
+
+void TExportRun::EndSnapshot() {
+  // Nothing was written inside the snapshot: committing only releases it.
+  query_.Close();
+  transaction_.DirTransact().Execute("COMMIT");
 }
 
 void TExportRun::Connect() {
@@ -75,6 +96,7 @@ void TExportRun::Connect() {
   database_.Port = connection_.Port;
   database_.Login = connection_.Login;
   database_.Password = connection_.Password;
+  database_.Options = connection_.Options;
   database_.Database.clear();
   database_.Connect();
   version_number_ = ServerVersionNumber(transaction_.ServerVersion());

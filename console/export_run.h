@@ -16,8 +16,9 @@ class TRunOutput {
   virtual ~TRunOutput() = default;
   virtual void PrintLine(const std::string& line) = 0;
   virtual void PrintFailure(const std::string& line) = 0;
-  // A note about an item that was exported all the same; goes to standard error.
-  virtual void PrintWarning(const std::string& line) = 0;
+  // A line for standard error that does not fail the run (a note about an item
+  // exported all the same, a warning about the settings).
+  virtual void PrintWarning(const std::string& line);
 };
 
 // The guarded part of a run: the settings and sources of the parameter file,
@@ -35,6 +36,9 @@ class TExportRun {
 
  private:
   void Connect();
+  // Opens the read-only consistent snapshot every item of the run reads.
+  void StartSnapshot();
+  void EndSnapshot();
   // Replaces the table list by the tables and views of the DBName database.
   void ListAllTables();
   void ExportTable(const TSourceItem& table);

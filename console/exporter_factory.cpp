@@ -1,7 +1,9 @@
 #include "console/exporter_factory.h"
 
 #include "console/output_choice.h"
+#include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/latex/tabulo_latex.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/text/tabulo_ascii.h"
@@ -36,6 +38,8 @@ constexpr TExporterEntry kExporters[] = {
     {xtSYLK, &Create<TTabuloASCII, etSYLK>},
     {xtHTML, &Create<TTabuloHTML>},
     {xtPDF, &Create<TTabuloPDF>},
+    {xtDBF, &Create<TTabuloDBF>},
+    {xtTeX, &Create<TTabuloLaTeX>},
 };
 
 }  // namespace

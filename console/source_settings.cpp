@@ -1,11 +1,94 @@
 #include "console/source_settings.h"
 
+#include <cerrno>
+#include <charconv>
+
+#include "mysql/option_file.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
 
 namespace {
+
+constexpr std::string_view kConnectionSection = "Connection";
+constexpr std::size_t kMaxPasswordFileSize = 64 * 1024;
+
+// The value of a key of the Connection section; nullopt when the key is absent,
+// so that an option file's value is kept only then.
+std::optional<std::string> FindConnectionKey(const TIniFile& parameter_file, std::string_view key) {
+  const TIniSection* section = parameter_file.FindSection(kConnectionSection);
+  if (section == nullptr) return std::nullopt;
+  for (const TIniEntry& entry : section->Entries) {
+    if (entry.HasValue && SameText(entry.Key, key)) return entry.Value;
+  }
+  return std::nullopt;
+}
+
+// An empty entry ("Password=" left in a parameter file) does not blank out a
+// value an option or password file gave.
+void OverrideFrom(const TIniFile& parameter_file, std::string_view key, bool keep_file_value,
+                  std::string& target) {
+  std::optional<std::string> value = FindConnectionKey(parameter_file, key);
+  if (!value || (keep_file_value && Trim(*value).empty())) return;
+  target = *value;
+}
+
+// A number of seconds from 0 to one day; an absent key keeps default_value.
+unsigned int ReadSeconds(const TIniFile& parameter_file, std::string_view key, unsigned int default_value) {
+  const std::optional<std::string> value = FindConnectionKey(parameter_file, key);
+  if (!value) return default_value;
+  const std::string_view text = Trim(*value);
+  unsigned int seconds = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, seconds);
+  if (text.empty() || error != std::errc() || stop != end || seconds > 86400) {
+    throw EVelmoraError(Format("%.*s \"%s\" is not a number of seconds from 0 to 86400",
+                               static_cast<int>(key.size()), key.data(), value->c_str()));
+  }
+  return seconds;
+}
+
+// The first line of a password file, without its line end.
+std::string ReadPasswordFile(const std::string& path) {
+  std::string content;
+  if (!ReadWholeFile(path, kMaxPasswordFileSize, content)) {
+    throw EVelmoraError(Format("Cannot read password file %s: %s", path.c_str(), SystemErrorText(ENOENT).c_str()));
+  }
+  const std::size_t line_end = content.find_first_of("\r\n");
+  return line_end == std::string::npos ? content : content.substr(0, line_end);
+}
+
+std::string ReadableWarning(const std::string& what, const std::string& path) {
+  return Format("Warning: the %s %s holds a password and can be read by other users", what.c_str(), path.c_str());
+}
+
+// Takes what an option file group gives; the socket only counts for a local host.
+void ApplyOptionFile(const TOptionGroup& group, TConnectionSettings& settings) {
+  const auto take = [&group](const char* key, std::string& target) {
+    const auto found = group.find(key);
+    if (found != group.end()) target = found->second;
+  };
+  take("user", settings.Login);
+  take("password", settings.Password);
+  take("host", settings.Host);
+  take("port", settings.Port);
+  const auto socket = group.find("socket");
+  if (socket != group.end() && (Trim(settings.Host).empty() || SameText(Trim(settings.Host), "localhost"))) {
+    settings.Port = socket->second;
+  }
+  take("ssl-ca", settings.Options.SslCA);
+  take("ssl-cert", settings.Options.SslCert);
+  take("ssl-key", settings.Options.SslKey);
+  const auto mode = group.find("ssl-mode");
+  if (mode != group.end()) settings.Options.SslMode = ParseSslMode(mode->second);
+  const auto verify = group.find("ssl-verify-server-cert");
+  if (verify != group.end() && verify->second != "0" && !SameText(verify->second, "off") &&
+      !SameText(verify->second, "false")) {
+    settings.Options.SslMode = smVerifyIdentity;
+  }
+}
 
 void AppendItems(const TIniFile& parameter_file, std::string_view section_name,
                  std::vector<TSourceItem>& items) {
@@ -19,14 +102,49 @@ void AppendItems(const TIniFile& parameter_file, std::string_view section_name,
 
 }  // namespace
 
+TSslMode ParseSslMode(std::string_view name) {
+  std::string normalized(Trim(name));
+  for (char& character : normalized) {
+    if (character == '-') character = '_';
+  }
+  for (const TSslMode mode : {smDisabled, smPreferred, smRequired, smVerifyCA, smVerifyIdentity}) {
+    if (SameText(normalized, SslModeName(mode))) return mode;
+  }
+  throw EVelmoraError(Format("SSLMode \"%.*s\" is none of DISABLED, PREFERRED, REQUIRED, VERIFY_CA, VERIFY_IDENTITY",
+                             static_cast<int>(name.size()), name.data()));
+}
+
 TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   TConnectionSettings settings;
-  constexpr std::string_view kSection = "Connection";
-  settings.Host = parameter_file.ReadString(kSection, "Host", settings.Host);
-  settings.Port = parameter_file.ReadString(kSection, "Port", settings.Port);
-  settings.Login = parameter_file.ReadString(kSection, "Login", settings.Login);
-  settings.Password = parameter_file.ReadString(kSection, "Password", settings.Password);
-  settings.DBName = parameter_file.ReadString(kSection, "DBName", settings.DBName);
+  const std::string option_file = parameter_file.ReadString(kConnectionSection, "OptionFile", "");
+  if (!Trim(option_file).empty()) {
+    const std::string group = parameter_file.ReadString(kConnectionSection, "OptionGroup", "client");
+    const TOptionGroup entries = ReadOptionGroup(option_file, Trim(group).empty() ? "client" : Trim(group));
+    ApplyOptionFile(entries, settings);
+    if (entries.count("password") > 0 && ReadableByOthers(option_file)) {
+      settings.Warnings.push_back(ReadableWarning("option file", option_file));
+    }
+  }
+  const std::string password_file = parameter_file.ReadString(kConnectionSection, "PasswordFile", "");
+  if (!Trim(password_file).empty()) {
+    settings.Password = ReadPasswordFile(password_file);
+    if (ReadableByOthers(password_file)) settings.Warnings.push_back(ReadableWarning("password file", password_file));
+  }
+  const bool from_files = !Trim(option_file).empty() || !Trim(password_file).empty();
+  OverrideFrom(parameter_file, "Host", from_files, settings.Host);
+  OverrideFrom(parameter_file, "Port", from_files, settings.Port);
+  OverrideFrom(parameter_file, "Login", from_files, settings.Login);
+  OverrideFrom(parameter_file, "Password", from_files, settings.Password);
+  OverrideFrom(parameter_file, "DBName", false, settings.DBName);
+  OverrideFrom(parameter_file, "SSLCA", from_files, settings.Options.SslCA);
+  OverrideFrom(parameter_file, "SSLCert", from_files, settings.Options.SslCert);
+  OverrideFrom(parameter_file, "SSLKey", from_files, settings.Options.SslKey);
+  if (const std::optional<std::string> mode = FindConnectionKey(parameter_file, "SSLMode")) {
+    settings.Options.SslMode = ParseSslMode(*mode);
+  }
+  settings.Options.ConnectTimeout = ReadSeconds(parameter_file, "ConnectTimeout", settings.Options.ConnectTimeout);
+  settings.Options.ReadTimeout = ReadSeconds(parameter_file, "ReadTimeout", settings.Options.ReadTimeout);
+  settings.Snapshot = parameter_file.ReadBool(kConnectionSection, "Snapshot", false);
   return settings;
 }
 

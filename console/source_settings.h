@@ -5,24 +5,37 @@
 #include <string_view>
 #include <vector>
 
+#include "mysql/direct_connection.h"
 #include "platform/ini_file.h"
 
 namespace velmora {
 
-// The Connection section of the parameter file.
+// The Connection section of the parameter file. Credentials, host, port and
+// TLS files may come from a MySQL option file (OptionFile, OptionGroup) and the
+// password from a file of its own (PasswordFile); keys of the section win over
+// the password file, and both over the option file.
 struct TConnectionSettings {
   std::string Host = "localhost";
   std::string Port;  // a number, or a Unix socket path with Host "localhost"
   std::string Login;
   std::string Password;
   std::string DBName;  // database of every item without an entry in Databases
+  TConnectOptions Options;
+  bool Snapshot = false;  // every item read in one consistent snapshot
+  // Lines for standard error: files holding a password that others can read.
+  std::vector<std::string> Warnings;
 
+  // Raises EVelmoraError when a file cannot be read or a value is invalid.
   static TConnectionSettings Read(const TIniFile& parameter_file);
 
   // Raises EVelmoraError naming the value when Port is neither empty, a number
   // from 0 to 65535, nor a socket path ("/" first) with Host localhost or empty.
   void CheckPort() const;
 };
+
+// The TLS mode of a name, any letter case ("-" and "_" alike); raises
+// EVelmoraError naming the value when it is none of the five.
+TSslMode ParseSslMode(std::string_view name);
 
 // One table, view or query to export: KEY ties it to its entries in Databases,
 // Files, Templates (and SQL_KEY for a query); Name is what the messages show.

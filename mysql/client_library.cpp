@@ -74,6 +74,8 @@ constexpr TEntryPoint kEntryPoints[] = {
     {"mysql_get_character_set_info", false},
     {"mysql_more_results", true},
     {"mysql_next_result", true},
+    {"mysql_ssl_set", false},
+    {"mysql_get_ssl_cipher", false},
 };
 
 constexpr std::size_t kEntryPointCount = sizeof kEntryPoints / sizeof kEntryPoints[0];

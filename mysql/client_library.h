@@ -64,6 +64,10 @@ struct TMySqlClientApi {
   // Results that follow the first one, as a CALL statement sends them.
   decltype(&::mysql_more_results) mysql_more_results = nullptr;
   decltype(&::mysql_next_result) mysql_next_result = nullptr;
+  // TLS: key, certificate and CA files, and the cipher of a connection (null
+  // when it is not encrypted). Absent from libraries built without TLS.
+  decltype(&::mysql_ssl_set) mysql_ssl_set = nullptr;
+  decltype(&::mysql_get_ssl_cipher) mysql_get_ssl_cipher = nullptr;
 
   void* library_handle = nullptr;  // dlopen handle; null while not loaded
 };

@@ -47,6 +47,7 @@ void TZMySqlDatabase::Connect() {
   connect_.Login = Login;
   connect_.Password = Password;
   connect_.ClientFlags = ClientFlagValue(ClientFlag);
+  connect_.Options = Options;
   connect_.Connect();
   if (connect_.Status() != dsOk) throw EVelmoraError("Server connection error");
   connected_ = connect_.Active();

@@ -55,6 +55,7 @@ class TZMySqlDatabase {
   TZMySqlClientFlags ClientFlag;
   TEncodingType Encoding = etNone;
   bool LoginPrompt = false;
+  TConnectOptions Options;  // TLS and timeouts of every attached connection
 
   TZNotifyEvent BeforeConnect;
   TZNotifyEvent AfterConnect;

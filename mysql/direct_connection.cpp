@@ -15,7 +15,27 @@ namespace {
 // included) and character counts can be taken on them.
 constexpr const char* kConnectionCharacterSet = "utf8mb4";
 
+const char* OrNull(const std::string& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
+
 }  // namespace
+
+const char* SslModeName(TSslMode mode) {
+  switch (mode) {
+    case smDisabled:
+      return "DISABLED";
+    case smPreferred:
+      return "PREFERRED";
+    case smRequired:
+      return "REQUIRED";
+    case smVerifyCA:
+      return "VERIFY_CA";
+    case smVerifyIdentity:
+      return "VERIFY_IDENTITY";
+  }
+  return "";
+}
 
 TMySqlEndpoint ResolveEndpoint(std::string_view host, std::string_view port) {
   TMySqlEndpoint endpoint;
@@ -86,6 +106,11 @@ void TDirMySqlTransact::Open() {
     api.mysql_close(handle);
     return;
   }
+  if (!ApplyOptions(handle, connect_->Options)) {
+    status_ = dsFailed;
+    api.mysql_close(handle);
+    return;
+  }
 
   unsigned long flags = connect_->ClientFlags & ~kClientLocalFiles;
   if (connect_->Database.empty()) flags &= ~kClientConnectWithDatabase;
@@ -101,10 +126,66 @@ void TDirMySqlTransact::Open() {
     api.mysql_close(handle);
     return;
   }
+  // Some library versions fall back to plain text even when told to insist on
+  // TLS, so the outcome is checked rather than trusted.
+  const std::string unencrypted = CheckEncryption(handle, connect_->Options.SslMode);
+  if (!unencrypted.empty()) {
+    status_ = dsFailed;
+    error_ = unencrypted;
+    api.mysql_close(handle);
+    return;
+  }
   handle_ = handle;
   status_ = dsOk;
   error_.clear();
   if (TransactSafe) SendTransactionStatement("BEGIN");
+}
+
+bool TDirMySqlTransact::ApplyOptions(MYSQL* handle, const TConnectOptions& options) {
+  const TMySqlClientApi& api = MySqlApi();
+  const auto refused = [this](const char* option) {
+    error_ = Format("The client library refused the option %s", option);
+    return false;
+  };
+  if (options.ConnectTimeout > 0 &&
+      api.mysql_options(handle, MYSQL_OPT_CONNECT_TIMEOUT, &options.ConnectTimeout) != 0) {
+    return refused("ConnectTimeout");
+  }
+  if (options.ReadTimeout > 0 && api.mysql_options(handle, MYSQL_OPT_READ_TIMEOUT, &options.ReadTimeout) != 0) {
+    return refused("ReadTimeout");
+  }
+  const TSslMode mode = options.SslMode;
+  if (mode == smDisabled) return true;
+  const char* mode_name = SslModeName(mode);
+  if (mode >= smVerifyCA && options.SslCA.empty()) {
+    error_ = Format("SSLMode %s needs the certificate authority file in SSLCA", mode_name);
+    return false;
+  }
+  if (api.mysql_ssl_set == nullptr) {
+    if (mode == smPreferred) return true;
+    error_ = Format("The client library offers no TLS, which SSLMode %s requires", mode_name);
+    return false;
+  }
+  // With a CA file the library checks the chain of the server's certificate.
+  if (api.mysql_ssl_set(handle, OrNull(options.SslKey), OrNull(options.SslCert), OrNull(options.SslCA),
+                        nullptr, nullptr) != 0) {
+    return refused("SSLCA");
+  }
+  const my_bool enforce = mode >= smRequired ? 1 : 0;
+  const my_bool verify_identity = mode == smVerifyIdentity ? 1 : 0;
+  if (enforce && api.mysql_options(handle, MYSQL_OPT_SSL_ENFORCE, &enforce) != 0) return refused("SSLMode");
+  if (verify_identity && api.mysql_options(handle, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify_identity) != 0) {
+    return refused("SSLMode");
+  }
+  return true;
+}
+
+std::string TDirMySqlTransact::CheckEncryption(MYSQL* handle, TSslMode mode) const {
+  if (mode < smRequired) return {};
+  const TMySqlClientApi& api = MySqlApi();
+  const char* cipher = api.mysql_get_ssl_cipher != nullptr ? api.mysql_get_ssl_cipher(handle) : nullptr;
+  if (cipher != nullptr && *cipher != '\0') return {};
+  return Format("SSLMode %s: the connection to the server is not encrypted", SslModeName(mode));
 }
 
 void TDirMySqlTransact::Close() {
@@ -144,6 +225,11 @@ void TDirMySqlTransact::RaiseLastClientError() const {
 void TDirMySqlTransact::SelectDatabase(const std::string& database) {
   if (handle_ == nullptr) throw EVelmoraError("Server connection error");
   if (MySqlApi().mysql_select_db(handle_, database.c_str()) != 0) RaiseLastClientError();
+}
+
+void TDirMySqlTransact::Execute(const char* statement) {
+  if (handle_ == nullptr) throw EVelmoraError("Server connection error");
+  if (MySqlApi().mysql_query(handle_, statement) != 0) RaiseLastClientError();
 }
 
 void TDirMySqlTransact::SendTransactionStatement(const char* statement) {

@@ -27,6 +27,24 @@ TMySqlEndpoint ResolveEndpoint(std::string_view host, std::string_view port);
 
 enum TDirStatus { dsOk, dsFailed };
 
+// How a connection uses TLS, weakest first: not at all; when the server offers
+// it; always; always with the server's certificate signed by the given CA; as
+// before and issued for the host connected to.
+enum TSslMode { smDisabled, smPreferred, smRequired, smVerifyCA, smVerifyIdentity };
+
+// Transport settings of every connection: TLS and timeouts.
+struct TConnectOptions {
+  TSslMode SslMode = smPreferred;
+  std::string SslCA;    // file of the certificate authorities the server's certificate is checked against
+  std::string SslCert;  // the client's certificate file
+  std::string SslKey;   // the client's private key file
+  unsigned int ConnectTimeout = 30;  // seconds; 0: the client library's default
+  unsigned int ReadTimeout = 0;      // seconds one read from the server may take; 0: no limit
+};
+
+// The TLS mode's name as the settings write it ("VERIFY_CA").
+const char* SslModeName(TSslMode mode);
+
 // Connection settings of the direct layer. Connecting loads the client
 // library; it never contacts the server.
 class TDirMySqlConnect {
@@ -37,6 +55,7 @@ class TDirMySqlConnect {
   std::string Login;
   std::string Password;
   unsigned long ClientFlags = 0;
+  TConnectOptions Options;
 
   // Loads the client library (raising "Cannot load dynamic library %s") and
   // marks the settings active.
@@ -94,6 +113,9 @@ class TDirMySqlTransact {
   // Makes database the connection's current database; raises the client's message.
   void SelectDatabase(const std::string& database);
 
+  // Sends a statement that returns no rows; raises the client's message.
+  void Execute(const char* statement);
+
   // Transaction statements, sent only when TransactSafe is on.
   void StartTransaction();
   void Commit();
@@ -101,6 +123,11 @@ class TDirMySqlTransact {
 
  private:
   void SendTransactionStatement(const char* statement);
+  // Sets the TLS and timeout options on a handle not yet connected. False,
+  // with the reason in error_, when the library refuses one.
+  bool ApplyOptions(st_mysql* handle, const TConnectOptions& options);
+  // Empty when the connected handle meets the TLS mode, else the reason.
+  std::string CheckEncryption(st_mysql* handle, TSslMode mode) const;
 
   TDirMySqlConnect* connect_ = nullptr;
   st_mysql* handle_ = nullptr;

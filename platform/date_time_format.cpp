@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <vector>
@@ -89,6 +90,17 @@ void AppendLiteral(TDateTimeElements& elements, std::string_view text) {
 }
 
 void AppendNumber(int value, int minimum_digits, std::string& out) {
+  // Dates and times are made of numbers below 10000 written in a few digits:
+  // those are written straight into the output, once per field of every value.
+  if (value >= 0 && value < 10000 && minimum_digits <= 4) {
+    const int length = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    const int width = std::max(length, minimum_digits);
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(width));
+    char* end = out.data() + start + width;
+    for (int index = 0; index < width; ++index, value /= 10) *--end = static_cast<char>('0' + value % 10);
+    return;
+  }
   char buffer[16];
   const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
   const int length = static_cast<int>(result.ptr - buffer);

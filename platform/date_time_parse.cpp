@@ -248,6 +248,15 @@ bool ParseDate(std::string_view text, std::size_t& position, TDateTime& date, in
 
 bool MatchAmPm(std::string_view text, std::size_t& position, bool& afternoon) {
   const TFormatSettings& settings = FormatSettings();
+  // Most texts reach here at a digit, where only a marker that starts with that
+  // digit could match: the locale's own markers are the only candidates.
+  if (position < text.size() && IsDigit(text[position])) {
+    const char digit = text[position];
+    const auto starts_with_digit = [digit](const std::string& marker) {
+      return !marker.empty() && marker[0] == digit;
+    };
+    if (!starts_with_digit(settings.TimeAMString) && !starts_with_digit(settings.TimePMString)) return false;
+  }
   for (std::string_view marker :
        {std::string_view(settings.TimeAMString), std::string_view("AM"), std::string_view("A")}) {
     if (ConsumeNoCase(text, position, marker)) {

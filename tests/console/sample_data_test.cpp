@@ -42,6 +42,12 @@ TEST_F(SampleDataTest, SampleParameterFileExportsTheSampleDatabase) {
             Connected({"customers: 6 records exported to demo-output/customers.txt",
                        "plants: 6 records exported to demo-output/plants.csv",
                        "orders: 5 records exported to demo-output/orders.dif",
+                       "orders: 5 records exported to demo-output/orders.xls",
+                       "customers: 6 records exported to demo-output/customers.html",
+                       "customers: 6 records exported to demo-output/customers.rtf",
+                       "plants: 6 records exported to demo-output/plants.pdf",
+                       "plants: 6 records exported to demo-output/plants.dbf",
+                       "orders: 5 records exported to demo-output/orders.tex",
                        "v_order_totals: 5 records exported to demo-output/order_totals.slk",
                        "Order lines with plant names: 7 records exported to demo-output/lines.csv"}));
   EXPECT_EQ(result.exit_status, 0);

@@ -3,6 +3,7 @@
 
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
+#include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/pinned_settings.h"
@@ -359,6 +360,27 @@ TEST_F(NumberFormsTest, MachineReadExportsPrintEveryDigitWithoutGroupingUnlessTh
   machine.Formats.Reset();
   machine.UserFormats.Clear();
   EXPECT_EQ(CurrentCells(machine), plain);
+}
+
+TEST_F(NumberFormsTest, PlainIntegersMatchTheGeneralPlainDecimalForm) {
+  // Integer cells take a short path; it must agree with the general one on
+  // signs, leading zeros and zero, and very long digit runs keep the general one.
+  const std::string many_digits = "-000" + std::string(1200, '7');
+  const std::vector<std::string> texts = {"0",    "-0",    "+0",   "-000", "007",  "+0042",
+                                          "-17",  "-0001", "+5",   "10",   "-100", many_digits};
+  TMemoryDataSet data;
+  data.AddField("N", ftLargeint);
+  for (const std::string& text : texts) data.AppendRecord({text});
+  data.Open();
+  TMachineReadExporter machine;
+  machine.DataSet = &data;
+  std::size_t row = 0;
+  for (data.First(); !data.Eof(); data.Next(), ++row) {
+    SCOPED_TRACE(texts[row].substr(0, 12));
+    std::string general;
+    ASSERT_TRUE(AppendPlainDecimal(texts[row], ",", general));
+    EXPECT_EQ(CurrentCells(machine)[0], general);
+  }
 }
 
 TEST_F(NumberFormsTest, PlainNumbersOfFloatsFailLikeTheirDisplayForm) {

@@ -300,5 +300,32 @@ TEST_F(ConnectionTest, MissingRowOfAStoredResultIsAnError) {
   EXPECT_VELMORA_ERROR(query.Next(), "Fatal internal error");
 }
 
+decltype(MySqlApi().mysql_options) real_options = nullptr;
+// A library that takes the order to insist on TLS and then ignores it.
+int OptionsIgnoringEnforce(MYSQL* handle, enum mysql_option option, const void* value) {
+  if (option == MYSQL_OPT_SSL_ENFORCE) return 0;
+  return real_options(handle, option, value);
+}
+
+// The suite's server offers no TLS: a library that silently falls back to
+// plain text must not pass for an encrypted connection.
+TEST_F(ConnectionTest, PlainTextFallbackOfTheLibraryIsCaughtAfterConnecting) {
+  LoadClientLibrary();
+  real_options = MySqlApi().mysql_options;
+  TApiEntryOverride options(MySqlApi().mysql_options, &OptionsIgnoringEnforce);
+  for (const TSslMode mode : {smRequired, smVerifyCA}) {
+    database.Options.SslMode = mode;
+    database.Options.SslCA = "/nonexistent/ca.pem";
+    EXPECT_VELMORA_ERROR(transact.Connect(), std::string("SSLMode ") + SslModeName(mode) +
+                                                 ": the connection to the server is not encrypted");
+    EXPECT_FALSE(transact.Connected());
+    database.Disconnect();
+  }
+  // Preferred accepts the plain connection.
+  database.Options.SslMode = smPreferred;
+  transact.Connect();
+  EXPECT_TRUE(transact.Connected());
+}
+
 }  // namespace
 }  // namespace velmora

@@ -59,8 +59,8 @@ std::string Unescape(const std::string& text) {
 
 }  // namespace
 
-std::optional<TTestServer> FindTestServer() {
-  const char* directory = std::getenv("VELMORA_TEST_SERVER_DIR");
+std::optional<TTestServer> FindTestServer(const char* directory_variable) {
+  const char* directory = std::getenv(directory_variable);
   if (directory == nullptr || *directory == '\0') return std::nullopt;
   std::map<std::string, std::string> values = ReadEnvironmentFile(std::string(directory) + "/server.env");
   if (values["VELMORA_TEST_SOCKET"].empty()) return std::nullopt;
@@ -70,6 +70,7 @@ std::optional<TTestServer> FindTestServer() {
   server.User = values["VELMORA_TEST_USER"];
   server.Password = values["VELMORA_TEST_PASSWORD"];
   server.Database = values["VELMORA_TEST_DATABASE"];
+  server.Certs = values["VELMORA_TEST_CERTS"];
   return server;
 }
 

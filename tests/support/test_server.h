@@ -16,11 +16,13 @@ struct TTestServer {
   std::string User;
   std::string Password;
   std::string Database;
+  std::string Certs;  // directory of ca.pem, client.pem, ...; empty for a server without TLS
 };
 
-// The server of $VELMORA_TEST_SERVER_DIR/server.env; none when the variable is
-// unset or the file is missing (a test binary run by hand without the fixture).
-std::optional<TTestServer> FindTestServer();
+// The server of $VELMORA_TEST_SERVER_DIR/server.env (or of the directory in the
+// environment variable named); none when the variable is unset or the file is
+// missing (a test binary run by hand without the fixture).
+std::optional<TTestServer> FindTestServer(const char* directory_variable = "VELMORA_TEST_SERVER_DIR");
 
 // One value of a row read back through the command-line client; none for NULL.
 using TSqlValue = std::optional<std::string>;

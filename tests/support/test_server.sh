@@ -5,6 +5,11 @@
 #                              server on DIR/mysqld.sock and a free TCP port on
 #                              127.0.0.1, create the test user and database, and
 #                              write DIR/server.env
+#   test_server.sh start-tls DIR
+#                              as start, with TLS: certificates made with openssl
+#                              in DIR/certs (a CA, a server certificate issued
+#                              for "localhost" only, a client certificate, and a
+#                              second CA that signed none of them)
 #   test_server.sh stop DIR    shut the server down and remove DIR
 #
 # The server reads no option files; nothing outside DIR is touched.
@@ -82,11 +87,49 @@ stop_server() {
   rm -rf "$dir"
 }
 
+# Elliptic-curve keys: generated in milliseconds, unlike RSA ones.
+new_key() {
+  openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:prime256v1 -out "$1" 2>/dev/null
+}
+
+# Writes a CA ($1.pem, $1.key) named $2.
+make_ca() {
+  new_key "$1.key"
+  openssl req -x509 -new -key "$1.key" -out "$1.pem" -days 2 -subj "/CN=$2" 2>/dev/null
+}
+
+# Writes $1.pem and $1.key, signed by the CA ca, with the extension lines $3.
+make_signed() {
+  local certs=$(dirname "$1")
+  new_key "$1.key"
+  openssl req -new -key "$1.key" -out "$1.csr" -subj "/CN=$2" 2>/dev/null
+  printf '%s\n' "$3" >"$1.ext"
+  openssl x509 -req -in "$1.csr" -CA "$certs/ca.pem" -CAkey "$certs/ca.key" -CAcreateserial \
+    -out "$1.pem" -days 2 -extfile "$1.ext" 2>/dev/null
+}
+
+make_certificates() {
+  local certs=$1
+  command -v openssl >/dev/null 2>&1 || die "openssl is not installed"
+  mkdir -p "$certs"
+  make_ca "$certs/ca" "Velmora Test CA"
+  make_ca "$certs/other-ca" "Velmora Unrelated CA"
+  make_signed "$certs/server" localhost "subjectAltName=DNS:localhost"
+  make_signed "$certs/client" velmora "extendedKeyUsage=clientAuth"
+  chmod 600 "$certs"/*.key
+}
+
 start_server() {
-  local dir=$1
+  local dir=$1 tls=${2:-}
   stop_server "$dir"
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
+  local -a tls_options=()
+  if [[ -n "$tls" ]]; then
+    make_certificates "$dir/certs"
+    tls_options=(--ssl-ca="$dir/certs/ca.pem" --ssl-cert="$dir/certs/server.pem"
+      --ssl-key="$dir/certs/server.key")
+  fi
 
   local install_db server admin client user
   install_db=$(find_tool mariadb-install-db mysql_install_db)
@@ -111,7 +154,7 @@ start_server() {
       --port="$port" --bind-address=127.0.0.1 --user="$user" \
       --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
       --skip-networking=0 --skip-name-resolve --character-set-server=utf8mb4 \
-      --collation-server=utf8mb4_general_ci --innodb-buffer-pool-size=64M \
+      --collation-server=utf8mb4_general_ci --innodb-buffer-pool-size=64M "${tls_options[@]}" \
       </dev/null >/dev/null 2>&1 &
     local launcher=$!
     local deadline=$((SECONDS + START_TIMEOUT_SECONDS))
@@ -148,13 +191,15 @@ VELMORA_TEST_PORT=$port
 VELMORA_TEST_USER=$TEST_USER
 VELMORA_TEST_PASSWORD=$TEST_PASSWORD
 VELMORA_TEST_DATABASE=$TEST_DATABASE
+VELMORA_TEST_CERTS=${tls:+$dir/certs}
 ENV
   echo "test server running on port $port, socket $dir/mysqld.sock"
 }
 
-[[ $# -eq 2 ]] || die "usage: test_server.sh start|stop DIR"
+[[ $# -eq 2 ]] || die "usage: test_server.sh start|start-tls|stop DIR"
 case "$1" in
   start) start_server "$2" ;;
+  start-tls) start_server "$2" tls ;;
   stop) stop_server "$2" ;;
-  *) die "usage: test_server.sh start|stop DIR" ;;
+  *) die "usage: test_server.sh start|start-tls|stop DIR" ;;
 esac

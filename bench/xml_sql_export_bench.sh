@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Starts a private MariaDB server, fills a table of 1,000,000 rows of mixed
+# columns, and exports it with velmora to an SQL script (one INSERT a row)
+# beside `mariadb-dump --skip-extended-insert`, and to an XML data packet
+# beside the client's own XML output (`mariadb --xml -e 'select * from t'`);
+# wall time and peak memory of each.
+#
+#   bench/xml_sql_export_bench.sh           # 1,000,000 rows
+#   bench/xml_sql_export_bench.sh 100000    # a quicker run
+#
+# Uses the build directory in VELMORA_BENCH_BUILD when set (bench/run.sh sets
+# it), else configures an optimised one in build-bench.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+rows="${1:-1000000}"
+build="${VELMORA_BENCH_BUILD:-$root/build-bench}"
+if [[ ! -x "$build/velmora" ]]; then
+  cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF \
+    -DVELMORA_BENCH=ON >/dev/null
+  cmake --build "$build" --target velmora
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-xml-sql-bench-XXXXXX")"
+server="$work/server"
+cleanup() {
+  bash "$root/tests/support/test_server.sh" stop "$server" || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+bash "$root/tests/support/test_server.sh" start "$server"
+# shellcheck disable=SC1091
+source "$server/server.env"
+
+client=$(command -v mariadb || command -v mysql)
+dump=$(command -v mariadb-dump || command -v mysqldump)
+connect=(--no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER"
+  --password="$VELMORA_TEST_PASSWORD")
+echo "filling dump_rows with $rows rows"
+"$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
+CREATE TABLE dump_rows (
+  id INT NOT NULL PRIMARY KEY,
+  quantity INT,
+  amount DECIMAL(12,2),
+  ratio DOUBLE,
+  ordered DATE,
+  changed DATETIME,
+  customer VARCHAR(40),
+  note TEXT
+) CHARACTER SET utf8mb4;
+INSERT INTO dump_rows
+SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ''', seq % 5000, '\\\\'),
+       IF(seq % 10 = 0, NULL, CONCAT('note <', seq, '> & "more"'))
+FROM seq_1_to_$rows;
+SQL
+
+cat >"$work/bench.cfg" <<CFG
+[Connection]
+Host=localhost
+Port=$VELMORA_TEST_SOCKET
+Login=$VELMORA_TEST_USER
+Password=$VELMORA_TEST_PASSWORD
+DBName=$VELMORA_TEST_DATABASE
+[Tables]
+1=dump_rows
+[Files]
+1=$work/dump_rows.sql
+CFG
+measure="/usr/bin/python3 $root/bench/measure_command.py"
+echo
+echo "exporting dump_rows ($rows rows)"
+$measure "velmora -> SQL script" -- "$build/velmora" "$work/bench.cfg"
+$measure "mariadb-dump --skip-extended-insert" --stdout "$work/dump.sql" -- "$dump" "${connect[@]}" \
+  --skip-extended-insert "$VELMORA_TEST_DATABASE" dump_rows
+sed -i "s|^1=$work/dump_rows.sql|1=$work/dump_rows.xml|" "$work/bench.cfg"
+$measure "velmora -> XML" -- "$build/velmora" "$work/bench.cfg"
+$measure "mariadb --xml -> file" --stdout "$work/client.xml" -- "$client" "${connect[@]}" \
+  --database="$VELMORA_TEST_DATABASE" --xml -e 'select * from dump_rows'
+ls -l "$work"/dump_rows.sql "$work"/dump.sql "$work"/dump_rows.xml "$work"/client.xml | awk '{print $5, $9}'

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/tabulo.h"
+
+namespace velmora {
+
+enum TLaTeXVersion { LaTeX209, LaTeX2e };
+enum TLaTeXDocStyle { dsArticle, dsBook };
+
+struct TLaTeXOptions {
+  TLaTeXVersion LaTeXVersion = LaTeX2e;
+  TLaTeXDocStyle DocumentStyle = dsArticle;
+  std::string DocumentParams = "a4paper";
+  std::string Languages = "english";
+  // The input encoding's code page; 0 is UTF-8, the encoding of every value.
+  int CodePage = 0;
+};
+
+// Writes one line per operation, each ending in CR LF.
+class TTabuloLaTeXWriter : public TTabuloWriter {
+ public:
+  using TTabuloWriter::TTabuloWriter;
+
+  // \begin{name}, then {argument} when there is one.
+  void BeginEnvironment(std::string_view name, std::string_view argument = "");
+  void EndEnvironment(std::string_view name);
+  // \usepackage[options]{name}; the brackets are written even when empty.
+  void Package(std::string_view options, std::string_view name);
+  void Rule() { WriteLine("\\hline"); }
+  void RowEnd() { WriteLine("\\\\"); }
+};
+
+// Appends text with every character LaTeX treats specially escaped, so that
+// it typesets as written: # $ % & _ { } behind a backslash, \ ^ ~ | < > as
+// commands, line breaks and tabs as blanks, other control characters dropped.
+void AppendLaTeXText(std::string& out, std::string_view text);
+
+// Writes the records as a LaTeX document: a preamble, the header lines, one
+// table of a caption row and a row per record, and the footer lines. The
+// table may run over many pages; every row is typeset.
+class TTabuloLaTeX : public TTabuloFormatText {
+ public:
+  TLaTeXOptions Options;
+  TStringList Preambula;  // lines written after the packages
+
+  TTabuloWriterClass GetWriterClass() const override;
+  void BeginExport() override;
+  void EndExport() override;
+  void GetCaptionRow(std::string& row) override;
+  void WriteCaptionRow() override;
+  void GetDataRow(bool formatted, std::string& row) override;
+  void WriteDataRow() override;
+  void GetColData(TTabuloCol& cell, std::string& text) override;
+  void EscapeText(std::string& text) const override;
+
+ private:
+  TTabuloLaTeXWriter& LaTeXWriter() const;
+  void WritePreamble();
+  void WriteRow(const std::string& row);
+
+  std::string row_;
+  std::string cell_text_;
+  // Set by EscapeText: tells GetColData whether the engine escaped the cell's
+  // text already (it leaves Boolean and unknown values as they are).
+  mutable bool cell_escaped_ = false;
+};
+
+}  // namespace velmora
