@@ -1,5 +1,5 @@
 // Exports an in-memory data set of mixed columns (integers, floats, dates,
-// date-times, strings) to TXT, CSV, DIF, SYLK and PDF and reports, per format, rows
+// date-times, strings) to TXT, CSV, DIF, SYLK, PDF, JSON Lines and XLSX and reports, per format, rows
 // per second (wall time, the file synced to disk included), processor time,
 // output size and the process's peak memory.
 //
@@ -22,8 +22,10 @@
 #include <string>
 
 #include "engine/memory_dataset.h"
+#include "formats/json/tabulo_json.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/text/tabulo_ascii.h"
+#include "formats/xlsx/tabulo_xlsx.h"
 #include "platform/locale_settings.h"
 
 namespace {
@@ -38,6 +40,8 @@ std::unique_ptr<TTabuloText> CreateText() {
 }
 
 std::unique_ptr<TTabuloText> CreatePDF() { return std::make_unique<velmora::TTabuloPDF>(); }
+std::unique_ptr<TTabuloText> CreateJSON() { return std::make_unique<velmora::TTabuloJSON>(); }
+std::unique_ptr<TTabuloText> CreateXLSX() { return std::make_unique<velmora::TTabuloXLSX>(); }
 
 struct TFormatRun {
   std::unique_ptr<TTabuloText> (*create)();
@@ -48,7 +52,8 @@ struct TFormatRun {
 constexpr TFormatRun kFormats[] = {
     {&CreateText<velmora::etTXT>, "TXT", ".txt"},   {&CreateText<velmora::etCSV>, "CSV", ".csv"},
     {&CreateText<velmora::etDIF>, "DIF", ".dif"},   {&CreateText<velmora::etSYLK>, "SYLK", ".slk"},
-    {&CreatePDF, "PDF", ".pdf"},
+    {&CreatePDF, "PDF", ".pdf"},    {&CreateJSON, "JSONL", ".jsonl"},
+    {&CreateXLSX, "XLSX", ".xlsx"},
 };
 
 double CpuSeconds() {
@@ -132,7 +137,7 @@ int RunFormat(const TFormatRun& format, long long rows, const std::string& direc
   const double file_mib = static_cast<double>(info.st_size) / (1024.0 * 1024.0);
   std::filesystem::remove(exporter.FileName);
   const double peak_mib = PeakMemoryMiB();
-  std::printf("%-5s %9lld %8.2f %8.2f %12.0f %9.1f %10.1f %10.1f %10.1f %9.1f\n", format.name, rows, seconds,
+  std::printf("%-6s %9lld %8.2f %8.2f %12.0f %9.1f %10.1f %10.1f %10.1f %9.1f\n", format.name, rows, seconds,
               cpu_seconds, static_cast<double>(rows) / seconds, file_mib / seconds, file_mib, peak_mib,
               data_set_mib, peak_mib - data_set_mib);
   std::fflush(stdout);
@@ -166,7 +171,7 @@ int main(int argc, char** argv) {
 #endif
   std::printf("Export of %lld rows x 10 columns (3 integer, 2 float, date, date-time, 3 string)\n",
               rows);
-  std::printf("%-5s %9s %8s %8s %12s %9s %10s %10s %10s %9s\n", "type", "rows", "seconds", "cpu s", "rows/s",
+  std::printf("%-6s %9s %8s %8s %12s %9s %10s %10s %10s %9s\n", "type", "rows", "seconds", "cpu s", "rows/s",
               "MiB/s", "file MiB", "peak MiB", "data MiB", "export");
   std::fflush(stdout);
 

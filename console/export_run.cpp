@@ -249,8 +249,13 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     PrintCountLine(item.Name, count, choice.FileName);
   }
   if (const std::uint64_t replaced = exporter->ReplacedCharacters(); replaced > 0) {
-    output_.PrintWarning(item.Name + ": " + std::to_string(replaced) +
-                         " characters outside the character set of " + choice.FileName + " were written as \"?\"");
+    if (exporter->ReplacementKind() == TTabuloText::rkInvalidUtf8) {
+      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " invalid UTF-8 sequences were written to " +
+                           choice.FileName + " as U+FFFD");
+    } else {
+      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " characters outside the character set of " +
+                           choice.FileName + " were written as \"?\"");
+    }
   }
 }
 

@@ -3,12 +3,14 @@
 #include "console/output_choice.h"
 #include "formats/dbf/tabulo_dbf.h"
 #include "formats/html/tabulo_html.h"
+#include "formats/json/tabulo_json.h"
 #include "formats/latex/tabulo_latex.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "formats/sql/tabulo_sql.h"
 #include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
+#include "formats/xlsx/tabulo_xlsx.h"
 #include "formats/xml/tabulo_xml.h"
 #include "platform/error.h"
 
@@ -44,6 +46,8 @@ constexpr TExporterEntry kExporters[] = {
     {xtDBF, &Create<TTabuloDBF>},
     {xtTeX, &Create<TTabuloLaTeX>},
     {xtSQL, &Create<TTabuloSQL>},
+    {xtJSON, &Create<TTabuloJSON>},
+    {xtXLSX, &Create<TTabuloXLSX>},
 };
 
 }  // namespace

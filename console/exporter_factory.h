@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-// Creates the exporter of an export type (0..12) with the defaults of its
+// Creates the exporter of an export type (0..14) with the defaults of its
 // format; the exporter reads its own template sections (ReadFormatSections).
 // Raises EVelmoraError "Export type %d (%s) is not available" for a type that
 // has no exporter in this build.

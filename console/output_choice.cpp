@@ -19,10 +19,11 @@ constexpr TExtensionType kExtensionTypes[] = {
     {"xls", xtXLS}, {"doc", xtDOC},  {"rtf", xtRTF}, {"tml", xtHTML}, {"htm", xtHTML},
     {"txt", xtTXT}, {"xml", xtXML},  {"dbf", xtDBF}, {"pdf", xtPDF},  {"csv", xtCSV},
     {"dif", xtDIF}, {"slk", xtSYLK}, {"tex", xtTeX}, {"sql", xtSQL},
+    {"lsx", xtXLSX}, {"son", xtJSON}, {"onl", xtJSON},
 };
 
 constexpr const char* kExportTypeNames[kExportTypeCount] = {
-    "XLS", "DOC", "RTF", "HTML", "TXT", "XML", "DBF", "PDF", "CSV", "DIF", "SYLK", "TEX", "SQL",
+    "XLS", "DOC", "RTF", "HTML", "TXT", "XML", "DBF", "PDF", "CSV", "DIF", "SYLK", "TEX", "SQL", "XLSX", "JSON",
 };
 
 // A value of the parameter file that is blank counts as no entry.

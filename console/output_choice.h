@@ -22,14 +22,16 @@ enum TExportTypeNumber : int {
   xtSYLK = 10,
   xtTeX = 11,
   xtSQL = 12,
+  xtXLSX = 13,
+  xtJSON = 14,
 };
-constexpr int kExportTypeCount = 13;
+constexpr int kExportTypeCount = 15;
 
 bool IsKnownExportType(int export_type);
-// "XLS", "DOC", ... "SQL"; "" outside 0..12.
+// "XLS", "DOC", ... "SQL", "XLSX", "JSON"; "" outside 0..14.
 const char* ExportTypeName(int export_type);
-// From the last three characters of the file name, any letter case; every
-// unknown ending is XLS.
+// From the last three characters of the file name, any letter case ("lsx"
+// for .xlsx, "son" and "onl" for .json and .jsonl); every unknown ending is XLS.
 int ExportTypeOfFileName(std::string_view file_name);
 
 // Where one item goes and how it is written.

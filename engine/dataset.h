@@ -56,6 +56,7 @@ enum TFieldValueKind {
   vkPlain,
   vkYear,  // an integer field holding a year: shown with all its digits, never grouped
   vkBit,   // an integer field holding a bit field, read as an unsigned integer
+  vkBinary,  // a string or large-object field holding bytes of the binary character set, not text
 };
 
 // One column of a data set. It always reflects the value of its column in the

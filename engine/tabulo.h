@@ -181,6 +181,10 @@ class TTabuloText : public TTabulo {
   // Characters of the last export that the output's character set could not
   // carry and that were written as a replacement character.
   virtual std::uint64_t ReplacedCharacters() const { return 0; }
+  // What ReplacedCharacters counts: characters outside the output's character
+  // set written as "?", or sequences of invalid UTF-8 written as U+FFFD.
+  enum TReplacementKind { rkOutsideCharacterSet, rkInvalidUtf8 };
+  virtual TReplacementKind ReplacementKind() const { return rkOutsideCharacterSet; }
 
  protected:
   // Creates the directory of FileName (the program's directory when it has none)

@@ -283,6 +283,8 @@ void TZCustomMySqlDataset::BuildFields() {
       value_kind = vkYear;
       mapping.DataType = ftInteger;
       mapping.Size = static_cast<int>(description.length);  // digits: 4, or 2 for YEAR(2)
+    } else if (reading.Binary && (mapping.DataType == ftString || mapping.DataType == ftBlob)) {
+      value_kind = vkBinary;  // BINARY, VARBINARY, BLOB and spatial values are bytes
     }
     reading.ExactDecimal = mapping.ExactDecimal || IsExactDecimalType(description.type);
 

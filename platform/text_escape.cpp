@@ -1,5 +1,7 @@
 #include "platform/text_escape.h"
 
+#include <cstdint>
+
 #include "platform/utf8.h"
 
 namespace velmora {
@@ -146,6 +148,123 @@ void AppendSqlString(std::string& out, std::string_view text) {
   }
   out.append(text, run_start, text.size() - run_start);
   out += '\'';
+}
+
+// ---------------------------------------------------------------------------
+// JSON
+
+namespace {
+
+// The escape of an ASCII byte inside a JSON string; empty when it stays.
+std::string_view JsonEscape(unsigned char byte, char (&buffer)[7]) {
+  switch (byte) {
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: break;
+  }
+  if (byte >= 0x20) return {};
+  static constexpr char kHex[] = "0123456789abcdef";
+  buffer[0] = '\\';
+  buffer[1] = 'u';
+  buffer[2] = '0';
+  buffer[3] = '0';
+  buffer[4] = kHex[byte >> 4];
+  buffer[5] = kHex[byte & 0xF];
+  return {buffer, 6};
+}
+
+bool IsDigit(char character) { return character >= '0' && character <= '9'; }
+
+}  // namespace
+
+std::size_t AppendJsonString(std::string& out, std::string_view text) {
+  std::size_t replaced = 0;
+  std::size_t run_start = 0;  // start of the bytes not yet appended
+  std::size_t position = 0;
+  char buffer[7];
+  out += '"';
+  while (position < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[position]);
+    std::string_view substitute;
+    std::size_t width = 1;
+    if (byte < 0x80) {
+      substitute = JsonEscape(byte, buffer);
+    } else {
+      const TUtf8Sequence sequence = DecodeUtf8(text, position);
+      width = static_cast<std::size_t>(sequence.Length);
+      if (!sequence.Valid) {
+        substitute = kReplacementCharacterUtf8;
+        ++replaced;
+      }
+    }
+    if (substitute.empty()) {
+      position += width;
+      continue;
+    }
+    out.append(text, run_start, position - run_start);
+    out += substitute;
+    position += width;
+    run_start = position;
+  }
+  out.append(text, run_start, text.size() - run_start);
+  out += '"';
+  return replaced;
+}
+
+bool IsJsonNumber(std::string_view text) {
+  std::size_t position = 0;
+  auto digits = [&] {
+    const std::size_t start = position;
+    while (position < text.size() && IsDigit(text[position])) ++position;
+    return position - start;
+  };
+  if (position < text.size() && text[position] == '-') ++position;
+  if (position < text.size() && text[position] == '0') {
+    ++position;
+  } else if (digits() == 0) {
+    return false;
+  }
+  if (position < text.size() && text[position] == '.') {
+    ++position;
+    if (digits() == 0) return false;
+  }
+  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) ++position;
+    if (digits() == 0) return false;
+  }
+  return position == text.size();
+}
+
+// ---------------------------------------------------------------------------
+// Binary data
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
+  std::size_t position = 0;
+  for (; position + 3 <= bytes.size(); position += 3) {
+    const std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[position])) << 16 |
+                                static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[position + 1])) << 8 |
+                                static_cast<unsigned char>(bytes[position + 2]);
+    out += kAlphabet[group >> 18];
+    out += kAlphabet[group >> 12 & 0x3F];
+    out += kAlphabet[group >> 6 & 0x3F];
+    out += kAlphabet[group & 0x3F];
+  }
+  const std::size_t rest = bytes.size() - position;
+  if (rest == 0) return;
+  std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[position])) << 16;
+  if (rest == 2) group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[position + 1])) << 8;
+  out += kAlphabet[group >> 18];
+  out += kAlphabet[group >> 12 & 0x3F];
+  out += rest == 2 ? kAlphabet[group >> 6 & 0x3F] : '=';
+  out += '=';
 }
 
 }  // namespace velmora

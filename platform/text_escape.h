@@ -49,6 +49,24 @@ inline void AppendSqlIdentifier(std::string& out, std::string_view name) {
 }
 
 // ---------------------------------------------------------------------------
+// JSON
+
+// A JSON string in double quotes: " and \ escaped with a backslash, the C0
+// controls as \b \f \n \r \t or \u00XX; every other character as it is.
+// Each sequence that is not valid UTF-8 becomes U+FFFD (a JSON text is
+// UTF-8); returns how many it replaced.
+std::size_t AppendJsonString(std::string& out, std::string_view text);
+// True when text is a number of the JSON grammar: an optional "-", no
+// leading zero, an optional fraction and exponent ("0", "-1.50", "2E+7").
+bool IsJsonNumber(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// Binary data
+
+// The base64 form of bytes (the standard alphabet, "=" padding, no line breaks).
+void AppendBase64(std::string& out, std::string_view bytes);
+
+// ---------------------------------------------------------------------------
 // Numbers
 
 // The decimal digits of value, "-" first when negative; no grouping, no plus,

@@ -13,7 +13,7 @@ readonly OUTPUT_DIR="$ROOT/demo-output"
 say() { printf '\n==> %s\n' "$*"; }
 
 # --- packages --------------------------------------------------------------
-readonly PACKAGES=(cmake ninja-build g++ mariadb-server mariadb-client libmariadb-dev libmariadb3)
+readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev)
 missing=()
 for package in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

@@ -10,8 +10,9 @@ packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev googletest  # build and unit tests
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   openssl                                               # certificates of the TLS test server
+  libxlsxwriter-dev pkg-config                          # the library that writes .xlsx workbooks
   locales                                               # a second pinned locale for the format tests
-  python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib  # independent readers of the output files
+  python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl  # independent readers of the output files
   libreoffice-calc-nogui libreoffice-writer-nogui qpdf poppler-utils mupdf-tools libxml2-utils tidy
   texlive-latex-base
 )

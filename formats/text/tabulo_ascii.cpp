@@ -10,6 +10,10 @@ namespace velmora {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+// The first characters with which a spreadsheet program takes a CSV field
+// for a formula (or, for TAB and CR, passes over to one).
+constexpr std::string_view kFormulaStarts = "=+-@\t\r";
 constexpr std::string_view kDifTupleStart = "-1,0\r\nBOT\r\n";
 // SYLK's escape for a line break inside a text; a raw one would end the record.
 constexpr std::string_view kSylkLineBreak = "\x1b :";
@@ -83,6 +87,7 @@ void TTabuloASCII::WritePrologue() {
       for (const std::string& line : Header) writer.WriteLine(line);
       break;
     case etCSV:
+      if (CSVBOM) writer.Write(kUtf8ByteOrderMark);
       for (const std::string& line : Header) {
         writer.Write(line);
         writer.Write(std::string_view(&CSVComma, 1));
@@ -207,6 +212,10 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
       if (TXTSpacing > 0) text.append(static_cast<std::size_t>(TXTSpacing), ' ');
       return;
     case etCSV:
+      if (CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
+          kFormulaStarts.find(text.front()) != std::string_view::npos) {
+        text.insert(text.begin(), '\'');
+      }
       if (QuotesCSV()) {
         scratch_.assign(1, CSVQuote);
         AppendQuoteDoubled(scratch_, text, CSVQuote);

@@ -26,6 +26,14 @@ class TTabuloASCII : public TTabuloFormatText {
   char CSVQuote = '"';  // '\0': no quoting
   bool CSVQuoteStrings = true;
   int TXTSpacing = 1;  // blanks after every TXT column
+  // CSV: a UTF-8 byte order mark first, so that spreadsheet programs read the
+  // file as UTF-8 rather than their legacy code page.
+  bool CSVBOM = false;
+  // CSV: a text field (captions and every column that is not a number) that
+  // begins with "=", "+", "-", "@", TAB or CR gets a leading "'", so that a
+  // spreadsheet program opening the file shows it as text instead of running
+  // it as a formula. Numbers are never changed.
+  bool CSVFormulaGuard = false;
 
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign | psOnFetchedRecord;

@@ -40,6 +40,8 @@ void TTabuloASCII::ReadFormatSections(const TIniFile& template_file, const TData
       CSVQuoteStrings = template_file.ReadBool("CSV", "QuoteStrings", CSVQuoteStrings);
       CSVComma = ReadCsvCharacter(template_file, "Comma", CSVComma, 1);
       CSVQuote = ReadCsvCharacter(template_file, "Quote", CSVQuote, 0);
+      CSVBOM = template_file.ReadBool("CSV", "BOM", CSVBOM);
+      CSVFormulaGuard = template_file.ReadBool("CSV", "FormulaGuard", CSVFormulaGuard);
       break;
     case etDIF:
     case etSYLK:

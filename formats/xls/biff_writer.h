@@ -7,6 +7,7 @@
 
 #include "engine/tabulo_writer.h"
 #include "formats/xls/xls_pools.h"
+#include "formats/xls/workbook_sink.h"
 #include "formats/xls/xls_shared_strings.h"
 
 namespace velmora {
@@ -15,54 +16,49 @@ namespace velmora {
 constexpr int kMaxSheetRows = 65536;
 constexpr int kMaxSheetColumns = 256;
 
-// Cached result of an aggregate formula: a number, or the division-by-zero
-// error of an average over no number.
-struct TFormulaResult {
-  double Value = 0;
-  bool DivisionByZero = false;
-};
-
 // Writes a BIFF8 workbook into the writer's stream inside a compound document:
 // the globals block, then one worksheet per BeginSheet .. EndSheet, then
 // Finish. The records that can only be known at the end (user formats, fonts
 // and XFs, the sheet list and the shared strings) are inserted before the
 // globals' EOF by one move of the stream's tail; memory holds only those
 // records and the shared-string table.
-class TTabuloXLSWriter : public TTabuloWriter {
+class TTabuloXLSWriter : public TTabuloWriter, public TxlsWorkbookSink {
  public:
   TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream);
 
-  TxlsStylePools& Pools() { return pools_; }
+  int MaxSheetRows() const override { return kMaxSheetRows; }
+  int MaxSheetColumns() const override { return kMaxSheetColumns; }
+  TxlsStylePools& Pools() override { return pools_; }
   TxlsSharedStrings& SharedStrings() { return shared_strings_; }
 
   // Starts the document and writes the globals block; data_font is the font
   // of the built-in fonts 1 to 3.
-  void WriteWorkbookGlobals(const TxlsFont& data_font);
+  void WriteWorkbookGlobals(const TxlsFont& data_font) override;
   // The records of a worksheet up to its DIMENSIONS placeholder. title is the
   // sheet's name as readers need it; widths are in characters (cut to 255), for
   // the columns from first_column on.
   void BeginSheet(std::u16string title, std::string_view page_header, std::string_view page_footer,
-                  int first_column, const std::vector<int>& widths);
+                  int first_column, const std::vector<int>& widths) override;
 
-  void WriteBlankCell(int row, int column, std::uint16_t xf);
+  void WriteBlankCell(int row, int column, std::uint16_t xf) override;
   // Writes nothing for an empty text. Raises "Cell R%d,C%d: String length
   // more than 32767 bytes" for a text of more than 32767 UTF-16 units.
-  void WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text);
-  void WriteNumberCell(int row, int column, std::uint16_t xf, double value);
-  void WriteBooleanCell(int row, int column, std::uint16_t xf, bool value);
+  void WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text) override;
+  void WriteNumberCell(int row, int column, std::uint16_t xf, double value) override;
+  void WriteBooleanCell(int row, int column, std::uint16_t xf, bool value) override;
   // A SUM, AVERAGE, MIN or MAX formula over rows first_row .. last_row of the
   // cell's column, carrying its computed result.
   void WriteAggregateCell(int row, int column, int first_row, int last_row, int aggregate, std::uint16_t xf,
-                          const TFormulaResult& result);
+                          const TFormulaResult& result) override;
 
   // WINDOW2, SELECTION and EOF; rows and columns are the used counts for
   // the sheet's DIMENSIONS.
-  void EndSheet(int rows, int columns);
+  void EndSheet(int rows, int columns) override;
   int SheetCount() const { return static_cast<int>(sheets_.size()); }
 
   // Inserts the deferred globals, patches DIMENSIONS and sheet offsets,
   // writes the final EOF and completes the compound document.
-  void Finish();
+  void Finish() override;
 
  private:
   struct TSheetPlace {

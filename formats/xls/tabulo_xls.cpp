@@ -14,8 +14,6 @@ namespace velmora {
 
 namespace {
 
-// The columns of the header and footer blocks.
-constexpr int kTextBlockColumns = kMaxSheetColumns;
 // Strip keys: column + kStripKeyStride * strip number.
 constexpr int kStripKeyStride = 1000;
 
@@ -68,7 +66,7 @@ struct TAggregateStats {
 
 class TTabuloXLS::TSheetRun {
  public:
-  TSheetRun(TTabuloXLS& owner, TTabuloXLSWriter& writer, TxlsSheet& sheet, int index)
+  TSheetRun(TTabuloXLS& owner, TxlsWorkbookSink& writer, TxlsSheet& sheet, int index)
       : owner_(owner), writer_(writer), sheet_(sheet), index_(index), columns_(sheet.Columns()) {}
 
   // Writes the sheet and its continuation sheets; false when the export was aborted.
@@ -97,7 +95,7 @@ class TTabuloXLS::TSheetRun {
   int DataColumn(int column_index) const { return sheet_.StartDataCol + column_index; }
 
   TTabuloXLS& owner_;
-  TTabuloXLSWriter& writer_;
+  TxlsWorkbookSink& writer_;
   TxlsSheet& sheet_;
   const int index_;
   TTabuloColumns& columns_;
@@ -168,7 +166,7 @@ void TTabuloXLS::TSheetRun::StartPart() {
 }
 
 void TTabuloXLS::TSheetRun::EnsureRowRoom() {
-  if (row_count_ < kMaxSheetRows) return;
+  if (row_count_ < writer_.MaxSheetRows()) return;
   EndPart();
   ++part_;
   StartPart();
@@ -185,7 +183,8 @@ void TTabuloXLS::TSheetRun::TextBlock(const TStringList& lines, int rows, const 
     EnsureRowRoom();
     std::string line = line_number < lines.Count() ? lines[line_number] : "";
     if (!line.empty() && line.back() != '\t') line += '\t';
-    for (int column = 0; column < kTextBlockColumns; ++column) {
+    // The header and footer blocks reach over every column of the worksheet.
+    for (int column = 0; column < writer_.MaxSheetColumns(); ++column) {
       std::string text = TabField(line, column);
       TxlsFormat cell_style = style;
       if (event) event(sheet_, index_, column, row_count_, cell_style, text);
@@ -490,7 +489,7 @@ std::unique_ptr<TxlsSheet> TTabuloXLS::TemporarySheet() {
   return sheet;
 }
 
-void TTabuloXLS::CheckSheet(TxlsSheet& sheet) {
+void TTabuloXLS::CheckSheet(TxlsSheet& sheet, int max_columns) {
   const char* source_name = SourceName(sheet.ExportSource);
   if (sheet.ExportSource != esDataSet || sheet.DataSet == nullptr) {
     throw EVelmoraError(Format("Sheet %s define with error: %s", sheet.Title.c_str(),
@@ -500,7 +499,7 @@ void TTabuloXLS::CheckSheet(TxlsSheet& sheet) {
   if (!ExportEmpty && sheet.DataSet->IsEmpty()) {
     throw EVelmoraError(Format("Export source (%s) is empty", source_name));
   }
-  if (sheet.StartDataCol < 0 || sheet.StartDataCol >= kMaxSheetColumns) sheet.StartDataCol = 0;
+  if (sheet.StartDataCol < 0 || sheet.StartDataCol >= max_columns) sheet.StartDataCol = 0;
   TColumnSettings settings;
   settings.ExportedFields = &sheet.ExportedFields;
   settings.DataSet = sheet.DataSet;
@@ -513,9 +512,9 @@ void TTabuloXLS::CheckSheet(TxlsSheet& sheet) {
                                   sheet.CurrentRecordOnly};
   sheet.Columns().Build(settings);
   const int columns = sheet.Columns().Count() + sheet.StartDataCol;
-  if (columns > kMaxSheetColumns) {
+  if (columns > max_columns) {
     throw EVelmoraError(Format("Sheet %s needs %d columns; a worksheet holds at most %d", sheet.Title.c_str(),
-                               columns, kMaxSheetColumns));
+                               columns, max_columns));
   }
   if (sheet.AutoCalcColWidth) sheet.Columns().ColumnWidthPass(settings);
 }
@@ -531,9 +530,10 @@ void TTabuloXLS::RunExport() {
     sheets.push_back(temporary.get());
   }
   total_records_ = 0;
-  for (TxlsSheet* sheet : sheets) CheckSheet(*sheet);
+  // Every writer of a workbook format is a sink of the sheet runs.
+  auto& writer = dynamic_cast<TxlsWorkbookSink&>(Writer());
+  for (TxlsSheet* sheet : sheets) CheckSheet(*sheet, writer.MaxSheetColumns());
 
-  auto& writer = static_cast<TTabuloXLSWriter&>(Writer());
   aborted_ = false;
   writer.WriteWorkbookGlobals(sheets.front()->Options.DataFormat.Font);
   BeforeExport();

@@ -110,8 +110,9 @@ class TTabuloXLS : public TTabuloFormatText {
  private:
   class TSheetRun;
   std::unique_ptr<TxlsSheet> TemporarySheet();
-  // Refuses a sheet that cannot be exported and builds its columns.
-  void CheckSheet(TxlsSheet& sheet);
+  // Refuses a sheet that cannot be exported (more than max_columns columns)
+  // and builds its columns.
+  void CheckSheet(TxlsSheet& sheet, int max_columns);
 
   int total_records_ = 0;
 };

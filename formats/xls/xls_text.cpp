@@ -104,6 +104,9 @@ std::u16string SheetName(std::string_view title, std::string_view suffix) {
   }
   const std::u16string tail = Utf8ToUtf16(suffix);
   name = std::u16string(CutUnits(name, kMaxSheetName - tail.size()));
+  // Readers refuse a name that begins or ends with an apostrophe.
+  if (!name.empty() && name.front() == u'\'') name.front() = u'_';
+  if (!name.empty() && name.back() == u'\'') name.back() = u'_';
   return name + tail;
 }
 

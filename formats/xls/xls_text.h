@@ -29,7 +29,8 @@ void AppendString8(std::string& out, std::u16string_view units);
 std::u16string_view CutUnits(std::u16string_view text, std::size_t max_units);
 
 // A sheet name readers accept: at most 31 units with the suffix (" (2)" for
-// continuation sheets), the characters :\/?*[] replaced by "_", never empty.
+// continuation sheets), the characters :\/?*[] and an apostrophe at either
+// end of the title replaced by "_", never empty.
 std::u16string SheetName(std::string_view title, std::string_view suffix);
 
 // ---------------------------------------------------------------------------

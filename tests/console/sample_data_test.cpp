@@ -1,8 +1,10 @@
 // Whole databases through the velmora binary: the bundled sample with the
 // sample parameter file and templates of examples/, and (when the shared data
-// directory is there) a larger third-party database in every text format.
+// directory is there) a larger third-party database in every text format,
+// JSON Lines and XLSX.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -94,7 +96,7 @@ TEST_F(SampleDataTest, ThirdPartyDatabaseInEveryTextFormat) {
                                 .value();
   }
   ASSERT_FALSE(tables.empty());
-  for (const char* extension : {"txt", "csv", "dif", "slk"}) {
+  for (const char* extension : {"txt", "csv", "dif", "slk", "jsonl", "xlsx"}) {
     const TVelmoraResult result = Run(std::string("[Tables]\nAll=1\n[Files]\nAll=out/x.") + extension + "\n",
                                       SocketConnection("velmora_console_chinook"));
     std::vector<std::string> expected;
@@ -104,6 +106,11 @@ TEST_F(SampleDataTest, ThirdPartyDatabaseInEveryTextFormat) {
     }
     EXPECT_EQ(result.lines, Connected(expected)) << extension;
     EXPECT_EQ(result.exit_status, 0) << extension;
+  }
+  // JSON Lines: one object per record.
+  for (const std::string& table : tables) {
+    const std::string lines = Read("out/" + table + ".jsonl");
+    EXPECT_EQ(std::to_string(std::count(lines.begin(), lines.end(), '\n')), counts[table]) << table;
   }
   testsupport::RunSql(*server_, "DROP DATABASE velmora_console_chinook");
 }

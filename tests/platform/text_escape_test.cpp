@@ -76,5 +76,55 @@ TEST(TextEscape, IntegersKeepEveryDigitWithoutGrouping) {
   EXPECT_EQ(out, "-9223372036854775808 18446744073709551615 0 -1234");
 }
 
+TEST(TextEscape, JsonStringsEscapeQuotesBackslashesAndControlsAndRepairUtf8) {
+  struct TCase {
+    std::string Text;
+    std::string Escaped;
+    std::size_t Replaced;
+  };
+  const TCase cases[] = {
+      {"", "\"\"", 0},
+      {"say \"hi\" C:\\dir /", "\"say \\\"hi\\\" C:\\\\dir /\"", 0},
+      {"\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\"", 0},
+      {"\0\x01\x1F\x7F"s, "\"\\u0000\\u0001\\u001f\x7F\"", 0},
+      {"日本 😀 \xE2\x80\xA8", "\"日本 😀 \xE2\x80\xA8\"", 0},
+      // Invalid sequences: a stray continuation byte, a cut sequence before a
+      // quote, an overlong slash, and a cut sequence at the very end.
+      {"a\x80" "b\xE2\x82\"\xC0\xAF\xF0\x9F", "\"a" + kFffd + "b" + kFffd + "\\\"" + kFffd + kFffd + kFffd + "\"", 5},
+  };
+  for (const TCase& test : cases) {
+    std::string out = "<";
+    EXPECT_EQ(AppendJsonString(out, test.Text), test.Replaced) << test.Escaped;
+    EXPECT_EQ(out, "<" + test.Escaped);
+  }
+}
+
+TEST(TextEscape, JsonNumberGrammarRejectsWhatParsersRefuse) {
+  for (const char* number : {"0", "-0", "7", "-12.50", "0.001", "1e300", "2E+7", "-1.5e-9",
+                             "18446744073709551615"}) {
+    EXPECT_TRUE(IsJsonNumber(number)) << number;
+  }
+  for (const char* text : {"", "-", "+1", "007", "00", ".5", "5.", "1e", "1e+", "0x10", "1,5", " 1", "NaN",
+                           "inf", "1.5.2", "--1"}) {
+    EXPECT_FALSE(IsJsonNumber(text)) << text;
+  }
+}
+
+TEST(TextEscape, Base64PadsTheLastGroup) {
+  struct TCase {
+    std::string Bytes;
+    const char* Encoded;
+  };
+  const TCase cases[] = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+      {"\0\0\0\0"s, "AAAAAA=="}, {"\xFB\xFF\xBF", "+/+/"}, {" \xFF\0 "s, "IP8AIA=="},
+  };
+  for (const TCase& test : cases) {
+    std::string out = "<";
+    AppendBase64(out, test.Bytes);
+    EXPECT_EQ(out, std::string("<") + test.Encoded);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

@@ -224,5 +224,34 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsDifNumbersOfAGermanExportAsNumbers) {
             "0,-0.00000015,\"29.02.2024\"\n");
 }
 
+// A spreadsheet program opening a CSV export: with the byte order mark the
+// first caption carries no stray character and non-ASCII text is intact; with
+// the formula guard no text cell runs as a formula, while the same texts
+// unguarded do, and numbers stay numbers either way.
+TEST_F(AsciiInteropTest, OfficeSuiteOpensGuardedCsvWithoutRunningFormulas) {
+  RequireTools(true);
+  if (IsSkipped()) return;
+  TMemoryDataSet cells;
+  cells.AddField("N", ftInteger);
+  cells.AddField("TEXT", ftString);
+  for (const char* text : {"=1+2", "@SUM(A1)", "+1", "-1", "Zoë 日本 😀"}) cells.AppendRecord({"-1", text});
+  cells.Open();
+  TTabuloASCII exporter(etCSV);
+  exporter.DataSet = &cells;
+  exporter.CSVBOM = true;
+  // The character set is left to the reader; text cells come back quoted, numbers bare.
+  const std::string input_filter = "Text - txt - csv (StarCalc):44,34,,1";
+  const std::string output_options = "44,34,76,1,,0,true,true,false";
+  exporter.FileName = directory_.File("unguarded.csv");
+  exporter.Execute();
+  EXPECT_EQ(ReadFile(ConvertWithOffice(exporter.FileName, input_filter, output_options)),
+            "\"N\",\"TEXT\"\n-1,3\n-1,\"@SUM(A1)\"\n-1,1\n-1,-1\n-1,\"Zoë 日本 😀\"\n");
+  exporter.CSVFormulaGuard = true;
+  exporter.FileName = directory_.File("guarded.csv");
+  exporter.Execute();
+  EXPECT_EQ(ReadFile(ConvertWithOffice(exporter.FileName, input_filter, output_options)),
+            "\"N\",\"TEXT\"\n-1,\"'=1+2\"\n-1,\"'@SUM(A1)\"\n-1,\"'+1\"\n-1,\"'-1\"\n-1,\"Zoë 日本 😀\"\n");
+}
+
 }  // namespace
 }  // namespace velmora

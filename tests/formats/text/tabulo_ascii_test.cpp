@@ -12,6 +12,7 @@
 
 #include "engine/memory_dataset.h"
 #include "platform/error.h"
+#include "platform/ini_file.h"
 #include "platform/locale_settings.h"
 #include "platform/output_file.h"
 #include "platform/pinned_settings.h"
@@ -179,6 +180,26 @@ TEST_F(AsciiExportTest, CsvNumbersKeepEveryDigitUngroupedWhileTxtKeepsTheDisplay
   EXPECT_EQ(Export(etCSV), Lines({"\"16047\",\"0,125\",\"05.01.2024\""}));
   exporter_->AutoCalcColWidth = false;
   EXPECT_EQ(Export(etTXT), Lines({"    16.047       0,13 05.01.2024 "}));
+}
+
+TEST_F(AsciiExportTest, CsvFormulaGuardQuotesTextThatWouldRunAsAFormulaButNeverNumbers) {
+  data_.AddField("=N", ftInteger);
+  data_.AddField("TEXT", ftString);
+  data_.AddField("DAY", ftDate);
+  const char* texts[] = {"=1+2", "+1", "-1", "@SUM(A1)", "\tx", "\rx", "a=b", "", "'q"};
+  for (const char* text : texts) data_.AppendRecord({"-5", text, "2024-01-02"});
+  data_.Open();
+  // The template's keys, as a spreadsheet user sets them.
+  exporter_->SetExportType(etCSV);
+  exporter_->ReadFormatSections(TIniFile::FromText("[CSV]\nBOM=1\nFormulaGuard=1\nQuoteStrings=0\n"), data_);
+  EXPECT_EQ(Export(etCSV), "\xEF\xBB\xBF" + Lines({"'=N,TEXT,DAY", "-5,'=1+2,2024-01-02", "-5,'+1,2024-01-02",
+                                                   "-5,'-1,2024-01-02", "-5,'@SUM(A1),2024-01-02",
+                                                   "-5,'\tx,2024-01-02", "-5,'\rx,2024-01-02", "-5,a=b,2024-01-02",
+                                                   "-5,,2024-01-02", "-5,'q,2024-01-02"}));
+  // Both are off by default.
+  TTabuloASCII plain(etCSV);
+  EXPECT_FALSE(plain.CSVBOM);
+  EXPECT_FALSE(plain.CSVFormulaGuard);
 }
 
 TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything) {

@@ -68,6 +68,7 @@ TEST_F(XlsTextTest, EngineFormatsBecomeSpreadsheetCodes) {
 TEST_F(XlsTextTest, SheetNamesAreCutAndCleaned) {
   EXPECT_EQ(SheetName("a:b\\c/d?e*f[g]h", ""), u"a_b_c_d_e_f_g_h");
   EXPECT_EQ(SheetName("", ""), u"Sheet1");
+  EXPECT_EQ(SheetName("'quoted' it's'", " (2)"), u"_quoted' it's_ (2)");
   EXPECT_EQ(SheetName(std::string(40, 'x'), " (12)"), std::u16string(26, u'x') + u" (12)");
   // A cut never separates a surrogate pair.
   EXPECT_EQ(SheetName(std::string(30, 'y') + "\xF0\x9F\x98\x80", ""), std::u16string(30, u'y'));

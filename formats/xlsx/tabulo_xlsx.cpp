@@ -1,0 +1,9 @@
+#include "formats/xlsx/tabulo_xlsx.h"
+
+#include "formats/xlsx/xlsx_writer.h"
+
+namespace velmora {
+
+TTabuloWriterClass TTabuloXLSX::GetWriterClass() const { return &CreateWriterOf<TTabuloXLSXWriter>; }
+
+}  // namespace velmora

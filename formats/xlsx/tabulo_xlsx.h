@@ -1,0 +1,16 @@
+#pragma once
+
+#include "formats/xls/tabulo_xls.h"
+
+namespace velmora {
+
+// The workbook exporter writing an Office Open XML workbook (.xlsx): the same
+// sheets, template sections, styles, strips, aggregates and typed cells as the
+// binary workbook, with worksheets of 1,048,576 rows and 16,384 columns.
+// Rows stream to the file; memory holds the styles and one row.
+class TTabuloXLSX : public TTabuloXLS {
+ public:
+  TTabuloWriterClass GetWriterClass() const override;
+};
+
+}  // namespace velmora
