@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Runs a command and prints its wall time and peak resident memory.
+"""Runs a command and prints its wall time, peak resident memory and processor
+time (user and system).
 
     measure_command.py LABEL [--stdout FILE] -- COMMAND ARGS...
 """
@@ -24,8 +25,9 @@ def main():
     wall = time.monotonic() - start
     if stdout_path:
         stdout.close()
-    peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-    print(f"{label:<40} {wall:8.3f} s  {peak_kib / 1024:8.1f} MiB peak  (exit {status})")
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = usage.ru_utime + usage.ru_stime
+    print(f"{label:<40} {wall:8.3f} s  {usage.ru_maxrss / 1024:8.1f} MiB peak  {cpu:8.3f} cpu-s  (exit {status})")
     sys.exit(status)
 
 

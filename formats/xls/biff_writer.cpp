@@ -1,6 +1,7 @@
 #include "formats/xls/biff_writer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "formats/xls/biff_records.h"
@@ -259,27 +260,34 @@ void TTabuloXLSWriter::EndSheet(int rows, int columns) {
 
 void TTabuloXLSWriter::Finish() {
   // The deferred globals: user styles, the sheet list, COUNTRY and the SST.
-  std::string styles;
-  pools_.AppendRecords(styles);
-  const std::string strings = shared_strings_.Records();
+  // The sheet list needs the size of the whole block, so its place is kept
+  // and filled once the SST is in; the string table is freed before the
+  // block is inserted, so the two never stand beside a copy of each other.
+  std::string block;
+  pools_.AppendRecords(block);
+  const std::size_t sheet_list_at = block.size();
   std::size_t sheet_list_size = 0;
   for (const TSheetPlace& sheet : sheets_) {
     sheet_list_size += 4 + 8 + (FitsCompressed(sheet.Title) ? 1 : 2) * sheet.Title.size();
   }
-  const std::int64_t inserted = static_cast<std::int64_t>(styles.size() + sheet_list_size + 8 + strings.size());
-  std::string block = styles;
+  block.append(sheet_list_size, '\0');
+  std::string country;
+  AppendUInt16(country, 1);
+  AppendUInt16(country, 1);
+  AppendRecord(block, kCountryRecord, country);
+  shared_strings_.AppendRecords(block);
+  shared_strings_.Clear();
+  const std::int64_t inserted = static_cast<std::int64_t>(block.size());
+  std::string sheet_list;
   for (const TSheetPlace& sheet : sheets_) {
     std::string body;
     AppendUInt32(body, static_cast<std::uint32_t>(sheet.BofOffset + inserted));
     AppendUInt16(body, 0);
     AppendString8(body, sheet.Title);
-    AppendRecord(block, kBoundSheetRecord, body);
+    AppendRecord(sheet_list, kBoundSheetRecord, body);
   }
-  std::string country;
-  AppendUInt16(country, 1);
-  AppendUInt16(country, 1);
-  AppendRecord(block, kCountryRecord, country);
-  block += strings;
+  assert(sheet_list.size() == sheet_list_size);
+  block.replace(sheet_list_at, sheet_list.size(), sheet_list);
   Stream().Insert(insert_pos_, block);
 
   for (const TSheetPlace& sheet : sheets_) {
@@ -295,7 +303,6 @@ void TTabuloXLSWriter::Finish() {
   record_.clear();
   Record(kEofRecord);
   WriteCompoundDocument(Stream());
-  shared_strings_.Clear();
   sheets_.clear();
 }
 

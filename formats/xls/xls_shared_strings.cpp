@@ -1,19 +1,62 @@
 #include "formats/xls/xls_shared_strings.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
 #include "formats/xls/biff_records.h"
 #include "formats/xls/xls_text.h"
 
 namespace velmora {
 
+namespace {
+
+// Texts are copied into blocks of this size; a longer text gets a block of its own.
+constexpr std::size_t kBlockSize = 1 << 20;
+
+}  // namespace
+
+std::size_t TxlsSharedStrings::FindSlot(std::string_view text) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = std::hash<std::string_view>()(text) & mask;; slot = (slot + 1) & mask) {
+    if (slots_[slot] == kEmptySlot || texts_[slots_[slot]] == text) return slot;
+  }
+}
+
+void TxlsSharedStrings::Grow() {
+  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, kEmptySlot);
+  for (std::uint32_t index = 0; index < Count(); ++index) slots_[FindSlot(texts_[index])] = index;
+}
+
+std::string_view TxlsSharedStrings::Store(std::string_view text) {
+  if (text.size() > block_room_) {
+    block_room_ = std::max(kBlockSize, text.size());
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_room_));
+    block_next_ = blocks_.back().get();
+  }
+  char* const place = block_next_;
+  if (!text.empty()) std::memcpy(place, text.data(), text.size());
+  block_next_ += text.size();
+  block_room_ -= text.size();
+  return {place, text.size()};
+}
+
 std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
-  const auto [entry, added] = lookup_.try_emplace(std::string(text), Count());
-  if (added) order_.push_back(&entry->first);
-  return entry->second;
+  // At most half the slots are taken, so a probe always ends at an empty one.
+  if (2 * (static_cast<std::size_t>(Count()) + 1) > slots_.size()) Grow();
+  const std::size_t slot = FindSlot(text);
+  if (slots_[slot] != kEmptySlot) return slots_[slot];
+  slots_[slot] = Count();
+  texts_.push_back(Store(text));
+  return slots_[slot];
 }
 
 void TxlsSharedStrings::Clear() {
-  order_.clear();
-  lookup_.clear();
+  texts_.clear();
+  slots_.clear();
+  blocks_.clear();
+  block_next_ = nullptr;
+  block_room_ = 0;
 }
 
 namespace {
@@ -40,14 +83,13 @@ bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 }  // namespace
 
-std::string TxlsSharedStrings::Records() const {
-  std::string out;
+void TxlsSharedStrings::AppendRecords(std::string& out) const {
   TRecordCutter cutter(out);
   AppendUInt32(cutter.Payload(), Count());
   AppendUInt32(cutter.Payload(), Count());
   std::string body;
-  for (const std::string* text : order_) {
-    const std::u16string units = Utf8ToUtf16(*text);
+  for (const std::string_view text : texts_) {
+    const std::u16string units = Utf8ToUtf16(text);
     const bool compressed = FitsCompressed(units);
     const std::size_t unit_size = compressed ? 1 : 2;
     body.clear();
@@ -73,7 +115,6 @@ std::string TxlsSharedStrings::Records() const {
     }
   }
   cutter.Flush();
-  return out;
 }
 
 }  // namespace velmora

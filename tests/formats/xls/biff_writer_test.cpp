@@ -210,7 +210,9 @@ TEST_P(SharedStringCutTest, EveryTextReadsBackExactly) {
   for (const std::string& text : GetParam().texts) {
     if (strings.Add(text) == expected.size()) expected.push_back(Utf8ToUtf16(text));
   }
-  EXPECT_EQ(ReadSharedStrings(strings.Records()), expected);
+  std::string records;
+  strings.AppendRecords(records);
+  EXPECT_EQ(ReadSharedStrings(records), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -226,6 +228,24 @@ INSTANTIATE_TEST_SUITE_P(
         TSharedStringCase{"HeadAtTheEnd", {std::string(8212, 'h'), "ij", std::string(8220, 'k'), "\xE6\x97\xA5"}},
         TSharedStringCase{"Duplicates", {"Same", "same", "Same", "", "same"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Past several growths of the index and across storage blocks (the texts
+// fill more than one), every text keeps its first index and its bytes.
+TEST(SharedStringTableTest, TextsKeepTheirIndexAndBytesAcrossGrowth) {
+  TxlsSharedStrings strings;
+  std::vector<std::string> texts;
+  for (int index = 0; index < 5000; ++index) texts.push_back(std::to_string(index) + std::string(250, 'y'));
+  texts.push_back("");
+  texts.push_back(std::string(32767, 'x'));
+  for (std::size_t index = 0; index < texts.size(); ++index) EXPECT_EQ(strings.Add(texts[index]), index);
+  for (std::size_t index = texts.size(); index-- > 0;) EXPECT_EQ(strings.Add(texts[index]), index);
+  EXPECT_EQ(strings.Count(), texts.size());
+  std::string records;
+  strings.AppendRecords(records);
+  std::vector<std::u16string> expected;
+  for (const std::string& text : texts) expected.push_back(Utf8ToUtf16(text));
+  EXPECT_EQ(ReadSharedStrings(records), expected);
+}
 
 }  // namespace
 }  // namespace velmora

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Workbook (XLS) speed and memory. Starts a private MariaDB server, fills a
+# table of ROWS rows (default 1,000,000) of ten mixed columns, then
+#  1. exports its first 65,535 rows (one full sheet) to XLS with velmora, and
+#     writes the same values with python3-xlwt (installed when missing; its
+#     time covers the writing alone, velmora's the whole run, query included);
+#  2. exports the whole table to XLS (a sheet per 65,535 rows: 16 sheets for
+#     1,000,000 rows) and to CSV, whose peak memory is that of the same stored
+#     result; wall time and peak memory of each, and what the workbook added.
+#
+#   bench/xls_export_bench.sh           # 1,000,000 rows
+#   bench/xls_export_bench.sh 100000    # a quicker run
+#
+# Uses the build directory in VELMORA_BENCH_BUILD when set (bench/run.sh sets
+# it), else configures an optimised one in build-bench.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+rows="${1:-1000000}"
+build="${VELMORA_BENCH_BUILD:-$root/build-bench}"
+if [[ ! -x "$build/velmora" ]]; then
+  cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF \
+    -DVELMORA_BENCH=ON >/dev/null
+  cmake --build "$build" --target velmora
+fi
+python=/usr/bin/python3
+if ! "$python" -c 'import xlwt, olefile' 2>/dev/null; then
+  apt-get install -y python3-xlwt python3-olefile >/dev/null
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-xls-bench-XXXXXX")"
+server="$work/server"
+cleanup() {
+  bash "$root/tests/support/test_server.sh" stop "$server" || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+bash "$root/tests/support/test_server.sh" start "$server"
+# shellcheck disable=SC1091
+source "$server/server.env"
+
+client=$(command -v mariadb || command -v mysql)
+connect=(--no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER"
+  --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE")
+echo "filling xls_rows with $rows rows"
+"$client" "${connect[@]}" <<SQL
+CREATE TABLE xls_rows (
+  id INT NOT NULL PRIMARY KEY,
+  quantity INT,
+  amount DECIMAL(12,2),
+  ratio DOUBLE,
+  ordered DATE,
+  changed DATETIME,
+  customer VARCHAR(40),
+  city VARCHAR(40),
+  flag TINYINT,
+  note VARCHAR(200)
+) CHARACTER SET utf8mb4;
+INSERT INTO xls_rows
+SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
+       IF(seq % 3 = 0, 'Zürich', 'Lyon & <Paris>'), seq % 2,
+       IF(seq % 10 = 0, NULL, CONCAT('note "', seq, '"'))
+FROM seq_1_to_$rows;
+SQL
+
+velmora="$build/velmora"
+measure="$python $root/bench/measure_command.py"
+write_config() {  # write_config FILE: the connection, then the item lines from standard input
+  {
+    printf '[Connection]\nHost=localhost\nPort=%s\nLogin=%s\nPassword=%s\nDBName=%s\n' \
+      "$VELMORA_TEST_SOCKET" "$VELMORA_TEST_USER" "$VELMORA_TEST_PASSWORD" "$VELMORA_TEST_DATABASE"
+    cat
+  } >"$1"
+}
+# The sheets of a workbook: its BOUNDSHEET records, counted in the globals.
+count_sheets() {
+  "$python" - "$1" <<'PY'
+import struct, sys, olefile
+stream = olefile.OleFileIO(sys.argv[1]).openstream('Workbook').read()
+position = sheets = 0
+while True:
+    record, length = struct.unpack_from('<HH', stream, position)
+    position += 4 + length
+    sheets += record == 0x0085
+    if record == 0x000A:
+        break
+print(sheets)
+PY
+}
+
+sheet_rows=$((rows < 65535 ? rows : 65535))
+write_config "$work/sheet.cfg" <<CFG
+[Queries]
+q=xls_sheet
+[SQL_q]
+1=select * from xls_rows where id <= $sheet_rows
+[Files]
+q=$work/sheet.xls
+CFG
+"$client" "${connect[@]}" --batch --skip-column-names \
+  -e "select * from xls_rows where id <= $sheet_rows" >"$work/sheet.tsv"
+echo
+echo "one sheet: $sheet_rows rows x 10 columns, best of three runs each"
+# field NAME LINE: the number before the word NAME ("s", "MiB", "cpu-s") in a measure line
+field() { awk -v name="$1" '{for (i = 1; i < NF; ++i) if ($(i + 1) == name) {print $i; exit}}' <<<"$2"; }
+best_velmora="" best_xlwt=""
+for run in 1 2 3; do
+  line=$($measure "velmora -> XLS (query included)" -- "$velmora" "$work/sheet.cfg")
+  if [[ -z "$best_velmora" ]] || awk -v a="$(field s "$line")" -v b="$(field s "$best_velmora")" \
+    'BEGIN {exit !(a < b)}'; then best_velmora="$line"; fi
+  times=$("$python" "$root/bench/xls_write_xlwt.py" "$work/sheet.tsv" "$work/sheet-xlwt.xls")
+  if [[ -z "$best_xlwt" ]] || awk -v a="${times% *}" -v b="${best_xlwt% *}" 'BEGIN {exit !(a < b)}'; then
+    best_xlwt="$times"
+  fi
+done
+echo "$best_velmora"
+printf '%-40s %8.3f s  %23.3f cpu-s  (writing only)\n' "python3-xlwt -> XLS" "${best_xlwt% *}" "${best_xlwt#* }"
+awk -v vw="$(field s "$best_velmora")" -v vc="$(field cpu-s "$best_velmora")" -v xw="${best_xlwt% *}" \
+  -v xc="${best_xlwt#* }" 'BEGIN {printf "velmora is %.1fx as fast as xlwt (wall), %.1fx (cpu)\n", xw / vw, xc / vc}'
+ls -l "$work/sheet.xls" "$work/sheet-xlwt.xls" | awk '{print $5, $9}'
+
+write_config "$work/all.cfg" <<CFG
+[Tables]
+1=xls_rows
+[Files]
+1=$work/all.xls
+CFG
+echo
+echo "whole table: $rows rows"
+xls_line=$($measure "velmora -> XLS" -- "$velmora" "$work/all.cfg")
+echo "$xls_line"
+echo "sheets: $(count_sheets "$work/all.xls")"
+ls -l "$work/all.xls" | awk '{print $5, $9}'
+rm -f "$work/all.xls"
+sed -i "s|^1=$work/all.xls|1=$work/all.csv|" "$work/all.cfg"
+csv_line=$($measure "velmora -> CSV (same stored result)" -- "$velmora" "$work/all.cfg")
+echo "$csv_line"
+awk -v x="$(field MiB "$xls_line")" -v c="$(field MiB "$csv_line")" \
+  'BEGIN {printf "the workbook added %.1f MiB to the peak of the stored result\n", x - c}'
