@@ -14,27 +14,12 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 rows="${1:-1000000}"
 build="${VELMORA_BENCH_BUILD:-$root/build-bench}"
-if [[ ! -x "$build/velmora" ]]; then
-  cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF \
-    -DVELMORA_BENCH=ON >/dev/null
-  cmake --build "$build" --target velmora
-fi
+# shellcheck source=bench/bench_server.sh
+source "$root/bench/bench_server.sh"
+bench_build_velmora
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-html-bench-XXXXXX")"
-server="$work/server"
-cleanup() {
-  bash "$root/tests/support/test_server.sh" stop "$server" || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-bash "$root/tests/support/test_server.sh" start "$server"
-# shellcheck disable=SC1091
-source "$server/server.env"
-
-client=$(command -v mariadb || command -v mysql)
-connect=(--no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER"
-  --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE")
+bench_start_server html
+connect+=(--database="$VELMORA_TEST_DATABASE")
 echo "filling html_rows with $rows rows"
 "$client" "${connect[@]}" <<SQL
 CREATE TABLE html_rows (

@@ -12,6 +12,8 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 rows="${1:-1000000}"
+# shellcheck source=bench/bench_server.sh
+source "$root/bench/bench_server.sh"
 build="${VELMORA_BENCH_BUILD:-}"
 if [[ -z "$build" ]]; then
   build="$root/build-bench-mysql"
@@ -20,19 +22,7 @@ if [[ -z "$build" ]]; then
   cmake --build "$build" --target mysql_read_bench
 fi
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-mysql-bench-XXXXXX")"
-server="$work/server"
-cleanup() {
-  bash "$root/tests/support/test_server.sh" stop "$server" || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-bash "$root/tests/support/test_server.sh" start "$server"
-# shellcheck disable=SC1091
-source "$server/server.env"
-
-client=$(command -v mariadb || command -v mysql)
+bench_start_server mysql
 echo "filling bench_rows with $rows rows"
 "$client" --no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
   --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" <<SQL
