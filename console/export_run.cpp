@@ -111,6 +111,7 @@ void TExportRun::ListAllTables() {
   }
   database_.SelectDatabase(connection_.DBName);
   query_.Close();
+  query_.ExtraOptions = {moStoreResult};
   query_.Sql = "Show tables";
   query_.Open();
   std::vector<std::string> names;
@@ -214,6 +215,13 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   }
   if (!ClaimOutputFile(item, choice.FileName)) return;
 
+  // An export that never moves back writes the rows as the server sends them,
+  // on the run's connection (inside its snapshot), holding only one at a time.
+  if (!connection_.StoreResult && StreamsRows(choice.ExportType, item.Name, template_file)) {
+    query_.ExtraOptions = {moStreamOnTransaction};
+  } else {
+    query_.ExtraOptions = {moStoreResult};
+  }
   // A failure to open the result is not the item's alone: it ends the run.
   TQueryCloser closer(query_);
   query_.Open();
@@ -239,6 +247,9 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
     exporter->Execute();
   } catch (const std::exception& error) {
+    // A connection lost while the rows came in is a failure to read the
+    // result, like one while opening it: it ends the run.
+    if (query_.DirQuery().ReadFailed()) throw;
     // Nothing was exported: a count line would read as success to a script.
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;

@@ -145,6 +145,7 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.Options.ConnectTimeout = ReadSeconds(parameter_file, "ConnectTimeout", settings.Options.ConnectTimeout);
   settings.Options.ReadTimeout = ReadSeconds(parameter_file, "ReadTimeout", settings.Options.ReadTimeout);
   settings.Snapshot = parameter_file.ReadBool(kConnectionSection, "Snapshot", false);
+  settings.StoreResult = parameter_file.ReadBool(kConnectionSection, "StoreResult", false);
   return settings;
 }
 

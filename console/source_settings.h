@@ -22,6 +22,7 @@ struct TConnectionSettings {
   std::string DBName;  // database of every item without an entry in Databases
   TConnectOptions Options;
   bool Snapshot = false;  // every item read in one consistent snapshot
+  bool StoreResult = false;  // every item's result held whole before it is written
   // Lines for standard error: files holding a password that others can read.
   std::vector<std::string> Warnings;
 

@@ -113,6 +113,13 @@ class TTabulo {
   // display defaults. Formats set in Formats or UserFormats still apply.
   virtual bool MachineReadDefaults() const { return false; }
 
+  // True when the export, as its settings stand, reads records ahead and comes
+  // back to them (a width pass, a count of the records before the first one,
+  // values sized before they are written): its data set must then hold every
+  // record. An export that never moves back can take its records as the server
+  // sends them. The base moves back for the width pass.
+  virtual bool MovesBack() const { return AutoCalcColWidth; }
+
   // Reads the template sections of this format onto its options; runs after the
   // general sections, with the data set open, before Execute. Raises
   // EVelmoraError for a value that cannot give a sound export. The base reads none.

@@ -121,6 +121,7 @@ void TDirMySqlQuery::Close() {
   }
   row_ = nullptr;
   lengths_ = nullptr;
+  read_failed_ = false;
   field_count_ = 0;
   row_number_ = 0;
   stored_rows_ = 0;
@@ -162,7 +163,10 @@ bool TDirMySqlQuery::FetchRow() {
     // error number tells them apart. A stored result ends where its row count
     // says, so a missing row there is always a failure.
     const unsigned int error_number = transact_ != nullptr ? transact_->LastClientErrno() : 0;
-    if (error_number != 0) transact_->RaiseLastClientError();
+    if (error_number != 0) {
+      read_failed_ = true;
+      transact_->RaiseLastClientError();
+    }
     if (stored_) throw EVelmoraError("Fatal internal error");
     // The library reuses the streamed row's memory: nothing of it stays readable.
     row_ = nullptr;

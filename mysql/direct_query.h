@@ -40,6 +40,9 @@ class TDirMySqlQuery {
   void Execute();
 
   bool Active() const { return result_ != nullptr; }
+  // True when reading a row of the open result failed on the connection (a
+  // connection lost while streaming): the result ended before its last row.
+  bool ReadFailed() const { return read_failed_; }
   TDirQueryStatus Status() const { return status_; }
   std::uint64_t AffectedRows() const { return affected_rows_; }
 
@@ -92,6 +95,7 @@ class TDirMySqlQuery {
   std::uint64_t row_number_ = 0;
   std::uint64_t stored_rows_ = 0;
   bool stored_ = true;
+  bool read_failed_ = false;
   bool bof_ = true;
   bool eof_ = true;
   TDirQueryStatus status_ = qsNone;

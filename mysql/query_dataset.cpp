@@ -69,10 +69,10 @@ void TZCustomMySqlDataset::CheckComponents() const {
 TDirMySqlTransact& TZCustomMySqlDataset::ConnectForRun(bool store_result) {
   Transaction->Connect();
   if (!Transaction->Connected()) throw EVelmoraError("Error while activate transaction");
-  if (store_result) return Transaction->DirTransact();
+  if (store_result || ExtraOptions.count(moStreamOnTransaction) != 0) return Transaction->DirTransact();
 
   // A streamed result holds its connection until the last row is read, so it
-  // gets a connection of its own.
+  // gets a connection of its own unless told to use the transaction's.
   const TDirMySqlConnect& settings = Database->DirConnect();
   private_connect_.Host = settings.Host;
   private_connect_.Port = settings.Port;

@@ -13,7 +13,13 @@
 
 namespace velmora {
 
-enum TZMySqlExtraOption { moStoreResult, moUseGen };
+// moStoreResult: the whole result is transferred at once and held by the
+// client. Without it the rows are streamed, read forward only, over a
+// connection of their own; with moStreamOnTransaction too, over the
+// transaction's connection, which then runs no other statement until the data
+// set is closed (the rows are read inside the transaction's snapshot and with
+// its current database).
+enum TZMySqlExtraOption { moStoreResult, moUseGen, moStreamOnTransaction };
 using TZMySqlExtraOptions = std::set<TZMySqlExtraOption>;
 
 // A MySQL statement's result as a data set. Opening it lists the columns of
@@ -33,8 +39,6 @@ class TZCustomMySqlDataset : public TDataSet {
 
   // The whole statement text; its lines are joined with "\n".
   std::string Sql;
-  // With moStoreResult the whole result is held by the client; without it the
-  // rows are streamed over a second connection and read forward only.
   TZMySqlExtraOptions ExtraOptions{moStoreResult};
   // Two-value enumerations such as enum('y','n') become Boolean fields.
   bool AlternativeView = false;

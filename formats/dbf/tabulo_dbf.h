@@ -20,6 +20,8 @@ class TTabuloDBF : public TTabuloText {
   // size the character fields.
   std::vector<TDBFField> BuildFields();
 
+  // Character fields are sized to the longest value before the first record.
+  bool MovesBack() const override { return true; }
   TTabuloWriterClass GetWriterClass() const override;
   void BeginExport() override;
   void EndExport() override;

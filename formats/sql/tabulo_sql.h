@@ -54,6 +54,10 @@ class TTabuloSQL : public TTabuloAdvancedText {
   char StatementTerm = ';';
 
   bool MachineReadDefaults() const override { return true; }
+  // CREATE TABLE fits its column types to every value of the export.
+  bool MovesBack() const override {
+    return (CreateTable && !TableName.empty()) || TTabuloAdvancedText::MovesBack();
+  }
 
   // SQL; TableName defaults to the item's name (Name). Defined in
   // tabulo_sql_sections.cpp.

@@ -451,6 +451,16 @@ TxlsSheet& TTabuloXLS::AddSheet() {
   return sheet;
 }
 
+bool TTabuloXLS::MovesBack() const {
+  int exported = 0;
+  for (const auto& sheet : Sheets) {
+    if (!sheet->Exported) continue;
+    ++exported;
+    if (sheet->AutoCalcColWidth) return true;
+  }
+  return exported == 0 ? AutoCalcColWidth : exported > 1;
+}
+
 TTabuloWriterClass TTabuloXLS::GetWriterClass() const { return &CreateWriterOf<TTabuloXLSWriter>; }
 
 void TTabuloXLS::Execute() {

@@ -100,6 +100,9 @@ class TTabuloXLS : public TTabuloFormatText {
   // WIDTH, XLS, then the sections beginning with "XLS_" in file order.
   // Defined in tabulo_xls_sections.cpp.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
+  // Every sheet reads its data set from the start, and a sheet with computed
+  // widths reads it ahead.
+  bool MovesBack() const override;
   TTabuloWriterClass GetWriterClass() const override;
   // Raises "Result file name not present" for an empty FileName.
   void Execute() override;
