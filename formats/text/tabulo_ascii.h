@@ -41,8 +41,11 @@ class TTabuloASCII : public TTabuloFormatText {
   // CSV is read by programs: numbers without a format of the template's own
   // carry every digit and no grouping.
   bool MachineReadDefaults() const override { return export_type_ == etCSV; }
-  // DIF counts the records before it writes the first.
-  bool MovesBack() const override { return export_type_ == etDIF || TTabuloFormatText::MovesBack(); }
+  // DIF counts the records before it writes the first; only the fixed-width
+  // layout has a width pass.
+  bool MovesBack() const override {
+    return export_type_ == etDIF || (export_type_ == etTXT && AutoCalcColWidth);
+  }
 
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.

@@ -155,10 +155,17 @@ class ConsoleServerTest : public ::testing::Test {
     if (VelmoraBinary().empty()) GTEST_SKIP() << "VELMORA_BINARY is not set";
   }
 
-  // The Connection section for the server's Unix socket, with DBName.
+  // The Connection section for the server's Unix socket, with DBName. The
+  // suite runs twice: as the program chooses (rows streamed where the export
+  // never moves back), and with VELMORA_TEST_STORE_RESULT=1 every result stored.
   static std::string SocketConnection(const std::string& database = "velmora_console") {
-    return "[Connection]\nHost=localhost\nPort=" + server_->Socket + "\nLogin=" + server_->User +
-           "\nPassword=" + server_->Password + "\nDBName=" + database + "\n";
+    return SocketConnection(*server_, database);
+  }
+  static std::string SocketConnection(const testsupport::TTestServer& server, const std::string& database) {
+    const char* stored = std::getenv("VELMORA_TEST_STORE_RESULT");
+    return "[Connection]\nHost=localhost\nPort=" + server.Socket + "\nLogin=" + server.User +
+           "\nPassword=" + server.Password + "\nDBName=" + database + "\n" +
+           (stored != nullptr && std::string(stored) == "1" ? "StoreResult=1\n" : "");
   }
 
   // Writes run.cfg (the socket connection followed by body) and runs velmora on it.

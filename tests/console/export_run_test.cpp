@@ -2,11 +2,15 @@
 // connection, the source sections, databases, output files and the messages
 // of the run, checked line by line with the exit status and the files.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console_support.h"
@@ -192,6 +196,44 @@ TEST_F(ExportRunTest, ResultThatCannotBeOpenedEndsTheRun) {
   EXPECT_EQ(result.lines, Connected({"ERROR: Table 'velmora_console.missing_table' doesn't exist"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("clients.csv"));
+}
+
+// A server that dies while the rows come in: the run ends on an error line,
+// and neither the item's file nor a temporary one appears; the file of an
+// earlier run stays as it was. In the streamed mode the rows are read while
+// the file is written; in the stored mode while the result is opened.
+TEST_F(ExportRunTest, ServerKilledInTheMiddleOfTheRowsEndsTheRunAndKeepsTheEarlierFile) {
+  const char* source = std::getenv("VELMORA_SOURCE_DIR");
+  if (source == nullptr) GTEST_SKIP() << "VELMORA_SOURCE_DIR is not set";
+  const std::string script = std::string(source) + "/tests/support/test_server.sh";
+  testsupport::TTempDir server_dir("killed-server");
+  const std::string directory = server_dir.File("server");
+  ASSERT_EQ(std::system(("bash '" + script + "' start '" + directory + "' >/dev/null").c_str()), 0);
+  struct TServerStop {
+    std::string command;
+    ~TServerStop() { (void)std::system(command.c_str()); }
+  } stop{"bash '" + script + "' stop '" + directory + "' >/dev/null 2>&1"};
+  ::setenv("VELMORA_KILLED_SERVER_DIR", directory.c_str(), 1);
+  const std::optional<testsupport::TTestServer> server = testsupport::FindTestServer("VELMORA_KILLED_SERVER_DIR");
+  ASSERT_TRUE(server.has_value());
+
+  Write("rows.csv", "earlier run\r\n");
+  // About 2 KB a row and a pause of 10 ms each: the rows come for 30 seconds.
+  std::thread killer([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::string pid = testsupport::ReadFile(directory + "/mysqld.pid");
+    ::kill(static_cast<pid_t>(std::stol(pid)), SIGKILL);
+  });
+  const TVelmoraResult result =
+      Run("[Queries]\nslow=Slow rows\n[SQL_slow]\n1=select seq, repeat('x', 2000) as pad, sleep(0.01) as pause"
+          " from seq_1_to_3000\n[Files]\nslow=rows.csv\n",
+          SocketConnection(*server, server->Database));
+  killer.join();
+  ASSERT_EQ(result.lines.size(), 7U) << result.output;
+  EXPECT_EQ(result.lines[6].rfind("ERROR: Lost connection", 0), 0U) << result.lines[6];
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("rows.csv"), "earlier run\r\n");
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"rows.csv", "run.cfg"}));
 }
 
 // ---------------------------------------------------------------------------
