@@ -1,9 +1,12 @@
 #include "console/export_run.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
+
+#include <unistd.h>
 
 #include "console/exporter_factory.h"
 #include "console/output_choice.h"
@@ -53,7 +56,7 @@ std::string DefaultFileName(std::string_view name) {
 }
 
 TExportRun::TExportRun(const TIniFile& parameter_file, TRunOutput& output)
-    : parameter_file_(parameter_file), output_(output) {
+    : parameter_file_(parameter_file), output_(output), progress_(STDERR_FILENO) {
   transaction_.SetDatabase(&database_);
   query_.Database = &database_;
   query_.Transaction = &transaction_;
@@ -179,6 +182,14 @@ void TExportRun::ExportQuery(const TSourceItem& query) {
   ExportItem(query, DefaultFileName(query.Key));
 }
 
+std::int64_t TExportRun::RecordsInWindow(const TTabulo& exporter) const {
+  const TRecordWindow window = exporter.RecordWindow();
+  if (window.CurrentRecordOnly) return 1;
+  std::int64_t records = query_.RecordCount() - (window.GoToFirstRecord ? 0 : query_.RecNo());
+  records = std::max<std::int64_t>(0, records - window.SkipRecCount);
+  return window.ExportRecCount > 0 ? std::min<std::int64_t>(records, window.ExportRecCount) : records;
+}
+
 void TExportRun::PrintCountLine(const std::string& name, int count, const std::string& file_name) {
   output_.PrintLine(name + ": " + std::to_string(count) + " records exported to " + file_name);
 }
@@ -222,6 +233,8 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   } else {
     query_.ExtraOptions = {moStoreResult};
   }
+  // Cleared before the item's line, or the run's error line, is printed.
+  TProgressScope progress(progress_, item.Name);
   // A failure to open the result is not the item's alone: it ends the run.
   TQueryCloser closer(query_);
   query_.Open();
@@ -238,10 +251,11 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   exporter->FileName = choice.FileName;
   exporter->Name = item.Name;
   int count = 0;
-  exporter->OnExportedRecord = [&count](TTabulo&, int) { ++count; };
+  exporter->OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
   try {
     ReadGeneralSections(template_file, query_, *exporter);
     exporter->ReadFormatSections(template_file, query_);
+    if (query_.ExtraOptions.count(moStoreResult) != 0) progress_.SetTotal(RecordsInWindow(*exporter));
     // Only once the settings are accepted: a refused template leaves no trace.
     const std::string directory = ExtractFileDir(choice.FileName);
     if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
@@ -250,10 +264,12 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     // A connection lost while the rows came in is a failure to read the
     // result, like one while opening it: it ends the run.
     if (query_.DirQuery().ReadFailed()) throw;
+    progress_.Finish();
     // Nothing was exported: a count line would read as success to a script.
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;
   }
+  progress_.Finish();
   if (empty) {
     output_.PrintLine(item.Name + ": Dataset is empty");
   } else {

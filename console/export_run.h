@@ -4,7 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "console/progress_line.h"
 #include "console/source_settings.h"
+#include "engine/tabulo.h"
 #include "mysql/zmysql_query.h"
 #include "platform/ini_file.h"
 
@@ -51,6 +53,8 @@ class TExportRun {
   void SetStatement(const std::string& statement);
   // Chooses the output and the exporter and exports the prepared statement.
   void ExportItem(const TSourceItem& item, const std::string& default_file_name);
+  // The records the exporter's window holds in the stored result.
+  std::int64_t RecordsInWindow(const TTabulo& exporter) const;
   void PrintCountLine(const std::string& name, int count, const std::string& file_name);
   // Records file_name as the item's output. False (the line printed) when an
   // earlier item of the run has the same file: the item would overwrite it.
@@ -65,6 +69,7 @@ class TExportRun {
   TZMySqlQuery query_;
   int version_number_ = 0;
   std::set<std::string> output_files_;  // OutputFileIdentity of every item's file
+  TProgressLine progress_;               // on standard error, when that is a terminal
 };
 
 // The default output file of an item: its name with ".xls". A "/" in the name

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,13 +50,27 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 // Runs program with the arguments in working_directory, in the locale named
-// (the C locale unless told).
+// (the C locale unless told). With error_terminal, standard error is a pseudo
+// terminal of 100 columns instead of a pipe.
 inline TVelmoraResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                                 const std::string& working_directory, const std::string& locale = "C") {
+                                 const std::string& working_directory, const std::string& locale = "C",
+                                 bool error_terminal = false) {
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  }
+  if (error_terminal) {
+    ::close(err_pipe[0]);
+    ::close(err_pipe[1]);
+    err_pipe[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (err_pipe[0] < 0 || ::grantpt(err_pipe[0]) != 0 || ::unlockpt(err_pipe[0]) != 0) {
+      throw std::runtime_error(std::string("pseudo terminal: ") + std::strerror(errno));
+    }
+    err_pipe[1] = ::open(::ptsname(err_pipe[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (err_pipe[1] < 0) throw std::runtime_error(std::string("pseudo terminal: ") + std::strerror(errno));
+    const winsize size{24, 100, 0, 0};
+    ::ioctl(err_pipe[1], TIOCSWINSZ, &size);
   }
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -107,8 +122,9 @@ inline TVelmoraResult RunProgram(const std::string& program, const std::vector<s
 }
 
 inline TVelmoraResult RunVelmora(const std::vector<std::string>& arguments,
-                                 const std::string& working_directory, const std::string& locale = "C") {
-  return RunProgram(VelmoraBinary(), arguments, working_directory, locale);
+                                 const std::string& working_directory, const std::string& locale = "C",
+                                 bool error_terminal = false) {
+  return RunProgram(VelmoraBinary(), arguments, working_directory, locale, error_terminal);
 }
 
 }  // namespace velmora::consoletest

@@ -236,6 +236,28 @@ TEST_F(ExportRunTest, ServerKilledInTheMiddleOfTheRowsEndsTheRunAndKeepsTheEarli
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"rows.csv", "run.cfg"}));
 }
 
+// A person at a terminal sees one line follow a long item, redrawn in place and
+// cleared before the item's line; with standard error a pipe (cron, scripts)
+// nothing at all is written there.
+TEST_F(ExportRunTest, LongItemShowsAProgressLineOnlyOnATerminal) {
+  const std::string body =
+      "[Queries]\nslow=Slow rows\n[SQL_slow]\n1=select seq, repeat('x', 2000) as pad, sleep(0.004) as pause"
+      " from seq_1_to_500\n[Files]\nslow=slow.csv\n";
+  Write("run.cfg", SocketConnection() + body);
+  const TVelmoraResult shown = consoletest::RunVelmora({"run.cfg"}, dir_.Path(), "C", true);
+  EXPECT_EQ(shown.lines, Connected({"Slow rows: 500 records exported to slow.csv"}));
+  EXPECT_EQ(shown.exit_status, 0);
+  // Stored, the total is known and the time left is shown; streamed, neither.
+  const std::regex drawn("\r\x1b\\[KSlow rows: [0-9]+( of 500)? rows(, [0-9]+ rows/s(, [0-9]+:[0-9]{2} left)?)?");
+  EXPECT_TRUE(std::regex_search(shown.errors, drawn)) << shown.errors;
+  EXPECT_TRUE(shown.errors.ends_with("\r\x1b[K")) << shown.errors;
+  EXPECT_EQ(std::regex_replace(shown.errors, drawn, ""), "\r\x1b[K");
+
+  const TVelmoraResult piped = Run(body);
+  EXPECT_EQ(piped.lines, shown.lines);
+  EXPECT_EQ(piped.errors, "");
+}
+
 // ---------------------------------------------------------------------------
 // Output files and export types
 
