@@ -93,7 +93,7 @@ def expected_form(value, data_type):
     return value
 
 
-def run_export(settings, directory):
+def run_export(settings, directory, stored):
     templates = []
     for table in TABLES:
         names, _ = reference_rows(settings, table)
@@ -110,6 +110,8 @@ def run_export(settings, directory):
         out.write("[Connection]\nHost=localhost\nPort=%s\nLogin=%s\nPassword=%s\nDBName=%s\n" % (
             settings["VELMORA_TEST_SOCKET"], settings["VELMORA_TEST_USER"],
             settings["VELMORA_TEST_PASSWORD"], DATABASE))
+        if stored:
+            out.write("StoreResult=1\n")
         out.write("[Tables]\n" + "".join("%s=%s\n" % (t, t) for t in TABLES))
         out.write("[Files]\n" + "".join("%s=%s.csv\n" % (t, os.path.join(directory, t)) for t in TABLES))
         out.write("[Templates]\n" + "".join("%s=%s\n" % (t, p) for t, p in zip(TABLES, templates)))
@@ -120,31 +122,44 @@ def run_export(settings, directory):
         sys.exit("export failed:\n" + result.stdout.decode(errors="replace") + result.stderr.decode(errors="replace"))
 
 
-def main():
-    settings = server_settings()
-    client(settings, "-e", "drop database if exists %s; create database %s character set utf8mb4" % (DATABASE, DATABASE))
-    with open(FIXTURE, "rb") as fixture:
-        client(settings, DATABASE, stdin=fixture.read())
+def compare_export(settings, stored):
+    """Exports every table (rows streamed, or stored whole) and compares each
+    value with the server's; returns the number compared and the failures."""
     failures = []
     compared = 0
+    mode = "stored" if stored else "streamed"
     with tempfile.TemporaryDirectory() as directory:
-        run_export(settings, directory)
+        run_export(settings, directory, stored)
         for table in TABLES:
             names, rows = reference_rows(settings, table)
             types = column_types(settings, table)
             with open(os.path.join(directory, table + ".csv"), newline="", encoding="latin-1") as source:
                 records = [[field.encode("latin-1") for field in record] for record in csv.reader(source)]
             if records[0] != [name.encode() for name in names]:
-                failures.append("%s: captions %r" % (table, records[0]))
+                failures.append("%s, %s: captions %r" % (table, mode, records[0]))
             if len(records) - 1 != len(rows):
-                failures.append("%s: %d records, the server has %d" % (table, len(records) - 1, len(rows)))
+                failures.append("%s, %s: %d records, the server has %d" % (table, mode, len(records) - 1, len(rows)))
             for row, record in zip(rows, records[1:]):
                 for name, value, exported in zip(names, row, record):
                     compared += 1
                     expected = expected_form(value, types[name])
                     if exported != expected:
-                        failures.append("%s.%s (id %s): exported %r, expected %r" % (
-                            table, name, row[0].decode(), exported[:80], expected[:80]))
+                        failures.append("%s.%s (id %s, %s): exported %r, expected %r" % (
+                            table, name, row[0].decode(), mode, exported[:80], expected[:80]))
+    return compared, failures
+
+
+def main():
+    settings = server_settings()
+    client(settings, "-e", "drop database if exists %s; create database %s character set utf8mb4" % (DATABASE, DATABASE))
+    with open(FIXTURE, "rb") as fixture:
+        client(settings, DATABASE, stdin=fixture.read())
+    compared = 0
+    failures = []
+    for stored in (False, True):
+        mode_compared, mode_failures = compare_export(settings, stored)
+        compared += mode_compared
+        failures += mode_failures
     client(settings, "-e", "drop database %s" % DATABASE)
     for failure in failures:
         print(failure)
