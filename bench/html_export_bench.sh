@@ -2,7 +2,7 @@
 # Starts a private MariaDB server, fills a table of 1,000,000 rows of ten mixed
 # columns, and exports it to one HTML page with velmora beside the client's own
 # HTML output (`mariadb --html -e 'select * from t' > file`), and to CSV for
-# the peak memory of the same stored result; wall time and peak memory of each.
+# the peak memory of the same streamed rows; wall time and peak memory of each.
 #
 #   bench/html_export_bench.sh           # 1,000,000 rows
 #   bench/html_export_bench.sh 100000    # a quicker run
@@ -62,5 +62,5 @@ $measure "velmora -> HTML" -- "$velmora" "$work/bench.cfg"
 $measure "mariadb --html -> file" --stdout "$work/client.html" -- "$client" "${connect[@]}" \
   --html -e 'select * from html_rows'
 sed -i "s|^1=$work/html_rows.html|1=$work/html_rows.csv|" "$work/bench.cfg"
-$measure "velmora -> CSV (same stored result)" -- "$velmora" "$work/bench.cfg"
+$measure "velmora -> CSV (same streamed rows)" -- "$velmora" "$work/bench.cfg"
 ls -l "$work"/html_rows.html "$work"/client.html "$work"/html_rows.csv | awk '{print $5, $9}'
