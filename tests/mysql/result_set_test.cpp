@@ -362,5 +362,22 @@ TEST_F(ResultSetTest, StreamedResultReadsForwardOverItsOwnConnection) {
   EXPECT_VELMORA_ERROR(query.First(), "Cannot move back in a streamed result");
 }
 
+// Streamed on the transaction's own connection, the rows are read in its
+// session (its snapshot, its current database), and once the data set is closed
+// the connection runs the next statement.
+TEST_F(ResultSetTest, StreamedResultOnTheTransactionsConnectionSharesItsSession) {
+  OpenQuery("select connection_id()");
+  const std::string own_connection = RecordText();
+  query.Close();
+  query.ExtraOptions = {moStreamOnTransaction};
+  OpenQuery("select id, connection_id() from all_types order by id");
+  EXPECT_EQ(query.Field(1).AsString(), own_connection);
+  query.Next();
+  EXPECT_EQ(query.Field(0).AsString(), "2");
+  query.Close();  // the three rows left are read and dropped
+  OpenQuery("select count(*) from all_types");
+  EXPECT_EQ(RecordText(), "5");
+}
+
 }  // namespace
 }  // namespace velmora
