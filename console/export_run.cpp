@@ -252,6 +252,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   exporter->Name = item.Name;
   int count = 0;
   exporter->OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
+  exporter->OnFetchedRecord = [this](TTabulo&, int fetched) { progress_.UpdateReadAhead(fetched); };
   try {
     ReadGeneralSections(template_file, query_, *exporter);
     exporter->ReadFormatSections(template_file, query_);

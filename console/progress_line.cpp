@@ -51,12 +51,7 @@ void TProgressLine::Update(std::int64_t rows) {
     first_row_at_ = now;
     first_row_ = rows;
   }
-  if (drawn_ ? now - drawn_at_ < kRedrawEvery : now - started_ < kFirstDrawAfter) return;
-  Draw(rows, now);
-}
-
-void TProgressLine::Draw(std::int64_t rows, TClock::time_point now) {
-  line_.assign(kClearLine);
+  if (!Due(now)) return;
   std::string text = name_ + ": " + std::to_string(rows);
   if (total_ >= 0) text += " of " + std::to_string(total_);
   text += " rows";
@@ -68,6 +63,23 @@ void TProgressLine::Draw(std::int64_t rows, TClock::time_point now) {
       text += ", " + Duration(static_cast<std::int64_t>(static_cast<double>(total_ - rows) / rate + 0.5)) + " left";
     }
   }
+  Draw(text, now);
+}
+
+void TProgressLine::UpdateReadAhead(std::int64_t rows) {
+  if (!terminal_) return;
+  const TClock::time_point now = TClock::now();
+  if (!Due(now)) return;
+  std::string text = name_ + ": reading ahead, " + std::to_string(rows);
+  if (total_ >= 0) text += " of " + std::to_string(total_);
+  Draw(text + " rows", now);
+}
+
+bool TProgressLine::Due(TClock::time_point now) const {
+  return drawn_ ? now - drawn_at_ >= kRedrawEvery : now - started_ >= kFirstDrawAfter;
+}
+
+void TProgressLine::Draw(std::string text, TClock::time_point now) {
   // A line longer than the terminal would wrap, and the next one could not
   // overwrite it: it is cut before the last column, at a character's start.
   if (text.size() >= columns_) {
@@ -75,6 +87,7 @@ void TProgressLine::Draw(std::int64_t rows, TClock::time_point now) {
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
     text.resize(cut);
   }
+  line_.assign(kClearLine);
   line_ += text;
   Write(line_);
   drawn_ = true;

@@ -22,13 +22,18 @@ class TProgressLine {
   void SetTotal(std::int64_t total) { total_ = total; }
   // The rows written so far.
   void Update(std::int64_t rows);
+  // The rows a pass before the writing (widths, a count) has read so far.
+  void UpdateReadAhead(std::int64_t rows);
   // Clears the line when it was drawn.
   void Finish();
 
  private:
   using TClock = std::chrono::steady_clock;
 
-  void Draw(std::int64_t rows, TClock::time_point now);
+  // True when a line is due: the item has run a second, the last line is a
+  // tenth of a second old.
+  bool Due(TClock::time_point now) const;
+  void Draw(std::string text, TClock::time_point now);
   // Writes text whole; a terminal that refuses it gets no more lines.
   void Write(const std::string& text);
 
