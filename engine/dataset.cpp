@@ -10,6 +10,10 @@ std::string TField::AsString() const {
   return text;
 }
 
+bool TField::GetDateTime(TDateTime&, std::string_view&) const { return false; }
+
+bool TField::GetDecimalText(std::string&) const { return false; }
+
 bool TField::IsBlob() const {
   switch (DataType) {
     case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle:

@@ -243,21 +243,7 @@ bool TTabuloColumn::FormatText(std::string& text) const {
     text.swap(scratch_);
     return true;
   }
-  if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
-    number_format_.reset();
-    date_time_format_.reset();
-    fraction_format_.reset();
-    if (ColumnType <= ctCurrency) {
-      number_format_.emplace(Format);
-    } else {
-      date_time_format_.emplace(Format);
-      const bool default_format =
-          (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
-          (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
-      if (default_format) fraction_format_.emplace(Format);
-    }
-    compiled_for_ = Format;
-  }
+  CompileFormat();
   switch (ColumnType) {
     case ctInteger:
     case ctLargeInt:
@@ -283,6 +269,54 @@ bool TTabuloColumn::FormatText(std::string& text) const {
   return true;
 }
 
+bool TTabuloColumn::FormatFieldValue(std::string& text) const {
+  if (Field == nullptr) return false;
+  scratch_.clear();
+  switch (ColumnType) {
+    case ctFloat:
+    case ctCurrency:
+      // A number that does not format is left to FormatText, which names it.
+      if (!Field->GetDecimalText(decimal_text_)) return false;
+      if (PlainNumber) {
+        if (!AppendPlainDecimal(decimal_text_, FormatSettings().DecimalSeparator, scratch_)) return false;
+      } else {
+        CompileFormat();
+        if (!number_format_->FormatDecimalText(decimal_text_, scratch_)) return false;
+      }
+      break;
+    case ctDate:
+    case ctTime:
+    case ctDateTime: {
+      TDateTime value = 0;
+      std::string_view fraction;
+      if (!Field->GetDateTime(value, fraction)) return false;
+      CompileFormat();
+      AppendMoment(value, fraction);
+      break;
+    }
+    default:
+      return false;
+  }
+  text.swap(scratch_);
+  return true;
+}
+
+void TTabuloColumn::CompileFormat() const {
+  if (compiled_for_ == Format && (number_format_ || date_time_format_)) return;
+  number_format_.reset();
+  date_time_format_.reset();
+  fraction_format_.reset();
+  if (ColumnType <= ctCurrency) {
+    number_format_.emplace(Format);
+  } else {
+    date_time_format_.emplace(Format);
+    const bool default_format = (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
+                                (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
+    if (default_format) fraction_format_.emplace(Format);
+  }
+  compiled_for_ = Format;
+}
+
 void TTabuloColumn::FormatMoment(const std::string& text) const {
   TDateTime value = 0;
   const bool read = ColumnType == ctTime ? (TryStrToTime(text, value) || TryStrToDateTime(text, value))
@@ -305,9 +339,13 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
   }
+  AppendMoment(value, fraction_format_ ? SecondsFraction(text) : std::string_view());
+}
+
+void TTabuloColumn::AppendMoment(TDateTime value, std::string_view fraction) const {
   if (fraction_format_) {
-    // Every digit of the fraction as the text has it, where the seconds end.
-    fraction_format_->Format(value, SecondsFraction(text), scratch_);
+    // Every digit of the fraction as the value has it, where the seconds end.
+    fraction_format_->Format(value, fraction, scratch_);
   } else {
     date_time_format_->Format(value, scratch_);
   }
@@ -449,7 +487,7 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
     // written; measuring it raw is all this pass can do.
     if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
       try {
-        target.FormatText(text);
+        if (!target.FormatFieldValue(text)) target.FormatText(text);
         target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
       } catch (const EVelmoraError&) {
       }

@@ -48,6 +48,15 @@ void TTabuloWriter::PadCenterInPlace(std::string& text, char character, int widt
   text.append(missing - left, character);
 }
 
+void TTabuloWriter::AppendPadded(std::string& out, std::string_view text, char character, int width,
+                                 TTabuloColAlign align) {
+  const std::size_t missing = Shortfall(text, width);
+  const std::size_t before = align == ecaRight ? missing : align == ecaCenter ? missing / 2 : 0;
+  out.append(before, character);
+  out.append(text);
+  out.append(missing - before, character);
+}
+
 std::string TTabuloWriter::PadLeft(std::string_view text, char character, int width) {
   std::string result(text);
   PadLeftInPlace(result, character, width);

@@ -79,4 +79,12 @@ std::string_view SecondsFraction(std::string_view text) {
   return {};
 }
 
+int FractionMilliseconds(std::string_view digits) {
+  int milliseconds = 0;
+  for (std::size_t index = 0; index < 3; ++index) {
+    milliseconds = milliseconds * 10 + (index < digits.size() ? digits[index] - '0' : 0);
+  }
+  return milliseconds;
+}
+
 }  // namespace velmora

@@ -28,4 +28,9 @@ class TFractionDateTimeFormat {
 // the time separator and two digits of seconds. Empty when the text has none.
 std::string_view SecondsFraction(std::string_view text);
 
+// The milliseconds of a fraction of a second given as its digits ("5" gives
+// 500, "123456" gives 123). Further digits are cut off, not rounded: rounding
+// could carry "23:59:59.9996" into the next day, month and year.
+int FractionMilliseconds(std::string_view digits);
+
 }  // namespace velmora

@@ -87,4 +87,16 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value);
 // AM/PM marker before or after. The value is the fraction of a day (0 <= value < 1).
 bool TryStrToTime(std::string_view text, TDateTime& value);
 
+struct TFormatSettings;
+// True when a moment printed in the settings' forms reads back exactly: the
+// short date, a blank and the long time (or the long time alone), a fraction
+// of seconds after the seconds behind the decimal separator, is read by
+// TryStrToDateTime and TryStrToTime as that moment (the fraction cut to
+// milliseconds), and SecondsFraction finds that fraction again. It holds for
+// plain numeric forms: day, month and a four-digit year joined by "/"; hours
+// and two-digit minutes and seconds joined by ":" (the short time may leave
+// out the seconds); separators without digits or blanks, none hiding another,
+// and AM/PM texts that start with no digit.
+bool DateTimeTextReadsBack(const TFormatSettings& settings);
+
 }  // namespace velmora
