@@ -118,6 +118,26 @@ struct TDateTimeFormat::TCompiled {
   TDateTimeElements Elements;
   // The patterns that "c", "t", "ddddd" and "dddddd" stand for.
   std::vector<TDateTimeElements> Nested;
+  // The first seconds of the pattern itself, where a fraction of seconds goes;
+  // null when it shows none.
+  const TDateTimeElement* FirstSeconds = nullptr;
+  // A day name is shown, so the day of the week is needed.
+  bool NamesDays = false;
+
+  void Prepare() {
+    for (const TDateTimeElement& element : Elements) {
+      if (element.Kind == dekSecond) {
+        FirstSeconds = &element;
+        break;
+      }
+    }
+    const auto names_days = [](const TDateTimeElements& elements) {
+      return std::any_of(elements.begin(), elements.end(), [](const TDateTimeElement& element) {
+        return element.Kind == dekShortDayName || element.Kind == dekLongDayName;
+      });
+    };
+    NamesDays = names_days(Elements) || std::any_of(Nested.begin(), Nested.end(), names_days);
+  }
 
   // Patterns nest at most this deep, so a locale format naming "c" cannot loop.
   static constexpr int kDeepestNesting = 2;
@@ -261,7 +281,10 @@ struct TDateTimeFormat::TCompiled {
     return elements;
   }
 
-  void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, std::string& out) const {
+  // fraction_digits go behind the decimal separator right after the element
+  // fraction_after.
+  void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, std::string& out,
+              const TDateTimeElement* fraction_after = nullptr, std::string_view fraction_digits = {}) const {
     const TFormatSettings& settings = FormatSettings();
     for (const TDateTimeElement& element : elements) {
       switch (element.Kind) {
@@ -329,12 +352,25 @@ struct TDateTimeFormat::TCompiled {
           }
           break;
       }
+      if (&element == fraction_after) {
+        out.append(settings.DecimalSeparator);
+        out.append(fraction_digits);
+      }
     }
+  }
+
+  void Format(TDateTime value, std::string& out, std::string_view fraction_digits) const {
+    TDateTimeParts parts;
+    DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
+                   parts.Millisecond);
+    if (NamesDays) parts.DayOfWeek = DayOfWeek(value);
+    Append(Elements, parts, out, fraction_digits.empty() ? nullptr : FirstSeconds, fraction_digits);
   }
 };
 
 TDateTimeFormat::TDateTimeFormat(std::string_view pattern) : compiled_(std::make_unique<TCompiled>()) {
   compiled_->Elements = compiled_->Compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+  compiled_->Prepare();
 }
 
 TDateTimeFormat::~TDateTimeFormat() = default;
@@ -342,11 +378,11 @@ TDateTimeFormat::TDateTimeFormat(TDateTimeFormat&&) noexcept = default;
 TDateTimeFormat& TDateTimeFormat::operator=(TDateTimeFormat&&) noexcept = default;
 
 void TDateTimeFormat::Format(TDateTime value, std::string& out) const {
-  TDateTimeParts parts;
-  DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
-                 parts.Millisecond);
-  parts.DayOfWeek = DayOfWeek(value);
-  compiled_->Append(compiled_->Elements, parts, out);
+  compiled_->Format(value, out, {});
+}
+
+void TDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits, std::string& out) const {
+  compiled_->Format(value, out, fraction_digits);
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

@@ -43,6 +43,9 @@ struct TNumberSection {
   int MinimumDecimalDigits = 0;
   bool Grouping = false;
   bool Scientific = false;
+  bool HasPoint = false;
+  // Digit placeholders and the point only: no literal text, no exponent.
+  bool DigitsOnly = true;
 };
 
 void AppendLiteral(TNumberSection& section, std::string_view text) {
@@ -114,6 +117,10 @@ TNumberSection CompileSection(std::string_view text) {
   }
   section.MinimumIntegerDigits = first_zero < 0 ? 0 : section.IntegerPlaceholders - first_zero;
   if (section.Scientific) section.Grouping = false;
+  for (const TNumberElement& element : section.Elements) {
+    if (element.Kind == nekPoint) section.HasPoint = true;
+    if (element.Kind == nekLiteral || element.Kind == nekExponent) section.DigitsOnly = false;
+  }
   return section;
 }
 
@@ -209,6 +216,28 @@ void AppendSection(const TNumberSection& section, const TDecimalNumber& number, 
   }
 }
 
+// AppendSection for a section of digit placeholders and the point only: the
+// integer digits (the leading ones included) come first, then the point and
+// the decimals. A number rounded for the section has no more decimals than
+// the section's placeholders.
+void AppendDigitsOnlySection(const TNumberSection& section, const TDecimalNumber& number, bool minus,
+                             std::string& out) {
+  if (minus) out.push_back('-');
+  // With neither an integer placeholder nor the point no digit has a place.
+  if (section.IntegerPlaceholders == 0 && !section.HasPoint) return;
+  const TFormatSettings& settings = FormatSettings();
+  const int point = number.IsZero() ? 0 : number.Exponent();
+  const int shown_integers = std::max(std::max(point, 0), section.MinimumIntegerDigits);
+  const int shown_decimals = std::max(number.DigitCount() - point, section.MinimumDecimalDigits);
+  for (int place = shown_integers - 1; place >= 0; --place) {
+    out.push_back(number.Digit(point - 1 - place));
+    if (section.Grouping && place > 0 && place % 3 == 0) out.append(settings.ThousandSeparator);
+  }
+  if (shown_decimals <= 0) return;
+  out.append(settings.DecimalSeparator);
+  for (int index = 0; index < shown_decimals; ++index) out.push_back(number.Digit(point + index));
+}
+
 void RoundForSection(const TNumberSection& section, TDecimalNumber& number) {
   if (section.Scientific) {
     number.RoundToSignificant(std::max(section.IntegerPlaceholders + section.DecimalPlaceholders, 1));
@@ -264,7 +293,11 @@ struct TNumberFormat::TCompiled {
         return;
       }
     }
-    AppendSection(*section, number, minus, out);
+    if (section->DigitsOnly) {
+      AppendDigitsOnlySection(*section, number, minus, out);
+    } else {
+      AppendSection(*section, number, minus, out);
+    }
   }
 };
 

@@ -20,7 +20,7 @@ class TFractionDateTimeFormat {
   void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
 
  private:
-  TDateTimeFormat format_;  // the pattern with a mark where the fraction goes
+  TDateTimeFormat format_;
 };
 
 // The digits of the fraction of seconds in a time text in the locale's form

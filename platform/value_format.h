@@ -54,6 +54,10 @@ class TDateTimeFormat {
   TDateTimeFormat& operator=(TDateTimeFormat&&) noexcept;
 
   void Format(TDateTime value, std::string& out) const;
+  // As Format, with fraction_digits ("123456") behind the locale's decimal
+  // separator right after the pattern's first seconds (not those of a nested
+  // pattern such as "c"); nothing more when they are empty or there are none.
+  void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
 
  private:
   struct TCompiled;
