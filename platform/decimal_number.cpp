@@ -62,18 +62,20 @@ bool TDecimalNumber::Parse(std::string_view text) {
   }
   if (index != text.size()) return false;
 
-  char* digits = Reserve(integer_digits.size() + fraction_digits.size());
-  int count = 0;
+  // The significant digits start at the first that is not zero.
   std::int64_t leading_zeros = 0;
-  for (std::string_view part : {integer_digits, fraction_digits}) {
-    for (char digit : part) {
-      if (count == 0 && digit == '0') {
-        ++leading_zeros;
-      } else {
-        digits[count++] = digit;
-      }
-    }
+  std::string_view integer_rest = integer_digits;
+  while (!integer_rest.empty() && integer_rest[0] == '0') integer_rest.remove_prefix(1);
+  leading_zeros += static_cast<std::int64_t>(integer_digits.size() - integer_rest.size());
+  std::string_view fraction_rest = fraction_digits;
+  if (integer_rest.empty()) {
+    while (!fraction_rest.empty() && fraction_rest[0] == '0') fraction_rest.remove_prefix(1);
+    leading_zeros += static_cast<std::int64_t>(fraction_digits.size() - fraction_rest.size());
   }
+  char* digits = Reserve(integer_rest.size() + fraction_rest.size());
+  std::copy(integer_rest.begin(), integer_rest.end(), digits);
+  std::copy(fraction_rest.begin(), fraction_rest.end(), digits + integer_rest.size());
+  int count = static_cast<int>(integer_rest.size() + fraction_rest.size());
   while (count > 0 && digits[count - 1] == '0') --count;
   exponent += static_cast<std::int64_t>(integer_digits.size()) - leading_zeros;
   if (count > 0 && exponent > kLargestExponent) return false;

@@ -226,16 +226,27 @@ void AppendDigitsOnlySection(const TNumberSection& section, const TDecimalNumber
   // With neither an integer placeholder nor the point no digit has a place.
   if (section.IntegerPlaceholders == 0 && !section.HasPoint) return;
   const TFormatSettings& settings = FormatSettings();
+  const std::string& thousands = settings.ThousandSeparator;
+  const std::string& decimal = settings.DecimalSeparator;
   const int point = number.IsZero() ? 0 : number.Exponent();
-  const int shown_integers = std::max(std::max(point, 0), section.MinimumIntegerDigits);
-  const int shown_decimals = std::max(number.DigitCount() - point, section.MinimumDecimalDigits);
-  for (int place = shown_integers - 1; place >= 0; --place) {
-    out.push_back(number.Digit(point - 1 - place));
-    if (section.Grouping && place > 0 && place % 3 == 0) out.append(settings.ThousandSeparator);
+  const std::size_t shown_integers =
+      static_cast<std::size_t>(std::max(std::max(point, 0), section.MinimumIntegerDigits));
+  const std::size_t shown_decimals =
+      static_cast<std::size_t>(std::max({number.DigitCount() - point, section.MinimumDecimalDigits, 0}));
+  const std::size_t groups = section.Grouping && shown_integers > 0 ? (shown_integers - 1) / 3 : 0;
+  // Written in place: the size is known before the first digit.
+  const std::size_t start = out.size();
+  out.resize(start + shown_integers + groups * thousands.size() +
+             (shown_decimals > 0 ? decimal.size() + shown_decimals : 0));
+  char* cursor = out.data() + start;
+  int digit = point - static_cast<int>(shown_integers);
+  for (std::size_t place = shown_integers; place-- > 0;) {
+    *cursor++ = number.Digit(digit++);
+    if (groups > 0 && place > 0 && place % 3 == 0) cursor = std::copy(thousands.begin(), thousands.end(), cursor);
   }
-  if (shown_decimals <= 0) return;
-  out.append(settings.DecimalSeparator);
-  for (int index = 0; index < shown_decimals; ++index) out.push_back(number.Digit(point + index));
+  if (shown_decimals == 0) return;
+  cursor = std::copy(decimal.begin(), decimal.end(), cursor);
+  for (std::size_t index = 0; index < shown_decimals; ++index) *cursor++ = number.Digit(digit++);
 }
 
 void RoundForSection(const TNumberSection& section, TDecimalNumber& number) {
