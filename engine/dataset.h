@@ -103,6 +103,10 @@ class TField {
   // decimal text, as TryLocaleNumberToDecimalText reads its text form. False
   // when the field cannot give it so; the base gives none.
   virtual bool GetDecimalText(std::string& out) const;
+  // The most characters the text form of the current value can have, found
+  // without making that text. False when the field cannot tell so; the base
+  // cannot.
+  virtual bool GetTextLengthBound(std::size_t& bound) const;
 
   std::string AsString() const;
   // A property of the kind: the binary and text large-object types.

@@ -301,6 +301,47 @@ bool TTabuloColumn::FormatFieldValue(std::string& text) const {
   return true;
 }
 
+bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
+  if (Field == nullptr || !Field->GetTextLengthBound(bound)) return false;
+  std::size_t display_bound = 0;
+  switch (ColumnType) {
+    case ctString:
+    case ctBoolean:
+    case ctUnknown:
+      return true;  // the text is all there is to measure
+    case ctInteger:
+    case ctLargeInt:
+      // The text is the integer's digits, perhaps a sign.
+      if (PlainNumber) return false;
+      CompileFormat();
+      if (!number_format_->MaxLength(bound, 0, true, display_bound)) return false;
+      break;
+    case ctFloat:
+    case ctCurrency: {
+      if (PlainNumber || !Field->GetDecimalText(decimal_text_) ||
+          decimal_text_.find_first_of("eE") != std::string::npos) {
+        return false;
+      }
+      CompileFormat();
+      const bool negative = decimal_text_[0] == '-';
+      const std::size_t point = std::min(decimal_text_.find('.'), decimal_text_.size());
+      const std::size_t decimals = point < decimal_text_.size() ? decimal_text_.size() - point - 1 : 0;
+      if (!number_format_->MaxLength(point - (negative ? 1 : 0), decimals, negative, display_bound)) return false;
+      break;
+    }
+    default: {
+      TDateTime value = 0;
+      std::string_view fraction;
+      if (!Field->GetDateTime(value, fraction)) return false;
+      CompileFormat();
+      display_bound = fraction_format_ ? fraction_format_->MaxLength(fraction.size()) : date_time_format_->MaxLength();
+      break;
+    }
+  }
+  bound = std::max(bound, display_bound);
+  return true;
+}
+
 void TTabuloColumn::CompileFormat() const {
   if (compiled_for_ == Format && (number_format_ || date_time_format_)) return;
   number_format_.reset();
@@ -477,6 +518,11 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
     TTabuloColumn& target = *column;
     if (target.Field->IsNull()) {
       target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
+      continue;
+    }
+    // A value that cannot be wider than the column need not be made into text.
+    std::size_t bound = 0;
+    if (target.Width >= 0 && target.ValueLengthBound(bound) && bound <= static_cast<std::size_t>(target.Width)) {
       continue;
     }
     target.Field->GetText(text);

@@ -81,6 +81,10 @@ class TTabuloColumn {
   // text GetText and then FormatText would give, without the text form in
   // between. False, text unchanged, when the field gives no such value.
   bool FormatFieldValue(std::string& text) const;
+  // The most characters the field's current value takes, as its text form
+  // and (for the types that have one) as its display form, found without
+  // making either; false when the field or the format cannot tell.
+  bool ValueLengthBound(std::size_t& bound) const;
 
  private:
   // Compiles the formats from Format on first use and when Format changed.

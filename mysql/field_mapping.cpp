@@ -648,6 +648,65 @@ bool TZMySqlField::GetDecimalText(std::string& out) const {
   return AppendServerDecimalText({data, length}, reading_.ExactDecimal, FormatSettings().DecimalSeparator, out);
 }
 
+bool TZMySqlField::GetTextLengthBound(std::size_t& bound) const {
+  const char* data = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, data, length)) return false;
+  const std::string_view text(data, length);
+  // No text form has more characters than the bytes it copies; a number may
+  // gain a "0" before a bare point, and the point becomes the separator.
+  switch (DataType) {
+    case ftString:
+    case ftMemo:
+    case ftBlob:
+      bound = length;
+      return true;
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint:
+    case ftAutoInc:
+      bound = ValueKind == vkBit ? 20 : std::max<std::size_t>(length, 1);
+      return true;
+    case ftFloat:
+    case ftCurrency: {
+      const std::size_t point = std::min(text.find_first_of(".,"), length);
+      const std::size_t digit = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+      const bool bare_point = digit >= length || text[digit] < '0' || text[digit] > '9';
+      bound = length + (bare_point ? 1 : 0);
+      if (point < length) bound += Utf8Length(FormatSettings().DecimalSeparator) - 1;
+      bound = std::max<std::size_t>(bound, 1);
+      return true;
+    }
+    case ftBoolean:
+      bound = 5;
+      return true;
+    case ftDate:
+    case ftDateTime:
+    case ftTime:
+      break;
+    default:
+      return false;
+  }
+  std::string_view fraction;
+  TDayAndTime moment;
+  const bool as_text = DataType == ftTime ? MySqlTimeOutsideDay(text)
+                                          : !TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment,
+                                                                      fraction);
+  if (as_text) {
+    bound = length;
+    return true;
+  }
+  const TDateTimeForms& forms = Forms();
+  if (DataType == ftTime) {
+    MySqlTimeMillisecond(text, fraction);
+    bound = forms.time.MaxLength(fraction.size());
+  } else {
+    bound = forms.date.MaxLength();
+    if (DataType == ftDateTime) bound += 1 + forms.time.MaxLength(fraction.size());
+  }
+  return true;
+}
+
 bool TZMySqlField::IsInvalidDate() const {
   if (DataType != ftDate && DataType != ftDateTime && DataType != ftTime) return false;
   const char* value = nullptr;

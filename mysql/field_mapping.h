@@ -169,6 +169,7 @@ class TZMySqlField : public TField {
   bool IsInvalidDate() const override;
   bool GetDateTime(TDateTime& value, std::string_view& fraction) const override;
   bool GetDecimalText(std::string& out) const override;
+  bool GetTextLengthBound(std::size_t& bound) const override;
 
   unsigned int Column() const { return column_; }
   const TMySqlColumnReading& Reading() const { return reading_; }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -359,6 +360,84 @@ struct TDateTimeFormat::TCompiled {
     }
   }
 
+  // The most characters elements print for a moment of the years 1 to 9999.
+  std::size_t MaxLength(const TDateTimeElements& elements) const {
+    const TFormatSettings& settings = FormatSettings();
+    const auto longest = [](const auto& texts) {
+      std::size_t length = 0;
+      for (const std::string& text : texts) length = std::max(length, Utf8Length(text));
+      return length;
+    };
+    std::size_t total = 0;
+    for (const TDateTimeElement& element : elements) {
+      const std::size_t width = static_cast<std::size_t>(std::max(element.Width, 0));
+      switch (element.Kind) {
+        case dekLiteral:
+          total += Utf8Length(element.Text);
+          break;
+        case dekDay:
+        case dekMonth:
+        case dekHour:
+        case dekMinute:
+        case dekSecond:
+          total += std::max<std::size_t>(width, 2);
+          break;
+        case dekYear:
+          total += width;  // two digits of the year, or four
+          break;
+        case dekMillisecond:
+          total += 3;
+          break;
+        case dekShortDayName:
+          total += longest(settings.ShortDayNames);
+          break;
+        case dekLongDayName:
+          total += longest(settings.LongDayNames);
+          break;
+        case dekShortMonthName:
+          total += longest(settings.ShortMonthNames);
+          break;
+        case dekLongMonthName:
+          total += longest(settings.LongMonthNames);
+          break;
+        case dekAmPmLocale:
+          total += std::max(Utf8Length(settings.TimeAMString), Utf8Length(settings.TimePMString));
+          break;
+        case dekAmPmText:
+          total += std::max(Utf8Length(element.Text), Utf8Length(element.AfternoonText));
+          break;
+        case dekDateSeparator:
+          total += Utf8Length(settings.DateSeparator);
+          break;
+        case dekTimeSeparator:
+          total += Utf8Length(settings.TimeSeparator);
+          break;
+        case dekNested:
+          total += MaxLength(Nested[element.Width]);
+          break;
+        case dekNestedTimeOfDay:
+          total += 1 + MaxLength(Nested[element.Width]);
+          break;
+      }
+    }
+    return total;
+  }
+
+  // MaxLength of the pattern, kept until the settings change.
+  std::size_t CachedMaxLength() const {
+    const std::uint64_t version = FormatSettingsVersion();
+    if (!max_length_known_ || max_length_version_ != version) {
+      max_length_ = MaxLength(Elements);
+      max_length_version_ = version;
+      max_length_known_ = true;
+    }
+    return max_length_;
+  }
+
+  mutable bool max_length_known_ = false;
+  mutable std::uint64_t max_length_version_ = 0;
+  mutable std::size_t max_length_ = 0;
+
   void Format(TDateTime value, std::string& out, std::string_view fraction_digits) const {
     TDateTimeParts parts;
     DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
@@ -383,6 +462,14 @@ void TDateTimeFormat::Format(TDateTime value, std::string& out) const {
 
 void TDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits, std::string& out) const {
   compiled_->Format(value, out, fraction_digits);
+}
+
+std::size_t TDateTimeFormat::MaxLength(std::size_t fraction_digits) const {
+  std::size_t length = compiled_->CachedMaxLength();
+  if (fraction_digits > 0 && compiled_->FirstSeconds != nullptr) {
+    length += Utf8Length(FormatSettings().DecimalSeparator) + fraction_digits;
+  }
+  return length;
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

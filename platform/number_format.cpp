@@ -8,6 +8,7 @@
 
 #include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -326,6 +327,25 @@ void TNumberFormat::FormatDouble(double value, std::string& out) const {
   TDecimalNumber number;
   number.SetDouble(value);
   compiled_->Format(number, out);
+}
+
+bool TNumberFormat::MaxLength(std::size_t integer_digits, std::size_t decimal_digits, bool negative,
+                              std::size_t& length) const {
+  const TFormatSettings& settings = FormatSettings();
+  length = 0;
+  for (const TNumberSection& section : compiled_->Sections) {
+    if (section.Empty || !section.DigitsOnly) return false;
+    const std::size_t decimals = static_cast<std::size_t>(section.DecimalPlaceholders);
+    // Rounding away decimals may carry into one more integer digit (9.995 as "0.00").
+    const std::size_t integers = std::max(integer_digits + (decimal_digits > decimals ? 1 : 0),
+                                          static_cast<std::size_t>(section.MinimumIntegerDigits));
+    const std::size_t groups = section.Grouping && integers > 0 ? (integers - 1) / 3 : 0;
+    const std::size_t section_length = (negative ? 1 : 0) + integers +
+                                       groups * Utf8Length(settings.ThousandSeparator) +
+                                       (decimals > 0 ? Utf8Length(settings.DecimalSeparator) + decimals : 0);
+    length = std::max(length, section_length);
+  }
+  return true;
 }
 
 bool TNumberFormat::FormatDecimalText(std::string_view decimal_text, std::string& out) const {

@@ -18,6 +18,7 @@ class TFractionDateTimeFormat {
   // Appends value in the pattern's form, fraction_digits ("123456") after the
   // seconds; no fraction when they are empty or the pattern shows no seconds.
   void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
+  std::size_t MaxLength(std::size_t fraction_digits) const { return format_.MaxLength(fraction_digits); }
 
  private:
   TDateTimeFormat format_;

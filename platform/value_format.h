@@ -31,6 +31,12 @@ class TNumberFormat {
   // "." and digits, optional exponent ("-1234.5678", "1e-7"). Returns false (and
   // appends nothing) when it is not such a number.
   bool FormatDecimalText(std::string_view decimal_text, std::string& out) const;
+  // The most characters a number written with at most integer_digits digits
+  // before its point and decimal_digits after it (a sign when negative)
+  // prints as; false when the pattern prints more than digits, separators and
+  // a sign (text, an exponent, the general form).
+  bool MaxLength(std::size_t integer_digits, std::size_t decimal_digits, bool negative,
+                 std::size_t& length) const;
 
  private:
   struct TCompiled;
@@ -58,6 +64,9 @@ class TDateTimeFormat {
   // separator right after the pattern's first seconds (not those of a nested
   // pattern such as "c"); nothing more when they are empty or there are none.
   void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
+  // The most characters a moment of the years 1 to 9999 prints as, with a
+  // fraction of that many digits.
+  std::size_t MaxLength(std::size_t fraction_digits = 0) const;
 
  private:
   struct TCompiled;
