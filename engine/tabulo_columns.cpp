@@ -318,13 +318,16 @@ bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
       break;
     case ctFloat:
     case ctCurrency: {
-      if (PlainNumber || !Field->GetDecimalText(decimal_text_) ||
-          decimal_text_.find_first_of("eE") != std::string::npos) {
-        return false;
+      if (PlainNumber || !Field->GetDecimalText(decimal_text_)) return false;
+      // Digits before and after the point; an exponent could move the point anywhere.
+      std::size_t point = decimal_text_.size();
+      for (std::size_t index = 0; index < decimal_text_.size(); ++index) {
+        const char character = decimal_text_[index];
+        if (character == 'e' || character == 'E') return false;
+        if (character == '.') point = index;
       }
       CompileFormat();
       const bool negative = decimal_text_[0] == '-';
-      const std::size_t point = std::min(decimal_text_.find('.'), decimal_text_.size());
       const std::size_t decimals = point < decimal_text_.size() ? decimal_text_.size() - point - 1 : 0;
       if (!number_format_->MaxLength(point - (negative ? 1 : 0), decimals, negative, display_bound)) return false;
       break;

@@ -267,9 +267,11 @@ bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::str
   // A separator that could be taken for a sign, a digit, an exponent or a
   // trimmed blank reads back otherwise; so does a number of unreasonable length.
   constexpr std::size_t kLongestPlainNumber = 1000;
-  if (decimal_separator.empty() || std::string_view("+-eE0123456789 \t").find(decimal_separator.front()) !=
-                                       std::string_view::npos ||
-      decimal_separator.back() == ' ' || decimal_separator.back() == '\t' || text.size() > kLongestPlainNumber) {
+  if (decimal_separator.empty() || text.size() > kLongestPlainNumber) return false;
+  const char first = decimal_separator.front();
+  const char last = decimal_separator.back();
+  if ((first >= '0' && first <= '9') || first == '+' || first == '-' || first == 'e' || first == 'E' ||
+      first == ' ' || first == '\t' || last == ' ' || last == '\t') {
     return false;
   }
   const auto digits_from = [&](std::size_t& position) {
@@ -669,7 +671,8 @@ bool TZMySqlField::GetTextLengthBound(std::size_t& bound) const {
       return true;
     case ftFloat:
     case ftCurrency: {
-      const std::size_t point = std::min(text.find_first_of(".,"), length);
+      std::size_t point = 0;
+      while (point < length && text[point] != '.' && text[point] != ',') ++point;
       const std::size_t digit = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
       const bool bare_point = digit >= length || text[digit] < '0' || text[digit] > '9';
       bound = length + (bare_point ? 1 : 0);
