@@ -96,10 +96,9 @@ void AppendNumber(int value, int minimum_digits, std::string& out) {
   if (value >= 0 && value < 10000 && minimum_digits <= 4) {
     const int length = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
     const int width = std::max(length, minimum_digits);
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(width));
-    char* end = out.data() + start + width;
-    for (int index = 0; index < width; ++index, value /= 10) *--end = static_cast<char>('0' + value % 10);
+    char digits[4];
+    for (int index = width - 1; index >= 0; --index, value /= 10) digits[index] = static_cast<char>('0' + value % 10);
+    for (int index = 0; index < width; ++index) out.push_back(digits[index]);
     return;
   }
   char buffer[16];

@@ -215,7 +215,7 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
               : "";
       if (QuotesCSV()) {
         out += CSVQuote;
-        AppendQuoteDoubled(out, guard, CSVQuote);
+        if (!guard.empty()) AppendQuoteDoubled(out, guard, CSVQuote);
         AppendQuoteDoubled(out, text, CSVQuote);
         out += CSVQuote;
       } else {
