@@ -134,6 +134,15 @@ TEST_F(DateTimeFormatTest, MaxLengthIsNeverPassedAndReachedByFixedWidthPatterns)
   }
 }
 
+// Values beyond the calendar's years print more digits than a pattern has
+// places, and patterns may be longer than any buffer: every character arrives.
+TEST_F(DateTimeFormatTest, ValuesBeyondTheYearsAndLongPatternsPrintWhole) {
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", 1e12), "10113-09-19 00:00:00.000");
+  EXPECT_EQ(FormatDateTime("yyyy/m/d", -1e12), "0-17-6-18");
+  const std::string long_text(300, 'x');
+  EXPECT_EQ(FormatDateTime("\"" + long_text + "\" yyyy", Moment(2024, 1, 5, 0, 0, 0)), long_text + " 2024");
+}
+
 TEST_F(DateTimeFormatTest, OneCompiledFormatServesManyValues) {
   const TDateTimeFormat format("yyyy-mm-dd hh:nn:ss.zzz");
   std::string out;
