@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/date_time.h"
+
 namespace velmora {
 
 // Declared type of a field. The ordinals are part of the interface.
@@ -89,6 +91,22 @@ class TField {
   // own text; the display format passes it through, and formats that store
   // moments as numbers write it as text (or leave the cell blank).
   virtual bool IsInvalidDate() const { return false; }
+  // The moment of the current date, time or date-time value straight from the
+  // source, without making its text form: value as TryStrToDateTime (for a
+  // time TryStrToTime) reads that text, fraction the digits of fractional
+  // seconds the text shows after its seconds (empty when none; valid until the
+  // record changes). False when the field cannot give it so (NULL, no
+  // date-time form, forms of the locale that do not read back exactly): the
+  // text form then tells. The base gives none.
+  virtual bool GetDateTime(TDateTime& value, std::string_view& fraction) const;
+  // The current value of a number field straight from the source as C-form
+  // decimal text, as TryLocaleNumberToDecimalText reads its text form. False
+  // when the field cannot give it so; the base gives none.
+  virtual bool GetDecimalText(std::string& out) const;
+  // The most characters the text form of the current value can have, found
+  // without making that text. False when the field cannot tell so; the base
+  // cannot.
+  virtual bool GetTextLengthBound(std::size_t& bound) const;
 
   std::string AsString() const;
   // A property of the kind: the binary and text large-object types.

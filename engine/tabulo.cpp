@@ -83,8 +83,11 @@ void TTabulo::FillRow() {
   // Cells are in column order, one per column, so each column fills its own
   // cell; two columns of the same field keep a value each. Values keep every
   // byte the source gave, blanks and control bytes at either end included.
+  const bool from_field = cells_from_field_ && !OnBeforeExportRow;
   for (int index = 0; index < columns_.Count(); ++index) {
-    columns_[index].Field->GetText(export_row_[index].Data);
+    TTabuloCol& cell = export_row_[index];
+    cell.FromField = from_field;
+    if (!from_field) columns_[index].Field->GetText(cell.Data);
   }
 }
 
@@ -109,14 +112,24 @@ std::string TTabulo::Escaped(std::string_view text) const {
 }
 
 void TTabulo::CellExportText(TTabuloCol& cell, bool formatted, std::string& text) {
+  PrepareCellText(cell, formatted);
+  GetColData(cell, text);
+}
+
+void TTabulo::PrepareCellText(TTabuloCol& cell, bool formatted) {
   const TTabuloColumn& column = columns_[cell.ColumnIndex];
+  const bool from_field = cell.FromField;
+  cell.FromField = false;
   if (column.Field->IsNull()) {
     cell.Data.assign(Formats.NullString());
     EscapeText(cell.Data);
-  } else if (formatted && column.FormatText(cell.Data)) {
-    EscapeText(cell.Data);
+    return;
   }
-  GetColData(cell, text);
+  // A cell left to be read from its field takes its display form straight
+  // from the field where it can; else its text form, as FillRow would have.
+  const bool direct = from_field && formatted && column.FormatFieldValue(cell.Data);
+  if (from_field && !direct) column.Field->GetText(cell.Data);
+  if (direct || (formatted && column.FormatText(cell.Data))) EscapeText(cell.Data);
 }
 
 void TTabulo::GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,
@@ -190,6 +203,12 @@ void TTabulo::RunRecords() {
     WriteCaptionRow();
     if (aborted_) return;
   }
+  // The texts are left in the fields only while the loop runs.
+  struct TCellsFromField {
+    bool& flag;
+    ~TCellsFromField() { flag = false; }
+  } cells_from_field{cells_from_field_};
+  cells_from_field_ = ExportsCellsOnly();
   TExporterWalk walk(*this);
   if (GoToFirstRecord) record_counter_ = 0;
   walk.Start();

@@ -149,6 +149,8 @@ class TTabulo {
   // The export text of one cell of the current record: NullString for NULL,
   // the display form when formatted, then GetColData.
   void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
+  // The first step of CellExportText: leaves the cell's text in cell.Data.
+  void PrepareCellText(TTabuloCol& cell, bool formatted);
   // Fires OnGetCellParams for one data cell; does nothing when it is unassigned.
   void GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align, TFont& font,
                      TColor& background);
@@ -158,6 +160,12 @@ class TTabulo {
   // BeginExport, the width pass, captions, skipping, the records, AfterExport
   // and EndExport.
   virtual void RunExport();
+  // True for a format that reads the cells of a data row only through
+  // CellExportText (or PrepareCellText): the record loop then leaves each
+  // cell's text to be read when the cell is exported, so that a value with a
+  // direct display form (dates, numbers) is never made into text twice. A
+  // handler that reads the row (OnBeforeExportRow) gets every text first.
+  virtual bool ExportsCellsOnly() const { return false; }
   TColumnSettings ColumnSettings();
   TTabuloWriter& Writer() const;
 
@@ -171,6 +179,7 @@ class TTabulo {
   TTabuloColumns columns_;
   TTabuloRow export_row_;
   std::string cell_text_;
+  bool cells_from_field_ = false;  // FillRow leaves the texts to CellExportText
 };
 
 // An exporter that writes one output file, and the side files its format adds.

@@ -243,21 +243,7 @@ bool TTabuloColumn::FormatText(std::string& text) const {
     text.swap(scratch_);
     return true;
   }
-  if (compiled_for_ != Format || (!number_format_ && !date_time_format_)) {
-    number_format_.reset();
-    date_time_format_.reset();
-    fraction_format_.reset();
-    if (ColumnType <= ctCurrency) {
-      number_format_.emplace(Format);
-    } else {
-      date_time_format_.emplace(Format);
-      const bool default_format =
-          (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
-          (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
-      if (default_format) fraction_format_.emplace(Format);
-    }
-    compiled_for_ = Format;
-  }
+  CompileFormat();
   switch (ColumnType) {
     case ctInteger:
     case ctLargeInt:
@@ -283,6 +269,98 @@ bool TTabuloColumn::FormatText(std::string& text) const {
   return true;
 }
 
+bool TTabuloColumn::FormatFieldValue(std::string& text) const {
+  if (Field == nullptr) return false;
+  scratch_.clear();
+  switch (ColumnType) {
+    case ctFloat:
+    case ctCurrency:
+      // A number that does not format is left to FormatText, which names it.
+      if (!Field->GetDecimalText(decimal_text_)) return false;
+      if (PlainNumber) {
+        if (!AppendPlainDecimal(decimal_text_, FormatSettings().DecimalSeparator, scratch_)) return false;
+      } else {
+        CompileFormat();
+        if (!number_format_->FormatDecimalText(decimal_text_, scratch_)) return false;
+      }
+      break;
+    case ctDate:
+    case ctTime:
+    case ctDateTime: {
+      TDateTime value = 0;
+      std::string_view fraction;
+      if (!Field->GetDateTime(value, fraction)) return false;
+      CompileFormat();
+      AppendMoment(value, fraction);
+      break;
+    }
+    default:
+      return false;
+  }
+  text.swap(scratch_);
+  return true;
+}
+
+bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
+  if (Field == nullptr || !Field->GetTextLengthBound(bound)) return false;
+  std::size_t display_bound = 0;
+  switch (ColumnType) {
+    case ctString:
+    case ctBoolean:
+    case ctUnknown:
+      return true;  // the text is all there is to measure
+    case ctInteger:
+    case ctLargeInt:
+      // The text is the integer's digits, perhaps a sign.
+      if (PlainNumber) return false;
+      CompileFormat();
+      if (!number_format_->MaxLength(bound, 0, true, display_bound)) return false;
+      break;
+    case ctFloat:
+    case ctCurrency: {
+      if (PlainNumber || !Field->GetDecimalText(decimal_text_)) return false;
+      // Digits before and after the point; an exponent could move the point anywhere.
+      std::size_t point = decimal_text_.size();
+      for (std::size_t index = 0; index < decimal_text_.size(); ++index) {
+        const char character = decimal_text_[index];
+        if (character == 'e' || character == 'E') return false;
+        if (character == '.') point = index;
+      }
+      CompileFormat();
+      const bool negative = decimal_text_[0] == '-';
+      const std::size_t decimals = point < decimal_text_.size() ? decimal_text_.size() - point - 1 : 0;
+      if (!number_format_->MaxLength(point - (negative ? 1 : 0), decimals, negative, display_bound)) return false;
+      break;
+    }
+    default: {
+      TDateTime value = 0;
+      std::string_view fraction;
+      if (!Field->GetDateTime(value, fraction)) return false;
+      CompileFormat();
+      display_bound = fraction_format_ ? fraction_format_->MaxLength(fraction.size()) : date_time_format_->MaxLength();
+      break;
+    }
+  }
+  bound = std::max(bound, display_bound);
+  return true;
+}
+
+void TTabuloColumn::CompileFormat() const {
+  if (compiled_for_ == Format && (number_format_ || date_time_format_)) return;
+  number_format_.reset();
+  date_time_format_.reset();
+  fraction_format_.reset();
+  if (ColumnType <= ctCurrency) {
+    number_format_.emplace(Format);
+  } else {
+    date_time_format_.emplace(Format);
+    const bool default_format = (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
+                                (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
+    if (default_format) fraction_format_.emplace(Format);
+  }
+  compiled_for_ = Format;
+}
+
 void TTabuloColumn::FormatMoment(const std::string& text) const {
   TDateTime value = 0;
   const bool read = ColumnType == ctTime ? (TryStrToTime(text, value) || TryStrToDateTime(text, value))
@@ -305,9 +383,13 @@ void TTabuloColumn::FormatMoment(const std::string& text) const {
     }
     throw EVelmoraError(velmora::Format("'%s' is not a valid date and time", text.c_str()));
   }
+  AppendMoment(value, fraction_format_ ? SecondsFraction(text) : std::string_view());
+}
+
+void TTabuloColumn::AppendMoment(TDateTime value, std::string_view fraction) const {
   if (fraction_format_) {
-    // Every digit of the fraction as the text has it, where the seconds end.
-    fraction_format_->Format(value, SecondsFraction(text), scratch_);
+    // Every digit of the fraction as the value has it, where the seconds end.
+    fraction_format_->Format(value, fraction, scratch_);
   } else {
     date_time_format_->Format(value, scratch_);
   }
@@ -441,6 +523,11 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
       target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
       continue;
     }
+    // A value that cannot be wider than the column need not be made into text.
+    std::size_t bound = 0;
+    if (target.Width >= 0 && target.ValueLengthBound(bound) && bound <= static_cast<std::size_t>(target.Width)) {
+      continue;
+    }
     target.Field->GetText(text);
     target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
     // The rows carry the display form, which may be longer than the raw text
@@ -449,7 +536,7 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
     // written; measuring it raw is all this pass can do.
     if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
       try {
-        target.FormatText(text);
+        if (!target.FormatFieldValue(text)) target.FormatText(text);
         target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
       } catch (const EVelmoraError&) {
       }

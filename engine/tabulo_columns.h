@@ -76,11 +76,24 @@ class TTabuloColumn {
   // display form does; float and currency text that is no number raises as
   // FormatText does. Returns false (appends nothing) for other column types.
   bool PlainNumberText(std::string_view text, std::string_view decimal_separator, std::string& out) const;
+  // Stores in text the display form of the field's current value read straight
+  // from the field (dates, times and fractional numbers it can give so): the
+  // text GetText and then FormatText would give, without the text form in
+  // between. False, text unchanged, when the field gives no such value.
+  bool FormatFieldValue(std::string& text) const;
+  // The most characters the field's current value takes, as its text form
+  // and (for the types that have one) as its display form, found without
+  // making either; false when the field or the format cannot tell.
+  bool ValueLengthBound(std::size_t& bound) const;
 
  private:
-  // Formats compiled from Format on first use; recompiled when Format changes.
+  // Compiles the formats from Format on first use and when Format changed.
+  void CompileFormat() const;
   // Appends the date, time or date-time text in its display form to scratch_.
   void FormatMoment(const std::string& text) const;
+  // Appends a moment in its display form to scratch_, with the fraction's
+  // digits where the default formats show them.
+  void AppendMoment(TDateTime value, std::string_view fraction) const;
 
   mutable std::string compiled_for_;
   mutable std::optional<TNumberFormat> number_format_;

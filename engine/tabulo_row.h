@@ -15,6 +15,9 @@ class TTabuloCol {
   std::string Data;  // the cell text
   int ColumnIndex = -1;
   TTabuloRow* Row = nullptr;
+  // Data is still to be read from the field: the record loop leaves it so when
+  // nothing reads the row before its cells are exported (see CellExportText).
+  bool FromField = false;
 };
 
 // The current record as cells, one per column in column order.

@@ -1,5 +1,7 @@
 #include "engine/tabulo_writer.h"
 
+#include <cstring>
+
 #include "platform/utf8.h"
 
 namespace velmora {
@@ -46,6 +48,16 @@ void TTabuloWriter::PadCenterInPlace(std::string& text, char character, int widt
   const std::size_t left = missing / 2;
   text.insert(0, left, character);
   text.append(missing - left, character);
+}
+
+void TTabuloWriter::AppendPadded(std::string& out, std::string_view text, char character, int width,
+                                 TTabuloColAlign align) {
+  const std::size_t missing = Shortfall(text, width);
+  const std::size_t before = align == ecaRight ? missing : align == ecaCenter ? missing / 2 : 0;
+  // One resize lays the padding on both sides; the text goes in between.
+  const std::size_t start = out.size();
+  out.resize(start + text.size() + missing, character);
+  if (!text.empty()) std::memcpy(out.data() + start + before, text.data(), text.size());
 }
 
 std::string TTabuloWriter::PadLeft(std::string_view text, char character, int width) {

@@ -39,6 +39,9 @@ class TTabuloWriter {
   static void PadLeftInPlace(std::string& text, char character, int width);
   static void PadRightInPlace(std::string& text, char character, int width);
   static void PadCenterInPlace(std::string& text, char character, int width);
+  // Appends text to out padded to width as align places it.
+  static void AppendPadded(std::string& out, std::string_view text, char character, int width,
+                           TTabuloColAlign align);
 
   TTabulo& Owner() const { return owner_; }
   TOutputStream& Stream() const { return *stream_; }

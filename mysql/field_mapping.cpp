@@ -262,6 +262,61 @@ void AppendFloatText(std::string_view text, std::string_view decimal_separator, 
   out.append(text.substr(point + 1));
 }
 
+bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
+                             std::string& out) {
+  // A separator that could be taken for a sign, a digit, an exponent or a
+  // trimmed blank reads back otherwise; so does a number of unreasonable length.
+  constexpr std::size_t kLongestPlainNumber = 1000;
+  if (decimal_separator.empty() || text.size() > kLongestPlainNumber) return false;
+  const char first = decimal_separator.front();
+  const char last = decimal_separator.back();
+  if ((first >= '0' && first <= '9') || first == '+' || first == '-' || first == 'e' || first == 'E' ||
+      first == ' ' || first == '\t' || last == ' ' || last == '\t') {
+    return false;
+  }
+  const auto digits_from = [&](std::size_t& position) {
+    const std::size_t start = position;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9') ++position;
+    return text.substr(start, position - start);
+  };
+  std::size_t position = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++position;
+  std::string_view integer_digits = digits_from(position);
+  std::string_view fraction_digits;
+  if (integer_digits.empty()) return false;
+  if (position < text.size() && text[position] == '.') {
+    ++position;
+    fraction_digits = digits_from(position);
+    if (fraction_digits.empty()) return false;
+  }
+  std::string_view exponent_digits;
+  bool exponent_negative = false;
+  if (!exact_decimal && position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+      exponent_negative = text[position++] == '-';
+    }
+    exponent_digits = digits_from(position);
+    // Longer exponents may lie beyond what the text form reads.
+    if (exponent_digits.empty() || exponent_digits.size() > 4) return false;
+  }
+  if (position != text.size()) return false;
+
+  if (exact_decimal) {
+    // As AppendExactDecimalText: no leading zeros, no "-" before zero.
+    while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+    const bool zero = integer_digits == "0" && fraction_digits.find_first_not_of('0') == std::string_view::npos;
+    if (negative && !zero) out += '-';
+  } else if (negative) {
+    out += '-';
+  }
+  out.append(integer_digits);
+  if (!fraction_digits.empty()) out.append(".").append(fraction_digits);
+  if (!exponent_digits.empty()) out.append(exponent_negative ? "e-" : "e").append(exponent_digits);
+  return true;
+}
+
 void AppendBitText(std::string_view bytes, std::string& out) {
   std::uint64_t value = 0;
   for (const char byte : bytes) value = (value << 8) | static_cast<unsigned char>(byte);
@@ -318,17 +373,22 @@ std::string ExpandCompactTimestamp(std::string_view digits) {
   return expanded;
 }
 
-TDateTime JoinTimeOfDay(TDateTime date, int hour, int minute, int second) {
-  TDayAndTime parts;
-  parts.Day = static_cast<std::int64_t>(date);
-  parts.Millisecond = ((hour * 60 + minute) * 60 + second) * 1000LL;
-  return JoinDateTime(parts);
+std::int64_t MillisecondOfDay(int hour, int minute, int second) {
+  return ((hour * 60 + minute) * 60 + second) * 1000LL;
 }
 
 }  // namespace
 
 bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
                             std::string_view& fraction) {
+  TDayAndTime moment;
+  if (!TryMySqlTextToDayAndTime(text, compact_timestamp, moment, fraction)) return false;
+  value = JoinDateTime(moment);
+  return true;
+}
+
+bool TryMySqlTextToDayAndTime(std::string_view text, bool compact_timestamp, TDayAndTime& moment,
+                              std::string_view& fraction) {
   fraction = {};
   std::string expanded;
   if (compact_timestamp && !text.empty() && text.find('-') == std::string_view::npos) {
@@ -366,7 +426,8 @@ bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDate
     if (fraction.empty() || position + 1 + fraction.size() != text.size()) return false;
   }
   if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
-  value = JoinTimeOfDay(EncodeDate(year, month, day), parts[0], parts[1], parts[2]);
+  moment.Day = static_cast<std::int64_t>(EncodeDate(year, month, day));
+  moment.Millisecond = MillisecondOfDay(parts[0], parts[1], parts[2]);
   return true;
 }
 
@@ -389,6 +450,10 @@ bool MySqlTimeOutsideDay(std::string_view text) {
 }
 
 TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
+  return JoinDateTime({0, MySqlTimeMillisecond(text, fraction)});
+}
+
+std::int64_t MySqlTimeMillisecond(std::string_view text, std::string_view& fraction) {
   fraction = {};
   // Only the time of day is kept.
   text = TimePart(text);
@@ -409,28 +474,39 @@ TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
   const int hour = std::clamp(parts[0], 0, 23);
   const int minute = std::clamp(parts[1], 0, 59);
   const int second = std::clamp(parts[2], 0, 59);
-  return JoinTimeOfDay(0, hour, minute, second);
+  return MillisecondOfDay(hour, minute, second);
 }
 
 // ---------------------------------------------------------------------------
 // TZMySqlField
 
 struct TZMySqlField::TDateTimeForms {
-  std::string short_date_pattern;
-  std::string long_time_pattern;
+  std::uint64_t settings_version = 0;
   TDateTimeFormat date{"yyyy-mm-dd"};
   TFractionDateTimeFormat time{"hh:nn:ss"};
+  // The text made with these forms reads back as the moment it was made of.
+  bool reads_back = false;
 
-  void CompileIfChanged(const TFormatSettings& settings) {
-    if (settings.ShortDateFormat == short_date_pattern && settings.LongTimeFormat == long_time_pattern) {
-      return;
-    }
-    short_date_pattern = settings.ShortDateFormat;
-    long_time_pattern = settings.LongTimeFormat;
-    date = TDateTimeFormat(short_date_pattern);
-    time = TFractionDateTimeFormat(long_time_pattern);
+  explicit TDateTimeForms(std::uint64_t version) { Compile(version); }
+
+  void Compile(std::uint64_t version) {
+    const TFormatSettings& settings = FormatSettings();
+    date = TDateTimeFormat(settings.ShortDateFormat);
+    time = TFractionDateTimeFormat(settings.LongTimeFormat);
+    reads_back = DateTimeTextReadsBack(settings);
+    settings_version = version;
   }
 };
+
+const TZMySqlField::TDateTimeForms& TZMySqlField::Forms() const {
+  const std::uint64_t version = FormatSettingsVersion();
+  if (!forms_) {
+    forms_ = std::make_unique<TDateTimeForms>(version);
+  } else if (forms_->settings_version != version) {
+    forms_->Compile(version);
+  }
+  return *forms_;
+}
 
 TZMySqlField::TZMySqlField(const TDirMySqlQuery& query, unsigned int column,
                            const TMySqlColumnReading& reading)
@@ -445,9 +521,7 @@ bool TZMySqlField::IsNull() const {
 }
 
 void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) const {
-  const TFormatSettings& settings = FormatSettings();
-  if (!forms_) forms_ = std::make_unique<TDateTimeForms>();
-  forms_->CompileIfChanged(settings);
+  const TDateTimeForms& forms = Forms();
 
   // A duration (not a time of day) and a zero or impossible date have no
   // date-time form; clamping them would export a wrong value silently, so the
@@ -461,18 +535,18 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
   }
   if (DataType == ftTime) value = MySqlTextToTime(text, fraction);
   if (DataType == ftDate) {
-    forms_->date.Format(value, out);
+    forms.date.Format(value, out);
     return;
   }
   if (DataType != ftTime) {
-    forms_->date.Format(value, out);
+    forms.date.Format(value, out);
     // As DateTimeToStr: the time of a value at midnight is left out.
     const bool whole_day =
         SplitDateTime(value).Millisecond == 0 && fraction.find_first_not_of('0') == std::string_view::npos;
     if (whole_day) return;
     out += ' ';
   }
-  forms_->time.Format(value, fraction, out);
+  forms.time.Format(value, fraction, out);
 }
 
 void TZMySqlField::GetText(std::string& out) const {
@@ -539,6 +613,101 @@ void TZMySqlField::GetSourceText(std::string& out) const {
   } else {
     out.assign(value, length);
   }
+}
+
+bool TZMySqlField::GetDateTime(TDateTime& value, std::string_view& fraction) const {
+  if (DataType != ftDate && DataType != ftDateTime && DataType != ftTime) return false;
+  const char* data = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, data, length) || !Forms().reads_back) return false;
+  const std::string_view text(data, length);
+  // The moment AppendDateTimeText writes, as its text reads back.
+  TDayAndTime moment;
+  if (DataType == ftTime) {
+    if (MySqlTimeOutsideDay(text)) return false;
+    moment.Millisecond = MySqlTimeMillisecond(text, fraction);
+  } else {
+    if (!TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment, fraction)) return false;
+    // A date shows no time; a date-time at midnight, a fraction of zeros
+    // included, shows none either.
+    if (DataType == ftDate) moment.Millisecond = 0;
+    if (moment.Millisecond == 0 &&
+        (DataType == ftDate || fraction.find_first_not_of('0') == std::string_view::npos)) {
+      fraction = {};
+    }
+  }
+  moment.Millisecond += FractionMilliseconds(fraction);
+  value = JoinDateTime(moment);
+  return true;
+}
+
+bool TZMySqlField::GetDecimalText(std::string& out) const {
+  if (DataType != ftFloat && DataType != ftCurrency) return false;
+  const char* data = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, data, length)) return false;
+  out.clear();
+  return AppendServerDecimalText({data, length}, reading_.ExactDecimal, FormatSettings().DecimalSeparator, out);
+}
+
+bool TZMySqlField::GetTextLengthBound(std::size_t& bound) const {
+  const char* data = nullptr;
+  std::size_t length = 0;
+  if (!query_.Value(column_, data, length)) return false;
+  const std::string_view text(data, length);
+  // No text form has more characters than the bytes it copies; a number may
+  // gain a "0" before a bare point, and the point becomes the separator.
+  switch (DataType) {
+    case ftString:
+    case ftMemo:
+    case ftBlob:
+      bound = length;
+      return true;
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint:
+    case ftAutoInc:
+      bound = ValueKind == vkBit ? 20 : std::max<std::size_t>(length, 1);
+      return true;
+    case ftFloat:
+    case ftCurrency: {
+      std::size_t point = 0;
+      while (point < length && text[point] != '.' && text[point] != ',') ++point;
+      const std::size_t digit = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+      const bool bare_point = digit >= length || text[digit] < '0' || text[digit] > '9';
+      bound = length + (bare_point ? 1 : 0);
+      if (point < length) bound += Utf8Length(FormatSettings().DecimalSeparator) - 1;
+      bound = std::max<std::size_t>(bound, 1);
+      return true;
+    }
+    case ftBoolean:
+      bound = 5;
+      return true;
+    case ftDate:
+    case ftDateTime:
+    case ftTime:
+      break;
+    default:
+      return false;
+  }
+  std::string_view fraction;
+  TDayAndTime moment;
+  const bool as_text = DataType == ftTime ? MySqlTimeOutsideDay(text)
+                                          : !TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment,
+                                                                      fraction);
+  if (as_text) {
+    bound = length;
+    return true;
+  }
+  const TDateTimeForms& forms = Forms();
+  if (DataType == ftTime) {
+    MySqlTimeMillisecond(text, fraction);
+    bound = forms.time.MaxLength(fraction.size());
+  } else {
+    bound = forms.date.MaxLength();
+    if (DataType == ftDateTime) bound += 1 + forms.time.MaxLength(fraction.size());
+  }
+  return true;
 }
 
 bool TZMySqlField::IsInvalidDate() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -105,6 +106,15 @@ bool AppendExactDecimalText(std::string_view text, std::string_view decimal_sepa
 // anything that is no number counts as 0.
 void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
 
+// Appends the C-form decimal text that TryLocaleNumberToDecimalText reads from
+// the text form (AppendExactDecimalText for a DECIMAL, else AppendFloatText)
+// of a number in the server's plain form ("-12.50", "1.5e-07"), whatever the
+// decimal separator, as long as it starts with none of "+-eE", a digit or a
+// blank and ends with no blank. False (nothing appended) for any other text
+// or separator.
+bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
+                             std::string& out);
+
 // Appends the unsigned integer of a bit field's value, sent as up to eight
 // bytes, most significant first (b'101' is "5").
 void AppendBitText(std::string_view bytes, std::string& out);
@@ -116,6 +126,10 @@ void AppendBitText(std::string_view bytes, std::string& out);
 // the clock, or a text not in the server's form.
 bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
                             std::string_view& fraction);
+// As TryMySqlTextToDateTime, the moment as its day and the milliseconds of its
+// time of day in whole seconds (the fraction is not counted in).
+bool TryMySqlTextToDayAndTime(std::string_view text, bool compact_timestamp, TDayAndTime& moment,
+                              std::string_view& fraction);
 
 // True for a TIME text that is no time of day: negative, or 24 hours or more
 // ("838:59:59", "-01:30:00"). Such a value's text is its AsString unchanged.
@@ -124,6 +138,8 @@ bool MySqlTimeOutsideDay(std::string_view text);
 // A time text ("12:34:56", "838:59:59", "12:34:56.5", or a date and a time) as a
 // time of day; hours are clamped to 0..23.
 TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction);
+// As MySqlTextToTime, the milliseconds of the time of day in whole seconds.
+std::int64_t MySqlTimeMillisecond(std::string_view text, std::string_view& fraction);
 
 // ---------------------------------------------------------------------------
 // Field objects
@@ -151,20 +167,23 @@ class TZMySqlField : public TField {
   // The value's bytes as the server sent them; a bit field's unsigned integer.
   void GetSourceText(std::string& out) const override;
   bool IsInvalidDate() const override;
+  bool GetDateTime(TDateTime& value, std::string_view& fraction) const override;
+  bool GetDecimalText(std::string& out) const override;
+  bool GetTextLengthBound(std::size_t& bound) const override;
 
   unsigned int Column() const { return column_; }
   const TMySqlColumnReading& Reading() const { return reading_; }
 
  private:
   void AppendDateTimeText(std::string_view text, std::string& out) const;
+  struct TDateTimeForms;
+  // The locale's forms, compiled again when the settings in force changed.
+  const TDateTimeForms& Forms() const;
 
   const TDirMySqlQuery& query_;
   unsigned int column_;
   TMySqlColumnReading reading_;
 
-  // The locale's date and time forms, compiled on first use and again when the
-  // locale's patterns change.
-  struct TDateTimeForms;
   mutable std::unique_ptr<TDateTimeForms> forms_;
 };
 

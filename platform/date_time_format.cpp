@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -89,23 +91,58 @@ void AppendLiteral(TDateTimeElements& elements, std::string_view text) {
   elements.back().Text.append(text);
 }
 
-void AppendNumber(int value, int minimum_digits, std::string& out) {
-  // Dates and times are made of numbers below 10000 written in a few digits:
-  // those are written straight into the output, once per field of every value.
+// Where a format writes: onto the end of a string, or into a buffer known to
+// hold the longest text the format can print.
+class TStringSink {
+ public:
+  explicit TStringSink(std::string& out) : out_(out) {}
+  void Put(char character) { out_.push_back(character); }
+  void Put(std::string_view text) { out_.append(text); }
+
+ private:
+  std::string& out_;
+};
+
+class TBufferSink {
+ public:
+  explicit TBufferSink(char* buffer) : cursor_(buffer) {}
+  void Put(char character) { *cursor_++ = character; }
+  void Put(std::string_view text) {
+    // Separators are mostly one character: not worth a call.
+    if (text.size() == 1) {
+      *cursor_++ = text[0];
+      return;
+    }
+    std::memcpy(cursor_, text.data(), text.size());
+    cursor_ += text.size();
+  }
+  char* End() const { return cursor_; }
+
+ private:
+  char* cursor_;
+};
+
+template <class TSink>
+void AppendNumber(int value, int minimum_digits, TSink& out) {
+  // Dates and times are made of numbers below 10000 written in a few digits,
+  // most of them below 100.
+  if (value >= 0 && value < 100 && minimum_digits <= 2) {
+    if (value >= 10 || minimum_digits == 2) out.Put(static_cast<char>('0' + value / 10));
+    out.Put(static_cast<char>('0' + value % 10));
+    return;
+  }
   if (value >= 0 && value < 10000 && minimum_digits <= 4) {
     const int length = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
     const int width = std::max(length, minimum_digits);
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(width));
-    char* end = out.data() + start + width;
-    for (int index = 0; index < width; ++index, value /= 10) *--end = static_cast<char>('0' + value % 10);
+    char digits[4];
+    for (int index = width - 1; index >= 0; --index, value /= 10) digits[index] = static_cast<char>('0' + value % 10);
+    for (int index = 0; index < width; ++index) out.Put(digits[index]);
     return;
   }
   char buffer[16];
   const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  const int length = static_cast<int>(result.ptr - buffer);
-  if (length < minimum_digits) out.append(static_cast<std::size_t>(minimum_digits - length), '0');
-  out.append(buffer, result.ptr);
+  for (int length = static_cast<int>(result.ptr - buffer); length < minimum_digits; ++length) out.Put('0');
+  out.Put(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
 }
 
 struct TDateTimeParts {
@@ -118,6 +155,26 @@ struct TDateTimeFormat::TCompiled {
   TDateTimeElements Elements;
   // The patterns that "c", "t", "ddddd" and "dddddd" stand for.
   std::vector<TDateTimeElements> Nested;
+  // The first seconds of the pattern itself, where a fraction of seconds goes;
+  // null when it shows none.
+  const TDateTimeElement* FirstSeconds = nullptr;
+  // A day name is shown, so the day of the week is needed.
+  bool NamesDays = false;
+
+  void Prepare() {
+    for (const TDateTimeElement& element : Elements) {
+      if (element.Kind == dekSecond) {
+        FirstSeconds = &element;
+        break;
+      }
+    }
+    const auto names_days = [](const TDateTimeElements& elements) {
+      return std::any_of(elements.begin(), elements.end(), [](const TDateTimeElement& element) {
+        return element.Kind == dekShortDayName || element.Kind == dekLongDayName;
+      });
+    };
+    NamesDays = names_days(Elements) || std::any_of(Nested.begin(), Nested.end(), names_days);
+  }
 
   // Patterns nest at most this deep, so a locale format naming "c" cannot loop.
   static constexpr int kDeepestNesting = 2;
@@ -261,30 +318,34 @@ struct TDateTimeFormat::TCompiled {
     return elements;
   }
 
-  void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, std::string& out) const {
+  // fraction_digits go behind the decimal separator right after the element
+  // fraction_after.
+  template <class TSink>
+  void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, TSink& out,
+              const TDateTimeElement* fraction_after = nullptr, std::string_view fraction_digits = {}) const {
     const TFormatSettings& settings = FormatSettings();
     for (const TDateTimeElement& element : elements) {
       switch (element.Kind) {
         case dekLiteral:
-          out.append(element.Text);
+          out.Put(element.Text);
           break;
         case dekDay:
           AppendNumber(parts.Day, element.Width, out);
           break;
         case dekShortDayName:
-          out.append(settings.ShortDayNames[parts.DayOfWeek - 1]);
+          out.Put(settings.ShortDayNames[parts.DayOfWeek - 1]);
           break;
         case dekLongDayName:
-          out.append(settings.LongDayNames[parts.DayOfWeek - 1]);
+          out.Put(settings.LongDayNames[parts.DayOfWeek - 1]);
           break;
         case dekMonth:
           AppendNumber(parts.Month, element.Width, out);
           break;
         case dekShortMonthName:
-          out.append(settings.ShortMonthNames[parts.Month - 1]);
+          out.Put(settings.ShortMonthNames[parts.Month - 1]);
           break;
         case dekLongMonthName:
-          out.append(settings.LongMonthNames[parts.Month - 1]);
+          out.Put(settings.LongMonthNames[parts.Month - 1]);
           break;
         case dekYear:
           AppendNumber(element.Width == 2 ? parts.Year % 100 : parts.Year, element.Width, out);
@@ -308,33 +369,151 @@ struct TDateTimeFormat::TCompiled {
           AppendNumber(parts.Millisecond, element.Width, out);
           break;
         case dekAmPmLocale:
-          out.append(parts.Hour < 12 ? settings.TimeAMString : settings.TimePMString);
+          out.Put(parts.Hour < 12 ? settings.TimeAMString : settings.TimePMString);
           break;
         case dekAmPmText:
-          out.append(parts.Hour < 12 ? element.Text : element.AfternoonText);
+          out.Put(parts.Hour < 12 ? element.Text : element.AfternoonText);
           break;
         case dekDateSeparator:
-          out.append(settings.DateSeparator);
+          out.Put(settings.DateSeparator);
           break;
         case dekTimeSeparator:
-          out.append(settings.TimeSeparator);
+          out.Put(settings.TimeSeparator);
           break;
         case dekNested:
           Append(Nested[element.Width], parts, out);
           break;
         case dekNestedTimeOfDay:
           if (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0 || parts.Millisecond != 0) {
-            out.push_back(' ');
+            out.Put(' ');
             Append(Nested[element.Width], parts, out);
           }
           break;
       }
+      if (&element == fraction_after) {
+        out.Put(settings.DecimalSeparator);
+        out.Put(fraction_digits);
+      }
+    }
+  }
+
+  // The most characters elements print for a moment of the years 1 to 9999,
+  // texts measured by measure; with any_moment, the most bytes they print for
+  // any value at all (a year out of that range has more digits and a sign).
+  std::size_t MaxLength(const TDateTimeElements& elements, std::size_t (*measure)(std::string_view),
+                        bool any_moment) const {
+    const TFormatSettings& settings = FormatSettings();
+    const auto longest = [measure](const auto& texts) {
+      std::size_t length = 0;
+      for (const std::string& text : texts) length = std::max(length, measure(text));
+      return length;
+    };
+    const auto number = [any_moment](std::size_t digits) {
+      constexpr std::size_t kLongestInteger = 11;  // "-2147483648"
+      return any_moment ? kLongestInteger : digits;
+    };
+    std::size_t total = 0;
+    for (const TDateTimeElement& element : elements) {
+      const std::size_t width = static_cast<std::size_t>(std::max(element.Width, 0));
+      switch (element.Kind) {
+        case dekLiteral:
+          total += measure(element.Text);
+          break;
+        case dekDay:
+        case dekMonth:
+        case dekHour:
+        case dekMinute:
+        case dekSecond:
+          total += number(std::max<std::size_t>(width, 2));
+          break;
+        case dekYear:
+          total += number(width);  // two digits of the year, or four
+          break;
+        case dekMillisecond:
+          total += number(3);
+          break;
+        case dekShortDayName:
+          total += longest(settings.ShortDayNames);
+          break;
+        case dekLongDayName:
+          total += longest(settings.LongDayNames);
+          break;
+        case dekShortMonthName:
+          total += longest(settings.ShortMonthNames);
+          break;
+        case dekLongMonthName:
+          total += longest(settings.LongMonthNames);
+          break;
+        case dekAmPmLocale:
+          total += std::max(measure(settings.TimeAMString), measure(settings.TimePMString));
+          break;
+        case dekAmPmText:
+          total += std::max(measure(element.Text), measure(element.AfternoonText));
+          break;
+        case dekDateSeparator:
+          total += measure(settings.DateSeparator);
+          break;
+        case dekTimeSeparator:
+          total += measure(settings.TimeSeparator);
+          break;
+        case dekNested:
+          total += MaxLength(Nested[element.Width], measure, any_moment);
+          break;
+        case dekNestedTimeOfDay:
+          total += 1 + MaxLength(Nested[element.Width], measure, any_moment);
+          break;
+      }
+    }
+    return total;
+  }
+
+  static std::size_t ByteCount(std::string_view text) { return text.size(); }
+
+  // The most characters of the pattern for the years 1 to 9999 and the most
+  // bytes for any value, kept until the settings change.
+  struct TLongest {
+    std::size_t Characters = 0;
+    std::size_t Bytes = 0;
+  };
+  const TLongest& Longest() const {
+    const std::uint64_t version = FormatSettingsVersion();
+    if (!longest_known_ || longest_version_ != version) {
+      longest_ = {MaxLength(Elements, Utf8Length, false), MaxLength(Elements, ByteCount, true)};
+      longest_version_ = version;
+      longest_known_ = true;
+    }
+    return longest_;
+  }
+
+  mutable bool longest_known_ = false;
+  mutable std::uint64_t longest_version_ = 0;
+  mutable TLongest longest_;
+
+  void Format(TDateTime value, std::string& out, std::string_view fraction_digits) const {
+    TDateTimeParts parts;
+    DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
+                   parts.Millisecond);
+    if (NamesDays) parts.DayOfWeek = DayOfWeek(value);
+    const TDateTimeElement* fraction_after = fraction_digits.empty() ? nullptr : FirstSeconds;
+    // A text that surely fits is written into a buffer and appended in one piece.
+    constexpr std::size_t kBufferBytes = 96;
+    const std::size_t most_bytes =
+        Longest().Bytes + (fraction_after != nullptr ? FormatSettings().DecimalSeparator.size() + fraction_digits.size() : 0);
+    if (most_bytes <= kBufferBytes) {
+      char buffer[kBufferBytes];
+      TBufferSink sink(buffer);
+      Append(Elements, parts, sink, fraction_after, fraction_digits);
+      out.append(buffer, sink.End());
+    } else {
+      TStringSink sink(out);
+      Append(Elements, parts, sink, fraction_after, fraction_digits);
     }
   }
 };
 
 TDateTimeFormat::TDateTimeFormat(std::string_view pattern) : compiled_(std::make_unique<TCompiled>()) {
   compiled_->Elements = compiled_->Compile(pattern.empty() ? std::string_view("c") : pattern, 0);
+  compiled_->Prepare();
 }
 
 TDateTimeFormat::~TDateTimeFormat() = default;
@@ -342,11 +521,19 @@ TDateTimeFormat::TDateTimeFormat(TDateTimeFormat&&) noexcept = default;
 TDateTimeFormat& TDateTimeFormat::operator=(TDateTimeFormat&&) noexcept = default;
 
 void TDateTimeFormat::Format(TDateTime value, std::string& out) const {
-  TDateTimeParts parts;
-  DecodeDateTime(value, parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
-                 parts.Millisecond);
-  parts.DayOfWeek = DayOfWeek(value);
-  compiled_->Append(compiled_->Elements, parts, out);
+  compiled_->Format(value, out, {});
+}
+
+void TDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits, std::string& out) const {
+  compiled_->Format(value, out, fraction_digits);
+}
+
+std::size_t TDateTimeFormat::MaxLength(std::size_t fraction_digits) const {
+  std::size_t length = compiled_->Longest().Characters;
+  if (fraction_digits > 0 && compiled_->FirstSeconds != nullptr) {
+    length += Utf8Length(FormatSettings().DecimalSeparator) + fraction_digits;
+  }
+  return length;
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

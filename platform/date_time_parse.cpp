@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
 #include "platform/text_scan.h"
 #include "platform/value_format.h"
 
@@ -274,17 +275,12 @@ bool MatchAmPm(std::string_view text, std::size_t& position, bool& afternoon) {
   return false;
 }
 
-// Milliseconds of a fraction of a second given as digits. Further digits are
-// cut off, as the server does: rounding could carry "23:59:59.9996" into the
-// next day, month and year.
-int FractionMilliseconds(std::string_view text, std::size_t& position) {
-  int milliseconds = 0;
-  int digits = 0;
-  for (; position < text.size() && IsDigit(text[position]); ++position, ++digits) {
-    if (digits < 3) milliseconds = milliseconds * 10 + (text[position] - '0');
-  }
-  for (; digits < 3; ++digits) milliseconds *= 10;
-  return milliseconds;
+// Milliseconds of the fraction of a second whose digits start at position,
+// which is moved past them.
+int ReadFractionMilliseconds(std::string_view text, std::size_t& position) {
+  const std::size_t start = position;
+  while (position < text.size() && IsDigit(text[position])) ++position;
+  return FractionMilliseconds(text.substr(start, position - start));
 }
 
 // Reads a time of day to the end of the text.
@@ -314,11 +310,11 @@ bool ParseTime(std::string_view text, std::size_t position, std::int64_t& millis
     if (position + 1 < text.size() && IsDigit(text[position + 1]) &&
         (text[position] == '.' || text[position] == ',')) {
       ++position;
-      fraction = FractionMilliseconds(text, position);
+      fraction = ReadFractionMilliseconds(text, position);
     } else if (ConsumeText(text, next, settings.DecimalSeparator) && next < text.size() &&
                IsDigit(text[next])) {
       position = next;
-      fraction = FractionMilliseconds(text, position);
+      fraction = ReadFractionMilliseconds(text, position);
     }
   }
   layout.Gaps[layout.FieldCount].Match(text, position);
@@ -335,7 +331,113 @@ bool ParseTime(std::string_view text, std::size_t position, std::int64_t& millis
   return true;
 }
 
+// ---------------------------------------------------------------------------
+// Forms that read back
+
+// A run of one field letter ("dd": 'D', 2).
+struct TPlainField {
+  char Letter = 0;
+  std::size_t Count = 0;
+};
+
+// A pattern made only of up to three runs of field letters, each joined to the
+// next by one character: "/" or ":" (the settings' separators) or a character
+// copied as it is, neither a letter, a digit, a blank nor a quote.
+struct TPlainPattern {
+  std::array<TPlainField, 3> Fields;
+  int Count = 0;
+  // What the pattern prints between its fields: the same text each time.
+  std::string_view Joiner;
+};
+
+bool ReadPlainPattern(std::string_view pattern, const TFormatSettings& settings, TPlainPattern& plain) {
+  plain.Count = 0;
+  std::size_t index = 0;
+  while (true) {
+    if (index >= pattern.size() || !IsAsciiLetter(pattern[index]) || plain.Count == 3) return false;
+    TPlainField& field = plain.Fields[plain.Count++];
+    field = {UpperAscii(pattern[index]), 0};
+    while (index < pattern.size() && UpperAscii(pattern[index]) == field.Letter) {
+      ++index;
+      ++field.Count;
+    }
+    if (index == pattern.size()) return true;
+    const char character = pattern[index];
+    if (IsDigit(character) || IsBlank(character) || character == '"' || character == '\'') return false;
+    const std::string_view joiner = character == '/'   ? std::string_view(settings.DateSeparator)
+                                    : character == ':' ? std::string_view(settings.TimeSeparator)
+                                                       : pattern.substr(index, 1);
+    if (plain.Count > 1 && joiner != plain.Joiner) return false;
+    plain.Joiner = joiner;
+    ++index;
+  }
+}
+
+// Day and month of one or two digits and a four-digit year, in any order.
+bool IsPlainDatePattern(const TPlainPattern& plain) {
+  if (plain.Count != 3) return false;
+  int seen = 0;
+  for (const TPlainField& field : plain.Fields) {
+    if (field.Letter == 'Y' && field.Count == 4) {
+      seen |= 1;
+    } else if (field.Letter == 'M' && field.Count <= 2) {
+      seen |= 2;
+    } else if (field.Letter == 'D' && field.Count <= 2) {
+      seen |= 4;
+    } else {
+      return false;
+    }
+  }
+  return seen == 7;
+}
+
+// Hours, minutes and (unless optional) seconds in this order; minutes and
+// seconds of exactly minute_digits digits when that is not 0, else of one or two.
+bool IsPlainTimePattern(const TPlainPattern& plain, bool seconds_optional, std::size_t minute_digits) {
+  if (plain.Count < (seconds_optional ? 2 : 3)) return false;
+  const auto digits_fit = [&](const TPlainField& field) {
+    return minute_digits == 0 ? field.Count <= 2 : field.Count == minute_digits;
+  };
+  const TPlainField& hours = plain.Fields[0];
+  const TPlainField& minutes = plain.Fields[1];
+  const TPlainField& seconds = plain.Fields[2];
+  return hours.Letter == 'H' && hours.Count <= 2 && (minutes.Letter == 'N' || minutes.Letter == 'M') &&
+         digits_fit(minutes) && (plain.Count == 2 || (seconds.Letter == 'S' && digits_fit(seconds)));
+}
+
+bool IsPlainSeparator(std::string_view separator) {
+  if (separator.empty()) return false;
+  for (const char character : separator) {
+    if (IsDigit(character) || IsBlank(character)) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool DateTimeTextReadsBack(const TFormatSettings& settings) {
+  TPlainPattern date, long_time, short_time;
+  if (!ReadPlainPattern(settings.ShortDateFormat, settings, date) || !IsPlainDatePattern(date) ||
+      !ReadPlainPattern(settings.LongTimeFormat, settings, long_time) ||
+      !IsPlainTimePattern(long_time, false, 2) ||
+      !ReadPlainPattern(settings.ShortTimeFormat, settings, short_time) ||
+      !IsPlainTimePattern(short_time, true, 0)) {
+    return false;
+  }
+  // SecondsFraction finds the fraction behind the time separator and two
+  // digits: the times must be joined by it. It must not stand inside the
+  // date's joiner (a date would look like a time), nor the decimal separator
+  // inside the time separator (the minutes would look like seconds with a
+  // fraction).
+  const std::string_view time_separator = settings.TimeSeparator;
+  const auto marker_fits = [](const std::string& marker) { return marker.empty() || !IsDigit(marker[0]); };
+  return long_time.Joiner == time_separator && short_time.Joiner == time_separator &&
+         IsPlainSeparator(date.Joiner) && IsPlainSeparator(time_separator) &&
+         IsPlainSeparator(settings.DecimalSeparator) &&
+         date.Joiner.find(time_separator) == std::string_view::npos &&
+         time_separator.find(settings.DecimalSeparator) == std::string_view::npos &&
+         marker_fits(settings.TimeAMString) && marker_fits(settings.TimePMString);
+}
 
 bool TryStrToTime(std::string_view text, TDateTime& value) {
   std::int64_t milliseconds = 0;

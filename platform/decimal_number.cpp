@@ -62,18 +62,20 @@ bool TDecimalNumber::Parse(std::string_view text) {
   }
   if (index != text.size()) return false;
 
-  char* digits = Reserve(integer_digits.size() + fraction_digits.size());
-  int count = 0;
+  // The significant digits start at the first that is not zero.
   std::int64_t leading_zeros = 0;
-  for (std::string_view part : {integer_digits, fraction_digits}) {
-    for (char digit : part) {
-      if (count == 0 && digit == '0') {
-        ++leading_zeros;
-      } else {
-        digits[count++] = digit;
-      }
-    }
+  std::string_view integer_rest = integer_digits;
+  while (!integer_rest.empty() && integer_rest[0] == '0') integer_rest.remove_prefix(1);
+  leading_zeros += static_cast<std::int64_t>(integer_digits.size() - integer_rest.size());
+  std::string_view fraction_rest = fraction_digits;
+  if (integer_rest.empty()) {
+    while (!fraction_rest.empty() && fraction_rest[0] == '0') fraction_rest.remove_prefix(1);
+    leading_zeros += static_cast<std::int64_t>(fraction_digits.size() - fraction_rest.size());
   }
+  char* digits = Reserve(integer_rest.size() + fraction_rest.size());
+  std::copy(integer_rest.begin(), integer_rest.end(), digits);
+  std::copy(fraction_rest.begin(), fraction_rest.end(), digits + integer_rest.size());
+  int count = static_cast<int>(integer_rest.size() + fraction_rest.size());
   while (count > 0 && digits[count - 1] == '0') --count;
   exponent += static_cast<std::int64_t>(integer_digits.size()) - leading_zeros;
   if (count > 0 && exponent > kLargestExponent) return false;
@@ -153,7 +155,43 @@ void TDecimalNumber::AppendGeneral(std::string_view decimal_separator, std::stri
   }
 }
 
+namespace {
+
+// AppendPlainDecimal for text without an exponent and of a length whose digits
+// cannot overflow the exponent, in one scan. False, nothing appended, for other
+// text, which may still be a number.
+bool AppendShortPlainDecimal(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  constexpr std::size_t kLongestShortText = 1000;
+  if (text.size() > kLongestShortText) return false;
+  std::size_t index = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++index;
+  const std::size_t integer_start = index;
+  while (index < text.size() && IsDigit(text[index])) ++index;
+  std::string_view integer_digits = text.substr(integer_start, index - integer_start);
+  std::string_view fraction_digits;
+  if (index < text.size() && text[index] == '.') {
+    const std::size_t fraction_start = ++index;
+    while (index < text.size() && IsDigit(text[index])) ++index;
+    fraction_digits = text.substr(fraction_start, index - fraction_start);
+  }
+  if (index != text.size() || (integer_digits.empty() && fraction_digits.empty())) return false;
+  const bool zero = integer_digits.find_first_not_of('0') == std::string_view::npos &&
+                    fraction_digits.find_first_not_of('0') == std::string_view::npos;
+  while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+  if (negative && !zero) out.push_back('-');
+  out.append(integer_digits.empty() ? std::string_view("0") : integer_digits);
+  if (!fraction_digits.empty()) {
+    out.append(decimal_separator);
+    out.append(fraction_digits);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool AppendPlainDecimal(std::string_view decimal_text, std::string_view decimal_separator, std::string& out) {
+  if (AppendShortPlainDecimal(decimal_text, decimal_separator, out)) return true;
   TDecimalNumber number;
   if (!number.Parse(decimal_text)) return false;
   std::string_view text = decimal_text;

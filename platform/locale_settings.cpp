@@ -16,6 +16,8 @@ TFormatSettings& CurrentSettings() {
   return settings;
 }
 
+std::uint64_t settings_version = 0;
+
 // The locale name in force for each category that the settings read.
 struct TCategoryLocales {
   std::string Numeric;
@@ -144,12 +146,18 @@ void LoadFormatSettingsFromEnvironment() {
                                          LocaleOfCategory("LC_TIME")}));
 }
 
+std::uint64_t FormatSettingsVersion() {
+  return settings_version;
+}
+
 void SetFormatSettings(const TFormatSettings& settings) {
   CurrentSettings() = settings;
+  ++settings_version;
 }
 
 void SetDecimalSeparator(std::string_view separator) {
   CurrentSettings().DecimalSeparator = separator;
+  ++settings_version;
 }
 
 TDecimalSeparatorScope::TDecimalSeparatorScope(std::string_view separator)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,10 @@ struct TFormatSettings {
 
 // The settings in force for this run.
 const TFormatSettings& FormatSettings();
+
+// Grows with every change of the settings in force, so that what is compiled
+// from them (patterns, layouts) can be kept until they change.
+std::uint64_t FormatSettingsVersion();
 
 // Reads the process locale from the environment (LC_ALL, LC_NUMERIC, LC_MONETARY,
 // LC_TIME, LANG) once at program start.

@@ -8,6 +8,7 @@
 
 #include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -43,6 +44,9 @@ struct TNumberSection {
   int MinimumDecimalDigits = 0;
   bool Grouping = false;
   bool Scientific = false;
+  bool HasPoint = false;
+  // Digit placeholders and the point only: no literal text, no exponent.
+  bool DigitsOnly = true;
 };
 
 void AppendLiteral(TNumberSection& section, std::string_view text) {
@@ -114,6 +118,10 @@ TNumberSection CompileSection(std::string_view text) {
   }
   section.MinimumIntegerDigits = first_zero < 0 ? 0 : section.IntegerPlaceholders - first_zero;
   if (section.Scientific) section.Grouping = false;
+  for (const TNumberElement& element : section.Elements) {
+    if (element.Kind == nekPoint) section.HasPoint = true;
+    if (element.Kind == nekLiteral || element.Kind == nekExponent) section.DigitsOnly = false;
+  }
   return section;
 }
 
@@ -209,6 +217,39 @@ void AppendSection(const TNumberSection& section, const TDecimalNumber& number, 
   }
 }
 
+// AppendSection for a section of digit placeholders and the point only: the
+// integer digits (the leading ones included) come first, then the point and
+// the decimals. A number rounded for the section has no more decimals than
+// the section's placeholders.
+void AppendDigitsOnlySection(const TNumberSection& section, const TDecimalNumber& number, bool minus,
+                             std::string& out) {
+  if (minus) out.push_back('-');
+  // With neither an integer placeholder nor the point no digit has a place.
+  if (section.IntegerPlaceholders == 0 && !section.HasPoint) return;
+  const TFormatSettings& settings = FormatSettings();
+  const std::string& thousands = settings.ThousandSeparator;
+  const std::string& decimal = settings.DecimalSeparator;
+  const int point = number.IsZero() ? 0 : number.Exponent();
+  const std::size_t shown_integers =
+      static_cast<std::size_t>(std::max(std::max(point, 0), section.MinimumIntegerDigits));
+  const std::size_t shown_decimals =
+      static_cast<std::size_t>(std::max({number.DigitCount() - point, section.MinimumDecimalDigits, 0}));
+  const std::size_t groups = section.Grouping && shown_integers > 0 ? (shown_integers - 1) / 3 : 0;
+  // Written in place: the size is known before the first digit.
+  const std::size_t start = out.size();
+  out.resize(start + shown_integers + groups * thousands.size() +
+             (shown_decimals > 0 ? decimal.size() + shown_decimals : 0));
+  char* cursor = out.data() + start;
+  int digit = point - static_cast<int>(shown_integers);
+  for (std::size_t place = shown_integers; place-- > 0;) {
+    *cursor++ = number.Digit(digit++);
+    if (groups > 0 && place > 0 && place % 3 == 0) cursor = std::copy(thousands.begin(), thousands.end(), cursor);
+  }
+  if (shown_decimals == 0) return;
+  cursor = std::copy(decimal.begin(), decimal.end(), cursor);
+  for (std::size_t index = 0; index < shown_decimals; ++index) *cursor++ = number.Digit(digit++);
+}
+
 void RoundForSection(const TNumberSection& section, TDecimalNumber& number) {
   if (section.Scientific) {
     number.RoundToSignificant(std::max(section.IntegerPlaceholders + section.DecimalPlaceholders, 1));
@@ -264,7 +305,11 @@ struct TNumberFormat::TCompiled {
         return;
       }
     }
-    AppendSection(*section, number, minus, out);
+    if (section->DigitsOnly) {
+      AppendDigitsOnlySection(*section, number, minus, out);
+    } else {
+      AppendSection(*section, number, minus, out);
+    }
   }
 };
 
@@ -282,6 +327,25 @@ void TNumberFormat::FormatDouble(double value, std::string& out) const {
   TDecimalNumber number;
   number.SetDouble(value);
   compiled_->Format(number, out);
+}
+
+bool TNumberFormat::MaxLength(std::size_t integer_digits, std::size_t decimal_digits, bool negative,
+                              std::size_t& length) const {
+  const TFormatSettings& settings = FormatSettings();
+  length = 0;
+  for (const TNumberSection& section : compiled_->Sections) {
+    if (section.Empty || !section.DigitsOnly) return false;
+    const std::size_t decimals = static_cast<std::size_t>(section.DecimalPlaceholders);
+    // Rounding away decimals may carry into one more integer digit (9.995 as "0.00").
+    const std::size_t integers = std::max(integer_digits + (decimal_digits > decimals ? 1 : 0),
+                                          static_cast<std::size_t>(section.MinimumIntegerDigits));
+    const std::size_t groups = section.Grouping && integers > 0 ? (integers - 1) / 3 : 0;
+    const std::size_t section_length = (negative ? 1 : 0) + integers +
+                                       groups * Utf8Length(settings.ThousandSeparator) +
+                                       (decimals > 0 ? Utf8Length(settings.DecimalSeparator) + decimals : 0);
+    length = std::max(length, section_length);
+  }
+  return true;
 }
 
 bool TNumberFormat::FormatDecimalText(std::string_view decimal_text, std::string& out) const {

@@ -6,57 +6,17 @@ namespace velmora {
 
 namespace {
 
-// A character no date or time text holds, quoted into a pattern to mark a place.
-constexpr char kFractionMark = '\x01';
-
 bool IsDigit(char character) {
   return character >= '0' && character <= '9';
 }
 
-// The pattern with the quoted mark right after its first run of "s" (seconds)
-// outside quoted text; the pattern unchanged when it shows no seconds.
-std::string MarkedPattern(std::string_view pattern) {
-  std::string result;
-  char quote = 0;
-  bool marked = false;
-  for (std::size_t index = 0; index < pattern.size(); ++index) {
-    const char character = pattern[index];
-    result += character;
-    if (quote != 0) {
-      if (character == quote) quote = 0;
-    } else if (character == '"' || character == '\'') {
-      quote = character;
-    } else if (!marked && (character == 's' || character == 'S')) {
-      while (index + 1 < pattern.size() && (pattern[index + 1] == 's' || pattern[index + 1] == 'S')) {
-        result += pattern[++index];
-      }
-      result += '"';
-      result += kFractionMark;
-      result += '"';
-      marked = true;
-    }
-  }
-  return result;
-}
-
 }  // namespace
 
-TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern)
-    : format_(MarkedPattern(pattern)) {}
+TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern) : format_(pattern) {}
 
 void TFractionDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits,
                                      std::string& out) const {
-  const std::size_t start = out.size();
-  format_.Format(value, out);
-  const std::size_t mark = out.find(kFractionMark, start);
-  if (mark == std::string::npos) return;
-  if (fraction_digits.empty()) {
-    out.erase(mark, 1);
-    return;
-  }
-  const std::string& separator = FormatSettings().DecimalSeparator;
-  out.replace(mark, 1, separator);
-  out.insert(mark + separator.size(), fraction_digits);
+  format_.Format(value, fraction_digits, out);
 }
 
 std::string_view SecondsFraction(std::string_view text) {
@@ -77,6 +37,14 @@ std::string_view SecondsFraction(std::string_view text) {
     position = text.rfind(separator, position - 1);
   }
   return {};
+}
+
+int FractionMilliseconds(std::string_view digits) {
+  int milliseconds = 0;
+  for (std::size_t index = 0; index < 3; ++index) {
+    milliseconds = milliseconds * 10 + (index < digits.size() ? digits[index] - '0' : 0);
+  }
+  return milliseconds;
 }
 
 }  // namespace velmora

@@ -18,14 +18,20 @@ class TFractionDateTimeFormat {
   // Appends value in the pattern's form, fraction_digits ("123456") after the
   // seconds; no fraction when they are empty or the pattern shows no seconds.
   void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
+  std::size_t MaxLength(std::size_t fraction_digits) const { return format_.MaxLength(fraction_digits); }
 
  private:
-  TDateTimeFormat format_;  // the pattern with a mark where the fraction goes
+  TDateTimeFormat format_;
 };
 
 // The digits of the fraction of seconds in a time text in the locale's form
 // ("13:04:05.5" gives "5"): the digits after a decimal separator that follows
 // the time separator and two digits of seconds. Empty when the text has none.
 std::string_view SecondsFraction(std::string_view text);
+
+// The milliseconds of a fraction of a second given as its digits ("5" gives
+// 500, "123456" gives 123). Further digits are cut off, not rounded: rounding
+// could carry "23:59:59.9996" into the next day, month and year.
+int FractionMilliseconds(std::string_view digits);
 
 }  // namespace velmora

@@ -31,6 +31,12 @@ class TNumberFormat {
   // "." and digits, optional exponent ("-1234.5678", "1e-7"). Returns false (and
   // appends nothing) when it is not such a number.
   bool FormatDecimalText(std::string_view decimal_text, std::string& out) const;
+  // The most characters a number written with at most integer_digits digits
+  // before its point and decimal_digits after it (a sign when negative)
+  // prints as; false when the pattern prints more than digits, separators and
+  // a sign (text, an exponent, the general form).
+  bool MaxLength(std::size_t integer_digits, std::size_t decimal_digits, bool negative,
+                 std::size_t& length) const;
 
  private:
   struct TCompiled;
@@ -54,6 +60,13 @@ class TDateTimeFormat {
   TDateTimeFormat& operator=(TDateTimeFormat&&) noexcept;
 
   void Format(TDateTime value, std::string& out) const;
+  // As Format, with fraction_digits ("123456") behind the locale's decimal
+  // separator right after the pattern's first seconds (not those of a nested
+  // pattern such as "c"); nothing more when they are empty or there are none.
+  void Format(TDateTime value, std::string_view fraction_digits, std::string& out) const;
+  // The most characters a moment of the years 1 to 9999 prints as, with a
+  // fraction of that many digits.
+  std::size_t MaxLength(std::size_t fraction_digits = 0) const;
 
  private:
   struct TCompiled;
@@ -86,5 +99,17 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value);
 // optional seconds and fraction of seconds (cut to milliseconds), an optional
 // AM/PM marker before or after. The value is the fraction of a day (0 <= value < 1).
 bool TryStrToTime(std::string_view text, TDateTime& value);
+
+struct TFormatSettings;
+// True when a moment printed in the settings' forms reads back exactly: the
+// short date, a blank and the long time (or the long time alone), a fraction
+// of seconds after the seconds behind the decimal separator, is read by
+// TryStrToDateTime and TryStrToTime as that moment (the fraction cut to
+// milliseconds), and SecondsFraction finds that fraction again. It holds for
+// plain numeric forms: day, month and a four-digit year joined by "/"; hours
+// and two-digit minutes and seconds joined by ":" (the short time may leave
+// out the seconds); separators without digits or blanks, none hiding another,
+// and AM/PM texts that start with no digit.
+bool DateTimeTextReadsBack(const TFormatSettings& settings);
 
 }  // namespace velmora

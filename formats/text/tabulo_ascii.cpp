@@ -170,8 +170,8 @@ void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
   for (TTabuloCol& cell : ExportRow()) {
     // A DIF number is written from the value's own text, whatever its display form.
     const bool dif_number = export_type_ == etDIF && Columns()[cell.ColumnIndex].IsNumber;
-    CellExportText(cell, formatted && !dif_number, cell_text_);
-    row += cell_text_;
+    PrepareCellText(cell, formatted && !dif_number);
+    AppendDecorated(cell.ColumnIndex, false, cell.Data, row);
   }
   if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
   if (export_type_ == etTXT || export_type_ == etCSV) row += kLineEnd;
@@ -195,35 +195,35 @@ void TTabuloASCII::GetColData(TTabuloCol& cell, std::string& text) {
 }
 
 void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
+  scratch_.clear();
+  AppendDecorated(column_index, caption, text, scratch_);
+  text.swap(scratch_);
+}
+
+void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_view text, std::string& out) {
   const TTabuloColumn& column = Columns()[column_index];
   switch (export_type_) {
     case etTXT:
-      switch (column.Align) {
-        case ecaLeft:
-          TTabuloWriter::PadRightInPlace(text, ' ', column.Width);
-          break;
-        case ecaCenter:
-          TTabuloWriter::PadCenterInPlace(text, ' ', column.Width);
-          break;
-        case ecaRight:
-          TTabuloWriter::PadLeftInPlace(text, ' ', column.Width);
-          break;
-      }
-      if (TXTSpacing > 0) text.append(static_cast<std::size_t>(TXTSpacing), ' ');
+      TTabuloWriter::AppendPadded(out, text, ' ', column.Width, column.Align);
+      if (TXTSpacing > 0) out.append(static_cast<std::size_t>(TXTSpacing), ' ');
       return;
-    case etCSV:
-      if (CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
-          kFormulaStarts.find(text.front()) != std::string_view::npos) {
-        text.insert(text.begin(), '\'');
-      }
+    case etCSV: {
+      const std::string_view guard =
+          CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
+                  kFormulaStarts.find(text.front()) != std::string_view::npos
+              ? "'"
+              : "";
       if (QuotesCSV()) {
-        scratch_.assign(1, CSVQuote);
-        AppendQuoteDoubled(scratch_, text, CSVQuote);
-        scratch_ += CSVQuote;
-        text.swap(scratch_);
+        out += CSVQuote;
+        if (!guard.empty()) AppendQuoteDoubled(out, guard, CSVQuote);
+        AppendQuoteDoubled(out, text, CSVQuote);
+        out += CSVQuote;
+      } else {
+        out.append(guard).append(text);
       }
-      text += CSVComma;
+      out += CSVComma;
       return;
+    }
     case etDIF:
       // Numbers go as numeric values in the one form every reader takes: "." as
       // the point, no grouping, whatever the locale and the display format.
@@ -233,25 +233,23 @@ void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
       if (caption || column.ColumnType == ctString || column.ColumnType == ctDate ||
           column.ColumnType == ctTime || column.ColumnType == ctDateTime || text.empty() ||
           column.Field->IsNull()) {
-        scratch_.assign("1,0\r\n");
-        AppendDifString(scratch_, text);
-        scratch_ += kLineEnd;
+        out += "1,0\r\n";
+        AppendDifString(out, text);
+        out += kLineEnd;
       } else {
-        scratch_.assign("0,");
-        if (!column.PlainNumberText(text, ".", scratch_)) scratch_ += text;
-        scratch_ += "\r\nV\r\n";
+        out += "0,";
+        if (!column.PlainNumberText(text, ".", out)) out += text;
+        out += "\r\nV\r\n";
       }
-      text.swap(scratch_);
       return;
     case etSYLK:
-      scratch_.assign("C;X");
-      AppendInteger(scratch_, column_index + 1);
-      scratch_ += ";Y";
-      AppendInteger(scratch_, caption ? 1 : sylk_row_);
-      scratch_ += ";K\"";
-      AppendSylkText(scratch_, text);
-      scratch_ += "\"\r\n";
-      text.swap(scratch_);
+      out += "C;X";
+      AppendInteger(out, column_index + 1);
+      out += ";Y";
+      AppendInteger(out, caption ? 1 : sylk_row_);
+      out += ";K\"";
+      AppendSylkText(out, text);
+      out += "\"\r\n";
       return;
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/tabulo.h"
 
@@ -46,6 +47,7 @@ class TTabuloASCII : public TTabuloFormatText {
   bool MovesBack() const override {
     return export_type_ == etDIF || (export_type_ == etTXT && AutoCalcColWidth);
   }
+  bool ExportsCellsOnly() const override { return true; }
 
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.
@@ -71,6 +73,8 @@ class TTabuloASCII : public TTabuloFormatText {
   // Turns a caption or cell text of a column into its piece of the row: padded
   // TXT column, CSV field, DIF value or SYLK cell record.
   void Decorate(int column_index, bool caption, std::string& text);
+  // As Decorate, appending the piece to out (which must not hold text).
+  void AppendDecorated(int column_index, bool caption, std::string_view text, std::string& out);
   bool QuotesCSV() const { return CSVQuoteStrings && CSVQuote != '\0'; }
   // The SYLK row of the current record: captions take row 1.
   int SylkDataRow() const { return records_written_ + (AllowCaptions ? 2 : 1); }
@@ -79,7 +83,6 @@ class TTabuloASCII : public TTabuloFormatText {
   int records_written_ = 0;
   int sylk_row_ = 1;
   std::string row_;
-  std::string cell_text_;
   std::string scratch_;
 };
 

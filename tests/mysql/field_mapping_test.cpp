@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/date_time.h"
+#include "platform/locale_settings.h"
+#include "platform/value_format.h"
 
 namespace velmora {
 namespace {
@@ -149,6 +151,38 @@ TEST(ValueText, FloatsKeepEveryDigitTheServerSent) {
   EXPECT_EQ(FloatText("-1.7976931348623157e308"), "-1.7976931348623157e308");
   EXPECT_EQ(FloatText(""), "0");
   EXPECT_EQ(FloatText("not a number"), "0");
+}
+
+// The C-form text of a server's number is the text its text form reads back
+// as, for every decimal separator it accepts; the plain forms the server sends
+// are accepted with the usual separators.
+TEST(ValueText, ServerDecimalTextIsWhatTheTextFormReadsBackAs) {
+  const char* const texts[] = {"0",    "-0",    "12.50", "-0.00",  "007.10",  "1e20", "-1.5E-07", "1.5e+300",
+                               ".5",   "1.",    "+1",    "abc",    "1e99999", "",     "-",        "1,5",
+                               "123456789012345678901234567890.123456789"};
+  for (const char* separator : {".", ",", "::", "e", "1", "+", " .", ". "}) {
+    const TDecimalSeparatorScope scope(separator);
+    for (const bool exact : {true, false}) {
+      for (const std::string_view text : texts) {
+        SCOPED_TRACE(std::string(text) + (exact ? " exact, '" : " float, '") + separator + "'");
+        std::string direct;
+        if (!AppendServerDecimalText(text, exact, separator, direct)) {
+          EXPECT_TRUE(direct.empty());
+          const bool plain_form = text == "12.50" || text == "-0" || (!exact && text == "-1.5E-07");
+          EXPECT_FALSE(plain_form && (separator == std::string_view(".") || separator == std::string_view(",")));
+          continue;
+        }
+        std::string text_form;
+        if (!exact || !AppendExactDecimalText(text, separator, text_form)) {
+          text_form.clear();
+          AppendFloatText(text, separator, text_form);
+        }
+        std::string read_back;
+        ASSERT_TRUE(TryLocaleNumberToDecimalText(text_form, read_back)) << text_form;
+        EXPECT_EQ(direct, read_back);
+      }
+    }
+  }
 }
 
 std::string BitText(std::string_view bytes) {

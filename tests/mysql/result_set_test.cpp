@@ -4,7 +4,10 @@
 #include <utility>
 
 #include "connected_test.h"
+#include "engine/tabulo_columns.h"
+#include "engine/tabulo_formats.h"
 #include "mysql/statement_text.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -199,6 +202,80 @@ TEST_F(ResultSetTest, ValuesReadAsTheServerWritesThem) {
     }
   }
   EXPECT_EQ(row, 5u);
+}
+
+// Dates, times and fractional numbers read straight from their fields give the
+// display forms their text forms give, in every locale and format, and no
+// value is longer than the bound that lets the width pass leave it unmeasured.
+TEST_F(ResultSetTest, DirectDisplayFormsAndLengthBoundsAgreeWithTheTextForms) {
+  TFormatSettings german = IsoSettings();
+  german.DecimalSeparator = ",";
+  german.ThousandSeparator = ".";
+  german.DateSeparator = ".";
+  german.ShortDateFormat = "dd/mm/yyyy";
+  TFormatSettings twelve_hour = IsoSettings();
+  twelve_hour.DateSeparator = "/";
+  twelve_hour.ShortDateFormat = "mm/dd/yy";
+  twelve_hour.LongTimeFormat = twelve_hour.ShortTimeFormat = "h:nn:ss ampm";
+  const std::pair<const char*, TFormatSettings> locales[] = {
+      {"ISO", IsoSettings()}, {"German", german}, {"twelve-hour", twelve_hour}};
+  // Empty: the column's default format.
+  const char* const formats[] = {"", "yyyy-mm-dd hh:nn:ss.zzz", "dddd d mmmm yy h:n:s am/pm", "#,##0.000", "0.#"};
+  int direct_forms = 0;
+  for (const auto& [locale, settings] : locales) {
+    SetFormatSettings(settings);
+    OpenQuery(
+        "select all_types.*, cast('838:59:59' as time) as long_time, cast('-01:30:00.5' as time(1)) as negative, "
+        "cast('2024-01-15 00:00:00' as datetime(3)) as midnight, cast('2024-01-15 00:00:00.5' as datetime(1)) "
+        "as after_midnight, cast('0009-02-03 04:05:06.007' as datetime(3)) as early from all_types order by id");
+    const TTabuloFormats display_formats;  // the defaults of the settings in force
+    for (const bool machine_read : {false, true}) {
+      TColumnSettings column_settings;
+      column_settings.DataSet = &query;
+      column_settings.Formats = &display_formats;
+      column_settings.MachineReadDefaults = machine_read;
+      TTabuloColumns columns;
+      columns.Build(column_settings);
+      for (query.First(); !query.Eof(); query.Next()) {
+        for (const auto& each : columns) {
+          TTabuloColumn& column = *each;
+          if (column.Field->IsNull()) continue;
+          const std::string default_format = column.Format;
+          for (const std::string format : formats) {
+            column.Format = format.empty() ? default_format : format;
+            SCOPED_TRACE(std::string(locale) + ", record " + query.Field(0).AsString() + ", " + column.Name +
+                         ", format " + column.Format + (machine_read ? ", plain numbers" : ""));
+            std::string text;
+            column.Field->GetText(text);
+            std::string display = text;
+            bool formatted = true;
+            try {
+              column.FormatText(display);
+            } catch (const EVelmoraError&) {
+              formatted = false;
+            }
+            std::string direct = "unchanged";
+            if (column.FormatFieldValue(direct)) {
+              ++direct_forms;
+              EXPECT_TRUE(formatted);
+              EXPECT_EQ(direct, display);
+            } else {
+              EXPECT_EQ(direct, "unchanged");
+            }
+            std::size_t bound = 0;
+            if (column.ValueLengthBound(bound)) {
+              EXPECT_GE(bound, Utf8Length(text)) << text;
+              if (formatted) {
+                EXPECT_GE(bound, Utf8Length(display)) << display;
+              }
+            }
+          }
+          column.Format = default_format;
+        }
+      }
+    }
+  }
+  EXPECT_GT(direct_forms, 0);
 }
 
 TEST_F(ResultSetTest, AwkwardValuesArriveWhole) {

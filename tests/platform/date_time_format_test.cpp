@@ -1,6 +1,7 @@
 // The date-time format language under the C settings and German-style settings.
 #include "platform/date_time.h"
 #include "platform/pinned_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -102,6 +103,44 @@ TEST_F(DateTimeFormatTest, LocaleFormatsThatNameThemselvesDoNotLoop) {
   SetFormatSettings(settings);
   // Each level adds only the blank before the time; the innermost formats are cut off.
   EXPECT_EQ(FormatDateTime("c", Moment(2024, 1, 5, 1, 2, 3)), "  ");
+}
+
+// MaxLength bounds what a pattern prints for any moment, and is reached by
+// patterns of fixed width: widths measured from it are never too narrow and
+// rarely too wide.
+TEST_F(DateTimeFormatTest, MaxLengthIsNeverPassedAndReachedByFixedWidthPatterns) {
+  const TDateTime moments[] = {Moment(1, 1, 1, 0, 0, 0),         Moment(2024, 9, 3, 13, 5, 7, 45),
+                               Moment(9999, 12, 31, 23, 59, 59, 999), Moment(1850, 5, 17, 9, 0, 0),
+                               Moment(2024, 2, 29, 12, 30, 0)};
+  const std::pair<const char*, std::size_t> patterns[] = {
+      {"yyyy-mm-dd hh:nn:ss", 19}, {"d/m/yy h:n:s", 0},         {"dddd, d mmmm yyyy", 0},
+      {"ddd dd mmm", 0},           {"hh:nn:ss.zzz ampm", 0},     {"h am/pm", 0},
+      {"c", 0},                    {"\"at\" t z", 0},             {"", 0},
+  };
+  for (bool german : {false, true}) {
+    if (german) PinGerman();
+    for (const auto& [pattern, fixed_length] : patterns) {
+      SCOPED_TRACE(std::string(pattern) + (german ? " (German)" : ""));
+      const TDateTimeFormat format(pattern);
+      for (const TDateTime moment : moments) {
+        std::string out;
+        format.Format(moment, "123", out);
+        EXPECT_LE(Utf8Length(out), format.MaxLength(3)) << out;
+      }
+      if (fixed_length > 0) {
+        EXPECT_EQ(format.MaxLength(), fixed_length);
+      }
+    }
+  }
+}
+
+// Values beyond the calendar's years print more digits than a pattern has
+// places, and patterns may be longer than any buffer: every character arrives.
+TEST_F(DateTimeFormatTest, ValuesBeyondTheYearsAndLongPatternsPrintWhole) {
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", 1e12), "10113-09-19 00:00:00.000");
+  EXPECT_EQ(FormatDateTime("yyyy/m/d", -1e12), "0-17-6-18");
+  const std::string long_text(300, 'x');
+  EXPECT_EQ(FormatDateTime("\"" + long_text + "\" yyyy", Moment(2024, 1, 5, 0, 0, 0)), long_text + " 2024");
 }
 
 TEST_F(DateTimeFormatTest, OneCompiledFormatServesManyValues) {

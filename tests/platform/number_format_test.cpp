@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/pinned_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -175,6 +176,33 @@ struct TGeneralCase {
   const char* C;
   const char* German;
 };
+
+// MaxLength bounds what a pattern of digits prints for numbers of that many
+// digits, rounding carries included; patterns printing more than digits give none.
+TEST_F(NumberFormatTest, MaxLengthBoundsPatternsOfDigitsOnly) {
+  const char* const numbers[] = {"0", "7", "-1", "999.995", "9.5", "-123456.789", "1000000", "0.0001", "-0.00"};
+  for (bool german : {false, true}) {
+    if (german) PinGerman();
+    for (const char* pattern : {"#,###,##0", "#,###,##0.00", "0.000", "#", "00000", ".00", "0;0.0;#"}) {
+      const TNumberFormat format(pattern);
+      for (const std::string number : numbers) {
+        SCOPED_TRACE(std::string(pattern) + " " + number);
+        const bool negative = number[0] == '-';
+        const std::size_t point = std::min(number.find('.'), number.size());
+        const std::size_t decimals = point < number.size() ? number.size() - point - 1 : 0;
+        std::size_t length = 0;
+        ASSERT_TRUE(format.MaxLength(point - (negative ? 1 : 0), decimals, negative, length));
+        std::string out;
+        ASSERT_TRUE(format.FormatDecimalText(number, out));
+        EXPECT_LE(Utf8Length(out), length) << out;
+      }
+    }
+  }
+  std::size_t length = 0;
+  for (const char* pattern : {"", "0.00E+00", "#,##0 \"kg\"", "$#,##0.00", "0;(0)"}) {
+    EXPECT_FALSE(TNumberFormat(pattern).MaxLength(3, 2, true, length)) << pattern;
+  }
+}
 
 TEST_F(NumberFormatTest, FloatToStrPrintsTheGeneralForm) {
   const TGeneralCase cases[] = {

@@ -4,6 +4,7 @@
 
 #include "platform/date_time.h"
 #include "platform/pinned_settings.h"
+#include "platform/seconds_fraction.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -259,6 +260,81 @@ TEST_F(ValueParseTest, TimeWithTheDateSeparatorIsNotReadAsADate) {
   EXPECT_EQ(value, Moment(1899, 12, 30, 13, 4, 5, 500));
   ASSERT_TRUE(TryStrToDateTime(DateToStr(moment), value));
   EXPECT_EQ(value, EncodeDate(2005, 4, 13));
+}
+
+struct TReadBackCase {
+  const char* Name;
+  TFormatSettings Settings;
+  bool ReadsBack;
+};
+
+TFormatSettings Changed(TFormatSettings settings, void (*change)(TFormatSettings&)) {
+  change(settings);
+  return settings;
+}
+
+// Forms that DateTimeTextReadsBack accepts give back every moment and every
+// fraction of seconds they print; forms that lose a part are refused.
+TEST_F(ValueParseTest, FormsSaidToReadBackGiveBackEveryMomentAndFraction) {
+  const TFormatSettings c = TFormatSettings::CLocale();
+  const TReadBackCase cases[] = {
+      {"C", c, true},
+      {"German", GermanStyleSettings(), true},
+      {"day first with the separator",
+       Changed(c, [](TFormatSettings& s) { s.ShortDateFormat = "d/m/yyyy", s.DateSeparator = ". "; }), false},
+      {"month first, dots in the time, a long decimal separator",
+       Changed(c,
+               [](TFormatSettings& s) {
+                 s.ShortDateFormat = "m/d/yyyy", s.DateSeparator = "/", s.TimeSeparator = ".";
+                 s.LongTimeFormat = s.ShortTimeFormat = "h:nn:ss", s.DecimalSeparator = "::";
+               }),
+       true},
+      {"short time without seconds", Changed(c, [](TFormatSettings& s) { s.ShortTimeFormat = "hh:nn"; }), true},
+      {"two-digit year", Changed(c, [](TFormatSettings& s) { s.ShortDateFormat = "dd/mm/yy"; }), false},
+      {"long time without seconds", Changed(c, [](TFormatSettings& s) { s.LongTimeFormat = "hh:nn"; }), false},
+      {"one-digit seconds", Changed(c, [](TFormatSettings& s) { s.LongTimeFormat = "hh:nn:s"; }), false},
+      {"twelve-hour clock", TwelveHourSettings(), false},
+      {"month names", Changed(c, [](TFormatSettings& s) { s.ShortDateFormat = "dd mmm yyyy"; }), false},
+      {"time separator holds the decimal one",
+       Changed(c, [](TFormatSettings& s) { s.TimeSeparator = ".", s.DecimalSeparator = "."; }), false},
+      {"date separator holds the time one",
+       Changed(c, [](TFormatSettings& s) { s.ShortDateFormat = "dd/mm/yyyy", s.DateSeparator = ":"; }), false},
+      {"AM text starting with a digit", Changed(c, [](TFormatSettings& s) { s.TimeAMString = "0h"; }), false},
+  };
+  const TDateTime moments[] = {Moment(1850, 7, 14, 18, 30, 15), Moment(2024, 2, 29, 0, 0, 0),
+                               Moment(9999, 12, 31, 23, 59, 59), Moment(1, 1, 1, 0, 0, 1),
+                               Moment(2024, 6, 1, 9, 5, 7)};
+  for (const TReadBackCase& test_case : cases) {
+    SCOPED_TRACE(test_case.Name);
+    SetFormatSettings(test_case.Settings);
+    ASSERT_EQ(DateTimeTextReadsBack(test_case.Settings), test_case.ReadsBack);
+    if (!test_case.ReadsBack) continue;
+    const TDateTimeFormat date(test_case.Settings.ShortDateFormat);
+    const TFractionDateTimeFormat time(test_case.Settings.LongTimeFormat);
+    for (const TDateTime moment : moments) {
+      for (const char* fraction : {"", "5", "000", "123456"}) {
+        std::string text;
+        date.Format(moment, text);
+        text += ' ';
+        time.Format(moment, fraction, text);
+        SCOPED_TRACE(text);
+        TDayAndTime expected = SplitDateTime(moment);
+        expected.Millisecond += FractionMilliseconds(fraction);
+        TDateTime value = -1;
+        ASSERT_TRUE(TryStrToDateTime(text, value));
+        EXPECT_EQ(value, JoinDateTime(expected));
+        EXPECT_EQ(SecondsFraction(text), fraction);
+        const std::string time_text = text.substr(text.find(' ') + 1);
+        ASSERT_TRUE(TryStrToTime(time_text, value));
+        EXPECT_EQ(value, JoinDateTime({0, expected.Millisecond}));
+        EXPECT_EQ(SecondsFraction(time_text), fraction);
+        const std::string date_text = text.substr(0, text.find(' '));
+        ASSERT_TRUE(TryStrToDateTime(date_text, value));
+        EXPECT_EQ(value, static_cast<double>(expected.Day));
+        EXPECT_EQ(SecondsFraction(date_text), "");
+      }
+    }
+  }
 }
 
 TEST_F(ValueParseTest, GeneralFloatFormReadsBackInBothLocales) {

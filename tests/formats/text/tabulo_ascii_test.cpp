@@ -331,6 +331,18 @@ TEST_F(AsciiExportTest, SylkWithoutCaptionsStartsAtRowOneAndSkipsNoRowForRejecte
   EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"1\"", "C;X1;Y2;K\"3\"", "E"}));
 }
 
+// A handler that rewrites the row before it is written gets every text first
+// and its texts go out, whatever the layout.
+TEST_F(AsciiExportTest, CellsRewrittenBeforeTheRowIsWrittenGoOutAsRewritten) {
+  IdAndName({{"1", "a"}, {"2", std::nullopt}});
+  exporter_->OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool&) {
+    for (TTabuloCol& cell : row) cell.Data += "0";
+  };
+  EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"10\",\"a0\"", "\"20\",\"\""}));
+  EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"10\"",
+                                   "C;X2;Y2;K\"a0\"", "C;X1;Y3;K\"20\"", "C;X2;Y3;K\"\"", "E"}));
+}
+
 // ---------------------------------------------------------------------------
 // Failing output device
 
