@@ -10,11 +10,17 @@ std::string TField::AsString() const {
   return text;
 }
 
-bool TField::GetDateTime(TDateTime&, std::string_view&) const { return false; }
+bool TField::GetDateTime(TDateTime&, std::string_view&) const {
+  return false;
+}
 
-bool TField::GetDecimalText(std::string&) const { return false; }
+bool TField::GetDecimalText(std::string&) const {
+  return false;
+}
 
-bool TField::GetTextLengthBound(std::size_t&) const { return false; }
+bool TField::GetTextLengthBound(std::size_t&) const {
+  return false;
+}
 
 bool TField::IsBlob() const {
   switch (DataType) {

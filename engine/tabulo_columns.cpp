@@ -329,7 +329,8 @@ bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
       CompileFormat();
       const bool negative = decimal_text_[0] == '-';
       const std::size_t decimals = point < decimal_text_.size() ? decimal_text_.size() - point - 1 : 0;
-      if (!number_format_->MaxLength(point - (negative ? 1 : 0), decimals, negative, display_bound)) return false;
+      if (!number_format_->MaxLength(point - (negative ? 1 : 0), decimals, negative, display_bound))
+        return false;
       break;
     }
     default: {
@@ -337,7 +338,8 @@ bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
       std::string_view fraction;
       if (!Field->GetDateTime(value, fraction)) return false;
       CompileFormat();
-      display_bound = fraction_format_ ? fraction_format_->MaxLength(fraction.size()) : date_time_format_->MaxLength();
+      display_bound =
+          fraction_format_ ? fraction_format_->MaxLength(fraction.size()) : date_time_format_->MaxLength();
       break;
     }
   }
@@ -354,8 +356,9 @@ void TTabuloColumn::CompileFormat() const {
     number_format_.emplace(Format);
   } else {
     date_time_format_.emplace(Format);
-    const bool default_format = (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
-                                (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
+    const bool default_format =
+        (ColumnType == ctTime && Format == TTabuloFormats::DefaultTimeFormat()) ||
+        (ColumnType == ctDateTime && Format == TTabuloFormats::DefaultDateTimeFormat());
     if (default_format) fraction_format_.emplace(Format);
   }
   compiled_for_ = Format;
@@ -525,7 +528,8 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
     }
     // A value that cannot be wider than the column need not be made into text.
     std::size_t bound = 0;
-    if (target.Width >= 0 && target.ValueLengthBound(bound) && bound <= static_cast<std::size_t>(target.Width)) {
+    if (target.Width >= 0 && target.ValueLengthBound(bound) &&
+        bound <= static_cast<std::size_t>(target.Width)) {
       continue;
     }
     target.Field->GetText(text);

@@ -306,7 +306,8 @@ bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::str
   if (exact_decimal) {
     // As AppendExactDecimalText: no leading zeros, no "-" before zero.
     while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
-    const bool zero = integer_digits == "0" && fraction_digits.find_first_not_of('0') == std::string_view::npos;
+    const bool zero =
+        integer_digits == "0" && fraction_digits.find_first_not_of('0') == std::string_view::npos;
     if (negative && !zero) out += '-';
   } else if (negative) {
     out += '-';
@@ -647,7 +648,8 @@ bool TZMySqlField::GetDecimalText(std::string& out) const {
   std::size_t length = 0;
   if (!query_.Value(column_, data, length)) return false;
   out.clear();
-  return AppendServerDecimalText({data, length}, reading_.ExactDecimal, FormatSettings().DecimalSeparator, out);
+  return AppendServerDecimalText({data, length}, reading_.ExactDecimal, FormatSettings().DecimalSeparator,
+                                 out);
 }
 
 bool TZMySqlField::GetTextLengthBound(std::size_t& bound) const {
@@ -692,9 +694,9 @@ bool TZMySqlField::GetTextLengthBound(std::size_t& bound) const {
   }
   std::string_view fraction;
   TDayAndTime moment;
-  const bool as_text = DataType == ftTime ? MySqlTimeOutsideDay(text)
-                                          : !TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment,
-                                                                      fraction);
+  const bool as_text = DataType == ftTime
+                           ? MySqlTimeOutsideDay(text)
+                           : !TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment, fraction);
   if (as_text) {
     bound = length;
     return true;

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/locale_settings.h"
@@ -135,7 +135,8 @@ void AppendNumber(int value, int minimum_digits, TSink& out) {
     const int length = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
     const int width = std::max(length, minimum_digits);
     char digits[4];
-    for (int index = width - 1; index >= 0; --index, value /= 10) digits[index] = static_cast<char>('0' + value % 10);
+    for (int index = width - 1; index >= 0; --index, value /= 10)
+      digits[index] = static_cast<char>('0' + value % 10);
     for (int index = 0; index < width; ++index) out.Put(digits[index]);
     return;
   }
@@ -498,7 +499,8 @@ struct TDateTimeFormat::TCompiled {
     // A text that surely fits is written into a buffer and appended in one piece.
     constexpr std::size_t kBufferBytes = 96;
     const std::size_t most_bytes =
-        Longest().Bytes + (fraction_after != nullptr ? FormatSettings().DecimalSeparator.size() + fraction_digits.size() : 0);
+        Longest().Bytes +
+        (fraction_after != nullptr ? FormatSettings().DecimalSeparator.size() + fraction_digits.size() : 0);
     if (most_bytes <= kBufferBytes) {
       char buffer[kBufferBytes];
       TBufferSink sink(buffer);

@@ -243,7 +243,8 @@ void AppendDigitsOnlySection(const TNumberSection& section, const TDecimalNumber
   int digit = point - static_cast<int>(shown_integers);
   for (std::size_t place = shown_integers; place-- > 0;) {
     *cursor++ = number.Digit(digit++);
-    if (groups > 0 && place > 0 && place % 3 == 0) cursor = std::copy(thousands.begin(), thousands.end(), cursor);
+    if (groups > 0 && place > 0 && place % 3 == 0)
+      cursor = std::copy(thousands.begin(), thousands.end(), cursor);
   }
   if (shown_decimals == 0) return;
   cursor = std::copy(decimal.begin(), decimal.end(), cursor);

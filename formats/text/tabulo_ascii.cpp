@@ -208,11 +208,10 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
       if (TXTSpacing > 0) out.append(static_cast<std::size_t>(TXTSpacing), ' ');
       return;
     case etCSV: {
-      const std::string_view guard =
-          CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
-                  kFormulaStarts.find(text.front()) != std::string_view::npos
-              ? "'"
-              : "";
+      const std::string_view guard = CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
+                                             kFormulaStarts.find(text.front()) != std::string_view::npos
+                                         ? "'"
+                                         : "";
       if (QuotesCSV()) {
         out += CSVQuote;
         if (!guard.empty()) AppendQuoteDoubled(out, guard, CSVQuote);

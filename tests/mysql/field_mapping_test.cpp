@@ -157,8 +157,22 @@ TEST(ValueText, FloatsKeepEveryDigitTheServerSent) {
 // as, for every decimal separator it accepts; the plain forms the server sends
 // are accepted with the usual separators.
 TEST(ValueText, ServerDecimalTextIsWhatTheTextFormReadsBackAs) {
-  const char* const texts[] = {"0",    "-0",    "12.50", "-0.00",  "007.10",  "1e20", "-1.5E-07", "1.5e+300",
-                               ".5",   "1.",    "+1",    "abc",    "1e99999", "",     "-",        "1,5",
+  const char* const texts[] = {"0",
+                               "-0",
+                               "12.50",
+                               "-0.00",
+                               "007.10",
+                               "1e20",
+                               "-1.5E-07",
+                               "1.5e+300",
+                               ".5",
+                               "1.",
+                               "+1",
+                               "abc",
+                               "1e99999",
+                               "",
+                               "-",
+                               "1,5",
                                "123456789012345678901234567890.123456789"};
   for (const char* separator : {".", ",", "::", "e", "1", "+", " .", ". "}) {
     const TDecimalSeparatorScope scope(separator);
@@ -169,7 +183,8 @@ TEST(ValueText, ServerDecimalTextIsWhatTheTextFormReadsBackAs) {
         if (!AppendServerDecimalText(text, exact, separator, direct)) {
           EXPECT_TRUE(direct.empty());
           const bool plain_form = text == "12.50" || text == "-0" || (!exact && text == "-1.5E-07");
-          EXPECT_FALSE(plain_form && (separator == std::string_view(".") || separator == std::string_view(",")));
+          EXPECT_FALSE(plain_form &&
+                       (separator == std::string_view(".") || separator == std::string_view(",")));
           continue;
         }
         std::string text_form;

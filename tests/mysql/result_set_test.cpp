@@ -220,14 +220,18 @@ TEST_F(ResultSetTest, DirectDisplayFormsAndLengthBoundsAgreeWithTheTextForms) {
   const std::pair<const char*, TFormatSettings> locales[] = {
       {"ISO", IsoSettings()}, {"German", german}, {"twelve-hour", twelve_hour}};
   // Empty: the column's default format.
-  const char* const formats[] = {"", "yyyy-mm-dd hh:nn:ss.zzz", "dddd d mmmm yy h:n:s am/pm", "#,##0.000", "0.#"};
+  const char* const formats[] = {"", "yyyy-mm-dd hh:nn:ss.zzz", "dddd d mmmm yy h:n:s am/pm", "#,##0.000",
+                                 "0.#"};
   int direct_forms = 0;
   for (const auto& [locale, settings] : locales) {
     SetFormatSettings(settings);
     OpenQuery(
-        "select all_types.*, cast('838:59:59' as time) as long_time, cast('-01:30:00.5' as time(1)) as negative, "
-        "cast('2024-01-15 00:00:00' as datetime(3)) as midnight, cast('2024-01-15 00:00:00.5' as datetime(1)) "
-        "as after_midnight, cast('0009-02-03 04:05:06.007' as datetime(3)) as early from all_types order by id");
+        "select all_types.*, cast('838:59:59' as time) as long_time, cast('-01:30:00.5' as time(1)) as "
+        "negative, "
+        "cast('2024-01-15 00:00:00' as datetime(3)) as midnight, cast('2024-01-15 00:00:00.5' as "
+        "datetime(1)) "
+        "as after_midnight, cast('0009-02-03 04:05:06.007' as datetime(3)) as early from all_types order by "
+        "id");
     const TTabuloFormats display_formats;  // the defaults of the settings in force
     for (const bool machine_read : {false, true}) {
       TColumnSettings column_settings;

@@ -109,13 +109,19 @@ TEST_F(DateTimeFormatTest, LocaleFormatsThatNameThemselvesDoNotLoop) {
 // patterns of fixed width: widths measured from it are never too narrow and
 // rarely too wide.
 TEST_F(DateTimeFormatTest, MaxLengthIsNeverPassedAndReachedByFixedWidthPatterns) {
-  const TDateTime moments[] = {Moment(1, 1, 1, 0, 0, 0),         Moment(2024, 9, 3, 13, 5, 7, 45),
+  const TDateTime moments[] = {Moment(1, 1, 1, 0, 0, 0), Moment(2024, 9, 3, 13, 5, 7, 45),
                                Moment(9999, 12, 31, 23, 59, 59, 999), Moment(1850, 5, 17, 9, 0, 0),
                                Moment(2024, 2, 29, 12, 30, 0)};
   const std::pair<const char*, std::size_t> patterns[] = {
-      {"yyyy-mm-dd hh:nn:ss", 19}, {"d/m/yy h:n:s", 0},         {"dddd, d mmmm yyyy", 0},
-      {"ddd dd mmm", 0},           {"hh:nn:ss.zzz ampm", 0},     {"h am/pm", 0},
-      {"c", 0},                    {"\"at\" t z", 0},             {"", 0},
+      {"yyyy-mm-dd hh:nn:ss", 19},
+      {"d/m/yy h:n:s", 0},
+      {"dddd, d mmmm yyyy", 0},
+      {"ddd dd mmm", 0},
+      {"hh:nn:ss.zzz ampm", 0},
+      {"h am/pm", 0},
+      {"c", 0},
+      {"\"at\" t z", 0},
+      {"", 0},
   };
   for (bool german : {false, true}) {
     if (german) PinGerman();

@@ -180,7 +180,8 @@ struct TGeneralCase {
 // MaxLength bounds what a pattern of digits prints for numbers of that many
 // digits, rounding carries included; patterns printing more than digits give none.
 TEST_F(NumberFormatTest, MaxLengthBoundsPatternsOfDigitsOnly) {
-  const char* const numbers[] = {"0", "7", "-1", "999.995", "9.5", "-123456.789", "1000000", "0.0001", "-0.00"};
+  const char* const numbers[] = {"0",           "7",       "-1",     "999.995", "9.5",
+                                 "-123456.789", "1000000", "0.0001", "-0.00"};
   for (bool german : {false, true}) {
     if (german) PinGerman();
     for (const char* pattern : {"#,###,##0", "#,###,##0.00", "0.000", "#", "00000", ".00", "0;0.0;#"}) {

@@ -339,8 +339,9 @@ TEST_F(AsciiExportTest, CellsRewrittenBeforeTheRowIsWrittenGoOutAsRewritten) {
     for (TTabuloCol& cell : row) cell.Data += "0";
   };
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"10\",\"a0\"", "\"20\",\"\""}));
-  EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"10\"",
-                                   "C;X2;Y2;K\"a0\"", "C;X1;Y3;K\"20\"", "C;X2;Y3;K\"\"", "E"}));
+  EXPECT_EQ(Export(etSYLK),
+            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"10\"",
+                   "C;X2;Y2;K\"a0\"", "C;X1;Y3;K\"20\"", "C;X2;Y3;K\"\"", "E"}));
 }
 
 // ---------------------------------------------------------------------------
