@@ -138,6 +138,8 @@ class TTabuloHTML : public TTabuloFormatText {
   void EndExport() override;
   void WriteCaptionRow() override {}
   void WriteDataRow() override;
+  // A data row reads its cells only through CellExportText.
+  bool ExportsCellsOnly() const override { return true; }
   void GetColData(TTabuloCol& cell, std::string& text) override;
   std::string GetSpecialCharacters() const override { return "\"&<>\r\n"; }
   void EscapeText(std::string& text) const override;

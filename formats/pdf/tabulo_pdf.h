@@ -68,6 +68,8 @@ class TTabuloPDF : public TTabuloFormatText {
   void EndExport() override;
   void WriteCaptionRow() override;
   void WriteDataRow() override;
+  // A data row reads its cells only through CellExportText.
+  bool ExportsCellsOnly() const override { return true; }
   // The document escapes what a PDF string needs as it writes it.
   std::string GetSpecialCharacters() const override { return ""; }
   void EscapeText(std::string&) const override {}
