@@ -24,3 +24,27 @@ bench_start_server() {
   connect=(--no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER"
     --password="$VELMORA_TEST_PASSWORD")
 }
+
+# Creates table $1 in the test database and fills it with $2 rows of eight
+# mixed columns: two integers, a decimal, a double, a date, a date-time, a
+# short text and a longer one that is NULL in every tenth row.
+bench_fill_mixed_rows() {
+  echo "filling $1 with $2 rows"
+  "$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
+CREATE TABLE $1 (
+  id INT NOT NULL PRIMARY KEY,
+  quantity INT,
+  amount DECIMAL(12,2),
+  ratio DOUBLE,
+  ordered DATE,
+  changed DATETIME,
+  customer VARCHAR(40),
+  note TEXT
+) CHARACTER SET utf8mb4;
+INSERT INTO $1
+SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
+       IF(seq % 10 = 0, NULL, CONCAT('note for order ', seq))
+FROM seq_1_to_$2;
+SQL
+}

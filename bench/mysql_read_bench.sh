@@ -23,25 +23,7 @@ if [[ -z "$build" ]]; then
 fi
 
 bench_start_server mysql
-echo "filling bench_rows with $rows rows"
-"$client" --no-defaults --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
-  --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" <<SQL
-CREATE TABLE bench_rows (
-  id INT NOT NULL PRIMARY KEY,
-  quantity INT,
-  amount DECIMAL(12,2),
-  ratio DOUBLE,
-  ordered DATE,
-  changed DATETIME,
-  customer VARCHAR(40),
-  note TEXT
-) CHARACTER SET utf8mb4;
-INSERT INTO bench_rows
-SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
-       IF(seq % 10 = 0, NULL, CONCAT('note for order ', seq))
-FROM seq_1_to_$rows;
-SQL
+bench_fill_mixed_rows bench_rows "$rows"
 
 "$build/bench/mysql_read_bench" --socket="$VELMORA_TEST_SOCKET" --user="$VELMORA_TEST_USER" \
   --password="$VELMORA_TEST_PASSWORD" --database="$VELMORA_TEST_DATABASE" --table=bench_rows \

@@ -21,24 +21,7 @@ bench_build_velmora
 
 bench_start_server scale
 largest=$((rows * 4))
-echo "filling scale_rows with $largest rows"
-"$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
-CREATE TABLE scale_rows (
-  id INT NOT NULL PRIMARY KEY,
-  quantity INT,
-  amount DECIMAL(12,2),
-  ratio DOUBLE,
-  ordered DATE,
-  changed DATETIME,
-  customer VARCHAR(40),
-  note TEXT
-) CHARACTER SET utf8mb4;
-INSERT INTO scale_rows
-SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
-       IF(seq % 10 = 0, NULL, CONCAT('note for order ', seq))
-FROM seq_1_to_$largest;
-SQL
+bench_fill_mixed_rows scale_rows "$largest"
 
 /usr/bin/python3 "$root/bench/scale_bench.py" --velmora "$build/velmora" --client "$client" \
   --dump "$(command -v mariadb-dump || command -v mysqldump)" --work "$work" \
