@@ -120,16 +120,26 @@ void TTabulo::PrepareCellText(TTabuloCol& cell, bool formatted) {
   const TTabuloColumn& column = columns_[cell.ColumnIndex];
   const bool from_field = cell.FromField;
   cell.FromField = false;
+  cell.Escaped = false;
   if (column.Field->IsNull()) {
     cell.Data.assign(Formats.NullString());
     EscapeText(cell.Data);
+    cell.Escaped = true;
     return;
   }
   // A cell left to be read from its field takes its display form straight
   // from the field where it can; else its text form, as FillRow would have.
   const bool direct = from_field && formatted && column.FormatFieldValue(cell.Data);
   if (from_field && !direct) column.Field->GetText(cell.Data);
-  if (direct || (formatted && column.FormatText(cell.Data))) EscapeText(cell.Data);
+  if (direct || (formatted && column.FormatText(cell.Data))) {
+    EscapeText(cell.Data);
+    cell.Escaped = true;
+  }
+}
+
+void TTabulo::EscapedColData(const TTabuloCol& cell, std::string& text) const {
+  text.assign(cell.Data);
+  if (!cell.Escaped) EscapeText(text);
 }
 
 void TTabulo::GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,

@@ -151,6 +151,10 @@ class TTabulo {
   void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
   // The first step of CellExportText: leaves the cell's text in cell.Data.
   void PrepareCellText(TTabuloCol& cell, bool formatted);
+  // The GetColData of a format that escapes every cell: the cell's text,
+  // escaped unless CellExportText escaped it already (Boolean and unknown
+  // values it leaves as they are).
+  void EscapedColData(const TTabuloCol& cell, std::string& text) const;
   // Fires OnGetCellParams for one data cell; does nothing when it is unassigned.
   void GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align, TFont& font,
                      TColor& background);

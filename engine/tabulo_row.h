@@ -18,6 +18,8 @@ class TTabuloCol {
   // Data is still to be read from the field: the record loop leaves it so when
   // nothing reads the row before its cells are exported (see CellExportText).
   bool FromField = false;
+  // Data has been through the exporter's EscapeText (NULL text, display forms).
+  bool Escaped = false;
 };
 
 // The current record as cells, one per column in column order.

@@ -160,7 +160,6 @@ void TTabuloLaTeX::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   bool first = true;
   for (TTabuloCol& cell : ExportRow()) {
-    cell_escaped_ = false;
     CellExportText(cell, formatted, cell_text_);
     if (!first) row += kCellSeparator;
     first = false;
@@ -174,8 +173,7 @@ void TTabuloLaTeX::WriteDataRow() {
 }
 
 void TTabuloLaTeX::GetColData(TTabuloCol& cell, std::string& text) {
-  text.assign(cell.Data);
-  if (!cell_escaped_) EscapeText(text);
+  EscapedColData(cell, text);
 }
 
 void TTabuloLaTeX::EscapeText(std::string& text) const {
@@ -183,7 +181,6 @@ void TTabuloLaTeX::EscapeText(std::string& text) const {
   escaped.reserve(text.size() + 8);
   AppendLaTeXText(escaped, text);
   text.swap(escaped);
-  cell_escaped_ = true;
 }
 
 }  // namespace velmora

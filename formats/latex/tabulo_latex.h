@@ -65,9 +65,6 @@ class TTabuloLaTeX : public TTabuloFormatText {
 
   std::string row_;
   std::string cell_text_;
-  // Set by EscapeText: tells GetColData whether the engine escaped the cell's
-  // text already (it leaves Boolean and unknown values as they are).
-  mutable bool cell_escaped_ = false;
 };
 
 }  // namespace velmora

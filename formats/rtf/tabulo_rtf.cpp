@@ -141,7 +141,6 @@ void TTabuloRTF::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   const TTabuloRTFWriter& writer = RTFWriter();
   for (TTabuloCol& cell : ExportRow()) {
-    cell_escaped_ = false;
     CellExportText(cell, formatted, cell_text_);
     row += kCellStart;
     row += writer.AlignmentText(Columns()[cell.ColumnIndex].Align);
@@ -159,8 +158,7 @@ void TTabuloRTF::WriteDataRow() {
 }
 
 void TTabuloRTF::GetColData(TTabuloCol& cell, std::string& text) {
-  text.assign(cell.Data);
-  if (!cell_escaped_) EscapeText(text);
+  EscapedColData(cell, text);
 }
 
 void TTabuloRTF::EscapeText(std::string& text) const {
@@ -168,7 +166,6 @@ void TTabuloRTF::EscapeText(std::string& text) const {
   escaped.reserve(text.size() + 8);
   AppendRtfText(escaped, text);
   text.swap(escaped);
-  cell_escaped_ = true;
 }
 
 }  // namespace velmora

@@ -227,7 +227,6 @@ void TTabuloXML::AfterExport() {
 void TTabuloXML::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   for (TTabuloCol& cell : ExportRow()) {
-    cell_escaped_ = false;
     CellExportText(cell, formatted, cell_text_);
     if (!row.empty()) row += ' ';
     row += names_[static_cast<std::size_t>(cell.ColumnIndex)];
@@ -243,8 +242,7 @@ void TTabuloXML::WriteDataRow() {
 }
 
 void TTabuloXML::GetColData(TTabuloCol& cell, std::string& text) {
-  text.assign(cell.Data);
-  if (!cell_escaped_) EscapeText(text);
+  EscapedColData(cell, text);
 }
 
 void TTabuloXML::EscapeText(std::string& text) const {
@@ -252,7 +250,6 @@ void TTabuloXML::EscapeText(std::string& text) const {
   escaped.reserve(text.size() + 8);
   AppendXmlAttribute(escaped, text);
   text.swap(escaped);
-  cell_escaped_ = true;
 }
 
 }  // namespace velmora

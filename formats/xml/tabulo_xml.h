@@ -107,9 +107,6 @@ class TTabuloXML : public TTabuloFormatText {
   std::vector<std::string> names_;  // the attribute name of every column
   std::string row_;
   std::string cell_text_;
-  // Set by EscapeText: tells GetColData whether the engine escaped the cell's
-  // text already (it leaves Boolean and unknown values as they are).
-  mutable bool cell_escaped_ = false;
 };
 
 }  // namespace velmora
