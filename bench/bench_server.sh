@@ -48,3 +48,40 @@ SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650
 FROM seq_1_to_$2;
 SQL
 }
+
+# Creates table $1 in the test database and fills it with $2 rows of ten
+# columns: the eight above (note a VARCHAR(200) with quotes), a city with
+# markup and non-ASCII letters, and a TINYINT flag.
+bench_fill_ten_column_rows() {
+  echo "filling $1 with $2 rows"
+  "$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
+CREATE TABLE $1 (
+  id INT NOT NULL PRIMARY KEY,
+  quantity INT,
+  amount DECIMAL(12,2),
+  ratio DOUBLE,
+  ordered DATE,
+  changed DATETIME,
+  customer VARCHAR(40),
+  city VARCHAR(40),
+  flag TINYINT,
+  note VARCHAR(200)
+) CHARACTER SET utf8mb4;
+INSERT INTO $1
+SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
+       IF(seq % 3 = 0, 'Zürich', 'Lyon & <Paris>'), seq % 2,
+       IF(seq % 10 = 0, NULL, CONCAT('note "', seq, '"'))
+FROM seq_1_to_$2;
+SQL
+}
+
+# Writes parameter file $1: the connection to the test database, then the
+# item sections read from standard input.
+bench_write_config() {
+  {
+    printf '[Connection]\nHost=localhost\nPort=%s\nLogin=%s\nPassword=%s\nDBName=%s\n' \
+      "$VELMORA_TEST_SOCKET" "$VELMORA_TEST_USER" "$VELMORA_TEST_PASSWORD" "$VELMORA_TEST_DATABASE"
+    cat
+  } >"$1"
+}

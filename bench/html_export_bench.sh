@@ -20,36 +20,10 @@ bench_build_velmora
 
 bench_start_server html
 connect+=(--database="$VELMORA_TEST_DATABASE")
-echo "filling html_rows with $rows rows"
-"$client" "${connect[@]}" <<SQL
-CREATE TABLE html_rows (
-  id INT NOT NULL PRIMARY KEY,
-  quantity INT,
-  amount DECIMAL(12,2),
-  ratio DOUBLE,
-  ordered DATE,
-  changed DATETIME,
-  customer VARCHAR(40),
-  city VARCHAR(40),
-  flag TINYINT,
-  note VARCHAR(200)
-) CHARACTER SET utf8mb4;
-INSERT INTO html_rows
-SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
-       IF(seq % 3 = 0, 'Zürich', 'Lyon & <Paris>'), seq % 2,
-       IF(seq % 10 = 0, NULL, CONCAT('note "', seq, '"'))
-FROM seq_1_to_$rows;
-SQL
+bench_fill_ten_column_rows html_rows "$rows"
 
 velmora="$build/velmora"
-cat >"$work/bench.cfg" <<CFG
-[Connection]
-Host=localhost
-Port=$VELMORA_TEST_SOCKET
-Login=$VELMORA_TEST_USER
-Password=$VELMORA_TEST_PASSWORD
-DBName=$VELMORA_TEST_DATABASE
+bench_write_config "$work/bench.cfg" <<CFG
 [Tables]
 1=html_rows
 [Files]

@@ -36,13 +36,7 @@ echo
 echo "exporting bench_rows to files ($rows rows)"
 velmora="$build/velmora"
 if [[ ! -x "$velmora" ]]; then cmake --build "$build" --target velmora >/dev/null; fi
-cat >"$work/bench.cfg" <<CFG
-[Connection]
-Host=localhost
-Port=$VELMORA_TEST_SOCKET
-Login=$VELMORA_TEST_USER
-Password=$VELMORA_TEST_PASSWORD
-DBName=$VELMORA_TEST_DATABASE
+bench_write_config "$work/bench.cfg" <<CFG
 [Tables]
 1=bench_rows
 [Files]

@@ -28,37 +28,10 @@ fi
 
 bench_start_server xls
 connect+=(--database="$VELMORA_TEST_DATABASE")
-echo "filling xls_rows with $rows rows"
-"$client" "${connect[@]}" <<SQL
-CREATE TABLE xls_rows (
-  id INT NOT NULL PRIMARY KEY,
-  quantity INT,
-  amount DECIMAL(12,2),
-  ratio DOUBLE,
-  ordered DATE,
-  changed DATETIME,
-  customer VARCHAR(40),
-  city VARCHAR(40),
-  flag TINYINT,
-  note VARCHAR(200)
-) CHARACTER SET utf8mb4;
-INSERT INTO xls_rows
-SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
-       IF(seq % 3 = 0, 'Zürich', 'Lyon & <Paris>'), seq % 2,
-       IF(seq % 10 = 0, NULL, CONCAT('note "', seq, '"'))
-FROM seq_1_to_$rows;
-SQL
+bench_fill_ten_column_rows xls_rows "$rows"
 
 velmora="$build/velmora"
 measure="$python $root/bench/measure_command.py"
-write_config() {  # write_config FILE: the connection, then the item lines from standard input
-  {
-    printf '[Connection]\nHost=localhost\nPort=%s\nLogin=%s\nPassword=%s\nDBName=%s\n' \
-      "$VELMORA_TEST_SOCKET" "$VELMORA_TEST_USER" "$VELMORA_TEST_PASSWORD" "$VELMORA_TEST_DATABASE"
-    cat
-  } >"$1"
-}
 # The sheets of a workbook: its BOUNDSHEET records, counted in the globals.
 count_sheets() {
   "$python" - "$1" <<'PY'
@@ -76,7 +49,7 @@ PY
 }
 
 sheet_rows=$((rows < 65535 ? rows : 65535))
-write_config "$work/sheet.cfg" <<CFG
+bench_write_config "$work/sheet.cfg" <<CFG
 [Queries]
 q=xls_sheet
 [SQL_q]
@@ -106,7 +79,7 @@ awk -v vw="$(field s "$best_velmora")" -v vc="$(field cpu-s "$best_velmora")" -v
   -v xc="${best_xlwt#* }" 'BEGIN {printf "velmora is %.1fx as fast as xlwt (wall), %.1fx (cpu)\n", xw / vw, xc / vc}'
 ls -l "$work/sheet.xls" "$work/sheet-xlwt.xls" | awk '{print $5, $9}'
 
-write_config "$work/all.cfg" <<CFG
+bench_write_config "$work/all.cfg" <<CFG
 [Tables]
 1=xls_rows
 [Files]

@@ -40,13 +40,7 @@ SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650
 FROM seq_1_to_$rows;
 SQL
 
-cat >"$work/bench.cfg" <<CFG
-[Connection]
-Host=localhost
-Port=$VELMORA_TEST_SOCKET
-Login=$VELMORA_TEST_USER
-Password=$VELMORA_TEST_PASSWORD
-DBName=$VELMORA_TEST_DATABASE
+bench_write_config "$work/bench.cfg" <<CFG
 [Tables]
 1=dump_rows
 [Files]
