@@ -14,6 +14,7 @@
 #include "platform/locale_settings.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -21,34 +22,22 @@ namespace {
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
-class DbfExportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    // A comma as decimal separator: the file must not take it.
-    TFormatSettings settings = TFormatSettings::CLocale();
-    settings.DecimalSeparator = ",";
-    SetFormatSettings(settings);
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("out.dbf");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+// A comma as decimal separator: the file must not take it.
+TFormatSettings CommaLocale() {
+  TFormatSettings settings = TFormatSettings::CLocale();
+  settings.DecimalSeparator = ",";
+  return settings;
+}
 
-  std::string Export() {
-    data_.Open();
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
-  }
+class DbfExportTest : public testsupport::TFileExportTest<TTabuloDBF> {
+ protected:
+  DbfExportTest() : TFileExportTest("dbf", "out.dbf", CommaLocale()) {}
   // The bytes of the first record, deletion flag included.
   std::string FirstRecord(const std::string& table) {
     const std::size_t header = ReadUInt16LE(table, 8);
     return table.substr(header, ReadUInt16LE(table, 10));
   }
 
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"dbf"};
-  TMemoryDataSet data_;
-  TTabuloDBF exporter_;
 };
 
 TEST_F(DbfExportTest, TwoColumnTableIsByteExact) {

@@ -11,6 +11,7 @@
 #include "engine/memory_dataset.h"
 #include "platform/locale_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -24,26 +25,9 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
-class LaTeXExportTest : public ::testing::Test {
+class LaTeXExportTest : public testsupport::TFileExportTest<TTabuloLaTeX> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("out.tex");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
-
-  std::string Export() {
-    data_.Open();
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
-  }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"latex"};
-  TMemoryDataSet data_;
-  TTabuloLaTeX exporter_;
+  LaTeXExportTest() : TFileExportTest("latex", "out.tex") {}
 };
 
 TEST_F(LaTeXExportTest, DefaultDocumentIsByteExact) {

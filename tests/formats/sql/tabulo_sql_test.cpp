@@ -10,6 +10,7 @@
 #include "engine/memory_dataset.h"
 #include "platform/locale_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -21,32 +22,15 @@ std::string Insert(const std::string& values) {
   return "INSERT INTO ORDERS\r\n  (ID,NAME)\r\nVALUES(" + values + ");\r\n\r\n";
 }
 
-class SqlExportTest : public ::testing::Test {
+class SqlExportTest : public testsupport::TFileExportTest<TTabuloSQL> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("script.sql");
-    exporter_.TableName = "ORDERS";
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  SqlExportTest() : TFileExportTest("sql", "script.sql") { exporter_.TableName = "ORDERS"; }
 
   void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
     data_.AddField("ID", ftInteger);
     data_.AddField("NAME", ftString, 20);
     for (const auto& record : records) data_.AppendRecord(record);
   }
-  std::string Export() {
-    data_.Open();
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
-  }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"sql"};
-  TMemoryDataSet data_;
-  TTabuloSQL exporter_;
 };
 
 TEST_F(SqlExportTest, HeaderThenCharacterSetThenOneInsertPerRecordThenFooter) {

@@ -33,12 +33,7 @@ std::vector<TBiffRecord> RecordsOf(std::uint16_t id, const std::vector<TBiffReco
 
 class WorkbookRecordsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    data_.AddField("AMOUNT", ftInteger);
-  }
-  void TearDown() override { SetFormatSettings(saved_); }
+  void SetUp() override { data_.AddField("AMOUNT", ftInteger); }
 
   std::vector<TBiffRecord> Export(const std::function<void(TTabuloXLS&)>& configure = [](TTabuloXLS&) {}) {
     data_.Open();
@@ -48,7 +43,7 @@ class WorkbookRecordsTest : public ::testing::Test {
     return ReadRecords(file_);
   }
 
-  TFormatSettings saved_;
+  testsupport::TFormatSettingsScope locale_;
   TTempDir directory_{"xls-records"};
   TMemoryDataSet data_;
   std::string file_;

@@ -53,24 +53,12 @@ bool ReaderAvailable() { return RunCommand({kPython, "-c", "import xlrd, olefile
 
 class XlsInteropTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-  }
-  void TearDown() override { SetFormatSettings(saved_); }
-
   std::string Dump(const std::string& path, int limit = 1000, const std::vector<std::string>& known = {}) {
-    std::vector<std::string> arguments = {kPython, "-c", kCellDumper, path, std::to_string(limit)};
-    for (std::size_t index = 0; index < known.size(); ++index) {
-      arguments.push_back(directory_.File("known" + std::to_string(index)));
-      testsupport::WriteFile(arguments.back(), known[index]);
-    }
-    const testsupport::TCommandResult result = RunCommand(arguments, 300);
-    EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 2000);
-    return result.output;
+    return testsupport::RunReaderScript({kPython, "-c", kCellDumper, path, std::to_string(limit)}, known,
+                                        directory_);
   }
 
-  TFormatSettings saved_;
+  testsupport::TFormatSettingsScope locale_;
   TTempDir directory_{"xls-interop"};
 };
 

@@ -96,12 +96,6 @@ struct TWorkbook {
 
 class XlsExporterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-  }
-  void TearDown() override { SetFormatSettings(saved_); }
-
   // Fields A, B ... of integers with the given rows of values.
   void Fill(int fields, const std::vector<std::vector<int>>& rows = {}) {
     for (int field = 0; field < fields; ++field) data_.AddField(FieldName(field), ftInteger);
@@ -121,7 +115,7 @@ class XlsExporterTest : public ::testing::Test {
     return TWorkbook(ReadFile(path_));
   }
 
-  TFormatSettings saved_;
+  testsupport::TFormatSettingsScope locale_;
   testsupport::TTempDir directory_{"xls-exporter"};
   const std::string path_ = directory_.File("book.xls");
   TMemoryDataSet data_;

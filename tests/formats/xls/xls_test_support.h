@@ -1,11 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/memory_dataset.h"
 #include "formats/xls/tabulo_xls.h"
+#include "tests/formats/file_export_test.h"
 #include "support/test_files.h"
 
 namespace velmora::testsupport {
@@ -41,6 +44,21 @@ inline std::vector<TBiffRecord> ReadRecords(const std::string& file) {
     if (second_eof) break;
   }
   return records;
+}
+
+// Runs a reader script (arguments: the interpreter, "-c", the script and its
+// own arguments) with one more argument per known text: a file in directory
+// holding it, so that the script can print long texts by their number.
+// Returns what the script printed; a failed run fails the test.
+inline std::string RunReaderScript(std::vector<std::string> arguments, const std::vector<std::string>& known,
+                                   const TTempDir& directory) {
+  for (std::size_t index = 0; index < known.size(); ++index) {
+    arguments.push_back(directory.File("known" + std::to_string(index)));
+    WriteFile(arguments.back(), known[index]);
+  }
+  const TCommandResult result = RunCommand(arguments, 300);
+  EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 2000);
+  return result.output;
 }
 
 // Exports the data set through an exporter set up by configure, into path.

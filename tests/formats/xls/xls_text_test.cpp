@@ -5,18 +5,14 @@
 
 #include "formats/xls/xls_text.h"
 #include "platform/locale_settings.h"
+#include "tests/formats/xls/xls_test_support.h"
 
 namespace velmora {
 namespace {
 
 class XlsTextTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-  }
-  void TearDown() override { SetFormatSettings(saved_); }
-  TFormatSettings saved_;
+  testsupport::TFormatSettingsScope locale_;
 };
 
 TEST_F(XlsTextTest, NumbersStayNumbersOnlyWhenTheDoubleCarriesTheirDigits) {

@@ -11,6 +11,7 @@
 #include "formats/xlsx/xlsx_writer.h"
 #include "platform/locale_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/xls/xls_test_support.h"
 
 namespace velmora {
 namespace {
@@ -67,24 +68,11 @@ class TShortSheetXLSX : public TTabuloXLSX {
 
 class XlsxInteropTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-  }
-  void TearDown() override { SetFormatSettings(saved_); }
-
   std::string Dump(const std::string& path, const std::vector<std::string>& known = {}) {
-    std::vector<std::string> arguments = {kPython, "-c", kCellDumper, path};
-    for (std::size_t index = 0; index < known.size(); ++index) {
-      arguments.push_back(directory_.File("known" + std::to_string(index)));
-      testsupport::WriteFile(arguments.back(), known[index]);
-    }
-    const testsupport::TCommandResult result = RunCommand(arguments, 300);
-    EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 2000);
-    return result.output;
+    return testsupport::RunReaderScript({kPython, "-c", kCellDumper, path}, known, directory_);
   }
 
-  TFormatSettings saved_;
+  testsupport::TFormatSettingsScope locale_;
   TTempDir directory_{"xlsx-interop"};
 };
 

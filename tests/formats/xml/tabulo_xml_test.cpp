@@ -13,6 +13,7 @@
 #include "platform/locale_settings.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -21,26 +22,9 @@ using testsupport::ReadFile;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
 
-class XmlExportTest : public ::testing::Test {
+class XmlExportTest : public testsupport::TFileExportTest<TTabuloXML> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("packet.xml");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
-
-  std::string Export() {
-    data_.Open();
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
-  }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"xml"};
-  TMemoryDataSet data_;
-  TTabuloXML exporter_;
+  XmlExportTest() : TFileExportTest("xml", "packet.xml") {}
 };
 
 TEST_F(XmlExportTest, DefaultsWithCaptionsAndNoRecords) {
