@@ -27,8 +27,10 @@ bench_start_server() {
 
 # Creates table $1 in the test database and fills it with $2 rows of eight
 # mixed columns: two integers, a decimal, a double, a date, a date-time, a
-# short text and a longer one that is NULL in every tenth row.
+# short text and a longer one that is NULL in every tenth row. $3 and $4, when
+# given, are the SQL expressions (of seq) of the two texts.
 bench_fill_mixed_rows() {
+  local customer="${3:-CONCAT('customer ', seq % 5000)}" note="${4:-CONCAT('note for order ', seq)}"
   echo "filling $1 with $2 rows"
   "$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
 CREATE TABLE $1 (
@@ -43,8 +45,8 @@ CREATE TABLE $1 (
 ) CHARACTER SET utf8mb4;
 INSERT INTO $1
 SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ', seq % 5000),
-       IF(seq % 10 = 0, NULL, CONCAT('note for order ', seq))
+       '2024-01-01 08:00:00' + INTERVAL seq SECOND, $customer,
+       IF(seq % 10 = 0, NULL, $note)
 FROM seq_1_to_$2;
 SQL
 }

@@ -21,24 +21,9 @@ bench_build_velmora
 
 bench_start_server xml-sql
 dump=$(command -v mariadb-dump || command -v mysqldump)
-echo "filling dump_rows with $rows rows"
-"$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <<SQL
-CREATE TABLE dump_rows (
-  id INT NOT NULL PRIMARY KEY,
-  quantity INT,
-  amount DECIMAL(12,2),
-  ratio DOUBLE,
-  ordered DATE,
-  changed DATETIME,
-  customer VARCHAR(40),
-  note TEXT
-) CHARACTER SET utf8mb4;
-INSERT INTO dump_rows
-SELECT seq, seq % 1000, seq * 1.25, seq / 7, '2024-01-01' + INTERVAL (seq % 3650) DAY,
-       '2024-01-01 08:00:00' + INTERVAL seq SECOND, CONCAT('customer ''', seq % 5000, '\\\\'),
-       IF(seq % 10 = 0, NULL, CONCAT('note <', seq, '> & "more"'))
-FROM seq_1_to_$rows;
-SQL
+# Texts with quotes, a backslash and markup, which both outputs must escape.
+bench_fill_mixed_rows dump_rows "$rows" "CONCAT('customer ''', seq % 5000, '\\\\')" \
+  "CONCAT('note <', seq, '> & \"more\"')"
 
 bench_write_config "$work/bench.cfg" <<CFG
 [Tables]
