@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <optional>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -28,7 +29,10 @@ int TApplication::Run(const std::vector<std::string>& arguments, const std::stri
   // A log that could not be written is a failure a cron job must see.
   if (std::fflush(output_) != 0 || std::ferror(output_)) {
     const int error_number = errno != 0 ? errno : EIO;
-    std::fprintf(stderr, "Cannot write to standard output: %s\n", SystemErrorText(error_number).c_str());
+    // Standard error has no one to report its own failure to.
+    if (output_ != stderr) {
+      std::fprintf(stderr, "Cannot write to standard output: %s\n", SystemErrorText(error_number).c_str());
+    }
     status = 1;
   }
   return status;
@@ -41,6 +45,18 @@ int TApplication::RunSequence(const std::vector<std::string>& arguments, const s
     PrintLine(BannerLine());
     return 0;
   }
+  // Read before the banner: when an item writes to standard output, every
+  // line of the run, the banner first, goes to standard error instead.
+  std::optional<TIniFile> settings;
+  std::string read_error;
+  if (!command_line.Help && FileExists(command_line.ParameterFile)) {
+    try {
+      settings.emplace(command_line.ParameterFile);
+      if (RunWritesToStandardOutput(*settings)) output_ = stderr;
+    } catch (const std::exception& error) {
+      read_error = error.what();
+    }
+  }
   PrintLine(BannerLine());
   PrintLine("");
   PrintLine("");
@@ -52,18 +68,17 @@ int TApplication::RunSequence(const std::vector<std::string>& arguments, const s
     PrintFailure("No parameter file specified");
     return 1;
   }
+  if (!settings.has_value()) {
+    PrintFailure("ERROR: " + read_error);
+    return 1;
+  }
   try {
-    ExportAll(command_line.ParameterFile);
+    TExportRun run(*settings, *this);
+    run.Run();
   } catch (const std::exception& error) {
     PrintFailure(std::string("ERROR: ") + error.what());
   }
   return failed_ ? 1 : 0;
-}
-
-void TApplication::ExportAll(const std::string& parameter_file) {
-  const TIniFile settings(parameter_file);
-  TExportRun run(settings, *this);
-  run.Run();
 }
 
 }  // namespace velmora

@@ -11,7 +11,8 @@ namespace velmora {
 
 // The run of the program from the banner to the exit status: the command line,
 // the parameter file, the connection and the export of every item, with one
-// line of progress or error per item on standard output.
+// line of progress or error per item on the output given (standard output), or
+// on standard error when an item of the run writes to standard output.
 class TApplication : public TRunOutput {
  public:
   explicit TApplication(std::FILE* output);
@@ -27,9 +28,6 @@ class TApplication : public TRunOutput {
   void PrintLine(const std::string& line) override;
   // An error line: printed, and the run will end with status 1.
   void PrintFailure(const std::string& line) override;
-  // The guarded part of the run: settings, connection, the items.
-  void ExportAll(const std::string& parameter_file);
-
   std::FILE* output_;
   bool failed_ = false;
 };

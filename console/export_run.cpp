@@ -14,6 +14,7 @@
 #include "mysql/statement_text.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/output_file.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
@@ -53,6 +54,33 @@ std::string DefaultFileName(std::string_view name) {
     if (character == '/') character = '_';
   }
   return file_name + ".xls";
+}
+
+bool RunWritesToStandardOutput(const TIniFile& parameter_file) {
+  const TSourceLists sources = TSourceLists::Read(parameter_file);
+  std::vector<std::string> keys;
+  for (const auto* list : {&sources.Tables, &sources.Queries}) {
+    for (const TSourceItem& item : *list) keys.push_back(item.Key);
+  }
+  // The tables of All=1 come from the server: any key of Files or Templates may be one.
+  if (sources.ListsAllTables()) {
+    for (const char* section : {"Files", "Templates"}) {
+      if (const TIniSection* entries = parameter_file.FindSection(section); entries != nullptr) {
+        for (const TIniEntry& entry : entries->Entries) keys.push_back(entry.Key);
+      }
+    }
+  }
+  for (const std::string& key : keys) {
+    const TItemFileSettings settings = ReadItemFileSettings(parameter_file, key);
+    try {
+      const TIniFile own_template = settings.OwnTemplate.empty() ? TIniFile() : TIniFile(settings.OwnTemplate);
+      if (NamesStandardOutput(ChooseOutput(DefaultFileName(key), settings, own_template).FileName)) return true;
+    } catch (const EVelmoraError&) {
+      // Not swallowed: the item reads its template again when it runs and
+      // reports the failure then.
+    }
+  }
+  return false;
 }
 
 TExportRun::TExportRun(const TIniFile& parameter_file, TRunOutput& output)
@@ -225,6 +253,10 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     return;
   }
   if (!ClaimOutputFile(item, choice.FileName)) return;
+  if (const std::string refusal = TOutputFile::InPlaceRefusal(choice.FileName); !refusal.empty()) {
+    output_.PrintFailure(item.Name + ": " + refusal);
+    return;
+  }
 
   // An export that never moves back writes the rows as the server sends them,
   // on the run's connection (inside its snapshot), holding only one at a time.

@@ -76,4 +76,10 @@ class TExportRun {
 // becomes "_", so that a table name never steers the file into another directory.
 std::string DefaultFileName(std::string_view name);
 
+// True when an item of the parameter file writes to standard output (see
+// NamesStandardOutput): the program's lines then go to standard error, so that
+// the data stays clean. Decided before the run, so a setting that the run
+// refuses counts as no output here.
+bool RunWritesToStandardOutput(const TIniFile& parameter_file);
+
 }  // namespace velmora

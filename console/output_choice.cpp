@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/output_file.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
@@ -84,6 +85,8 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
 }
 
 std::string OutputFileIdentity(const std::string& file_name) {
+  // A descriptor is written at its offset: a second item adds to the first.
+  if (NamesOpenDescriptor(file_name)) return "";
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path path = fs::absolute(file_name, error);

@@ -62,7 +62,8 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
 // The output file's path made absolute, with "." and ".." resolved and the
 // symbolic links of its existing part followed, so that two spellings of one
 // file compare equal. Empty for a target that exists and is neither a regular
-// file nor a directory (a device, a pipe): writing it twice replaces nothing.
+// file nor a directory (a device, a pipe), and for a descriptor of the process
+// (/dev/stdout, /dev/fd/N): writing it twice replaces nothing.
 std::string OutputFileIdentity(const std::string& file_name);
 
 }  // namespace velmora

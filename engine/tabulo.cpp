@@ -268,7 +268,7 @@ TOutputFileSet& TTabuloText::OutputFiles() const {
 void TTabuloText::Execute() {
   EnsureDirectory();
   TOutputFileSet files;
-  TOutputStream& stream = files.Add(FileName);
+  TOutputStream& stream = files.Add(FileName, SeeksBack() ? snSeeks : snSequential);
   {
     // The writer and the file set are reachable only while the export runs.
     struct TRunningExport {

@@ -198,6 +198,11 @@ class TTabuloText : public TTabulo {
   virtual void AfterExecute() {}
   virtual std::string GetFileName() const { return FileName; }
   virtual std::string GetResultFileName() const { return FileName; }
+  // True when the format moves back in its main file (a header or a count
+  // patched at the end, a table inserted before the rows): a pipe or device
+  // then gets the file only once it is complete. A format that writes every
+  // byte once, in order, says false, and a pipe takes its rows as they come.
+  virtual bool SeeksBack() const { return true; }
   // Characters of the last export that the output's character set could not
   // carry and that were written as a replacement character.
   virtual std::uint64_t ReplacedCharacters() const { return 0; }

@@ -8,9 +8,9 @@
 
 namespace velmora {
 
-TOutputStream& TOutputFileSet::Add(const std::string& target) {
+TOutputStream& TOutputFileSet::Add(const std::string& target, TStreamNeed need) {
   if (committed_) throw EVelmoraError("Cannot create file \"" + target + "\" after the export has ended");
-  auto file = std::make_unique<TOutputFile>(target);
+  auto file = std::make_unique<TOutputFile>(target, need);
   for (const TMember& member : members_) {
     if (member.file->Identity() == file->Identity()) {
       throw EVelmoraError("Cannot create file \"" + target + "\". The export writes it already as \"" +

@@ -23,7 +23,8 @@ class TOutputFileSet {
   // file added is the main file. A file the set already writes or removes
   // (under any name) cannot be added. Each file holds a descriptor until
   // Commit, which also closes the streams: a format does not close them.
-  TOutputStream& Add(const std::string& target);
+  // need tells whether the writer moves back in the file (see TOutputFile).
+  TOutputStream& Add(const std::string& target, TStreamNeed need = snSeeks);
   TOutputStream& Main();
   // False when the main target is a pipe, FIFO or device: formats write their
   // side files only beside a real file.

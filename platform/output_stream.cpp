@@ -16,8 +16,8 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 }
 
-TOutputStream::TOutputStream(int fd, std::string name)
-    : fd_(fd), name_(std::move(name)), seekable_(::lseek(fd, 0, SEEK_CUR) >= 0) {
+TOutputStream::TOutputStream(int fd, std::string name, TWriteMode mode)
+    : fd_(fd), name_(std::move(name)), seekable_(mode == wmPositioned && ::lseek(fd, 0, SEEK_CUR) >= 0) {
   buffer_.reserve(kBufferSize);
 }
 
@@ -121,7 +121,8 @@ void TOutputStream::Close() {
 }
 
 void TOutputStream::WriteRaw(std::int64_t offset, const char* data, std::size_t size) {
-  // Pipes and terminals have no offsets: write them sequentially.
+  // Pipes and terminals have no offsets, and a sequential stream keeps the
+  // descriptor's own: write them one after another.
   while (size > 0) {
     const ssize_t written = seekable_ ? ::pwrite(fd_, data, size, offset) : ::write(fd_, data, size);
     if (written < 0) {

@@ -15,8 +15,14 @@ namespace velmora {
 // ReadAt and Insert raise instead of writing at the end.
 class TOutputStream {
  public:
-  // Takes ownership of fd. name is used in messages.
-  TOutputStream(int fd, std::string name);
+  // How the bytes reach the descriptor: at offsets counted from the start of
+  // the file, or one after another at the descriptor's own offset, as a pipe
+  // takes them (a file another program opened for us, perhaps for appending).
+  enum TWriteMode { wmPositioned, wmSequential };
+
+  // Takes ownership of fd. name is used in messages. A descriptor that cannot
+  // seek is written sequentially whatever the mode.
+  TOutputStream(int fd, std::string name, TWriteMode mode = wmPositioned);
   ~TOutputStream();
   TOutputStream(const TOutputStream&) = delete;
   TOutputStream& operator=(const TOutputStream&) = delete;

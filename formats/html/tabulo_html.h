@@ -106,6 +106,10 @@ std::string RelativeLink(std::string_view page_directory, std::string_view targe
 // succeeded.
 class TTabuloHTML : public TTabuloFormatText {
  public:
+  // Page files, which take their navigation late, are made only beside a
+  // regular file: a pipe gets one page, written in order.
+  bool SeeksBack() const override { return false; }
+
   TTabuloHTML();
 
   THTMLTemplate HTMLTemplate() const { return html_template_; }

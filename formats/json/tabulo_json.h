@@ -16,6 +16,8 @@ namespace velmora {
 // text. Lines end in LF; the output is UTF-8 throughout.
 class TTabuloJSON : public TTabuloFormatText {
  public:
+  bool SeeksBack() const override { return false; }
+
   // One object per line instead of one array; set by Execute for a file name
   // ending in ".jsonl".
   bool JSONLines = false;

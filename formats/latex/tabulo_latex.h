@@ -43,6 +43,8 @@ void AppendLaTeXText(std::string& out, std::string_view text);
 // table may run over many pages; every row is typeset.
 class TTabuloLaTeX : public TTabuloFormatText {
  public:
+  bool SeeksBack() const override { return false; }
+
   TLaTeXOptions Options;
   TStringList Preambula;  // lines written after the packages
 

@@ -46,6 +46,9 @@ class TTabuloPDFWriter : public TTabuloWriter {
 // they lack print as "?" and are counted (ReplacedCharacters).
 class TTabuloPDF : public TTabuloFormatText {
  public:
+  // Object offsets are counted as the bytes go; nothing is patched.
+  bool SeeksBack() const override { return false; }
+
   TPDFOptions Options;
 
   unsigned PublishedSettings() const override {

@@ -46,6 +46,8 @@ void AppendSqlName(std::string& out, std::string_view name);
 // NULL, binary data in hexadecimal.
 class TTabuloSQL : public TTabuloAdvancedText {
  public:
+  bool SeeksBack() const override { return false; }
+
   std::string TableName;
   bool CreateTable = false;
   int CommitRecCount = 0;  // 0: never

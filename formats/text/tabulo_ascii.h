@@ -16,6 +16,10 @@ enum TTabuloASCIIType { etTXT, etCSV, etDIF, etSYLK };
 // so the record loop allocates nothing per cell once the buffers are warm.
 class TTabuloASCII : public TTabuloFormatText {
  public:
+  // DIF counts its records in the data set before writing; the file itself
+  // is written in order in every layout.
+  bool SeeksBack() const override { return false; }
+
   TTabuloASCII();
   explicit TTabuloASCII(TTabuloASCIIType type) : TTabuloASCII() { SetExportType(type); }
 

@@ -10,6 +10,8 @@ namespace velmora {
 // Rows stream to the file; memory holds the styles and one row.
 class TTabuloXLSX : public TTabuloXLS {
  public:
+  // The package is put together under the temporary directory and copied in order.
+  bool SeeksBack() const override { return false; }
   TTabuloWriterClass GetWriterClass() const override;
 };
 

@@ -77,6 +77,8 @@ class TTabuloXMLWriter : public TTabuloWriter {
 // cannot hold and bytes that are not UTF-8 become U+FFFD.
 class TTabuloXML : public TTabuloFormatText {
  public:
+  bool SeeksBack() const override { return false; }
+
   TXMLOptions Options;
 
   bool MachineReadDefaults() const override { return true; }
