@@ -73,8 +73,10 @@ bool RunWritesToStandardOutput(const TIniFile& parameter_file) {
   for (const std::string& key : keys) {
     const TItemFileSettings settings = ReadItemFileSettings(parameter_file, key);
     try {
-      const TIniFile own_template = settings.OwnTemplate.empty() ? TIniFile() : TIniFile(settings.OwnTemplate);
-      if (NamesStandardOutput(ChooseOutput(DefaultFileName(key), settings, own_template).FileName)) return true;
+      const TIniFile own_template =
+          settings.OwnTemplate.empty() ? TIniFile() : TIniFile(settings.OwnTemplate);
+      if (NamesStandardOutput(ChooseOutput(DefaultFileName(key), settings, own_template).FileName))
+        return true;
     } catch (const EVelmoraError&) {
       // Not swallowed: the item reads its template again when it runs and
       // reports the failure then.

@@ -107,14 +107,15 @@ int CreateReplacement(const std::string& path, const struct stat& existing, cons
                       std::string& temporary, TSignalCleanupPath& cleanup, std::string& obstacle) {
   const int fd = CreateHiddenBeside(path, temporary);
   if (fd < 0) {
-    if (errno == EACCES || errno == EPERM || errno == EROFS) obstacle = DirectoryOf(path) + " is not writable";
+    if (errno == EACCES || errno == EPERM || errno == EROFS)
+      obstacle = DirectoryOf(path) + " is not writable";
     return -1;
   }
   cleanup.Hold(temporary);
   struct stat created;
-  const bool owner_taken =
-      ::fstat(fd, &created) == 0 && ((created.st_uid == existing.st_uid && created.st_gid == existing.st_gid) ||
-                                     ::fchown(fd, existing.st_uid, existing.st_gid) == 0);
+  const bool owner_taken = ::fstat(fd, &created) == 0 &&
+                           ((created.st_uid == existing.st_uid && created.st_gid == existing.st_gid) ||
+                            ::fchown(fd, existing.st_uid, existing.st_gid) == 0);
   if (!owner_taken) {
     obstacle = "a new file cannot take the owner of " + target;
   } else if (::fchmod(fd, existing.st_mode & 07777) != 0) {
@@ -168,7 +169,9 @@ TFileIdentity IdentityOf(const std::string& path) {
   return {0, 0, path};
 }
 
-bool NamesOpenDescriptor(const std::string& target) { return DescriptorNamed(target) >= 0; }
+bool NamesOpenDescriptor(const std::string& target) {
+  return DescriptorNamed(target) >= 0;
+}
 
 bool NamesStandardOutput(const std::string& target) {
   const int number = DescriptorNamed(target);
@@ -178,9 +181,13 @@ bool NamesStandardOutput(const std::string& target) {
          named.st_dev == output.st_dev && named.st_ino == output.st_ino;
 }
 
-void TOutputFile::SetDescriptorHookForTesting(TDescriptorHook hook) { descriptor_hook = hook; }
+void TOutputFile::SetDescriptorHookForTesting(TDescriptorHook hook) {
+  descriptor_hook = hook;
+}
 
-void TOutputFile::SetCopyHookForTesting(TCopyHook hook) { copy_hook = hook; }
+void TOutputFile::SetCopyHookForTesting(TCopyHook hook) {
+  copy_hook = hook;
+}
 
 std::string TOutputFile::InPlaceRefusal(const std::string& target) {
   if (DescriptorNamed(target) >= 0 || NamesAnOpenFile(target)) return "";
@@ -233,9 +240,9 @@ TOutputFile::TOutputFile(std::string target, TStreamNeed need) : target_(std::mo
       }
     }
     // A spool's failures name the temporary directory it fills, not the target.
-    stream_ = std::make_unique<TOutputStream>(data_fd, spool_name_.empty() ? target_ : spool_name_,
-                                              direct_ && descriptor_ ? TOutputStream::wmSequential
-                                                                     : TOutputStream::wmPositioned);
+    stream_ = std::make_unique<TOutputStream>(
+        data_fd, spool_name_.empty() ? target_ : spool_name_,
+        direct_ && descriptor_ ? TOutputStream::wmSequential : TOutputStream::wmPositioned);
   } catch (...) {
     RemoveUnplaced();
     throw;
@@ -300,7 +307,8 @@ int TOutputFile::PrepareExisting(int fd, TStreamNeed need) {
     if (created_ && !path_.empty()) created_cleanup_.Hold(path_);
     std::string obstacle = path_.empty() ? target_ + " has no path a new file could take" : "";
     if (!path_.empty()) {
-      const int temporary_fd = CreateReplacement(path_, info, target_, temporary_, temporary_cleanup_, obstacle);
+      const int temporary_fd =
+          CreateReplacement(path_, info, target_, temporary_, temporary_cleanup_, obstacle);
       if (temporary_fd >= 0) {
         ::close(target_fd_);
         target_fd_ = -1;
@@ -399,7 +407,7 @@ void TOutputFile::ReserveForCopy(int fd, std::int64_t size) {
     struct stat info;
     const int flags = ::fcntl(fd, F_GETFL);
     offset = (flags >= 0 && (flags & O_APPEND) != 0 && ::fstat(fd, &info) == 0) ? info.st_size
-                                                                                 : ::lseek(fd, 0, SEEK_CUR);
+                                                                                : ::lseek(fd, 0, SEEK_CUR);
     if (offset < 0) offset = 0;
   }
   if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, size) == 0) return;
@@ -415,7 +423,8 @@ void TOutputFile::CopySpoolToTarget() {
     target_fd_ = ::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (target_fd_ < 0 && errno != EINTR) RaiseCreateError(target_, errno);
   }
-  TOutputStream target(target_fd_, target_, descriptor_ ? TOutputStream::wmSequential : TOutputStream::wmPositioned);
+  TOutputStream target(target_fd_, target_,
+                       descriptor_ ? TOutputStream::wmSequential : TOutputStream::wmPositioned);
   target_fd_ = -1;
   const std::int64_t size = stream_->Size();
   // A full device is found before the first byte of the old content goes.

@@ -132,12 +132,12 @@ class TOutputFile {
   std::string target_;     // the name as given, for messages
   std::string path_;       // what the temporary file is renamed to
   std::string temporary_;  // the hidden temporary file; empty when copying
-  std::string spool_name_; // the spool's path under the temporary directory, for messages
+  std::string spool_name_;  // the spool's path under the temporary directory, for messages
   int target_fd_ = -1;     // the opened target when copying; -1 until a FIFO has a reader
   bool regular_ = true;
   bool copy_ = false;
   bool direct_ = false;
-  bool descriptor_ = false; // the target is a descriptor of this process, written at its offset
+  bool descriptor_ = false;  // the target is a descriptor of this process, written at its offset
   bool created_ = false;   // the kernel created the target through a dangling link
   bool finished_ = false;
   bool placed_ = false;

@@ -246,15 +246,16 @@ TEST_F(OutputStreamTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
 }
 
 TEST_F(OutputStreamTest, AFileNamedThroughADescriptorIsWrittenIntoAndNotReplaced) {
-  // As /dev/stdout names the file a shell redirected the output to.
+  // As /dev/stdout names the file a shell redirected the output to: written at
+  // the descriptor's offset, the bytes beyond it left as they are.
   const std::string path = directory_.File("redirected.txt");
   WriteFile(path, "older and longer");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   TOutputFile file("/dev/fd/" + std::to_string(fd));
   file.Stream().Write("new");
   file.Commit();
-  EXPECT_EQ(ReadFile("/dev/fd/" + std::to_string(fd)), "new");  // the open file, not only its name
+  EXPECT_EQ(ReadFile(path), "newer and longer");
   EXPECT_EQ(EntryCount(), 1u);
   ::close(fd);
 }

@@ -1,0 +1,296 @@
+// Where the bytes of an output file go when it cannot simply be renamed into
+// place: descriptors the process holds, pipes, and files overwritten in place
+// on a full device, on a file system without reservations, or under a signal.
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "platform/error.h"
+#include "platform/signal_cleanup.h"
+#include "support/expect_error.h"
+#include "support/test_files.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+constexpr uid_t kOtherUser = 65534;
+constexpr gid_t kOtherGroup = 65534;
+
+std::string Pattern(char first, std::size_t size) {
+  std::string text(size, first);
+  for (std::size_t index = 0; index < size; ++index) text[index] = static_cast<char>(first + index % 7);
+  return text;
+}
+
+// Runs body in a child process and returns what it returned, or "signal N"
+// when a signal ended the child.
+std::string InChild(const std::function<std::string()>& body) {
+  int pipe_ends[2];
+  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe_ends[0]);
+    std::string outcome;
+    try {
+      outcome = body();
+    } catch (const std::exception& error) {
+      outcome = error.what();
+    }
+    const ssize_t ignored = ::write(pipe_ends[1], outcome.data(), outcome.size());
+    (void)ignored;
+    ::_exit(0);
+  }
+  ::close(pipe_ends[1]);
+  std::string outcome = testsupport::ReadPipeInBackground(pipe_ends[0]).get();
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) : outcome;
+}
+
+// In a child as root: drops to an unprivileged user, for whom a directory of
+// root's is not writable. A child of another user is unprivileged already.
+void BecomeUnprivileged() {
+  if (::geteuid() == 0 &&
+      (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0)) {
+    throw std::runtime_error("cannot drop privileges");
+  }
+}
+
+// In a child as root: mounts a file system of the type over directory, in a
+// mount namespace of the child's own, so that nothing outlives the child.
+bool MountPrivately(const std::string& type, const std::string& options, const std::string& directory) {
+  return ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount("velmora-test", directory.c_str(), type.c_str(), 0, options.c_str()) == 0;
+}
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The unprivileged user of the children must reach the files, and spool there.
+    ::chmod(directory_.Path().c_str(), 0755);
+    fs::create_directory(spool_);
+    ::chmod(spool_.c_str(), 0777);
+  }
+  void TearDown() override {
+    TOutputFile::SetDescriptorHookForTesting(nullptr);
+    TOutputFile::SetCopyHookForTesting(nullptr);
+  }
+  std::string File(const std::string& name) const { return directory_.File(name); }
+
+  testsupport::TTempDir directory_{"output-file"};
+  std::string spool_ = directory_.File("spool");
+};
+
+TEST_F(OutputFileTest, DescriptorsAreWrittenAtTheirOffsetNeverTruncatedAndAppendsStayAppends) {
+  struct TCase {
+    const char* name;
+    int flags;
+    off_t offset;  // where the descriptor stands before the export
+    TStreamNeed need;
+    std::string expected;
+  };
+  const TCase cases[] = {
+      {"/dev/fd/", O_WRONLY | O_APPEND, 0, snSeeks, "0123456789new"},
+      {"/proc/self/fd/", O_WRONLY | O_APPEND, 0, snSequential, "0123456789new"},
+      {"/dev/fd/", O_WRONLY, 4, snSeeks, "0123new789"},
+      {"/proc/self/fd/", O_RDWR, 10, snSequential, "0123456789new"},
+  };
+  for (const TCase& test_case : cases) {
+    const std::string path = File("log.txt");
+    WriteFile(path, "0123456789");
+    const int fd = ::open(path.c_str(), test_case.flags | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, test_case.offset, SEEK_SET), test_case.offset);
+    {
+      TOutputFile file(test_case.name + std::to_string(fd), test_case.need);
+      file.Stream().Write("new");
+      file.Commit();
+    }
+    const std::string what = std::string(test_case.name) + " flags " + std::to_string(test_case.flags);
+    EXPECT_EQ(ReadFile(path), test_case.expected) << what;
+    // The offset moved on: a later export continues there, as a shell's ">>" would.
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(test_case.expected.find("new") + 3)) << what;
+    ::close(fd);
+  }
+  const int read_only = ::open(File("log.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  const std::string named = "/dev/fd/" + std::to_string(read_only);
+  EXPECT_VELMORA_ERROR(TOutputFile file(named), "Cannot create file \"" + named + "\". Bad file descriptor");
+  ::close(read_only);
+  EXPECT_VELMORA_ERROR(TOutputFile file("/dev/fd/999"),
+                       "Cannot create file \"/dev/fd/999\". Bad file descriptor");
+  EXPECT_EQ(ReadFile(File("log.txt")), "0123456789new");
+}
+
+TEST_F(OutputFileTest, APipeTakesTheBytesOfASequentialWriterAsTheyComeAndASeekingOnesAtCommit) {
+  for (const TStreamNeed need : {snSequential, snSeeks}) {
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+    const std::string data = Pattern('a', 70000);  // more than the stream buffers
+    TOutputFile file("/dev/fd/" + std::to_string(pipe_ends[1]), need);
+    EXPECT_EQ(file.WritesDirectly(), need == snSequential);
+    file.Stream().Write(data.substr(0, 40000));
+    file.Stream().Write(data.substr(40000));
+    // Before the commit, only the sequential writer's bytes are in the pipe.
+    ::fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
+    char first[16];
+    EXPECT_EQ(::read(pipe_ends[0], first, sizeof first), need == snSequential ? 16 : -1) << "need " << need;
+    ::fcntl(pipe_ends[0], F_SETFL, 0);
+    auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
+    file.Commit();
+    ::close(pipe_ends[1]);
+    EXPECT_EQ(received.get(), need == snSequential ? data.substr(16) : data) << "need " << need;
+  }
+  // A FIFO nobody reads yet: the sequential writer waits for its reader.
+  const std::string fifo = File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto from_fifo = testsupport::ReadPipeInBackground(fifo);
+  TOutputFile file(fifo, snSequential);
+  EXPECT_TRUE(file.WritesDirectly());
+  file.Stream().Write("rows as they come");
+  file.Commit();
+  EXPECT_EQ(from_fifo.get(), "rows as they come");
+}
+
+TEST_F(OutputFileTest, AFullTemporaryDirectoryIsNamedInTheMessageNotTheTarget) {
+  ::setenv("TMPDIR", spool_.c_str(), 1);
+  TOutputFile::SetDescriptorHookForTesting([](const std::string&) { return ::open("/dev/full", O_WRONLY); });
+  std::string message;
+  try {
+    TOutputFile file("/dev/null", snSeeks);
+    file.Stream().Write(Pattern('a', 100000));
+    file.Commit();
+  } catch (const EVelmoraError& error) {
+    message = error.what();
+  }
+  ::unsetenv("TMPDIR");
+  EXPECT_TRUE(message.starts_with("Cannot write to \"" + spool_ + "/velmora-spool-")) << message;
+  EXPECT_TRUE(message.ends_with("\": No space left on device")) << message;
+}
+
+// Overwriting in place: the directory is root's and the child writes as
+// another user, so that no file can be made beside the target.
+TEST_F(OutputFileTest, AFileOverwrittenInPlaceOnAFullDeviceKeepsItsWholeOldContent) {
+  const std::string small = File("small");
+  fs::create_directory(small);
+  const std::string old_content = Pattern('o', 96 * 1024);
+  struct TCase {
+    std::size_t new_size;
+    std::string expected;  // "old", or "new" for the new content, whole
+  };
+  for (const TCase& test_case : {TCase{200 * 1024, "old"}, TCase{20 * 1024, "new"}}) {
+    const std::string outcome = InChild([&]() -> std::string {
+      if (!MountPrivately("tmpfs", "size=128k,mode=0755", small)) return "skip";
+      const std::string target = small + "/table.csv";
+      WriteFile(target, old_content);
+      ::chmod(target.c_str(), 0666);
+      ::setenv("TMPDIR", spool_.c_str(), 1);
+      BecomeUnprivileged();
+      const std::string new_content = Pattern('n', test_case.new_size);
+      std::string message = "placed";
+      try {
+        TOutputFile file(target);
+        file.Stream().Write(new_content);
+        file.Commit();
+      } catch (const EVelmoraError& error) {
+        message = error.what();
+      }
+      const std::string now = ReadFile(target);
+      return message + ", " + (now == old_content ? "old" : now == new_content ? "new" : "mixed");
+    });
+    if (outcome == "skip") GTEST_SKIP() << "needs root to mount a small file system";
+    const std::string target = small + "/table.csv";
+    EXPECT_EQ(outcome, test_case.expected == "old"
+                           ? "Cannot write to \"" + target + "\": No space left on device, old"
+                           : "placed, new");
+  }
+}
+
+TEST_F(OutputFileTest, AFileSystemThatCannotReserveSpaceIsRefusedBeforeTheFirstByte) {
+  const std::string memory = File("memory");
+  fs::create_directory(memory);
+  const std::string outcome = InChild([&]() -> std::string {
+    if (!MountPrivately("ramfs", "mode=0755", memory)) return "skip";
+    const std::string target = memory + "/table.csv";
+    WriteFile(target, "old");
+    ::chmod(target.c_str(), 0666);
+    BecomeUnprivileged();
+    const std::string refusal = TOutputFile::InPlaceRefusal(target);
+    std::string message = "opened";
+    try {
+      TOutputFile file(target);
+    } catch (const EVelmoraError& error) {
+      message = error.what();
+    }
+    return refusal + "|" + message + "|" + ReadFile(target);
+  });
+  if (outcome == "skip") GTEST_SKIP() << "needs root to mount a file system";
+  const std::string refusal = "Cannot replace " + memory + "/table.csv safely: " + memory +
+                              " is not writable, and its file system cannot reserve space before the old "
+                              "content is overwritten";
+  EXPECT_EQ(outcome, refusal + "|" + refusal + "|old");
+  // A file that can be renamed over, and one that is not there, are no concern.
+  WriteFile(File("plain.csv"), "old");
+  EXPECT_EQ(TOutputFile::InPlaceRefusal(File("plain.csv")) + TOutputFile::InPlaceRefusal(File("none.csv")),
+            "");
+}
+
+TEST_F(OutputFileTest, ATerminatingSignalNeverCutsAFileOverwrittenInPlace) {
+  const std::string closed = File("closed");
+  fs::create_directory(closed);
+  const std::string target = closed + "/table.csv";
+  const std::string old_content = Pattern('o', 100 * 1024);
+  const std::string new_content = Pattern('n', 300 * 1024);
+  struct TCase {
+    bool during_copy;  // else while the rows are written
+    std::string expected;
+  };
+  for (const TCase& test_case : {TCase{false, "old"}, TCase{true, "new"}}) {
+    WriteFile(target, old_content);
+    ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(closed.c_str(), 0555), 0);
+    const std::string outcome = InChild([&]() -> std::string {
+      InstallSignalCleanup();
+      ::setenv("TMPDIR", spool_.c_str(), 1);
+      BecomeUnprivileged();
+      TOutputFile file(target);
+      file.Stream().Write(new_content);
+      if (!test_case.during_copy) ::raise(SIGTERM);
+      // By the third block the first ones have reached the file.
+      TOutputFile::SetCopyHookForTesting([] {
+        static int blocks = 0;
+        if (++blocks == 3) ::raise(SIGTERM);
+      });
+      file.Commit();
+      return "survived";
+    });
+    ASSERT_EQ(::chmod(closed.c_str(), 0755), 0);
+    EXPECT_EQ(outcome, "signal " + std::to_string(SIGTERM));
+    const std::string now = ReadFile(target);
+    EXPECT_EQ(now == old_content   ? "old"
+              : now == new_content ? "new"
+                                   : "mixed",
+              test_case.expected)
+        << "during copy " << test_case.during_copy;
+  }
+  EXPECT_EQ(fs::directory_iterator(spool_) == fs::directory_iterator(), true);
+}
+
+}  // namespace
+}  // namespace velmora
