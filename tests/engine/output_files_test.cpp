@@ -7,7 +7,10 @@
 
 #include <climits>
 #include <memory>
+#include <set>
 
+#include "console/exporter_factory.h"
+#include "console/output_choice.h"
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
 #include "platform/error.h"
@@ -96,6 +99,35 @@ TEST_F(OutputFilesTest, AHeaderPatchedAtTheEndReachesPipesAsItReachesAFile) {
   to_fifo->OnBeginExport = [&](TTabulo&) { from_fifo = testsupport::ReadPipeInBackground(fifo); };
   to_fifo->Execute();
   EXPECT_EQ(from_fifo.get(), expected);
+}
+
+TEST_F(OutputFilesTest, EveryFormatGivesAPipeTheBytesOfItsFile) {
+  // Formats that write the time of the export into the file differ in it.
+  const std::set<int> time_stamped = {xtPDF, xtXLSX};
+  for (int export_type = 0; export_type < kExportTypeCount; ++export_type) {
+    const std::string name = ExportTypeName(export_type);
+    std::unique_ptr<TTabuloText> exporter = CreateExporter(export_type);
+    exporter->DataSet = &data_;
+    exporter->FileName = File("out." + name);
+    exporter->Execute();
+    const std::string from_file = ReadFile(exporter->FileName);
+
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+    auto from_pipe = testsupport::ReadPipeInBackground(pipe_ends[0]);
+    exporter = CreateExporter(export_type);
+    exporter->DataSet = &data_;
+    exporter->FileName = "/dev/fd/" + std::to_string(pipe_ends[1]);
+    // A format that says it writes in order gets the pipe itself, which refuses every seek.
+    EXPECT_NO_THROW(exporter->Execute()) << name;
+    ::close(pipe_ends[1]);
+    const std::string piped = from_pipe.get();
+    if (time_stamped.count(export_type) != 0) {
+      EXPECT_EQ(piped.size(), from_file.size()) << name;
+    } else {
+      EXPECT_EQ(piped, from_file) << name;
+    }
+  }
 }
 
 TEST_F(OutputFilesTest, AFailureAfterTheSideFileWasWrittenLeavesNeitherFile) {
