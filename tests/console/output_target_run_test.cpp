@@ -1,8 +1,12 @@
-// Runs whose items write to standard output, as a shell redirects or pipes
-// it: the data lands where the descriptor stands, whole and clean, and the
-// program's own lines go to standard error.
+// Runs whose items write where a file cannot simply be renamed into place:
+// standard output, as a shell redirects or pipes it (the data lands where the
+// descriptor stands, whole and clean, and the program's own lines go to
+// standard error), and a file of a directory the user cannot write.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,7 +15,7 @@
 namespace velmora {
 namespace {
 
-class StandardOutputRunTest : public consoletest::ConsoleServerTest {
+class OutputTargetRunTest : public consoletest::ConsoleServerTest {
  protected:
   // Writes run.cfg and runs velmora under the shell with its standard output
   // going as redirect says; standard error goes to errors.txt.
@@ -34,7 +38,7 @@ class StandardOutputRunTest : public consoletest::ConsoleServerTest {
 
 constexpr const char* kQuery = "[Queries]\nq=orders\n[SQL_q]\n1=select * from orders order by id\n";
 
-TEST_F(StandardOutputRunTest, DataOnStandardOutputIsWrittenAtItsOffsetAndStaysClean) {
+TEST_F(OutputTargetRunTest, DataOnStandardOutputIsWrittenAtItsOffsetAndStaysClean) {
   struct TCase {
     std::string template_text;  // [GENERAL] without the file name
     std::string redirect;
@@ -65,7 +69,7 @@ TEST_F(StandardOutputRunTest, DataOnStandardOutputIsWrittenAtItsOffsetAndStaysCl
   }
 }
 
-TEST_F(StandardOutputRunTest, TwoItemsOnStandardOutputFollowOneAnother) {
+TEST_F(OutputTargetRunTest, TwoItemsOnStandardOutputFollowOneAnother) {
   Write("stdout.ini", "[GENERAL]\nExportType=8\nFileName=/dev/stdout\n");
   const std::string body =
       "[Queries]\na=first\nb=second\n[SQL_a]\n1=select id from orders where id = 1\n"
@@ -78,13 +82,40 @@ TEST_F(StandardOutputRunTest, TwoItemsOnStandardOutputFollowOneAnother) {
       Connected({"first: 1 records exported to /dev/stdout", "second: 1 records exported to /dev/stdout"}));
 }
 
-TEST_F(StandardOutputRunTest, LinesStayOnStandardOutputWhenNoItemWritesThere) {
+TEST_F(OutputTargetRunTest, LinesStayOnStandardOutputWhenNoItemWritesThere) {
   const testsupport::TCommandResult run =
       RunRedirected(std::string(kQuery) + "[Files]\nq=orders.csv\n", "> lines.txt");
   EXPECT_EQ(run.exit_status, 0) << run.output;
   EXPECT_EQ(consoletest::SplitLines(Read("lines.txt")),
             Connected({"orders: 3 records exported to orders.csv"}));
   EXPECT_EQ(Read("errors.txt"), "");
+}
+
+TEST_F(OutputTargetRunTest, AFileThatCannotBeOverwrittenSafelyIsRefusedBeforeTheExport) {
+  if (::geteuid() != 0 || testsupport::FindExecutable("unshare").empty() ||
+      testsupport::FindExecutable("setpriv").empty()) {
+    GTEST_SKIP() << "needs root, unshare and setpriv to mount a file system without space reservation";
+  }
+  // A memory file system in a mount namespace of the run's own, in a directory
+  // of root's, written by an unprivileged user: the file could only be
+  // overwritten in place, and nothing can reserve its space first.
+  ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
+  Write("run.cfg", SocketConnection() + kQuery + "[Files]\nq=memory/table.csv\n");
+  std::filesystem::create_directory(dir_.File("memory"));
+  const std::string script =
+      "cd '" + dir_.Path() +
+      "' && mount -t ramfs -o mode=0755 velmora-test memory && printf old > memory/table.csv"
+      " && chmod 666 memory/table.csv && setpriv --reuid=65534 --regid=65534 --clear-groups '" +
+      consoletest::VelmoraBinary() + "' run.cfg; echo \"exit $?\"; cat memory/table.csv";
+  const testsupport::TCommandResult run =
+      testsupport::RunCommand({"unshare", "--mount", "--propagation", "private", "/bin/sh", "-c", script});
+  const std::string memory = dir_.File("memory");
+  EXPECT_EQ(
+      consoletest::SplitLines(run.output),
+      Connected({"orders: Cannot replace memory/table.csv safely: " + memory +
+                     " is not writable, and its file system cannot reserve space before the old content is "
+                     "overwritten",
+                 "exit 1", "old"}));
 }
 
 }  // namespace
