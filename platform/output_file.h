@@ -83,8 +83,9 @@ class TOutputFile {
   TOutputStream& Stream() { return *stream_; }
   const std::string& Target() const { return target_; }
   const TFileIdentity& Identity() const { return identity_; }
-  // False for a pipe, FIFO or device.
-  bool IsRegularFile() const { return regular_; }
+  // False for a pipe, FIFO or device, and for a descriptor (/dev/stdout): none
+  // of them has a directory of its own to hold side files.
+  bool IsRegularFile() const { return regular_ && !descriptor_; }
   // True when Place copies the data into the target rather than renaming.
   bool CopiedIntoPlace() const { return copy_; }
   // True when the data goes straight into the target (a pipe or device

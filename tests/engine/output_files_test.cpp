@@ -13,6 +13,7 @@
 #include "console/output_choice.h"
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
+#include "formats/html/tabulo_html.h"
 #include "platform/error.h"
 #include "platform/output_file_set.h"
 #include "support/expect_error.h"
@@ -128,6 +129,22 @@ TEST_F(OutputFilesTest, EveryFormatGivesAPipeTheBytesOfItsFile) {
       EXPECT_EQ(piped, from_file) << name;
     }
   }
+}
+
+TEST_F(OutputFilesTest, NoPageFilesAreMadeBesideADescriptor) {
+  // As /dev/stdout names the file a shell redirected the output to.
+  const int fd = ::open(File("redirected.html").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  TTabuloHTML exporter;
+  exporter.DataSet = &data_;
+  exporter.FileName = "/dev/fd/" + std::to_string(fd);
+  exporter.SetMaxRecords(2);
+  exporter.Execute();
+  ::close(fd);
+  const std::string page = ReadFile(File("redirected.html"));
+  EXPECT_EQ(page.find("<HTML>"), page.rfind("<HTML>"));
+  EXPECT_NE(page.find(">3<"), std::string::npos) << page;
+  EXPECT_EQ(directory_.Entries(), TNames{"redirected.html"});
 }
 
 TEST_F(OutputFilesTest, AFailureAfterTheSideFileWasWrittenLeavesNeitherFile) {
