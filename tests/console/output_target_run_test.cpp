@@ -82,15 +82,6 @@ TEST_F(OutputTargetRunTest, TwoItemsOnStandardOutputFollowOneAnother) {
       Connected({"first: 1 records exported to /dev/stdout", "second: 1 records exported to /dev/stdout"}));
 }
 
-TEST_F(OutputTargetRunTest, LinesStayOnStandardOutputWhenNoItemWritesThere) {
-  const testsupport::TCommandResult run =
-      RunRedirected(std::string(kQuery) + "[Files]\nq=orders.csv\n", "> lines.txt");
-  EXPECT_EQ(run.exit_status, 0) << run.output;
-  EXPECT_EQ(consoletest::SplitLines(Read("lines.txt")),
-            Connected({"orders: 3 records exported to orders.csv"}));
-  EXPECT_EQ(Read("errors.txt"), "");
-}
-
 TEST_F(OutputTargetRunTest, AFileThatCannotBeOverwrittenSafelyIsRefusedBeforeTheExport) {
   if (::geteuid() != 0 || testsupport::FindExecutable("unshare").empty() ||
       testsupport::FindExecutable("setpriv").empty()) {

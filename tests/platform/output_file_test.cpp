@@ -4,18 +4,15 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 #include "platform/error.h"
 #include "platform/signal_cleanup.h"
@@ -26,50 +23,15 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::BecomeUnprivileged;
 using testsupport::ReadFile;
+using testsupport::RunInChild;
 using testsupport::WriteFile;
-
-constexpr uid_t kOtherUser = 65534;
-constexpr gid_t kOtherGroup = 65534;
 
 std::string Pattern(char first, std::size_t size) {
   std::string text(size, first);
   for (std::size_t index = 0; index < size; ++index) text[index] = static_cast<char>(first + index % 7);
   return text;
-}
-
-// Runs body in a child process and returns what it returned, or "signal N"
-// when a signal ended the child.
-std::string InChild(const std::function<std::string()>& body) {
-  int pipe_ends[2];
-  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe_ends[0]);
-    std::string outcome;
-    try {
-      outcome = body();
-    } catch (const std::exception& error) {
-      outcome = error.what();
-    }
-    const ssize_t ignored = ::write(pipe_ends[1], outcome.data(), outcome.size());
-    (void)ignored;
-    ::_exit(0);
-  }
-  ::close(pipe_ends[1]);
-  std::string outcome = testsupport::ReadPipeInBackground(pipe_ends[0]).get();
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) : outcome;
-}
-
-// In a child as root: drops to an unprivileged user, for whom a directory of
-// root's is not writable. A child of another user is unprivileged already.
-void BecomeUnprivileged() {
-  if (::geteuid() == 0 &&
-      (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0)) {
-    throw std::runtime_error("cannot drop privileges");
-  }
 }
 
 // In a child as root: mounts a file system of the type over directory, in a
@@ -184,26 +146,36 @@ TEST_F(OutputFileTest, AFullTemporaryDirectoryIsNamedInTheMessageNotTheTarget) {
   EXPECT_TRUE(message.ends_with("\": No space left on device")) << message;
 }
 
-// Overwriting in place: the directory is root's and the child writes as
-// another user, so that no file can be made beside the target.
-TEST_F(OutputFileTest, AFileOverwrittenInPlaceOnAFullDeviceKeepsItsWholeOldContent) {
-  const std::string small = File("small");
-  fs::create_directory(small);
-  const std::string old_content = Pattern('o', 96 * 1024);
+// Overwriting in place: the file system is mounted over a directory of root's
+// and the child writes as another user, so that no file can be made beside
+// the target.
+TEST_F(OutputFileTest, AFileOverwrittenInPlaceKeepsItsWholeOldContentOrIsRefusedBeforeTheFirstByte) {
+  const std::string mounted = File("mounted");
+  fs::create_directory(mounted);
+  const std::string target = mounted + "/table.csv";
+  const std::string refusal = "Cannot replace " + target + " safely: " + mounted +
+                              " is not writable, and its file system cannot reserve space before the old "
+                              "content is overwritten";
   struct TCase {
+    const char* type;
     std::size_t new_size;
-    std::string expected;  // "old", or "new" for the new content, whole
+    std::string expected;  // the refusal checked first, the error, what the file holds
   };
-  for (const TCase& test_case : {TCase{200 * 1024, "old"}, TCase{20 * 1024, "new"}}) {
-    const std::string outcome = InChild([&]() -> std::string {
-      if (!MountPrivately("tmpfs", "size=128k,mode=0755", small)) return "skip";
-      const std::string target = small + "/table.csv";
+  const TCase cases[] = {
+      {"tmpfs", 200 * 1024, "|Cannot write to \"" + target + "\": No space left on device|old"},
+      {"tmpfs", 20 * 1024, "||new"},
+      {"ramfs", 20 * 1024, refusal + "|" + refusal + "|old"},
+  };
+  const std::string old_content = Pattern('o', 96 * 1024);
+  for (const TCase& test_case : cases) {
+    const std::string outcome = RunInChild([&]() -> std::string {
+      if (!MountPrivately(test_case.type, "size=128k,mode=0755", mounted)) return "skip";
       WriteFile(target, old_content);
       ::chmod(target.c_str(), 0666);
       ::setenv("TMPDIR", spool_.c_str(), 1);
       BecomeUnprivileged();
       const std::string new_content = Pattern('n', test_case.new_size);
-      std::string message = "placed";
+      std::string message;
       try {
         TOutputFile file(target);
         file.Stream().Write(new_content);
@@ -212,39 +184,14 @@ TEST_F(OutputFileTest, AFileOverwrittenInPlaceOnAFullDeviceKeepsItsWholeOldConte
         message = error.what();
       }
       const std::string now = ReadFile(target);
-      return message + ", " + (now == old_content ? "old" : now == new_content ? "new" : "mixed");
+      return TOutputFile::InPlaceRefusal(target) + "|" + message + "|" +
+             (now == old_content   ? "old"
+              : now == new_content ? "new"
+                                   : "mixed");
     });
-    if (outcome == "skip") GTEST_SKIP() << "needs root to mount a small file system";
-    const std::string target = small + "/table.csv";
-    EXPECT_EQ(outcome, test_case.expected == "old"
-                           ? "Cannot write to \"" + target + "\": No space left on device, old"
-                           : "placed, new");
+    if (outcome == "skip") GTEST_SKIP() << "needs root to mount a file system";
+    EXPECT_EQ(outcome, test_case.expected) << test_case.type << " " << test_case.new_size;
   }
-}
-
-TEST_F(OutputFileTest, AFileSystemThatCannotReserveSpaceIsRefusedBeforeTheFirstByte) {
-  const std::string memory = File("memory");
-  fs::create_directory(memory);
-  const std::string outcome = InChild([&]() -> std::string {
-    if (!MountPrivately("ramfs", "mode=0755", memory)) return "skip";
-    const std::string target = memory + "/table.csv";
-    WriteFile(target, "old");
-    ::chmod(target.c_str(), 0666);
-    BecomeUnprivileged();
-    const std::string refusal = TOutputFile::InPlaceRefusal(target);
-    std::string message = "opened";
-    try {
-      TOutputFile file(target);
-    } catch (const EVelmoraError& error) {
-      message = error.what();
-    }
-    return refusal + "|" + message + "|" + ReadFile(target);
-  });
-  if (outcome == "skip") GTEST_SKIP() << "needs root to mount a file system";
-  const std::string refusal = "Cannot replace " + memory + "/table.csv safely: " + memory +
-                              " is not writable, and its file system cannot reserve space before the old "
-                              "content is overwritten";
-  EXPECT_EQ(outcome, refusal + "|" + refusal + "|old");
   // A file that can be renamed over, and one that is not there, are no concern.
   WriteFile(File("plain.csv"), "old");
   EXPECT_EQ(TOutputFile::InPlaceRefusal(File("plain.csv")) + TOutputFile::InPlaceRefusal(File("none.csv")),
@@ -265,7 +212,7 @@ TEST_F(OutputFileTest, ATerminatingSignalNeverCutsAFileOverwrittenInPlace) {
     WriteFile(target, old_content);
     ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
     ASSERT_EQ(::chmod(closed.c_str(), 0555), 0);
-    const std::string outcome = InChild([&]() -> std::string {
+    const std::string outcome = RunInChild([&]() -> std::string {
       InstallSignalCleanup();
       ::setenv("TMPDIR", spool_.c_str(), 1);
       BecomeUnprivileged();

@@ -1,9 +1,7 @@
 // The buffered output stream and the output file that appears only when complete.
-#include <gtest/gtest.h>
 #include <fcntl.h>
-#include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -149,30 +147,13 @@ TEST_F(OutputStreamTest, ReplacingKeepsTheOwnerGroupAndModeOfTheOldFile) {
 // Replaces target in a child process, as an unprivileged user when the tests
 // run as root; returns the error message, or "written".
 std::string ReplaceAsUnprivilegedUser(const std::string& target) {
-  int pipe_ends[2];
-  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return "pipe failed";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::string outcome = "written";
-    try {
-      if (::geteuid() == 0 &&
-          (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0)) {
-        throw std::runtime_error("cannot drop privileges");
-      }
-      TOutputFile file(target);
-      file.Stream().Write("new");
-      file.Commit();
-    } catch (const std::exception& error) {
-      outcome = error.what();
-    }
-    const ssize_t ignored = ::write(pipe_ends[1], outcome.data(), outcome.size());
-    (void)ignored;
-    ::_exit(0);
-  }
-  ::close(pipe_ends[1]);
-  std::string outcome = testsupport::ReadPipeInBackground(pipe_ends[0]).get();
-  ::waitpid(child, nullptr, 0);
-  return outcome;
+  return testsupport::RunInChild([&] {
+    testsupport::BecomeUnprivileged();
+    TOutputFile file(target);
+    file.Stream().Write("new");
+    file.Commit();
+    return std::string("written");
+  });
 }
 
 TEST_F(OutputStreamTest, AFileTheUserCannotWriteIsRefusedAndOneInAClosedDirectoryIsWrittenInPlace) {

@@ -1,6 +1,7 @@
 #include "support/test_files.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -153,6 +154,39 @@ std::future<std::string> ReadPipeInBackground(const std::string& path) {
     if (read_fd < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     return ReadPipeInBackground(read_fd).get();
   });
+}
+
+std::string RunInChild(const std::function<std::string()>& body) {
+  int pipe_ends[2];
+  if (::pipe2(pipe_ends, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe_ends[0]);
+    std::string outcome;
+    try {
+      outcome = body();
+    } catch (const std::exception& error) {
+      outcome = error.what();
+    }
+    const ssize_t ignored = ::write(pipe_ends[1], outcome.data(), outcome.size());
+    (void)ignored;
+    ::_exit(0);
+  }
+  ::close(pipe_ends[1]);
+  std::string outcome = ReadPipeInBackground(pipe_ends[0]).get();
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) : outcome;
+}
+
+void BecomeUnprivileged() {
+  constexpr uid_t kOtherUser = 65534;
+  constexpr gid_t kOtherGroup = 65534;
+  if (::geteuid() == 0 &&
+      (::setgroups(0, nullptr) != 0 || ::setgid(kOtherGroup) != 0 || ::setuid(kOtherUser) != 0)) {
+    throw std::runtime_error("cannot drop privileges");
+  }
 }
 
 std::string HexBytes(const std::string& bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -48,6 +49,14 @@ TCommandResult RunCommand(const std::vector<std::string>& arguments, int timeout
 // the reader opens and so waits for a writer.
 std::future<std::string> ReadPipeInBackground(int read_fd);
 std::future<std::string> ReadPipeInBackground(const std::string& path);
+
+// Runs body in a forked child and returns what it returned (or the message of
+// the exception it raised), or "signal N" when a signal ended the child.
+std::string RunInChild(const std::function<std::string()>& body);
+// In a child running as root: drops to user and group 65534, for whom root's
+// directories are not writable. A child of another user is unprivileged
+// already. Raises std::runtime_error when it cannot.
+void BecomeUnprivileged();
 
 // Hex digits of the bytes, two per byte: a printable form of arbitrary text.
 std::string HexBytes(const std::string& bytes);
