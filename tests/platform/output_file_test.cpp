@@ -34,6 +34,13 @@ std::string Pattern(char first, std::size_t size) {
   return text;
 }
 
+// "old" or "new" when the file holds the one or the other whole, else "mixed".
+std::string WhichContent(const std::string& path, const std::string& old_content,
+                         const std::string& new_content) {
+  const std::string now = ReadFile(path);
+  return now == old_content ? "old" : now == new_content ? "new" : "mixed";
+}
+
 // In a child as root: mounts a file system of the type over directory, in a
 // mount namespace of the child's own, so that nothing outlives the child.
 bool MountPrivately(const std::string& type, const std::string& options, const std::string& directory) {
@@ -60,73 +67,29 @@ class OutputFileTest : public ::testing::Test {
   std::string spool_ = directory_.File("spool");
 };
 
-TEST_F(OutputFileTest, DescriptorsAreWrittenAtTheirOffsetNeverTruncatedAndAppendsStayAppends) {
-  struct TCase {
-    const char* name;
-    int flags;
-    off_t offset;  // where the descriptor stands before the export
-    TStreamNeed need;
-    std::string expected;
-  };
-  const TCase cases[] = {
-      {"/dev/fd/", O_WRONLY | O_APPEND, 0, snSeeks, "0123456789new"},
-      {"/proc/self/fd/", O_WRONLY | O_APPEND, 0, snSequential, "0123456789new"},
-      {"/dev/fd/", O_WRONLY, 4, snSeeks, "0123new789"},
-      {"/proc/self/fd/", O_RDWR, 10, snSequential, "0123456789new"},
-  };
-  for (const TCase& test_case : cases) {
-    const std::string path = File("log.txt");
-    WriteFile(path, "0123456789");
-    const int fd = ::open(path.c_str(), test_case.flags | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::lseek(fd, test_case.offset, SEEK_SET), test_case.offset);
-    {
-      TOutputFile file(test_case.name + std::to_string(fd), test_case.need);
-      file.Stream().Write("new");
-      file.Commit();
-    }
-    const std::string what = std::string(test_case.name) + " flags " + std::to_string(test_case.flags);
-    EXPECT_EQ(ReadFile(path), test_case.expected) << what;
-    // The offset moved on: a later export continues there, as a shell's ">>" would.
-    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(test_case.expected.find("new") + 3)) << what;
-    ::close(fd);
-  }
-  const int read_only = ::open(File("log.txt").c_str(), O_RDONLY | O_CLOEXEC);
-  const std::string named = "/dev/fd/" + std::to_string(read_only);
-  EXPECT_VELMORA_ERROR(TOutputFile file(named), "Cannot create file \"" + named + "\". Bad file descriptor");
-  ::close(read_only);
-  EXPECT_VELMORA_ERROR(TOutputFile file("/dev/fd/999"),
-                       "Cannot create file \"/dev/fd/999\". Bad file descriptor");
-  EXPECT_EQ(ReadFile(File("log.txt")), "0123456789new");
-}
-
-TEST_F(OutputFileTest, APipeTakesTheBytesOfASequentialWriterAsTheyComeAndASeekingOnesAtCommit) {
-  for (const TStreamNeed need : {snSequential, snSeeks}) {
-    int pipe_ends[2];
-    ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
-    const std::string data = Pattern('a', 70000);  // more than the stream buffers
-    TOutputFile file("/dev/fd/" + std::to_string(pipe_ends[1]), need);
-    EXPECT_EQ(file.WritesDirectly(), need == snSequential);
-    file.Stream().Write(data.substr(0, 40000));
-    file.Stream().Write(data.substr(40000));
-    // Before the commit, only the sequential writer's bytes are in the pipe.
-    ::fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
-    char first[16];
-    EXPECT_EQ(::read(pipe_ends[0], first, sizeof first), need == snSequential ? 16 : -1) << "need " << need;
-    ::fcntl(pipe_ends[0], F_SETFL, 0);
-    auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
-    file.Commit();
-    ::close(pipe_ends[1]);
-    EXPECT_EQ(received.get(), need == snSequential ? data.substr(16) : data) << "need " << need;
-  }
+TEST_F(OutputFileTest, APipeTakesTheBytesOfASequentialWriterAsTheyCome) {
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+  const std::string data = Pattern('a', 70000);  // more than the stream buffers, less than the pipe holds
+  TOutputFile file("/dev/fd/" + std::to_string(pipe_ends[1]), snSequential);
+  file.Stream().Write(data.substr(0, 40000));
+  file.Stream().Write(data.substr(40000));
+  ::fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
+  char first[16];
+  EXPECT_EQ(::read(pipe_ends[0], first, sizeof first), 16);  // before the commit
+  ::fcntl(pipe_ends[0], F_SETFL, 0);
+  auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
+  file.Commit();
+  ::close(pipe_ends[1]);
+  EXPECT_EQ(received.get(), data.substr(16));
   // A FIFO nobody reads yet: the sequential writer waits for its reader.
   const std::string fifo = File("fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   auto from_fifo = testsupport::ReadPipeInBackground(fifo);
-  TOutputFile file(fifo, snSequential);
-  EXPECT_TRUE(file.WritesDirectly());
-  file.Stream().Write("rows as they come");
-  file.Commit();
+  TOutputFile into_fifo(fifo, snSequential);
+  EXPECT_TRUE(into_fifo.WritesDirectly());
+  into_fifo.Stream().Write("rows as they come");
+  into_fifo.Commit();
   EXPECT_EQ(from_fifo.get(), "rows as they come");
 }
 
@@ -183,11 +146,8 @@ TEST_F(OutputFileTest, AFileOverwrittenInPlaceKeepsItsWholeOldContentOrIsRefused
       } catch (const EVelmoraError& error) {
         message = error.what();
       }
-      const std::string now = ReadFile(target);
       return TOutputFile::InPlaceRefusal(target) + "|" + message + "|" +
-             (now == old_content   ? "old"
-              : now == new_content ? "new"
-                                   : "mixed");
+             WhichContent(target, old_content, new_content);
     });
     if (outcome == "skip") GTEST_SKIP() << "needs root to mount a file system";
     EXPECT_EQ(outcome, test_case.expected) << test_case.type << " " << test_case.new_size;
@@ -229,11 +189,7 @@ TEST_F(OutputFileTest, ATerminatingSignalNeverCutsAFileOverwrittenInPlace) {
     });
     ASSERT_EQ(::chmod(closed.c_str(), 0755), 0);
     EXPECT_EQ(outcome, "signal " + std::to_string(SIGTERM));
-    const std::string now = ReadFile(target);
-    EXPECT_EQ(now == old_content   ? "old"
-              : now == new_content ? "new"
-                                   : "mixed",
-              test_case.expected)
+    EXPECT_EQ(WhichContent(target, old_content, new_content), test_case.expected)
         << "during copy " << test_case.during_copy;
   }
   EXPECT_EQ(fs::directory_iterator(spool_) == fs::directory_iterator(), true);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -228,17 +229,26 @@ TEST_F(OutputStreamTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
 
 TEST_F(OutputStreamTest, AFileNamedThroughADescriptorIsWrittenIntoAndNotReplaced) {
   // As /dev/stdout names the file a shell redirected the output to: written at
-  // the descriptor's offset, the bytes beyond it left as they are.
+  // the descriptor's offset, never truncated, an append staying an append.
   const std::string path = directory_.File("redirected.txt");
-  WriteFile(path, "older and longer");
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  TOutputFile file("/dev/fd/" + std::to_string(fd));
-  file.Stream().Write("new");
-  file.Commit();
-  EXPECT_EQ(ReadFile(path), "newer and longer");
+  for (const auto& [name, flags, expected] :
+       {std::tuple{"/dev/fd/", O_WRONLY, "newer and longer"},
+        std::tuple{"/proc/self/fd/", O_WRONLY | O_APPEND, "older and longernew"}}) {
+    WriteFile(path, "older and longer");
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    TOutputFile file(name + std::to_string(fd));
+    file.Stream().Write("new");
+    file.Commit();
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(std::string(expected).find("new") + 3));
+    ::close(fd);
+  }
   EXPECT_EQ(EntryCount(), 1u);
-  ::close(fd);
+  const int read_only = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const std::string named = "/dev/fd/" + std::to_string(read_only);
+  EXPECT_VELMORA_ERROR(TOutputFile file(named), "Cannot create file \"" + named + "\". Bad file descriptor");
+  ::close(read_only);
 }
 
 TEST_F(OutputStreamTest, NonRegularTargetsAreWrittenAtCommit) {
