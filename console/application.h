@@ -28,6 +28,7 @@ class TApplication : public TRunOutput {
   void PrintLine(const std::string& line) override;
   // An error line: printed, and the run will end with status 1.
   void PrintFailure(const std::string& line) override;
+
   std::FILE* output_;
   bool failed_ = false;
 };
