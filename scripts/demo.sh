@@ -14,10 +14,8 @@ say() { printf '\n==> %s\n' "$*"; }
 
 # --- packages --------------------------------------------------------------
 readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev)
-missing=()
-for package in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
+source "$ROOT/scripts/missing_packages.sh"
+mapfile -t missing < <(missing_packages "${PACKAGES[@]}")
 if ((${#missing[@]})); then
   say "Installing ${missing[*]}"
   sudo_cmd=()

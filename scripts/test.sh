@@ -20,19 +20,8 @@ packages=(
 # The fuzz targets are built when clang is there; they need its fuzzer runtime.
 if command -v clang++ >/dev/null 2>&1; then packages+=(libclang-rt-14-dev\|libclang-rt-dev); fi
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-# An entry "a|b" is satisfied by any of its packages, so that a reader the user
-# already has in another variant is kept; only the first is ever installed.
-missing=()
-for entry in "${packages[@]}"; do
-  IFS='|' read -r -a alternatives <<<"$entry"
-  present=0
-  for package in "${alternatives[@]}"; do
-    if installed "$package"; then present=1; break; fi
-  done
-  [ "$present" -eq 1 ] || missing+=("${alternatives[0]}")
-done
+source scripts/missing_packages.sh
+mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   as_root apt-get update -q
   # --no-remove: a package that would take away one the user has stops the
