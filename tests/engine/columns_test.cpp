@@ -71,6 +71,26 @@ TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
   EXPECT_EQ(sheet.Columns()[0].Align, ecaLeft);
 }
 
+// A column a format leaves out of its kind is named, so that a run can report
+// it; a format that exports every column, and a named field, leave none out.
+TEST_F(ColumnsTest, LeftOutBlobsAreListedUnlessEveryColumnOrNamed) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  TColumnSettings settings = text.ColumnSettings();
+  text.Columns().Build(settings);
+  ASSERT_EQ(text.Columns().LeftOut().size(), 1u);
+  EXPECT_EQ(text.Columns().LeftOut()[0]->FieldName, "PHOTO");
+
+  settings.EveryColumn = true;
+  text.Columns().Build(settings);
+  EXPECT_EQ(text.Columns().Count(), 7);
+  EXPECT_TRUE(text.Columns().LeftOut().empty());
+
+  text.ExportedFields = {"ID"};
+  text.Columns().Build(text.ColumnSettings());
+  EXPECT_TRUE(text.Columns().LeftOut().empty());
+}
+
 TEST_F(ColumnsTest, KeyedSettingsMatchNamesWithoutLetterCase) {
   TAlignedExporter text;
   text.DataSet = &data_;
