@@ -60,15 +60,17 @@ class XmlSqlRunTest : public consoletest::ConsoleServerTest {
     return directory != nullptr ? directory : "";
   }
 
-  // Every value of the table as the hex of its text (binary data as it is),
-  // "N" for NULL, by id.
-  std::vector<testsupport::TSqlRow> HexValues(const std::string& database, const std::string& table) const {
+  // Every value of the columns (those of the hostile table unless told) as
+  // the hex of its text (binary data as it is), "N" for NULL, by the first.
+  std::vector<testsupport::TSqlRow> HexValues(const std::string& database, const std::string& table,
+                                              const std::vector<std::string>& columns = {
+                                                  std::begin(kColumns), std::end(kColumns)}) const {
     std::string select = "SELECT ";
-    for (const char* column : kColumns) {
+    for (const std::string& column : columns) {
       if (select.size() > 7) select += ", ";
-      select += std::string("IFNULL(HEX(CONCAT(") + column + ")), 'N')";
+      select += "IFNULL(HEX(CONCAT(" + column + ")), 'N')";
     }
-    return testsupport::RunSql(*server_, select + " FROM " + table + " ORDER BY id", database);
+    return testsupport::RunSql(*server_, select + " FROM " + table + " ORDER BY 1", database);
   }
 
   // Runs the script through the command-line client into database, in a
@@ -84,25 +86,14 @@ class XmlSqlRunTest : public consoletest::ConsoleServerTest {
         120);
   }
 
-  // The hex of every value of the columns (binary data as it is), "N" for
-  // NULL, by id.
-  std::vector<testsupport::TSqlRow> HexOf(const std::string& database, const std::string& table,
-                                          const std::vector<std::string>& columns) const {
-    std::string select = "SELECT ";
-    for (const std::string& column : columns) {
-      if (select.size() > 7) select += ", ";
-      select += "IFNULL(HEX(CONCAT(" + column + ")), 'N')";
-    }
-    return testsupport::RunSql(*server_, select + " FROM " + table + " ORDER BY 1", database);
-  }
-
-  // Type, character set and collation of every column of the table.
+  // Name, type, character set and collation of every column of the table.
   std::vector<testsupport::TSqlRow> Declarations(const std::string& database,
                                                  const std::string& table) const {
-    return testsupport::RunSql(*server_,
-                               "SELECT COLUMN_NAME, COLUMN_TYPE, CHARACTER_SET_NAME, COLLATION_NAME FROM "
-                               "information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
-                                   database + "' AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
+    return testsupport::RunSql(
+        *server_,
+        "SELECT CONCAT_WS(' ', COLUMN_NAME, COLUMN_TYPE, CHARACTER_SET_NAME, COLLATION_NAME) "
+        "FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
+            database + "' AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
   }
 };
 
@@ -165,58 +156,53 @@ CREATE TABLE velmora_sql_typed_like.typed LIKE velmora_sql_typed.typed;
 // The script creates each column as the server declares it, and replays in a
 // session whose settings would change its literals (backslashes read as
 // such, a 0 taken for the next AUTO_INCREMENT value, another time zone): every
-// value comes back byte for byte.
+// value comes back byte for byte. Names one result may carry but one table
+// may not (both sides of a join, the same but for letter case, an empty
+// alias) are made distinct.
 TEST_F(XmlSqlRunTest, ScriptKeepsDeclaredTypesAndReplaysInAnotherSession) {
   testsupport::RunSql(*server_, kTypedTable);
   Write("create.ini", "[SQL]\nCreateTable=1\n");
   Write("insert.ini", "[SQL]\nCreateTable=0\n");
-  const TVelmoraResult result =
-      Run("[Tables]\nc=typed\ni=typed\nv=typed\n[Files]\nc=out/create.sql\ni=out/insert.sql\nv=out/t.csv\n"
-          "[Templates]\nc=create.ini\ni=insert.ini\n",
-          SocketConnection("velmora_sql_typed"));
-  EXPECT_EQ(result.lines, Connected({"typed: 2 records exported to out/create.sql",
-                                     "typed: 2 records exported to out/insert.sql",
-                                     "typed: 2 records exported to out/t.csv"}))
+  Write("dup.ini", "[SQL]\nCreateTable=1\nTableName=dup names\n");
+  const TVelmoraResult result = Run(
+      "[Tables]\nc=typed\ni=typed\nv=typed\n[Queries]\nq=dup\n[SQL_q]\n1=select h.id, h2.id, 1 as a, 3 as A, "
+      "'x' as ``, h.l1 as L1 from typed h join typed h2 on h2.id = h.id\n[Files]\nc=out/create.sql\n"
+      "i=out/insert.sql\nv=out/t.csv\nq=out/dup.sql\n[Templates]\nc=create.ini\ni=insert.ini\nq=dup.ini\n",
+      SocketConnection("velmora_sql_typed"));
+  EXPECT_EQ(
+      result.lines,
+      Connected({"typed: 2 records exported to out/create.sql", "typed: 2 records exported to out/insert.sql",
+                 "typed: 2 records exported to out/t.csv", "dup: 2 records exported to out/dup.sql"}))
       << result.output;
   // Only the CSV leaves columns out, and says so once.
   EXPECT_EQ(result.errors,
             "typed: column bl (blob) left out; name it in [FIELDS] to export it\n"
             "typed: column g (geometry) left out; name it in [FIELDS] to export it\n");
 
-  const std::string hostile_session = "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES', time_zone = '+05:00'";
+  const std::string other_session = "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES', time_zone = '+05:00'";
+  const std::vector<std::string> columns = {"id", "f",  "r",  "d",  "u",  "z",    "bn",
+                                            "vb", "bl", "l1", "k8", "ts", "path", "g"};
   for (const char* target : {"new", "like"}) {
     const std::string database = std::string("velmora_sql_typed_") + target;
-    const std::string script = std::string(target) == "new" ? "out/create.sql" : "out/insert.sql";
-    const auto replay = Replay(dir_.File(script), database, hostile_session);
+    const std::string script = target == std::string("new") ? "out/create.sql" : "out/insert.sql";
+    const auto replay = Replay(dir_.File(script), database, other_session);
     ASSERT_EQ(replay.exit_status, 0) << replay.output << Read(script);
-    const std::vector<std::string> columns = {"id", "f",  "r",  "d",  "u",  "z",    "bn",
-                                              "vb", "bl", "l1", "k8", "ts", "path", "g"};
-    EXPECT_EQ(HexOf(database, "typed", columns), HexOf("velmora_sql_typed", "typed", columns)) << target;
+    EXPECT_EQ(HexValues(database, "typed", columns), HexValues("velmora_sql_typed", "typed", columns))
+        << target;
   }
   EXPECT_EQ(Declarations("velmora_sql_typed_new", "typed"), Declarations("velmora_sql_typed", "typed"));
-}
 
-// Names one result may carry but one table may not: both sides of a join,
-// the same but for letter case, an empty alias.
-TEST_F(XmlSqlRunTest, ScriptOfDuplicateColumnNamesReplays) {
-  testsupport::RunSql(*server_, kTypedTable);
-  Write("create.ini", "[SQL]\nCreateTable=1\nTableName=dup names\n");
-  const TVelmoraResult result =
-      Run("[Queries]\nq=dup\n[SQL_q]\n1=select h.id, h2.id, 1 as a, 3 as A, 'x' as ``, h.l1 as L1 "
-          "from typed h join typed h2 on h2.id = h.id\n[Files]\nq=out/dup.sql\n[Templates]\nq=create.ini\n",
-          SocketConnection("velmora_sql_typed"));
-  EXPECT_EQ(result.lines, Connected({"dup: 2 records exported to out/dup.sql"})) << result.output;
   const auto replay = Replay(dir_.File("out/dup.sql"), "velmora_sql_typed_new");
   ASSERT_EQ(replay.exit_status, 0) << replay.output << Read("out/dup.sql");
-  EXPECT_EQ(testsupport::RunSql(*server_,
-                                "SELECT GROUP_CONCAT(COLUMN_NAME, ' ', COLUMN_TYPE, ' ', "
-                                "IFNULL(CHARACTER_SET_NAME, '-') ORDER BY ORDINAL_POSITION) FROM "
-                                "information_schema.COLUMNS WHERE TABLE_SCHEMA = "
-                                "'velmora_sql_typed_new' AND TABLE_NAME = 'dup names'"),
-            (std::vector<testsupport::TSqlRow>{{"id int(11) -,id_2 int(11) -,a int(1) -,A_2 int(1) -,_ "
-                                                "varchar(1) utf8mb4,L1 varchar(12) latin1"}}));
-  EXPECT_EQ(HexOf("velmora_sql_typed_new", "`dup names`", {"id", "id_2", "a", "A_2", "_", "L1"}),
-            HexOf("velmora_sql_typed", "typed", {"id", "id", "1", "3", "'x'", "l1"}));
+  EXPECT_EQ(Declarations("velmora_sql_typed_new", "dup names"),
+            (std::vector<testsupport::TSqlRow>{{"id int(11)"},
+                                               {"id_2 int(11)"},
+                                               {"a int(1)"},
+                                               {"A_2 int(1)"},
+                                               {"_ varchar(1) utf8mb4 utf8mb4_general_ci"},
+                                               {"L1 varchar(12) latin1 latin1_swedish_ci"}}));
+  EXPECT_EQ(HexValues("velmora_sql_typed_new", "`dup names`", {"id", "id_2", "a", "A_2", "_", "L1"}),
+            HexValues("velmora_sql_typed", "typed", {"id", "id", "1", "3", "'x'", "l1"}));
 }
 
 TEST_F(XmlSqlRunTest, ExampleTemplatesOnTheSampleDatabase) {

@@ -39,11 +39,17 @@ class SqlExportTest : public testsupport::TFileExportTest<TTabuloSQL> {
   }
 };
 
-TEST_F(SqlExportTest, HeaderThenCharacterSetThenOneInsertPerRecordThenFooter) {
+TEST_F(SqlExportTest, HeaderThenSessionSettingsThenOneInsertPerRecordThenSettingsBackThenFooter) {
   IdAndName({{"7", "Smith"}});
   exporter_.Header = {"-- orders"};
   exporter_.Footer = {"-- end"};
   EXPECT_EQ(Export(), "-- orders\r\n" + kBegin + Insert("7,'Smith'") + kEnd + "-- end\r\n");
+  // The time zone the TIMESTAMP values were read in, while the script runs.
+  exporter_.TimeZone = "+05:00";
+  EXPECT_EQ(Export(), "-- orders\r\n" + kBegin +
+                          "/*!40103 SET @VELMORA_OLD_TIME_ZONE=@@TIME_ZONE, TIME_ZONE='+05:00' */;\r\n" +
+                          Insert("7,'Smith'") + "/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;\r\n" +
+                          kEnd + "-- end\r\n");
 }
 
 TEST_F(SqlExportTest, CommitsAfterEveryNthRecordAndAfterTheScript) {
@@ -170,13 +176,6 @@ TEST_F(SqlExportTest, VarcharsBeyondTheRowRoomBecomeTextOfTheirCharacterSet) {
                         "latin1 COLLATE latin1_bin,\r\n  c  text CHARACTER SET latin1);"),
             std::string::npos)
       << script;
-}
-
-TEST_F(SqlExportTest, TheScriptSetsTheTimeZoneItsValuesWereReadInAndPutsItBack) {
-  IdAndName({{"1", "a"}});
-  exporter_.TimeZone = "+05:00";
-  EXPECT_EQ(Export(), kBegin + "/*!40103 SET @VELMORA_OLD_TIME_ZONE=@@TIME_ZONE, TIME_ZONE='+05:00' */;\r\n" +
-                          Insert("1,'a'") + "/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;\r\n" + kEnd);
 }
 
 // Names the server would refuse as one table's columns: the same twice, the
