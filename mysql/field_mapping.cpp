@@ -288,7 +288,8 @@ std::string ResultColumnTypeText(const TResultColumnMetadata& metadata) {
     case mtGeometry:
       return "geometry";
     default:
-      return "";
+      // A type no rule knows still holds its values as bytes or as text.
+      return binary ? "longblob" : "longtext";
   }
 }
 

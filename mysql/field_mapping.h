@@ -98,7 +98,7 @@ struct TResultColumnMetadata {
 
 // The declaration of a column that holds every value of a result column
 // ("decimal(5,2)", "int(11) unsigned", "varchar(20)", "mediumblob"), from its
-// description alone; empty for a type code no rule knows.
+// description alone; LONGBLOB or LONGTEXT for a type code no rule knows.
 std::string ResultColumnTypeText(const TResultColumnMetadata& metadata);
 
 // The character set of a collation name: the text before its first "_"

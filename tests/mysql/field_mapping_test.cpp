@@ -84,7 +84,7 @@ TEST(ResultColumnTypeText, DeclaresATypeThatHoldsEveryValueOfTheDescription) {
       {{mtVarString, 262140, 0, 0, kText, 4}, "mediumtext"},  // group_concat beyond a VARCHAR
       {{mtGeometry, 4294967295, 0, kMySqlBinaryFlag, kNumber, 4}, "geometry"},
       {{mtNull, 0, 0, 0, kNumber, 4}, "binary(0)"},  // select null
-      {{200, 0, 0, 0, kNumber, 4}, ""},
+      {{200, 0, 0, 0, kNumber, 4}, "longblob"},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(ResultColumnTypeText(test.metadata), test.expected) << test.expected;
