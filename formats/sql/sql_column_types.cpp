@@ -45,7 +45,7 @@ constexpr std::string_view kReservedWords[] = {
     "UNION", "UNIQUE", "UNLOCK", "UNSIGNED", "UPDATE", "USAGE", "USE", "USING", "UTC_DATE", "UTC_TIME",
     "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR", "VARCHARACTER", "VARYING", "WHEN", "WHERE", "WHILE",
     "WINDOW", "WITH", "WRITE", "XOR", "YEAR_MONTH", "ZEROFILL",
-    // reserved by later versions of the server's relatives too
+    // reserved by later versions of MySQL and MariaDB
     "ARRAY", "CUBE", "CUME_DIST", "DENSE_RANK", "EMPTY", "FIRST_VALUE", "FUNCTION", "GENERATED", "GET",
     "GROUPING", "GROUPS", "IO_AFTER_GTIDS", "IO_BEFORE_GTIDS", "JSON_TABLE", "LAG", "LAST_VALUE", "LATERAL",
     "LEAD", "MASTER_BIND", "MEMBER", "NTH_VALUE", "NTILE", "OF", "OPTIMIZER_COSTS", "PERCENT_RANK",
