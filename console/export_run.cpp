@@ -10,7 +10,9 @@
 
 #include "console/exporter_factory.h"
 #include "console/output_choice.h"
+#include "console/script_session.h"
 #include "console/template_sections.h"
+#include "formats/sql/tabulo_sql.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -233,6 +235,10 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   } else {
     query_.ExtraOptions = {moStoreResult};
   }
+  // Read before the rows stream on the connection, which then runs nothing else.
+  if (auto* script = dynamic_cast<TTabuloSQL*>(exporter.get())) {
+    script->TimeZone = ReadScriptTimeZone(database_, transaction_);
+  }
   // Cleared before the item's line, or the run's error line, is printed.
   TProgressScope progress(progress_, item.Name);
   // A failure to open the result is not the item's alone: it ends the run.
@@ -276,6 +282,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   } else {
     PrintCountLine(item.Name, count, choice.FileName);
   }
+  for (const std::string& line : LeftOutColumnLines(item.Name, *exporter)) output_.PrintWarning(line);
   if (const std::uint64_t replaced = exporter->ReplacedCharacters(); replaced > 0) {
     if (exporter->ReplacementKind() == TTabuloText::rkInvalidUtf8) {
       output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " invalid UTF-8 sequences were written to " +

@@ -113,6 +113,11 @@ class TTabulo {
   // display defaults. Formats set in Formats or UserFormats still apply.
   virtual bool MachineReadDefaults() const { return false; }
 
+  // True for a format that exports every field when ExportedFields names
+  // none, binary large objects included; the others leave those out unless
+  // they are named.
+  virtual bool ExportsEveryColumn() const { return false; }
+
   // True when the export, as its settings stand, reads records ahead and comes
   // back to them (a width pass, a count of the records before the first one,
   // values sized before they are written): its data set must then hold every

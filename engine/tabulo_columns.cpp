@@ -405,6 +405,7 @@ TTabuloColumn& TTabuloColumns::Add() {
 
 void TTabuloColumns::Build(const TColumnSettings& settings) {
   columns_.clear();
+  left_out_.clear();
   if (settings.DataSet == nullptr) return;
   TDataSet& data_set = *settings.DataSet;
   std::vector<TField*> taken;
@@ -413,8 +414,11 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       TField& field = data_set.Field(field_index);
       // Text of any length (memo) is data like any other; binary large
       // objects are exported only when named.
-      if (field.IsBlob() && !field.IsMemo()) continue;
       if (settings.OnlyVisibleFields && !field.Visible) continue;
+      if (field.IsBlob() && !field.IsMemo() && !settings.EveryColumn) {
+        left_out_.push_back(&field);
+        continue;
+      }
       taken.push_back(&field);
     }
   } else {

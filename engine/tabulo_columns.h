@@ -118,6 +118,7 @@ struct TColumnSettings {
   const TStringList* ColumnsAlign = nullptr;
   TRecordWindow Window;
   bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
+  bool EveryColumn = false;          // see TTabulo::ExportsEveryColumn
   std::function<void(int counter)> OnFetchedRecord;
 };
 
@@ -132,8 +133,11 @@ class TTabuloColumns {
   TTabuloColumn& Add();
 
   // Builds the column list from the data set (binary BLOB fields only when
-  // named in ExportedFields).
+  // named in ExportedFields, unless EveryColumn).
   void Build(const TColumnSettings& settings);
+  // The fields the last Build left out because of their kind alone: binary
+  // large objects (spatial values among them) that ExportedFields did not name.
+  const std::vector<const TField*>& LeftOut() const { return left_out_; }
   // Widens every column to its caption and to the longest value (raw and in its
   // display form) of the records the export will pass: from the first record,
   // or from the current one when the export does not move to the first, after
@@ -145,6 +149,7 @@ class TTabuloColumns {
   void WidenToCurrentRecord(const std::string& null_text, std::string& text);
 
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
+  std::vector<const TField*> left_out_;
 };
 
 }  // namespace velmora

@@ -193,6 +193,110 @@ int DefaultDisplayWidth(TFieldType data_type, int size) {
   }
 }
 
+std::string ResultColumnTypeText(const TResultColumnMetadata& metadata) {
+  const bool binary = metadata.CharsetNumber == kMySqlBinaryCharset;
+  const unsigned long characters =
+      binary ? metadata.Length : metadata.Length / std::max(1U, metadata.BytesPerCharacter);
+  const bool is_unsigned = (metadata.Flags & kMySqlUnsignedFlag) != 0;
+  auto with_fraction = [&](const char* name) {
+    std::string text = name;
+    if (metadata.Decimals > 0 && metadata.Decimals <= 6)
+      text += "(" + std::to_string(metadata.Decimals) + ")";
+    return text;
+  };
+  auto integer = [&](const char* name) {
+    std::string text =
+        std::string(name) + "(" + std::to_string(std::clamp<unsigned long>(metadata.Length, 1, 255)) + ")";
+    if (is_unsigned) text += " unsigned";
+    if ((metadata.Flags & kMySqlZerofillFlag) != 0) text += " zerofill";
+    return text;
+  };
+  // Decimals of 31 and more mark a floating-point value of no fixed scale;
+  // a fixed scale is kept, or the value would read back with other digits.
+  auto floating = [&](const char* name) {
+    std::string text = name;
+    if (metadata.Decimals < 31 && metadata.Length > 0 && metadata.Length <= 255 &&
+        metadata.Length >= metadata.Decimals) {
+      text += "(" + std::to_string(metadata.Length) + "," + std::to_string(metadata.Decimals) + ")";
+    }
+    if (is_unsigned) text += " unsigned";
+    return text;
+  };
+  // A large object by the most bytes a value takes in the connection's set.
+  auto large_object = [&] {
+    const char* size = metadata.Length <= 255        ? "tiny"
+                       : metadata.Length <= 65535    ? ""
+                       : metadata.Length <= 16777215 ? "medium"
+                                                     : "long";
+    return std::string(size) + (binary ? "blob" : "text");
+  };
+  switch (metadata.TypeCode) {
+    case mtDecimal:
+    case mtNewDecimal: {
+      // The length counts the sign and the decimal point of a value.
+      long precision = static_cast<long>(std::min<unsigned long>(metadata.Length, 100));
+      if (metadata.Decimals > 0) --precision;
+      if (!is_unsigned) --precision;
+      const long scale = std::min<long>(metadata.Decimals, 38);
+      precision = std::clamp<long>(precision, std::max<long>(scale, 1), 65);
+      std::string text = "decimal(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+      if (is_unsigned) text += " unsigned";
+      return text;
+    }
+    case mtTiny:
+      return integer("tinyint");
+    case mtShort:
+      return integer("smallint");
+    case mtInt24:
+      return integer("mediumint");
+    case mtLong:
+      return integer("int");
+    case mtLongLong:
+      return integer("bigint");
+    case mtFloat:
+      return floating("float");
+    case mtDouble:
+      return floating("double");
+    case mtNull:
+      return "binary(0)";
+    case mtTimestamp:
+      return with_fraction("timestamp");
+    case mtDate:
+    case mtNewDate:
+      return "date";
+    case mtTime:
+      return with_fraction("time");
+    case mtDateTime:
+      return with_fraction("datetime");
+    case mtYear:
+      return "year";
+    case mtBit:
+      return "bit(" + std::to_string(std::clamp<unsigned long>(metadata.Length, 1, 64)) + ")";
+    case mtJson:
+      return "json";
+    case mtTinyBlob:
+    case mtMediumBlob:
+    case mtLongBlob:
+    case mtBlob:
+      return large_object();
+    case mtString:
+      if (characters > 255) return large_object();
+      return (binary ? "binary(" : "char(") + std::to_string(characters) + ")";
+    case mtVarString:
+      if (characters > 65532) return large_object();
+      return (binary ? "varbinary(" : "varchar(") + std::to_string(characters) + ")";
+    case mtGeometry:
+      return "geometry";
+    default:
+      // A type no rule knows still holds its values as bytes or as text.
+      return binary ? "longblob" : "longtext";
+  }
+}
+
+std::string_view CollationCharacterSet(std::string_view collation) {
+  return collation.substr(0, collation.find('_'));
+}
+
 // ---------------------------------------------------------------------------
 // Numbers
 

@@ -62,20 +62,7 @@ std::vector<std::string> UniqueXmlNames(const std::vector<std::string>& names) {
   std::vector<std::string> result;
   result.reserve(names.size());
   for (const std::string& name : names) result.push_back(XmlName(name));
-  // A numbered name never takes the name another column has of its own.
-  const std::set<std::string> own(result.begin(), result.end());
-  std::set<std::string> taken;
-  for (std::string& name : result) {
-    if (taken.insert(name).second) continue;
-    for (int number = 2;; ++number) {
-      std::string candidate = name + "_" + std::to_string(number);
-      if (own.count(candidate) == 0 && taken.insert(candidate).second) {
-        name = std::move(candidate);
-        break;
-      }
-    }
-  }
-  return result;
+  return UniqueNames(std::move(result), false);
 }
 
 // ---------------------------------------------------------------------------
