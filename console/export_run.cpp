@@ -219,6 +219,13 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     } else if (!choice.TemplateFile.empty()) {
       template_file = TIniFile(choice.TemplateFile);
     }
+    // A misspelt name would export with every default, as if no template were meant.
+    for (const TIniFile* named : {&own_template, &template_file}) {
+      if (!named->FileName().empty() && !named->Exists()) {
+        output_.PrintFailure(item.Name + ": Template file \"" + named->FileName() + "\" does not exist");
+        return;
+      }
+    }
     exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
