@@ -158,7 +158,7 @@ TColor StringToColor(std::string_view text) {
 }
 
 TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_view key, TColor fallback) {
-  const std::string text = Trim(ini.ReadString(section, key, ""));
+  const std::string text(Trim(ini.ReadString(section, key, "")));
   if (text.empty()) return fallback;
   TColor color = fallback;
   if (TryStringToColor(text, color)) return color;

@@ -51,6 +51,7 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.ColumnsAlign = (published & psColumnsAlign) ? &ColumnsAlign : nullptr;
   settings.Window = RecordWindow();
   settings.MachineReadDefaults = MachineReadDefaults();
+  settings.BinaryForm = WritesBinaryAsText() ? BinaryAs : bfRaw;
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }

@@ -58,6 +58,7 @@ class TTabuloLaTeX : public TTabuloFormatText {
   void WriteDataRow() override;
   // A data row reads its cells only through CellExportText.
   bool ExportsCellsOnly() const override { return true; }
+  bool WritesBinaryAsText() const override { return true; }
   void GetColData(TTabuloCol& cell, std::string& text) override;
   void EscapeText(std::string& text) const override;
   std::uint64_t ReplacedCharacters() const override { return replaced_characters_; }
