@@ -167,7 +167,8 @@ TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_v
     if (!names.empty()) names += ", ";
     names += entry.Name;
   }
-  throw EVelmoraError("Invalid colour \"" + text + "\" for " + std::string(key) + " in [" + std::string(section) +
+  throw EVelmoraError("Invalid colour \"" + text + "\" for " + std::string(key) + " in [" +
+                      std::string(section) +
                       "]: give a number (decimal, or $BBGGRR in hexadecimal) or one of the names " + names);
 }
 

@@ -5,11 +5,11 @@
 
 #include "engine/tabulo_formats.h"
 #include "platform/decimal_number.h"
-#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
 #include "platform/text_escape.h"
+#include "platform/text_utils.h"
 #include "platform/utf8.h"
 
 namespace velmora {

@@ -129,7 +129,7 @@ struct TColumnSettings {
   const TStringList* ColumnsAlign = nullptr;
   TRecordWindow Window;
   bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
-  TBinaryForm BinaryForm = bfRaw;     // the form of binary columns' values
+  TBinaryForm BinaryForm = bfRaw;    // the form of binary columns' values
   std::function<void(int counter)> OnFetchedRecord;
 };
 

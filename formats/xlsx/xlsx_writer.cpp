@@ -157,7 +157,8 @@ void TTabuloXLSXWriter::Discard() {
 void TTabuloXLSXWriter::Check(int error, int row, int column) const {
   if (error == LXW_NO_ERROR) return;
   if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
-    throw EVelmoraError(Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
+    throw EVelmoraError(
+        Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
   throw EVelmoraError(Format("Cannot write the workbook (cell %s): %s", CellName(row, column).c_str(),
                              lxw_strerror(static_cast<lxw_error>(error))));

@@ -187,9 +187,10 @@ TTextEncoder TTabuloXML::CreateEncoder(const std::string& encoding) {
   // UTF-16 (told apart by the byte order mark or the zero bytes of "<?").
   // Every other form of ASCII (UTF-7, UTF-32, EBCDIC) gives a file no reader opens.
   if (!encoder.AsciiCompatible() && !WritesAsciiAsUtf16(encoder)) {
-    throw EVelmoraError(Format("Character encoding \"%s\" cannot be used for XML: its ASCII characters are "
-                               "not single bytes",
-                               encoding.c_str()));
+    throw EVelmoraError(
+        Format("Character encoding \"%s\" cannot be used for XML: its ASCII characters are "
+               "not single bytes",
+               encoding.c_str()));
   }
   return encoder;
 }

@@ -66,7 +66,8 @@ TEST_F(TemplateRunTest, UnknownColourNameFailsItsItem) {
       Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=bad.ini\n2=good.ini\n[Files]\n1=bad.html\n"
           "2=good.html\n");
   ASSERT_EQ(result.lines.size(), 8u) << result.output;
-  EXPECT_EQ(result.lines[6].rfind("ProcessedData: Invalid colour \"clRedd\" for FontColor in [HTML]: ", 0), 0u)
+  EXPECT_EQ(result.lines[6].rfind("ProcessedData: Invalid colour \"clRedd\" for FontColor in [HTML]: ", 0),
+            0u)
       << result.lines[6];
   EXPECT_NE(result.lines[6].find("clBlack, clMaroon, clGreen"), std::string::npos);
   EXPECT_EQ(result.lines[7], "clients: 2 records exported to good.html");

@@ -165,17 +165,17 @@ TEST(ReadColorKeyTest, NamesAndNumbersReadAndAnythingElseFailsListingTheNames) {
   const struct {
     const char* key;
     TColor expected;
-  } cases[] = {{"Name", clRed}, {"Hex", clBlue}, {"Decimal", clLime}, {"System", -2}, {"Empty", clTeal},
-               {"Absent", clTeal}};
+  } cases[] = {{"Name", clRed}, {"Hex", clBlue},   {"Decimal", clLime},
+               {"System", -2},  {"Empty", clTeal}, {"Absent", clTeal}};
   for (const auto& [key, expected] : cases) EXPECT_EQ(ReadColorKey(ini, "S", key, clTeal), expected) << key;
 
   std::string names;
   for (const TColorName& entry : ColorNames()) names += (names.empty() ? "" : ", ") + std::string(entry.Name);
   for (const auto& [key, text] : {std::pair{"Misspelt", "clRedd"}, {"Word", "red"}, {"Hash", "#ff0000"}}) {
-    EXPECT_VELMORA_ERROR(ReadColorKey(ini, "S", key, clTeal),
-                         std::string("Invalid colour \"") + text + "\" for " + key +
-                             " in [S]: give a number (decimal, or $BBGGRR in hexadecimal) or one of the names " +
-                             names);
+    EXPECT_VELMORA_ERROR(
+        ReadColorKey(ini, "S", key, clTeal),
+        std::string("Invalid colour \"") + text + "\" for " + key +
+            " in [S]: give a number (decimal, or $BBGGRR in hexadecimal) or one of the names " + names);
   }
   EXPECT_NE(names.find("clBlack, clMaroon"), std::string::npos);
   EXPECT_NE(names.find("clHighlightedText"), std::string::npos);

@@ -333,7 +333,8 @@ TEST_F(ResultSetTest, MidnightKeepsTheFractionDigitsOfItsColumn) {
       "'2000-01-01 00:00:00'), ('2000-01-01 12:00:00', '2000-01-01 00:00:00.5', '2000-01-01 12:00:00', "
       "'2000-01-02 00:00:00.01')");
   OpenQuery("select t, d, p, h from midnights order by d");
-  EXPECT_EQ(RecordText(), "2000-01-01 00:00:00.000000|2000-01-01 00:00:00.000000|2000-01-01|2000-01-01 00:00:00.00");
+  EXPECT_EQ(RecordText(),
+            "2000-01-01 00:00:00.000000|2000-01-01 00:00:00.000000|2000-01-01|2000-01-01 00:00:00.00");
   const TTabuloFormats display_formats;
   TColumnSettings column_settings;
   column_settings.DataSet = &query;
@@ -341,8 +342,10 @@ TEST_F(ResultSetTest, MidnightKeepsTheFractionDigitsOfItsColumn) {
   TTabuloColumns columns;
   columns.Build(column_settings);
   const std::vector<std::vector<std::string>> expected = {
-      {"2000-01-01 00:00:00.000000", "2000-01-01 00:00:00.000000", "2000-01-01 00:00:00", "2000-01-01 00:00:00.00"},
-      {"2000-01-01 12:00:00.000000", "2000-01-01 00:00:00.500000", "2000-01-01 12:00:00", "2000-01-02 00:00:00.01"},
+      {"2000-01-01 00:00:00.000000", "2000-01-01 00:00:00.000000", "2000-01-01 00:00:00",
+       "2000-01-01 00:00:00.00"},
+      {"2000-01-01 12:00:00.000000", "2000-01-01 00:00:00.500000", "2000-01-01 12:00:00",
+       "2000-01-02 00:00:00.01"},
   };
   std::size_t row = 0;
   for (query.First(); !query.Eof(); query.Next(), ++row) {

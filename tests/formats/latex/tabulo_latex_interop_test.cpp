@@ -136,7 +136,8 @@ TEST(LaTeXInteropTest, BytesThatAreNotUtf8Compile) {
   ASSERT_EQ(extracted.exit_status, 0) << extracted.output;
   // The boxes stand apart from their neighbours in the extracted text.
   std::string text = extracted.output;
-  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }), text.end());
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+             text.end());
   EXPECT_NE(text.find("?PNG"), std::string::npos) << extracted.output;
   EXPECT_NE(text.find("cut?here??end"), std::string::npos) << extracted.output;
 }

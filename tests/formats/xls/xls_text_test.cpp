@@ -76,10 +76,19 @@ TEST_F(XlsTextTest, CellNamesAreTheSpreadsheetsOwn) {
   const struct {
     int row, column;
     const char* name;
-  } cases[] = {{0, 0, "A1"},     {1, 3, "D2"},       {2, 4, "E3"},        {9, 25, "Z10"},
-               {0, 26, "AA1"},   {0, 51, "AZ1"},     {0, 52, "BA1"},      {65535, 255, "IV65536"},
-               {0, 701, "ZZ1"},  {0, 702, "AAA1"},   {1048575, 16383, "XFD1048576"}};
-  for (const auto& [row, column, name] : cases) EXPECT_EQ(CellName(row, column), name) << row << "," << column;
+  } cases[] = {{0, 0, "A1"},
+               {1, 3, "D2"},
+               {2, 4, "E3"},
+               {9, 25, "Z10"},
+               {0, 26, "AA1"},
+               {0, 51, "AZ1"},
+               {0, 52, "BA1"},
+               {65535, 255, "IV65536"},
+               {0, 701, "ZZ1"},
+               {0, 702, "AAA1"},
+               {1048575, 16383, "XFD1048576"}};
+  for (const auto& [row, column, name] : cases)
+    EXPECT_EQ(CellName(row, column), name) << row << "," << column;
 }
 
 }  // namespace

@@ -110,8 +110,9 @@ TEST_F(XmlExportTest, EncodingWhoseAsciiIsNotSingleBytesIsRefusedBeforeAnyByte) 
     WriteFile(exporter_.FileName, "earlier");
     exporter_.Options.Encoding = encoding;
     data_.Close();
-    EXPECT_VELMORA_ERROR(Export(), "Character encoding \"" + encoding +
-                                       "\" cannot be used for XML: its ASCII characters are not single bytes");
+    EXPECT_VELMORA_ERROR(Export(),
+                         "Character encoding \"" + encoding +
+                             "\" cannot be used for XML: its ASCII characters are not single bytes");
     EXPECT_EQ(ReadFile(exporter_.FileName), "earlier");
   }
   const struct {
