@@ -235,14 +235,6 @@ TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
   EXPECT_EQ(Occurrences(page, "<script"), 0);
   EXPECT_EQ(Occurrences(page, "</style"), 0);
   EXPECT_EQ(Occurrences(page, "</STYLE>"), 1);
-  // Plain names are written as they were.
-  exporter_->HTMLOptions.TextFont.Name = "Arial, sans-serif";
-  exporter_->HTMLOptions.BackgroundFileName = "img/paper-1.png";
-  data_.Close();
-  data_.Open();
-  exporter_->Execute();
-  EXPECT_EQ(exporter_->StyleSheet()[1], "         font-family: Arial, sans-serif;");
-  EXPECT_EQ(exporter_->StyleSheet()[2], "background-image: url(img/paper-1.png)");
 }
 
 // ---------------------------------------------------------------------------
