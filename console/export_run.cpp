@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 
 #include <unistd.h>
@@ -220,6 +221,13 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
       template_file = own_template;
     } else if (!choice.TemplateFile.empty()) {
       template_file = TIniFile(choice.TemplateFile);
+    }
+    // A misspelt name would export with every default, as if no template were meant.
+    for (const TIniFile* named : std::initializer_list<const TIniFile*>{&own_template, &template_file}) {
+      if (!named->FileName().empty() && !named->Exists()) {
+        output_.PrintFailure(item.Name + ": Template file \"" + named->FileName() + "\" does not exist");
+        return;
+      }
     }
     exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {

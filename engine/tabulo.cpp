@@ -52,6 +52,7 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.Window = RecordWindow();
   settings.MachineReadDefaults = MachineReadDefaults();
   settings.EveryColumn = ExportsEveryColumn();
+  settings.BinaryForm = WritesBinaryAsText() ? BinaryAs : bfRaw;
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }

@@ -86,6 +86,9 @@ class TTabulo {
   bool AutoCalcColWidth = false;
   int CaptionRow = -1;
   bool ExportEmpty = true;
+  // The form of binary columns' values in formats that write them as text
+  // (WritesBinaryAsText); other formats keep their own.
+  TBinaryForm BinaryAs = bfHex;
 
   TNotifyEvent OnBeginExport;
   TNotifyEvent OnEndExport;
@@ -112,6 +115,10 @@ class TTabulo {
   // (every digit, no grouping, the locale's decimal separator) instead of the
   // display defaults. Formats set in Formats or UserFormats still apply.
   virtual bool MachineReadDefaults() const { return false; }
+  // True for a format whose file is text, in which raw bytes of a binary
+  // column would be no valid UTF-8 and could break the layout: such columns
+  // take the form BinaryAs.
+  virtual bool WritesBinaryAsText() const { return false; }
 
   // True for a format that exports every field when ExportedFields names
   // none, binary large objects included; the others leave those out unless

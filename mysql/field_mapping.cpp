@@ -645,9 +645,9 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
   }
   if (DataType != ftTime) {
     forms.date.Format(value, out);
-    // As DateTimeToStr: the time of a value at midnight is left out.
-    const bool whole_day =
-        SplitDateTime(value).Millisecond == 0 && fraction.find_first_not_of('0') == std::string_view::npos;
+    // The time of a value at midnight is left out, unless the column carries
+    // fractions of seconds: their digits show on every row, zeros included.
+    const bool whole_day = SplitDateTime(value).Millisecond == 0 && fraction.empty();
     if (whole_day) return;
     out += ' ';
   }
@@ -733,11 +733,10 @@ bool TZMySqlField::GetDateTime(TDateTime& value, std::string_view& fraction) con
     moment.Millisecond = MySqlTimeMillisecond(text, fraction);
   } else {
     if (!TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment, fraction)) return false;
-    // A date shows no time; a date-time at midnight, a fraction of zeros
-    // included, shows none either.
-    if (DataType == ftDate) moment.Millisecond = 0;
-    if (moment.Millisecond == 0 &&
-        (DataType == ftDate || fraction.find_first_not_of('0') == std::string_view::npos)) {
+    // A date shows no time. A date-time at midnight keeps the digits of its
+    // fraction, zeros included, as every other moment of its column does.
+    if (DataType == ftDate) {
+      moment.Millisecond = 0;
       fraction = {};
     }
   }

@@ -134,7 +134,9 @@ void TTabuloHTML::AddFontLines(int indent) {
   const std::string blanks(static_cast<std::size_t>(indent), ' ');
   const TFont& font = HTMLOptions.TextFont;
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontName))) {
-    style_sheet_.push_back(blanks + "font-family: " + font.Name + ";");
+    std::string line = blanks + "font-family: ";
+    AppendCssFontFamily(line, font.Name);
+    style_sheet_.push_back(line + ";");
   }
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontSize))) {
     style_sheet_.push_back(blanks + "font-size: " + std::to_string(font.Size) + "pt;");
@@ -148,7 +150,9 @@ void TTabuloHTML::BuildStyleSheet() {
                          "; color: " + ColorToHtml(HTMLOptions.TextFont.Color) + ";");
   AddFontLines(9);
   if (!HTMLOptions.BackgroundFileName.empty()) {
-    style_sheet_.push_back("background-image: url(" + HTMLOptions.BackgroundFileName + ")");
+    std::string line = "background-image: url(";
+    AppendCssUrl(line, HTMLOptions.BackgroundFileName);
+    style_sheet_.push_back(line + ")");
   }
   style_sheet_.push_back("  }");
   style_sheet_.push_back("  A:link { color: " + ColorToHtml(HTMLOptions.LinkColor) + " }");

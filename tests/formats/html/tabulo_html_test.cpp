@@ -215,6 +215,28 @@ TEST_F(HtmlExportTest, FontSizeAndNameLinesFollowDefaultOptions) {
   EXPECT_EQ(Occurrences(ReadFile(exporter_->FileName), "ThRows"), 0);
 }
 
+// A font name or background file from a template reached the page as it
+// was: "</style><script>" ended the style element and ran.
+TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
+  Numbers(1);
+  exporter_->AllowCaptions = false;
+  exporter_->HTMLOptions.TextFont.Name = "'Times New Roman', Zoë_1.5-x</style><script>alert(1)</script>;}";
+  exporter_->HTMLOptions.BackgroundFileName = "my (bg)\\\"x\".png?a=1&b=2#top</style>";
+  exporter_->Execute();
+  const std::vector<std::string>& sheet = exporter_->StyleSheet();
+  ASSERT_GE(sheet.size(), 4u);
+  EXPECT_EQ(
+      sheet[1],
+      "         font-family: 'Times New Roman', Zoë_1.5-x\\3C \\2F style\\3E \\3C script\\3E alert\\28 1\\29 "
+      "\\3C \\2F script\\3E \\3B \\7D ;");
+  EXPECT_EQ(sheet[2],
+            "background-image: url(my\\20 \\28 bg\\29 \\5C \\22 x\\22 .png?a=1&b=2#top\\3C /style\\3E )");
+  const std::string page = ReadFile(exporter_->FileName);
+  EXPECT_EQ(Occurrences(page, "<script"), 0);
+  EXPECT_EQ(Occurrences(page, "</style"), 0);
+  EXPECT_EQ(Occurrences(page, "</STYLE>"), 1);
+}
+
 // ---------------------------------------------------------------------------
 // Templates
 
