@@ -297,6 +297,7 @@ void TTabuloHTML::EndPage() {
   if (splitting_) pages_.back().BodyEnd = writer.Stream().Size();
   writer.WriteLine("</BODY>");
   writer.WriteLine("</HTML>");
+  if (splitting_) SuspendPageFile();
   page_open_ = false;
 }
 
@@ -388,6 +389,9 @@ void TTabuloHTML::EndExport() {
       OutputFiles().RemoveAtCommit(FileName);
     }
     if ((Navigation.OnTop || Navigation.OnBottom) && page_count_ > 1) InsertNavigation();
+    // Pages beyond today's last one are left from an earlier, longer export.
+    OutputFiles().RemoveSeriesAtCommit([name = FileName](long long page) { return NumberedFileName(name, page, 2); },
+                                       page_count_ + 1);
   }
   TTabuloFormatText::EndExport();
 }
