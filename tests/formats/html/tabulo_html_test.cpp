@@ -3,8 +3,16 @@
 // which files an export leaves behind.
 #include "formats/html/tabulo_html.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <memory>
 #include <string>
@@ -13,6 +21,7 @@
 #include "engine/memory_dataset.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/output_file_set.h"
 #include "platform/text_utils.h"
 #include "support/test_files.h"
 
@@ -445,6 +454,120 @@ TEST_F(HtmlExportTest, SplittingIntoAPipeWritesOneDocument) {
   EXPECT_EQ(Occurrences(page, "class=\"TrOdd\""), 3);
   EXPECT_EQ(Occurrences(page, "<link"), 0);
   EXPECT_EQ(directory_.Entries(), std::vector<std::string>{"out.fifo"});
+}
+
+// ---------------------------------------------------------------------------
+// The page files of a split export on disk
+
+// Runs body in a child process and returns its exit status (-1 for a signal);
+// the child exits 0 when body returns and 1 when it raises.
+template <class TBody>
+int InChild(TBody body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    try {
+      body();
+      ::_exit(0);
+    } catch (const std::exception& error) {
+      ::_exit(1);
+    }
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Pages 03 and 04 of yesterday's longer export stayed beside today's two and
+// read as part of today's export.
+TEST_F(HtmlExportTest, PagesLeftFromAnEarlierLongerExportAreRemovedAtTheCommit) {
+  Numbers(8);
+  exporter_->SetMaxRecords(2);
+  exporter_->Execute();
+  WriteFile(File("report06.html"), "after a gap: not of the series");
+  ASSERT_EQ(directory_.Entries().size(), 5u);
+  exporter_->SetMaxRecords(4);
+  // A failed export removes nothing.
+  exporter_->OnExportedRecord = [](TTabulo&, int rec_no) {
+    if (rec_no == 5) throw EVelmoraError("stop");
+  };
+  EXPECT_THROW(exporter_->Execute(), EVelmoraError);
+  EXPECT_EQ(directory_.Entries().size(), 5u);
+  exporter_->OnExportedRecord = nullptr;
+  exporter_->Execute();
+  EXPECT_EQ(directory_.Entries(), (std::vector<std::string>{"report01.html", "report02.html", "report06.html"}));
+  EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "<td class=\"Tr"), 4);
+  EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "report03.html"), 0);
+}
+
+// Two runs writing one paged target at once left 40 pages of one beside 160 of
+// the other. The test holds both commits back with the lock they take, so that
+// they contend for it, and slows each down file by file.
+TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
+  Numbers(160);
+  const int directory_fd = ::open(directory_.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(directory_fd, LOCK_EX), 0);
+  std::vector<pid_t> children;
+  for (const int records_per_page : {4, 1}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(directory_fd);  // the lock stays the parent's alone
+      TOutputFileSet::SetPlaceHookForTesting(
+          [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+      exporter_->Title = "per page " + std::to_string(records_per_page);
+      exporter_->SetMaxRecords(records_per_page);
+      try {
+        exporter_->Execute();
+      } catch (const std::exception&) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    children.push_back(child);
+  }
+  // Both exports are ready to commit once their 40 + 160 pages and two index
+  // files wait as hidden temporary files.
+  const auto hidden_files = [&] {
+    int count = 0;
+    for (const std::string& name : directory_.Entries()) count += name.starts_with(".") ? 1 : 0;
+    return count;
+  };
+  for (int attempt = 0; attempt < 2000 && hidden_files() < 202; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::close(directory_fd);
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  const std::vector<std::string> entries = directory_.Entries();
+  ASSERT_TRUE(entries.size() == 40 || entries.size() == 160) << entries.size();
+  const std::string title = entries.size() == 40 ? "per page 4" : "per page 1";
+  for (const std::string& name : entries) {
+    EXPECT_NE(ReadFile(File(name)).find("<Title>" + title + "</Title>"), std::string::npos) << name;
+  }
+}
+
+// Every page held a descriptor and a 64 KiB buffer until the commit: under
+// `ulimit -n 1024` the export stopped at page 1,017, and 10,000 pages took
+// 655 MB.
+TEST_F(HtmlExportTest, ManyPagesNeedNoMoreDescriptorsThanOnePage) {
+  constexpr int kPages = 400;
+  Numbers(kPages);
+  exporter_->SetMaxRecords(1);
+  exporter_->UsingCSS = usExternal;
+  const int status = InChild([&] {
+    const rlimit limit{32, 32};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(2);
+    exporter_->Execute();
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(directory_.Entries().size(), static_cast<std::size_t>(kPages) + 1);  // and the style sheet
+  const std::string last = ReadFile(File("report400.html"));
+  EXPECT_NE(last.find("<td><a href=\"report399.html\">Prior</a></td>"), std::string::npos);
+  EXPECT_TRUE(last.ends_with("<td><a href=\"report400.html\">Last</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
+                             "</HTML>\r\n"));
 }
 
 }  // namespace
