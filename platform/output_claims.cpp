@@ -35,15 +35,17 @@ const std::string* TOutputClaims::EarlierName(const std::string& file_name) cons
   return claim == nullptr ? nullptr : &claim->FileName;
 }
 
-void TOutputClaims::Claim(const std::string& file_name) {
+void TOutputClaims::Claim(const std::string& file_name, const std::string* shared_content) {
   const std::string identity = OutputFileIdentity(file_name);
   if (identity.empty()) return;
   if (const TClaim* claim = Earlier(identity); claim != nullptr) {
+    if (claim->Shared && shared_content != nullptr && claim->Content == *shared_content) return;
     refused_ = true;
     throw EVelmoraError("Output file " + file_name + " is already used by an earlier item (" + claim->UserName +
                         " wrote it as " + claim->FileName + ")");
   }
-  claims_.try_emplace(identity, TClaim{user_, user_name_, file_name});
+  claims_.try_emplace(identity, TClaim{user_, user_name_, file_name, shared_content != nullptr,
+                                       shared_content != nullptr ? *shared_content : std::string()});
 }
 
 }  // namespace velmora

@@ -24,8 +24,10 @@ class TOutputClaims {
   const std::string* EarlierName(const std::string& file_name) const;
   // Claims file_name for the current user. Raises "Output file NAME is already
   // used by an earlier item (USER wrote it as EARLIER NAME)" when an earlier
-  // user claimed it, and Refused() tells so until the next user begins.
-  void Claim(const std::string& file_name);
+  // user claimed it, and Refused() tells so until the next user begins. A file
+  // claimed with shared_content (a style sheet) may be claimed again with the
+  // same bytes: writing it again changes nothing for the earlier user.
+  void Claim(const std::string& file_name, const std::string* shared_content = nullptr);
   bool Refused() const { return refused_; }
 
  private:
@@ -33,6 +35,8 @@ class TOutputClaims {
     int User = 0;
     std::string UserName;
     std::string FileName;  // as that user spelled it
+    bool Shared = false;
+    std::string Content;  // of a shared file
   };
   const TClaim* Earlier(const std::string& identity) const;
 

@@ -54,12 +54,10 @@ class TDirectoryLock {
   int fd_ = -1;
 };
 
-enum class TEntry { kMissing, kDirectory, kOther };
-
-TEntry EntryOf(const std::string& path) {
+// True for a file or link under path; false for nothing there or a directory.
+bool FileExistsAt(const std::string& path) {
   struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) return TEntry::kMissing;
-  return S_ISDIR(info.st_mode) ? TEntry::kDirectory : TEntry::kOther;
+  return ::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -69,8 +67,17 @@ void TOutputFileSet::SetPlaceHookForTesting(TPlaceHook hook) {
 }
 
 TOutputStream& TOutputFileSet::Add(const std::string& target) {
-  if (committed_) throw EVelmoraError("Cannot create file \"" + target + "\" after the export has ended");
   if (claims_ != nullptr) claims_->Claim(target);
+  return AddClaimed(target);
+}
+
+void TOutputFileSet::AddShared(const std::string& target, const std::string& content) {
+  if (claims_ != nullptr) claims_->Claim(target, &content);
+  AddClaimed(target).Write(content);
+}
+
+TOutputStream& TOutputFileSet::AddClaimed(const std::string& target) {
+  if (committed_) throw EVelmoraError("Cannot create file \"" + target + "\" after the export has ended");
   auto file = std::make_unique<TOutputFile>(target);
   for (const TMember& member : members_) {
     if (member.file->Identity() == file->Identity()) {
@@ -121,9 +128,8 @@ void TOutputFileSet::ResolveSeries() {
   for (const TSeries& series : series_) {
     for (long long number = series.first;; ++number) {
       const std::string name = series.name_of(number);
-      const TEntry entry = EntryOf(name);
-      if (entry == TEntry::kMissing) break;
-      if (entry == TEntry::kDirectory || (claims_ != nullptr && claims_->EarlierName(name) != nullptr)) continue;
+      if (!FileExistsAt(name)) break;
+      if (claims_ != nullptr && claims_->EarlierName(name) != nullptr) continue;
       removals_.push_back({name, IdentityOf(name)});
     }
   }

@@ -29,6 +29,9 @@ class TOutputFileSet {
   // set already writes or removes (under any name) cannot be added. Commit
   // closes the streams: a format does not close them.
   TOutputStream& Add(const std::string& target);
+  // Adds target holding content, a file that several users of the claims may
+  // write as long as each writes the same bytes (a style sheet).
+  void AddShared(const std::string& target, const std::string& content);
   TOutputStream& Main();
   // The number of files added; the next one added has this index.
   std::size_t Count() const { return members_.size(); }
@@ -78,6 +81,7 @@ class TOutputFileSet {
     std::function<std::string(long long)> name_of;
     long long first = 0;
   };
+  TOutputStream& AddClaimed(const std::string& target);
   // Turns the series into removals; run under the lock, where no other export
   // adds to or takes from them.
   void ResolveSeries();

@@ -241,13 +241,13 @@ void TTabuloHTML::WriteStyleSheetReference() {
   if (!directory.empty() && !DirectoryExists(directory) && !ForceDirectories(directory)) {
     throw EVelmoraError(Format("Directory '%s' not found and cannot be created", directory.c_str()));
   }
-  TOutputStream& sheet = OutputFiles().Add(CSSFileName);
   std::string text;
   for (const std::string& line : style_sheet_) {
     text += line;
     text += '\n';
   }
-  sheet.Write(text);
+  // Items of a run may share one style sheet as long as they write the same one.
+  OutputFiles().AddShared(CSSFileName, text);
 }
 
 void TTabuloHTML::StartPage() {
