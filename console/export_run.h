@@ -68,7 +68,7 @@ class TExportRun {
   TZMySqlTransact transaction_;
   TZMySqlQuery query_;
   int version_number_ = 0;
-  TOutputClaims output_files_;  // every file of every item
+  TOutputClaims output_files_;           // every file of every item
   TProgressLine progress_;               // on standard error, when that is a terminal
 };
 

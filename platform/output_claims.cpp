@@ -41,8 +41,8 @@ void TOutputClaims::Claim(const std::string& file_name, const std::string* share
   if (const TClaim* claim = Earlier(identity); claim != nullptr) {
     if (claim->Shared && shared_content != nullptr && claim->Content == *shared_content) return;
     refused_ = true;
-    throw EVelmoraError("Output file " + file_name + " is already used by an earlier item (" + claim->UserName +
-                        " wrote it as " + claim->FileName + ")");
+    throw EVelmoraError("Output file " + file_name + " is already used by an earlier item (" +
+                        claim->UserName + " wrote it as " + claim->FileName + ")");
   }
   claims_.try_emplace(identity, TClaim{user_, user_name_, file_name, shared_content != nullptr,
                                        shared_content != nullptr ? *shared_content : std::string()});

@@ -390,8 +390,8 @@ void TTabuloHTML::EndExport() {
     }
     if ((Navigation.OnTop || Navigation.OnBottom) && page_count_ > 1) InsertNavigation();
     // Pages beyond today's last one are left from an earlier, longer export.
-    OutputFiles().RemoveSeriesAtCommit([name = FileName](long long page) { return NumberedFileName(name, page, 2); },
-                                       page_count_ + 1);
+    OutputFiles().RemoveSeriesAtCommit(
+        [name = FileName](long long page) { return NumberedFileName(name, page, 2); }, page_count_ + 1);
   }
   TTabuloFormatText::EndExport();
 }

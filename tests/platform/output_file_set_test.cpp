@@ -114,7 +114,8 @@ TEST_F(OutputFileSetTest, FilesOfAnEarlierUserAreRefusedUnderAnyName) {
   files.AddShared(File("site.css"), "style");
   files.Add("/dev/null");
   const auto refusal = [&](const std::string& target, const std::string& earlier) {
-    return "Output file " + target + " is already used by an earlier item (a wrote it as " + File(earlier) + ")";
+    return "Output file " + target + " is already used by an earlier item (a wrote it as " + File(earlier) +
+           ")";
   };
   const std::pair<std::string, std::string> cases[] = {
       {File("a.csv"), "a.csv"},
@@ -122,8 +123,10 @@ TEST_F(OutputFileSetTest, FilesOfAnEarlierUserAreRefusedUnderAnyName) {
       {File("link.csv"), "a.csv"},
       {directory_.Path() + "/none/../p01.html", "p01.html"},
   };
-  for (const auto& [target, earlier] : cases) EXPECT_VELMORA_ERROR(files.Add(target), refusal(target, earlier));
-  EXPECT_VELMORA_ERROR(files.AddShared(File("site.css"), "other style"), refusal(File("site.css"), "site.css"));
+  for (const auto& [target, earlier] : cases)
+    EXPECT_VELMORA_ERROR(files.Add(target), refusal(target, earlier));
+  EXPECT_VELMORA_ERROR(files.AddShared(File("site.css"), "other style"),
+                       refusal(File("site.css"), "site.css"));
   EXPECT_VELMORA_ERROR(files.Add(File("site.css")), refusal(File("site.css"), "site.css"));
   EXPECT_TRUE(claims.Refused());
   files.Commit();
@@ -134,7 +137,8 @@ TEST_F(OutputFileSetTest, FilesOfAnEarlierUserAreRefusedUnderAnyName) {
 // The rest of a longer numbered series goes at the commit, up to its first
 // gap (a directory is one); a file of the series that an earlier user wrote stays.
 TEST_F(OutputFileSetTest, TheRestOfALongerSeriesIsRemovedAtTheCommit) {
-  for (const char* name : {"r01.htm", "r02.htm", "r03.htm", "r04.htm", "r06.htm"}) WriteFile(File(name), "old");
+  for (const char* name : {"r01.htm", "r02.htm", "r03.htm", "r04.htm", "r06.htm"})
+    WriteFile(File(name), "old");
   ASSERT_EQ(::mkdir(File("r05.htm").c_str(), 0700), 0);
   TOutputClaims claims;
   claims.BeginUser("earlier");
@@ -144,8 +148,8 @@ TEST_F(OutputFileSetTest, TheRestOfALongerSeriesIsRemovedAtTheCommit) {
     TOutputFileSet files(&claims);
     files.Add(File("r.htm"));
     files.Add(File("r01.htm")).Write("new");
-    files.RemoveSeriesAtCommit([this](long long number) { return File("r0" + std::to_string(number) + ".htm"); },
-                               2);
+    files.RemoveSeriesAtCommit(
+        [this](long long number) { return File("r0" + std::to_string(number) + ".htm"); }, 2);
     files.RemoveAtCommit(File("r.htm"));
     EXPECT_EQ(Entries().size(), 8u);
     files.Commit();

@@ -11,10 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
-
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/memory_dataset.h"
@@ -493,7 +492,8 @@ TEST_F(HtmlExportTest, PagesLeftFromAnEarlierLongerExportAreRemovedAtTheCommit) 
   EXPECT_EQ(directory_.Entries().size(), 5u);
   exporter_->OnExportedRecord = nullptr;
   exporter_->Execute();
-  EXPECT_EQ(directory_.Entries(), (std::vector<std::string>{"report01.html", "report02.html", "report06.html"}));
+  EXPECT_EQ(directory_.Entries(),
+            (std::vector<std::string>{"report01.html", "report02.html", "report06.html"}));
   EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "<td class=\"Tr"), 4);
   EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "report03.html"), 0);
 }
@@ -566,8 +566,9 @@ TEST_F(HtmlExportTest, ManyPagesNeedNoMoreDescriptorsThanOnePage) {
   EXPECT_EQ(directory_.Entries().size(), static_cast<std::size_t>(kPages) + 1);  // and the style sheet
   const std::string last = ReadFile(File("report400.html"));
   EXPECT_NE(last.find("<td><a href=\"report399.html\">Prior</a></td>"), std::string::npos);
-  EXPECT_TRUE(last.ends_with("<td><a href=\"report400.html\">Last</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
-                             "</HTML>\r\n"));
+  EXPECT_TRUE(
+      last.ends_with("<td><a href=\"report400.html\">Last</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
+                     "</HTML>\r\n"));
 }
 
 }  // namespace
