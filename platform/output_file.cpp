@@ -223,7 +223,7 @@ void TOutputFile::RemoveUnplaced() {
 }
 
 void TOutputFile::Suspend() {
-  if (copy_ || finished_ || suspended_) return;
+  if (copy_ || finished_ || suspended_ || temporary_.empty()) return;
   stream_->Close(false);
   stream_.reset();
   suspended_ = true;

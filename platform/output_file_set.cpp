@@ -150,8 +150,11 @@ void TOutputFileSet::Commit() {
   for (TMember& member : members_) {
     if (!member.discarded) member.file->Finish();
   }
+  // One file alone goes into place in one step that needs no lock.
   std::unique_ptr<TDirectoryLock> lock;
-  if (MainIsFile()) lock = std::make_unique<TDirectoryLock>(members_.front().file->Target());
+  if (MainIsFile() && (members_.size() > 1 || !removals_.empty() || !series_.empty())) {
+    lock = std::make_unique<TDirectoryLock>(members_.front().file->Target());
+  }
   ResolveSeries();
   // Copies come first: they are the steps that may still fail (a reader that
   // went away, a full device) while nothing has been renamed yet.

@@ -57,10 +57,10 @@ class TOutputFileSet {
 
   // Completes every file first (a failure there leaves every target as it
   // was), then copies the spooled ones to their targets, renames the others
-  // into place with the main file last, and removes the marked files. Beside a
-  // main file the steps after the completion hold an exclusive lock on its
-  // directory, so that two exports of the same files at once put one export's
-  // files in place, then the other's, never a mixture.
+  // into place with the main file last, and removes the marked files. When a
+  // main file has side files or removals, the steps after the completion hold
+  // an exclusive lock on its directory, so that two exports of the same files
+  // at once put one export's files in place, then the other's, never a mixture.
   void Commit();
 
   // Tests slow a commit down: the hook runs before each file is put in place
