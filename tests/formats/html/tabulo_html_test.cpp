@@ -457,19 +457,21 @@ TEST_F(HtmlExportTest, SplittingIntoAPipeWritesOneDocument) {
 // ---------------------------------------------------------------------------
 // The page files of a split export on disk
 
-// Runs body in a child process and returns its exit status (-1 for a signal);
-// the child exits 0 when body returns and 1 when it raises.
+// Runs body in a child process, which exits 0 when body returns and 1 when it raises.
 template <class TBody>
-int InChild(TBody body) {
+pid_t StartChild(TBody body) {
   const pid_t child = ::fork();
-  if (child == 0) {
-    try {
-      body();
-      ::_exit(0);
-    } catch (const std::exception& error) {
-      ::_exit(1);
-    }
+  if (child != 0) return child;
+  try {
+    body();
+  } catch (const std::exception&) {
+    ::_exit(1);
   }
+  ::_exit(0);
+}
+
+// The exit status of a child, -1 when a signal ended it.
+int ExitStatusOf(pid_t child) {
   int status = 0;
   if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -514,9 +516,7 @@ TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
   ASSERT_EQ(::pipe(started_pipe), 0);
   std::vector<pid_t> children;
   for (const int records_per_page : {1, 4}) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    children.push_back(StartChild([&] {
       char signal = 0;
       if (records_per_page == 1) {
         TOutputFileSet::SetPlaceHookForTesting(&SignalAtTheHundredthFile);
@@ -525,20 +525,10 @@ TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
       }
       exporter_->Title = "per page " + std::to_string(records_per_page);
       exporter_->SetMaxRecords(records_per_page);
-      try {
-        exporter_->Execute();
-      } catch (const std::exception&) {
-        ::_exit(1);
-      }
-      ::_exit(0);
-    }
-    children.push_back(child);
+      exporter_->Execute();
+    }));
   }
-  for (const pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
+  for (const pid_t child : children) EXPECT_EQ(ExitStatusOf(child), 0);
   ::close(started_pipe[0]);
   ::close(started_pipe[1]);
   // The later export waited for the earlier one and took away its pages beyond 40.
@@ -557,12 +547,12 @@ TEST_F(HtmlExportTest, ManyPagesNeedNoMoreDescriptorsThanOnePage) {
   Numbers(kPages);
   exporter_->SetMaxRecords(1);
   exporter_->UsingCSS = usExternal;
-  const int status = InChild([&] {
+  const pid_t child = StartChild([&] {
     const rlimit limit{32, 32};
     if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(2);
     exporter_->Execute();
   });
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ExitStatusOf(child), 0);
   EXPECT_EQ(directory_.Entries().size(), static_cast<std::size_t>(kPages) + 1);  // and the style sheet
   const std::string last = ReadFile(File("report400.html"));
   EXPECT_NE(last.find("<td><a href=\"report399.html\">Prior</a></td>"), std::string::npos);
