@@ -198,8 +198,10 @@ void TExportRun::PrintCountLine(const std::string& name, int count, const std::s
 }
 
 bool TExportRun::ClaimOutputFile(const TSourceItem& item, const std::string& file_name) {
-  const std::string identity = OutputFileIdentity(file_name);
-  if (identity.empty() || output_files_.insert(identity).second) return true;
+  if (output_files_.EarlierName(file_name) == nullptr) {
+    output_files_.Claim(file_name);
+    return true;
+  }
   output_.PrintFailure(item.Name + ": Output file " + file_name + " is already used by an earlier item");
   return false;
 }
@@ -234,6 +236,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;
   }
+  output_files_.BeginUser(item.Name);
   if (!ClaimOutputFile(item, choice.FileName)) return;
 
   // An export that never moves back writes the rows as the server sends them,
@@ -263,6 +266,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
 
   exporter->DataSet = &query_;
   exporter->FileName = choice.FileName;
+  exporter->Claims = &output_files_;
   exporter->Name = item.Name;
   int count = 0;
   exporter->OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
@@ -281,7 +285,9 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     if (query_.DirQuery().ReadFailed()) throw;
     progress_.Finish();
     // Nothing was exported: a count line would read as success to a script.
-    output_.PrintFailure(std::string("ProcessedData: ") + error.what());
+    // A side file of an earlier item is named like the item's own file.
+    output_.PrintFailure((output_files_.Refused() ? item.Name + ": " : std::string("ProcessedData: ")) +
+                         error.what());
     return;
   }
   progress_.Finish();

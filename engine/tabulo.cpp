@@ -269,7 +269,7 @@ TOutputFileSet& TTabuloText::OutputFiles() const {
 
 void TTabuloText::Execute() {
   EnsureDirectory();
-  TOutputFileSet files;
+  TOutputFileSet files(Claims);
   TOutputStream& stream = files.Add(FileName);
   {
     // The writer and the file set are reachable only while the export runs.

@@ -24,6 +24,7 @@ const char* SourceName(TTabuloSource source);
 
 class TIniFile;
 class TTabulo;
+class TOutputClaims;
 class TOutputFileSet;
 using TNotifyEvent = std::function<void(TTabulo& sender)>;
 using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
@@ -202,6 +203,9 @@ class TTabulo {
 class TTabuloText : public TTabulo {
  public:
   std::string FileName;
+  // The files of the run this export belongs to: every file the export writes
+  // is claimed there, and one an earlier export of the run claimed is refused.
+  TOutputClaims* Claims = nullptr;
 
   // Writes the export into FileName, the main file of the export's output
   // files. The files appear only when the export succeeded, all together;

@@ -15,8 +15,9 @@ namespace velmora {
 // ReadAt and Insert raise instead of writing at the end.
 class TOutputStream {
  public:
-  // Takes ownership of fd. name is used in messages.
-  TOutputStream(int fd, std::string name);
+  // Takes ownership of fd. name is used in messages. A file that holds
+  // existing_size bytes already is written on at its end.
+  TOutputStream(int fd, std::string name, std::int64_t existing_size = 0);
   ~TOutputStream();
   TOutputStream(const TOutputStream&) = delete;
   TOutputStream& operator=(const TOutputStream&) = delete;
@@ -37,8 +38,9 @@ class TOutputStream {
 
   // Writes out the buffer.
   void Flush();
-  // Flushes, forces the data to the device when it is a regular file, and closes.
-  void Close();
+  // Flushes, forces the data to the device when it is a regular file (unless
+  // told not to), and closes.
+  void Close(bool force_to_device = true);
   bool Closed() const { return fd_ < 0; }
   bool Seekable() const { return seekable_; }
   int Descriptor() const { return fd_; }
