@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 
 #include <unistd.h>
 
 #include "console/exporter_factory.h"
 #include "console/output_choice.h"
+#include "console/script_session.h"
 #include "console/template_sections.h"
+#include "formats/sql/tabulo_sql.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -225,8 +228,10 @@ void TExportRun::PrintCountLine(const std::string& name, int count, const std::s
 }
 
 bool TExportRun::ClaimOutputFile(const TSourceItem& item, const std::string& file_name) {
-  const std::string identity = OutputFileIdentity(file_name);
-  if (identity.empty() || output_files_.insert(identity).second) return true;
+  if (output_files_.EarlierName(file_name) == nullptr) {
+    output_files_.Claim(file_name);
+    return true;
+  }
   output_.PrintFailure(item.Name + ": Output file " + file_name + " is already used by an earlier item");
   return false;
 }
@@ -249,11 +254,19 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     } else if (!choice.TemplateFile.empty()) {
       template_file = TIniFile(choice.TemplateFile);
     }
+    // A misspelt name would export with every default, as if no template were meant.
+    for (const TIniFile* named : std::initializer_list<const TIniFile*>{&own_template, &template_file}) {
+      if (!named->FileName().empty() && !named->Exists()) {
+        output_.PrintFailure(item.Name + ": Template file \"" + named->FileName() + "\" does not exist");
+        return;
+      }
+    }
     exporter = CreateExporter(choice.ExportType);
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
     return;
   }
+  output_files_.BeginUser(item.Name);
   if (!ClaimOutputFile(item, choice.FileName)) return;
   if (const std::string refusal = TOutputFile::InPlaceRefusal(choice.FileName); !refusal.empty()) {
     output_.PrintFailure(item.Name + ": " + refusal);
@@ -266,6 +279,10 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     query_.ExtraOptions = {moStreamOnTransaction};
   } else {
     query_.ExtraOptions = {moStoreResult};
+  }
+  // Read before the rows stream on the connection, which then runs nothing else.
+  if (auto* script = dynamic_cast<TTabuloSQL*>(exporter.get())) {
+    script->TimeZone = ReadScriptTimeZone(database_, transaction_);
   }
   // Cleared before the item's line, or the run's error line, is printed.
   TProgressScope progress(progress_, item.Name);
@@ -283,6 +300,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
 
   exporter->DataSet = &query_;
   exporter->FileName = choice.FileName;
+  exporter->Claims = &output_files_;
   exporter->Name = item.Name;
   int count = 0;
   exporter->OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
@@ -301,7 +319,9 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
     if (query_.DirQuery().ReadFailed()) throw;
     progress_.Finish();
     // Nothing was exported: a count line would read as success to a script.
-    output_.PrintFailure(std::string("ProcessedData: ") + error.what());
+    // A side file of an earlier item is named like the item's own file.
+    output_.PrintFailure((output_files_.Refused() ? item.Name + ": " : std::string("ProcessedData: ")) +
+                         error.what());
     return;
   }
   progress_.Finish();
@@ -310,6 +330,7 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   } else {
     PrintCountLine(item.Name, count, choice.FileName);
   }
+  for (const std::string& line : LeftOutColumnLines(item.Name, *exporter)) output_.PrintWarning(line);
   if (const std::uint64_t replaced = exporter->ReplacedCharacters(); replaced > 0) {
     if (exporter->ReplacementKind() == TTabuloText::rkInvalidUtf8) {
       output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " invalid UTF-8 sequences were written to " +

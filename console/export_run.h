@@ -1,6 +1,5 @@
 #pragma once
 
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -9,6 +8,7 @@
 #include "engine/tabulo.h"
 #include "mysql/zmysql_query.h"
 #include "platform/ini_file.h"
+#include "platform/output_claims.h"
 
 namespace velmora {
 
@@ -57,7 +57,7 @@ class TExportRun {
   std::int64_t RecordsInWindow(const TTabulo& exporter) const;
   void PrintCountLine(const std::string& name, int count, const std::string& file_name);
   // Records file_name as the item's output. False (the line printed) when an
-  // earlier item of the run has the same file: the item would overwrite it.
+  // earlier item of the run wrote the same file: the item would overwrite it.
   bool ClaimOutputFile(const TSourceItem& item, const std::string& file_name);
 
   const TIniFile& parameter_file_;
@@ -68,7 +68,7 @@ class TExportRun {
   TZMySqlTransact transaction_;
   TZMySqlQuery query_;
   int version_number_ = 0;
-  std::set<std::string> output_files_;  // OutputFileIdentity of every item's file
+  TOutputClaims output_files_;           // every file of every item
   TProgressLine progress_;               // on standard error, when that is a terminal
 };
 

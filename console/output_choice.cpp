@@ -1,10 +1,6 @@
 #include "console/output_choice.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/file_system.h"
-#include "platform/output_file.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
@@ -82,19 +78,6 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
   }
   choice.TemplateFile = !settings.OwnTemplate.empty() ? settings.OwnTemplate : settings.AllTemplate;
   return choice;
-}
-
-std::string OutputFileIdentity(const std::string& file_name) {
-  // A descriptor is written at its offset: a second item adds to the first.
-  if (NamesOpenDescriptor(file_name)) return "";
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path path = fs::absolute(file_name, error);
-  if (error) return file_name;
-  const fs::file_status status = fs::status(path, error);
-  if (!error && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) return "";
-  const fs::path resolved = fs::weakly_canonical(path, error);
-  return (error ? path.lexically_normal() : resolved).string();
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/ini_file.h"
+#include "platform/output_claims.h"
 
 namespace velmora {
 
@@ -58,12 +59,5 @@ TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::stri
 // the item's own template (never the All template).
 TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSettings& settings,
                            const TIniFile& own_template);
-
-// The output file's path made absolute, with "." and ".." resolved and the
-// symbolic links of its existing part followed, so that two spellings of one
-// file compare equal. Empty for a target that exists and is neither a regular
-// file nor a directory (a device, a pipe), and for a descriptor of the process
-// (/dev/stdout, /dev/fd/N): writing it twice replaces nothing.
-std::string OutputFileIdentity(const std::string& file_name);
 
 }  // namespace velmora

@@ -4,6 +4,8 @@
 #include "engine/keyed_sections.h"
 #include "engine/memory_dataset.h"
 #include "platform/error.h"
+#include "platform/ini_file.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -52,6 +54,15 @@ void ReadFormats(const TIniFile& template_file, TTabuloFormats& formats) {
   formats.SetNullString(template_file.ReadString(kSection, "NullString", formats.NullString()));
 }
 
+// BinaryAs: "hex", "base64" or "raw" in any letter case; absent or empty is hex.
+TBinaryForm ReadBinaryForm(const TIniFile& template_file, std::string_view section) {
+  const std::string text(Trim(template_file.ReadString(section, "BinaryAs", "")));
+  if (text.empty() || SameText(text, "hex")) return bfHex;
+  if (SameText(text, "base64")) return bfBase64;
+  if (SameText(text, "raw")) return bfRaw;
+  throw EVelmoraError("Invalid value \"" + text + "\" for BinaryAs in [GENERAL]: give hex, base64 or raw");
+}
+
 }  // namespace
 
 void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter) {
@@ -59,6 +70,7 @@ void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set
   exporter.GoToFirstRecord = template_file.ReadBool(kGeneral, "GoToFirstRecord", true);
   exporter.ExportRecCount = ReadCount(template_file, kGeneral, "ExportRecCount");
   exporter.SkipRecCount = ReadCount(template_file, kGeneral, "SkipRecCount");
+  exporter.BinaryAs = ReadBinaryForm(template_file, kGeneral);
   if (dynamic_cast<TTabuloFormatText*>(&exporter) != nullptr) {
     exporter.AllowCaptions = template_file.ReadBool(kGeneral, "AllowCaptions", true);
   }

@@ -61,6 +61,14 @@ enum TFieldValueKind {
   vkBinary,  // a string or large-object field holding bytes of the binary character set, not text
 };
 
+// A column as its source declares it, for exports that create the column again
+// (the CREATE TABLE statement of an SQL script). An empty Type: not known.
+struct TSourceColumnType {
+  std::string Type;          // the declaration, arguments included: "decimal(10,3)", "int(10) unsigned"
+  std::string CharacterSet;  // character data: its character set ("latin1"); else empty
+  std::string Collation;     // character data: its collation ("latin1_swedish_ci"); may be empty
+};
+
 // One column of a data set. It always reflects the value of its column in the
 // data set's current record; exporters read it as text.
 class TField {
@@ -75,6 +83,7 @@ class TField {
   bool Visible = true;
   int Index = 0;  // position in the data set's field list
   TFieldValueKind ValueKind = vkPlain;
+  TSourceColumnType SourceType;
 
   // True when the current record holds SQL NULL.
   virtual bool IsNull() const = 0;

@@ -157,6 +157,21 @@ TColor StringToColor(std::string_view text) {
   return color;
 }
 
+TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_view key, TColor fallback) {
+  const std::string text(Trim(ini.ReadString(section, key, "")));
+  if (text.empty()) return fallback;
+  TColor color = fallback;
+  if (TryStringToColor(text, color)) return color;
+  std::string names;
+  for (const TColorName& entry : kColorNames) {
+    if (!names.empty()) names += ", ";
+    names += entry.Name;
+  }
+  throw EVelmoraError("Invalid colour \"" + text + "\" for " + std::string(key) + " in [" +
+                      std::string(section) +
+                      "]: give a number (decimal, or $BBGGRR in hexadecimal) or one of the names " + names);
+}
+
 TColor RGB(int red, int green, int blue) {
   return static_cast<TColor>((red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16);
 }
@@ -194,7 +209,7 @@ void ReadFont(TFont& target, const TFont& defaults, const TIniFile& ini, std::st
   const int size = ini.ReadInteger(section, "FontSize", defaults.Size);
   font.Size = size >= kMinFontSize && size <= kMaxFontSize ? size : defaults.Size;
 
-  font.Color = StringToColor(ini.ReadString(section, "FontColor", ColorToString(defaults.Color)));
+  font.Color = ReadColorKey(ini, section, "FontColor", defaults.Color);
 
   const int charset = ini.ReadInteger(section, "FontCharset", defaults.Charset);
   font.Charset = charset >= 0 && charset <= 255 ? static_cast<std::uint8_t>(charset) : defaults.Charset;

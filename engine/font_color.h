@@ -57,6 +57,13 @@ TColor StringToColor(std::string_view text);
 // As StringToColor, but gives false instead of raising.
 bool TryStringToColor(std::string_view text, TColor& color);
 
+// The colour of a template key: a colour name or an integer as StringToColor
+// reads them, blanks around ignored; fallback when the key is absent or
+// empty. Other text raises EVelmoraError "Invalid colour "TEXT" for KEY in
+// [SECTION]: ...", which lists every colour name, so that a misspelt name
+// fails its item instead of passing for the default.
+TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_view key, TColor fallback);
+
 // red + green * 256 + blue * 65536, each component taken modulo 256.
 TColor RGB(int red, int green, int blue);
 int RedOf(TColor color);    // the low byte
@@ -119,7 +126,7 @@ struct TFont {
 // each absent key taking the field of defaults. A size outside kMinFontSize ..
 // kMaxFontSize, a charset outside 0..255 and an invalid integer or Boolean take
 // the default; a colour text that is neither a name nor an integer raises
-// EVelmoraError. target and defaults may be the same object.
+// EVelmoraError as ReadColorKey does. target and defaults may be the same object.
 void ReadFont(TFont& target, const TFont& defaults, const TIniFile& ini, std::string_view section);
 
 }  // namespace velmora

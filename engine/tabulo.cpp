@@ -51,6 +51,8 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.ColumnsAlign = (published & psColumnsAlign) ? &ColumnsAlign : nullptr;
   settings.Window = RecordWindow();
   settings.MachineReadDefaults = MachineReadDefaults();
+  settings.EveryColumn = ExportsEveryColumn();
+  settings.BinaryForm = WritesBinaryAsText() ? BinaryAs : bfRaw;
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }
@@ -267,7 +269,7 @@ TOutputFileSet& TTabuloText::OutputFiles() const {
 
 void TTabuloText::Execute() {
   EnsureDirectory();
-  TOutputFileSet files;
+  TOutputFileSet files(Claims);
   TOutputStream& stream = files.Add(FileName, SeeksBack() ? snSeeks : snSequential);
   {
     // The writer and the file set are reachable only while the export runs.

@@ -24,6 +24,7 @@ const char* SourceName(TTabuloSource source);
 
 class TIniFile;
 class TTabulo;
+class TOutputClaims;
 class TOutputFileSet;
 using TNotifyEvent = std::function<void(TTabulo& sender)>;
 using TExportedRecordEvent = std::function<void(TTabulo& sender, int rec_no)>;
@@ -86,6 +87,9 @@ class TTabulo {
   bool AutoCalcColWidth = false;
   int CaptionRow = -1;
   bool ExportEmpty = true;
+  // The form of binary columns' values in formats that write them as text
+  // (WritesBinaryAsText); other formats keep their own.
+  TBinaryForm BinaryAs = bfHex;
 
   TNotifyEvent OnBeginExport;
   TNotifyEvent OnEndExport;
@@ -112,6 +116,15 @@ class TTabulo {
   // (every digit, no grouping, the locale's decimal separator) instead of the
   // display defaults. Formats set in Formats or UserFormats still apply.
   virtual bool MachineReadDefaults() const { return false; }
+  // True for a format whose file is text, in which raw bytes of a binary
+  // column would be no valid UTF-8 and could break the layout: such columns
+  // take the form BinaryAs.
+  virtual bool WritesBinaryAsText() const { return false; }
+
+  // True for a format that exports every field when ExportedFields names
+  // none, binary large objects included; the others leave those out unless
+  // they are named.
+  virtual bool ExportsEveryColumn() const { return false; }
 
   // True when the export, as its settings stand, reads records ahead and comes
   // back to them (a width pass, a count of the records before the first one,
@@ -190,6 +203,9 @@ class TTabulo {
 class TTabuloText : public TTabulo {
  public:
   std::string FileName;
+  // The files of the run this export belongs to: every file the export writes
+  // is claimed there, and one an earlier export of the run claimed is refused.
+  TOutputClaims* Claims = nullptr;
 
   // Writes the export into FileName, the main file of the export's output
   // files. The files appear only when the export succeeded, all together;

@@ -5,10 +5,11 @@
 
 #include "engine/tabulo_formats.h"
 #include "platform/decimal_number.h"
-#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
+#include "platform/text_escape.h"
+#include "platform/text_utils.h"
 #include "platform/utf8.h"
 
 namespace velmora {
@@ -230,7 +231,20 @@ bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view deci
   }
 }
 
+bool TTabuloColumn::FormatBinary(std::string& text) const {
+  if (BinaryForm == bfRaw) return false;
+  scratch_.clear();
+  if (BinaryForm == bfHex) {
+    AppendHexBytes(scratch_, text);
+  } else {
+    AppendBase64(scratch_, text);
+  }
+  text.swap(scratch_);
+  return true;
+}
+
 bool TTabuloColumn::FormatText(std::string& text) const {
+  if (FormatBinary(text)) return true;
   if (ColumnType == ctString) return true;
   if (ColumnType == ctBoolean || ColumnType == ctUnknown) return false;
   // A date with no date-time form ("0000-00-00") goes out as the source wrote
@@ -304,6 +318,9 @@ bool TTabuloColumn::FormatFieldValue(std::string& text) const {
 bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
   if (Field == nullptr || !Field->GetTextLengthBound(bound)) return false;
   std::size_t display_bound = 0;
+  // Two digits per byte after "0x", or four characters per three bytes.
+  if (BinaryForm == bfHex) bound = 2 + 2 * bound;
+  if (BinaryForm == bfBase64) bound = (bound + 2) / 3 * 4;
   switch (ColumnType) {
     case ctString:
     case ctBoolean:
@@ -405,6 +422,7 @@ TTabuloColumn& TTabuloColumns::Add() {
 
 void TTabuloColumns::Build(const TColumnSettings& settings) {
   columns_.clear();
+  left_out_.clear();
   if (settings.DataSet == nullptr) return;
   TDataSet& data_set = *settings.DataSet;
   std::vector<TField*> taken;
@@ -413,8 +431,11 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       TField& field = data_set.Field(field_index);
       // Text of any length (memo) is data like any other; binary large
       // objects are exported only when named.
-      if (field.IsBlob() && !field.IsMemo()) continue;
       if (settings.OnlyVisibleFields && !field.Visible) continue;
+      if (field.IsBlob() && !field.IsMemo() && !settings.EveryColumn) {
+        left_out_.push_back(&field);
+        continue;
+      }
       taken.push_back(&field);
     }
   } else {
@@ -498,6 +519,7 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     column.IsBlob = field->IsBlob();
     column.IsMemo = field->IsMemo();
     column.ValueKind = field->ValueKind;
+    column.BinaryForm = field->ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
     column.Visible = field->Visible;
     column.PlainNumber = PrintsPlainNumbers(column, settings);
   }
@@ -533,6 +555,7 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, std::str
       continue;
     }
     target.Field->GetText(text);
+    target.FormatBinary(text);
     target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
     // The rows carry the display form, which may be longer than the raw text
     // (grouping, currency symbol): the column must hold that too.

@@ -39,6 +39,10 @@ TTabuloColType ColumnTypeOf(TFieldType field_type);
 // "CHAR(%d)", "INTEGER", "DOUBLE PRECISION", "DATE", "BLOB" or "UNKNOWN".
 std::string SqlTypeNameOf(TFieldType field_type, int size);
 
+// How a format that writes text shows the bytes of a binary column: "0x" and
+// hexadecimal digits, base64, or the bytes as they are.
+enum TBinaryForm { bfHex, bfBase64, bfRaw };
+
 // Everything a format needs to lay out one exported field.
 class TTabuloColumn {
  public:
@@ -63,6 +67,13 @@ class TTabuloColumn {
   // the locale's decimal separator), not Format.
   bool PlainNumber = false;
   TFieldValueKind ValueKind = vkPlain;  // the field's: years, bit fields and binary data
+  // The form of the values of a binary column; always bfRaw for other columns.
+  TBinaryForm BinaryForm = bfRaw;
+
+  // Replaces the bytes of a binary column by their text in BinaryForm
+  // (nothing for no bytes). False, text unchanged, for other columns and for
+  // raw bytes.
+  bool FormatBinary(std::string& text) const;
 
   // Replaces text (the field's text) by its display form: numbers through the
   // number format, dates and times through the date-time format. Returns false
@@ -118,6 +129,8 @@ struct TColumnSettings {
   const TStringList* ColumnsAlign = nullptr;
   TRecordWindow Window;
   bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
+  bool EveryColumn = false;          // see TTabulo::ExportsEveryColumn
+  TBinaryForm BinaryForm = bfRaw;    // the form of binary columns' values
   std::function<void(int counter)> OnFetchedRecord;
 };
 
@@ -132,8 +145,11 @@ class TTabuloColumns {
   TTabuloColumn& Add();
 
   // Builds the column list from the data set (binary BLOB fields only when
-  // named in ExportedFields).
+  // named in ExportedFields, unless EveryColumn).
   void Build(const TColumnSettings& settings);
+  // The fields the last Build left out because of their kind alone: binary
+  // large objects (spatial values among them) that ExportedFields did not name.
+  const std::vector<const TField*>& LeftOut() const { return left_out_; }
   // Widens every column to its caption and to the longest value (raw and in its
   // display form) of the records the export will pass: from the first record,
   // or from the current one when the export does not move to the first, after
@@ -145,6 +161,7 @@ class TTabuloColumns {
   void WidenToCurrentRecord(const std::string& null_text, std::string& text);
 
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
+  std::vector<const TField*> left_out_;
 };
 
 }  // namespace velmora

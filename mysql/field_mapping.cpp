@@ -193,6 +193,110 @@ int DefaultDisplayWidth(TFieldType data_type, int size) {
   }
 }
 
+std::string ResultColumnTypeText(const TResultColumnMetadata& metadata) {
+  const bool binary = metadata.CharsetNumber == kMySqlBinaryCharset;
+  const unsigned long characters =
+      binary ? metadata.Length : metadata.Length / std::max(1U, metadata.BytesPerCharacter);
+  const bool is_unsigned = (metadata.Flags & kMySqlUnsignedFlag) != 0;
+  auto with_fraction = [&](const char* name) {
+    std::string text = name;
+    if (metadata.Decimals > 0 && metadata.Decimals <= 6)
+      text += "(" + std::to_string(metadata.Decimals) + ")";
+    return text;
+  };
+  auto integer = [&](const char* name) {
+    std::string text =
+        std::string(name) + "(" + std::to_string(std::clamp<unsigned long>(metadata.Length, 1, 255)) + ")";
+    if (is_unsigned) text += " unsigned";
+    if ((metadata.Flags & kMySqlZerofillFlag) != 0) text += " zerofill";
+    return text;
+  };
+  // Decimals of 31 and more mark a floating-point value of no fixed scale;
+  // a fixed scale is kept, or the value would read back with other digits.
+  auto floating = [&](const char* name) {
+    std::string text = name;
+    if (metadata.Decimals < 31 && metadata.Length > 0 && metadata.Length <= 255 &&
+        metadata.Length >= metadata.Decimals) {
+      text += "(" + std::to_string(metadata.Length) + "," + std::to_string(metadata.Decimals) + ")";
+    }
+    if (is_unsigned) text += " unsigned";
+    return text;
+  };
+  // A large object by the most bytes a value takes in the connection's set.
+  auto large_object = [&] {
+    const char* size = metadata.Length <= 255        ? "tiny"
+                       : metadata.Length <= 65535    ? ""
+                       : metadata.Length <= 16777215 ? "medium"
+                                                     : "long";
+    return std::string(size) + (binary ? "blob" : "text");
+  };
+  switch (metadata.TypeCode) {
+    case mtDecimal:
+    case mtNewDecimal: {
+      // The length counts the sign and the decimal point of a value.
+      long precision = static_cast<long>(std::min<unsigned long>(metadata.Length, 100));
+      if (metadata.Decimals > 0) --precision;
+      if (!is_unsigned) --precision;
+      const long scale = std::min<long>(metadata.Decimals, 38);
+      precision = std::clamp<long>(precision, std::max<long>(scale, 1), 65);
+      std::string text = "decimal(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+      if (is_unsigned) text += " unsigned";
+      return text;
+    }
+    case mtTiny:
+      return integer("tinyint");
+    case mtShort:
+      return integer("smallint");
+    case mtInt24:
+      return integer("mediumint");
+    case mtLong:
+      return integer("int");
+    case mtLongLong:
+      return integer("bigint");
+    case mtFloat:
+      return floating("float");
+    case mtDouble:
+      return floating("double");
+    case mtNull:
+      return "binary(0)";
+    case mtTimestamp:
+      return with_fraction("timestamp");
+    case mtDate:
+    case mtNewDate:
+      return "date";
+    case mtTime:
+      return with_fraction("time");
+    case mtDateTime:
+      return with_fraction("datetime");
+    case mtYear:
+      return "year";
+    case mtBit:
+      return "bit(" + std::to_string(std::clamp<unsigned long>(metadata.Length, 1, 64)) + ")";
+    case mtJson:
+      return "json";
+    case mtTinyBlob:
+    case mtMediumBlob:
+    case mtLongBlob:
+    case mtBlob:
+      return large_object();
+    case mtString:
+      if (characters > 255) return large_object();
+      return (binary ? "binary(" : "char(") + std::to_string(characters) + ")";
+    case mtVarString:
+      if (characters > 65532) return large_object();
+      return (binary ? "varbinary(" : "varchar(") + std::to_string(characters) + ")";
+    case mtGeometry:
+      return "geometry";
+    default:
+      // A type no rule knows still holds its values as bytes or as text.
+      return binary ? "longblob" : "longtext";
+  }
+}
+
+std::string_view CollationCharacterSet(std::string_view collation) {
+  return collation.substr(0, collation.find('_'));
+}
+
 // ---------------------------------------------------------------------------
 // Numbers
 
@@ -541,9 +645,9 @@ void TZMySqlField::AppendDateTimeText(std::string_view text, std::string& out) c
   }
   if (DataType != ftTime) {
     forms.date.Format(value, out);
-    // As DateTimeToStr: the time of a value at midnight is left out.
-    const bool whole_day =
-        SplitDateTime(value).Millisecond == 0 && fraction.find_first_not_of('0') == std::string_view::npos;
+    // The time of a value at midnight is left out, unless the column carries
+    // fractions of seconds: their digits show on every row, zeros included.
+    const bool whole_day = SplitDateTime(value).Millisecond == 0 && fraction.empty();
     if (whole_day) return;
     out += ' ';
   }
@@ -629,11 +733,10 @@ bool TZMySqlField::GetDateTime(TDateTime& value, std::string_view& fraction) con
     moment.Millisecond = MySqlTimeMillisecond(text, fraction);
   } else {
     if (!TryMySqlTextToDayAndTime(text, reading_.CompactTimestamp, moment, fraction)) return false;
-    // A date shows no time; a date-time at midnight, a fraction of zeros
-    // included, shows none either.
-    if (DataType == ftDate) moment.Millisecond = 0;
-    if (moment.Millisecond == 0 &&
-        (DataType == ftDate || fraction.find_first_not_of('0') == std::string_view::npos)) {
+    // A date shows no time. A date-time at midnight keeps the digits of its
+    // fraction, zeros included, as every other moment of its column does.
+    if (DataType == ftDate) {
+      moment.Millisecond = 0;
       fraction = {};
     }
   }

@@ -56,6 +56,7 @@ struct TMySqlTableColumn {
   std::string Table;
   std::string Name;
   std::string TypeText;
+  std::string Collation;  // character data: the column's collation; else empty
   bool NullAllowed = false;
   bool HasDefault = false;
   std::string Default;  // in single quotes
@@ -79,6 +80,30 @@ TTypeTextMapping MapTypeText(std::string_view type_text, bool alternative_view);
 // set number: large objects are binary (ftBlob) in the binary character set
 // and text (ftMemo) in any other; bit fields are unsigned integers.
 TFieldType MapResultColumnType(int type_code, unsigned int flags, unsigned int charset_number);
+
+// Result column flags the column declaration carries.
+constexpr unsigned int kMySqlUnsignedFlag = 32;
+constexpr unsigned int kMySqlZerofillFlag = 64;
+constexpr unsigned int kMySqlBinaryFlag = 128;
+
+// What the client library describes of a result column.
+struct TResultColumnMetadata {
+  int TypeCode = 0;
+  unsigned long Length = 0;  // display length; for character data in bytes of the connection's set
+  unsigned int Decimals = 0;
+  unsigned int Flags = 0;
+  unsigned int CharsetNumber = 0;
+  unsigned int BytesPerCharacter = 1;  // of the connection's character set
+};
+
+// The declaration of a column that holds every value of a result column
+// ("decimal(5,2)", "int(11) unsigned", "varchar(20)", "mediumblob"), from its
+// description alone; LONGBLOB or LONGTEXT for a type code no rule knows.
+std::string ResultColumnTypeText(const TResultColumnMetadata& metadata);
+
+// The character set of a collation name: the text before its first "_"
+// ("latin1" of "latin1_swedish_ci"); every collation name starts so.
+std::string_view CollationCharacterSet(std::string_view collation);
 
 // DECIMAL results keep every digit they were sent with.
 inline bool IsExactDecimalType(int type_code) {

@@ -55,6 +55,39 @@ bool RunListing(TDirMySqlTransact& transact, const std::string& statement, TRead
   return true;
 }
 
+// The declaration of a result column: the table column's own when the result
+// column is one, else what its description tells. Character data arriving in
+// the connection's character set reports that set's number whatever the
+// column's own set is, so only a table column names its own set.
+TSourceColumnType SourceColumnType(const MYSQL_FIELD& description, unsigned int bytes_per_character,
+                                   const TMySqlTableColumn* table_column) {
+  TSourceColumnType source;
+  if (table_column != nullptr) {
+    source.Type = table_column->TypeText;
+    source.Collation = table_column->Collation;
+    source.CharacterSet = CollationCharacterSet(source.Collation);
+    if (!source.Type.empty()) return source;
+  }
+  TResultColumnMetadata metadata;
+  metadata.TypeCode = description.type;
+  metadata.Length = description.length;
+  metadata.Decimals = description.decimals;
+  metadata.Flags = description.flags;
+  metadata.CharsetNumber = description.charsetnr;
+  metadata.BytesPerCharacter = bytes_per_character;
+  source.Type = ResultColumnTypeText(metadata);
+  const bool character_data =
+      description.charsetnr != kMySqlBinaryCharset &&
+      (source.Type.find("char") != std::string::npos || source.Type.find("text") != std::string::npos);
+  if (character_data) {
+    // The connection's set; a binary collation of any set keeps comparing
+    // bytes in the binary collation of this one.
+    source.CharacterSet = "utf8mb4";
+    if ((description.flags & kMySqlBinaryFlag) != 0) source.Collation = "utf8mb4_bin";
+  }
+  return source;
+}
+
 }  // namespace
 
 TZCustomMySqlDataset::~TZCustomMySqlDataset() {
@@ -192,15 +225,17 @@ void TZCustomMySqlDataset::ReadTableColumns(TDirMySqlTransact& transact, const s
       column.Table = table.Name;
       column.Name = column_text(0);
       column.TypeText = column_text(1);
-      column.NullAllowed = SameText(column_text(2), "YES");
-      const std::string_view default_text = column_text(4);
+      if (const std::string_view collation = column_text(2); collation != "NULL")
+        column.Collation = collation;
+      column.NullAllowed = SameText(column_text(3), "YES");
+      const std::string_view default_text = column_text(5);
       column.HasDefault = !default_text.empty() && default_text != "NULL";
       if (column.HasDefault) {
         column.Default += '\'';
         column.Default.append(default_text);
         column.Default += '\'';
       }
-      column.AutoIncrement = SameText(column_text(5), "auto_increment");
+      column.AutoIncrement = SameText(column_text(6), "auto_increment");
       table_columns_.push_back(std::move(column));
     });
     if (!listed) continue;
@@ -268,6 +303,13 @@ void TZCustomMySqlDataset::BuildFields() {
                  (c.Database.empty() || SameText(c.Database, origin_database));
         });
     if (table_column != table_columns_.end()) mapping = MapTypeText(table_column->TypeText, AlternativeView);
+    // The declaration is the table column's own whatever the result calls
+    // it (an alias, a second column of one name): only the origin counts.
+    const auto origin_column =
+        std::find_if(table_columns_.begin(), table_columns_.end(), [&](const TMySqlTableColumn& c) {
+          return !origin_name.empty() && SameText(c.Name, origin_name) && SameText(c.Table, origin_table) &&
+                 (c.Database.empty() || SameText(c.Database, origin_database));
+        });
     if (mapping.DataType == ftUnknown) {
       // A type text no rule knows (binary, bit, ...) or no table column of
       // this name: the result column's own description decides.
@@ -297,6 +339,8 @@ void TZCustomMySqlDataset::BuildFields() {
     field->Visible = true;
     field->Index = static_cast<int>(column);
     field->ValueKind = value_kind;
+    field->SourceType = SourceColumnType(description, bytes_per_character,
+                                         origin_column != table_columns_.end() ? &*origin_column : nullptr);
     fields_.push_back(std::move(field));
   }
 }

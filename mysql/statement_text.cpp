@@ -177,7 +177,7 @@ std::string QualifiedTableName(const TTableReference& table, int version_number)
 
 std::string ColumnListingStatement(const TTableReference& table, int version_number,
                                    std::string_view column_name) {
-  std::string statement = "SHOW COLUMNS FROM " + QualifiedTableName(table, version_number);
+  std::string statement = "SHOW FULL COLUMNS FROM " + QualifiedTableName(table, version_number);
   if (!column_name.empty()) {
     statement += " LIKE \"";
     statement += column_name;

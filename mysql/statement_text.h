@@ -48,7 +48,7 @@ std::string ReadQuotedText(std::string_view text, std::size_t& position, char qu
 // the pseudo table DUAL are left out; other statements name no tables here.
 std::vector<TTableReference> TablesInFromClause(std::string_view prepared_statement);
 
-// "SHOW COLUMNS FROM <table>", with " LIKE \"<column>\"" when a column is given.
+// "SHOW FULL COLUMNS FROM <table>", with " LIKE \"<column>\"" when a column is given.
 std::string ColumnListingStatement(const TTableReference& table, int version_number,
                                    std::string_view column_name = {});
 // "SHOW INDEX FROM <table>".

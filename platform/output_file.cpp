@@ -372,8 +372,37 @@ void TOutputFile::RemoveUnplaced() {
   }
 }
 
+void TOutputFile::Suspend() {
+  if (copy_ || finished_ || suspended_ || temporary_.empty()) return;
+  stream_->Close(false);
+  stream_.reset();
+  suspended_ = true;
+}
+
+TOutputStream& TOutputFile::Resume() {
+  if (!suspended_) return *stream_;
+  const int fd = ::open(temporary_.c_str(), O_RDWR | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    const int error_number = errno;
+    if (fd >= 0) ::close(fd);
+    RaiseCreateError(target_, error_number);
+  }
+  stream_ = std::make_unique<TOutputStream>(fd, target_, info.st_size);
+  suspended_ = false;
+  return *stream_;
+}
+
 void TOutputFile::Finish() {
   if (finished_) return;
+  if (suspended_) {
+    // Forced to the device through a descriptor of its own, held only for that.
+    const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) RaiseCreateError(target_, errno);
+    TOutputStream(fd, target_).Close();
+    finished_ = true;
+    return;
+  }
   // A spool is read back at Place: forcing it to the device would only cost time.
   if (copy_) {
     stream_->Flush();

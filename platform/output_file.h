@@ -102,6 +102,13 @@ class TOutputFile {
   // Completes the data (flushes, forces a temporary file to the device and
   // closes it) without changing anything under the target's name.
   void Finish();
+  // Writes out the data of a file written beside its target and closes its
+  // descriptor, freeing the buffer too: the data waits under the temporary
+  // name, and Stream() is not used until Resume. Finish and Place work on a
+  // suspended file by its name. A file copied into place keeps its descriptor.
+  void Suspend();
+  // Opens a suspended file again, its write position at its end.
+  TOutputStream& Resume();
   // Puts the file in place, finishing it first when that is still to do. A
   // failed copy is an error.
   void Place();
@@ -141,6 +148,7 @@ class TOutputFile {
   bool descriptor_ = false;  // the target is a descriptor of this process, written at its offset
   bool created_ = false;   // the kernel created the target through a dangling link
   bool finished_ = false;
+  bool suspended_ = false;
   bool placed_ = false;
   TFileIdentity identity_;
   std::unique_ptr<TOutputStream> stream_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 
 namespace velmora {
 
+class TOutputClaims;
+
 // The files one export writes: a main file and the side files a format opens
 // beside it (page files, an index page, a style sheet, a memo file). Each is
 // written as a TOutputFile; Commit puts all of them in place together once the
@@ -15,29 +18,56 @@ namespace velmora {
 // files of those names stay as they were, and files marked for removal stay.
 class TOutputFileSet {
  public:
-  TOutputFileSet() = default;
+  // With claims, every file added is claimed there first, so that the export
+  // never writes a file an earlier user of the claims wrote.
+  explicit TOutputFileSet(TOutputClaims* claims = nullptr) : claims_(claims) {}
   TOutputFileSet(const TOutputFileSet&) = delete;
   TOutputFileSet& operator=(const TOutputFileSet&) = delete;
 
-  // Opens target and returns its stream, valid as long as the set. The first
-  // file added is the main file. A file the set already writes or removes
-  // (under any name) cannot be added. Each file holds a descriptor until
-  // Commit, which also closes the streams: a format does not close them.
-  // need tells whether the writer moves back in the file (see TOutputFile).
+  // Opens target and returns its stream, valid as long as the set (or until
+  // the file is suspended). The first file added is the main file. A file the
+  // set already writes or removes (under any name) cannot be added. Commit
+  // closes the streams: a format does not close them. need tells whether the
+  // writer moves back in the file (see TOutputFile).
   TOutputStream& Add(const std::string& target, TStreamNeed need = snSeeks);
+  // Adds target holding content, a file that several users of the claims may
+  // write as long as each writes the same bytes (a style sheet).
+  void AddShared(const std::string& target, const std::string& content);
   TOutputStream& Main();
+  // The number of files added; the next one added has this index.
+  std::size_t Count() const { return members_.size(); }
   // False when the main target is a pipe, FIFO or device: formats write their
   // side files only beside a real file.
   bool MainIsFile() const;
 
+  // A finished side file (a page) gives up its descriptor and buffer until it
+  // is resumed, so that an export of many files holds a constant number of
+  // them; Commit completes suspended files by name.
+  void Suspend(std::size_t index);
+  // The stream of a suspended file, open again at its end.
+  TOutputStream& Resume(std::size_t index);
+
   // Removes target at Commit. A file of the set with that identity is dropped
   // from it: its stream stays usable but its data is discarded.
   void RemoveAtCommit(const std::string& target);
+  // Removes at Commit the numbered files name_of(first), name_of(first + 1),
+  // ... up to the first number without a file: the rest of a series that an
+  // earlier, longer export of the same name left. Files claimed by an earlier
+  // user of the claims stay.
+  void RemoveSeriesAtCommit(std::function<std::string(long long)> name_of, long long first);
 
   // Completes every file first (a failure there leaves every target as it
   // was), then copies the spooled ones to their targets, renames the others
-  // into place with the main file last, and removes the marked files.
+  // into place with the main file last, and removes the marked files. When a
+  // main file has side files or removals, the steps after the completion hold
+  // an exclusive lock on its directory, so that two exports of the same files
+  // at once put one export's files in place, then the other's, never a mixture.
   void Commit();
+
+  // Tests slow a commit down: the hook runs before each file is put in place
+  // or removed.
+  using TPlaceHook = void (*)(const std::string& target);
+  static void SetPlaceHookForTesting(TPlaceHook hook);
 
  private:
   struct TMember {
@@ -48,8 +78,20 @@ class TOutputFileSet {
     std::string target;
     TFileIdentity identity;
   };
+  struct TSeries {
+    std::function<std::string(long long)> name_of;
+    long long first = 0;
+  };
+  TOutputStream& AddClaimed(const std::string& target, TStreamNeed need = snSeeks);
+  // Turns the series into removals; run under the lock, where no other export
+  // adds to or takes from them.
+  void ResolveSeries();
+  void RemoveMarked() const;
+
+  TOutputClaims* claims_;
   std::vector<TMember> members_;
   std::vector<TRemoval> removals_;
+  std::vector<TSeries> series_;
   bool committed_ = false;
 };
 

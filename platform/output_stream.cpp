@@ -16,9 +16,18 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 }
 
-TOutputStream::TOutputStream(int fd, std::string name, TWriteMode mode)
-    : fd_(fd), name_(std::move(name)), seekable_(mode == wmPositioned && ::lseek(fd, 0, SEEK_CUR) >= 0) {
+TOutputStream::TOutputStream(int fd, std::string name, std::int64_t existing_size)
+    : fd_(fd),
+      name_(std::move(name)),
+      seekable_(::lseek(fd, 0, SEEK_CUR) >= 0),
+      buffer_offset_(existing_size),
+      position_(existing_size),
+      file_size_(existing_size) {
   buffer_.reserve(kBufferSize);
+}
+
+TOutputStream::TOutputStream(int fd, std::string name, TWriteMode mode) : TOutputStream(fd, std::move(name)) {
+  if (mode == wmSequential) seekable_ = false;
 }
 
 TOutputStream::~TOutputStream() {
@@ -105,11 +114,11 @@ void TOutputStream::Flush() {
   buffer_offset_ += static_cast<std::int64_t>(pending.size());
 }
 
-void TOutputStream::Close() {
+void TOutputStream::Close(bool force_to_device) {
   if (fd_ < 0) return;
   Flush();
   struct stat info;
-  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && ::fsync(fd_) != 0) {
+  if (force_to_device && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && ::fsync(fd_) != 0) {
     const int error_number = errno;
     ::close(fd_);
     fd_ = -1;

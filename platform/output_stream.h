@@ -20,9 +20,12 @@ class TOutputStream {
   // takes them (a file another program opened for us, perhaps for appending).
   enum TWriteMode { wmPositioned, wmSequential };
 
-  // Takes ownership of fd. name is used in messages. A descriptor that cannot
-  // seek is written sequentially whatever the mode.
-  TOutputStream(int fd, std::string name, TWriteMode mode = wmPositioned);
+  // Takes ownership of fd. name is used in messages. A file that holds
+  // existing_size bytes already is written on at its end.
+  TOutputStream(int fd, std::string name, std::int64_t existing_size = 0);
+  // As above, writing in the mode given; a descriptor that cannot seek is
+  // written sequentially whatever the mode.
+  TOutputStream(int fd, std::string name, TWriteMode mode);
   ~TOutputStream();
   TOutputStream(const TOutputStream&) = delete;
   TOutputStream& operator=(const TOutputStream&) = delete;
@@ -43,8 +46,9 @@ class TOutputStream {
 
   // Writes out the buffer.
   void Flush();
-  // Flushes, forces the data to the device when it is a regular file, and closes.
-  void Close();
+  // Flushes, forces the data to the device when it is a regular file (unless
+  // told not to), and closes.
+  void Close(bool force_to_device = true);
   bool Closed() const { return fd_ < 0; }
   bool Seekable() const { return seekable_; }
   int Descriptor() const { return fd_; }

@@ -1,5 +1,6 @@
 #include "platform/text_escape.h"
 
+#include <cctype>
 #include <cstdint>
 
 #include "platform/utf8.h"
@@ -242,6 +243,39 @@ bool IsJsonNumber(std::string_view text) {
 }
 
 // ---------------------------------------------------------------------------
+// Style sheets
+
+namespace {
+
+// Appends text with the ASCII characters that are neither letters, digits
+// nor in kept as CSS escapes: a backslash, the code in hexadecimal and a blank
+// that ends the escape.
+void AppendCssEscaped(std::string& out, std::string_view text, std::string_view kept) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (const char character : text) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (byte >= 0x80 || std::isalnum(byte) || (byte != 0 && kept.find(character) != std::string_view::npos)) {
+      out += character;
+      continue;
+    }
+    out += '\\';
+    if (byte >= 0x10) out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+    out += ' ';
+  }
+}
+
+}  // namespace
+
+void AppendCssFontFamily(std::string& out, std::string_view text) {
+  AppendCssEscaped(out, text, " ,.-_'\"");
+}
+
+void AppendCssUrl(std::string& out, std::string_view text) {
+  AppendCssEscaped(out, text, "-._~:/?#[]@!$&*+,;=%");
+}
+
+// ---------------------------------------------------------------------------
 // Binary data
 
 void AppendBase64(std::string& out, std::string_view bytes) {
@@ -265,6 +299,18 @@ void AppendBase64(std::string& out, std::string_view bytes) {
   out += kAlphabet[group >> 12 & 0x3F];
   out += rest == 2 ? kAlphabet[group >> 6 & 0x3F] : '=';
   out += '=';
+}
+
+void AppendHexBytes(std::string& out, std::string_view bytes) {
+  if (bytes.empty()) return;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + 2 + 2 * bytes.size());
+  out += "0x";
+  for (const char character : bytes) {
+    const auto byte = static_cast<unsigned char>(character);
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+  }
 }
 
 }  // namespace velmora

@@ -38,6 +38,19 @@ std::size_t AppendHtmlText(std::string& out, std::string_view text);
 std::size_t AppendHtmlAttribute(std::string& out, std::string_view text);
 
 // ---------------------------------------------------------------------------
+// Style sheets
+
+// A font list of a font-family declaration: letters, digits, non-ASCII
+// characters, blanks, "," "." "-" "_" and quotes as they are; every other
+// character as a CSS escape ("\3C " for "<"), so that the text can neither
+// end its declaration or rule nor the style element around it.
+void AppendCssFontFamily(std::string& out, std::string_view text);
+// The inside of an unquoted url(...): the characters of a URL that such a
+// token may hold as they are; blanks, quotes, parentheses, backslashes, "<",
+// ">" and control characters as CSS escapes.
+void AppendCssUrl(std::string& out, std::string_view text);
+
+// ---------------------------------------------------------------------------
 // SQL
 
 // A string literal in single quotes for a server that reads backslash
@@ -65,6 +78,8 @@ bool IsJsonNumber(std::string_view text);
 
 // The base64 form of bytes (the standard alphabet, "=" padding, no line breaks).
 void AppendBase64(std::string& out, std::string_view bytes);
+// "0x" and two upper-case hexadecimal digits per byte; nothing for no bytes.
+void AppendHexBytes(std::string& out, std::string_view bytes);
 
 // ---------------------------------------------------------------------------
 // Numbers

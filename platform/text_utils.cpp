@@ -1,6 +1,7 @@
 #include "platform/text_utils.h"
 
 #include <algorithm>
+#include <set>
 
 namespace velmora {
 
@@ -80,6 +81,24 @@ std::string NumberedFileName(std::string_view file_name, long long number, int d
   result += number_text;
   result += extension;
   return result;
+}
+
+std::vector<std::string> UniqueNames(std::vector<std::string> names, bool ignore_case) {
+  auto key = [ignore_case](const std::string& name) { return ignore_case ? UpperCase(name) : name; };
+  std::set<std::string> own;
+  for (const std::string& name : names) own.insert(key(name));
+  std::set<std::string> taken;
+  for (std::string& name : names) {
+    if (taken.insert(key(name)).second) continue;
+    for (int number = 2;; ++number) {
+      std::string candidate = name + "_" + std::to_string(number);
+      if (own.count(key(candidate)) == 0 && taken.insert(key(candidate)).second) {
+        name = std::move(candidate);
+        break;
+      }
+    }
+  }
+  return names;
 }
 
 }  // namespace velmora

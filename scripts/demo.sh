@@ -14,16 +14,14 @@ say() { printf '\n==> %s\n' "$*"; }
 
 # --- packages --------------------------------------------------------------
 readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev)
-missing=()
-for package in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
+source "$ROOT/scripts/missing_packages.sh"
+mapfile -t missing < <(missing_packages "${PACKAGES[@]}")
 if ((${#missing[@]})); then
   say "Installing ${missing[*]}"
   sudo_cmd=()
   if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
   "${sudo_cmd[@]}" apt-get update
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends --no-remove "${missing[@]}"
 fi
 
 # --- build -----------------------------------------------------------------

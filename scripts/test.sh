@@ -13,16 +13,20 @@ packages=(
   libxlsxwriter-dev pkg-config                          # the library that writes .xlsx workbooks
   locales                                               # a second pinned locale for the format tests
   python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl  # independent readers of the output files
-  libreoffice-calc-nogui libreoffice-writer-nogui qpdf poppler-utils mupdf-tools libxml2-utils tidy
+  libreoffice-calc-nogui\|libreoffice-calc libreoffice-writer-nogui\|libreoffice-writer  # either variant reads the files
+  qpdf poppler-utils mupdf-tools libxml2-utils tidy
   texlive-latex-base
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
+# The fuzz targets are built when clang is there; they need its fuzzer runtime.
+if command -v clang++ >/dev/null 2>&1; then packages+=(libclang-rt-14-dev\|libclang-rt-dev); fi
+
+source scripts/missing_packages.sh
+mapfile -t missing < <(missing_packages "${packages[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # --no-remove: a package that would take away one the user has stops the
+  # installation instead.
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends --no-remove "${missing[@]}"
 fi
 
 # The format tests pin a German locale besides C.
@@ -34,5 +38,22 @@ fi
 build=${VELMORA_TEST_BUILD_DIR:-build-test}
 cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_TESTS=ON
 cmake --build "$build"
-cd "$build"
-ctest --output-on-failure -j2 --timeout 1800 "$@"
+(cd "$build" && ctest --output-on-failure -j2 --timeout 1800 "$@")
+
+# The whole suite also builds the fuzz targets with clang, when it is there, and
+# runs each for a fixed number of inputs from a fixed seed: a target that no
+# longer builds, or an input that breaks a check, fails the suite.
+if [ $# -eq 0 ] && command -v clang++ >/dev/null 2>&1; then
+  fuzz_build=${VELMORA_FUZZ_BUILD_DIR:-build-fuzz}
+  CXX=clang++ cmake -G Ninja -S . -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_FUZZ=ON
+  cmake --build "$fuzz_build"
+  corpus=$(mktemp -d "${TMPDIR:-/tmp}/velmora-fuzz-XXXXXX")
+  trap 'rm -rf "$corpus"' EXIT
+  for target in "$fuzz_build"/tests/fuzz/*_fuzz; do
+    name=$(basename "$target")
+    mkdir -p "$corpus/$name"
+    echo "fuzz: $name"
+    "$target" -runs="${VELMORA_FUZZ_RUNS:-50000}" -seed=1 -max_len=4096 -artifact_prefix="$corpus/" "$corpus/$name" 2>"$corpus/$name.log" ||
+      { tail -40 "$corpus/$name.log"; exit 1; }
+  done
+fi

@@ -116,9 +116,10 @@ std::vector<TDBFField> TTabuloDBF::BuildFields() {
         [&] {
           for (TDBFField& field : fields) {
             if (field.Type != 'C' || field.Length >= kDBFMaxCharacterLength) continue;
-            const TField& source = *Columns()[field.ColumnIndex].Field;
-            if (source.IsNull()) continue;
-            source.GetSourceText(value_);
+            const TTabuloColumn& column = Columns()[field.ColumnIndex];
+            if (column.Field->IsNull()) continue;
+            column.Field->GetSourceText(value_);
+            column.FormatBinary(value_);
             field.Length = static_cast<int>(std::min<std::size_t>(
                 std::max<std::size_t>(static_cast<std::size_t>(field.Length), value_.size()),
                 kDBFMaxCharacterLength));
@@ -202,6 +203,7 @@ void TTabuloDBF::AppendField(const TDBFField& field) {
     }
     default: {
       source.GetSourceText(value_);
+      column.FormatBinary(value_);
       const std::string_view text = Utf8BytePrefix(value_, length);
       record_.append(text);
       record_.append(length - text.size(), ' ');

@@ -22,6 +22,8 @@ class TTabuloDBF : public TTabuloText {
 
   // Character fields are sized to the longest value before the first record.
   bool MovesBack() const override { return true; }
+  // Character fields hold UTF-8 text: binary columns go in as text.
+  bool WritesBinaryAsText() const override { return true; }
   TTabuloWriterClass GetWriterClass() const override;
   void BeginExport() override;
   void EndExport() override;

@@ -134,7 +134,9 @@ void TTabuloHTML::AddFontLines(int indent) {
   const std::string blanks(static_cast<std::size_t>(indent), ' ');
   const TFont& font = HTMLOptions.TextFont;
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontName))) {
-    style_sheet_.push_back(blanks + "font-family: " + font.Name + ";");
+    std::string line = blanks + "font-family: ";
+    AppendCssFontFamily(line, font.Name);
+    style_sheet_.push_back(line + ";");
   }
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontSize))) {
     style_sheet_.push_back(blanks + "font-size: " + std::to_string(font.Size) + "pt;");
@@ -148,7 +150,9 @@ void TTabuloHTML::BuildStyleSheet() {
                          "; color: " + ColorToHtml(HTMLOptions.TextFont.Color) + ";");
   AddFontLines(9);
   if (!HTMLOptions.BackgroundFileName.empty()) {
-    style_sheet_.push_back("background-image: url(" + HTMLOptions.BackgroundFileName + ")");
+    std::string line = "background-image: url(";
+    AppendCssUrl(line, HTMLOptions.BackgroundFileName);
+    style_sheet_.push_back(line + ")");
   }
   style_sheet_.push_back("  }");
   style_sheet_.push_back("  A:link { color: " + ColorToHtml(HTMLOptions.LinkColor) + " }");
@@ -241,13 +245,13 @@ void TTabuloHTML::WriteStyleSheetReference() {
   if (!directory.empty() && !DirectoryExists(directory) && !ForceDirectories(directory)) {
     throw EVelmoraError(Format("Directory '%s' not found and cannot be created", directory.c_str()));
   }
-  TOutputStream& sheet = OutputFiles().Add(CSSFileName);
   std::string text;
   for (const std::string& line : style_sheet_) {
     text += line;
     text += '\n';
   }
-  sheet.Write(text);
+  // Items of a run may share one style sheet as long as they write the same one.
+  OutputFiles().AddShared(CSSFileName, text);
 }
 
 void TTabuloHTML::StartPage() {
@@ -297,6 +301,7 @@ void TTabuloHTML::EndPage() {
   if (splitting_) pages_.back().BodyEnd = writer.Stream().Size();
   writer.WriteLine("</BODY>");
   writer.WriteLine("</HTML>");
+  if (splitting_) SuspendPageFile();
   page_open_ = false;
 }
 
@@ -388,6 +393,9 @@ void TTabuloHTML::EndExport() {
       OutputFiles().RemoveAtCommit(FileName);
     }
     if ((Navigation.OnTop || Navigation.OnBottom) && page_count_ > 1) InsertNavigation();
+    // Pages beyond today's last one are left from an earlier, longer export.
+    OutputFiles().RemoveSeriesAtCommit(
+        [name = FileName](long long page) { return NumberedFileName(name, page, 2); }, page_count_ + 1);
   }
   TTabuloFormatText::EndExport();
 }

@@ -159,7 +159,7 @@ class TTabuloHTML : public TTabuloFormatText {
 
  private:
   struct THTMLPageOption {
-    TOutputStream* Stream = nullptr;
+    std::size_t Member = 0;  // its index in the output files
     std::string FileName;
     std::int64_t BodyStart = 0;  // just after the <BODY> line
     std::int64_t BodyEnd = 0;    // just before the </BODY> line
@@ -172,6 +172,8 @@ class TTabuloHTML : public TTabuloFormatText {
   // Closes the open page (when splitting) and starts the next one.
   void StartPage();
   void OpenPageFile();
+  // Gives up the descriptor and buffer of the finished last page.
+  void SuspendPageFile();
   void WriteHead(bool index_page);
   void WriteStyleSheetReference();
   void EndPage();

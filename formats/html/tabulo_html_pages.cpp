@@ -75,8 +75,14 @@ std::string TTabuloHTML::PageFileName(int page) const {
 void TTabuloHTML::OpenPageFile() {
   THTMLPageOption& page = pages_.emplace_back();
   page.FileName = PageFileName(page_count_);
-  page.Stream = &OutputFiles().Add(page.FileName);
-  Writer().Redirect(*page.Stream);
+  page.Member = OutputFiles().Count();
+  Writer().Redirect(OutputFiles().Add(page.FileName));
+}
+
+void TTabuloHTML::SuspendPageFile() {
+  // The writer must not keep the stream that the suspension ends.
+  Writer().Redirect(OutputFiles().Main());
+  OutputFiles().Suspend(pages_.back().Member);
 }
 
 // ---------------------------------------------------------------------------
@@ -160,13 +166,15 @@ std::string TTabuloHTML::NavigationBlock(int page, bool at_top) const {
 void TTabuloHTML::InsertNavigation() {
   for (int page = 1; page <= page_count_; ++page) {
     THTMLPageOption& record = pages_[static_cast<std::size_t>(page - 1)];
+    TOutputStream& stream = OutputFiles().Resume(record.Member);
     std::int64_t body_end = record.BodyEnd;
     if (Navigation.OnTop) {
       const std::string block = NavigationBlock(page, true);
-      record.Stream->Insert(record.BodyStart, block);
+      stream.Insert(record.BodyStart, block);
       body_end += static_cast<std::int64_t>(block.size());
     }
-    if (Navigation.OnBottom) record.Stream->Insert(body_end, NavigationBlock(page, false));
+    if (Navigation.OnBottom) stream.Insert(body_end, NavigationBlock(page, false));
+    OutputFiles().Suspend(record.Member);
   }
 }
 

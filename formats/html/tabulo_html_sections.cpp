@@ -1,4 +1,5 @@
 // The template sections of the HTML exporter: ALIGN and HTML.
+#include "engine/font_color.h"
 #include "engine/keyed_sections.h"
 #include "formats/html/tabulo_html.h"
 #include "platform/ini_file.h"
@@ -10,11 +11,9 @@ namespace {
 constexpr const char* kSection = "HTML";
 
 // A colour key: a colour name or an integer (decimal, "$" or "0x" hexadecimal);
-// other text keeps the current colour, as invalid integers do.
+// absent or empty keeps the current colour, other text fails the export.
 void ReadColor(const TIniFile& template_file, const char* key, TColor& color) {
-  const std::string text = template_file.ReadString(kSection, key, "");
-  TColor value = 0;
-  if (!text.empty() && TryStringToColor(text, value)) color = value;
+  color = ReadColorKey(template_file, kSection, key, color);
 }
 
 void ReadText(const TIniFile& template_file, const char* key, std::string& target) {

@@ -1,6 +1,7 @@
 #include "formats/latex/tabulo_latex.h"
 
 #include "platform/text_utils.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -32,8 +33,22 @@ void TTabuloLaTeXWriter::Package(std::string_view options, std::string_view name
   WriteLine(std::string("\\usepackage[").append(options).append("]{").append(name).append("}"));
 }
 
-void AppendLaTeXText(std::string& out, std::string_view text) {
-  for (const char character : text) {
+std::size_t AppendLaTeXText(std::string& out, std::string_view text) {
+  std::size_t replaced = 0;
+  for (std::size_t position = 0; position < text.size(); ++position) {
+    const char character = text[position];
+    if (static_cast<unsigned char>(character) >= 0x80) {
+      // The compiler stops at the first byte that is not UTF-8.
+      const TUtf8Sequence sequence = DecodeUtf8(text, position);
+      if (sequence.Valid) {
+        out.append(text, position, static_cast<std::size_t>(sequence.Length));
+      } else {
+        out += kReplacementCharacterUtf8;
+        ++replaced;
+      }
+      position += static_cast<std::size_t>(sequence.Length) - 1;
+      continue;
+    }
     switch (character) {
       case '#':
       case '$':
@@ -74,6 +89,7 @@ void AppendLaTeXText(std::string& out, std::string_view text) {
         if (static_cast<unsigned char>(character) >= 0x20 && character != 0x7F) out.push_back(character);
     }
   }
+  return replaced;
 }
 
 TTabuloWriterClass TTabuloLaTeX::GetWriterClass() const { return &CreateWriterOf<TTabuloLaTeXWriter>; }
@@ -101,6 +117,9 @@ void TTabuloLaTeX::WritePreamble() {
   }
   writer.Package(Options.CodePage == 0 ? std::string("utf8") : "cp" + std::to_string(Options.CodePage),
                  "inputenc");
+  // The replacement character of bytes that are not UTF-8 has no glyph in
+  // the standard fonts: it prints as a boxed question mark.
+  if (Options.CodePage == 0) writer.WriteLine("\\DeclareUnicodeCharacter{FFFD}{\\fbox{?}}");
   writer.Package(Options.Languages, "babel");
   writer.Package("", kTableEnvironment);
   if (Preambula.Count() > 0) {
@@ -110,6 +129,7 @@ void TTabuloLaTeX::WritePreamble() {
 }
 
 void TTabuloLaTeX::BeginExport() {
+  replaced_characters_ = 0;
   TTabuloFormatText::BeginExport();
   TTabuloLaTeXWriter& writer = LaTeXWriter();
   WritePreamble();
@@ -179,7 +199,7 @@ void TTabuloLaTeX::GetColData(TTabuloCol& cell, std::string& text) {
 void TTabuloLaTeX::EscapeText(std::string& text) const {
   std::string escaped;
   escaped.reserve(text.size() + 8);
-  AppendLaTeXText(escaped, text);
+  replaced_characters_ += AppendLaTeXText(escaped, text);
   text.swap(escaped);
 }
 

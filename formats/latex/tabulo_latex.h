@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,8 +37,9 @@ class TTabuloLaTeXWriter : public TTabuloWriter {
 
 // Appends text with every character LaTeX treats specially escaped, so that
 // it typesets as written: # $ % & _ { } behind a backslash, \ ^ ~ | < > as
-// commands, line breaks and tabs as blanks, other control characters dropped.
-void AppendLaTeXText(std::string& out, std::string_view text);
+// commands, line breaks and tabs as blanks, other control characters dropped,
+// each sequence that is not UTF-8 as U+FFFD. Returns how many it replaced.
+std::size_t AppendLaTeXText(std::string& out, std::string_view text);
 
 // Writes the records as a LaTeX document: a preamble, the header lines, one
 // table of a caption row and a row per record, and the footer lines. The
@@ -57,8 +60,11 @@ class TTabuloLaTeX : public TTabuloFormatText {
   void WriteDataRow() override;
   // A data row reads its cells only through CellExportText.
   bool ExportsCellsOnly() const override { return true; }
+  bool WritesBinaryAsText() const override { return true; }
   void GetColData(TTabuloCol& cell, std::string& text) override;
   void EscapeText(std::string& text) const override;
+  std::uint64_t ReplacedCharacters() const override { return replaced_characters_; }
+  TReplacementKind ReplacementKind() const override { return rkInvalidUtf8; }
 
  private:
   TTabuloLaTeXWriter& LaTeXWriter() const;
@@ -67,6 +73,8 @@ class TTabuloLaTeX : public TTabuloFormatText {
 
   std::string row_;
   std::string cell_text_;
+  // Counted while escaping, which the engine asks of a const exporter.
+  mutable std::uint64_t replaced_characters_ = 0;
 };
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 // in each of PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER.
 #include <cmath>
 
+#include "engine/font_color.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "platform/ini_file.h"
 
@@ -15,6 +16,7 @@ constexpr int kMaxPageSide = 14400;
 // widths in points, beyond which a table no longer fits any page.
 constexpr double kMaxSpacing = 100;
 constexpr int kMaxGridLineWidth = 100;
+constexpr TColor kMaxRgbColor = 0xFFFFFF;
 
 int ReadIntegerIn(const TIniFile& template_file, const char* section, const char* key, int current, int lowest,
                   int highest) {
@@ -33,7 +35,10 @@ void ReadPDFFont(const TIniFile& template_file, const char* section, TPDFFont& f
   font.FontEncoding = static_cast<TPDFFontEncoding>(ReadIntegerIn(
       template_file, section, "FontEncoding", font.FontEncoding, poStandardEncoding, poPDFDocEncoding));
   font.FontSize = ReadIntegerIn(template_file, section, "FontSize", font.FontSize, kMinFontSize, kMaxFontSize);
-  font.FontColor = template_file.ReadInteger(section, "FontColor", font.FontColor);
+  // An RGB colour only: a system colour or a value past 24 bits would print
+  // as white (its low bytes), on the white page.
+  const TColor color = ReadColorKey(template_file, section, "FontColor", font.FontColor);
+  if (color >= 0 && color <= kMaxRgbColor) font.FontColor = color;
 }
 
 // Page size and margins in points. A side outside 1 .. kMaxPageSide or a

@@ -44,7 +44,12 @@ constexpr std::string_view kReservedWords[] = {
     "TERMINATED", "THEN", "TINYBLOB", "TINYINT", "TINYTEXT", "TO", "TRAILING", "TRIGGER", "TRUE", "UNDO",
     "UNION", "UNIQUE", "UNLOCK", "UNSIGNED", "UPDATE", "USAGE", "USE", "USING", "UTC_DATE", "UTC_TIME",
     "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR", "VARCHARACTER", "VARYING", "WHEN", "WHERE", "WHILE",
-    "WINDOW", "WITH", "WRITE", "XOR", "YEAR_MONTH", "ZEROFILL"};
+    "WINDOW", "WITH", "WRITE", "XOR", "YEAR_MONTH", "ZEROFILL",
+    // reserved by later versions of MySQL and MariaDB
+    "ARRAY", "CUBE", "CUME_DIST", "DENSE_RANK", "EMPTY", "FIRST_VALUE", "FUNCTION", "GENERATED", "GET",
+    "GROUPING", "GROUPS", "IO_AFTER_GTIDS", "IO_BEFORE_GTIDS", "JSON_TABLE", "LAG", "LAST_VALUE", "LATERAL",
+    "LEAD", "MASTER_BIND", "MEMBER", "NTH_VALUE", "NTILE", "OF", "OPTIMIZER_COSTS", "PERCENT_RANK",
+    "QUALIFY", "RANK", "ROW", "STORED", "SYSTEM", "TABLESAMPLE", "VIRTUAL"};
 // clang-format on
 
 bool IsReservedWord(std::string_view name) {
@@ -86,7 +91,90 @@ std::string WithFraction(const char* type, int digits) {
 
 constexpr std::size_t kMaxVarcharCharacters = 16383;
 
+// The most bytes a character takes in a character set of the server; the sets
+// not named take one.
+std::size_t BytesPerCharacter(std::string_view character_set) {
+  struct TSet {
+    std::string_view name;
+    std::size_t bytes;
+  };
+  static constexpr TSet kWide[] = {{"utf8mb4", 4}, {"utf16", 4},   {"utf16le", 4}, {"utf32", 4},
+                                   {"gb18030", 4}, {"utf8mb3", 3}, {"utf8", 3},    {"ujis", 3},
+                                   {"eucjpms", 3}, {"ucs2", 2},    {"big5", 2},    {"gbk", 2},
+                                   {"gb2312", 2},  {"sjis", 2},    {"cp932", 2},   {"euckr", 2}};
+  for (const TSet& set : kWide) {
+    if (SameText(set.name, character_set)) return set.bytes;
+  }
+  return 1;
+}
+
+// The number of "varchar(20)" after the opening text, 0 when none.
+std::size_t LengthAfter(std::string_view declaration, std::size_t start) {
+  std::size_t length = 0;
+  for (std::size_t position = start;
+       position < declaration.size() && std::isdigit(static_cast<unsigned char>(declaration[position]));
+       ++position) {
+    length = length * 10 + static_cast<std::size_t>(declaration[position] - '0');
+  }
+  return length;
+}
+
+bool StartsWithText(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+}
+
+constexpr std::size_t kMaxNameCharacters = 64;
+
 }  // namespace
+
+std::size_t VarcharRowBytes(std::string_view declaration) {
+  std::size_t per_character = 1;
+  std::size_t start = 0;
+  if (StartsWithText(declaration, "varchar(")) {
+    start = 8;
+    const std::size_t set = declaration.find(" CHARACTER SET ");
+    per_character =
+        set == std::string_view::npos
+            ? 4
+            : BytesPerCharacter(declaration.substr(set + 15, declaration.find(' ', set + 15) - set - 15));
+  } else if (StartsWithText(declaration, "varbinary(")) {
+    start = 10;
+  } else {
+    return 0;
+  }
+  const std::size_t length = LengthAfter(declaration, start);
+  return length * per_character + (length * per_character > 255 ? 2 : 1);
+}
+
+std::string SourceColumnDeclaration(const TField& field, bool varchar_allowed) {
+  const TSourceColumnType& source = field.SourceType;
+  if (source.Type.empty()) return "";
+  std::string declaration = source.Type;
+  if (!varchar_allowed && StartsWithText(declaration, "varchar(")) {
+    const std::size_t bytes = LengthAfter(declaration, 8) * BytesPerCharacter(source.CharacterSet);
+    declaration = bytes <= 65535 ? "text" : bytes <= 16777215 ? "mediumtext" : "longtext";
+  } else if (!varchar_allowed && StartsWithText(declaration, "varbinary(")) {
+    declaration = LengthAfter(declaration, 10) <= 65535 ? "blob" : "mediumblob";
+  }
+  if (!source.CharacterSet.empty()) declaration += " CHARACTER SET " + source.CharacterSet;
+  if (!source.Collation.empty()) declaration += " COLLATE " + source.Collation;
+  // Without NULL the first TIMESTAMP column of a table may be made NOT NULL
+  // with the current moment as its default, and a NULL value replays as now.
+  if (StartsWithText(declaration, "timestamp")) declaration += " NULL";
+  return declaration;
+}
+
+std::vector<std::string> SqlColumnNames(const std::vector<std::string>& names) {
+  std::vector<std::string> result;
+  result.reserve(names.size());
+  for (const std::string& name : names) {
+    // The server refuses names that end in a blank or are longer.
+    std::string own(TrimRight(name));
+    if (Utf8Length(own) > kMaxNameCharacters) own = std::string(Utf8Prefix(own, kMaxNameCharacters));
+    result.push_back(own.empty() ? "_" : own);
+  }
+  return UniqueNames(std::move(result), true);
+}
 
 void AppendSqlName(std::string& out, std::string_view name) {
   if (IsPlainName(name) && !IsReservedWord(name)) {

@@ -1,5 +1,6 @@
 #include "formats/sql/tabulo_sql.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/text_escape.h"
@@ -62,21 +63,39 @@ void TTabuloSQL::BeginExport() {
   for (const std::string& line : Header) writer.WriteLine(line);
   // Values are UTF-8 whatever the client's default character set.
   writer.WriteLine("SET NAMES utf8mb4;");
+  // Backslash escapes are read as such, a 0 in an AUTO_INCREMENT column stays
+  // 0, and TIMESTAMP values mean the moments they were read as; the settings
+  // in force before are put back at the end.
+  writer.WriteLine("/*!40101 SET @VELMORA_OLD_SQL_MODE=@@SQL_MODE, SQL_MODE='NO_AUTO_VALUE_ON_ZERO' */;");
+  if (!TimeZone.empty()) {
+    std::string line = "/*!40103 SET @VELMORA_OLD_TIME_ZONE=@@TIME_ZONE, TIME_ZONE=";
+    AppendSqlString(line, TimeZone);
+    line += " */;";
+    writer.WriteLine(line);
+  }
+
+  std::vector<std::string> names;
+  for (int index = 0; index < Columns().Count(); ++index) names.push_back(Columns()[index].Name);
+  names_ = SqlColumnNames(names);
   if (CreateTable && !TableName.empty()) WriteCreateTable();
 
   statement_start_.assign("INSERT INTO ");
   if (!TableName.empty()) AppendSqlName(statement_start_, TableName);
   statement_start_ += "\r\n  (";
-  for (int index = 0; index < Columns().Count(); ++index) {
+  for (std::size_t index = 0; index < names_.size(); ++index) {
     if (index > 0) statement_start_ += ',';
-    AppendSqlName(statement_start_, Columns()[index].Name);
+    AppendSqlName(statement_start_, names_[index]);
   }
   statement_start_ += ")\r\nVALUES(";
 }
 
 void TTabuloSQL::WriteCreateTable() {
   std::vector<TSqlValueExtent> extents(static_cast<std::size_t>(Columns().Count()));
-  if (DataSet != nullptr && ExportSource == esDataSet) {
+  // Only fields that declare no type of their own (data held in memory) have
+  // one fitted to their values, read ahead.
+  const bool fitted = std::any_of(Columns().begin(), Columns().end(),
+                                  [](const auto& column) { return column->Field->SourceType.Type.empty(); });
+  if (fitted && DataSet != nullptr && ExportSource == esDataSet) {
     ReadWindowAhead(
         *DataSet, RecordWindow(),
         [&] {
@@ -89,24 +108,27 @@ void TTabuloSQL::WriteCreateTable() {
         },
         [](int) {});
   }
+  auto declaration = [&](int index, bool varchar_allowed) {
+    const TTabuloColumn& column = Columns()[index];
+    std::string type = SourceColumnDeclaration(*column.Field, varchar_allowed);
+    return type.empty() ? SqlColumnType(column, extents[static_cast<std::size_t>(index)], varchar_allowed)
+                        : type;
+  };
   std::string statement = "CREATE TABLE ";
   AppendSqlName(statement, TableName);
   statement += "(\r\n";
   std::size_t row_bytes = 0;
   for (int index = 0; index < Columns().Count(); ++index) {
-    const TTabuloColumn& column = Columns()[index];
-    const TSqlValueExtent& extent = extents[static_cast<std::size_t>(index)];
-    std::string type = SqlColumnType(column, extent, true);
-    if (type.starts_with("VARCHAR(")) {
-      const std::size_t bytes = std::stoul(type.substr(8)) * 4 + 2;
+    std::string type = declaration(index, true);
+    if (const std::size_t bytes = VarcharRowBytes(type); bytes > 0) {
       if (row_bytes + bytes > kRowBytes) {
-        type = SqlColumnType(column, extent, false);
+        type = declaration(index, false);
       } else {
         row_bytes += bytes;
       }
     }
     statement += "  ";
-    AppendSqlName(statement, column.Name);
+    AppendSqlName(statement, names_[static_cast<std::size_t>(index)]);
     statement += "  ";
     statement += type;
     statement += index + 1 < Columns().Count() ? ",\r\n" : ");\r\n";
@@ -134,6 +156,8 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
       }
       return;
     case ctBoolean: {
+      // A column the source declares (a two-value ENUM) takes its own text.
+      if (!field.SourceType.Type.empty()) break;
       field.GetText(value_);
       const std::string& text =
           SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
@@ -148,7 +172,7 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
       break;
   }
   field.GetSourceText(value_);
-  if ((column.IsBlob && !column.IsMemo) || !IsValidUtf8(value_)) {
+  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary || !IsValidUtf8(value_)) {
     AppendHexLiteral(out, value_);
   } else {
     AppendSqlString(out, value_);
@@ -180,6 +204,8 @@ void TTabuloSQL::WriteDataRow() {
 void TTabuloSQL::EndExport() {
   TTabuloWriter& writer = Writer();
   if (CommitAfterScript && !CommitStatement.empty()) writer.WriteLine(CommitStatement);
+  if (!TimeZone.empty()) writer.WriteLine("/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;");
+  writer.WriteLine("/*!40101 SET SQL_MODE=@VELMORA_OLD_SQL_MODE */;");
   for (const std::string& line : Footer) writer.WriteLine(line);
   TTabuloAdvancedText::EndExport();
 }

@@ -34,16 +34,33 @@ struct TSqlValueExtent {
 // varchar_allowed false asks for a TEXT type (the row has no room left).
 std::string SqlColumnType(const TTabuloColumn& column, const TSqlValueExtent& extent, bool varchar_allowed);
 
+// The column type of a CREATE TABLE statement for a column whose field tells
+// its source's declaration: that declaration with its character set and
+// collation, TIMESTAMP made nullable (so that NULL stays NULL and no value is
+// filled in). varchar_allowed false turns a VARCHAR into the TEXT type of the
+// same capacity and set. Empty when the field tells no declaration.
+std::string SourceColumnDeclaration(const TField& field, bool varchar_allowed);
+// The most bytes a VARCHAR declaration (VARCHAR or VARBINARY) takes in a row,
+// 0 for any other declaration.
+std::size_t VarcharRowBytes(std::string_view declaration);
+
+// The column names of the script: every name distinct regardless of letter
+// case as the server compares them (later ones numbered "_2", "_3" ...), an
+// empty one "_", trailing blanks removed, at most 64 characters.
+std::vector<std::string> SqlColumnNames(const std::vector<std::string>& names);
+
 // Appends a table or column name, in backquotes when it is no plain name
 // (letters, digits, "_" and "$", not only digits) or is a reserved word.
 void AppendSqlName(std::string& out, std::string_view name);
 
-// Writes the records as an SQL script: the header lines, SET NAMES utf8mb4, an
+// Writes the records as an SQL script: the header lines, SET NAMES utf8mb4,
+// the session settings the literals assume (the SQL mode, and the time zone
+// the TIMESTAMP values were read in, each saved in a user variable first), an
 // optional CREATE TABLE statement, one INSERT statement per record with
-// periodic commit statements, an optional final commit, and the footer lines.
-// Values are literals that read back byte for byte on a server that reads
-// backslash escapes: strings escaped, numbers as the server sent them, NULL as
-// NULL, binary data in hexadecimal.
+// periodic commit statements, an optional final commit, the saved settings
+// back, and the footer lines. Values are literals that read back byte for
+// byte: strings escaped, numbers as the server sent them, NULL as NULL, binary
+// data in hexadecimal.
 class TTabuloSQL : public TTabuloAdvancedText {
  public:
   bool SeeksBack() const override { return false; }
@@ -54,12 +71,16 @@ class TTabuloSQL : public TTabuloAdvancedText {
   bool CommitAfterScript = false;
   std::string CommitStatement = "COMMIT WORK;";
   char StatementTerm = ';';
+  // The session time zone the values were read in ("+00:00", "SYSTEM"); the
+  // script sets it while it runs. Empty: the script leaves the zone alone.
+  std::string TimeZone;
 
   bool MachineReadDefaults() const override { return true; }
-  // CREATE TABLE fits its column types to every value of the export.
-  bool MovesBack() const override {
-    return (CreateTable && !TableName.empty()) || TTabuloAdvancedText::MovesBack();
-  }
+  // A script that replays carries the whole row.
+  bool ExportsEveryColumn() const override { return true; }
+  // CREATE TABLE takes the types the fields declare: nothing is read ahead
+  // (only fields that declare none, of data held in memory, have types
+  // fitted to their values).
 
   // SQL; TableName defaults to the item's name (Name). Defined in
   // tabulo_sql_sections.cpp.
@@ -76,6 +97,7 @@ class TTabuloSQL : public TTabuloAdvancedText {
   // Appends the literal of the cell's current value.
   void AppendLiteral(std::string& out, const TTabuloColumn& column);
 
+  std::vector<std::string> names_;  // of the columns, as the script writes them
   std::string statement_start_;  // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES("
   std::string row_;
   std::string value_;

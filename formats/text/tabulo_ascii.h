@@ -46,6 +46,7 @@ class TTabuloASCII : public TTabuloFormatText {
   // CSV is read by programs: numbers without a format of the template's own
   // carry every digit and no grouping.
   bool MachineReadDefaults() const override { return export_type_ == etCSV; }
+  bool WritesBinaryAsText() const override { return true; }
   // DIF counts the records before it writes the first; only the fixed-width
   // layout has a width pass.
   bool MovesBack() const override {

@@ -194,7 +194,8 @@ void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, st
   if (text.empty()) return;
   // Counting UTF-16 units needs the conversion only for long texts.
   if (text.size() > kMaxCellUnits && Utf8ToUtf16(text).size() > kMaxCellUnits) {
-    throw EVelmoraError(Format("Cell R%d,C%d: String length more than 32767 bytes", row, column));
+    throw EVelmoraError(
+        Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
   const std::uint32_t index = shared_strings_.Add(text);
   CellHead(row, column, xf);

@@ -1,5 +1,6 @@
 #include "formats/xls/xls_styles.h"
 
+#include "engine/font_color.h"
 #include "platform/ini_file.h"
 #include "platform/text_utils.h"
 
@@ -32,10 +33,8 @@ Enum ReadEnum(const TIniFile& ini, std::string_view section, std::string_view ke
 }
 
 TxlsColor ReadColor(const TIniFile& ini, std::string_view section, std::string_view key, TxlsColor fallback) {
-  const std::string text = ini.ReadString(section, key, "");
-  TColor color = 0;
-  if (Trim(text).empty() || !TryStringToColor(Trim(text), color)) return fallback;
-  return ColorToXlsColor(color);
+  if (Trim(ini.ReadString(section, key, "")).empty()) return fallback;
+  return ColorToXlsColor(ReadColorKey(ini, section, key, clBlack));
 }
 
 void ReadBorder(const TIniFile& ini, std::string_view section, const std::string& side, TxlsBorder& border) {

@@ -96,6 +96,15 @@ std::u16string_view CutUnits(std::u16string_view text, std::size_t max_units) {
   return text.substr(0, size);
 }
 
+std::string CellName(int row, int column) {
+  std::string letters;
+  // Bijective base 26: A .. Z, then AA .. ZZ, AAA ...
+  for (int rest = column + 1; rest > 0; rest = (rest - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (rest - 1) % 26));
+  }
+  return letters + std::to_string(row + 1);
+}
+
 std::u16string SheetName(std::string_view title, std::string_view suffix) {
   constexpr std::size_t kMaxSheetName = 31;
   std::u16string name = Utf8ToUtf16(title.empty() ? std::string_view("Sheet1") : title);

@@ -33,6 +33,10 @@ std::u16string_view CutUnits(std::u16string_view text, std::size_t max_units);
 // end of the title replaced by "_", never empty.
 std::u16string SheetName(std::string_view title, std::string_view suffix);
 
+// The name a spreadsheet gives the cell of a 0-based row and column: the
+// column's letters and the row's number from 1 (row 1, column 3 is "D2").
+std::string CellName(int row, int column);
+
 // ---------------------------------------------------------------------------
 // Values
 

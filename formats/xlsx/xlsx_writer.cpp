@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "formats/xls/xls_text.h"
 #include "platform/error.h"
 #include "platform/utf8.h"
 
@@ -16,7 +17,7 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t kMaxHeaderCharacters = LXW_HEADER_FOOTER_MAX;
-constexpr std::size_t kMaxCellCharacters = 32767;  // characters a cell holds
+constexpr std::size_t kMaxCellCharacters = 32767;  // UTF-16 units a cell holds
 constexpr int kMaxColumnWidth = 255;
 constexpr std::size_t kCopyChunk = 1 << 20;
 
@@ -156,9 +157,10 @@ void TTabuloXLSXWriter::Discard() {
 void TTabuloXLSXWriter::Check(int error, int row, int column) const {
   if (error == LXW_NO_ERROR) return;
   if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
-    throw EVelmoraError(Format("Cell R%d,C%d: String length more than 32767 bytes", row, column));
+    throw EVelmoraError(
+        Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
-  throw EVelmoraError(Format("Cannot write the workbook (cell R%d,C%d): %s", row, column,
+  throw EVelmoraError(Format("Cannot write the workbook (cell %s): %s", CellName(row, column).c_str(),
                              lxw_strerror(static_cast<lxw_error>(error))));
 }
 
@@ -223,7 +225,9 @@ void TTabuloXLSXWriter::WriteStringCell(int row, int column, std::uint16_t xf, s
   if (text.empty()) return;
   text_.clear();
   AppendSanitizedUtf8(text_, text);
-  if (text_.size() > kMaxCellCharacters && Utf8Length(text_) > kMaxCellCharacters) {
+  // The limit is in UTF-16 units, as spreadsheet programs count: a character
+  // beyond U+FFFF takes two.
+  if (text_.size() > kMaxCellCharacters && Utf8ToUtf16(text_).size() > kMaxCellCharacters) {
     Check(LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED, row, column);
   }
   if (text_.find("_x") != std::string::npos) EscapeCharacterEscapes(text_);

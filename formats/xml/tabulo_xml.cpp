@@ -37,6 +37,22 @@ bool IsPlainEncodingName(std::string_view name) {
   });
 }
 
+// True when the encoder writes each ASCII character as one UTF-16 unit, in
+// either byte order.
+bool WritesAsciiAsUtf16(TTextEncoder& encoder) {
+  std::string ascii;
+  for (int code = 1; code < 0x80; ++code) ascii += static_cast<char>(code);
+  const std::string encoded = encoder.Encode(ascii);
+  if (encoded.size() != 2 * ascii.size()) return false;
+  std::string little_endian;
+  std::string big_endian;
+  for (const char character : ascii) {
+    little_endian.append({character, '\0'});
+    big_endian.append({'\0', character});
+  }
+  return encoded == little_endian || encoded == big_endian;
+}
+
 }  // namespace
 
 std::string XmlName(std::string_view name) {
@@ -62,20 +78,7 @@ std::vector<std::string> UniqueXmlNames(const std::vector<std::string>& names) {
   std::vector<std::string> result;
   result.reserve(names.size());
   for (const std::string& name : names) result.push_back(XmlName(name));
-  // A numbered name never takes the name another column has of its own.
-  const std::set<std::string> own(result.begin(), result.end());
-  std::set<std::string> taken;
-  for (std::string& name : result) {
-    if (taken.insert(name).second) continue;
-    for (int number = 2;; ++number) {
-      std::string candidate = name + "_" + std::to_string(number);
-      if (own.count(candidate) == 0 && taken.insert(candidate).second) {
-        name = std::move(candidate);
-        break;
-      }
-    }
-  }
-  return result;
+  return UniqueNames(std::move(result), false);
 }
 
 // ---------------------------------------------------------------------------
@@ -166,7 +169,17 @@ TTextEncoder TTabuloXML::CreateEncoder(const std::string& encoding) {
   }
   // Characters the encoding lacks become character references, which every
   // reader resolves back into the characters.
-  return TTextEncoder(encoding, upCharacterReference);
+  TTextEncoder encoder(encoding, upCharacterReference);
+  // A reader finds the encoding by reading the declaration, in ASCII or in
+  // UTF-16 (told apart by the byte order mark or the zero bytes of "<?").
+  // Every other form of ASCII (UTF-7, UTF-32, EBCDIC) gives a file no reader opens.
+  if (!encoder.AsciiCompatible() && !WritesAsciiAsUtf16(encoder)) {
+    throw EVelmoraError(
+        Format("Character encoding \"%s\" cannot be used for XML: its ASCII characters are "
+               "not single bytes",
+               encoding.c_str()));
+  }
+  return encoder;
 }
 
 TTabuloWriterClass TTabuloXML::GetWriterClass() const {

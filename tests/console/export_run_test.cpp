@@ -315,6 +315,42 @@ TEST_F(ExportRunTest, SecondItemWithTheSameOutputFileFails) {
   EXPECT_EQ(Read("real/c.csv"), kClientsCsv);
 }
 
+// Every file an item writes is claimed: the pages of a later item overwrote an
+// earlier item's p01.html, a memo file an earlier m.dbt, a style sheet an
+// earlier CSV, all with exit status 0. No file of a refused item appears; items
+// may share a style sheet that they write alike.
+TEST_F(ExportRunTest, SideFilesOfALaterItemNeverReplaceAnEarlierItemsFiles) {
+  Write("pages.ini", "[HTML]\nFileRecCount=2\n");
+  Write("sheet.ini", "[HTML]\nCSS=1\nCSSFile=first.csv\n");
+  Write("shared.ini", "[HTML]\nCSS=1\nCSSFile=site.css\n");
+  const std::string memo_query = "1=select id, repeat('m', 70000) as memo from orders\n";
+  const TVelmoraResult result =
+      Run("[Tables]\n1=clients\n2=orders\n3=clients\n4=orders\n5=clients\n6=orders\n"
+          "[Queries]\nm1=Memo one\nm2=Memo two\nm3=Memo name\n[SQL_m1]\n" +
+          memo_query + "[SQL_m2]\n" + memo_query + "[SQL_m3]\n" + memo_query +
+          "[Files]\n1=p01.html\n2=p.html\n3=first.csv\n4=s.html\nm1=m.dbf\nm2=m.DBF\nm3=./m.dbt\n"
+          "5=c.html\n6=o.html\n[Templates]\n2=pages.ini\n4=sheet.ini\n5=shared.ini\n6=shared.ini\n");
+  EXPECT_EQ(
+      result.lines,
+      Connected(
+          {"clients: 2 records exported to p01.html",
+           "orders: Output file p01.html is already used by an earlier item (clients wrote it as "
+           "p01.html)",
+           "clients: 2 records exported to first.csv",
+           "orders: Output file first.csv is already used by an earlier item (clients wrote it as "
+           "first.csv)",
+           "clients: 2 records exported to c.html", "orders: 3 records exported to o.html",
+           "Memo one: 3 records exported to m.dbf",
+           "Memo two: Output file m.dbt is already used by an earlier item (Memo one wrote it as m.dbt)",
+           "Memo name: Output file ./m.dbt is already used by an earlier item"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(Read("first.csv"), kClientsCsv);
+  EXPECT_NE(Read("p01.html").find("Alpha"), std::string::npos);
+  EXPECT_EQ(Read("m.dbt").size() % 512, 0u);
+  EXPECT_EQ(dir_.Entries(), (Lines{"c.html", "first.csv", "m.dbf", "m.dbt", "o.html", "p01.html", "pages.ini",
+                                   "run.cfg", "shared.ini", "sheet.ini", "site.css"}));
+}
+
 // A failed export prints no count line: "0 records exported to FILE" read as
 // success to scripts, while no file was written.
 TEST_F(ExportRunTest, FailedExportIsReportedWithoutCountLineAndTheRunGoesOn) {

@@ -67,7 +67,7 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
         "[ALIGN]\ncustomer=r\nid=L\n[HTML]\nCSS=7\nFileRecCount=-5\nBorderWidth=3\nCellPadding=0\n"
         "CellSpacing=2\nFontColor=$0000FF\nFontName=Courier\nBackgroundColor=16711680\n"
         "HeadBackgroundColor=clYellow\nHeadFontColor=0x00FF00\nEvenRowBackgroundColor=$123456\n"
-        "OddRowBackgroundColor=not a colour\nDataFontColor=clNavy\nLinkColor=1\nVLinkColor=2\nALinkColor=3\n"
+        "OddRowBackgroundColor=\nDataFontColor=clNavy\nLinkColor=1\nVLinkColor=2\nALinkColor=3\n"
         "BackgroundFile=paper.png\nTitle=<Orders>\n[GENERAL]\nAllowCaptions=0\n");
   Write("split.ini",
         "[HTML]\nFileRecCount=2\nNavigationOnTop=0\nFirstLinkTitle=|<\nLastLinkTitle=>|\nGenerateIndex=0\n");

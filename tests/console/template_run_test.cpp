@@ -37,12 +37,44 @@ TEST_F(TemplateRunTest, OwnTemplateAndAllTemplate) {
   EXPECT_EQ(Read("name_only.csv").substr(0, 4), "\xD0\xCF\x11\xE0");
 }
 
-TEST_F(TemplateRunTest, MissingTemplateFileLeavesEverySettingAtItsDefault) {
+// A misspelt template name exported with every default and exit status 0.
+// The own template and the All template are both checked; a template that
+// exists and leaves keys out still gives their defaults.
+TEST_F(TemplateRunTest, MissingTemplateFileFailsItsItemNamingTheFile) {
+  Write("empty.ini", "");
+  const TVelmoraResult own =
+      Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=no/such/template.ini\n2=empty.ini\n"
+          "[Files]\n1=c.csv\n2=d.csv\n");
+  EXPECT_EQ(own.lines, Connected({"clients: Template file \"no/such/template.ini\" does not exist",
+                                  "clients: 2 records exported to d.csv"}));
+  EXPECT_EQ(own.exit_status, 1);
+  EXPECT_FALSE(Exists("c.csv"));
+  EXPECT_EQ(Read("d.csv"), "\"ID\",\"NAME\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n");
+
+  const TVelmoraResult all = Run("[Tables]\n1=clients\n[Templates]\nAll=alll.ini\n[Files]\n1=e.csv\n");
+  EXPECT_EQ(all.lines, Connected({"clients: Template file \"alll.ini\" does not exist"}));
+  EXPECT_EQ(all.exit_status, 1);
+  EXPECT_FALSE(Exists("e.csv"));
+}
+
+// A misspelt colour name gave the default colour; it fails the item now,
+// naming the valid names, and an absent colour key keeps its default.
+TEST_F(TemplateRunTest, UnknownColourNameFailsItsItem) {
+  Write("bad.ini", "[HTML]\nFontColor=clRedd\n");
+  Write("good.ini", "[HTML]\nBackgroundColor=clRed\n");
   const TVelmoraResult result =
-      Run("[Tables]\n1=clients\n[Templates]\n1=no/such/template.ini\n[Files]\n1=c.csv\n");
-  EXPECT_EQ(result.lines, Connected({"clients: 2 records exported to c.csv"}));
-  EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(Read("c.csv"), "\"ID\",\"NAME\"\r\n\"1\",\"Alpha\"\r\n\"2\",\"Beta\"\r\n");
+      Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=bad.ini\n2=good.ini\n[Files]\n1=bad.html\n"
+          "2=good.html\n");
+  ASSERT_EQ(result.lines.size(), 8u) << result.output;
+  EXPECT_EQ(result.lines[6].rfind("ProcessedData: Invalid colour \"clRedd\" for FontColor in [HTML]: ", 0),
+            0u)
+      << result.lines[6];
+  EXPECT_NE(result.lines[6].find("clBlack, clMaroon, clGreen"), std::string::npos);
+  EXPECT_EQ(result.lines[7], "clients: 2 records exported to good.html");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("bad.html"));
+  const std::string page = Read("good.html");
+  EXPECT_NE(page.find("BODY { background: #ff0000; color: #ffffff;"), std::string::npos);
 }
 
 // A template that exists but cannot be read fails its item, naming the file;

@@ -31,9 +31,9 @@ TEST(StreamsRowsTest, OnlyExportsThatNeverMoveBackStream) {
       {xtJSON, "", true},
       {xtTeX, "", true},
       {xtSQL, "", true},
-      {xtSQL, "[SQL]\nCreateTable=1\n", false},  // column types fitted to every value
-      {xtDBF, "", false},                        // character fields sized to every value
-      {xtCSV, "[CSV]\nComma=;;\n", false},       // refused: the export itself reports it
+      {xtSQL, "[SQL]\nCreateTable=1\n", true},  // the column types the server declares
+      {xtDBF, "", false},                       // character fields sized to every value
+      {xtCSV, "[CSV]\nComma=;;\n", false},      // refused: the export itself reports it
   };
   for (const auto& test_case : cases) {
     SCOPED_TRACE(std::to_string(test_case.ExportType) + ": " + test_case.Template);

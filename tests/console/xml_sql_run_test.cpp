@@ -60,26 +60,40 @@ class XmlSqlRunTest : public consoletest::ConsoleServerTest {
     return directory != nullptr ? directory : "";
   }
 
-  // Every value of the table as the hex of its text (binary data as it is),
-  // "N" for NULL, by id.
-  std::vector<testsupport::TSqlRow> HexValues(const std::string& database, const std::string& table) const {
+  // Every value of the columns (those of the hostile table unless told) as
+  // the hex of its text (binary data as it is), "N" for NULL, by the first.
+  std::vector<testsupport::TSqlRow> HexValues(const std::string& database, const std::string& table,
+                                              const std::vector<std::string>& columns = {
+                                                  std::begin(kColumns), std::end(kColumns)}) const {
     std::string select = "SELECT ";
-    for (const char* column : kColumns) {
+    for (const std::string& column : columns) {
       if (select.size() > 7) select += ", ";
-      select += std::string("IFNULL(HEX(CONCAT(") + column + ")), 'N')";
+      select += "IFNULL(HEX(CONCAT(" + column + ")), 'N')";
     }
-    return testsupport::RunSql(*server_, select + " FROM " + table + " ORDER BY id", database);
+    return testsupport::RunSql(*server_, select + " FROM " + table + " ORDER BY 1", database);
   }
 
-  // Runs the script through the command-line client into database.
-  testsupport::TCommandResult Replay(const std::string& script, const std::string& database) const {
+  // Runs the script through the command-line client into database, in a
+  // session that runs init first.
+  testsupport::TCommandResult Replay(const std::string& script, const std::string& database,
+                                     const std::string& init = "DO 0") const {
     const std::string client = testsupport::FindExecutable("mariadb");
     return testsupport::RunCommand(
         {"bash", "-c",
          "exec \"$0\" --no-defaults --socket=\"$1\" --user=\"$2\" --password=\"$3\" "
-         "--default-character-set=utf8mb4 \"$4\" < \"$5\"",
-         client, server_->Socket, server_->User, server_->Password, database, script},
+         "--default-character-set=utf8mb4 --init-command=\"$6\" \"$4\" < \"$5\"",
+         client, server_->Socket, server_->User, server_->Password, database, script, init},
         120);
+  }
+
+  // Name, type, character set and collation of every column of the table.
+  std::vector<testsupport::TSqlRow> Declarations(const std::string& database,
+                                                 const std::string& table) const {
+    return testsupport::RunSql(
+        *server_,
+        "SELECT CONCAT_WS(' ', COLUMN_NAME, COLUMN_TYPE, CHARACTER_SET_NAME, COLLATION_NAME) "
+        "FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
+            database + "' AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION");
   }
 };
 
@@ -99,7 +113,10 @@ TEST_F(XmlSqlRunTest, ReplayedScriptReproducesEveryValue) {
   const TVelmoraResult result = consoletest::RunVelmora({"run.cfg"}, dir_.Path(), "de_DE.UTF-8");
   EXPECT_EQ(result.lines, Connected({"hostile: 4 records exported to out/h.sql"})) << result.output;
   const std::string script = Read("out/h.sql");
-  EXPECT_TRUE(script.starts_with("SET NAMES utf8mb4;\r\nCREATE TABLE hostile(\r\n  id  INTEGER,\r\n"))
+  EXPECT_NE(
+      script.find("CREATE TABLE hostile(\r\n  id  int(11),\r\n  `first name`  varchar(100) CHARACTER SET "
+                  "utf8mb4 COLLATE utf8mb4_general_ci,\r\n"),
+      std::string::npos)
       << script;
 
   const auto replay = Replay(dir_.File("out/h.sql"), "velmora_sql_copy");
@@ -108,6 +125,84 @@ TEST_F(XmlSqlRunTest, ReplayedScriptReproducesEveryValue) {
   const auto source = HexValues("velmora_sql_source", "hostile");
   ASSERT_EQ(source.size(), 4u);
   EXPECT_EQ(HexValues("velmora_sql_copy", "hostile"), source);
+}
+
+// Column types the rows alone cannot tell, and session settings the literals
+// depend on.
+constexpr const char* kTypedTable = R"sql(
+DROP DATABASE IF EXISTS velmora_sql_typed;
+CREATE DATABASE velmora_sql_typed CHARACTER SET utf8mb4;
+USE velmora_sql_typed;
+SET SESSION sql_mode = 'NO_AUTO_VALUE_ON_ZERO';
+CREATE TABLE typed (
+  id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  f DOUBLE, r FLOAT, d DECIMAL(12,4), u INT UNSIGNED, z TINYINT(3) UNSIGNED ZEROFILL,
+  bn BINARY(4), vb VARBINARY(8), bl BLOB,
+  l1 VARCHAR(12) CHARACTER SET latin1, k8 CHAR(6) CHARACTER SET koi8r COLLATE koi8r_bin,
+  ts TIMESTAMP(3) NULL, path VARCHAR(20), g GEOMETRY
+);
+INSERT INTO typed VALUES
+  (0, 0.1, 0.5, 1.5, 7, 7, 0x00FF, 0x41, 0x5C00, 'é', 'Жук', '2024-03-01 10:00:00.125', 'C:\\new',
+   ST_GeomFromText('POINT(1 2)')),
+  (5, 1.7976931348623157e308, -3.25e30, -99999999.9999, 4294967295, 255, 'abcd', '', NULL, 'Ç''a', 'ЁЖ',
+   '1970-01-01 00:00:01', '\\\\', NULL);
+DROP DATABASE IF EXISTS velmora_sql_typed_new;
+CREATE DATABASE velmora_sql_typed_new CHARACTER SET utf8mb4;
+DROP DATABASE IF EXISTS velmora_sql_typed_like;
+CREATE DATABASE velmora_sql_typed_like CHARACTER SET utf8mb4;
+CREATE TABLE velmora_sql_typed_like.typed LIKE velmora_sql_typed.typed;
+)sql";
+
+// The script creates each column as the server declares it, and replays in a
+// session whose settings would change its literals (backslashes read as
+// such, a 0 taken for the next AUTO_INCREMENT value, another time zone): every
+// value comes back byte for byte. Names one result may carry but one table
+// may not (both sides of a join, the same but for letter case, an empty
+// alias) are made distinct.
+TEST_F(XmlSqlRunTest, ScriptKeepsDeclaredTypesAndReplaysInAnotherSession) {
+  testsupport::RunSql(*server_, kTypedTable);
+  Write("create.ini", "[SQL]\nCreateTable=1\n");
+  Write("insert.ini", "[SQL]\nCreateTable=0\n");
+  Write("dup.ini", "[SQL]\nCreateTable=1\nTableName=dup names\n");
+  const TVelmoraResult result = Run(
+      "[Tables]\nc=typed\ni=typed\nv=typed\n[Queries]\nq=dup\n[SQL_q]\n1=select h.id, h2.id, 1 as a, 3 as A, "
+      "'x' as ``, h.l1 as L1 from typed h join typed h2 on h2.id = h.id\n[Files]\nc=out/create.sql\n"
+      "i=out/insert.sql\nv=out/t.csv\nq=out/dup.sql\n[Templates]\nc=create.ini\ni=insert.ini\nq=dup.ini\n",
+      SocketConnection("velmora_sql_typed"));
+  EXPECT_EQ(
+      result.lines,
+      Connected({"typed: 2 records exported to out/create.sql", "typed: 2 records exported to out/insert.sql",
+                 "typed: 2 records exported to out/t.csv", "dup: 2 records exported to out/dup.sql"}))
+      << result.output;
+  // Only the CSV leaves columns out, and says so once.
+  EXPECT_EQ(result.errors,
+            "typed: column bl (blob) left out; name it in [FIELDS] to export it\n"
+            "typed: column g (geometry) left out; name it in [FIELDS] to export it\n");
+
+  const std::string other_session = "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES', time_zone = '+05:00'";
+  const std::vector<std::string> columns = {"id", "f",  "r",  "d",  "u",  "z",    "bn",
+                                            "vb", "bl", "l1", "k8", "ts", "path", "g"};
+  for (const char* target : {"new", "like"}) {
+    const std::string database = std::string("velmora_sql_typed_") + target;
+    const std::string script = target == std::string("new") ? "out/create.sql" : "out/insert.sql";
+    const auto replay = Replay(dir_.File(script), database, other_session);
+    ASSERT_EQ(replay.exit_status, 0) << replay.output << Read(script);
+    EXPECT_EQ(HexValues(database, "typed", columns), HexValues("velmora_sql_typed", "typed", columns))
+        << target;
+  }
+  EXPECT_EQ(Declarations("velmora_sql_typed_new", "typed"), Declarations("velmora_sql_typed", "typed"));
+
+  const auto replay = Replay(dir_.File("out/dup.sql"), "velmora_sql_typed_new");
+  ASSERT_EQ(replay.exit_status, 0) << replay.output << Read("out/dup.sql");
+  EXPECT_EQ(Declarations("velmora_sql_typed_new", "dup names"),
+            (std::vector<testsupport::TSqlRow>{{"id int(11)"},
+                                               {"id_2 int(11)"},
+                                               {"a int(1)"},
+                                               {"A_2 int(1)"},
+                                               {"_ varchar(1) utf8mb4 utf8mb4_general_ci"},
+                                               {"L1 varchar(12) latin1 latin1_swedish_ci"}}));
+  EXPECT_EQ(HexValues("velmora_sql_typed_new", "`dup names`", {"id", "id_2", "a", "A_2", "_", "L1"}),
+            HexValues("velmora_sql_typed", "typed", {"id", "id", "1", "3", "'x'", "l1"}));
 }
 
 TEST_F(XmlSqlRunTest, ExampleTemplatesOnTheSampleDatabase) {

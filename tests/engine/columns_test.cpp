@@ -71,6 +71,19 @@ TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
   EXPECT_EQ(sheet.Columns()[0].Align, ecaLeft);
 }
 
+// A column a format leaves out of its kind is listed, so that a run can report
+// it; a format that exports every column leaves none out.
+TEST_F(ColumnsTest, LeftOutBlobsAreListedUnlessEveryColumnIsExported) {
+  TAlignedExporter text;
+  text.DataSet = &data_;
+  TColumnSettings settings = text.ColumnSettings();
+  text.Columns().Build(settings);
+  EXPECT_EQ(text.Columns().LeftOut(), std::vector<const TField*>{&data_.Field(6)});
+  settings.EveryColumn = true;
+  text.Columns().Build(settings);
+  EXPECT_TRUE(text.Columns().Count() == 7 && text.Columns().LeftOut().empty());
+}
+
 TEST_F(ColumnsTest, KeyedSettingsMatchNamesWithoutLetterCase) {
   TAlignedExporter text;
   text.DataSet = &data_;
@@ -366,8 +379,8 @@ TEST_F(NumberFormsTest, PlainIntegersMatchTheGeneralPlainDecimalForm) {
   // Integer cells take a short path; it must agree with the general one on
   // signs, leading zeros and zero, and very long digit runs keep the general one.
   const std::string many_digits = "-000" + std::string(1200, '7');
-  const std::vector<std::string> texts = {"0",    "-0",    "+0",   "-000", "007",  "+0042",
-                                          "-17",  "-0001", "+5",   "10",   "-100", many_digits};
+  const std::vector<std::string> texts = {"0",   "-0",    "+0", "-000", "007",  "+0042",
+                                          "-17", "-0001", "+5", "10",   "-100", many_digits};
   TMemoryDataSet data;
   data.AddField("N", ftLargeint);
   for (const std::string& text : texts) data.AppendRecord({text});

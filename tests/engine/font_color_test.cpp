@@ -6,7 +6,9 @@
 #include <climits>
 #include <set>
 #include <string>
+#include <utility>
 
+#include "platform/error.h"
 #include "platform/ini_file.h"
 #include "platform/text_utils.h"
 #include "support/expect_error.h"
@@ -150,7 +152,33 @@ TEST_F(ReadFontTest, OutOfRangeOrInvalidValuesTakeTheDefault) {
   }
   // "true" is not an integer: the Boolean keeps its default.
   EXPECT_TRUE(Read("FontItalic=true\r\n").Style.Contains(fsItalic));
-  EXPECT_VELMORA_ERROR(Read("FontColor=reddish\r\n"), "'reddish' is not a valid integer value");
+  EXPECT_THROW(Read("FontColor=reddish\r\n"), EVelmoraError);
+  EXPECT_EQ(Read("FontColor=\r\n").Color, clNavy);
+}
+
+// A misspelt colour name passed for the default colour in most formats; it
+// fails now, and the message lists every name there is.
+TEST(ReadColorKeyTest, NamesAndNumbersReadAndAnythingElseFailsListingTheNames) {
+  const TIniFile ini = TIniFile::FromText(
+      "[S]\nName=  CLRED \nHex=$FF0000\nDecimal=65280\nSystem=clBtnFace\nEmpty=\n"
+      "Misspelt=clRedd\nWord=red\nHash=#ff0000\n");
+  const struct {
+    const char* key;
+    TColor expected;
+  } cases[] = {{"Name", clRed}, {"Hex", clBlue},   {"Decimal", clLime},
+               {"System", -2},  {"Empty", clTeal}, {"Absent", clTeal}};
+  for (const auto& [key, expected] : cases) EXPECT_EQ(ReadColorKey(ini, "S", key, clTeal), expected) << key;
+
+  std::string names;
+  for (const TColorName& entry : ColorNames()) names += (names.empty() ? "" : ", ") + std::string(entry.Name);
+  for (const auto& [key, text] : {std::pair{"Misspelt", "clRedd"}, {"Word", "red"}, {"Hash", "#ff0000"}}) {
+    EXPECT_VELMORA_ERROR(
+        ReadColorKey(ini, "S", key, clTeal),
+        std::string("Invalid colour \"") + text + "\" for " + key +
+            " in [S]: give a number (decimal, or $BBGGRR in hexadecimal) or one of the names " + names);
+  }
+  EXPECT_NE(names.find("clBlack, clMaroon"), std::string::npos);
+  EXPECT_NE(names.find("clHighlightedText"), std::string::npos);
 }
 
 TEST_F(ReadFontTest, TargetMayBeTheDefaultsItself) {

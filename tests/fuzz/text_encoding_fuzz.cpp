@@ -18,15 +18,6 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t position = 0; position < text.size();) {
-    const velmora::TUtf8Sequence sequence = velmora::DecodeUtf8(text, position);
-    if (!sequence.Valid) return false;
-    position += static_cast<std::size_t>(sequence.Length);
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -56,6 +56,43 @@ TEST(MapTypeText, FollowsTheTypeTextRules) {
   EXPECT_FALSE(MapTypeText("double(10,2)", false).ExactDecimal);
 }
 
+// A result column without a table column of its own (an expression, a
+// union) is declared from its description: the figures are the server's for
+// the expressions in the comments, read over a utf8mb4 connection.
+TEST(ResultColumnTypeText, DeclaresATypeThatHoldsEveryValueOfTheDescription) {
+  constexpr unsigned kNumber = 63;
+  constexpr unsigned kText = 45;
+  const struct {
+    TResultColumnMetadata metadata;
+    const char* expected;
+  } cases[] = {
+      {{mtNewDecimal, 4, 1, 0, kNumber, 4}, "decimal(2,1)"},  // 1.5
+      {{mtNewDecimal, 5, 2, 0, kNumber, 4}, "decimal(3,2)"},  // -1.25
+      {{mtNewDecimal, 20, 0, kMySqlUnsignedFlag, kNumber, 4}, "decimal(20,0) unsigned"},
+      {{mtDouble, 22, 31, 0, kNumber, 4}, "double"},       // 1e3
+      {{mtDouble, 24, 2, 0, kNumber, 4}, "double(24,2)"},  // round(double, 2)
+      {{mtLong, 10, 0, kMySqlUnsignedFlag, kNumber, 4}, "int(10) unsigned"},
+      {{mtTiny, 3, 0, kMySqlUnsignedFlag | kMySqlZerofillFlag, kNumber, 4}, "tinyint(3) unsigned zerofill"},
+      {{mtTimestamp, 23, 3, 0, kNumber, 4}, "timestamp(3)"},
+      {{mtDateTime, 26, 6, 0, kNumber, 4}, "datetime(6)"},  // now(6)
+      {{mtBit, 5, 0, kMySqlUnsignedFlag, kNumber, 4}, "bit(5)"},
+      {{mtVarString, 44, 39, 0, kText, 4}, "varchar(11)"},  // concat(varchar(10), 'x')
+      {{mtString, 12, 0, 0, kText, 4}, "char(3)"},
+      {{mtVarString, 5, 0, kMySqlBinaryFlag, kNumber, 4}, "varbinary(5)"},
+      {{mtBlob, 65535, 0, kMySqlBinaryFlag, kNumber, 4}, "blob"},
+      {{mtBlob, 262140, 0, 0, kText, 4}, "mediumtext"},       // a TEXT column, 4 bytes a character
+      {{mtVarString, 262140, 0, 0, kText, 4}, "mediumtext"},  // group_concat beyond a VARCHAR
+      {{mtGeometry, 4294967295, 0, kMySqlBinaryFlag, kNumber, 4}, "geometry"},
+      {{mtNull, 0, 0, 0, kNumber, 4}, "binary(0)"},  // select null
+      {{200, 0, 0, 0, kNumber, 4}, "longblob"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(ResultColumnTypeText(test.metadata), test.expected) << test.expected;
+  }
+  EXPECT_EQ(CollationCharacterSet("latin1_swedish_ci"), "latin1");
+  EXPECT_EQ(CollationCharacterSet("binary"), "binary");
+}
+
 TEST(MapTypeText, AlternativeViewMakesYesNoEnumerationsBoolean) {
   EXPECT_EQ(MapTypeText("enum('Y','N')", true).DataType, ftBoolean);
   EXPECT_EQ(MapTypeText("enum('f','t')", true).DataType, ftBoolean);
@@ -136,7 +173,7 @@ TEST(ValueText, DecimalsKeepEveryDigit) {
   EXPECT_EQ(DecimalText("12345678901234567890123456789012345.123456789012345678901234567890"),
             "12345678901234567890123456789012345.123456789012345678901234567890");
   EXPECT_EQ(DecimalText("-0.000000000000000000000000000001"), "-0.000000000000000000000000000001");
-  EXPECT_EQ(DecimalText("1.50", ","), "1,50");  // the scale's zeros are digits of the value too
+  EXPECT_EQ(DecimalText("1.50", ","), "1,50");     // the scale's zeros are digits of the value too
   EXPECT_EQ(DecimalText("0000100.00"), "100.00");  // ZEROFILL
   EXPECT_EQ(DecimalText("-0.00"), "0.00");
   EXPECT_EQ(DecimalText("abc"), "<none>");

@@ -323,6 +323,46 @@ TEST_F(ResultSetTest, LocaleDecidesSeparatorsAndDateForms) {
   EXPECT_EQ(std::vector<int>({hour, minute, second, millisecond}), std::vector<int>({23, 59, 59, 999}));
 }
 
+// Regression: a DATETIME(6) or TIMESTAMP(6) value at midnight lost its
+// ".000000" (text and display form) while every other moment of the column
+// kept it. A date-time without fraction still leaves the time of midnight out.
+TEST_F(ResultSetTest, MidnightKeepsTheFractionDigitsOfItsColumn) {
+  SetFormatSettings(IsoSettings());
+  Sql("CREATE OR REPLACE TABLE midnights (t TIMESTAMP(6) NULL, d DATETIME(6), p DATETIME, h DATETIME(2));"
+      "INSERT INTO midnights VALUES ('2000-01-01 00:00:00', '2000-01-01 00:00:00', '2000-01-01 00:00:00', "
+      "'2000-01-01 00:00:00'), ('2000-01-01 12:00:00', '2000-01-01 00:00:00.5', '2000-01-01 12:00:00', "
+      "'2000-01-02 00:00:00.01')");
+  OpenQuery("select t, d, p, h from midnights order by d");
+  EXPECT_EQ(RecordText(),
+            "2000-01-01 00:00:00.000000|2000-01-01 00:00:00.000000|2000-01-01|2000-01-01 00:00:00.00");
+  const TTabuloFormats display_formats;
+  TColumnSettings column_settings;
+  column_settings.DataSet = &query;
+  column_settings.Formats = &display_formats;
+  TTabuloColumns columns;
+  columns.Build(column_settings);
+  const std::vector<std::vector<std::string>> expected = {
+      {"2000-01-01 00:00:00.000000", "2000-01-01 00:00:00.000000", "2000-01-01 00:00:00",
+       "2000-01-01 00:00:00.00"},
+      {"2000-01-01 12:00:00.000000", "2000-01-01 00:00:00.500000", "2000-01-01 12:00:00",
+       "2000-01-02 00:00:00.01"},
+  };
+  std::size_t row = 0;
+  for (query.First(); !query.Eof(); query.Next(), ++row) {
+    for (int index = 0; index < columns.Count(); ++index) {
+      const TTabuloColumn& column = columns[index];
+      std::string direct;
+      ASSERT_TRUE(column.FormatFieldValue(direct));
+      std::string text;
+      column.Field->GetText(text);
+      ASSERT_TRUE(column.FormatText(text));
+      EXPECT_EQ(direct, expected[row][static_cast<std::size_t>(index)]) << row << " " << column.Name;
+      EXPECT_EQ(text, direct) << row << " " << column.Name;
+    }
+  }
+  Sql("DROP TABLE midnights");
+}
+
 // Regression: TIME values beyond a day were clamped to a time of day, so
 // '838:59:59' exported as 23:59:59 and '-01:30:00' as 00:30:00.
 TEST_F(ResultSetTest, TimesBeyondADayAreExportedAsTheServerWritesThem) {

@@ -90,9 +90,9 @@ TEST(QuoteTableName, QuotesFromVersion32306) {
 }
 
 TEST(MetadataStatements, ListColumnsAndIndexesOfAQuotedTable) {
-  EXPECT_EQ(ColumnListingStatement({"", "a`b"}, 101119), "SHOW COLUMNS FROM `a``b`");
+  EXPECT_EQ(ColumnListingStatement({"", "a`b"}, 101119), "SHOW FULL COLUMNS FROM `a``b`");
   EXPECT_EQ(ColumnListingStatement({"shop", "orders"}, 101119, "id"),
-            "SHOW COLUMNS FROM `shop`.`orders` LIKE \"id\"");
+            "SHOW FULL COLUMNS FROM `shop`.`orders` LIKE \"id\"");
   EXPECT_EQ(IndexListingStatement({"", "orders"}, 32232), "SHOW INDEX FROM orders");
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/output_claims.h"
 #include "platform/signal_cleanup.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
@@ -90,6 +91,71 @@ TEST_F(OutputFileSetTest, OneFileCannotBeAddedTwiceUnderAnyName) {
   for (const auto& [target, reason] : cases) {
     EXPECT_VELMORA_ERROR(files.Add(target), "Cannot create file \"" + target + "\". " + reason);
   }
+}
+
+// The files of earlier users of one run's claims, under any spelling, are
+// refused before anything is created; a shared style sheet only with other bytes.
+TEST_F(OutputFileSetTest, FilesOfAnEarlierUserAreRefusedUnderAnyName) {
+  TOutputClaims claims;
+  claims.BeginUser("a");
+  {
+    TOutputFileSet files(&claims);
+    files.Add(File("a.csv")).Write("a");
+    files.Add(File("p01.html"));
+    files.AddShared(File("site.css"), "style");
+    files.Add("/dev/null");  // devices are nobody's
+    files.Commit();
+  }
+  fs::create_symlink("a.csv", File("link.csv"));
+  claims.BeginUser("b");
+  EXPECT_FALSE(claims.Refused());
+  TOutputFileSet files(&claims);
+  files.Add(File("b.csv"));
+  files.AddShared(File("site.css"), "style");
+  files.Add("/dev/null");
+  const auto refusal = [&](const std::string& target, const std::string& earlier) {
+    return "Output file " + target + " is already used by an earlier item (a wrote it as " + File(earlier) +
+           ")";
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {File("a.csv"), "a.csv"},
+      {directory_.Path() + "/./a.csv", "a.csv"},
+      {File("link.csv"), "a.csv"},
+      {directory_.Path() + "/none/../p01.html", "p01.html"},
+  };
+  for (const auto& [target, earlier] : cases)
+    EXPECT_VELMORA_ERROR(files.Add(target), refusal(target, earlier));
+  EXPECT_VELMORA_ERROR(files.AddShared(File("site.css"), "other style"),
+                       refusal(File("site.css"), "site.css"));
+  EXPECT_VELMORA_ERROR(files.Add(File("site.css")), refusal(File("site.css"), "site.css"));
+  EXPECT_TRUE(claims.Refused());
+  files.Commit();
+  EXPECT_EQ(Entries(), (TNames{"a.csv", "b.csv", "link.csv", "p01.html", "site.css"}));
+  EXPECT_EQ(ReadFile(File("a.csv")) + ReadFile(File("site.css")), "astyle");
+}
+
+// The rest of a longer numbered series goes at the commit, up to its first
+// gap (a directory is one); a file of the series that an earlier user wrote stays.
+TEST_F(OutputFileSetTest, TheRestOfALongerSeriesIsRemovedAtTheCommit) {
+  for (const char* name : {"r01.htm", "r02.htm", "r03.htm", "r04.htm", "r06.htm"})
+    WriteFile(File(name), "old");
+  ASSERT_EQ(::mkdir(File("r05.htm").c_str(), 0700), 0);
+  TOutputClaims claims;
+  claims.BeginUser("earlier");
+  claims.Claim(File("r03.htm"));
+  claims.BeginUser("now");
+  {
+    TOutputFileSet files(&claims);
+    files.Add(File("r.htm"));
+    files.Add(File("r01.htm")).Write("new");
+    files.RemoveSeriesAtCommit(
+        [this](long long number) { return File("r0" + std::to_string(number) + ".htm"); }, 2);
+    files.RemoveAtCommit(File("r.htm"));
+    EXPECT_EQ(Entries().size(), 8u);
+    files.Commit();
+  }
+  EXPECT_EQ(Entries(), (TNames{"r01.htm", "r03.htm", "r05.htm", "r06.htm"}));
+  EXPECT_EQ(ReadFile(File("r01.htm")), "new");
 }
 
 // Waits until the directory holds a hidden temporary file; false after 20 s.

@@ -3,16 +3,23 @@
 // which files an export leaves behind.
 #include "formats/html/tabulo_html.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/memory_dataset.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/output_file_set.h"
 #include "platform/text_utils.h"
 #include "support/test_files.h"
 
@@ -213,6 +220,28 @@ TEST_F(HtmlExportTest, FontSizeAndNameLinesFollowDefaultOptions) {
   EXPECT_EQ(sheet[2], "background-image: url(paper.png)");
   EXPECT_EQ(Occurrences(ReadFile(exporter_->FileName), "font-family"), 0);
   EXPECT_EQ(Occurrences(ReadFile(exporter_->FileName), "ThRows"), 0);
+}
+
+// A font name or background file from a template reached the page as it
+// was: "</style><script>" ended the style element and ran.
+TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
+  Numbers(1);
+  exporter_->AllowCaptions = false;
+  exporter_->HTMLOptions.TextFont.Name = "'Times New Roman', Zoë_1.5-x</style><script>alert(1)</script>;}";
+  exporter_->HTMLOptions.BackgroundFileName = "my (bg)\\\"x\".png?a=1&b=2#top</style>";
+  exporter_->Execute();
+  const std::vector<std::string>& sheet = exporter_->StyleSheet();
+  ASSERT_GE(sheet.size(), 4u);
+  EXPECT_EQ(
+      sheet[1],
+      "         font-family: 'Times New Roman', Zoë_1.5-x\\3C \\2F style\\3E \\3C script\\3E alert\\28 1\\29 "
+      "\\3C \\2F script\\3E \\3B \\7D ;");
+  EXPECT_EQ(sheet[2],
+            "background-image: url(my\\20 \\28 bg\\29 \\5C \\22 x\\22 .png?a=1&b=2#top\\3C /style\\3E )");
+  const std::string page = ReadFile(exporter_->FileName);
+  EXPECT_EQ(Occurrences(page, "<script"), 0);
+  EXPECT_EQ(Occurrences(page, "</style"), 0);
+  EXPECT_EQ(Occurrences(page, "</STYLE>"), 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -445,6 +474,113 @@ TEST_F(HtmlExportTest, SplittingIntoAPipeWritesOneDocument) {
   EXPECT_EQ(Occurrences(page, "class=\"TrOdd\""), 3);
   EXPECT_EQ(Occurrences(page, "<link"), 0);
   EXPECT_EQ(directory_.Entries(), std::vector<std::string>{"out.fifo"});
+}
+
+// ---------------------------------------------------------------------------
+// The page files of a split export on disk
+
+// Runs body in a child process, which exits 0 when body returns and 1 when it raises.
+template <class TBody>
+pid_t StartChild(TBody body) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  try {
+    body();
+  } catch (const std::exception&) {
+    ::_exit(1);
+  }
+  ::_exit(0);
+}
+
+// The exit status of a child, -1 when a signal ended it.
+int ExitStatusOf(pid_t child) {
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Pages 03 and 04 of yesterday's longer export stayed beside today's two and
+// read as part of today's export.
+TEST_F(HtmlExportTest, PagesLeftFromAnEarlierLongerExportAreRemovedAtTheCommit) {
+  Numbers(8);
+  exporter_->SetMaxRecords(2);
+  exporter_->Execute();
+  WriteFile(File("report06.html"), "after a gap: not of the series");
+  ASSERT_EQ(directory_.Entries().size(), 5u);
+  exporter_->SetMaxRecords(4);
+  // A failed export removes nothing.
+  exporter_->OnExportedRecord = [](TTabulo&, int rec_no) {
+    if (rec_no == 5) throw EVelmoraError("stop");
+  };
+  EXPECT_THROW(exporter_->Execute(), EVelmoraError);
+  EXPECT_EQ(directory_.Entries().size(), 5u);
+  exporter_->OnExportedRecord = nullptr;
+  exporter_->Execute();
+  EXPECT_EQ(directory_.Entries(),
+            (std::vector<std::string>{"report01.html", "report02.html", "report06.html"}));
+  EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "<td class=\"Tr"), 4);
+  EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "report03.html"), 0);
+}
+
+// Two runs writing one paged target at once left 40 pages of one beside 160 of
+// the other. Here the export of 40 pages starts when the export of 160 has put
+// 100 of its files in place, and the rest of those go in slowly.
+int started_pipe[2] = {-1, -1};
+int files_placed = 0;
+
+void SignalAtTheHundredthFile(const std::string&) {
+  if (++files_placed == 100 && ::write(started_pipe[1], "!", 1) != 1) ::_exit(3);
+  if (files_placed >= 100) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
+  Numbers(160);
+  ASSERT_EQ(::pipe(started_pipe), 0);
+  std::vector<pid_t> children;
+  for (const int records_per_page : {1, 4}) {
+    children.push_back(StartChild([&] {
+      char signal = 0;
+      if (records_per_page == 1) {
+        TOutputFileSet::SetPlaceHookForTesting(&SignalAtTheHundredthFile);
+      } else if (::read(started_pipe[0], &signal, 1) != 1) {
+        ::_exit(3);
+      }
+      exporter_->Title = "per page " + std::to_string(records_per_page);
+      exporter_->SetMaxRecords(records_per_page);
+      exporter_->Execute();
+    }));
+  }
+  for (const pid_t child : children) EXPECT_EQ(ExitStatusOf(child), 0);
+  ::close(started_pipe[0]);
+  ::close(started_pipe[1]);
+  // The later export waited for the earlier one and took away its pages beyond 40.
+  const std::vector<std::string> entries = directory_.Entries();
+  EXPECT_EQ(entries.size(), 40u);
+  for (const std::string& name : entries) {
+    EXPECT_NE(ReadFile(File(name)).find("<Title>per page 4</Title>"), std::string::npos) << name;
+  }
+}
+
+// Every page held a descriptor and a 64 KiB buffer until the commit: under
+// `ulimit -n 1024` the export stopped at page 1,017, and 10,000 pages took
+// 655 MB.
+TEST_F(HtmlExportTest, ManyPagesNeedNoMoreDescriptorsThanOnePage) {
+  constexpr int kPages = 400;
+  Numbers(kPages);
+  exporter_->SetMaxRecords(1);
+  exporter_->UsingCSS = usExternal;
+  const pid_t child = StartChild([&] {
+    const rlimit limit{32, 32};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(2);
+    exporter_->Execute();
+  });
+  EXPECT_EQ(ExitStatusOf(child), 0);
+  EXPECT_EQ(directory_.Entries().size(), static_cast<std::size_t>(kPages) + 1);  // and the style sheet
+  const std::string last = ReadFile(File("report400.html"));
+  EXPECT_NE(last.find("<td><a href=\"report399.html\">Prior</a></td>"), std::string::npos);
+  EXPECT_TRUE(
+      last.ends_with("<td><a href=\"report400.html\">Last</a></td>\r\n  </tr>\r\n</Table>\r\n</BODY>\r\n"
+                     "</HTML>\r\n"));
 }
 
 }  // namespace

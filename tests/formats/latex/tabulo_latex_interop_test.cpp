@@ -107,5 +107,40 @@ TEST(LaTeXInteropTest, EveryRowOfAManyPageTableIsTypeset) {
   SetFormatSettings(saved);
 }
 
+// The compiler stopped with "Invalid UTF-8 byte" on binary data and cut
+// sequences; their replacement characters typeset as boxed question marks.
+TEST(LaTeXInteropTest, BytesThatAreNotUtf8Compile) {
+  const std::string pdflatex = FindExecutable("pdflatex");
+  const std::string pdftotext = FindExecutable("pdftotext");
+  if (pdflatex.empty() || pdftotext.empty()) GTEST_SKIP() << "pdflatex or pdftotext is not installed";
+  const TFormatSettings saved = FormatSettings();
+  SetFormatSettings(TFormatSettings::CLocale());
+  TMemoryDataSet data;
+  data.AddField("BYTES", ftString, 40);
+  data.AppendRecord({std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)});
+  data.AppendRecord({"cut \xE2\x82 here \xFF\xFE end"});
+  data.Open();
+  TTempDir directory("latex-bytes");
+  TTabuloLaTeX exporter;
+  exporter.DataSet = &data;
+  exporter.FileName = directory.File("bytes.tex");
+  exporter.Execute();
+  SetFormatSettings(saved);
+  EXPECT_EQ(exporter.ReplacedCharacters(), 4u);
+
+  const auto compiled = RunCommand({"timeout", "120", pdflatex, "-interaction=nonstopmode", "-halt-on-error",
+                                    "-output-directory", directory.Path(), exporter.FileName},
+                                   150);
+  ASSERT_EQ(compiled.exit_status, 0) << compiled.output;
+  const auto extracted = RunCommand({pdftotext, directory.File("bytes.pdf"), "-"});
+  ASSERT_EQ(extracted.exit_status, 0) << extracted.output;
+  // The boxes stand apart from their neighbours in the extracted text.
+  std::string text = extracted.output;
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+             text.end());
+  EXPECT_NE(text.find("?PNG"), std::string::npos) << extracted.output;
+  EXPECT_NE(text.find("cut?here??end"), std::string::npos) << extracted.output;
+}
+
 }  // namespace
 }  // namespace velmora

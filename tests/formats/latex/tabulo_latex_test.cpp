@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/memory_dataset.h"
@@ -40,6 +41,7 @@ TEST_F(LaTeXExportTest, DefaultDocumentIsByteExact) {
   EXPECT_EQ(Export(), Lines({
                           "\\documentclass[a4paper]{article}",
                           "\\usepackage[utf8]{inputenc}",
+                          "\\DeclareUnicodeCharacter{FFFD}{\\fbox{?}}",
                           "\\usepackage[english]{babel}",
                           "\\usepackage[]{longtable}",
                           "\\begin{document}",
@@ -116,7 +118,7 @@ TEST_F(LaTeXExportTest, SpecialCharactersTypesetAsWritten) {
   };
   for (const auto& [value, expected] : cases) {
     std::string out;
-    AppendLaTeXText(out, value);
+    EXPECT_EQ(AppendLaTeXText(out, value), 0u) << value;
     EXPECT_EQ(out, expected) << value;
   }
   // Texts the engine passes unformatted (Boolean, unknown) and captions are
@@ -127,6 +129,31 @@ TEST_F(LaTeXExportTest, SpecialCharactersTypesetAsWritten) {
   const std::string document = Export();
   EXPECT_NE(document.find("a\\_b & U\r\n"), std::string::npos);
   EXPECT_NE(document.find("True\\& & \\{x\\}\r\n"), std::string::npos);
+}
+
+// Bytes that are not UTF-8 stopped the compiler ("Invalid UTF-8 byte"): each
+// invalid sequence is written as U+FFFD and counted for the run's warning.
+TEST_F(LaTeXExportTest, InvalidUtf8BecomesReplacementCharacterAndIsCounted) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const std::vector<std::tuple<std::string, std::string, std::size_t>> cases = {
+      {"a\xFF\xFE_b", "a" + fffd + fffd + "\\_b", 2},
+      {"cut \xE2\x82", "cut " + fffd, 1},
+      {"\xC0\xAF&", fffd + fffd + "\\&", 2},
+      {"Zo\xC3\xAB\x80", "Zo\xC3\xAB" + fffd, 1},
+  };
+  for (const auto& [value, expected, count] : cases) {
+    std::string out;
+    EXPECT_EQ(AppendLaTeXText(out, value), count) << value;
+    EXPECT_EQ(out, expected) << value;
+  }
+  data_.AddField("B\xFF", ftString, 10);
+  data_.AppendRecord({"\x89PNG\r\n"});
+  data_.AppendRecord({"ok"});
+  const std::string document = Export();
+  EXPECT_NE(document.find("B" + fffd + "\r\n"), std::string::npos);
+  EXPECT_NE(document.find(fffd + "PNG  \r\n"), std::string::npos);
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 2u);
+  EXPECT_EQ(exporter_.ReplacementKind(), TTabuloText::rkInvalidUtf8);
 }
 
 }  // namespace

@@ -260,6 +260,18 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
       {"[PDF_OPTION_HEADER]\nFontName=14\nFontEncoding=4\nFontSize=0\n", unchanged},
       {"[PDF_OPTION_HEADER]\nFontName=-1\nFontEncoding=-1\nFontSize=-3\n", unchanged},
       {"[PDF_OPTION_HEADER]\nFontSize=1639\n", unchanged},
+      // A colour past 24 bits or a system colour printed its low bytes: white
+      // text on the white page.
+      {"[PDF_OPTION_HEADER]\nFontColor=$FFFFFFFF\n[PDF_OPTION_CAPTION]\nFontColor=$1000000\n"
+       "[PDF_OPTION_DATA]\nFontColor=clBtnFace\n[PDF_OPTION_FOOTER]\nFontColor=-16777216\n",
+       [](const TPDFOptions& o) {
+         return o.HeaderFont.FontColor == clBlack && o.CaptionFont.FontColor == clBlack &&
+                o.DataFont.FontColor == clBlack && o.FooterFont.FontColor == clBlack;
+       }},
+      {"[PDF_OPTION_DATA]\nFontColor=clNavy\n[PDF_OPTION_FOOTER]\nFontColor=$FFFFFF\n",
+       [](const TPDFOptions& o) {
+         return o.DataFont.FontColor == clNavy && o.FooterFont.FontColor == clWhite;
+       }},
       {"[PDF]\nRowSpacing=-0.5\nColSpacing=-1\nGridLineWidth=-1\n", unchanged},
       {"[PDF]\nRowSpacing=nan\nColSpacing=1e308\n", unchanged},
       {"[PDF]\nPageMarginLeft=600\nPageMarginTop=500\nPageMarginBottom=400\n", unchanged},
@@ -268,12 +280,18 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
       {"[PDF]\nRowSpacing=0.5\nColSpacing=1\nGridLineWidth=0\n",
        [](const TPDFOptions& o) { return o.RowSpacing == 0.5 && o.ColSpacing == 1 && o.GridLineWidth == 0; }},
       {"[PDF]\nPageWidth=595\nPageHeight=842\n",
-       [](const TPDFOptions& o) { return o.PageOptions.PageBox() == TPDFBox{0, 0, 594, 841}; }},
+       [](const TPDFOptions& o) {
+         return o.PageOptions.PageBox() == TPDFBox{0, 0, 594, 841};
+       }},
       {"[PDF]\nPageWidth=842\nPageHeight=595\nPageMarginLeft=20\nPageMarginRight=30\nPageMarginTop=40\n"
        "PageMarginBottom=50\n",
-       [](const TPDFOptions& o) { return o.PageOptions.PrintableBox() == TPDFBox{20, 50, 811, 554}; }},
+       [](const TPDFOptions& o) {
+         return o.PageOptions.PrintableBox() == TPDFBox{20, 50, 811, 554};
+       }},
       {"[PDF]\nPageWidth=100\nPageMarginLeft=10\nPageMarginRight=10\n",
-       [](const TPDFOptions& o) { return o.PageOptions.PrintableBox() == TPDFBox{10, 57, 89, 784}; }},
+       [](const TPDFOptions& o) {
+         return o.PageOptions.PrintableBox() == TPDFBox{10, 57, 89, 784};
+       }},
   };
   TMemoryDataSet data;
   for (const TSectionCase& test : cases) {

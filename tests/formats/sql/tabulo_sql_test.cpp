@@ -18,6 +18,12 @@ namespace {
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
+// What every script sets first and puts back last.
+const std::string kBegin =
+    "SET NAMES utf8mb4;\r\n/*!40101 SET @VELMORA_OLD_SQL_MODE=@@SQL_MODE, SQL_MODE='NO_AUTO_VALUE_ON_ZERO' "
+    "*/;\r\n";
+const std::string kEnd = "/*!40101 SET SQL_MODE=@VELMORA_OLD_SQL_MODE */;\r\n";
+
 std::string Insert(const std::string& values) {
   return "INSERT INTO ORDERS\r\n  (ID,NAME)\r\nVALUES(" + values + ");\r\n\r\n";
 }
@@ -33,11 +39,17 @@ class SqlExportTest : public testsupport::TFileExportTest<TTabuloSQL> {
   }
 };
 
-TEST_F(SqlExportTest, HeaderThenCharacterSetThenOneInsertPerRecordThenFooter) {
+TEST_F(SqlExportTest, HeaderThenSessionSettingsThenOneInsertPerRecordThenSettingsBackThenFooter) {
   IdAndName({{"7", "Smith"}});
   exporter_.Header = {"-- orders"};
   exporter_.Footer = {"-- end"};
-  EXPECT_EQ(Export(), "-- orders\r\nSET NAMES utf8mb4;\r\n" + Insert("7,'Smith'") + "-- end\r\n");
+  EXPECT_EQ(Export(), "-- orders\r\n" + kBegin + Insert("7,'Smith'") + kEnd + "-- end\r\n");
+  // The time zone the TIMESTAMP values were read in, while the script runs.
+  exporter_.TimeZone = "+05:00";
+  EXPECT_EQ(Export(), "-- orders\r\n" + kBegin +
+                          "/*!40103 SET @VELMORA_OLD_TIME_ZONE=@@TIME_ZONE, TIME_ZONE='+05:00' */;\r\n" +
+                          Insert("7,'Smith'") + "/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;\r\n" +
+                          kEnd + "-- end\r\n");
 }
 
 TEST_F(SqlExportTest, CommitsAfterEveryNthRecordAndAfterTheScript) {
@@ -49,8 +61,8 @@ TEST_F(SqlExportTest, CommitsAfterEveryNthRecordAndAfterTheScript) {
   auto insert = [](const std::string& values) {
     return "INSERT INTO ORDERS\r\n  (ID,NAME)\r\nVALUES(" + values + ")/\r\n\r\n";
   };
-  EXPECT_EQ(Export(), "SET NAMES utf8mb4;\r\n" + insert("1,'a'") + insert("2,'b'") + commit + "\r\n" +
-                          insert("3,'c'") + insert("4,'d'") + commit + "\r\n" + insert("5,'e'") + commit);
+  EXPECT_EQ(Export(), kBegin + insert("1,'a'") + insert("2,'b'") + commit + "\r\n" + insert("3,'c'") +
+                          insert("4,'d'") + commit + "\r\n" + insert("5,'e'") + commit + kEnd);
 }
 
 TEST_F(SqlExportTest, EmptyCommitStatementWritesNoCommit) {
@@ -58,14 +70,14 @@ TEST_F(SqlExportTest, EmptyCommitStatementWritesNoCommit) {
   exporter_.CommitRecCount = 1;
   exporter_.CommitAfterScript = true;
   exporter_.CommitStatement = "";
-  EXPECT_EQ(Export(), "SET NAMES utf8mb4;\r\n" + Insert("1,'a'") + Insert("2,'b'"));
+  EXPECT_EQ(Export(), kBegin + Insert("1,'a'") + Insert("2,'b'") + kEnd);
 }
 
 TEST_F(SqlExportTest, CreateTableNeedsATableName) {
   IdAndName({{"1", "a"}});
   exporter_.CreateTable = true;
   exporter_.TableName = "";
-  EXPECT_EQ(Export(), "SET NAMES utf8mb4;\r\nINSERT INTO \r\n  (ID,NAME)\r\nVALUES(1,'a');\r\n\r\n");
+  EXPECT_EQ(Export(), kBegin + "INSERT INTO \r\n  (ID,NAME)\r\nVALUES(1,'a');\r\n\r\n" + kEnd);
 }
 
 // Two values that, joined without escapes, would end the statement and drop a table.
@@ -105,13 +117,80 @@ TEST_F(SqlExportTest, CreateTableTypesHoldTheValues) {
   exporter_.CreateTable = true;
   exporter_.TableName = "my table";
   const std::string script = Export();
-  EXPECT_EQ(
-      script.substr(0, script.find("INSERT")),
-      "SET NAMES utf8mb4;\r\nCREATE TABLE `my table`(\r\n  ID  INTEGER,\r\n  `order`  BIGINT UNSIGNED,\r\n"
-      "  AMOUNT  DECIMAL(8,3),\r\n  `first name`  VARCHAR(10) CHARACTER SET utf8mb4,\r\n"
-      "  AT  DATETIME(3));\r\n\r\n");
+  EXPECT_EQ(script.substr(0, script.find("INSERT")),
+            kBegin +
+                "CREATE TABLE `my table`(\r\n  ID  INTEGER,\r\n  `order`  BIGINT UNSIGNED,\r\n"
+                "  AMOUNT  DECIMAL(8,3),\r\n  `first name`  VARCHAR(10) CHARACTER SET utf8mb4,\r\n"
+                "  AT  DATETIME(3));\r\n\r\n");
   EXPECT_NE(script.find("INSERT INTO `my table`\r\n  (ID,`order`,AMOUNT,`first name`,AT)\r\n"),
             std::string::npos);
+}
+
+// Fields that tell their source's declaration keep it, whatever the values
+// exported: a DOUBLE stays DOUBLE (a value fitted to the rows would clip a
+// later one), a column keeps its character set, binary data stays binary.
+TEST_F(SqlExportTest, CreateTableTakesTheTypesTheSourceDeclares) {
+  struct TDeclared {
+    const char* name;
+    TFieldType type;
+    TSourceColumnType source;
+  } const declared[] = {
+      {"f", ftFloat, {"double", "", ""}},
+      {"d", ftFloat, {"decimal(10,3)", "", ""}},
+      {"u", ftLargeint, {"int(10) unsigned", "", ""}},
+      {"t", ftString, {"varchar(10)", "koi8r", "koi8r_bin"}},
+      {"ts", ftDateTime, {"timestamp(3)", "", ""}},
+      {"b", ftString, {"varbinary(4)", "", ""}},
+      {"g", ftBlob, {"geometry", "", ""}},
+      {"yn", ftBoolean, {"enum('y','n')", "latin1", "latin1_swedish_ci"}},
+  };
+  for (const TDeclared& column : declared)
+    data_.AddField(column.name, column.type).SourceType = column.source;
+  data_.Field(5).ValueKind = vkBinary;
+  data_.Field(6).ValueKind = vkBinary;
+  data_.AppendRecord(
+      {"0.5", "1.500", "7", "x", "2004-02-29 12:34:56.123", "abc", std::string("\0\1", 2), "n"});
+  exporter_.CreateTable = true;
+  const std::string script = Export();
+  EXPECT_EQ(script.substr(0, script.find("INSERT")),
+            kBegin +
+                "CREATE TABLE ORDERS(\r\n  f  double,\r\n  d  decimal(10,3),\r\n  u  int(10) unsigned,\r\n"
+                "  t  varchar(10) CHARACTER SET koi8r COLLATE koi8r_bin,\r\n  ts  timestamp(3) NULL,\r\n"
+                "  b  varbinary(4),\r\n  g  geometry,\r\n"
+                "  yn  enum('y','n') CHARACTER SET latin1 COLLATE latin1_swedish_ci);\r\n\r\n");
+  // Every column by default, the geometry too; binary data in hexadecimal,
+  // the enumeration's own text rather than a Boolean word.
+  EXPECT_NE(script.find("VALUES(0.5,1.500,7,'x','2004-02-29 12:34:56.123',0x616263,0x0001,'n');"),
+            std::string::npos)
+      << script;
+}
+
+TEST_F(SqlExportTest, VarcharsBeyondTheRowRoomBecomeTextOfTheirCharacterSet) {
+  data_.AddField("a", ftString).SourceType = {"varchar(16000)", "utf8mb4", ""};
+  data_.AddField("b", ftString).SourceType = {"varchar(1000)", "latin1", "latin1_bin"};
+  data_.AddField("c", ftString).SourceType = {"varchar(30000)", "latin1", ""};
+  data_.AppendRecord({"x", "y", "z"});
+  exporter_.CreateTable = true;
+  const std::string script = Export();
+  EXPECT_NE(script.find("  a  varchar(16000) CHARACTER SET utf8mb4,\r\n  b  varchar(1000) CHARACTER SET "
+                        "latin1 COLLATE latin1_bin,\r\n  c  text CHARACTER SET latin1);"),
+            std::string::npos)
+      << script;
+}
+
+// Names the server would refuse as one table's columns: the same twice, the
+// same but for letter case, empty, ending in a blank.
+TEST_F(SqlExportTest, ColumnNamesAreMadeDistinctAsTheServerComparesThem) {
+  for (const char* name : {"id", "id", "a", "A", "", "b ", "id_2"}) data_.AddField(name, ftInteger);
+  data_.AppendRecord({"1", "2", "3", "4", "5", "6", "7"});
+  exporter_.CreateTable = true;
+  const std::string script = Export();
+  EXPECT_NE(script.find("INSERT INTO ORDERS\r\n  (id,id_3,a,A_2,_,b,id_2)\r\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("(\r\n  id  INTEGER,\r\n  id_3  INTEGER,\r\n  a  INTEGER,\r\n  A_2  INTEGER,"),
+            std::string::npos)
+      << script;
+  EXPECT_EQ(SqlColumnNames({std::string(70, 'x'), "Ab", "aB"}),
+            (std::vector<std::string>{std::string(64, 'x'), "Ab", "aB_2"}));
 }
 
 TEST(SqlColumnTypeTest, IntegersWidenToTheLargestValue) {

@@ -134,6 +134,49 @@ TEST_F(AsciiExportTest, TxtWidthsCountUtf8CharactersUnderTheCLocale) {
                                   "  2 日本語テキスト" + std::string(6, ' ')}));
 }
 
+// Raw bytes of binary columns made the files invalid UTF-8 and a line break
+// among them split a TXT row. They are hexadecimal text by default, base64 or
+// raw bytes on request; the TXT width pass measures the text written.
+TEST_F(AsciiExportTest, BinaryColumnsAreWrittenInTheFormChosen) {
+  data_.AddField("ID", ftInteger, 1);
+  data_.AddField("B", ftString, 4).ValueKind = vkBinary;
+  data_.AddField("T", ftString, 4);
+  data_.AppendRecord({"1", std::string("\x89\r\n\0", 4), "\xC3\xA9"});
+  data_.AppendRecord({"2", "", "ok"});
+  data_.AppendRecord({"3", std::nullopt, "0x"});
+  data_.Open();
+  const struct {
+    TTabuloASCIIType type;
+    TBinaryForm form;
+    std::string expected;
+  } cases[] = {
+      {etCSV, bfHex,
+       Lines({"\"ID\",\"B\",\"T\"", "\"1\",\"0x890D0A00\",\"\xC3\xA9\"", "\"2\",\"\",\"ok\"",
+              "\"3\",\"\",\"0x\""})},
+      {etCSV, bfBase64,
+       Lines({"\"ID\",\"B\",\"T\"", "\"1\",\"iQ0KAA==\",\"\xC3\xA9\"", "\"2\",\"\",\"ok\"",
+              "\"3\",\"\",\"0x\""})},
+      {etCSV, bfRaw,
+       Lines({"\"ID\",\"B\",\"T\"", std::string("\"1\",\"\x89\r\n\0\",\"\xC3\xA9\"", 15), "\"2\",\"\",\"ok\"",
+              "\"3\",\"\",\"0x\""})},
+      {etTXT, bfHex,
+       Lines({"ID B          T    ", " 1 0x890D0A00 \xC3\xA9    ", " 2            ok   ",
+              " 3            0x   "})},
+      {etTXT, bfBase64,
+       Lines({"ID B        T    ", " 1 iQ0KAA== \xC3\xA9    ", " 2          ok   ", " 3          0x   "})},
+      {etSYLK, bfHex,
+       "ID;PVASCIIEXPORT\r\nC;X1;Y1;K\"ID\"\r\nC;X2;Y1;K\"B\"\r\nC;X3;Y1;K\"T\"\r\n"
+       "C;X1;Y2;K\"1\"\r\nC;X2;Y2;K\"0x890D0A00\"\r\nC;X3;Y2;K\"\xC3\xA9\"\r\n"
+       "C;X1;Y3;K\"2\"\r\nC;X2;Y3;K\"\"\r\nC;X3;Y3;K\"ok\"\r\n"
+       "C;X1;Y4;K\"3\"\r\nC;X2;Y4;K\"\"\r\nC;X3;Y4;K\"0x\"\r\nE\r\n"},
+  };
+  for (const auto& [type, form, expected] : cases) {
+    exporter_->BinaryAs = form;
+    data_.First();
+    EXPECT_EQ(Export(type), expected) << type << " " << form;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // CSV
 

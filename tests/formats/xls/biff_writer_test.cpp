@@ -132,7 +132,8 @@ TEST_F(WorkbookRecordsTest, TextBeyondTheCellLimitFailsNamingTheCell) {
   TTabuloXLS exporter;
   exporter.DataSet = &data;
   exporter.FileName = directory_.File("long.xls");
-  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell R2,C0: String length more than 32767 bytes");
+  // The spreadsheet's name of the cell: the second record is row 3 below the captions.
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell A3: String length more than 32767 characters");
 }
 
 // ---------------------------------------------------------------------------

@@ -70,5 +70,26 @@ TEST_F(XlsTextTest, SheetNamesAreCutAndCleaned) {
   EXPECT_EQ(SheetName(std::string(30, 'y') + "\xF0\x9F\x98\x80", ""), std::u16string(30, u'y'));
 }
 
+// Messages named cells "R2,C4" (0-based row and column); the spreadsheet
+// calls that cell E3.
+TEST_F(XlsTextTest, CellNamesAreTheSpreadsheetsOwn) {
+  const struct {
+    int row, column;
+    const char* name;
+  } cases[] = {{0, 0, "A1"},
+               {1, 3, "D2"},
+               {2, 4, "E3"},
+               {9, 25, "Z10"},
+               {0, 26, "AA1"},
+               {0, 51, "AZ1"},
+               {0, 52, "BA1"},
+               {65535, 255, "IV65536"},
+               {0, 701, "ZZ1"},
+               {0, 702, "AAA1"},
+               {1048575, 16383, "XFD1048576"}};
+  for (const auto& [row, column, name] : cases)
+    EXPECT_EQ(CellName(row, column), name) << row << "," << column;
+}
+
 }  // namespace
 }  // namespace velmora

@@ -25,7 +25,28 @@ TEST(XlsxExportTest, TextLongerThanACellFailsNamingTheCellAndLeavesNoFile) {
   TTabuloXLSX exporter;
   exporter.DataSet = &data;
   exporter.FileName = directory.File("long.xlsx");
-  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell R2,C0: String length more than 32767 bytes");
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell A3: String length more than 32767 characters");
+  EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
+}
+
+// The limit counts UTF-16 units, as spreadsheet programs do: a character
+// beyond U+FFFF takes two, so 16,384 of them no longer fit, in the second
+// column of the first record here.
+TEST(XlsxExportTest, CharactersBeyondTheBasicPlaneCountTwiceTowardsTheCellLimit) {
+  testsupport::TTempDir directory("xlsx");
+  std::string emoji;
+  for (int index = 0; index < 16383; ++index) emoji += "\xF0\x9F\x98\x80";
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  data.AddField("TEXT", ftString);
+  data.AppendRecord({"1", emoji + "x"});
+  data.AppendRecord({"2", emoji + "\xF0\x9F\x98\x80"});
+  data.Open();
+  TTabuloXLSX exporter;
+  exporter.DataSet = &data;
+  exporter.AllowCaptions = false;
+  exporter.FileName = directory.File("wide.xlsx");
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell B2: String length more than 32767 characters");
   EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
 }
 

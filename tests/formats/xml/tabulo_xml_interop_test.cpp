@@ -134,7 +134,7 @@ TEST_F(XmlInteropTest, ParserReadsEveryValueBackInUtf8) {
 }
 
 TEST_F(XmlInteropTest, ParserReadsEveryValueBackFromALegacyEncoding) {
-  for (const std::string encoding : {"windows-1252", "UTF-16"}) {
+  for (const std::string encoding : {"windows-1252", "UTF-16", "UTF-16LE", "UTF-16BE"}) {
     exporter_.Options.Encoding = encoding;
     exporter_.Execute();
     ExpectWellFormed();

@@ -101,6 +101,35 @@ TEST_F(XmlExportTest, UnknownOrMalformedEncodingIsRefusedBeforeAnyByte) {
   }
 }
 
+// UTF-7, UTF-32 and EBCDIC were written although no reader can find the
+// declaration in them; the UTF-16 forms stay, with the mark iconv writes.
+TEST_F(XmlExportTest, EncodingWhoseAsciiIsNotSingleBytesIsRefusedBeforeAnyByte) {
+  data_.AddField("NAME", ftString, 20);
+  data_.AppendRecord({"x"});
+  for (const std::string encoding : {"UTF-7", "UTF-32", "UTF-32LE", "UCS-4", "IBM037", "EBCDIC-US"}) {
+    WriteFile(exporter_.FileName, "earlier");
+    exporter_.Options.Encoding = encoding;
+    data_.Close();
+    EXPECT_VELMORA_ERROR(Export(),
+                         "Character encoding \"" + encoding +
+                             "\" cannot be used for XML: its ASCII characters are not single bytes");
+    EXPECT_EQ(ReadFile(exporter_.FileName), "earlier");
+  }
+  const struct {
+    std::string encoding, start;
+  } allowed[] = {
+      {"UTF-16", std::string("\xFF\xFE<\0?\0", 6)},
+      {"UTF-16LE", std::string("<\0?\0", 4)},
+      {"UTF-16BE", std::string("\0<\0?", 4)},
+      {"ISO-8859-15", "<?"},
+  };
+  for (const auto& [encoding, start] : allowed) {
+    exporter_.Options.Encoding = encoding;
+    data_.Close();
+    EXPECT_EQ(Export().substr(0, start.size()), start) << encoding;
+  }
+}
+
 TEST(XmlNameTest, InvalidNamesAreMappedAndValidOnesKept) {
   struct TCase {
     std::string name, expected;
