@@ -466,8 +466,9 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       column.Width = DecimalOrZero(value);
     } else if (column.BinaryForm != bfRaw && column.Width > 0) {
       // The declared size counts bytes; their text is longer.
-      column.Width = ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
-                                                             : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
+      column.Width =
+          ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
+                                                  : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
     }
 
     column.Align = ecaLeft;

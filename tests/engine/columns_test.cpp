@@ -81,7 +81,8 @@ TEST_F(ColumnsTest, BinaryColumnsAreAsWideAsTheTextOfTheirBytes) {
   bytes.ValueKind = vkBinary;
   data.AddField("SIZED", ftBytes, 8).ValueKind = vkBinary;
   data.Open();
-  for (const auto& [form, width] : std::vector<std::pair<TBinaryForm, int>>{{bfHex, 18}, {bfBase64, 12}, {bfRaw, 8}}) {
+  for (const auto& [form, width] :
+       std::vector<std::pair<TBinaryForm, int>>{{bfHex, 18}, {bfBase64, 12}, {bfRaw, 8}}) {
     TAlignedExporter text;
     text.DataSet = &data;
     text.ColumnsWidth = {"SIZED=5"};
