@@ -77,15 +77,12 @@ class TTabulo {
   TStringList UserFormats;
   TStringList ColumnsWidth;
   TStringList ColumnsAlign;
-  TStringList ColumnsLength;
   bool CurrentRecordOnly = false;
   bool GoToFirstRecord = true;
   int ExportRecCount = 0;  // 0: no limit
   int SkipRecCount = 0;
   bool OnlyVisibleFields = false;
-  bool AutoCalcStrType = false;
   bool AutoCalcColWidth = false;
-  int CaptionRow = -1;
   bool ExportEmpty = true;
   // The form of binary columns' values in formats that write them as text
   // (WritesBinaryAsText); other formats keep their own.
@@ -152,7 +149,6 @@ class TTabulo {
   virtual void WriteDataRow() {}
   virtual std::string GetColCaption(int index);
   virtual void GetColData(TTabuloCol& cell, std::string& text);
-  virtual std::string GetSpecialCharacters() const { return ""; }
   virtual void Execute() {}
   virtual void Abort() { aborted_ = true; }
   // Replaces the format's special characters in place; the base changes nothing.
@@ -239,11 +235,8 @@ class TTabuloText : public TTabulo {
   TOutputFileSet* output_files_ = nullptr;
 };
 
-// Publishes Header and Footer.
-class TTabuloAdvancedText : public TTabuloText {};
-
 // Publishes AllowCaptions, Captions, Formats and UserFormats.
-class TTabuloFormatText : public TTabuloAdvancedText {
+class TTabuloFormatText : public TTabuloText {
  public:
   unsigned PublishedSettings() const override { return psCaptions | psFormats | psUserFormats; }
 };

@@ -424,6 +424,10 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
   columns_.clear();
   left_out_.clear();
   if (settings.DataSet == nullptr) return;
+  for (TField* field : ChooseFields(settings)) AddColumn(*field, settings);
+}
+
+std::vector<TField*> TTabuloColumns::ChooseFields(const TColumnSettings& settings) {
   TDataSet& data_set = *settings.DataSet;
   std::vector<TField*> taken;
   if (settings.ExportedFields == nullptr || settings.ExportedFields->Empty()) {
@@ -446,88 +450,91 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
       taken.push_back(field);
     }
   }
+  return taken;
+}
 
+namespace {
+
+// The alignment ColumnsAlign gives a column: its letter when the list names the
+// column, else numbers right and Booleans centred; left without the list.
+TTabuloColAlign AlignOf(const TTabuloColumn& column, const TStringList* columns_align) {
+  if (columns_align == nullptr) return ecaLeft;
   std::string value;
-  for (TField* field : taken) {
-    TTabuloColumn& column = Add();
-    column.FieldIndex = field->Index;
-    column.Field = field;
-    column.Name = field->FieldName;
-    column.ColumnType = ColumnTypeOf(field->DataType);
-
-    column.Caption = field->DisplayLabel;
-    if (settings.Captions != nullptr && settings.Captions->FindValue(column.Name, value)) {
-      column.Caption = value;
-    }
-
-    column.Width = field->DisplayWidth;
-    column.BinaryForm = field->ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
-    if (settings.ColumnsWidth != nullptr && settings.ColumnsWidth->FindValue(column.Name, value)) {
-      column.Width = DecimalOrZero(value);
-    } else if (column.BinaryForm != bfRaw && column.Width > 0) {
-      // The declared size counts bytes; their text is longer.
-      column.Width =
-          ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
-                                                  : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
-    }
-
-    column.Align = ecaLeft;
-    if (settings.ColumnsAlign != nullptr) {
-      if (settings.ColumnsAlign->FindValue(column.Name, value)) {
-        const char letter = value.empty() ? ' ' : static_cast<char>(UpperCase(value.substr(0, 1))[0]);
-        column.Align = letter == 'C' ? ecaCenter : letter == 'R' ? ecaRight : ecaLeft;
-      } else if (column.ColumnType <= ctCurrency) {
-        column.Align = ecaRight;
-      } else if (column.ColumnType == ctBoolean) {
-        column.Align = ecaCenter;
-      }
-    }
-
-    column.Format.clear();
-    if (settings.Formats != nullptr) {
-      const TTabuloFormats& formats = *settings.Formats;
-      switch (column.ColumnType) {
-        case ctInteger:
-        case ctLargeInt:
-          // A year shows all its digits (four, or two for a field of size 2),
-          // never grouped.
-          column.Format = field->ValueKind == vkYear ? std::string(field->Size == 2 ? 2 : 4, '0')
-                                                     : formats.IntegerFormat();
-          break;
-        case ctFloat:
-          column.Format = formats.FloatFormat();
-          break;
-        case ctCurrency:
-          column.Format = formats.CurrencyFormat();
-          break;
-        case ctDate:
-          column.Format = formats.DateFormat();
-          break;
-        case ctTime:
-          column.Format = formats.TimeFormat();
-          break;
-        case ctDateTime:
-          column.Format = formats.DateTimeFormat();
-          break;
-        default:
-          break;
-      }
-    }
-    if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
-      column.Format = value;
-    }
-
-    column.SQLType = SqlTypeNameOf(field->DataType, field->Size);
-    column.IsString = column.ColumnType == ctString;
-    column.Length = column.IsString ? std::min(field->Size, 254) : 0;
-    column.IsNumeric = column.ColumnType <= ctDateTime;
-    column.IsNumber = column.ColumnType <= ctCurrency;
-    column.IsBlob = field->IsBlob();
-    column.IsMemo = field->IsMemo();
-    column.ValueKind = field->ValueKind;
-    column.Visible = field->Visible;
-    column.PlainNumber = PrintsPlainNumbers(column, settings);
+  if (columns_align->FindValue(column.Name, value)) {
+    const char letter = value.empty() ? ' ' : static_cast<char>(UpperCase(value.substr(0, 1))[0]);
+    return letter == 'C' ? ecaCenter : letter == 'R' ? ecaRight : ecaLeft;
   }
+  if (column.ColumnType <= ctCurrency) return ecaRight;
+  if (column.ColumnType == ctBoolean) return ecaCenter;
+  return ecaLeft;
+}
+
+// The display format the export's formats give a column of this field's type.
+std::string TypeFormatOf(const TField& field, TTabuloColType column_type, const TTabuloFormats& formats) {
+  switch (column_type) {
+    case ctInteger:
+    case ctLargeInt:
+      // A year shows all its digits (four, or two for a field of size 2),
+      // never grouped.
+      return field.ValueKind == vkYear ? std::string(field.Size == 2 ? 2 : 4, '0') : formats.IntegerFormat();
+    case ctFloat:
+      return formats.FloatFormat();
+    case ctCurrency:
+      return formats.CurrencyFormat();
+    case ctDate:
+      return formats.DateFormat();
+    case ctTime:
+      return formats.TimeFormat();
+    case ctDateTime:
+      return formats.DateTimeFormat();
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+void TTabuloColumns::AddColumn(TField& field, const TColumnSettings& settings) {
+  std::string value;
+  TTabuloColumn& column = Add();
+  column.FieldIndex = field.Index;
+  column.Field = &field;
+  column.Name = field.FieldName;
+  column.ColumnType = ColumnTypeOf(field.DataType);
+
+  column.Caption = field.DisplayLabel;
+  if (settings.Captions != nullptr && settings.Captions->FindValue(column.Name, value)) {
+    column.Caption = value;
+  }
+
+  column.Width = field.DisplayWidth;
+  column.BinaryForm = field.ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
+  if (settings.ColumnsWidth != nullptr && settings.ColumnsWidth->FindValue(column.Name, value)) {
+    column.Width = DecimalOrZero(value);
+  } else if (column.BinaryForm != bfRaw && column.Width > 0) {
+    // The declared size counts bytes; their text is longer.
+    column.Width = ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
+                                                           : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
+  }
+
+  column.Align = AlignOf(column, settings.ColumnsAlign);
+
+  column.Format.clear();
+  if (settings.Formats != nullptr) column.Format = TypeFormatOf(field, column.ColumnType, *settings.Formats);
+  if (settings.UserFormats != nullptr && settings.UserFormats->FindValue(column.Name, value)) {
+    column.Format = value;
+  }
+
+  column.SQLType = SqlTypeNameOf(field.DataType, field.Size);
+  column.IsString = column.ColumnType == ctString;
+  column.Length = column.IsString ? std::min(field.Size, 254) : 0;
+  column.IsNumeric = column.ColumnType <= ctDateTime;
+  column.IsNumber = column.ColumnType <= ctCurrency;
+  column.IsBlob = field.IsBlob();
+  column.IsMemo = field.IsMemo();
+  column.ValueKind = field.ValueKind;
+  column.Visible = field.Visible;
+  column.PlainNumber = PrintsPlainNumbers(column, settings);
 }
 
 void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {

@@ -157,6 +157,11 @@ class TTabuloColumns {
   void ColumnWidthPass(const TColumnSettings& settings);
 
  private:
+  // The fields Build makes columns of, in column order; the binary large
+  // objects it leaves out for their kind go to left_out_.
+  std::vector<TField*> ChooseFields(const TColumnSettings& settings);
+  // Adds the column of one field with the settings that name it or its type.
+  void AddColumn(TField& field, const TColumnSettings& settings);
   // Widens every column to its value in the current record; text is scratch space.
   void WidenToCurrentRecord(const std::string& null_text, std::string& text);
 

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/dataset.h"
-#include "platform/date_time.h"
 
+// How the server's column types map onto field types, and the declaration
+// of a column that holds a result column's values.
 namespace velmora {
-
-class TDirMySqlQuery;
-class TDateTimeFormat;
 
 // MySQL result column type codes of the client interface.
 enum TMySqlTypeCode {
@@ -112,104 +108,5 @@ inline bool IsExactDecimalType(int type_code) {
 
 // Column width of a field when none is configured.
 int DefaultDisplayWidth(TFieldType data_type, int size);
-
-// ---------------------------------------------------------------------------
-// Text forms of values as the server sends them
-
-// Appends an integer text without leading zeros or a plus sign, every digit
-// kept whatever its length; false (nothing appended) when text is no integer.
-bool AppendIntegerText(std::string_view text, std::string& out);
-
-// Appends a decimal number exactly as written, the trailing zeros of its scale
-// included, without the leading zeros of a ZEROFILL column; "." or "," in text
-// is the decimal point, decimal_separator takes its place. False when no plain
-// decimal number.
-bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out);
-
-// Appends a floating-point number as the server wrote it, every digit and an
-// exponent kept, with decimal_separator for its decimal point ("." or ",");
-// anything that is no number counts as 0.
-void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
-
-// Appends the C-form decimal text that TryLocaleNumberToDecimalText reads from
-// the text form (AppendExactDecimalText for a DECIMAL, else AppendFloatText)
-// of a number in the server's plain form ("-12.50", "1.5e-07"), whatever the
-// decimal separator, as long as it starts with none of "+-eE", a digit or a
-// blank and ends with no blank. False (nothing appended) for any other text
-// or separator.
-bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
-                             std::string& out);
-
-// Appends the unsigned integer of a bit field's value, sent as up to eight
-// bytes, most significant first (b'101' is "5").
-void AppendBitText(std::string_view bytes, std::string& out);
-
-// A date, date-time or compact timestamp text as a date-time value; fraction
-// receives the digits of fractional seconds ("123456"), empty when none. False
-// for a text that names no moment: a zero date ("0000-00-00"), a zero year,
-// month or day, a day past the end of its month ("2004-02-30"), a time out of
-// the clock, or a text not in the server's form.
-bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
-                            std::string_view& fraction);
-// As TryMySqlTextToDateTime, the moment as its day and the milliseconds of its
-// time of day in whole seconds (the fraction is not counted in).
-bool TryMySqlTextToDayAndTime(std::string_view text, bool compact_timestamp, TDayAndTime& moment,
-                              std::string_view& fraction);
-
-// True for a TIME text that is no time of day: negative, or 24 hours or more
-// ("838:59:59", "-01:30:00"). Such a value's text is its AsString unchanged.
-bool MySqlTimeOutsideDay(std::string_view text);
-
-// A time text ("12:34:56", "838:59:59", "12:34:56.5", or a date and a time) as a
-// time of day; hours are clamped to 0..23.
-TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction);
-// As MySqlTextToTime, the milliseconds of the time of day in whole seconds.
-std::int64_t MySqlTimeMillisecond(std::string_view text, std::string_view& fraction);
-
-// ---------------------------------------------------------------------------
-// Field objects
-
-// How a field reads its column: set by the data set when it builds its fields.
-struct TMySqlColumnReading {
-  bool ExactDecimal = false;      // DECIMAL: all digits kept
-  bool Binary = false;            // binary data: sizes in bytes, no trailing blanks removed
-  bool CompactTimestamp = false;  // type code 7: the digits-only form may come
-  // The result column's own length in characters (bytes for binary data): a
-  // string value is never cut below it, whatever size a table column gave.
-  std::size_t ResultLength = 0;
-};
-
-// A field of a MySQL result. It reads the current row of its query on demand;
-// the text of a value is built into the caller's string and nothing is kept.
-class TZMySqlField : public TField {
- public:
-  TZMySqlField(const TDirMySqlQuery& query, unsigned int column, const TMySqlColumnReading& reading);
-  ~TZMySqlField() override;
-
-  bool IsNull() const override;
-  // Raises "Unknown type: " and the field name for a type no text form is defined for.
-  void GetText(std::string& out) const override;
-  // The value's bytes as the server sent them; a bit field's unsigned integer.
-  void GetSourceText(std::string& out) const override;
-  bool IsInvalidDate() const override;
-  bool GetDateTime(TDateTime& value, std::string_view& fraction) const override;
-  bool GetDecimalText(std::string& out) const override;
-  bool GetTextLengthBound(std::size_t& bound) const override;
-
-  unsigned int Column() const { return column_; }
-  const TMySqlColumnReading& Reading() const { return reading_; }
-
- private:
-  void AppendDateTimeText(std::string_view text, std::string& out) const;
-  struct TDateTimeForms;
-  // The locale's forms, compiled again when the settings in force changed.
-  const TDateTimeForms& Forms() const;
-
-  const TDirMySqlQuery& query_;
-  unsigned int column_;
-  TMySqlColumnReading reading_;
-
-  mutable std::unique_ptr<TDateTimeForms> forms_;
-};
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 
 #include "platform/text_utils.h"
 #include "mysql/client_library.h"
+#include "mysql/zmysql_field.h"
 #include "platform/error.h"
 #include "platform/utf8.h"
 

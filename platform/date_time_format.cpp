@@ -195,128 +195,159 @@ struct TDateTimeFormat::TCompiled {
     elements.push_back(std::move(element));
   }
 
-  TDateTimeElements Compile(std::string_view pattern, int depth) {
-    const TFormatSettings& settings = FormatSettings();
-    TDateTimeElements elements;
-    char last_letter = 0;
+  // Where one compilation stands in its pattern.
+  struct TCompileState {
+    std::string_view pattern;
+    int depth = 0;
+    const TFormatSettings& settings;
+    TDateTimeElements elements{};
+    std::size_t index = 0;
     // An AM/PM element not yet claimed by an hour: locales that put the marker
     // first ("PM 09:04:05") mean the hour after it.
     bool unclaimed_am_pm = false;
     // An hour on the twelve-hour clock whose AM/PM element is still to come.
     bool hour_awaits_am_pm = false;
-    std::size_t index = 0;
-    while (index < pattern.size()) {
-      const char character = pattern[index];
+  };
+
+  // The elements of a pattern, read run by run: a run is one character and the
+  // same letter repeated after it, in either case.
+  TDateTimeElements Compile(std::string_view pattern, int depth) {
+    TCompileState state{.pattern = pattern, .depth = depth, .settings = FormatSettings()};
+    char last_letter = 0;
+    while (state.index < pattern.size()) {
+      const char character = pattern[state.index];
       char token = UpperAscii(character);
       if (IsAsciiLetter(character)) {
         if (token == 'M' && last_letter == 'H') token = 'N';
         last_letter = token;
       }
       std::size_t count = 1;
-      while (index + count < pattern.size() && UpperAscii(pattern[index + count]) == UpperAscii(character))
+      while (state.index + count < pattern.size() &&
+             UpperAscii(pattern[state.index + count]) == UpperAscii(character))
         ++count;
-      auto add = [&](TDateTimeElementKind kind, int width) {
-        TDateTimeElement element;
-        element.Kind = kind;
-        element.Width = width;
-        elements.push_back(std::move(element));
-        index += count;
-      };
-      switch (token) {
-        case 'Y':
-          add(dekYear, count <= 2 ? 2 : 4);
-          break;
-        case 'M':
-          if (count <= 2) {
-            add(dekMonth, static_cast<int>(count));
-          } else {
-            add(count == 3 ? dekShortMonthName : dekLongMonthName, 0);
-          }
-          break;
-        case 'D':
-          if (count <= 2) {
-            add(dekDay, static_cast<int>(count));
-          } else if (count <= 4) {
-            add(count == 3 ? dekShortDayName : dekLongDayName, 0);
-          } else {
-            AddNestedElement(elements, dekNested,
-                             count == 5 ? settings.ShortDateFormat : settings.LongDateFormat, depth);
-            index += count;
-          }
-          break;
-        case 'H': {
-          const bool twelve_hour = unclaimed_am_pm || UsesTwelveHourClock(pattern, index + count);
-          unclaimed_am_pm = false;
-          hour_awaits_am_pm = twelve_hour;
-          add(dekHour, count >= 2 ? 2 : 1);
-          elements.back().TwelveHour = twelve_hour;
-          break;
+      if (!CompileFieldRun(token, count, state)) CompileMarker(character, token, state);
+    }
+    return std::move(state.elements);
+  }
+
+  // A run of count letters token that shows a part of the moment (a number, a
+  // name, a nested pattern) becomes its element; false for any other run.
+  bool CompileFieldRun(char token, std::size_t count, TCompileState& state) {
+    TDateTimeElements& elements = state.elements;
+    auto add = [&](TDateTimeElementKind kind, int width) {
+      TDateTimeElement element;
+      element.Kind = kind;
+      element.Width = width;
+      elements.push_back(std::move(element));
+      state.index += count;
+    };
+    auto add_nested = [&](TDateTimeElementKind kind, std::string_view nested_pattern) {
+      AddNestedElement(elements, kind, nested_pattern, state.depth);
+    };
+    switch (token) {
+      case 'Y':
+        add(dekYear, count <= 2 ? 2 : 4);
+        return true;
+      case 'M':
+        if (count <= 2) {
+          add(dekMonth, static_cast<int>(count));
+        } else {
+          add(count == 3 ? dekShortMonthName : dekLongMonthName, 0);
         }
-        case 'N':
-          add(dekMinute, count >= 2 ? 2 : 1);
-          break;
-        case 'S':
-          add(dekSecond, count >= 2 ? 2 : 1);
-          break;
-        case 'Z':
-          add(dekMillisecond, count >= 3 ? 3 : 1);
-          break;
-        case 'T':
-          AddNestedElement(elements, dekNested,
-                           count == 1 ? settings.ShortTimeFormat : settings.LongTimeFormat, depth);
-          index += count;
-          break;
-        case 'C':
-          AddNestedElement(elements, dekNested, settings.ShortDateFormat, depth);
-          AddNestedElement(elements, dekNestedTimeOfDay, settings.LongTimeFormat, depth);
-          index += count;
-          break;
-        case 'A':
-          if (StartsWithNoCase(pattern, index, "am/pm")) {
-            elements.push_back({dekAmPmText, 0, false, std::string(pattern.substr(index, 2)),
-                                std::string(pattern.substr(index + 3, 2))});
-            index += 5;
-            unclaimed_am_pm = !hour_awaits_am_pm;
-            hour_awaits_am_pm = false;
-          } else if (StartsWithNoCase(pattern, index, "a/p")) {
-            elements.push_back({dekAmPmText, 0, false, std::string(pattern.substr(index, 1)),
-                                std::string(pattern.substr(index + 2, 1))});
-            index += 3;
-            unclaimed_am_pm = !hour_awaits_am_pm;
-            hour_awaits_am_pm = false;
-          } else if (StartsWithNoCase(pattern, index, "ampm")) {
-            elements.push_back({dekAmPmLocale, 0, false, {}, {}});
-            index += 4;
-            unclaimed_am_pm = !hour_awaits_am_pm;
-            hour_awaits_am_pm = false;
-          } else {
-            AppendLiteral(elements, pattern.substr(index, 1));
-            ++index;
-          }
-          break;
-        case '/':
-          elements.push_back({dekDateSeparator, 0, false, {}, {}});
-          ++index;
-          break;
-        case ':':
-          elements.push_back({dekTimeSeparator, 0, false, {}, {}});
-          ++index;
-          break;
-        case '"':
-        case '\'': {
-          const std::size_t close = pattern.find(character, index + 1);
-          const std::size_t end = close == std::string_view::npos ? pattern.size() : close;
-          AppendLiteral(elements, pattern.substr(index + 1, end - index - 1));
-          index = end + 1;
-          break;
+        return true;
+      case 'D':
+        if (count <= 2) {
+          add(dekDay, static_cast<int>(count));
+        } else if (count <= 4) {
+          add(count == 3 ? dekShortDayName : dekLongDayName, 0);
+        } else {
+          add_nested(dekNested, count == 5 ? state.settings.ShortDateFormat : state.settings.LongDateFormat);
+          state.index += count;
         }
-        default:
+        return true;
+      case 'H': {
+        const bool twelve_hour =
+            state.unclaimed_am_pm || UsesTwelveHourClock(state.pattern, state.index + count);
+        state.unclaimed_am_pm = false;
+        state.hour_awaits_am_pm = twelve_hour;
+        add(dekHour, count >= 2 ? 2 : 1);
+        elements.back().TwelveHour = twelve_hour;
+        return true;
+      }
+      case 'N':
+        add(dekMinute, count >= 2 ? 2 : 1);
+        return true;
+      case 'S':
+        add(dekSecond, count >= 2 ? 2 : 1);
+        return true;
+      case 'Z':
+        add(dekMillisecond, count >= 3 ? 3 : 1);
+        return true;
+      case 'T':
+        add_nested(dekNested, count == 1 ? state.settings.ShortTimeFormat : state.settings.LongTimeFormat);
+        state.index += count;
+        return true;
+      case 'C':
+        add_nested(dekNested, state.settings.ShortDateFormat);
+        add_nested(dekNestedTimeOfDay, state.settings.LongTimeFormat);
+        state.index += count;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // What is no part of the moment at the state's position: an AM/PM marker, a
+  // separator of the locale, quoted text or a literal character.
+  void CompileMarker(char character, char token, TCompileState& state) {
+    const std::string_view pattern = state.pattern;
+    TDateTimeElements& elements = state.elements;
+    std::size_t& index = state.index;
+    // A marker claims a twelve-hour hour before it, or else the next hour.
+    auto add_am_pm = [&](TDateTimeElement element, std::size_t length) {
+      elements.push_back(std::move(element));
+      index += length;
+      state.unclaimed_am_pm = !state.hour_awaits_am_pm;
+      state.hour_awaits_am_pm = false;
+    };
+    switch (token) {
+      case 'A':
+        if (StartsWithNoCase(pattern, index, "am/pm")) {
+          add_am_pm({dekAmPmText, 0, false, std::string(pattern.substr(index, 2)),
+                     std::string(pattern.substr(index + 3, 2))},
+                    5);
+        } else if (StartsWithNoCase(pattern, index, "a/p")) {
+          add_am_pm({dekAmPmText, 0, false, std::string(pattern.substr(index, 1)),
+                     std::string(pattern.substr(index + 2, 1))},
+                    3);
+        } else if (StartsWithNoCase(pattern, index, "ampm")) {
+          add_am_pm({dekAmPmLocale, 0, false, {}, {}}, 4);
+        } else {
           AppendLiteral(elements, pattern.substr(index, 1));
           ++index;
-          break;
+        }
+        return;
+      case '/':
+        elements.push_back({dekDateSeparator, 0, false, {}, {}});
+        ++index;
+        return;
+      case ':':
+        elements.push_back({dekTimeSeparator, 0, false, {}, {}});
+        ++index;
+        return;
+      case '"':
+      case '\'': {
+        const std::size_t close = pattern.find(character, index + 1);
+        const std::size_t end = close == std::string_view::npos ? pattern.size() : close;
+        AppendLiteral(elements, pattern.substr(index + 1, end - index - 1));
+        index = end + 1;
+        return;
       }
+      default:
+        AppendLiteral(elements, pattern.substr(index, 1));
+        ++index;
+        return;
     }
-    return elements;
   }
 
   // fraction_digits go behind the decimal separator right after the element

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <string_view>
+#include <system_error>
 
 // Small scanning helpers shared by the parsers of numbers, dates and times.
 namespace velmora::scan {
@@ -57,6 +59,14 @@ inline bool ConsumeNoCase(std::string_view text, std::size_t& position, std::str
   }
   position += expected.size();
   return true;
+}
+
+// A whole text as a non-negative or negative int; false when it is not one.
+inline bool ParseWholeInt(std::string_view text, int& value) {
+  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end;
 }
 
 }  // namespace velmora::scan

@@ -145,7 +145,6 @@ class TTabuloHTML : public TTabuloFormatText {
   // A data row reads its cells only through CellExportText.
   bool ExportsCellsOnly() const override { return true; }
   void GetColData(TTabuloCol& cell, std::string& text) override;
-  std::string GetSpecialCharacters() const override { return "\"&<>\r\n"; }
   void EscapeText(std::string& text) const override;
 
   // The name of page 01 after a split export without an index, else FileName.

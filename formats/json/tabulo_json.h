@@ -27,8 +27,6 @@ class TTabuloJSON : public TTabuloFormatText {
   // values; empty or "ISO" for ISO 8601.
   std::string JSONDateFormat;
 
-  // Numbers never take a display format: their exact digits are the value.
-  bool MachineReadDefaults() const override { return true; }
   // JSON: Pretty and DateFormat. Defined in tabulo_json_sections.cpp.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 

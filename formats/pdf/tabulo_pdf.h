@@ -74,7 +74,6 @@ class TTabuloPDF : public TTabuloFormatText {
   // A data row reads its cells only through CellExportText.
   bool ExportsCellsOnly() const override { return true; }
   // The document escapes what a PDF string needs as it writes it.
-  std::string GetSpecialCharacters() const override { return ""; }
   void EscapeText(std::string&) const override {}
 
   // Column borders of the running export, in points: the column count + 1.

@@ -52,7 +52,7 @@ bool IsBareWord(std::string_view text) {
 }  // namespace
 
 void TTabuloSQL::BeginExport() {
-  TTabuloAdvancedText::BeginExport();
+  TTabuloText::BeginExport();
   rows_written_ = 0;
   TTabuloWriter& writer = Writer();
   for (const std::string& line : Header) writer.WriteLine(line);
@@ -202,7 +202,7 @@ void TTabuloSQL::EndExport() {
   if (!TimeZone.empty()) writer.WriteLine("/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;");
   writer.WriteLine("/*!40101 SET SQL_MODE=@VELMORA_OLD_SQL_MODE */;");
   for (const std::string& line : Footer) writer.WriteLine(line);
-  TTabuloAdvancedText::EndExport();
+  TTabuloText::EndExport();
 }
 
 }  // namespace velmora

@@ -61,7 +61,7 @@ void AppendSqlName(std::string& out, std::string_view name);
 // back, and the footer lines. Values are literals that read back byte for
 // byte: strings escaped, numbers as the server sent them, NULL as NULL, binary
 // data in hexadecimal.
-class TTabuloSQL : public TTabuloAdvancedText {
+class TTabuloSQL : public TTabuloText {
  public:
   bool SeeksBack() const override { return false; }
 

@@ -189,11 +189,6 @@ std::string TTabuloASCII::GetColCaption(int index) {
   return text;
 }
 
-void TTabuloASCII::GetColData(TTabuloCol& cell, std::string& text) {
-  text.assign(cell.Data);
-  Decorate(cell.ColumnIndex, false, text);
-}
-
 void TTabuloASCII::Decorate(int column_index, bool caption, std::string& text) {
   scratch_.clear();
   AppendDecorated(column_index, caption, text, scratch_);

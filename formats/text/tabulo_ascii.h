@@ -65,7 +65,6 @@ class TTabuloASCII : public TTabuloFormatText {
   void GetDataRow(bool formatted, std::string& row) override;
   void WriteDataRow() override;
   std::string GetColCaption(int index) override;
-  void GetColData(TTabuloCol& cell, std::string& text) override;
 
  private:
   // Raises when the CSV options cannot give a readable file; runs before the

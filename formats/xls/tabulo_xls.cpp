@@ -494,8 +494,6 @@ std::unique_ptr<TxlsSheet> TTabuloXLS::TemporarySheet() {
   sheet->SkipRecCount = SkipRecCount;
   sheet->CurrentRecordOnly = CurrentRecordOnly;
   sheet->OnlyVisibleFields = OnlyVisibleFields;
-  sheet->AutoCalcStrType = AutoCalcStrType;
-  sheet->CaptionRow = CaptionRow;
   return sheet;
 }
 

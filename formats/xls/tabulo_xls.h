@@ -42,8 +42,6 @@ class TxlsSheet {
   int SkipRecCount = 0;
   bool CurrentRecordOnly = false;
   bool OnlyVisibleFields = true;
-  bool AutoCalcStrType = false;
-  int CaptionRow = -1;
   bool Exported = true;
 
   TTabuloColumns& Columns() { return columns_; }

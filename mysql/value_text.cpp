@@ -1,0 +1,296 @@
+#include "mysql/value_text.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "platform/decimal_number.h"
+#include "platform/text_scan.h"
+
+namespace velmora {
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+namespace {
+
+// Parses a number in which "," may stand for the decimal point.
+bool ParseDecimal(std::string_view text, TDecimalNumber& number) {
+  if (text.find(',') == std::string_view::npos) return number.Parse(text);
+  std::string dotted(text);
+  std::replace(dotted.begin(), dotted.end(), ',', '.');
+  return number.Parse(dotted);
+}
+
+}  // namespace
+
+bool AppendIntegerText(std::string_view text, std::string& out) {
+  std::size_t position = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    position = 1;
+  }
+  if (position == text.size()) return false;
+  for (std::size_t index = position; index < text.size(); ++index) {
+    if (text[index] < '0' || text[index] > '9') return false;
+  }
+  while (position + 1 < text.size() && text[position] == '0') ++position;
+  const std::string_view digits = text.substr(position);
+  if (negative && digits != "0") out += '-';
+  out.append(digits);
+  return true;
+}
+
+bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number) || text.find_first_of("eE") != std::string_view::npos) return false;
+  // The digits as the server sent them, the scale's trailing zeros included
+  // ("89.90" stays "89.90"); only leading zeros of a ZEROFILL column go.
+  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+  const std::size_t point = text.find_first_of(".,");
+  std::string_view integer_digits = text.substr(0, point);
+  while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+  if (number.Negative() && !number.IsZero()) out += '-';
+  out.append(integer_digits.empty() ? std::string_view("0") : integer_digits);
+  if (point != std::string_view::npos && point + 1 < text.size()) {
+    out.append(decimal_separator);
+    out.append(text.substr(point + 1));
+  }
+  return true;
+}
+
+void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number)) {
+    out += '0';
+    return;
+  }
+  // The server writes the shortest text that reads back as its value: every
+  // digit of it counts.
+  const std::size_t point = text.find_first_of(".,");
+  if (point == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out.append(text.substr(0, point));
+  out.append(decimal_separator);
+  out.append(text.substr(point + 1));
+}
+
+bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
+                             std::string& out) {
+  // A separator that could be taken for a sign, a digit, an exponent or a
+  // trimmed blank reads back otherwise; so does a number of unreasonable length.
+  constexpr std::size_t kLongestPlainNumber = 1000;
+  if (decimal_separator.empty() || text.size() > kLongestPlainNumber) return false;
+  const char first = decimal_separator.front();
+  const char last = decimal_separator.back();
+  if ((first >= '0' && first <= '9') || first == '+' || first == '-' || first == 'e' || first == 'E' ||
+      first == ' ' || first == '\t' || last == ' ' || last == '\t') {
+    return false;
+  }
+  const auto digits_from = [&](std::size_t& position) {
+    const std::size_t start = position;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9') ++position;
+    return text.substr(start, position - start);
+  };
+  std::size_t position = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++position;
+  std::string_view integer_digits = digits_from(position);
+  std::string_view fraction_digits;
+  if (integer_digits.empty()) return false;
+  if (position < text.size() && text[position] == '.') {
+    ++position;
+    fraction_digits = digits_from(position);
+    if (fraction_digits.empty()) return false;
+  }
+  std::string_view exponent_digits;
+  bool exponent_negative = false;
+  if (!exact_decimal && position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+      exponent_negative = text[position++] == '-';
+    }
+    exponent_digits = digits_from(position);
+    // Longer exponents may lie beyond what the text form reads.
+    if (exponent_digits.empty() || exponent_digits.size() > 4) return false;
+  }
+  if (position != text.size()) return false;
+
+  if (exact_decimal) {
+    // As AppendExactDecimalText: no leading zeros, no "-" before zero.
+    while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+    const bool zero =
+        integer_digits == "0" && fraction_digits.find_first_not_of('0') == std::string_view::npos;
+    if (negative && !zero) out += '-';
+  } else if (negative) {
+    out += '-';
+  }
+  out.append(integer_digits);
+  if (!fraction_digits.empty()) out.append(".").append(fraction_digits);
+  if (!exponent_digits.empty()) out.append(exponent_negative ? "e-" : "e").append(exponent_digits);
+  return true;
+}
+
+void AppendBitText(std::string_view bytes, std::string& out) {
+  std::uint64_t value = 0;
+  for (const char byte : bytes) value = (value << 8) | static_cast<unsigned char>(byte);
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// ---------------------------------------------------------------------------
+// Dates and times
+
+namespace {
+
+// The number written with exactly count digits at text[from]; false when
+// they are not all there.
+bool DigitsAt(std::string_view text, std::size_t from, std::size_t count, int& value) {
+  if (from + count > text.size()) return false;
+  value = 0;
+  for (std::size_t index = from; index < from + count; ++index) {
+    if (text[index] < '0' || text[index] > '9') return false;
+    value = value * 10 + (text[index] - '0');
+  }
+  return true;
+}
+
+std::string_view FractionAt(std::string_view text, std::size_t point) {
+  if (point >= text.size() || text[point] != '.') return {};
+  std::size_t end = point + 1;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return text.substr(point + 1, end - point - 1);
+}
+
+// The dashed form of a digits-only timestamp: "20040115123456" gives
+// "2004-01-15 12:34:56". Two-digit years are read as 1970..2069.
+std::string ExpandCompactTimestamp(std::string_view digits) {
+  std::string expanded;
+  std::size_t position = 0;
+  if (digits.size() == 14 || digits.size() == 8) {
+    expanded.append(digits.substr(0, 4));
+    position = 4;
+  } else {
+    int year = 0;
+    if (DigitsAt(digits, 0, 2, year)) expanded += year < 70 ? "20" : "19";
+    expanded.append(digits.substr(0, 2));
+    position = 2;
+  }
+  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
+  for (const char separator : kSeparators) {
+    if (position >= digits.size()) break;
+    expanded += separator;
+    expanded.append(digits.substr(position, 2));
+    position += 2;
+  }
+  return expanded;
+}
+
+std::int64_t MillisecondOfDay(int hour, int minute, int second) {
+  return ((hour * 60 + minute) * 60 + second) * 1000LL;
+}
+
+}  // namespace
+
+bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
+                            std::string_view& fraction) {
+  TDayAndTime moment;
+  if (!TryMySqlTextToDayAndTime(text, compact_timestamp, moment, fraction)) return false;
+  value = JoinDateTime(moment);
+  return true;
+}
+
+bool TryMySqlTextToDayAndTime(std::string_view text, bool compact_timestamp, TDayAndTime& moment,
+                              std::string_view& fraction) {
+  fraction = {};
+  std::string expanded;
+  if (compact_timestamp && !text.empty() && text.find('-') == std::string_view::npos) {
+    expanded = ExpandCompactTimestamp(text);
+    text = expanded;
+  }
+  int year = 0, month = 0, day = 0;
+  if (!DigitsAt(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || !DigitsAt(text, 5, 2, month) ||
+      text[7] != '-' || !DigitsAt(text, 8, 2, day)) {
+    return false;
+  }
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
+
+  // The time of day: hours, minutes and seconds as far as the text reaches (a
+  // compact timestamp may end early), then a fraction after the seconds.
+  int parts[3] = {0, 0, 0};
+  int parts_read = 0;
+  std::size_t position = 10;
+  if (position < text.size()) {
+    if (text[position] != ' ') return false;
+    ++position;
+    for (; parts_read < 3 && position < text.size(); ++parts_read) {
+      if (parts_read > 0) {
+        if (text[position] != ':') break;
+        ++position;
+      }
+      if (!DigitsAt(text, position, 2, parts[parts_read])) return false;
+      position += 2;
+    }
+    if (parts_read == 0) return false;
+  }
+  if (position < text.size()) {
+    if (parts_read < 3 || !expanded.empty()) return false;
+    fraction = FractionAt(text, position);
+    if (fraction.empty() || position + 1 + fraction.size() != text.size()) return false;
+  }
+  if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
+  moment.Day = static_cast<std::int64_t>(EncodeDate(year, month, day));
+  moment.Millisecond = MillisecondOfDay(parts[0], parts[1], parts[2]);
+  return true;
+}
+
+namespace {
+
+// The time part of a TIME text, a date in front ("2004-01-15 12:34:56") passed over.
+std::string_view TimePart(std::string_view text) {
+  if (text.size() >= 10 && text[4] == '-') return text.size() > 11 ? text.substr(11) : std::string_view();
+  return text;
+}
+
+}  // namespace
+
+bool MySqlTimeOutsideDay(std::string_view text) {
+  text = TimePart(text);
+  if (!text.empty() && text.front() == '-') return true;
+  const std::size_t end = std::min(text.find_first_of(":."), text.size());
+  int hours = 0;
+  return scan::ParseWholeInt(text.substr(0, end), hours) && hours > 23;
+}
+
+TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction) {
+  return JoinDateTime({0, MySqlTimeMillisecond(text, fraction)});
+}
+
+std::int64_t MySqlTimeMillisecond(std::string_view text, std::string_view& fraction) {
+  fraction = {};
+  // Only the time of day is kept.
+  text = TimePart(text);
+  // Hours may have more than two digits ("838:59:59"); they are clamped. Text
+  // fields never get here with such a value (see MySqlTimeOutsideDay).
+  int parts[3] = {0, 0, 0};
+  std::size_t position = 0;
+  for (int part_index = 0; part_index < 3 && position < text.size(); ++part_index) {
+    std::size_t end = text.find_first_of(":.", position);
+    if (end == std::string_view::npos) end = text.size();
+    int value = 0;
+    if (scan::ParseWholeInt(text.substr(position, end - position), value)) parts[part_index] = value;
+    position = end;
+    if (position < text.size() && text[position] == ':') ++position;
+    if (position < text.size() && text[position] == '.') break;
+  }
+  fraction = FractionAt(text, position);
+  const int hour = std::clamp(parts[0], 0, 23);
+  const int minute = std::clamp(parts[1], 0, 59);
+  const int second = std::clamp(parts[2], 0, 59);
+  return MillisecondOfDay(hour, minute, second);
+}
+
+}  // namespace velmora

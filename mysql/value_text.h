@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/date_time.h"
+
+// Text forms of values as the server sends them.
+namespace velmora {
+
+// Appends an integer text without leading zeros or a plus sign, every digit
+// kept whatever its length; false (nothing appended) when text is no integer.
+bool AppendIntegerText(std::string_view text, std::string& out);
+
+// Appends a decimal number exactly as written, the trailing zeros of its scale
+// included, without the leading zeros of a ZEROFILL column; "." or "," in text
+// is the decimal point, decimal_separator takes its place. False when no plain
+// decimal number.
+bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out);
+
+// Appends a floating-point number as the server wrote it, every digit and an
+// exponent kept, with decimal_separator for its decimal point ("." or ",");
+// anything that is no number counts as 0.
+void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
+
+// Appends the C-form decimal text that TryLocaleNumberToDecimalText reads from
+// the text form (AppendExactDecimalText for a DECIMAL, else AppendFloatText)
+// of a number in the server's plain form ("-12.50", "1.5e-07"), whatever the
+// decimal separator, as long as it starts with none of "+-eE", a digit or a
+// blank and ends with no blank. False (nothing appended) for any other text
+// or separator.
+bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
+                             std::string& out);
+
+// Appends the unsigned integer of a bit field's value, sent as up to eight
+// bytes, most significant first (b'101' is "5").
+void AppendBitText(std::string_view bytes, std::string& out);
+
+// A date, date-time or compact timestamp text as a date-time value; fraction
+// receives the digits of fractional seconds ("123456"), empty when none. False
+// for a text that names no moment: a zero date ("0000-00-00"), a zero year,
+// month or day, a day past the end of its month ("2004-02-30"), a time out of
+// the clock, or a text not in the server's form.
+bool TryMySqlTextToDateTime(std::string_view text, bool compact_timestamp, TDateTime& value,
+                            std::string_view& fraction);
+// As TryMySqlTextToDateTime, the moment as its day and the milliseconds of its
+// time of day in whole seconds (the fraction is not counted in).
+bool TryMySqlTextToDayAndTime(std::string_view text, bool compact_timestamp, TDayAndTime& moment,
+                              std::string_view& fraction);
+
+// True for a TIME text that is no time of day: negative, or 24 hours or more
+// ("838:59:59", "-01:30:00"). Such a value's text is its AsString unchanged.
+bool MySqlTimeOutsideDay(std::string_view text);
+
+// A time text ("12:34:56", "838:59:59", "12:34:56.5", or a date and a time) as a
+// time of day; hours are clamped to 0..23.
+TDateTime MySqlTextToTime(std::string_view text, std::string_view& fraction);
+// As MySqlTextToTime, the milliseconds of the time of day in whole seconds.
+std::int64_t MySqlTimeMillisecond(std::string_view text, std::string_view& fraction);
+
+}  // namespace velmora
