@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/date_time.h"
+#include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
 #include "platform/value_format.h"
 
@@ -146,7 +147,7 @@ TEST(DefaultDisplayWidth, DependsOnTheType) {
 
 std::string IntegerText(std::string_view text) {
   std::string out;
-  return AppendIntegerText(text, out) ? out : "<none>";
+  return AppendPlainInteger(text, out) ? out : "<none>";
 }
 
 std::string DecimalText(std::string_view text, std::string_view separator = ".") {

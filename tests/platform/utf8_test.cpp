@@ -1,9 +1,12 @@
 // Decoding, counting, cutting and repairing UTF-8.
+#include "platform/utf8.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
-#include "platform/utf8.h"
 #include "support/test_files.h"
 
 namespace velmora {
@@ -51,6 +54,43 @@ TEST(Utf8Decode, TakesWholeSequencesAndMaximalInvalidSubparts) {
     EXPECT_EQ(sequence.CodePoint, test.CodePoint);
     EXPECT_EQ(sequence.Length, test.Length);
     EXPECT_EQ(sequence.Valid, test.Valid);
+  }
+}
+
+// The examples of the Unicode Standard's practice for U+FFFD in conversion
+// (chapter 3, "U+FFFD Substitution of Maximal Subparts"): "#" marks a
+// replacement. Every reader of the same bytes counts as many.
+TEST(Utf8Repair, FollowsTheUnicodePracticeOfMaximalSubparts) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", "a###b#c##d"},
+      // Non-shortest forms.
+      {"\xC0\xAF\xE0\x80\xBF\xF0\x81\x82\x41", "########A"},
+      // Surrogates.
+      {"\xED\xA0\x80\xED\xBF\xBF\xED\xAF\x41", "########A"},
+      // Past U+10FFFF, and bytes that never occur.
+      {"\xF4\x91\x92\x93\xFF\x41\x80\xBF\x42", "#####A##B"},
+      // Truncated sequences.
+      {"\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", "####A"},
+      {"a\xE2\x82\x41z", "a#Az"},
+  };
+  for (const auto& [text, marked] : cases) {
+    SCOPED_TRACE(HexBytes(text));
+    std::string decoded;
+    for (std::size_t position = 0; position < text.size();) {
+      const TUtf8Sequence sequence = DecodeUtf8(text, position);
+      decoded += sequence.Valid ? static_cast<char>(sequence.CodePoint) : '#';
+      position += static_cast<std::size_t>(sequence.Length);
+    }
+    EXPECT_EQ(decoded, marked);
+    std::string repaired;
+    const std::size_t replaced = AppendSanitizedUtf8(repaired, text);
+    EXPECT_EQ(replaced, static_cast<std::size_t>(std::count(marked.begin(), marked.end(), '#')));
+    std::string expected;
+    for (const char character : marked) {
+      expected += character == '#' ? std::string(kReplacementCharacterUtf8) : std::string(1, character);
+    }
+    EXPECT_EQ(repaired, expected);
+    EXPECT_EQ(Utf8Length(text), marked.size());
   }
 }
 
