@@ -1,6 +1,8 @@
 // The same bytes that are not UTF-8 come out of every format that repairs
 // text with the same replacements: one U+FFFD per maximal invalid subpart, or
-// one "?" where the file cannot hold U+FFFD.
+// one "?" where the file cannot hold U+FFFD. (CSV and the other line formats
+// and HTML write text bytes as they are; the SQL script writes such text in
+// hexadecimal.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,12 +11,10 @@
 #include <vector>
 
 #include "engine/memory_dataset.h"
-#include "formats/html/tabulo_html.h"
 #include "formats/json/tabulo_json.h"
 #include "formats/latex/tabulo_latex.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "formats/rtf/tabulo_rtf.h"
-#include "formats/text/tabulo_ascii.h"
 #include "formats/xls/tabulo_xls.h"
 #include "formats/xlsx/tabulo_xlsx.h"
 #include "formats/xml/tabulo_xml.h"
@@ -88,7 +88,7 @@ std::string XlsxSheetText(const std::string& path) {
 struct TFormatCase {
   const char* Name;
   const char* FileName;
-  std::function<std::unique_ptr<TTabulo>()> Make;
+  std::function<std::unique_ptr<TTabuloText>()> Make;
   // The form of a repaired text in the file ("#" marks U+FFFD).
   std::function<std::string(const std::string&)> Form;
   // The file's bytes as searched; the file itself unless told.
@@ -96,7 +96,7 @@ struct TFormatCase {
 };
 
 template <class TExporter>
-std::function<std::unique_ptr<TTabulo>()> Maker() {
+std::function<std::unique_ptr<TTabuloText>()> Maker() {
   return [] { return std::make_unique<TExporter>(); };
 }
 
@@ -114,19 +114,18 @@ TEST(InvalidUtf8Agreement, EveryFormatReplacesEachMaximalSubpartOnce) {
        [](const std::string& text) { return WithReplacement(text, "?"); }, nullptr},
       {"JSON", "out.json", Maker<TTabuloJSON>(), Utf8Form, nullptr},
       {"XML", "out.xml", Maker<TTabuloXML>(), Utf8Form, nullptr},
-      {"HTML", "out.html", Maker<TTabuloHTML>(), Utf8Form, nullptr},
       {"LaTeX", "out.tex", Maker<TTabuloLaTeX>(), Utf8Form, nullptr},
-      {"CSV", "out.csv", [] { return std::make_unique<TTabuloASCII>(etCSV); }, Utf8Form, nullptr},
       {"RTF", "out.rtf", Maker<TTabuloRTF>(),
        [](const std::string& text) { return WithReplacement(text, "\\u-3?"); }, nullptr},
   };
   for (const TFormatCase& format : formats) {
     SCOPED_TRACE(format.Name);
     TMemoryDataSet data;
-    data.AddField("TEXT", ftString);
+    // Wide enough that PDF cuts no text at the column's edge.
+    data.AddField("TEXT", ftString, 40);
     for (const TRepairedText& text : Texts()) data.AppendRecord({text.Bytes});
     data.Open();
-    const std::unique_ptr<TTabulo> exporter = format.Make();
+    const std::unique_ptr<TTabuloText> exporter = format.Make();
     exporter->DataSet = &data;
     exporter->FileName = directory.File(format.FileName);
     exporter->Execute();
