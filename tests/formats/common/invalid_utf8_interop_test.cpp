@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/memory_dataset.h"
 #include "formats/json/tabulo_json.h"
@@ -24,116 +23,68 @@
 namespace velmora {
 namespace {
 
-using testsupport::HexBytes;
-
-// Each text as stored, and as a reader that follows the Unicode practice
-// repairs it ("#" marks a replacement).
-struct TRepairedText {
-  std::string Bytes;
-  std::string Repaired;
-};
-
-const std::vector<TRepairedText>& Texts() {
-  static const std::vector<TRepairedText> texts = {
-      // A three-byte sequence cut short before an ASCII letter.
-      {"a\xE2\x82\x41z", "a#Az"},
-      // Truncated four- and three-byte sequences, a lead before ASCII, stray
-      // continuation bytes.
-      {"a\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", "a###b#c##d"},
-      // Overlong forms and a surrogate take one replacement per byte.
-      {"e\xC0\xAF\xE0\x80\xBF\x66\xED\xA0\x80g", "e#####f###g"},
-  };
-  return texts;
-}
-
-// The text with every "#" in the form a file writes U+FFFD in.
-std::string WithReplacement(const std::string& repaired, const std::string& replacement) {
-  std::string out;
-  for (const char character : repaired) {
-    if (character == '#') {
-      out += replacement;
-    } else {
-      out += character;
-    }
-  }
-  return out;
-}
-
-std::string Utf16LE(const std::string& ascii_with_marks) {
-  std::string out;
-  for (const char character : ascii_with_marks) {
-    if (character == '#') {
-      out += "\xFD\xFF";
-    } else {
-      out += character;
-      out += '\0';
-    }
-  }
-  return out;
-}
-
-// The bytes of the one XML part of the package that holds cell texts.
-std::string XlsxSheetText(const std::string& path) {
-  const testsupport::TCommandResult result =
-      testsupport::RunCommand({"/usr/bin/python3", "-c",
-                               "import sys, zipfile\n"
-                               "z = zipfile.ZipFile(sys.argv[1])\n"
-                               "sys.stdout.buffer.write(b''.join(z.read(n) for n in z.namelist()\n"
-                               "    if n.startswith('xl/worksheets/') or n == 'xl/sharedStrings.xml'))\n",
-                               path});
+// The parts of the package that hold cell texts, unpacked.
+std::string XlsxSheetTexts(const std::string& path) {
+  const testsupport::TCommandResult result = testsupport::RunCommand(
+      {"/usr/bin/python3", "-c",
+       "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\n"
+       "sys.stdout.buffer.write(b''.join(z.read(n) for n in z.namelist() if n.startswith('xl/')))\n",
+       path});
   EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 500);
   return result.output;
 }
 
 struct TFormatCase {
-  const char* Name;
   const char* FileName;
   std::function<std::unique_ptr<TTabuloText>()> Make;
-  // The form of a repaired text in the file ("#" marks U+FFFD).
-  std::function<std::string(const std::string&)> Form;
-  // The file's bytes as searched; the file itself unless told.
-  std::function<std::string(const std::string& path)> Contents;
+  const char* Replacement;  // U+FFFD as the file writes it
+  bool Utf16 = false;       // texts as UTF-16LE units
+  std::function<std::string(const std::string& path)> Contents = testsupport::ReadFile;
 };
 
 template <class TExporter>
-std::function<std::unique_ptr<TTabuloText>()> Maker() {
-  return [] { return std::make_unique<TExporter>(); };
-}
-
-std::string Utf8Form(const std::string& repaired) {
-  return WithReplacement(repaired, "\xEF\xBF\xBD");
+std::unique_ptr<TTabuloText> Make() {
+  return std::make_unique<TExporter>();
 }
 
 TEST(InvalidUtf8Agreement, EveryFormatReplacesEachMaximalSubpartOnce) {
+  // Each text as stored and as the Unicode practice repairs it ("#" marks
+  // one replacement).
+  const std::pair<std::string, std::string> texts[] = {
+      {"a\xE2\x82\x41z", "a#Az"},
+      {"a\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", "a###b#c##d"},
+      {"e\xC0\xAF\xE0\x80\xBF\x66\xED\xA0\x80g", "e#####f###g"},
+  };
+  const TFormatCase formats[] = {
+      {"out.xls", Make<TTabuloXLS>, "\xFD\xFF", true},
+      {"out.xlsx", Make<TTabuloXLSX>, "\xEF\xBF\xBD", false, XlsxSheetTexts},
+      {"out.pdf", Make<TTabuloPDF>, "?"},
+      {"out.json", Make<TTabuloJSON>, "\xEF\xBF\xBD"},
+      {"out.xml", Make<TTabuloXML>, "\xEF\xBF\xBD"},
+      {"out.tex", Make<TTabuloLaTeX>, "\xEF\xBF\xBD"},
+      {"out.rtf", Make<TTabuloRTF>, "\\u-3?"},
+  };
   testsupport::TFormatSettingsScope locale;
   testsupport::TTempDir directory("utf8");
-  const std::vector<TFormatCase> formats = {
-      {"XLS", "out.xls", Maker<TTabuloXLS>(), Utf16LE, nullptr},
-      {"XLSX", "out.xlsx", Maker<TTabuloXLSX>(), Utf8Form, XlsxSheetText},
-      {"PDF", "out.pdf", Maker<TTabuloPDF>(),
-       [](const std::string& text) { return WithReplacement(text, "?"); }, nullptr},
-      {"JSON", "out.json", Maker<TTabuloJSON>(), Utf8Form, nullptr},
-      {"XML", "out.xml", Maker<TTabuloXML>(), Utf8Form, nullptr},
-      {"LaTeX", "out.tex", Maker<TTabuloLaTeX>(), Utf8Form, nullptr},
-      {"RTF", "out.rtf", Maker<TTabuloRTF>(),
-       [](const std::string& text) { return WithReplacement(text, "\\u-3?"); }, nullptr},
-  };
   for (const TFormatCase& format : formats) {
-    SCOPED_TRACE(format.Name);
+    SCOPED_TRACE(format.FileName);
     TMemoryDataSet data;
-    // Wide enough that PDF cuts no text at the column's edge.
-    data.AddField("TEXT", ftString, 40);
-    for (const TRepairedText& text : Texts()) data.AppendRecord({text.Bytes});
+    data.AddField("TEXT", ftString, 40);  // wide enough that PDF cuts no text
+    for (const auto& text : texts) data.AppendRecord({text.first});
     data.Open();
     const std::unique_ptr<TTabuloText> exporter = format.Make();
     exporter->DataSet = &data;
     exporter->FileName = directory.File(format.FileName);
     exporter->Execute();
-    const std::string contents =
-        format.Contents ? format.Contents(exporter->FileName) : testsupport::ReadFile(exporter->FileName);
-    for (const TRepairedText& text : Texts()) {
-      SCOPED_TRACE(HexBytes(text.Bytes));
-      EXPECT_NE(contents.find(format.Form(text.Repaired)), std::string::npos);
+    const std::string contents = format.Contents(exporter->FileName);
+    for (const auto& [bytes, marked] : texts) {
+      SCOPED_TRACE(testsupport::HexBytes(bytes));
+      std::string expected;
+      for (const char character : marked) {
+        expected += character == '#' ? std::string(format.Replacement) : std::string(1, character);
+        if (format.Utf16 && character != '#') expected += '\0';
+      }
+      EXPECT_NE(contents.find(expected), std::string::npos);
     }
   }
 }
