@@ -268,11 +268,14 @@ bool ReadCellNumber(std::string_view text, double& value, bool& exact) {
   }
   if (error != std::errc()) return false;
   // The double carries the text's value when its shortest form has the same
-  // digits and point.
+  // digits and point. That form is the plain one where it is shorter, whose
+  // digits are the double's own: -2^63 is carried whole, 2^53 + 1 is not.
+  char shortest[64];
+  const auto result = std::to_chars(std::begin(shortest), std::end(shortest), value);
   TDecimalNumber written;
   TDecimalNumber carried;
-  carried.SetDouble(value);
-  exact = written.Parse(decimal_text) && written == carried;
+  exact = written.Parse(decimal_text) && carried.Parse(std::string_view(shortest, result.ptr)) &&
+          written == carried;
   return true;
 }
 
