@@ -44,7 +44,9 @@ const std::uint16_t* CharactersOf(TPDFCharCodes codes) {
 // holds: it becomes one "?".
 std::size_t EncodeCharacter(std::string_view text, const std::uint16_t* characters, char& code,
                             bool& replaced) {
-  const TUtf8Sequence sequence = DecodeUtf8(text, 0);
+  // ASCII, which most cut and measured texts are, needs no call of the decoder.
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const TUtf8Sequence sequence = lead < 0x80 ? TUtf8Sequence{lead, 1, true} : DecodeUtf8(text, 0);
   const char32_t character = sequence.CodePoint;
   replaced = false;
   if (character >= 0x20 && character < 0x7F) {
