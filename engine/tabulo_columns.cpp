@@ -16,28 +16,9 @@ namespace velmora {
 
 namespace {
 
-bool IsIntegerText(std::string_view text) {
-  std::size_t start = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-  if (start == text.size()) return false;
-  for (std::size_t index = start; index < text.size(); ++index) {
-    if (text[index] < '0' || text[index] > '9') return false;
-  }
-  return true;
-}
-
 // Integer text up to this length is written by AppendPlainInteger; longer text
 // takes the general path, which refuses numbers of unreasonable length.
 constexpr std::size_t kPlainIntegerDigits = 1000;
-
-// Integer text (as IsIntegerText accepts it) as a plain number: no plus sign, no
-// leading zeros, and "-" only before a value that is not zero.
-void AppendPlainInteger(std::string_view text, std::string& out) {
-  const bool negative = text[0] == '-';
-  if (text[0] == '-' || text[0] == '+') text.remove_prefix(1);
-  while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
-  if (negative && text != "0") out.push_back('-');
-  out.append(text);
-}
 
 int DecimalOrZero(std::string_view text) {
   text = Trim(text);
@@ -210,11 +191,9 @@ bool TTabuloColumn::PlainNumberText(std::string_view text, std::string_view deci
     case ctInteger:
     case ctLargeInt:
       // As in the display form, text that is no integer counts as 0.
-      if (!IsIntegerText(text)) {
-        out.push_back('0');
-      } else if (text.size() <= kPlainIntegerDigits) {
-        AppendPlainInteger(text, out);
-      } else if (!AppendPlainDecimal(text, decimal_separator, out)) {
+      if (text.size() <= kPlainIntegerDigits) {
+        if (!AppendPlainInteger(text, out)) out.push_back('0');
+      } else if (!IsIntegerText(text) || !AppendPlainDecimal(text, decimal_separator, out)) {
         out.push_back('0');
       }
       return true;

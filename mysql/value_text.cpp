@@ -23,24 +23,6 @@ bool ParseDecimal(std::string_view text, TDecimalNumber& number) {
 
 }  // namespace
 
-bool AppendIntegerText(std::string_view text, std::string& out) {
-  std::size_t position = 0;
-  bool negative = false;
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-    negative = text[0] == '-';
-    position = 1;
-  }
-  if (position == text.size()) return false;
-  for (std::size_t index = position; index < text.size(); ++index) {
-    if (text[index] < '0' || text[index] > '9') return false;
-  }
-  while (position + 1 < text.size() && text[position] == '0') ++position;
-  const std::string_view digits = text.substr(position);
-  if (negative && digits != "0") out += '-';
-  out.append(digits);
-  return true;
-}
-
 bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out) {
   TDecimalNumber number;
   if (!ParseDecimal(text, number) || text.find_first_of("eE") != std::string_view::npos) return false;
@@ -89,34 +71,18 @@ bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::str
       first == ' ' || first == '\t' || last == ' ' || last == '\t') {
     return false;
   }
-  const auto digits_from = [&](std::size_t& position) {
-    const std::size_t start = position;
-    while (position < text.size() && text[position] >= '0' && text[position] <= '9') ++position;
-    return text.substr(start, position - start);
-  };
-  std::size_t position = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++position;
-  std::string_view integer_digits = digits_from(position);
-  std::string_view fraction_digits;
-  if (integer_digits.empty()) return false;
-  if (position < text.size() && text[position] == '.') {
-    ++position;
-    fraction_digits = digits_from(position);
-    if (fraction_digits.empty()) return false;
+  TDecimalParts parts;
+  if (ScanDecimal(text, ".", parts) != text.size() || parts.Sign == '+' || parts.IntegerDigits.empty() ||
+      (parts.HasPoint && parts.FractionDigits.empty())) {
+    return false;
   }
-  std::string_view exponent_digits;
-  bool exponent_negative = false;
-  if (!exact_decimal && position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
-    ++position;
-    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-      exponent_negative = text[position++] == '-';
-    }
-    exponent_digits = digits_from(position);
-    // Longer exponents may lie beyond what the text form reads.
-    if (exponent_digits.empty() || exponent_digits.size() > 4) return false;
-  }
-  if (position != text.size()) return false;
+  // Longer exponents may lie beyond what the text form reads.
+  if (parts.HasExponent && (exact_decimal || parts.ExponentDigits.size() > 4)) return false;
+  const bool negative = parts.Negative();
+  std::string_view integer_digits = parts.IntegerDigits;
+  const std::string_view fraction_digits = parts.FractionDigits;
+  const std::string_view exponent_digits = parts.ExponentDigits;
+  const bool exponent_negative = parts.ExponentNegative;
 
   if (exact_decimal) {
     // As AppendExactDecimalText: no leading zeros, no "-" before zero.

@@ -9,10 +9,6 @@
 // Text forms of values as the server sends them.
 namespace velmora {
 
-// Appends an integer text without leading zeros or a plus sign, every digit
-// kept whatever its length; false (nothing appended) when text is no integer.
-bool AppendIntegerText(std::string_view text, std::string& out);
-
 // Appends a decimal number exactly as written, the trailing zeros of its scale
 // included, without the leading zeros of a ZEROFILL column; "." or "," in text
 // is the decimal point, decimal_separator takes its place. False when no plain

@@ -4,6 +4,7 @@
 
 #include "mysql/direct_query.h"
 #include "mysql/value_text.h"
+#include "platform/decimal_number.h"
 #include "platform/error.h"
 #include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
@@ -107,7 +108,7 @@ void TZMySqlField::GetText(std::string& out) const {
         AppendBitText(text, out);
       } else if (ValueKind == vkYear) {
         out.assign(text);  // every digit as sent, "0000" included
-      } else if (!AppendIntegerText(text, out)) {
+      } else if (!AppendPlainInteger(text, out)) {
         out += '0';
       }
       break;

@@ -16,7 +16,68 @@ bool IsDigit(char character) {
   return character >= '0' && character <= '9';
 }
 
+std::string_view ReadDigits(std::string_view text, std::size_t& position) {
+  const std::size_t start = position;
+  while (position < text.size() && IsDigit(text[position])) ++position;
+  return text.substr(start, position - start);
+}
+
 }  // namespace
+
+std::size_t ScanDecimal(std::string_view text, std::string_view point, TDecimalParts& parts) {
+  parts = TDecimalParts();
+  std::size_t position = 0;
+  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+    parts.Sign = text[position++];
+  }
+  parts.IntegerDigits = ReadDigits(text, position);
+  if (!point.empty() && text.substr(position, point.size()) == point) {
+    parts.HasPoint = true;
+    position += point.size();
+    parts.FractionDigits = ReadDigits(text, position);
+  }
+  if (parts.IntegerDigits.empty() && parts.FractionDigits.empty()) {
+    parts = TDecimalParts();
+    return 0;
+  }
+  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
+    std::size_t exponent_position = position + 1;
+    bool exponent_negative = false;
+    if (exponent_position < text.size() &&
+        (text[exponent_position] == '+' || text[exponent_position] == '-')) {
+      exponent_negative = text[exponent_position++] == '-';
+    }
+    const std::string_view exponent_digits = ReadDigits(text, exponent_position);
+    if (!exponent_digits.empty()) {
+      parts.HasExponent = true;
+      parts.ExponentNegative = exponent_negative;
+      parts.ExponentDigits = exponent_digits;
+      position = exponent_position;
+    }
+  }
+  return position;
+}
+
+bool IsIntegerText(std::string_view text) {
+  const std::size_t start = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (start == text.size()) return false;
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), IsDigit);
+}
+
+bool AppendPlainInteger(std::string_view text, std::string& out) {
+  if (!IsIntegerText(text)) return false;
+  const bool negative = text[0] == '-';
+  if (text[0] == '-' || text[0] == '+') text.remove_prefix(1);
+  while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
+  if (negative && text != "0") out.push_back('-');
+  out.append(text);
+  return true;
+}
+
+bool TDecimalNumber::operator==(const TDecimalNumber& other) const {
+  return negative_ == other.negative_ && exponent_ == other.exponent_ &&
+         std::string_view(digits_, count_) == std::string_view(other.digits_, other.count_);
+}
 
 char* TDecimalNumber::Reserve(std::size_t size) {
   if (size <= kInlineDigits) {
@@ -29,38 +90,17 @@ char* TDecimalNumber::Reserve(std::size_t size) {
 }
 
 bool TDecimalNumber::Parse(std::string_view text) {
-  std::size_t index = 0;
-  bool negative = false;
-  if (index < text.size() && (text[index] == '+' || text[index] == '-')) {
-    negative = text[index] == '-';
-    ++index;
-  }
-  const std::size_t integer_start = index;
-  while (index < text.size() && IsDigit(text[index])) ++index;
-  const std::string_view integer_digits = text.substr(integer_start, index - integer_start);
-  std::string_view fraction_digits;
-  if (index < text.size() && text[index] == '.') {
-    const std::size_t fraction_start = ++index;
-    while (index < text.size() && IsDigit(text[index])) ++index;
-    fraction_digits = text.substr(fraction_start, index - fraction_start);
-  }
-  if (integer_digits.empty() && fraction_digits.empty()) return false;
-
+  TDecimalParts parts;
+  const std::size_t read = ScanDecimal(text, ".", parts);
+  if (read == 0 || read != text.size()) return false;
+  const bool negative = parts.Negative();
+  const std::string_view integer_digits = parts.IntegerDigits;
+  const std::string_view fraction_digits = parts.FractionDigits;
   std::int64_t exponent = 0;
-  if (index < text.size() && (text[index] == 'e' || text[index] == 'E')) {
-    ++index;
-    bool exponent_negative = false;
-    if (index < text.size() && (text[index] == '+' || text[index] == '-')) {
-      exponent_negative = text[index] == '-';
-      ++index;
-    }
-    if (index >= text.size() || !IsDigit(text[index])) return false;
-    for (; index < text.size() && IsDigit(text[index]); ++index) {
-      if (exponent <= kLargestExponent * 10) exponent = exponent * 10 + (text[index] - '0');
-    }
-    if (exponent_negative) exponent = -exponent;
+  for (const char digit : parts.ExponentDigits) {
+    if (exponent <= kLargestExponent * 10) exponent = exponent * 10 + (digit - '0');
   }
-  if (index != text.size()) return false;
+  if (parts.ExponentNegative) exponent = -exponent;
 
   // The significant digits start at the first that is not zero.
   std::int64_t leading_zeros = 0;
@@ -163,19 +203,12 @@ namespace {
 bool AppendShortPlainDecimal(std::string_view text, std::string_view decimal_separator, std::string& out) {
   constexpr std::size_t kLongestShortText = 1000;
   if (text.size() > kLongestShortText) return false;
-  std::size_t index = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++index;
-  const std::size_t integer_start = index;
-  while (index < text.size() && IsDigit(text[index])) ++index;
-  std::string_view integer_digits = text.substr(integer_start, index - integer_start);
-  std::string_view fraction_digits;
-  if (index < text.size() && text[index] == '.') {
-    const std::size_t fraction_start = ++index;
-    while (index < text.size() && IsDigit(text[index])) ++index;
-    fraction_digits = text.substr(fraction_start, index - fraction_start);
-  }
-  if (index != text.size() || (integer_digits.empty() && fraction_digits.empty())) return false;
+  TDecimalParts parts;
+  const std::size_t read = ScanDecimal(text, ".", parts);
+  if (read == 0 || read != text.size() || parts.HasExponent) return false;
+  const bool negative = parts.Negative();
+  std::string_view integer_digits = parts.IntegerDigits;
+  const std::string_view fraction_digits = parts.FractionDigits;
   const bool zero = integer_digits.find_first_not_of('0') == std::string_view::npos &&
                     fraction_digits.find_first_not_of('0') == std::string_view::npos;
   while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);

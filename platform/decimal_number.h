@@ -6,6 +6,34 @@
 
 namespace velmora {
 
+// The parts of a number written in decimal, as views into its text.
+struct TDecimalParts {
+  char Sign = '\0';  // '+', '-' or '\0' when none is written
+  std::string_view IntegerDigits;
+  bool HasPoint = false;
+  std::string_view FractionDigits;
+  bool HasExponent = false;
+  bool ExponentNegative = false;
+  std::string_view ExponentDigits;  // at least one digit when HasExponent
+
+  bool Negative() const { return Sign == '-'; }
+};
+
+// Reads the number at the start of text: an optional sign, digits, the point
+// (when point is not empty) and more digits, then "e" or "E", an optional sign
+// and at least one digit (an exponent without digits is left unread). Returns
+// the bytes read; 0 when no digit stands before or after the point. Every
+// reader of decimal text shares this one grammar and adds its own limits.
+std::size_t ScanDecimal(std::string_view text, std::string_view point, TDecimalParts& parts);
+
+// True for an optional sign followed by at least one digit and nothing else.
+bool IsIntegerText(std::string_view text);
+
+// Appends integer text (as IsIntegerText accepts it) as a plain integer: every
+// digit, no plus sign, no leading zeros, "-" only before a value that is not
+// zero. False, nothing appended, for any other text.
+bool AppendPlainInteger(std::string_view text, std::string& out);
+
 // A decimal number as its significant digits and the place of the decimal
 // point: value = 0.D1D2...Dn * 10^Exponent, with D1 and Dn not zero. Zero has no
 // digits. Rounding works on these digits, so a number given as decimal text is
@@ -22,6 +50,9 @@ class TDecimalNumber {
   bool Parse(std::string_view text);
   // The shortest decimal text that reads back as the same double. The value must be finite.
   void SetDouble(double value);
+
+  // True when both hold the same value: sign, digits and exponent alike.
+  bool operator==(const TDecimalNumber& other) const;
 
   bool IsZero() const { return count_ == 0; }
   bool Negative() const { return negative_; }

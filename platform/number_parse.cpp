@@ -17,41 +17,11 @@ namespace {
 // ---------------------------------------------------------------------------
 // Numbers
 
-// Splits a number in the locale's form into its parts.
-struct TNumberParts {
-  bool Negative = false;
-  std::string_view IntegerDigits;
-  std::string_view FractionDigits;
-  bool ExponentNegative = false;
-  std::string_view ExponentDigits;
-};
-
-std::string_view ReadDigits(std::string_view text, std::size_t& position) {
-  const std::size_t start = position;
-  while (position < text.size() && IsDigit(text[position])) ++position;
-  return text.substr(start, position - start);
-}
-
-bool SplitLocaleNumber(std::string_view text, TNumberParts& parts) {
+// Splits a number in the locale's form, blanks around it allowed, into its parts.
+bool SplitLocaleNumber(std::string_view text, TDecimalParts& parts) {
   text = TrimBlanks(text);
-  std::size_t position = 0;
-  if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-    parts.Negative = text[position++] == '-';
-  }
-  parts.IntegerDigits = ReadDigits(text, position);
-  if (ConsumeText(text, position, FormatSettings().DecimalSeparator)) {
-    parts.FractionDigits = ReadDigits(text, position);
-  }
-  if (parts.IntegerDigits.empty() && parts.FractionDigits.empty()) return false;
-  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
-    ++position;
-    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
-      parts.ExponentNegative = text[position++] == '-';
-    }
-    parts.ExponentDigits = ReadDigits(text, position);
-    if (parts.ExponentDigits.empty()) return false;
-  }
-  return position == text.size();
+  const std::size_t read = ScanDecimal(text, FormatSettings().DecimalSeparator, parts);
+  return read != 0 && read == text.size();
 }
 
 template <typename TInteger>
@@ -79,17 +49,17 @@ bool TryStrToUInt64(std::string_view text, std::uint64_t& value) {
 }
 
 bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text) {
-  TNumberParts parts;
+  TDecimalParts parts;
   if (!SplitLocaleNumber(text, parts)) return false;
   decimal_text.clear();
-  if (parts.Negative) decimal_text.push_back('-');
+  if (parts.Negative()) decimal_text.push_back('-');
   if (parts.IntegerDigits.empty()) {
     decimal_text.push_back('0');
   } else {
     decimal_text.append(parts.IntegerDigits);
   }
   if (!parts.FractionDigits.empty()) decimal_text.append(".").append(parts.FractionDigits);
-  if (!parts.ExponentDigits.empty()) {
+  if (parts.HasExponent) {
     decimal_text.append(parts.ExponentNegative ? "e-" : "e").append(parts.ExponentDigits);
   }
   return true;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "platform/decimal_number.h"
 #include "platform/utf8.h"
 
 namespace velmora {
@@ -179,8 +180,6 @@ std::string_view JsonEscape(unsigned char byte, char (&buffer)[7]) {
   return {buffer, 6};
 }
 
-bool IsDigit(char character) { return character >= '0' && character <= '9'; }
-
 }  // namespace
 
 std::size_t AppendJsonString(std::string& out, std::string_view text) {
@@ -218,28 +217,12 @@ std::size_t AppendJsonString(std::string& out, std::string_view text) {
 }
 
 bool IsJsonNumber(std::string_view text) {
-  std::size_t position = 0;
-  auto digits = [&] {
-    const std::size_t start = position;
-    while (position < text.size() && IsDigit(text[position])) ++position;
-    return position - start;
-  };
-  if (position < text.size() && text[position] == '-') ++position;
-  if (position < text.size() && text[position] == '0') {
-    ++position;
-  } else if (digits() == 0) {
-    return false;
-  }
-  if (position < text.size() && text[position] == '.') {
-    ++position;
-    if (digits() == 0) return false;
-  }
-  if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
-    ++position;
-    if (position < text.size() && (text[position] == '+' || text[position] == '-')) ++position;
-    if (digits() == 0) return false;
-  }
-  return position == text.size();
+  TDecimalParts parts;
+  if (ScanDecimal(text, ".", parts) != text.size() || text.empty() || parts.Sign == '+') return false;
+  // No digitless integer part, no leading zero, no point without digits after it.
+  const std::string_view integer = parts.IntegerDigits;
+  if (integer.empty() || (integer.size() > 1 && integer[0] == '0')) return false;
+  return !parts.HasPoint || !parts.FractionDigits.empty();
 }
 
 // ---------------------------------------------------------------------------

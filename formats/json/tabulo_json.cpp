@@ -4,8 +4,9 @@
 #include <cmath>
 #include <set>
 
-#include "platform/text_escape.h"
+#include "platform/decimal_number.h"
 #include "platform/file_system.h"
+#include "platform/text_escape.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
@@ -20,19 +21,6 @@ bool IsTrueText(std::string_view text) {
   if (text.empty()) return false;
   const char first = text.front();
   return first == 'T' || first == 't' || first == 'Y' || first == 'y' || first == '1';
-}
-
-// text without a leading "+" and without the leading zeros of its integer part
-// ("+007.50" gives "7.50", "-00" gives "-0").
-std::string WithoutLeadingZeros(std::string_view text) {
-  std::string result;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    if (text.front() == '-') result += '-';
-    text.remove_prefix(1);
-  }
-  while (text.size() > 1 && text.front() == '0' && text[1] >= '0' && text[1] <= '9') text.remove_prefix(1);
-  result.append(text);
-  return result;
 }
 
 }  // namespace
@@ -164,11 +152,20 @@ void TTabuloJSON::AppendNumber(const std::string& source) {
     row_ += source;
     return;
   }
-  // A ZEROFILL or signed form ("007", "+1") keeps its value without the zeros.
-  scratch_ = WithoutLeadingZeros(source);
-  if (IsJsonNumber(scratch_)) {
-    row_ += scratch_;
-    return;
+  // A ZEROFILL or signed form ("007", "+1", "-007.50") keeps its value without
+  // the plus and the zeros.
+  TDecimalParts parts;
+  if (ScanDecimal(source, ".", parts) == source.size() && !parts.IntegerDigits.empty()) {
+    scratch_.clear();
+    if (parts.Negative()) scratch_ += '-';
+    AppendPlainInteger(parts.IntegerDigits, scratch_);
+    const std::size_t integer_end =
+        static_cast<std::size_t>(parts.IntegerDigits.data() - source.data()) + parts.IntegerDigits.size();
+    scratch_.append(source, integer_end);
+    if (IsJsonNumber(scratch_)) {
+      row_ += scratch_;
+      return;
+    }
   }
   // Another spelling of a finite number ("1.e5", ".5") as its shortest form;
   // what is no number at all stays text rather than breaking the file.

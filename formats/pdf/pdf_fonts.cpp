@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "formats/pdf/pdf_font_widths.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -15,42 +16,8 @@ constexpr const char* kBaseFontNames[kStandardFontCount] = {
     "Symbol",      "ZapfDingbats",
 };
 
-constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
-
-// Decodes the UTF-8 sequence at the start of text; sets length to the bytes it
-// takes. An invalid sequence (stray follower, truncation, overlong form,
-// surrogate, beyond U+10FFFF) gives kInvalidUtf8 with length 1.
-char32_t DecodeUtf8(std::string_view text, std::size_t& length) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  length = 1;
-  if (lead < 0x80) return lead;
-  std::size_t followers;
-  char32_t minimum;
-  char32_t character;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    followers = 1, minimum = 0x80, character = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    followers = 2, minimum = 0x800, character = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    followers = 3, minimum = 0x10000, character = lead & 0x07;
-  } else {
-    return kInvalidUtf8;
-  }
-  if (text.size() <= followers) return kInvalidUtf8;
-  for (std::size_t index = 1; index <= followers; ++index) {
-    const auto follower = static_cast<unsigned char>(text[index]);
-    if ((follower & 0xC0) != 0x80) return kInvalidUtf8;
-    character = (character << 6) | (follower & 0x3F);
-  }
-  if (character < minimum || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF)) {
-    return kInvalidUtf8;
-  }
-  length = followers + 1;
-  return character;
-}
-
 // The code of a character above ASCII in an encoding's table; 0 when it has
-// none (control characters and kInvalidUtf8 included: unused codes hold 0).
+// none (control characters and U+FFFD included: unused codes hold 0).
 unsigned char UpperCode(const std::uint16_t* characters, char32_t character) {
   if (character < 0x80 || character > 0xFFFF) return 0;
   // Most of the upper half of WinAnsi is Latin-1, code equal to character.
@@ -72,11 +39,15 @@ const std::uint16_t* CharactersOf(TPDFCharCodes codes) {
 }
 
 // Encodes the character at the start of text (which is not empty) into code;
-// returns the bytes it takes. replaced is set when it became "?".
+// returns the bytes it takes. replaced is set when it became "?". An invalid
+// sequence takes its maximal subpart and stands for U+FFFD, which no code
+// holds: it becomes one "?".
 std::size_t EncodeCharacter(std::string_view text, const std::uint16_t* characters, char& code,
                             bool& replaced) {
-  std::size_t length;
-  const char32_t character = DecodeUtf8(text, length);
+  // ASCII, which most cut and measured texts are, needs no call of the decoder.
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const TUtf8Sequence sequence = lead < 0x80 ? TUtf8Sequence{lead, 1, true} : DecodeUtf8(text, 0);
+  const char32_t character = sequence.CodePoint;
   replaced = false;
   if (character >= 0x20 && character < 0x7F) {
     code = static_cast<char>(character);
@@ -88,7 +59,7 @@ std::size_t EncodeCharacter(std::string_view text, const std::uint16_t* characte
     code = '?';
     replaced = true;
   }
-  return length;
+  return static_cast<std::size_t>(sequence.Length);
 }
 
 }  // namespace

@@ -49,9 +49,9 @@ const char* EncodingName(TPDFCharCodes codes);
 const std::uint16_t* GlyphWidths(TPDFFontName font, TPDFCharCodes codes);
 
 // Appends the UTF-8 text to out in the character codes, and returns how many
-// characters could not be represented and were written as "?" (an invalid
-// UTF-8 byte counts as one such character). Tab, line feed and carriage return
-// become a space. For ccBuiltIn the text is taken in WinAnsi codes, which then
+// characters could not be represented and were written as "?" (each maximal
+// invalid UTF-8 subsequence counts as one such character). Tab, line feed and
+// carriage return become a space. For ccBuiltIn the text is taken in WinAnsi codes, which then
 // select the symbol font's own glyphs.
 std::size_t EncodeText(std::string_view utf8, TPDFCharCodes codes, std::string& out);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/decimal_number.h"
 #include "platform/text_escape.h"
 #include "platform/text_utils.h"
 #include "platform/utf8.h"
@@ -16,21 +17,12 @@ namespace {
 constexpr std::size_t kRowBytes = 65535;
 
 // Text the server reads as a number literal: digits with an optional sign,
-// point and exponent, as the server sends numbers.
+// point and exponent, as the server sends numbers. Anything else ("e5" would
+// name a column, "1.2.3" breaks the statement) is quoted.
 bool IsNumberLiteral(std::string_view text) {
-  if (text.empty()) return false;
-  bool digits = false;
-  for (std::size_t position = 0; position < text.size(); ++position) {
-    const char character = text[position];
-    if (std::isdigit(static_cast<unsigned char>(character))) {
-      digits = true;
-    } else if ((character == '-' || character == '+') &&
-               (position == 0 || text[position - 1] == 'e' || text[position - 1] == 'E')) {
-    } else if (character != '.' && character != 'e' && character != 'E') {
-      return false;
-    }
-  }
-  return digits;
+  TDecimalParts parts;
+  const std::size_t read = ScanDecimal(text, ".", parts);
+  return read != 0 && read == text.size();
 }
 
 void AppendHexLiteral(std::string& out, std::string_view bytes) {

@@ -1,10 +1,11 @@
 #include "formats/xls/xls_text.h"
 
 #include <charconv>
-#include <cstdint>
 #include <system_error>
 
+#include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -15,44 +16,24 @@ namespace velmora {
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string units;
   units.reserve(text.size());
-  std::size_t index = 0;
-  while (index < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[index]);
+  std::size_t position = 0;
+  while (position < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[position]);
     if (lead < 0x80) {
       units += static_cast<char16_t>(lead);
-      ++index;
+      ++position;
       continue;
     }
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length > 0 && index + length <= text.size();
-    for (std::size_t offset = 1; valid && offset < length; ++offset) {
-      const unsigned char next = static_cast<unsigned char>(text[index + offset]);
-      valid = (next & 0xC0) == 0x80;
-      code = (code << 6) | (next & 0x3F);
-    }
-    valid = valid && code >= minimum && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    if (!valid) {
-      units += u'\uFFFD';
-      ++index;
-      continue;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      units += static_cast<char16_t>(0xD800 + (code >> 10));
-      units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    const TUtf8Sequence sequence = DecodeUtf8(text, position);
+    position += static_cast<std::size_t>(sequence.Length);
+    char32_t code_point = sequence.CodePoint;
+    if (code_point >= 0x10000) {
+      code_point -= 0x10000;
+      units += static_cast<char16_t>(0xD800 + (code_point >> 10));
+      units += static_cast<char16_t>(0xDC00 + (code_point & 0x3FF));
     } else {
-      units += static_cast<char16_t>(code);
+      units += static_cast<char16_t>(code_point);
     }
-    index += length;
   }
   return units;
 }
@@ -272,64 +253,6 @@ std::string SpreadsheetFormatOf(const TTabuloColumn& column) {
 // ---------------------------------------------------------------------------
 // Numbers
 
-namespace {
-
-// A decimal number as its significant digits and the power of ten of the
-// first one; zero has no digits.
-struct TCanonicalNumber {
-  bool Negative = false;
-  std::string Digits;
-  long long Exponent = 0;
-  bool operator==(const TCanonicalNumber&) const = default;
-};
-
-bool Canonical(std::string_view text, TCanonicalNumber& number) {
-  std::size_t index = 0;
-  if (index < text.size() && (text[index] == '-' || text[index] == '+')) {
-    number.Negative = text[index] == '-';
-    ++index;
-  }
-  long long point = 0;  // digits before the decimal point
-  bool seen_point = false;
-  bool any_digit = false;
-  for (; index < text.size(); ++index) {
-    const char character = text[index];
-    if (character >= '0' && character <= '9') {
-      any_digit = true;
-      if (number.Digits.empty() && character == '0') {
-        if (seen_point) --point;
-        continue;
-      }
-      number.Digits += character;
-      if (!seen_point) ++point;
-    } else if (character == '.' && !seen_point) {
-      seen_point = true;
-    } else {
-      break;
-    }
-  }
-  if (!any_digit) return false;
-  if (index < text.size()) {
-    if (text[index] != 'e' && text[index] != 'E') return false;
-    long long exponent = 0;
-    std::size_t exponent_start = index + 1;
-    if (exponent_start < text.size() && text[exponent_start] == '+') ++exponent_start;
-    const std::string_view rest = text.substr(exponent_start);
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), exponent);
-    if (error != std::errc() || end != rest.data() + rest.size()) return false;
-    point += exponent;
-  }
-  while (!number.Digits.empty() && number.Digits.back() == '0') number.Digits.pop_back();
-  if (number.Digits.empty()) {
-    number.Negative = false;
-    point = 0;
-  }
-  number.Exponent = point;
-  return true;
-}
-
-}  // namespace
-
 bool ReadCellNumber(std::string_view text, double& value, bool& exact) {
   std::string decimal_text;
   if (!TryLocaleNumberToDecimalText(text, decimal_text)) return false;
@@ -344,12 +267,15 @@ bool ReadCellNumber(std::string_view text, double& value, bool& exact) {
     return true;
   }
   if (error != std::errc()) return false;
+  // The double carries the text's value when its shortest form has the same
+  // digits and point. That form is the plain one where it is shorter, whose
+  // digits are the double's own: -2^63 is carried whole, 2^53 + 1 is not.
   char shortest[64];
   const auto result = std::to_chars(std::begin(shortest), std::end(shortest), value);
-  TCanonicalNumber source;
-  TCanonicalNumber carried;
-  exact = Canonical(decimal_text, source) && Canonical(std::string_view(shortest, result.ptr), carried) &&
-          source == carried;
+  TDecimalNumber written;
+  TDecimalNumber carried;
+  exact = written.Parse(decimal_text) && carried.Parse(std::string_view(shortest, result.ptr)) &&
+          written == carried;
   return true;
 }
 

@@ -10,8 +10,9 @@ namespace velmora {
 // ---------------------------------------------------------------------------
 // Text in the workbook
 
-// The UTF-16 code units of a UTF-8 text. Each byte that starts no valid UTF-8
-// sequence becomes U+FFFD, so any server text converts.
+// The UTF-16 code units of a UTF-8 text. Each maximal invalid subsequence
+// becomes one U+FFFD, as every other format writes it, so any server text
+// converts.
 std::u16string Utf8ToUtf16(std::string_view text);
 
 // True when every unit is at most U+00FF: the text is then stored with one byte

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/date_time.h"
+#include "platform/decimal_number.h"
 #include "platform/locale_settings.h"
 #include "platform/value_format.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 std::string IntegerText(std::string_view text) {
   std::string out;
-  return AppendIntegerText(text, out) ? out : "<none>";
+  return AppendPlainInteger(text, out) ? out : "<none>";
 }
 
 std::string DecimalText(std::string_view text, std::string_view separator = ".") {

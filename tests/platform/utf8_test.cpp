@@ -80,7 +80,22 @@ struct TRepairCase {
 TEST(Utf8Repair, ReplacesEachInvalidSequenceWithOneReplacementCharacter) {
   const std::string fffd = "\xEF\xBF\xBD";
   const std::string sixteen = "0123456789abcdef";  // past the eight-byte ASCII scan
+  // "#" marks a replacement.
+  const auto marked = [&](std::string text) {
+    for (std::size_t at = text.find('#'); at != std::string::npos; at = text.find('#', at)) {
+      text.replace(at, 1, fffd);
+    }
+    return text;
+  };
   const TRepairCase cases[] = {
+      // The examples of the Unicode Standard's practice of U+FFFD for maximal
+      // subparts: truncated and stray sequences, non-shortest forms,
+      // surrogates, past U+10FFFF.
+      {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", marked("a###b#c##d"), 6, 10},
+      {"\xC0\xAF\xE0\x80\xBF\xF0\x81\x82\x41", marked("########A"), 8, 9},
+      {"\xED\xA0\x80\xED\xBF\xBF\xED\xAF\x41", marked("########A"), 8, 9},
+      {"\xF4\x91\x92\x93\xFF\x41\x80\xBF\x42", marked("#####A##B"), 7, 9},
+      {"\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", marked("####A"), 4, 5},
       {"", "", 0, 0},
       {"Grüße, € und 😀", "Grüße, € und 😀", 0, 14},
       {"a\xFF" "b", "a" + fffd + "b", 1, 3},

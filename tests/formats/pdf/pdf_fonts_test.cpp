@@ -38,6 +38,8 @@ TEST(PDFFontsTest, EncodesUtf8IntoTheFontsCodes) {
       {ccWinAnsi, "c1\u0081 control", "c1? control", 1},
       {ccWinAnsi, "bad \xFF byte", "bad ? byte", 1},
       {ccWinAnsi, "cut \xC3", "cut ?", 1},
+      // One "?" for the maximal subpart, as U+FFFD stands for it elsewhere.
+      {ccWinAnsi, "a\xE2\x82\x41z", "a?Az", 1},
       {ccWinAnsi, "overlong \xC0\xAF", "overlong ??", 2},
       {ccWinAnsi, "surrogate \xED\xA0\x80", "surrogate ???", 3},
       {ccWinAnsi, "stray \x80 follower", "stray ? follower", 1},

@@ -106,6 +106,19 @@ TEST_F(SqlExportTest, NumbersThatAreNoLiteralsAndBinaryDataAreQuotedOrHex) {
   EXPECT_NE(script.find("VALUES(-1.5e-300,'','é');"), std::string::npos) << script;
 }
 
+// Text of a number column that only looked like a number went out bare: "e5"
+// named a column and "1.2.3" or "1e" broke the statement.
+TEST_F(SqlExportTest, NumberTextTheServerCannotReadIsQuoted) {
+  data_.AddField("N", ftFloat);
+  for (const char* text : {"e5", "1.2.3", "1e", "-", "+.5", "5.", "007", "1E+05"}) data_.AppendRecord({text});
+  exporter_.ExportedFields = {"N"};
+  const std::string script = Export();
+  for (const char* expected :
+       {"('e5')", "('1.2.3')", "('1e')", "('-')", "(+.5)", "(5.)", "(007)", "(1E+05)"}) {
+    EXPECT_NE(script.find(std::string("VALUES") + expected + ";"), std::string::npos) << expected << script;
+  }
+}
+
 TEST_F(SqlExportTest, CreateTableTypesHoldTheValues) {
   data_.AddField("ID", ftInteger);
   data_.AddField("order", ftLargeint);

@@ -25,6 +25,8 @@ TEST_F(XlsTextTest, NumbersStayNumbersOnlyWhenTheDoubleCarriesTheirDigits) {
       {"0.1", true, true},                {"123.4500", true, true},          {"1e300", true, true},
       {"1e400", true, false},             {"0.000", true, true},             {"-0", true, true},
       {"12345678901234567890", true, false},
+      {"-9223372036854775808", true, true},  // powers of two beyond 2^53 are carried whole
+      {"18446744073709551616", true, true},
       {"1.000000000000000000000000000001", true, false},
       {"99999999999999999999999999999999999.000000000000000000000000000000", true, false},
       {"abc", false, false},              {"", false, false},
