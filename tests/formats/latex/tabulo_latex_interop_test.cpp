@@ -13,6 +13,7 @@
 #include "platform/locale_settings.h"
 #include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -58,8 +59,7 @@ TEST(LaTeXInteropTest, EveryRowOfAManyPageTableIsTypeset) {
   const std::string pdflatex = FindExecutable("pdflatex");
   const std::string pdftotext = FindExecutable("pdftotext");
   if (pdflatex.empty() || pdftotext.empty()) GTEST_SKIP() << "pdflatex or pdftotext is not installed";
-  const TFormatSettings saved = FormatSettings();
-  SetFormatSettings(TFormatSettings::CLocale());
+  testsupport::TFormatSettingsScope locale;
 
   // The preamble's input encoding has no glyphs for other scripts, emoji or
   // combining marks: the compiler stops at them. A text of 100,000 letters
@@ -121,7 +121,6 @@ TEST(LaTeXInteropTest, EveryRowOfAManyPageTableIsTypeset) {
       EXPECT_NE(text.find(row == 149 ? "9223372036854775807" : std::to_string(row + 1000)), std::string::npos);
     }
   }
-  SetFormatSettings(saved);
 }
 
 // The compiler stopped with "Invalid UTF-8 byte" on binary data and cut
@@ -130,8 +129,7 @@ TEST(LaTeXInteropTest, BytesThatAreNotUtf8Compile) {
   const std::string pdflatex = FindExecutable("pdflatex");
   const std::string pdftotext = FindExecutable("pdftotext");
   if (pdflatex.empty() || pdftotext.empty()) GTEST_SKIP() << "pdflatex or pdftotext is not installed";
-  const TFormatSettings saved = FormatSettings();
-  SetFormatSettings(TFormatSettings::CLocale());
+  testsupport::TFormatSettingsScope locale;
   TMemoryDataSet data;
   data.AddField("BYTES", ftString, 40);
   data.AppendRecord({std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)});
@@ -142,7 +140,6 @@ TEST(LaTeXInteropTest, BytesThatAreNotUtf8Compile) {
   exporter.DataSet = &data;
   exporter.FileName = directory.File("bytes.tex");
   exporter.Execute();
-  SetFormatSettings(saved);
   EXPECT_EQ(exporter.ReplacedCharacters(), 4u);
 
   const auto compiled = RunCommand({"timeout", "120", pdflatex, "-interaction=nonstopmode", "-halt-on-error",

@@ -12,6 +12,7 @@
 #include "platform/locale_settings.h"
 #include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -23,8 +24,9 @@ using testsupport::TTempDir;
 
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
-class RtfInteropTest : public ::testing::Test {
+class RtfInteropTest : public testsupport::TFileExportTest<TTabuloRTF> {
  protected:
+  RtfInteropTest() : TFileExportTest("rtf-interop-run", "awkward.rtf") {}
   static void SetUpTestSuite() { shared_ = new TTempDir("rtf-interop"); }
   static void TearDownTestSuite() {
     delete shared_;
@@ -34,20 +36,13 @@ class RtfInteropTest : public ::testing::Test {
   void SetUp() override {
     soffice_ = FindExecutable("soffice");
     if (soffice_.empty()) GTEST_SKIP() << "soffice is not installed";
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    testsupport::FillAwkwardData(data_);
-    exporter_.DataSet = &data_;
+    Awkward();
     for (const std::string& form : testsupport::AwkwardPlainNumbers()) exporter_.UserFormats.Add(form);
     exporter_.Formats.SetNullString("(null)");
     exporter_.Captions = {"TEXT=Text {caption} \\ é"};
     exporter_.Header = {"Report {1} \\ \xE2\x82\xAC 100"};
     exporter_.Footer = {"End } of { report"};
   }
-  void TearDown() override {
-    if (!soffice_.empty()) SetFormatSettings(saved_settings_);
-  }
-
   std::string ExpectedText(bool captions);
 
   // The document converted to plain text, byte order mark removed; empty when
@@ -72,10 +67,6 @@ class RtfInteropTest : public ::testing::Test {
     return text;
   }
 
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"rtf-interop-run"};
-  TMemoryDataSet data_;
-  TTabuloRTF exporter_;
   std::string soffice_;
 
   static TTempDir* shared_;

@@ -13,6 +13,7 @@
 #include "platform/pinned_settings.h"
 #include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -50,32 +51,26 @@ std::string DumpForm(const TTable& table) {
   return dump;
 }
 
-class AsciiInteropTest : public ::testing::Test {
+class AsciiInteropTest : public testsupport::TFileExportTest<TTabuloASCII> {
  protected:
+  AsciiInteropTest() : TFileExportTest("ascii-interop", "out.csv") {}
   static void SetUpTestSuite() { shared_ = new TTempDir("interop"); }
   static void TearDownTestSuite() {
     delete shared_;
     shared_ = nullptr;
   }
 
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.emplace();
-    testsupport::FillAwkwardData(data_);
-    exporter_->DataSet = &data_;
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  void SetUp() override { Awkward(); }
 
   // The captions and every record's texts as the export writes them (numbers
   // with the source's digits); NULL is empty.
   TTable SourceTable() { return testsupport::TextTable(data_); }
 
   std::string Export(TTabuloASCIIType type, const std::string& name) {
-    exporter_->SetExportType(type);
-    exporter_->FileName = directory_.File(name);
-    exporter_->Execute();
-    return exporter_->FileName;
+    exporter_.SetExportType(type);
+    exporter_.FileName = directory_.File(name);
+    exporter_.Execute();
+    return exporter_.FileName;
   }
 
   // The dumper's form of a CSV file.
@@ -111,10 +106,6 @@ class AsciiInteropTest : public ::testing::Test {
   }
 
   static TTempDir* shared_;
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"ascii-interop"};
-  TMemoryDataSet data_;
-  std::optional<TTabuloASCII> exporter_;
   std::string soffice_;
 };
 
@@ -126,8 +117,8 @@ TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfAQuotedCsv) {
   const TTable expected = SourceTable();
   EXPECT_EQ(ReadCsv(Export(etCSV, "default.csv"), ',', '"'), DumpForm(expected));
 
-  exporter_->CSVComma = ';';
-  exporter_->CSVQuote = '\'';
+  exporter_.CSVComma = ';';
+  exporter_.CSVQuote = '\'';
   EXPECT_EQ(ReadCsv(Export(etCSV, "semicolon.csv"), ';', '\''), DumpForm(expected));
 }
 
@@ -139,9 +130,9 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsBackTheTextsOfDifAndSylk) {
   if (IsSkipped()) return;
   TMemoryDataSet data;
   testsupport::FillAwkwardData(data, {"huge"});
-  exporter_->DataSet = &data;
-  exporter_->Title = "Awkward \"texts\"";
-  exporter_->ExportedFields = {"ID", "TEXT", "DAY", "MOMENT"};
+  exporter_.DataSet = &data;
+  exporter_.Title = "Awkward \"texts\"";
+  exporter_.ExportedFields = {"ID", "TEXT", "DAY", "MOMENT"};
   const auto expected = [&](const testsupport::TReadForms& forms) {
     TTable table;
     for (const auto& row : testsupport::TextTable(data, [&](const std::string& text) {

@@ -147,6 +147,18 @@ TEST_F(AsciiExportTest, BinaryColumnsAreWrittenInTheFormChosen) {
 // ---------------------------------------------------------------------------
 // CSV
 
+// Dates of the in-memory data set with no calendar form stopped the export
+// ("'0000-00-00' is not a valid date and time"); the server's fields pass
+// them on as their text, and so must the data set the tests share.
+TEST_F(AsciiExportTest, ZeroAndImpossibleDatesGoOutAsTheirText) {
+  data_.AddField("DAY", ftDate);
+  data_.AddField("AT", ftDateTime);
+  data_.AppendRecord({"0000-00-00", "2024-00-00 10:00:00"});
+  data_.AppendRecord({"2004-02-30", "0000-00-00 00:00:00"});
+  EXPECT_EQ(Export(etCSV), Lines({"\"DAY\",\"AT\"", "\"0000-00-00\",\"2024-00-00 10:00:00\"",
+                                  "\"2004-02-30\",\"0000-00-00 00:00:00\""}));
+}
+
 TEST_F(AsciiExportTest, CsvQuotesEveryFieldAndDoublesQuotes) {
   IdAndName({{"7", "O\"Neil"}});
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"7\",\"O\"\"Neil\""}));
