@@ -1,8 +1,22 @@
 #include "engine/memory_dataset.h"
 
 #include "platform/error.h"
+#include "platform/value_format.h"
 
 namespace velmora {
+namespace {
+
+// "dddd-dd-dd", alone or before a blank and a time.
+bool HasServerDateShape(const std::string& text) {
+  if (text.size() < 10 || (text.size() > 10 && text[10] != ' ')) return false;
+  for (std::size_t index = 0; index < 10; ++index) {
+    const bool dash = index == 4 || index == 7;
+    if (dash ? text[index] != '-' : (text[index] < '0' || text[index] > '9')) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 class TMemoryDataSet::TMemoryField : public TField {
  public:
@@ -15,6 +29,15 @@ class TMemoryDataSet::TMemoryField : public TField {
     } else {
       out.clear();
     }
+  }
+  // A date in the server's text form that has no date-time form ("0000-00-00",
+  // "2004-02-30 10:00:00"), as the server's fields report such values. Other
+  // texts that are no date are not the server's, and fail where they are shown.
+  bool IsInvalidDate() const override {
+    if (DataType != ftDate && DataType != ftDateTime && DataType != ftTimeStamp) return false;
+    const auto& value = owner_.Value(Index);
+    TDateTime moment = 0;
+    return value && HasServerDateShape(*value) && !TryStrToDateTime(*value, moment);
   }
 
  private:

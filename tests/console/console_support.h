@@ -34,20 +34,7 @@ inline std::string VelmoraBinary() {
   return binary != nullptr ? binary : "";
 }
 
-inline std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
+using testsupport::SplitLines;
 
 // Runs program with the arguments in working_directory, in the locale named
 // (the C locale unless told). With error_terminal, standard error is a pseudo

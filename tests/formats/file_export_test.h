@@ -1,13 +1,16 @@
-// Shared by the format tests: a pinned locale, and a fixture that exports an
-// in-memory data set into a file of a temporary directory.
+// Shared by the format tests: a pinned locale, and the fixture that exports an
+// in-memory data set (small tables or the awkward set) into a file of a
+// temporary directory.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/memory_dataset.h"
 #include "platform/locale_settings.h"
+#include "support/awkward_data.h"
 #include "support/test_files.h"
 
 namespace velmora::testsupport {
@@ -41,12 +44,31 @@ class TFileExportTest : public ::testing::Test {
     exporter_.FileName = directory_.File(file_name);
   }
 
-  // Opens the data set, exports it and returns the file's bytes.
+  // Opens the data set unless it is open (where its cursor stands matters to
+  // some exports), exports it and returns the file's bytes.
   std::string Export() {
-    data_.Open();
+    if (!data_.Active()) data_.Open();
     exporter_.Execute();
     return ReadFile(exporter_.FileName);
   }
+
+  // ID (integer) and NAME (string) of the sizes given, with the records.
+  void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records, int id_size = 3, int name_size = 5) {
+    data_.AddField("ID", ftInteger, id_size);
+    data_.AddField("NAME", ftString, name_size);
+    for (const auto& record : records) data_.AppendRecord(record);
+    data_.Open();
+  }
+  // One integer column NO holding 1 .. count.
+  void Numbers(int count) {
+    data_.AddField("NO", ftInteger, 2);
+    for (int number = 1; number <= count; ++number) data_.AppendRecord({std::to_string(number)});
+    data_.Open();
+  }
+  // The awkward data set (support/awkward_data.h).
+  void Awkward() { FillAwkwardData(data_); }
+
+  std::string File(const std::string& name) const { return directory_.File(name); }
 
   TTempDir directory_;
   TMemoryDataSet data_;

@@ -29,12 +29,7 @@ INSERT INTO exact_values VALUES
 CREATE OR REPLACE VIEW exact_view AS SELECT id, notes AS description FROM exact_values;
 )sql";
 
-// The lines, each followed by CR LF.
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
+using testsupport::Lines;
 
 class ExactValuesTest : public ConnectedTest {
  protected:

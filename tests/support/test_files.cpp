@@ -189,6 +189,27 @@ void BecomeUnprivileged() {
   }
 }
 
+std::string Lines(const std::vector<std::string>& lines, const std::string& ending) {
+  std::string text;
+  for (const std::string& line : lines) text += line + ending;
+  return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::string HexBytes(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;

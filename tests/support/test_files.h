@@ -58,6 +58,11 @@ std::string RunInChild(const std::function<std::string()>& body);
 // already. Raises std::runtime_error when it cannot.
 void BecomeUnprivileged();
 
+// The lines, each followed by ending: the expected form of a line-based file.
+std::string Lines(const std::vector<std::string>& lines, const std::string& ending = "\r\n");
+// The text cut at each LF (the LF dropped; a last line without one kept).
+std::vector<std::string> SplitLines(const std::string& text);
+
 // Hex digits of the bytes, two per byte: a printable form of arbitrary text.
 std::string HexBytes(const std::string& bytes);
 

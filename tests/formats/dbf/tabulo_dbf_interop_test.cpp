@@ -1,6 +1,6 @@
 // An independent dBASE reader reads the DBF exporter's table and memo file
-// back: the header's record count, every field name and every value of an
-// awkward fixture, 70,000-byte memos included, decoded as strict UTF-8.
+// back: the header's record count, every field name and every value of the
+// awkward set, 100,000-byte memos included, decoded as strict UTF-8.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -11,7 +11,9 @@
 #include "formats/dbf/tabulo_dbf.h"
 #include "platform/file_system.h"
 #include "platform/locale_settings.h"
+#include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -47,19 +49,13 @@ TEST(DbfInteropTest, ReaderGetsEveryFieldAndMemoBack) {
       RunCommand({"/usr/bin/python3", "-c", "import dbfread"}).exit_status != 0) {
     GTEST_SKIP() << "python3-dbfread is not installed";
   }
-  const TFormatSettings saved = FormatSettings();
   TFormatSettings settings = TFormatSettings::CLocale();
   settings.DecimalSeparator = ",";
-  SetFormatSettings(settings);
+  testsupport::TFormatSettingsScope locale(settings);
 
-  const std::string huge_memo = std::string(69990, 'm') + " \xE6\x97\xA5\xF0\x9F\x98\x80 end";
-  const std::vector<std::string> texts = {
-      "say \"hi\", 'there'; a|b\tc",
-      "<b>&amp;</b> {braces} back\\slash % ^ ~ #",
-      "crlf\r\nline\nlf",
-      "Zo\xC3\xAB \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4",
-      "emoji \xF0\x9F\x98\x80 \xF0\x9D\x84\x9E",
-  };
+  // Every awkward text in a character field (cut to its 254 bytes) and in a
+  // memo (an empty one reads as none); the bytes of invalid UTF-8 are written
+  // as they are, which the strict reader refuses.
   TMemoryDataSet data;
   data.AddField("ID", ftLargeint);
   data.AddField("customer name first", ftString, 10);
@@ -71,12 +67,16 @@ TEST(DbfInteropTest, ReaderGetsEveryFieldAndMemoBack) {
   data.AddField("AT", ftTime);
   std::vector<std::string> expected;
   int id = 0;
-  for (const std::string& text : texts) {
+  for (const auto& awkward : testsupport::AwkwardTexts()) {
+    if (awkward.Name == "invalid utf-8") continue;
     ++id;
-    data.AppendRecord({std::to_string(id), text, "Null", "-12.5", "2004-02-29", "True", text, "838:59:59"});
-    expected.insert(expected.end(), {"v" + std::to_string(id), Text(text), Text("Null"), "v-12.5",
-                                     "v2004-02-29", "vTrue", Text(text), Text("838:59:59")});
+    data.AppendRecord({std::to_string(id), awkward.Bytes, "Null", "-12.5", "2004-02-29", "True",
+                       awkward.Bytes, "838:59:59"});
+    expected.insert(expected.end(), {"v" + std::to_string(id), Text(awkward.Decoded.substr(0, 254)),
+                                     Text("Null"), "v-12.5", "v2004-02-29", "vTrue",
+                                     awkward.Bytes.empty() ? "-" : Text(awkward.Decoded), Text("838:59:59")});
   }
+  const std::string huge_memo = testsupport::AwkwardText("huge").Bytes;
   data.AppendRecord({"18446744073709551615", std::nullopt, "", "123456789012.34567", std::nullopt, "false",
                      huge_memo, "-00:00:01"});
   expected.insert(expected.end(), {"v18446744073709551615", Text(""), Text(""), "v123456789012.35", "-",
@@ -92,11 +92,11 @@ TEST(DbfInteropTest, ReaderGetsEveryFieldAndMemoBack) {
   exporter.DataSet = &data;
   exporter.FileName = directory.File("awkward.dbf");
   exporter.Execute();
-  SetFormatSettings(saved);
 
   const auto result = RunCommand({"/usr/bin/python3", "-c", kReader, exporter.FileName}, 120);
   ASSERT_EQ(result.exit_status, 0) << result.output;
-  std::string wanted = "7\n7\nID CUSTOMER_N CUSTOMER_1 PRICE BORN OK NOTES AT\n";
+  const std::string count = std::to_string(id + 2) + "\n";
+  std::string wanted = count + count + "ID CUSTOMER_N CUSTOMER_1 PRICE BORN OK NOTES AT\n";
   for (const std::string& line : expected) wanted += line + "\n";
   EXPECT_EQ(result.output, wanted);
 }

@@ -22,19 +22,15 @@
 #include "platform/output_file_set.h"
 #include "platform/text_utils.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
 
+using testsupport::Lines;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
 
 int Occurrences(const std::string& text, const std::string& part) {
   int count = 0;
@@ -42,40 +38,9 @@ int Occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-class HtmlExportTest : public ::testing::Test {
+class HtmlExportTest : public testsupport::TFileExportTest<TTabuloHTML> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_ = std::make_unique<TTabuloHTML>();
-    exporter_->DataSet = &data_;
-    exporter_->FileName = directory_.File("report.html");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
-
-  // ID (integer) and NAME (string).
-  void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
-    data_.AddField("ID", ftInteger, 3);
-    data_.AddField("NAME", ftString, 5);
-    for (const auto& record : records) data_.AppendRecord(record);
-    data_.Open();
-  }
-  // One integer column NO holding 1 .. count.
-  void Numbers(int count) {
-    data_.AddField("NO", ftInteger, 2);
-    for (int number = 1; number <= count; ++number) data_.AppendRecord({std::to_string(number)});
-    data_.Open();
-  }
-  std::string Export() {
-    exporter_->Execute();
-    return ReadFile(exporter_->FileName);
-  }
-  std::string File(const std::string& name) const { return directory_.File(name); }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"html"};
-  TMemoryDataSet data_;
-  std::unique_ptr<TTabuloHTML> exporter_;
+  HtmlExportTest() : TFileExportTest("html", "report.html") {}
 };
 
 // The head and table start of a page with the default options.
@@ -119,7 +84,7 @@ std::vector<std::string> DefaultHead(const std::string& title) {
 
 TEST_F(HtmlExportTest, OnePageWithDefaultsIsWrittenByteForByte) {
   IdAndName({{"1", "Smith"}, {"2", std::nullopt}, {"3", "a<b & \"c\""}});
-  exporter_->Title = "Q&A <list>";
+  exporter_.Title = "Q&A <list>";
   std::vector<std::string> expected = DefaultHead("Q&amp;A &lt;list&gt;");
   const std::vector<std::string> rest = {"  <tr>",
                                          "    <td class=\"ThRows\">ID</td>",
@@ -143,7 +108,7 @@ TEST_F(HtmlExportTest, OnePageWithDefaultsIsWrittenByteForByte) {
                                          "</HTML>"};
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(Export(), Lines(expected));
-  EXPECT_EQ(exporter_->PageCount(), 0);
+  EXPECT_EQ(exporter_.PageCount(), 0);
 }
 
 TEST_F(HtmlExportTest, EscapingKeepsEveryLineBreakOfAValue) {
@@ -164,16 +129,16 @@ TEST_F(HtmlExportTest, EscapingKeepsEveryLineBreakOfAValue) {
       {"日本 'x'", "日本 'x'"},
   };
   for (const TCase& test_case : cases) {
-    EXPECT_EQ(exporter_->Escaped(test_case.text), test_case.escaped) << test_case.text;
+    EXPECT_EQ(exporter_.Escaped(test_case.text), test_case.escaped) << test_case.text;
   }
 }
 
 TEST_F(HtmlExportTest, AnEmptyExportStillWritesACompletePage) {
   Numbers(3);
-  exporter_->SkipRecCount = 5;
-  exporter_->Header.Clear();
-  exporter_->Footer.Clear();
-  exporter_->UsingCSS = usExternal;
+  exporter_.SkipRecCount = 5;
+  exporter_.Header.Clear();
+  exporter_.Footer.Clear();
+  exporter_.UsingCSS = usExternal;
   const std::string page = Export();
   EXPECT_TRUE(page.ends_with(
       Lines({"<Table Border=\"1\" Cellpadding=\"4\" Cellspacing=\"1\">", "  <tr>",
@@ -185,8 +150,8 @@ TEST_F(HtmlExportTest, AnEmptyExportStillWritesACompletePage) {
 // was left without its table end, body and document end.
 TEST_F(HtmlExportTest, AnAbortBeforeTheRecordsStillCompletesThePage) {
   Numbers(3);
-  exporter_->SkipRecCount = 1;
-  exporter_->OnSkippedRecord = [](TTabulo& sender, int) { sender.Abort(); };
+  exporter_.SkipRecCount = 1;
+  exporter_.OnSkippedRecord = [](TTabulo& sender, int) { sender.Abort(); };
   const std::string page = Export();
   EXPECT_EQ(Occurrences(page, "<HTML>"), 1);
   EXPECT_TRUE(page.ends_with(Lines({"  </tr>", "</Table>", "<br>", "</BODY>", "</HTML>"}))) << page;
@@ -194,8 +159,8 @@ TEST_F(HtmlExportTest, AnAbortBeforeTheRecordsStillCompletesThePage) {
 
 TEST_F(HtmlExportTest, BorderColourWrapsTheTableOfEveryPage) {
   Numbers(1);
-  exporter_->TableOptions.BorderColor = clNavy;
-  exporter_->Footer = {"end"};
+  exporter_.TableOptions.BorderColor = clNavy;
+  exporter_.Footer = {"end"};
   const std::string page = Export();
   EXPECT_NE(page.find("  .TrBC { background-color: #000080 }\r\n</STYLE>"), std::string::npos);
   EXPECT_NE(page.find(Lines({"<br>", "<Table cellspacing=0 cellpadding=0 class=\"TrBC\">", "<tr><td>",
@@ -203,34 +168,34 @@ TEST_F(HtmlExportTest, BorderColourWrapsTheTableOfEveryPage) {
             std::string::npos);
   EXPECT_TRUE(page.ends_with(Lines({"</Table>", "</td></tr>", "</Table>", "end", "</BODY>", "</HTML>"})));
 
-  exporter_->TableOptions.BorderColor = clWhite;
+  exporter_.TableOptions.BorderColor = clWhite;
   EXPECT_EQ(Occurrences(Export(), "TrBC"), 0);
 }
 
 TEST_F(HtmlExportTest, FontSizeAndNameLinesFollowDefaultOptions) {
   Numbers(1);
-  exporter_->AllowCaptions = false;
-  exporter_->HTMLOptions.TextFont.Size = 12;
-  exporter_->HTMLOptions.DefaultOptions = DefaultOptionBit(doFontName);
-  exporter_->HTMLOptions.BackgroundFileName = "paper.png";
-  exporter_->Execute();
-  const std::vector<std::string>& sheet = exporter_->StyleSheet();
+  exporter_.AllowCaptions = false;
+  exporter_.HTMLOptions.TextFont.Size = 12;
+  exporter_.HTMLOptions.DefaultOptions = DefaultOptionBit(doFontName);
+  exporter_.HTMLOptions.BackgroundFileName = "paper.png";
+  exporter_.Execute();
+  const std::vector<std::string>& sheet = exporter_.StyleSheet();
   ASSERT_GE(sheet.size(), 4u);
   EXPECT_EQ(sheet[1], "         font-size: 12pt;");
   EXPECT_EQ(sheet[2], "background-image: url(paper.png)");
-  EXPECT_EQ(Occurrences(ReadFile(exporter_->FileName), "font-family"), 0);
-  EXPECT_EQ(Occurrences(ReadFile(exporter_->FileName), "ThRows"), 0);
+  EXPECT_EQ(Occurrences(ReadFile(exporter_.FileName), "font-family"), 0);
+  EXPECT_EQ(Occurrences(ReadFile(exporter_.FileName), "ThRows"), 0);
 }
 
 // A font name or background file from a template reached the page as it
 // was: "</style><script>" ended the style element and ran.
 TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
   Numbers(1);
-  exporter_->AllowCaptions = false;
-  exporter_->HTMLOptions.TextFont.Name = "'Times New Roman', Zoë_1.5-x</style><script>alert(1)</script>;}";
-  exporter_->HTMLOptions.BackgroundFileName = "my (bg)\\\"x\".png?a=1&b=2#top</style>";
-  exporter_->Execute();
-  const std::vector<std::string>& sheet = exporter_->StyleSheet();
+  exporter_.AllowCaptions = false;
+  exporter_.HTMLOptions.TextFont.Name = "'Times New Roman', Zoë_1.5-x</style><script>alert(1)</script>;}";
+  exporter_.HTMLOptions.BackgroundFileName = "my (bg)\\\"x\".png?a=1&b=2#top</style>";
+  exporter_.Execute();
+  const std::vector<std::string>& sheet = exporter_.StyleSheet();
   ASSERT_GE(sheet.size(), 4u);
   EXPECT_EQ(
       sheet[1],
@@ -238,7 +203,7 @@ TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
       "\\3C \\2F script\\3E \\3B \\7D ;");
   EXPECT_EQ(sheet[2],
             "background-image: url(my\\20 \\28 bg\\29 \\5C \\22 x\\22 .png?a=1&b=2#top\\3C /style\\3E )");
-  const std::string page = ReadFile(exporter_->FileName);
+  const std::string page = ReadFile(exporter_.FileName);
   EXPECT_EQ(Occurrences(page, "<script"), 0);
   EXPECT_EQ(Occurrences(page, "</style"), 0);
   EXPECT_EQ(Occurrences(page, "</STYLE>"), 1);
@@ -248,21 +213,21 @@ TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
 // Templates
 
 TEST_F(HtmlExportTest, TemplatesSetTheirColoursOnlyWhenChanged) {
-  exporter_->HTMLOptions.BackgroundColor = clLime;
-  exporter_->HTMLOptions.TextFont.Name = "Courier";
-  exporter_->SetHTMLTemplate(htClassic);  // the current one: nothing changes
-  EXPECT_EQ(exporter_->HTMLOptions.BackgroundColor, clLime);
+  exporter_.HTMLOptions.BackgroundColor = clLime;
+  exporter_.HTMLOptions.TextFont.Name = "Courier";
+  exporter_.SetHTMLTemplate(htClassic);  // the current one: nothing changes
+  EXPECT_EQ(exporter_.HTMLOptions.BackgroundColor, clLime);
 
-  exporter_->SetHTMLTemplate(htCustom);
-  EXPECT_EQ(exporter_->HTMLOptions.BackgroundColor, clLime);
-  EXPECT_EQ(exporter_->HTMLOptions.TextFont.Name, "Courier");
+  exporter_.SetHTMLTemplate(htCustom);
+  EXPECT_EQ(exporter_.HTMLOptions.BackgroundColor, clLime);
+  EXPECT_EQ(exporter_.HTMLOptions.TextFont.Name, "Courier");
 
   for (int value = htBW; value <= htSimple; ++value) {
-    exporter_->HTMLOptions.TextFont.Name = "Courier";
-    exporter_->SetHTMLTemplate(static_cast<THTMLTemplate>(value));
-    EXPECT_EQ(exporter_->HTMLTemplate(), value);
-    EXPECT_EQ(exporter_->HTMLOptions.TextFont.Name, "Arial") << value;
-    EXPECT_NE(exporter_->HTMLOptions.BackgroundColor, clLime) << value;
+    exporter_.HTMLOptions.TextFont.Name = "Courier";
+    exporter_.SetHTMLTemplate(static_cast<THTMLTemplate>(value));
+    EXPECT_EQ(exporter_.HTMLTemplate(), value);
+    EXPECT_EQ(exporter_.HTMLOptions.TextFont.Name, "Arial") << value;
+    EXPECT_NE(exporter_.HTMLOptions.BackgroundColor, clLime) << value;
   }
 }
 
@@ -272,8 +237,8 @@ TEST_F(HtmlExportTest, TemplatesSetTheirColoursOnlyWhenChanged) {
 TEST_F(HtmlExportTest, CellParametersWriteOnlyTheStyleItemsThatChanged) {
   IdAndName({{"1", "a"}, {"2", "b"}});
   std::vector<std::string> seen;
-  exporter_->OnGetCellParams = [&](TTabulo&, int rec_no, int col_no, const std::string& value,
-                                   TTabuloColAlign& align, TFont& font, TColor& background) {
+  exporter_.OnGetCellParams = [&](TTabulo&, int rec_no, int col_no, const std::string& value,
+                                  TTabuloColAlign& align, TFont& font, TColor& background) {
     seen.push_back(std::to_string(rec_no) + ":" + std::to_string(col_no) + ":" + value);
     if (col_no == 0) return;
     if (rec_no == 0) {
@@ -303,9 +268,9 @@ TEST_F(HtmlExportTest, CellParametersWriteOnlyTheStyleItemsThatChanged) {
 
 TEST_F(HtmlExportTest, CellParametersCanSwitchAStyleOfTheTextFontOff) {
   Numbers(1);
-  exporter_->HTMLOptions.TextFont.Style = {fsBold, fsItalic, fsUnderline};
-  exporter_->OnGetCellParams = [](TTabulo&, int, int, const std::string&, TTabuloColAlign&, TFont& font,
-                                  TColor&) { font.Style = {}; };
+  exporter_.HTMLOptions.TextFont.Style = {fsBold, fsItalic, fsUnderline};
+  exporter_.OnGetCellParams = [](TTabulo&, int, int, const std::string&, TTabuloColAlign&, TFont& font,
+                                 TColor&) { font.Style = {}; };
   EXPECT_NE(Export().find("style=\"font-weight: normal; font-style: normal; text-decoration: none\">1</td>"),
             std::string::npos);
 }
@@ -315,11 +280,11 @@ TEST_F(HtmlExportTest, CellParametersCanSwitchAStyleOfTheTextFontOff) {
 
 TEST_F(HtmlExportTest, TwentyFiveRecordsAtTenPerPageGiveThreeLinkedPages) {
   Numbers(25);
-  exporter_->SetMaxRecords(10);
-  exporter_->Execute();
+  exporter_.SetMaxRecords(10);
+  exporter_.Execute();
   EXPECT_EQ(directory_.Entries(),
             (std::vector<std::string>{"report01.html", "report02.html", "report03.html"}));
-  EXPECT_EQ(exporter_->GetFileName(), File("report01.html"));
+  EXPECT_EQ(exporter_.GetFileName(), File("report01.html"));
 
   const std::string first = ReadFile(File("report01.html"));
   const std::string third = ReadFile(File("report03.html"));
@@ -344,9 +309,9 @@ TEST_F(HtmlExportTest, TwentyFiveRecordsAtTenPerPageGiveThreeLinkedPages) {
 
 TEST_F(HtmlExportTest, PageNumbersGrowPastTwoDigitsAndOnePageHasNoNavigation) {
   Numbers(101);
-  exporter_->SetMaxRecords(1);
-  exporter_->Navigation.OnTop = false;
-  exporter_->Execute();
+  exporter_.SetMaxRecords(1);
+  exporter_.Navigation.OnTop = false;
+  exporter_.Execute();
   const std::vector<std::string> entries = directory_.Entries();
   ASSERT_EQ(entries.size(), 101u);
   EXPECT_EQ(entries.front(), "report01.html");
@@ -356,9 +321,9 @@ TEST_F(HtmlExportTest, PageNumbersGrowPastTwoDigitsAndOnePageHasNoNavigation) {
   EXPECT_NE(page.find("<BODY>\r\n<br>\r\n<Table Border=\"1\""), std::string::npos);
   EXPECT_NE(page.find("<td><a href=\"report101.html\">Next</a></td>"), std::string::npos);
 
-  exporter_->SetMaxRecords(500);
-  exporter_->FileName = File("single.html");
-  exporter_->Execute();
+  exporter_.SetMaxRecords(500);
+  exporter_.FileName = File("single.html");
+  exporter_.Execute();
   EXPECT_EQ(Occurrences(ReadFile(File("single01.html")), "Cellpadding=\"4\""), 1);
 }
 
@@ -366,9 +331,9 @@ TEST_F(HtmlExportTest, PageNumbersGrowPastTwoDigitsAndOnePageHasNoNavigation) {
 // about 9 GB of links.
 TEST_F(HtmlExportTest, NavigationOfManyPagesListsTheNeighboursOnly) {
   Numbers(300);
-  exporter_->SetMaxRecords(1);
-  exporter_->Navigation.OnBottom = false;
-  exporter_->Execute();
+  exporter_.SetMaxRecords(1);
+  exporter_.Navigation.OnBottom = false;
+  exporter_.Execute();
   const auto numbers_listed = [&](int page) {
     const std::string text = ReadFile(File(NumberedFileName("report.html", page, 2)));
     std::vector<int> numbers;
@@ -392,16 +357,16 @@ TEST_F(HtmlExportTest, NavigationOfManyPagesListsTheNeighboursOnly) {
 
 TEST_F(HtmlExportTest, IndexPageListsThePagesWithEscapedTextsAndEncodedLinks) {
   Numbers(3);
-  exporter_->FileName = File("sub dir/r#1 é.html");
-  exporter_->SetMaxRecords(2);
-  exporter_->GenerateIndex = true;
-  exporter_->Navigation.IndexLinkTemplate = "Page <";
-  exporter_->Navigation.IndexLinkTitle = "Home & away";
-  exporter_->UsingCSS = usExternal;
-  exporter_->Execute();
-  EXPECT_EQ(exporter_->GetFileName(), exporter_->FileName);
+  exporter_.FileName = File("sub dir/r#1 é.html");
+  exporter_.SetMaxRecords(2);
+  exporter_.GenerateIndex = true;
+  exporter_.Navigation.IndexLinkTemplate = "Page <";
+  exporter_.Navigation.IndexLinkTitle = "Home & away";
+  exporter_.UsingCSS = usExternal;
+  exporter_.Execute();
+  EXPECT_EQ(exporter_.GetFileName(), exporter_.FileName);
   EXPECT_EQ(
-      ReadFile(exporter_->FileName),
+      ReadFile(exporter_.FileName),
       Lines({"<HTML>", "<HEAD>", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
              " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
              "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
@@ -420,26 +385,26 @@ TEST_F(HtmlExportTest, IndexPageListsThePagesWithEscapedTextsAndEncodedLinks) {
 
 TEST_F(HtmlExportTest, ExternalStyleSheetIsLinkedFromThePagesOwnDirectory) {
   Numbers(2);
-  exporter_->FileName = File("out/r.html");
-  exporter_->UsingCSS = usExternal;
+  exporter_.FileName = File("out/r.html");
+  exporter_.UsingCSS = usExternal;
   const std::string page = Export();
   EXPECT_NE(page.find("</Title>\r\n <link rel=\"stylesheet\" type=\"text/css\" href=\"r.css\">\r\n</HEAD>"),
             std::string::npos)
       << page;
-  EXPECT_EQ(exporter_->CSSFileName, File("out/r.css"));
+  EXPECT_EQ(exporter_.CSSFileName, File("out/r.css"));
   std::string sheet;
-  for (const std::string& line : exporter_->StyleSheet()) sheet += line + "\n";
+  for (const std::string& line : exporter_.StyleSheet()) sheet += line + "\n";
   EXPECT_EQ(ReadFile(File("out/r.css")), sheet);
 
   // A named sheet elsewhere is linked relative to the page; an existing one is
   // kept unless it may be overwritten.
-  exporter_->CSSFileName = File("styles/site.css");
+  exporter_.CSSFileName = File("styles/site.css");
   ASSERT_EQ(::mkdir(File("styles").c_str(), 0700), 0);
   WriteFile(File("styles/site.css"), "mine");
-  exporter_->OverwriteCSSFile = false;
+  exporter_.OverwriteCSSFile = false;
   EXPECT_NE(Export().find("href=\"../styles/site.css\""), std::string::npos);
   EXPECT_EQ(ReadFile(File("styles/site.css")), "mine");
-  exporter_->OverwriteCSSFile = true;
+  exporter_.OverwriteCSSFile = true;
   Export();
   EXPECT_EQ(ReadFile(File("styles/site.css")), sheet);
 }
@@ -447,13 +412,13 @@ TEST_F(HtmlExportTest, ExternalStyleSheetIsLinkedFromThePagesOwnDirectory) {
 TEST_F(HtmlExportTest, AFailedExportLeavesNoPageIndexOrStyleSheet) {
   Numbers(5);
   WriteFile(File("report.html"), "earlier");
-  exporter_->SetMaxRecords(2);
-  exporter_->GenerateIndex = true;
-  exporter_->UsingCSS = usExternal;
-  exporter_->OnExportedRecord = [](TTabulo&, int rec_no) {
+  exporter_.SetMaxRecords(2);
+  exporter_.GenerateIndex = true;
+  exporter_.UsingCSS = usExternal;
+  exporter_.OnExportedRecord = [](TTabulo&, int rec_no) {
     if (rec_no == 3) throw EVelmoraError("stop");
   };
-  EXPECT_THROW(exporter_->Execute(), EVelmoraError);
+  EXPECT_THROW(exporter_.Execute(), EVelmoraError);
   EXPECT_EQ(directory_.Entries(), std::vector<std::string>{"report.html"});
   EXPECT_EQ(ReadFile(File("report.html")), "earlier");
 }
@@ -465,10 +430,10 @@ TEST_F(HtmlExportTest, SplittingIntoAPipeWritesOneDocument) {
   const std::string fifo = File("out.fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   auto received = testsupport::ReadPipeInBackground(fifo);
-  exporter_->FileName = fifo;
-  exporter_->SetMaxRecords(2);
-  exporter_->UsingCSS = usExternal;
-  exporter_->Execute();
+  exporter_.FileName = fifo;
+  exporter_.SetMaxRecords(2);
+  exporter_.UsingCSS = usExternal;
+  exporter_.Execute();
   const std::string page = received.get();
   EXPECT_EQ(Occurrences(page, "<HTML>"), 1);
   EXPECT_EQ(Occurrences(page, "class=\"TrOdd\""), 3);
@@ -503,19 +468,19 @@ int ExitStatusOf(pid_t child) {
 // read as part of today's export.
 TEST_F(HtmlExportTest, PagesLeftFromAnEarlierLongerExportAreRemovedAtTheCommit) {
   Numbers(8);
-  exporter_->SetMaxRecords(2);
-  exporter_->Execute();
+  exporter_.SetMaxRecords(2);
+  exporter_.Execute();
   WriteFile(File("report06.html"), "after a gap: not of the series");
   ASSERT_EQ(directory_.Entries().size(), 5u);
-  exporter_->SetMaxRecords(4);
+  exporter_.SetMaxRecords(4);
   // A failed export removes nothing.
-  exporter_->OnExportedRecord = [](TTabulo&, int rec_no) {
+  exporter_.OnExportedRecord = [](TTabulo&, int rec_no) {
     if (rec_no == 5) throw EVelmoraError("stop");
   };
-  EXPECT_THROW(exporter_->Execute(), EVelmoraError);
+  EXPECT_THROW(exporter_.Execute(), EVelmoraError);
   EXPECT_EQ(directory_.Entries().size(), 5u);
-  exporter_->OnExportedRecord = nullptr;
-  exporter_->Execute();
+  exporter_.OnExportedRecord = nullptr;
+  exporter_.Execute();
   EXPECT_EQ(directory_.Entries(),
             (std::vector<std::string>{"report01.html", "report02.html", "report06.html"}));
   EXPECT_EQ(Occurrences(ReadFile(File("report02.html")), "<td class=\"Tr"), 4);
@@ -545,9 +510,9 @@ TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
       } else if (::read(started_pipe[0], &signal, 1) != 1) {
         ::_exit(3);
       }
-      exporter_->Title = "per page " + std::to_string(records_per_page);
-      exporter_->SetMaxRecords(records_per_page);
-      exporter_->Execute();
+      exporter_.Title = "per page " + std::to_string(records_per_page);
+      exporter_.SetMaxRecords(records_per_page);
+      exporter_.Execute();
     }));
   }
   for (const pid_t child : children) EXPECT_EQ(ExitStatusOf(child), 0);
@@ -567,12 +532,12 @@ TEST_F(HtmlExportTest, TwoExportsOfTheSamePagesAtOnceLeaveOneExportsPagesOnly) {
 TEST_F(HtmlExportTest, ManyPagesNeedNoMoreDescriptorsThanOnePage) {
   constexpr int kPages = 400;
   Numbers(kPages);
-  exporter_->SetMaxRecords(1);
-  exporter_->UsingCSS = usExternal;
+  exporter_.SetMaxRecords(1);
+  exporter_.UsingCSS = usExternal;
   const pid_t child = StartChild([&] {
     const rlimit limit{32, 32};
     if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(2);
-    exporter_->Execute();
+    exporter_.Execute();
   });
   EXPECT_EQ(ExitStatusOf(child), 0);
   EXPECT_EQ(directory_.Entries().size(), static_cast<std::size_t>(kPages) + 1);  // and the style sheet

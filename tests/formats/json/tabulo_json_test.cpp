@@ -10,6 +10,7 @@
 #include "engine/memory_dataset.h"
 #include "platform/locale_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -18,25 +19,15 @@ using namespace std::string_literals;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
-class JsonExportTest : public ::testing::Test {
+class JsonExportTest : public testsupport::TFileExportTest<TTabuloJSON> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.DataSet = &data_;
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  JsonExportTest() : TFileExportTest("json", "out.json") {}
 
-  std::string Export(const std::string& name = "out.json") {
+  using TFileExportTest::Export;
+  std::string Export(const std::string& name) {
     exporter_.FileName = directory_.File(name);
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
+    return Export();
   }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"json"};
-  TMemoryDataSet data_;
-  TTabuloJSON exporter_;
 };
 
 TEST_F(JsonExportTest, LayoutsOfArrayPrettyArrayAndLines) {

@@ -17,14 +17,9 @@
 namespace velmora {
 namespace {
 
+using testsupport::Lines;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
 
 class LaTeXExportTest : public testsupport::TFileExportTest<TTabuloLaTeX> {
  protected:

@@ -14,6 +14,7 @@
 #include "platform/locale_settings.h"
 #include "platform/pinned_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -51,32 +52,14 @@ std::vector<TTextOut> TextsOf(const std::string& content) {
   return texts;
 }
 
-class PDFExportTest : public ::testing::Test {
+class PDFExportTest : public testsupport::TFileExportTest<TTabuloPDF> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("out.pdf");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  PDFExportTest() : TFileExportTest("pdf-export", "out.pdf") {}
 
-  // ID (integer) and NAME (string), 10 characters wide each.
+  // ID and NAME 10 characters wide each.
   void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
-    data_.AddField("ID", ftInteger, 10);
-    data_.AddField("NAME", ftString, 10);
-    for (const auto& record : records) data_.AppendRecord(record);
-    data_.Open();
+    TFileExportTest::IdAndName(records, 10, 10);
   }
-  std::string Export() {
-    exporter_.Execute();
-    return ReadFile(exporter_.FileName);
-  }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"pdf-export"};
-  TMemoryDataSet data_;
-  TTabuloPDF exporter_;
 };
 
 TEST_F(PDFExportTest, OneRecordBetweenHeaderAndFooterByteForByte) {

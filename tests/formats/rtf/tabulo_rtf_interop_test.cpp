@@ -1,6 +1,6 @@
 // The office suite's word processor reads the RTF exporter's documents back:
-// converted to plain text, every caption, value, header and footer line of an
-// awkward fixture must be there, in order, nothing lost after a brace.
+// converted to plain text, every caption, value, header and footer line of the
+// awkward set must be there, in order, nothing lost after a brace.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -10,7 +10,9 @@
 #include "engine/memory_dataset.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "platform/locale_settings.h"
+#include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -22,8 +24,9 @@ using testsupport::TTempDir;
 
 constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
-class RtfInteropTest : public ::testing::Test {
+class RtfInteropTest : public testsupport::TFileExportTest<TTabuloRTF> {
  protected:
+  RtfInteropTest() : TFileExportTest("rtf-interop-run", "awkward.rtf") {}
   static void SetUpTestSuite() { shared_ = new TTempDir("rtf-interop"); }
   static void TearDownTestSuite() {
     delete shared_;
@@ -33,49 +36,14 @@ class RtfInteropTest : public ::testing::Test {
   void SetUp() override {
     soffice_ = FindExecutable("soffice");
     if (soffice_.empty()) GTEST_SKIP() << "soffice is not installed";
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    data_.AddField("ID", ftLargeint, 20);
-    data_.AddField("TEXT", ftString, 30);
-    for (const std::string& text : Texts()) {
-      data_.AppendRecord({std::to_string(data_.RecordCount() + 1), text});
-    }
-    data_.AppendRecord({"9007199254740993", std::nullopt});
-    data_.AppendRecord({"-9223372036854775808", "last row"});
-    data_.Open();
-    exporter_.DataSet = &data_;
-    exporter_.UserFormats = {"ID="};
+    Awkward();
+    for (const std::string& form : testsupport::AwkwardPlainNumbers()) exporter_.UserFormats.Add(form);
     exporter_.Formats.SetNullString("(null)");
     exporter_.Captions = {"TEXT=Text {caption} \\ é"};
     exporter_.Header = {"Report {1} \\ \xE2\x82\xAC 100"};
     exporter_.Footer = {"End } of { report"};
   }
-  void TearDown() override {
-    if (!soffice_.empty()) SetFormatSettings(saved_settings_);
-  }
-
-  // Values that the record loop passes unchanged (it trims), so each one is
-  // the text the reader must give back.
-  static std::vector<std::string> Texts() {
-    return {
-        "plain",
-        "a}b",
-        "a{b",
-        "{{unbalanced",
-        "back\\slash \\par \\b0 not a tag",
-        "say \"hi\", 'there'; a|b\tc",
-        "<b>&amp;</b>",
-        "crlf\r\nline",
-        "lf\nline",
-        "cr\rline",
-        "Zoë Ågren 日本語 한국어",
-        "emoji \xF0\x9F\x98\x80 and \xF0\x9D\x84\x9E",
-        "private \xEE\x80\x80 use",
-        std::string(20000, 'w') + "end",
-    };
-  }
-
-  static std::string ExpectedText(bool captions);
+  std::string ExpectedText(bool captions);
 
   // The document converted to plain text, byte order mark removed; empty when
   // the conversion wrote nothing.
@@ -99,10 +67,6 @@ class RtfInteropTest : public ::testing::Test {
     return text;
   }
 
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"rtf-interop-run"};
-  TMemoryDataSet data_;
-  TTabuloRTF exporter_;
   std::string soffice_;
 
   static TTempDir* shared_;
@@ -111,23 +75,33 @@ class RtfInteropTest : public ::testing::Test {
 TTempDir* RtfInteropTest::shared_ = nullptr;
 
 // The text the reader gives for the export: header line and blank line,
-// then each cell on a line of its own, a paragraph break inside a cell as a
-// line end after the blank that precedes it, then the footer line.
+// then each cell on a line of its own, each CR LF, CR or LF inside a cell as
+// a line end after a blank, NULL as its text, then the footer line. The
+// document holds controls as Unicode escapes: the reader shows NUL as "0" and
+// drops U+0001 and U+001F.
 std::string RtfInteropTest::ExpectedText(bool captions) {
+  const testsupport::TReadForms forms = {{"nul", "nul0here"},
+                                         {"controls",
+                                          "ctrl\x7F"
+                                          "end"}};
   std::string text = "Report {1} \\ \xE2\x82\xAC 100\n\n";
-  if (captions) text += "ID\nText {caption} \\ \xC3\xA9\n";
-  int id = 0;
-  for (std::string value : Texts()) {
-    for (const char* line_break : {"\r\n", "\n", "\r"}) {
-      const std::size_t at = value.find(line_break);
-      if (at != std::string::npos) {
-        value.replace(at, std::string(line_break).size(), " \n");
-        break;  // each value holds one line break
+  testsupport::TTextTable table = testsupport::WithGeneralDoubles(testsupport::TextTable(
+      data_, [&](const std::string& value) { return testsupport::AsRead(value, forms); }, "(null)"));
+  table[0][testsupport::afText] = "Text {caption} \\ \xC3\xA9";
+  for (std::size_t row = captions ? 0 : 1; row < table.size(); ++row) {
+    for (const std::string& value : table[row]) {
+      for (std::size_t index = 0; index < value.size(); ++index) {
+        if (value[index] != '\r' && value[index] != '\n') {
+          text += value[index];
+          continue;
+        }
+        if (value[index] == '\r' && index + 1 < value.size() && value[index + 1] == '\n') ++index;
+        text += " \n";
       }
+      text += '\n';
     }
-    text += std::to_string(++id) + "\n" + value + "\n";
   }
-  text += "9007199254740993\n(null)\n-9223372036854775808\nlast row\n\n\nEnd } of { report\n";
+  text += "\n\nEnd } of { report\n";
   return text;
 }
 

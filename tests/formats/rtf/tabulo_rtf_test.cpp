@@ -17,43 +17,24 @@
 #include "platform/locale_settings.h"
 #include "platform/output_stream.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
 
+using testsupport::Lines;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
-// The lines, each followed by CR LF.
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 constexpr const char* kBorders = "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth";
 
-class RtfExportTest : public ::testing::Test {
+class RtfExportTest : public testsupport::TFileExportTest<TTabuloRTF> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_ = std::make_unique<TTabuloRTF>();
-    exporter_->DataSet = &data_;
-    exporter_->FileName = directory_.File("out.rtf");
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  RtfExportTest() : TFileExportTest("rtf", "out.rtf") {}
 
-  // ID (integer, 10 characters wide) and NAME (string, 5 wide) with the records.
+  // ID 10 characters wide, NAME 5.
   void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
-    data_.AddField("ID", ftInteger, 10);
-    data_.AddField("NAME", ftString, 5);
-    for (const auto& record : records) data_.AppendRecord(record);
-    data_.Open();
-  }
-  std::string Export() {
-    exporter_->Execute();
-    return ReadFile(exporter_->FileName);
+    TFileExportTest::IdAndName(records, 10, 5);
   }
   // The text between the last "{" of a cell start and its "}\cell", for
   // every data cell of the file.
@@ -68,11 +49,6 @@ class RtfExportTest : public ::testing::Test {
     }
     return cells;
   }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"rtf"};
-  TMemoryDataSet data_;
-  std::unique_ptr<TTabuloRTF> exporter_;
 };
 
 // ---------------------------------------------------------------------------
@@ -80,10 +56,10 @@ class RtfExportTest : public ::testing::Test {
 
 TEST_F(RtfExportTest, DefaultDocumentFromPrologueToTheClosingBrace) {
   IdAndName({{"1", "Smith"}, {"22", std::nullopt}});
-  exporter_->ColumnsAlign = {"ID=Left"};
-  exporter_->Formats.SetNullString("-");
-  exporter_->Header = {"Orders"};
-  exporter_->Footer = {"End"};
+  exporter_.ColumnsAlign = {"ID=Left"};
+  exporter_.Formats.SetNullString("-");
+  exporter_.Header = {"Orders"};
+  exporter_.Footer = {"End"};
   EXPECT_EQ(Export(), "{" +
                           Lines({"\\rtf1\\ansi\\deff0\\deftab720",
                                  "{\\fonttbl{\\f0\\fnil Arial;}{\\f1\\fnil Arial;}}",
@@ -227,11 +203,11 @@ TEST_F(RtfExportTest, EveryTextOfTheDocumentIsEscapedOnce) {
   data_.AppendRecord({"1", "a}b{c\\d", "{T}"});
   data_.AppendRecord({"2", "two\nlines", std::nullopt});
   data_.Open();
-  exporter_->Captions = {"NAME=Na{me}"};
-  exporter_->Formats.SetNullString("{null}");
-  exporter_->Header = {"Head \\ {1}"};
-  exporter_->Footer = {"Foot }"};
-  exporter_->Options.DefaultFont.Name = "Odd;{Font}";
+  exporter_.Captions = {"NAME=Na{me}"};
+  exporter_.Formats.SetNullString("{null}");
+  exporter_.Header = {"Head \\ {1}"};
+  exporter_.Footer = {"Foot }"};
+  exporter_.Options.DefaultFont.Name = "Odd;{Font}";
   const std::string document = Export();
   EXPECT_EQ(DataCells(document), (std::vector<std::string>{"1", "a\\}b\\{c\\\\d", "\\{T\\}", "2",
                                                            "two \\par lines", "\\{null\\}"}));
@@ -266,11 +242,11 @@ TEST(RtfCellEdgesTest, NarrowTablesKeepTheirWidthsWideOnesEndAtThePrintableWidth
 
 TEST_F(RtfExportTest, TooWideTableIsScaledToThePaperOfItsOrientation) {
   IdAndName({{"1", "x"}});
-  exporter_->ColumnsWidth = {"ID=100", "NAME=100"};
+  exporter_.ColumnsWidth = {"ID=100", "NAME=100"};
   std::string document = Export();
   EXPECT_NE(document.find("\r\n\\cellx4171\r\n"), std::string::npos);
   EXPECT_NE(document.find("\r\n\\cellx8306\r\n"), std::string::npos);
-  exporter_->Options.PageOrientation = poLandscape;
+  exporter_.Options.PageOrientation = poLandscape;
   document = Export();
   EXPECT_NE(document.find("\r\n\\cellx13238\r\n"), std::string::npos);
 }
@@ -315,21 +291,21 @@ TEST_F(RtfExportTest, TemplateSectionsSetFontsOrientationWidthsAndAlignments) {
       "[RTF_DefaultFont]\nFontName=Times\nFontSize=12\nFontItalic=1\n"
       "[RTF_HeaderFont]\nFontSize=16\nFontUnderline=1\nFontColor=clRed\n"
       "[RTF]\nPageOrientation=1\n");
-  exporter_->ReadFormatSections(template_file, data_);
-  EXPECT_EQ(exporter_->ColumnsWidth.Lines(), std::vector<std::string>{"NAME=7"});
-  EXPECT_EQ(exporter_->ColumnsAlign.Lines(), std::vector<std::string>{"ID=Center"});
-  EXPECT_EQ(exporter_->Options.DefaultFont, (TFont{{fsItalic}, 12, clBlack, 1, "Times"}));
+  exporter_.ReadFormatSections(template_file, data_);
+  EXPECT_EQ(exporter_.ColumnsWidth.Lines(), std::vector<std::string>{"NAME=7"});
+  EXPECT_EQ(exporter_.ColumnsAlign.Lines(), std::vector<std::string>{"ID=Center"});
+  EXPECT_EQ(exporter_.Options.DefaultFont, (TFont{{fsItalic}, 12, clBlack, 1, "Times"}));
   // The header font keeps what its section does not name, bold included.
-  EXPECT_EQ(exporter_->Options.HeaderFont, (TFont{{fsBold, fsUnderline}, 16, clRed, 1, "Arial"}));
-  EXPECT_EQ(exporter_->Options.PageOrientation, poLandscape);
+  EXPECT_EQ(exporter_.Options.HeaderFont, (TFont{{fsBold, fsUnderline}, 16, clRed, 1, "Arial"}));
+  EXPECT_EQ(exporter_.Options.PageOrientation, poLandscape);
 
   // A number that names no orientation keeps the current one.
   for (const char* value : {"2", "-1", "x"}) {
-    exporter_->ReadFormatSections(TIniFile::FromText(std::string("[RTF]\nPageOrientation=") + value), data_);
-    EXPECT_EQ(exporter_->Options.PageOrientation, poLandscape) << value;
+    exporter_.ReadFormatSections(TIniFile::FromText(std::string("[RTF]\nPageOrientation=") + value), data_);
+    EXPECT_EQ(exporter_.Options.PageOrientation, poLandscape) << value;
   }
-  exporter_->ReadFormatSections(TIniFile::FromText("[RTF]\nPageOrientation=0"), data_);
-  EXPECT_EQ(exporter_->Options.PageOrientation, poPortrait);
+  exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nPageOrientation=0"), data_);
+  EXPECT_EQ(exporter_.Options.PageOrientation, poPortrait);
 }
 
 }  // namespace

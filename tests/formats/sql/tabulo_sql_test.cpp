@@ -33,9 +33,7 @@ class SqlExportTest : public testsupport::TFileExportTest<TTabuloSQL> {
   SqlExportTest() : TFileExportTest("sql", "script.sql") { exporter_.TableName = "ORDERS"; }
 
   void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
-    data_.AddField("ID", ftInteger);
-    data_.AddField("NAME", ftString, 20);
-    for (const auto& record : records) data_.AppendRecord(record);
+    TFileExportTest::IdAndName(records, 0, 20);
   }
 };
 

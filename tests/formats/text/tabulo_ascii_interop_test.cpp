@@ -1,6 +1,6 @@
 // Independent readers of the text exporter's output: Python's csv module for
-// CSV, and the office suite's headless converter for DIF and SYLK. One awkward
-// fixture goes through every reader; each must give back the source's texts.
+// CSV, and the office suite's headless converter for DIF and SYLK. The shared
+// awkward set goes through every reader; each must give back the source's texts.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -11,7 +11,9 @@
 #include "formats/text/tabulo_ascii.h"
 #include "platform/locale_settings.h"
 #include "platform/pinned_settings.h"
+#include "support/awkward_data.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -23,7 +25,8 @@ using testsupport::RunCommand;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
 
-using TTable = std::vector<std::vector<std::string>>;
+using testsupport::TTextTable;
+using TTable = TTextTable;
 
 constexpr const char* kPython = "/usr/bin/python3";
 
@@ -48,76 +51,26 @@ std::string DumpForm(const TTable& table) {
   return dump;
 }
 
-class AsciiInteropTest : public ::testing::Test {
+class AsciiInteropTest : public testsupport::TFileExportTest<TTabuloASCII> {
  protected:
+  AsciiInteropTest() : TFileExportTest("ascii-interop", "out.csv") {}
   static void SetUpTestSuite() { shared_ = new TTempDir("interop"); }
   static void TearDownTestSuite() {
     delete shared_;
     shared_ = nullptr;
   }
 
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    exporter_.emplace();
-    // Values that leave the exporter trimmed (the record loop trims every value),
-    // so the source texts are the exported ones.
-    const std::vector<std::string> texts = {
-        "plain",
-        "with,comma",
-        "say \"hi\"",
-        "\"\"",
-        "line1\r\nline2",
-        "a\nb",
-        "semi;colon",
-        "back\\slash {x} <b>&amp;",
-        "Zoë Ågren 日本",
-        "=SUM(1;2)",
-        "007",
-        "tab\tinside",
-        std::string(3000, 'w') + "end",
-        "'single'",
-    };
-    data_.AddField("ID", ftInteger);
-    data_.AddField("TEXT", ftString, 40);
-    data_.AddField("PRICE", ftFloat);
-    data_.AddField("DAY", ftDate);
-    int id = 0;
-    for (const std::string& text : texts) {
-      ++id;
-      data_.AppendRecord(
-          {std::to_string(id * 1000 - 2500), text, id % 2 ? "12.5" : "-0.25",
-           id % 3 ? std::optional<std::string>("2024-01-0" + std::to_string(id % 9 + 1)) : std::nullopt});
-    }
-    data_.AppendRecord({std::nullopt, std::nullopt, std::nullopt, std::nullopt});
-    data_.AppendRecord({"0", "", "0", "1999-12-31"});
-    data_.Open();
-    // General number forms: the readers print numbers without grouping.
-    exporter_->UserFormats = {"ID=", "PRICE="};
-    exporter_->DataSet = &data_;
-  }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
+  void SetUp() override { Awkward(); }
 
-  // The captions and every record's texts as the export writes them; NULL is empty.
-  TTable SourceTable() {
-    TTable table{{"ID", "TEXT", "PRICE", "DAY"}};
-    std::string text;
-    for (data_.First(); !data_.Eof(); data_.Next()) {
-      auto& record = table.emplace_back();
-      for (int index = 0; index < data_.FieldCount(); ++index) {
-        data_.Field(index).GetText(text);
-        record.push_back(text);
-      }
-    }
-    data_.First();
-    return table;
-  }
+  // The captions and every record's texts as the export writes them (numbers
+  // with the source's digits); NULL is empty.
+  TTable SourceTable() { return testsupport::TextTable(data_); }
 
   std::string Export(TTabuloASCIIType type, const std::string& name) {
-    exporter_->SetExportType(type);
-    exporter_->FileName = directory_.File(name);
-    exporter_->Execute();
-    return exporter_->FileName;
+    exporter_.SetExportType(type);
+    exporter_.FileName = directory_.File(name);
+    exporter_.Execute();
+    return exporter_.FileName;
   }
 
   // The dumper's form of a CSV file.
@@ -153,25 +106,10 @@ class AsciiInteropTest : public ::testing::Test {
   }
 
   static TTempDir* shared_;
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"ascii-interop"};
-  TMemoryDataSet data_;
-  std::optional<TTabuloASCII> exporter_;
   std::string soffice_;
 };
 
 TTempDir* AsciiInteropTest::shared_ = nullptr;
-
-// The office suite keeps a line break as LF only.
-TTable WithLfLineBreaks(TTable table) {
-  for (auto& record : table) {
-    for (auto& text : record) {
-      for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.erase(at, 1);
-    }
-  }
-  return table;
-}
 
 TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfAQuotedCsv) {
   RequireTools(false);
@@ -179,19 +117,36 @@ TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfAQuotedCsv) {
   const TTable expected = SourceTable();
   EXPECT_EQ(ReadCsv(Export(etCSV, "default.csv"), ',', '"'), DumpForm(expected));
 
-  exporter_->CSVComma = ';';
-  exporter_->CSVQuote = '\'';
+  exporter_.CSVComma = ';';
+  exporter_.CSVQuote = '\'';
   EXPECT_EQ(ReadCsv(Export(etCSV, "semicolon.csv"), ';', '\''), DumpForm(expected));
 }
 
+// The reader holds numbers as doubles, so the texts and dates are compared,
+// and it keeps less of a cell than the huge text. DIF gives back every other
+// text; SYLK reads LF CR as two line breaks and ends a text at NUL.
 TEST_F(AsciiInteropTest, OfficeSuiteReadsBackTheTextsOfDifAndSylk) {
   RequireTools(true);
   if (IsSkipped()) return;
-  exporter_->Title = "Awkward \"texts\"";
-  const std::string expected = DumpForm(WithLfLineBreaks(SourceTable()));
+  TMemoryDataSet data;
+  testsupport::FillAwkwardData(data, {"huge"});
+  exporter_.DataSet = &data;
+  exporter_.Title = "Awkward \"texts\"";
+  exporter_.ExportedFields = {"ID", "TEXT", "DAY", "MOMENT"};
+  const auto expected = [&](const testsupport::TReadForms& forms) {
+    TTable table;
+    for (const auto& row : testsupport::TextTable(data, [&](const std::string& text) {
+           return testsupport::WithLfBreaks(testsupport::AsRead(text, forms));
+         })) {
+      table.push_back({row[testsupport::afId], row[testsupport::afText], row[testsupport::afDay],
+                       row[testsupport::afMoment]});
+    }
+    return DumpForm(table);
+  };
   // DIF has no character-set mark: the reader is told the bytes are UTF-8.
-  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etDIF, "table.dif"), "DIF:76"), ',', '"'), expected);
-  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etSYLK, "table.slk"), ""), ',', '"'), expected);
+  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etDIF, "table.dif"), "DIF:76"), ',', '"'), expected({}));
+  EXPECT_EQ(ReadCsv(ConvertWithOffice(Export(etSYLK, "table.slk"), ""), ',', '"'),
+            expected({{"nul", "nul"}, {"lf and cr", "a\nb\nc\n\nd"}}));
 }
 
 // Numbers of a German-style export, in their display defaults ("16.047",

@@ -18,78 +18,45 @@
 #include "platform/pinned_settings.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
 
+using testsupport::Lines;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
 
-// The lines, each followed by CR LF.
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-class AsciiExportTest : public ::testing::Test {
+class AsciiExportTest : public testsupport::TFileExportTest<TTabuloASCII> {
  protected:
-  void SetUp() override {
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    // The display formats take their defaults from the settings in force.
-    exporter_ = std::make_unique<TTabuloASCII>();
-    exporter_->DataSet = &data_;
-    exporter_->FileName = directory_.File("out.txt");
-  }
-  void TearDown() override {
-    TOutputFile::SetDescriptorHookForTesting(nullptr);
-    SetFormatSettings(saved_settings_);
-  }
+  AsciiExportTest() : TFileExportTest("ascii", "out.txt") {}
+  void TearDown() override { TOutputFile::SetDescriptorHookForTesting(nullptr); }
 
-  // ID (integer) and NAME (string) with the given records.
-  void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
-    data_.AddField("ID", ftInteger, 3);
-    data_.AddField("NAME", ftString, 5);
-    for (const auto& record : records) data_.AppendRecord(record);
-    data_.Open();
-  }
-  // One integer column NO holding 1 .. count.
-  void Numbers(int count) {
-    data_.AddField("NO", ftInteger, 2);
-    for (int number = 1; number <= count; ++number) data_.AppendRecord({std::to_string(number)});
-    data_.Open();
-  }
+  using TFileExportTest::Export;
   std::string Export(TTabuloASCIIType type) {
-    exporter_->SetExportType(type);
-    exporter_->Execute();
-    return ReadFile(exporter_->FileName);
+    exporter_.SetExportType(type);
+    return Export();
   }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"ascii"};
-  TMemoryDataSet data_;
-  std::unique_ptr<TTabuloASCII> exporter_;
 };
 
 // ---------------------------------------------------------------------------
 // Options
 
 TEST_F(AsciiExportTest, ChoosingTxtTurnsWidthPassOnAndOtherTypesTurnItOffForGood) {
-  EXPECT_EQ(exporter_->ExportType(), etTXT);
-  EXPECT_TRUE(exporter_->AutoCalcColWidth);
-  exporter_->AutoCalcColWidth = false;
-  exporter_->SetExportType(etTXT);  // not a change: the option stays as set
-  EXPECT_FALSE(exporter_->AutoCalcColWidth);
-  exporter_->SetExportType(etCSV);
-  exporter_->SetExportType(etTXT);
-  EXPECT_TRUE(exporter_->AutoCalcColWidth);
+  EXPECT_EQ(exporter_.ExportType(), etTXT);
+  EXPECT_TRUE(exporter_.AutoCalcColWidth);
+  exporter_.AutoCalcColWidth = false;
+  exporter_.SetExportType(etTXT);  // not a change: the option stays as set
+  EXPECT_FALSE(exporter_.AutoCalcColWidth);
+  exporter_.SetExportType(etCSV);
+  exporter_.SetExportType(etTXT);
+  EXPECT_TRUE(exporter_.AutoCalcColWidth);
 
   IdAndName({{"1", "a"}});
-  exporter_->SetExportType(etSYLK);
-  exporter_->Execute();
-  EXPECT_FALSE(exporter_->AutoCalcColWidth);
+  exporter_.SetExportType(etSYLK);
+  exporter_.Execute();
+  EXPECT_FALSE(exporter_.AutoCalcColWidth);
 }
 
 // ---------------------------------------------------------------------------
@@ -103,27 +70,27 @@ TEST_F(AsciiExportTest, TxtPadsCaptionsAndDisplayTextsToTheComputedWidths) {
 
 TEST_F(AsciiExportTest, TxtTitleHeaderAndFooterFrameTheTable) {
   IdAndName({{"7", "Ann"}});
-  exporter_->Title = "Orders";
-  exporter_->Header = {"h1", "h2"};
-  exporter_->Footer = {"f1"};
+  exporter_.Title = "Orders";
+  exporter_.Header = {"h1", "h2"};
+  exporter_.Footer = {"f1"};
   EXPECT_EQ(Export(etTXT),
             Lines({"Orders", std::string(80, '-'), "", "h1", "h2", " ID NAME  ", "  7 Ann   ", "f1"}));
 }
 
 TEST_F(AsciiExportTest, TxtWithoutSpacingCentresOddRemainderRightAndNeverCuts) {
   IdAndName({{"1", "abc"}, {"22", "abcdefghij"}});
-  exporter_->AutoCalcColWidth = false;
-  exporter_->TXTSpacing = 0;
-  exporter_->ColumnsWidth = {"ID=3", "name=8"};
-  exporter_->ColumnsAlign = {"NAME=center"};
+  exporter_.AutoCalcColWidth = false;
+  exporter_.TXTSpacing = 0;
+  exporter_.ColumnsWidth = {"ID=3", "name=8"};
+  exporter_.ColumnsAlign = {"NAME=center"};
   EXPECT_EQ(Export(etTXT), Lines({" ID  NAME  ", "  1  abc   ", " 22abcdefghij"}));
 }
 
 TEST_F(AsciiExportTest, TxtWithoutCaptionsAndRecordsWritesOnlyHeaderAndFooter) {
   IdAndName({});
-  exporter_->AllowCaptions = false;
-  exporter_->Header = {"head"};
-  exporter_->Footer = {"foot"};
+  exporter_.AllowCaptions = false;
+  exporter_.Header = {"head"};
+  exporter_.Footer = {"foot"};
   EXPECT_EQ(Export(etTXT), Lines({"head", "foot"}));
 }
 
@@ -171,7 +138,7 @@ TEST_F(AsciiExportTest, BinaryColumnsAreWrittenInTheFormChosen) {
        "C;X1;Y4;K\"3\"\r\nC;X2;Y4;K\"\"\r\nC;X3;Y4;K\"0x\"\r\nE\r\n"},
   };
   for (const auto& [type, form, expected] : cases) {
-    exporter_->BinaryAs = form;
+    exporter_.BinaryAs = form;
     data_.First();
     EXPECT_EQ(Export(type), expected) << type << " " << form;
   }
@@ -180,6 +147,18 @@ TEST_F(AsciiExportTest, BinaryColumnsAreWrittenInTheFormChosen) {
 // ---------------------------------------------------------------------------
 // CSV
 
+// Dates of the in-memory data set with no calendar form stopped the export
+// ("'0000-00-00' is not a valid date and time"); the server's fields pass
+// them on as their text, and so must the data set the tests share.
+TEST_F(AsciiExportTest, ZeroAndImpossibleDatesGoOutAsTheirText) {
+  data_.AddField("DAY", ftDate);
+  data_.AddField("AT", ftDateTime);
+  data_.AppendRecord({"0000-00-00", "2024-00-00 10:00:00"});
+  data_.AppendRecord({"2004-02-30", "0000-00-00 00:00:00"});
+  EXPECT_EQ(Export(etCSV), Lines({"\"DAY\",\"AT\"", "\"0000-00-00\",\"2024-00-00 10:00:00\"",
+                                  "\"2004-02-30\",\"0000-00-00 00:00:00\""}));
+}
+
 TEST_F(AsciiExportTest, CsvQuotesEveryFieldAndDoublesQuotes) {
   IdAndName({{"7", "O\"Neil"}});
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"7\",\"O\"\"Neil\""}));
@@ -187,41 +166,41 @@ TEST_F(AsciiExportTest, CsvQuotesEveryFieldAndDoublesQuotes) {
 
 TEST_F(AsciiExportTest, CsvHeaderAndFooterLinesEndWithTheSeparatorAndNullsBecomeNullString) {
   IdAndName({{std::nullopt, "a"}});
-  exporter_->Title = "not written";
-  exporter_->Header = {"h1", "h2"};
-  exporter_->Footer = {"f"};
-  exporter_->Formats.SetNullString(" NULL ");
+  exporter_.Title = "not written";
+  exporter_.Header = {"h1", "h2"};
+  exporter_.Footer = {"f"};
+  exporter_.Formats.SetNullString(" NULL ");
   EXPECT_EQ(Export(etCSV), Lines({"h1,", "h2,", "\"ID\",\"NAME\"", "\"NULL\",\"a\"", "f,"}));
 }
 
 TEST_F(AsciiExportTest, CsvWithoutQuotingWritesValuesAsTheyAre) {
   IdAndName({{"1234", "a,\"b\"\r\nc"}});
-  exporter_->CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
+  exporter_.CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
   EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 
-  exporter_->CSVQuote = '\'';
-  exporter_->CSVQuoteStrings = false;
+  exporter_.CSVQuote = '\'';
+  exporter_.CSVQuoteStrings = false;
   EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
 }
 
 TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
   IdAndName({{"1", "x"}});
-  exporter_->CSVComma = '\t';
-  exporter_->Footer = {"end"};
+  exporter_.CSVComma = '\t';
+  exporter_.Footer = {"end"};
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\"\t\"NAME\"", "\"1\"\t\"x\"", "end\t"}));
 }
 
 TEST_F(AsciiExportTest, CsvNumbersKeepEveryDigitUngroupedWhileTxtKeepsTheDisplayDefaults) {
   SetFormatSettings(GermanStyleSettings());
-  exporter_->Formats.Reset();  // the defaults of the settings in force
+  exporter_.Formats.Reset();  // the defaults of the settings in force
   data_.AddField("N", ftInteger);
   data_.AddField("X", ftFloat);
   data_.AddField("DAY", ftDate);
   data_.AppendRecord({"16047", "0,125", "05.01.2024"});
   data_.Open();
-  exporter_->AllowCaptions = false;
+  exporter_.AllowCaptions = false;
   EXPECT_EQ(Export(etCSV), Lines({"\"16047\",\"0,125\",\"05.01.2024\""}));
-  exporter_->AutoCalcColWidth = false;
+  exporter_.AutoCalcColWidth = false;
   EXPECT_EQ(Export(etTXT), Lines({"    16.047       0,13 05.01.2024 "}));
 }
 
@@ -233,8 +212,8 @@ TEST_F(AsciiExportTest, CsvFormulaGuardQuotesTextThatWouldRunAsAFormulaButNeverN
   for (const char* text : texts) data_.AppendRecord({"-5", text, "2024-01-02"});
   data_.Open();
   // The template's keys, as a spreadsheet user sets them.
-  exporter_->SetExportType(etCSV);
-  exporter_->ReadFormatSections(TIniFile::FromText("[CSV]\nBOM=1\nFormulaGuard=1\nQuoteStrings=0\n"), data_);
+  exporter_.SetExportType(etCSV);
+  exporter_.ReadFormatSections(TIniFile::FromText("[CSV]\nBOM=1\nFormulaGuard=1\nQuoteStrings=0\n"), data_);
   EXPECT_EQ(Export(etCSV), "\xEF\xBB\xBF" + Lines({"'=N,TEXT,DAY", "-5,'=1+2,2024-01-02", "-5,'+1,2024-01-02",
                                                    "-5,'-1,2024-01-02", "-5,'@SUM(A1),2024-01-02",
                                                    "-5,'\tx,2024-01-02", "-5,'\rx,2024-01-02", "-5,a=b,2024-01-02",
@@ -247,14 +226,14 @@ TEST_F(AsciiExportTest, CsvFormulaGuardQuotesTextThatWouldRunAsAFormulaButNeverN
 
 TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything) {
   IdAndName({{"1", "x"}});
-  WriteFile(exporter_->FileName, "previous");
-  exporter_->CSVComma = '"';
-  exporter_->SetExportType(etCSV);
-  EXPECT_VELMORA_ERROR(exporter_->Execute(),
+  WriteFile(exporter_.FileName, "previous");
+  exporter_.CSVComma = '"';
+  exporter_.SetExportType(etCSV);
+  EXPECT_VELMORA_ERROR(exporter_.Execute(),
                        "The CSV separator and the CSV quote character must differ (both are '\"')");
-  EXPECT_EQ(ReadFile(exporter_->FileName), "previous");
+  EXPECT_EQ(ReadFile(exporter_.FileName), "previous");
   // Without quoting the same separator is only a separator.
-  exporter_->CSVQuoteStrings = false;
+  exporter_.CSVQuoteStrings = false;
   EXPECT_EQ(Export(etCSV), Lines({"ID\"NAME", "1\"x"}));
 }
 
@@ -263,7 +242,7 @@ TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything
 
 TEST_F(AsciiExportTest, DifWritesHeaderItemsTuplesAndDoublesQuotesInStrings) {
   IdAndName({{"1234", "O\"Neil"}, {std::nullopt, ""}});
-  exporter_->Title = "My \"Orders\"";
+  exporter_.Title = "My \"Orders\"";
   const std::string prologue = Lines({"TABLE", "0,1", "\"My \"\"Orders\"\"\"", "VECTORS", "0,2", "\"\"",
                                       "TUPLES", "0,2", "\"\"", "DATA", "0,0", "\"\""});
   // A NULL integer is written as the (empty) string it is, not as a number.
@@ -275,7 +254,7 @@ TEST_F(AsciiExportTest, DifWritesHeaderItemsTuplesAndDoublesQuotesInStrings) {
 
 TEST_F(AsciiExportTest, DifWritesPlainNumbersWhateverTheLocaleAndDatesAndTimesAsDisplayStrings) {
   SetFormatSettings(GermanStyleSettings());
-  exporter_->Formats.Reset();
+  exporter_.Formats.Reset();
   data_.AddField("N", ftInteger);
   data_.AddField("X", ftFloat);
   data_.AddField("ROUNDED", ftFloat);
@@ -286,8 +265,8 @@ TEST_F(AsciiExportTest, DifWritesPlainNumbersWhateverTheLocaleAndDatesAndTimesAs
   data_.AppendRecord(
       {"12345", "1234567,89", "12,50", "True", "05.01.2024", "05.01.2024 13:45:07", "838:59:59.000000"});
   data_.Open();
-  exporter_->AllowCaptions = false;
-  exporter_->UserFormats = {"ROUNDED=#,##0"};  // a display format changes no DIF number
+  exporter_.AllowCaptions = false;
+  exporter_.UserFormats = {"ROUNDED=#,##0"};  // a display format changes no DIF number
   const std::string dif = Export(etDIF);
   EXPECT_EQ(
       dif.substr(dif.find("BOT\r\n") + 5),
@@ -301,7 +280,7 @@ TEST_F(AsciiExportTest, DifOfAnEmptySourceCountsNoTuples) {
       {"TABLE", "0,1", "\"\"", "VECTORS", "0,2", "\"\"", "TUPLES", "0,0", "\"\"", "DATA", "0,0", "\"\""});
   EXPECT_EQ(Export(etDIF),
             prologue + Lines({"-1,0", "BOT", "1,0", "\"ID\"", "1,0", "\"NAME\"", "-1,0", "EOD"}));
-  exporter_->AllowCaptions = false;
+  exporter_.AllowCaptions = false;
   EXPECT_EQ(Export(etDIF), prologue + Lines({"-1,0", "EOD"}));
 }
 
@@ -322,18 +301,18 @@ TDifCounts ReadDifCounts(const std::string& dif) {
 
 TEST_F(AsciiExportTest, DifCountsExactlyTheRecordsTheExportWrites) {
   Numbers(25);
-  exporter_->AllowCaptions = false;
+  exporter_.AllowCaptions = false;
   std::vector<int> fetched;
-  exporter_->OnFetchedRecord = [&fetched](TTabulo&, int counter) { fetched.push_back(counter); };
+  exporter_.OnFetchedRecord = [&fetched](TTabulo&, int counter) { fetched.push_back(counter); };
 
-  exporter_->ExportRecCount = 10;
+  exporter_.ExportRecCount = 10;
   TDifCounts counts = ReadDifCounts(Export(etDIF));
   EXPECT_EQ(counts.tuples, "0,10");
   EXPECT_EQ(counts.values.size(), 10u);
   EXPECT_EQ(fetched, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 
-  exporter_->ExportRecCount = 0;
-  exporter_->SkipRecCount = 20;
+  exporter_.ExportRecCount = 0;
+  exporter_.SkipRecCount = 20;
   counts = ReadDifCounts(Export(etDIF));
   EXPECT_EQ(counts.tuples, "0,5");
   EXPECT_EQ(counts.values, (std::vector<std::string>{"0,21", "0,22", "0,23", "0,24", "0,25"}));
@@ -342,8 +321,8 @@ TEST_F(AsciiExportTest, DifCountsExactlyTheRecordsTheExportWrites) {
 
 TEST_F(AsciiExportTest, DifCountingPassLeavesTheCursorWhereTheRecordLoopStarts) {
   Numbers(6);
-  exporter_->AllowCaptions = false;
-  exporter_->GoToFirstRecord = false;
+  exporter_.AllowCaptions = false;
+  exporter_.GoToFirstRecord = false;
   for (int step = 0; step < 4; ++step) data_.Next();  // on record 5
   TDifCounts counts = ReadDifCounts(Export(etDIF));
   EXPECT_EQ(counts.tuples, "0,2");
@@ -351,7 +330,7 @@ TEST_F(AsciiExportTest, DifCountingPassLeavesTheCursorWhereTheRecordLoopStarts) 
 
   data_.First();
   data_.Next();
-  exporter_->CurrentRecordOnly = true;
+  exporter_.CurrentRecordOnly = true;
   counts = ReadDifCounts(Export(etDIF));
   EXPECT_EQ(counts.tuples, "0,1");
   EXPECT_EQ(counts.values, (std::vector<std::string>{"0,2"}));
@@ -369,8 +348,8 @@ TEST_F(AsciiExportTest, SylkNumbersRowsBelowTheCaptionsAndEscapesSemicolonsAndLi
 
 TEST_F(AsciiExportTest, SylkWithoutCaptionsStartsAtRowOneAndSkipsNoRowForRejectedRecords) {
   Numbers(3);
-  exporter_->AllowCaptions = false;
-  exporter_->OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool& accept) { accept = row[0].Data != "2"; };
+  exporter_.AllowCaptions = false;
+  exporter_.OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool& accept) { accept = row[0].Data != "2"; };
   EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"1\"", "C;X1;Y2;K\"3\"", "E"}));
 }
 
@@ -378,7 +357,7 @@ TEST_F(AsciiExportTest, SylkWithoutCaptionsStartsAtRowOneAndSkipsNoRowForRejecte
 // and its texts go out, whatever the layout.
 TEST_F(AsciiExportTest, CellsRewrittenBeforeTheRowIsWrittenGoOutAsRewritten) {
   IdAndName({{"1", "a"}, {"2", std::nullopt}});
-  exporter_->OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool&) {
+  exporter_.OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool&) {
     for (TTabuloCol& cell : row) cell.Data += "0";
   };
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"10\",\"a0\"", "\"20\",\"\""}));
@@ -392,9 +371,9 @@ TEST_F(AsciiExportTest, CellsRewrittenBeforeTheRowIsWrittenGoOutAsRewritten) {
 
 TEST_F(AsciiExportTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
   IdAndName({{"1", "x"}});
-  exporter_->FileName = "/dev/full";
+  exporter_.FileName = "/dev/full";
   try {
-    exporter_->Execute();
+    exporter_.Execute();
     FAIL() << "export to /dev/full succeeded";
   } catch (const EVelmoraError& error) {
     EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos) << error.what();
@@ -404,12 +383,12 @@ TEST_F(AsciiExportTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
 TEST_F(AsciiExportTest, AFailedWriteLeavesNoFileAndKeepsThePreviousOne) {
   IdAndName({{"1", "x"}});
   TOutputFile::SetDescriptorHookForTesting([](const std::string&) { return ::open("/dev/full", O_WRONLY); });
-  exporter_->FileName = directory_.File("new.csv");
+  exporter_.FileName = directory_.File("new.csv");
   EXPECT_THROW(Export(etCSV), EVelmoraError);
   EXPECT_TRUE(directory_.Entries().empty());
 
   WriteFile(directory_.File("old.csv"), "previous");
-  exporter_->FileName = directory_.File("old.csv");
+  exporter_.FileName = directory_.File("old.csv");
   EXPECT_THROW(Export(etCSV), EVelmoraError);
   EXPECT_EQ(directory_.Entries(), std::vector<std::string>{"old.csv"});
   EXPECT_EQ(ReadFile(directory_.File("old.csv")), "previous");

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/locale_settings.h"
+#include "support/awkward_data.h"
+#include "support/expect_error.h"
 #include "tests/formats/xls/xls_test_support.h"
 
 namespace velmora {
@@ -124,6 +126,34 @@ TEST_F(XlsInteropTest, ReaderGetsEveryCellBack) {
               "6 4 3 2958465.0" + day + "6 5 3 36525.00001157408" + moment + "6 6 4 0 General 400\n";
   expected += "7 2 2 1e+300" + decimal;
   EXPECT_EQ(Dump(path, 1000, texts), expected);
+}
+
+// Every awkward text comes back as a text cell of its row, invalid bytes as
+// U+FFFD, an empty text as an empty cell; a text beyond a cell's 32,767
+// characters is refused.
+TEST_F(XlsInteropTest, ReaderGetsEveryAwkwardTextBack) {
+  if (!ReaderAvailable()) GTEST_SKIP() << "python3-xlrd or python3-olefile is not installed";
+  const auto text_only = [](TTabuloXLS& exporter) { exporter.ExportedFields = {"TEXT"}; };
+  TMemoryDataSet every;
+  testsupport::FillAwkwardData(every);
+  EXPECT_VELMORA_ERROR(testsupport::ExportWorkbook(every, directory_.File("huge.xls"), text_only),
+                       "Cell A24: String length more than 32767 characters");
+
+  TMemoryDataSet data;
+  testsupport::FillAwkwardData(data, {"huge"});
+  const std::string path = directory_.File("awkward.xls");
+  testsupport::ExportWorkbook(data, path, text_only);
+  std::vector<std::string> known;
+  std::string expected = "container [['Workbook']] True\nsheet " + HexBytes("Sheet 1") + " " +
+                         std::to_string(testsupport::AwkwardRecordCount()) + " 1\n" +
+                         TextCell(0, 0, "TEXT", "700");
+  for (const auto& text : testsupport::AwkwardTexts()) {
+    if (text.Name == "huge") continue;
+    known.push_back(text.Decoded);
+    if (!text.Bytes.empty())
+      expected += KnownCell(static_cast<int>(known.size()), 0, static_cast<int>(known.size()) - 1);
+  }
+  EXPECT_EQ(Dump(path, 1000, known), expected);
 }
 
 // The office suite's converter loads the workbook as a workbook (it reports

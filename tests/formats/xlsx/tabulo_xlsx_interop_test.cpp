@@ -10,6 +10,8 @@
 #include "formats/xlsx/tabulo_xlsx.h"
 #include "formats/xlsx/xlsx_writer.h"
 #include "platform/locale_settings.h"
+#include "support/awkward_data.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/xls/xls_test_support.h"
 
@@ -145,6 +147,38 @@ TEST_F(XlsxInteropTest, ReaderGetsEveryCellWithItsTypeFormatAndStyle) {
               Cell(6, 6, "d", "datetime.datetime(1999, 12, 31, 0, 0, 1)", moment) + Cell(6, 7, "b", "True", general);
   expected += Cell(7, 3, "f", "'=SUM(C2:C6)'", "#,###,##0.00 - - - -");
   EXPECT_EQ(Dump(exporter.FileName, texts), expected);
+}
+
+// Every awkward text comes back as a text cell of its row, invalid bytes as
+// U+FFFD, an empty text as an empty cell; a text beyond a cell's 32,767
+// characters is refused. Left out: the workbook library takes texts as C
+// strings and cuts a text at its first NUL ("nul" of "nul\0here").
+TEST_F(XlsxInteropTest, ReaderGetsEveryAwkwardTextBack) {
+  if (!ReaderAvailable()) GTEST_SKIP() << "python3-openpyxl is not installed";
+  TMemoryDataSet every;
+  testsupport::FillAwkwardData(every);
+  TTabuloXLSX exporter;
+  exporter.DataSet = &every;
+  exporter.FileName = directory_.File("awkward.xlsx");
+  exporter.ExportedFields = {"TEXT"};
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell A24: String length more than 32767 characters");
+
+  TMemoryDataSet data;
+  testsupport::FillAwkwardData(data, {"huge", "nul"});
+  exporter.DataSet = &data;
+  exporter.Execute();
+  std::vector<std::string> known;
+  std::string expected = "sheet " + HexBytes("Sheet 1") + " " +
+                         std::to_string(testsupport::AwkwardRecordCount() - 1) + " 1 None 'Page &P of &N'\n" +
+                         Cell(1, 1, "s", HexBytes("TEXT"), "General bold - - -");
+  for (const auto& text : testsupport::AwkwardTexts()) {
+    if (text.Name == "huge" || text.Name == "nul") continue;
+    known.push_back(text.Decoded);
+    if (text.Bytes.empty()) continue;
+    expected += Cell(static_cast<int>(known.size()) + 1, 1, "s", "=" + std::to_string(known.size() - 1),
+                     "General - - - -");
+  }
+  EXPECT_EQ(Dump(exporter.FileName, known), expected);
 }
 
 // Rows past a full worksheet go on to sheets named like the first with " (2)",

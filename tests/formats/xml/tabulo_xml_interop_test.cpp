@@ -1,16 +1,15 @@
 // Independent readers of the XML data packet: a validating parser must accept
-// the file, and an XML library must give back every value of an awkward
-// fixture byte for byte, CR, LF and TAB included, under names made valid.
+// the file, and an XML library must give back every value of the awkward
+// set byte for byte, CR, LF and TAB included, under names made valid.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/memory_dataset.h"
 #include "formats/xml/tabulo_xml.h"
-#include "platform/locale_settings.h"
 #include "support/test_files.h"
+#include "tests/formats/file_export_test.h"
 
 namespace velmora {
 namespace {
@@ -19,7 +18,6 @@ using testsupport::FindExecutable;
 using testsupport::HexBytes;
 using testsupport::ReadFile;
 using testsupport::RunCommand;
-using testsupport::TTempDir;
 using testsupport::WriteFile;
 
 constexpr const char* kPython = "/usr/bin/python3";
@@ -47,54 +45,37 @@ std::string AsXmlReadsIt(const std::string& text) {
   return result;
 }
 
-class XmlInteropTest : public ::testing::Test {
+class XmlInteropTest : public testsupport::TFileExportTest<TTabuloXML> {
  protected:
+  XmlInteropTest() : TFileExportTest("xml-interop", "packet.xml") {}
   void SetUp() override {
     if (FindExecutable("xmllint").empty() || FindExecutable(kPython).empty()) {
       GTEST_SKIP() << "xmllint or python3 is not installed";
     }
-    saved_settings_ = FormatSettings();
-    SetFormatSettings(TFormatSettings::CLocale());
-    texts_ = {
-        "plain",
-        "a<b & \"c\" > 'd'",
-        "]]> <!-- x --> <?pi?> &amp; &#x41;",
-        "line1\r\nline2\rline3\nline4",
-        "\ttab  and  blanks  ",
-        "back\\slash {braces} %percent ^caret ~tilde",
-        "ctrl\x01\x1F"
-        "end",
-        "Zoë 日本語 한국어 😀🎉",
-        std::string(70000, 'w') + "end",
-        "",
-    };
-    data_.AddField("id", ftInteger);
-    data_.AddField("ORDER NO", ftString, 40);
-    data_.AddField("id", ftLargeint);
-    data_.AddField("count(*)", ftFloat);
-    const std::vector<std::string> big = {"18446744073709551615", "-9223372036854775808", "9007199254740993"};
-    int id = 0;
-    for (const std::string& text : texts_) {
-      data_.AppendRecord({std::to_string(id), text, big[static_cast<std::size_t>(id) % big.size()],
-                          "12345678901234567890.123456789012345678901234567890"});
-      ++id;
+    Awkward();
+    // Names that are no XML names, one twice.
+    for (const auto& [field, name] :
+         {std::pair{testsupport::afText, "ORDER NO"}, std::pair{testsupport::afBig, "ID"},
+          std::pair{testsupport::afExact, "count(*)"}}) {
+      data_.Field(field).FieldName = name;
+      data_.Field(field).DisplayLabel = name;
     }
-    data_.AppendRecord({std::nullopt, std::nullopt, std::nullopt, std::nullopt});
-    data_.Open();
-    exporter_.DataSet = &data_;
-    exporter_.FileName = directory_.File("packet.xml");
   }
-  void TearDown() override { SetFormatSettings(saved_settings_); }
 
   std::vector<std::string> ExpectedLines() {
-    std::vector<std::string> lines = {"id ORDER_NO id_2 count___"};
-    const std::vector<std::string> big = {"18446744073709551615", "-9223372036854775808", "9007199254740993"};
-    for (std::size_t index = 0; index < texts_.size(); ++index) {
-      lines.push_back("id=" + HexBytes(std::to_string(index)) + " ORDER_NO=" +
-                      HexBytes(AsXmlReadsIt(texts_[index])) + " id_2=" + HexBytes(big[index % big.size()]) +
-                      " count___=" + HexBytes("12345678901234567890.123456789012345678901234567890"));
+    const testsupport::TTextTable table = testsupport::TextTable(
+        data_, [](const std::string& text) { return AsXmlReadsIt(testsupport::Decoded(text)); });
+    const std::vector<std::string> names = {"ID",     "ORDER_NO", "ID_2",   "count___",
+                                            "DOUBLE", "DAY",      "MOMENT", "FLAG"};
+    std::vector<std::string> lines;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+      std::string line;
+      for (std::size_t column = 0; column < names.size(); ++column) {
+        line += column > 0 ? " " : "";
+        line += row == 0 ? names[column] : names[column] + "=" + HexBytes(table[row][column]);
+      }
+      lines.push_back(line);
     }
-    lines.push_back("id= ORDER_NO= id_2= count___=");
     return lines;
   }
 
@@ -103,13 +84,7 @@ class XmlInteropTest : public ::testing::Test {
     WriteFile(script, kXmlDumper);
     const auto result = RunCommand({kPython, script, exporter_.FileName}, 120);
     EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 2000);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end = result.output.find('\n'); end != std::string::npos;
-         start = end + 1, end = result.output.find('\n', start)) {
-      lines.push_back(result.output.substr(start, end - start));
-    }
-    return lines;
+    return testsupport::SplitLines(result.output);
   }
 
   void ExpectWellFormed() {
@@ -117,20 +92,15 @@ class XmlInteropTest : public ::testing::Test {
     EXPECT_EQ(result.exit_status, 0) << result.output.substr(0, 2000);
     EXPECT_EQ(result.output, "");
   }
-
-  TFormatSettings saved_settings_;
-  TTempDir directory_{"xml-interop"};
-  std::vector<std::string> texts_;
-  TMemoryDataSet data_;
-  TTabuloXML exporter_;
 };
 
 TEST_F(XmlInteropTest, ParserReadsEveryValueBackInUtf8) {
   exporter_.Execute();
   ExpectWellFormed();
   EXPECT_EQ(Dump(), ExpectedLines());
-  const auto value = RunCommand({"xmllint", "--xpath", "string(//ROW[4]/@ORDER_NO)", exporter_.FileName});
-  EXPECT_EQ(value.output, texts_[3] + "\n");  // the tool ends its output with a line break
+  const auto value = RunCommand({"xmllint", "--xpath", "string(//ROW[6]/@ORDER_NO)", exporter_.FileName});
+  EXPECT_EQ(value.output,
+            testsupport::AwkwardText("crlf").Bytes + "\n");  // the tool ends its output with a line break
 }
 
 TEST_F(XmlInteropTest, ParserReadsEveryValueBackFromALegacyEncoding) {
