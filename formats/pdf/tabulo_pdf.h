@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "formats/pdf/pdf_document.h"
 #include "formats/pdf/pdf_page_options.h"
@@ -106,5 +107,8 @@ class TTabuloPDF : public TTabuloFormatText {
   std::string text_;
   std::string overflow_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kPDFFormat;
 
 }  // namespace velmora

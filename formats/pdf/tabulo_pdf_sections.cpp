@@ -92,4 +92,6 @@ void TTabuloPDF::ReadFormatSections(const TIniFile& template_file, const TDataSe
   ReadPDFFont(template_file, "PDF_OPTION_FOOTER", Options.FooterFont);
 }
 
+const TExportFormat kPDFFormat{7, "PDF", {"pdf"}, &CreateExporterOf<TTabuloPDF>, &NeverReadsAhead};
+
 }  // namespace velmora

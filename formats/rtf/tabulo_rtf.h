@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/font_color.h"
 #include "engine/page_orientation.h"
 #include "engine/tabulo.h"
@@ -69,5 +70,9 @@ class TTabuloRTF : public TTabuloFormatText {
   std::string row_;
   std::string cell_text_;
 };
+
+// The registry rows of the formats this exporter writes.
+extern const TExportFormat kDOCFormat;
+extern const TExportFormat kRTFFormat;
 
 }  // namespace velmora

@@ -18,4 +18,7 @@ void TTabuloRTF::ReadFormatSections(const TIniFile& template_file, const TDataSe
   }
 }
 
+const TExportFormat kDOCFormat{1, "DOC", {"doc"}, &CreateExporterOf<TTabuloRTF>, &NeverReadsAhead};
+const TExportFormat kRTFFormat{2, "RTF", {"rtf"}, &CreateExporterOf<TTabuloRTF>, &NeverReadsAhead};
+
 }  // namespace velmora

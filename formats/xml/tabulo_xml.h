@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "platform/text_encoder.h"
 
@@ -110,5 +111,8 @@ class TTabuloXML : public TTabuloFormatText {
   std::string row_;
   std::string cell_text_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kXMLFormat;
 
 }  // namespace velmora

@@ -11,4 +11,6 @@ void TTabuloXML::ReadFormatSections(const TIniFile& template_file, const TDataSe
   if (!Options.Encoding.empty()) CreateEncoder(Options.Encoding);
 }
 
+const TExportFormat kXMLFormat{5, "XML", {"xml"}, &CreateExporterOf<TTabuloXML>, &NeverReadsAhead};
+
 }  // namespace velmora
