@@ -16,6 +16,13 @@ namespace velmora {
 struct TPDFOptions {
   TPDFOptions();
 
+  // The PDF and PDF_OPTION_ sections over current; page values are points.
+  // Raises EVelmoraError, naming key and value, for a value that cannot give
+  // a sound page: a size, spacing or rule width out of range, margins that
+  // leave no room. A font or encoding number outside its list keeps its
+  // value. Defined in tabulo_pdf_sections.cpp.
+  static TPDFOptions Read(const TIniFile& template_file, const TPDFOptions& current);
+
   TPDFFont HeaderFont;   // header lines
   TPDFFont CaptionFont;  // caption row
   TPDFFont DataFont;     // data rows; also the basis of every column width
@@ -56,10 +63,8 @@ class TTabuloPDF : public TTabuloFormatText {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign;
   }
 
-  // PDF, then PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER. Page values are
-  // points; a value that cannot give a sound page (a font or encoding number
-  // outside its list, a size or spacing out of range, margins that leave no
-  // room) keeps the option as it was. Defined in tabulo_pdf_sections.cpp.
+  // PDF, then PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER, as
+  // TPDFOptions::Read; a refused template changes no option.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 
   // Numbers in the cell texts are written with a decimal point while the
