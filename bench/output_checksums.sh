@@ -24,10 +24,10 @@ source "$root/bench/bench_server.sh"
 readonly endings=(xls xlsx rtf doc html txt csv dif slk tex xml dbf pdf sql json jsonl)
 
 bench_start_server checksums >&2
-"$client" "${connect[@]}" --database="$VELMORA_TEST_DATABASE" <"$root/examples/sample_database.sql"
+"$client" "${connect[@]}" <"$root/examples/sample_database.sql"
 "$client" "${connect[@]}" -e "CREATE DATABASE velmora_awkward CHARACTER SET utf8mb4"
 "$client" "${connect[@]}" --database=velmora_awkward <"$root/tests/exactness/fixture.sql"
-sample_tables=$("$client" "${connect[@]}" -N -e "SHOW FULL TABLES FROM $VELMORA_TEST_DATABASE" | cut -f1)
+sample_tables=$("$client" "${connect[@]}" -N -e "SHOW FULL TABLES FROM velmora_sample" | cut -f1)
 awkward_tables=$("$client" "${connect[@]}" -N -e "SHOW TABLES FROM velmora_awkward")
 bench_fill_ten_column_rows big "$rows" >&2
 
@@ -82,7 +82,7 @@ PY
 out="$work/out"
 mkdir -p "$out"
 entries=()
-for table in $sample_tables; do entries+=("$VELMORA_TEST_DATABASE:$table"); done
+for table in $sample_tables; do entries+=("velmora_sample:$table"); done
 for table in $awkward_tables; do entries+=("velmora_awkward:$table"); done
 for template in "" "$root"/examples/templates/*.ini; do
   write_parameters "$work/run.cfg" "$template" "${entries[@]}"

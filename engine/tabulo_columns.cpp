@@ -461,8 +461,14 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     }
 
     column.Width = field->DisplayWidth;
+    column.BinaryForm = field->ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
     if (settings.ColumnsWidth != nullptr && settings.ColumnsWidth->FindValue(column.Name, value)) {
       column.Width = DecimalOrZero(value);
+    } else if (column.BinaryForm != bfRaw && column.Width > 0) {
+      // The declared size counts bytes; their text is longer.
+      column.Width =
+          ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
+                                                  : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
     }
 
     column.Align = ecaLeft;
@@ -519,7 +525,6 @@ void TTabuloColumns::Build(const TColumnSettings& settings) {
     column.IsBlob = field->IsBlob();
     column.IsMemo = field->IsMemo();
     column.ValueKind = field->ValueKind;
-    column.BinaryForm = field->ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
     column.Visible = field->Visible;
     column.PlainNumber = PrintsPlainNumbers(column, settings);
   }

@@ -34,16 +34,11 @@ bool IsNumberLiteral(std::string_view text) {
 }
 
 void AppendHexLiteral(std::string& out, std::string_view bytes) {
+  // No bytes have no hexadecimal literal: the empty string stands for them.
   if (bytes.empty()) {
     out += "''";
-    return;
-  }
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  out += "0x";
-  for (const char character : bytes) {
-    const auto byte = static_cast<unsigned char>(character);
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0x0F];
+  } else {
+    AppendHexBytes(out, bytes);
   }
 }
 

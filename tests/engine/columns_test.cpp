@@ -71,6 +71,29 @@ TEST_F(ColumnsTest, DefaultsComeFromTheFieldsAndTheColumnType) {
   EXPECT_EQ(sheet.Columns()[0].Align, ecaLeft);
 }
 
+// A binary column's declared size counts bytes; its hexadecimal or base64
+// text is longer, and a column as wide as the bytes cut the text on the page.
+// A width from the template still wins.
+TEST_F(ColumnsTest, BinaryColumnsAreAsWideAsTheTextOfTheirBytes) {
+  TMemoryDataSet data;
+  TField& bytes = data.AddField("BYTES", ftBytes, 8);
+  bytes.DisplayWidth = 8;
+  bytes.ValueKind = vkBinary;
+  data.AddField("SIZED", ftBytes, 8).ValueKind = vkBinary;
+  data.Open();
+  for (const auto& [form, width] :
+       std::vector<std::pair<TBinaryForm, int>>{{bfHex, 18}, {bfBase64, 12}, {bfRaw, 8}}) {
+    TAlignedExporter text;
+    text.DataSet = &data;
+    text.ColumnsWidth = {"SIZED=5"};
+    TColumnSettings settings = text.ColumnSettings();
+    settings.BinaryForm = form;
+    text.Columns().Build(settings);
+    EXPECT_EQ(text.Columns()[0].Width, width) << form;
+    EXPECT_EQ(text.Columns()[1].Width, 5) << form;
+  }
+}
+
 // A column a format leaves out of its kind is listed, so that a run can report
 // it; a format that exports every column leaves none out.
 TEST_F(ColumnsTest, LeftOutBlobsAreListedUnlessEveryColumnIsExported) {
