@@ -24,6 +24,11 @@ struct TRTFOptions {
   TTabuloPageOrientation PageOrientation = poPortrait;
 
   TRTFOptions() { HeaderFont.Style.Include(fsBold); }
+
+  // RTF_DefaultFont, RTF_HeaderFont and RTF over current: an absent key keeps
+  // its value, a number that names no orientation keeps the current one.
+  // Defined in tabulo_rtf_sections.cpp.
+  static TRTFOptions Read(const TIniFile& template_file, const TRTFOptions& current);
 };
 
 // Writes the records as an RTF document holding one table: the header lines,

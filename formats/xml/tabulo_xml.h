@@ -18,6 +18,11 @@ struct TXMLOptions {
   // undeclared.
   std::string Encoding;
   bool StandAlone = true;
+
+  // The XML section over current: an absent key keeps its value. Raises
+  // EVelmoraError for an encoding the file cannot be written in. Defined in
+  // tabulo_xml_sections.cpp.
+  static TXMLOptions Read(const TIniFile& template_file, const TXMLOptions& current);
 };
 
 // A valid XML name for a column name: every character a name may not hold

@@ -101,6 +101,7 @@ TEST(FormatRegistryTest, ReadsAheadRefusesWhatTheExportRefuses) {
       {"CSV", "[CSV]\nComma=;;\n", "CSV Comma \";;\" is not one character or # and a code from 1 to 255"},
       {"CSV", "[CSV]\nComma=#0\n", "CSV Comma \"#0\" is not one character or # and a code from 1 to 255"},
       {"TXT", "[TXT]\nSpacing=70000\n", "TXT Spacing 70000 is more than 65535"},
+      {"XML", "[XML]\nEncoding=no-such\n", "Unknown character encoding \"no-such\""},
       {"PDF", "[PDF]\nPageWidth=0\n",
        "Invalid value \"0\" for PageWidth in [PDF]: give a number from 1 to 14400"},
   };
