@@ -9,10 +9,10 @@
 
 #include <unistd.h>
 
-#include "console/exporter_factory.h"
 #include "console/output_choice.h"
 #include "console/script_session.h"
 #include "console/template_sections.h"
+#include "formats/format_registry.h"
 #include "formats/sql/tabulo_sql.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
@@ -236,54 +236,125 @@ bool TExportRun::ClaimOutputFile(const TSourceItem& item, const std::string& fil
   return false;
 }
 
-void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {
+// What an item is exported with, chosen before its result is opened.
+struct TExportRun::TItemPlan {
+  TOutputChoice Choice;
+  const TExportFormat* Format = nullptr;
+  TIniFile TemplateFile;
+  std::unique_ptr<TTabuloText> Exporter;
+};
+
+bool TExportRun::PlanItem(const TSourceItem& item, const std::string& default_file_name, TItemPlan& plan) {
   const TItemFileSettings file_settings = ReadItemFileSettings(parameter_file_, item.Key);
-  std::unique_ptr<TTabuloText> exporter;
-  TIniFile template_file;
-  TOutputChoice choice;
   try {
     const TIniFile own_template =
         file_settings.OwnTemplate.empty() ? TIniFile() : TIniFile(file_settings.OwnTemplate);
-    choice = ChooseOutput(default_file_name, file_settings, own_template);
-    if (!IsKnownExportType(choice.ExportType)) {
-      output_.PrintFailure(item.Name + ": Unknown export type " + std::to_string(choice.ExportType));
-      return;
+    plan.Choice = ChooseOutput(default_file_name, file_settings, own_template);
+    plan.Format = FindExportFormat(plan.Choice.ExportType);
+    if (plan.Format == nullptr) {
+      output_.PrintFailure(item.Name + ": Unknown export type " + std::to_string(plan.Choice.ExportType));
+      return false;
     }
-    if (choice.TemplateFile == file_settings.OwnTemplate) {
-      template_file = own_template;
-    } else if (!choice.TemplateFile.empty()) {
-      template_file = TIniFile(choice.TemplateFile);
+    if (plan.Choice.TemplateFile == file_settings.OwnTemplate) {
+      plan.TemplateFile = own_template;
+    } else if (!plan.Choice.TemplateFile.empty()) {
+      plan.TemplateFile = TIniFile(plan.Choice.TemplateFile);
     }
     // A misspelt name would export with every default, as if no template were meant.
-    for (const TIniFile* named : std::initializer_list<const TIniFile*>{&own_template, &template_file}) {
+    for (const TIniFile* named : std::initializer_list<const TIniFile*>{&own_template, &plan.TemplateFile}) {
       if (!named->FileName().empty() && !named->Exists()) {
         output_.PrintFailure(item.Name + ": Template file \"" + named->FileName() + "\" does not exist");
-        return;
+        return false;
       }
     }
-    exporter = CreateExporter(choice.ExportType);
+    plan.Exporter = plan.Format->Create();
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
-    return;
+    return false;
   }
-  output_files_.BeginUser(item.Name);
-  if (!ClaimOutputFile(item, choice.FileName)) return;
-  if (const std::string refusal = TOutputFile::InPlaceRefusal(choice.FileName); !refusal.empty()) {
-    output_.PrintFailure(item.Name + ": " + refusal);
-    return;
-  }
+  return true;
+}
 
-  // An export that never moves back writes the rows as the server sends them,
+bool TExportRun::ClaimItemOutput(const TSourceItem& item, const std::string& file_name) {
+  output_files_.BeginUser(item.Name);
+  if (!ClaimOutputFile(item, file_name)) return false;
+  if (const std::string refusal = TOutputFile::InPlaceRefusal(file_name); !refusal.empty()) {
+    output_.PrintFailure(item.Name + ": " + refusal);
+    return false;
+  }
+  return true;
+}
+
+void TExportRun::ChooseResultMode(const TItemPlan& plan) {
+  // An export that never reads ahead writes the rows as the server sends them,
   // on the run's connection (inside its snapshot), holding only one at a time.
-  if (!connection_.StoreResult && StreamsRows(choice.ExportType, item.Name, template_file)) {
+  if (!connection_.StoreResult && StreamsRows(*plan.Format, plan.TemplateFile)) {
     query_.ExtraOptions = {moStreamOnTransaction};
   } else {
     query_.ExtraOptions = {moStoreResult};
   }
   // Read before the rows stream on the connection, which then runs nothing else.
-  if (auto* script = dynamic_cast<TTabuloSQL*>(exporter.get())) {
+  if (auto* script = dynamic_cast<TTabuloSQL*>(plan.Exporter.get())) {
     script->TimeZone = ReadScriptTimeZone(database_, transaction_);
   }
+}
+
+bool TExportRun::RunExporter(const TSourceItem& item, TItemPlan& plan, int& count) {
+  TTabuloText& exporter = *plan.Exporter;
+  exporter.DataSet = &query_;
+  exporter.FileName = plan.Choice.FileName;
+  exporter.Claims = &output_files_;
+  exporter.Name = item.Name;
+  exporter.OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
+  exporter.OnFetchedRecord = [this](TTabulo&, int fetched) { progress_.UpdateReadAhead(fetched); };
+  try {
+    ReadGeneralSections(plan.TemplateFile, query_, exporter);
+    exporter.ReadFormatSections(plan.TemplateFile, query_);
+    if (query_.ExtraOptions.count(moStoreResult) != 0) progress_.SetTotal(RecordsInWindow(exporter));
+    // Only once the settings are accepted: a refused template leaves no trace.
+    const std::string directory = ExtractFileDir(plan.Choice.FileName);
+    if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
+    exporter.Execute();
+  } catch (const std::exception& error) {
+    // A connection lost while the rows came in is a failure to read the
+    // result, like one while opening it: it ends the run.
+    if (query_.DirQuery().ReadFailed()) throw;
+    progress_.Finish();
+    // Nothing was exported: a count line would read as success to a script.
+    // A side file of an earlier item is named like the item's own file.
+    output_.PrintFailure((output_files_.Refused() ? item.Name + ": " : std::string("ProcessedData: ")) +
+                         error.what());
+    return false;
+  }
+  progress_.Finish();
+  return true;
+}
+
+void TExportRun::PrintItemLines(const TSourceItem& item, const TItemPlan& plan, bool empty, int count) {
+  TTabuloText& exporter = *plan.Exporter;
+  const std::string& file_name = plan.Choice.FileName;
+  if (empty) {
+    output_.PrintLine(item.Name + ": Dataset is empty");
+  } else {
+    PrintCountLine(item.Name, count, file_name);
+  }
+  for (const std::string& line : LeftOutColumnLines(item.Name, exporter)) output_.PrintWarning(line);
+  if (const std::uint64_t replaced = exporter.ReplacedCharacters(); replaced > 0) {
+    if (exporter.ReplacementKind() == TTabuloText::rkInvalidUtf8) {
+      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) +
+                           " invalid UTF-8 sequences were written to " + file_name + " as U+FFFD");
+    } else {
+      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) +
+                           " characters outside the character set of " + file_name +
+                           " were written as \"?\"");
+    }
+  }
+}
+
+void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {
+  TItemPlan plan;
+  if (!PlanItem(item, default_file_name, plan) || !ClaimItemOutput(item, plan.Choice.FileName)) return;
+  ChooseResultMode(plan);
   // Cleared before the item's line, or the run's error line, is printed.
   TProgressScope progress(progress_, item.Name);
   // A failure to open the result is not the item's alone: it ends the run.
@@ -297,49 +368,8 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   // An empty result is still exported (captions, header and footer): a file
   // left from an earlier run would otherwise pass for today's data.
   const bool empty = query_.IsEmpty();
-
-  exporter->DataSet = &query_;
-  exporter->FileName = choice.FileName;
-  exporter->Claims = &output_files_;
-  exporter->Name = item.Name;
   int count = 0;
-  exporter->OnExportedRecord = [this, &count](TTabulo&, int) { progress_.Update(++count); };
-  exporter->OnFetchedRecord = [this](TTabulo&, int fetched) { progress_.UpdateReadAhead(fetched); };
-  try {
-    ReadGeneralSections(template_file, query_, *exporter);
-    exporter->ReadFormatSections(template_file, query_);
-    if (query_.ExtraOptions.count(moStoreResult) != 0) progress_.SetTotal(RecordsInWindow(*exporter));
-    // Only once the settings are accepted: a refused template leaves no trace.
-    const std::string directory = ExtractFileDir(choice.FileName);
-    if (!Trim(directory).empty() && !DirectoryExists(directory)) ForceDirectories(directory);
-    exporter->Execute();
-  } catch (const std::exception& error) {
-    // A connection lost while the rows came in is a failure to read the
-    // result, like one while opening it: it ends the run.
-    if (query_.DirQuery().ReadFailed()) throw;
-    progress_.Finish();
-    // Nothing was exported: a count line would read as success to a script.
-    // A side file of an earlier item is named like the item's own file.
-    output_.PrintFailure((output_files_.Refused() ? item.Name + ": " : std::string("ProcessedData: ")) +
-                         error.what());
-    return;
-  }
-  progress_.Finish();
-  if (empty) {
-    output_.PrintLine(item.Name + ": Dataset is empty");
-  } else {
-    PrintCountLine(item.Name, count, choice.FileName);
-  }
-  for (const std::string& line : LeftOutColumnLines(item.Name, *exporter)) output_.PrintWarning(line);
-  if (const std::uint64_t replaced = exporter->ReplacedCharacters(); replaced > 0) {
-    if (exporter->ReplacementKind() == TTabuloText::rkInvalidUtf8) {
-      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " invalid UTF-8 sequences were written to " +
-                           choice.FileName + " as U+FFFD");
-    } else {
-      output_.PrintWarning(item.Name + ": " + std::to_string(replaced) + " characters outside the character set of " +
-                           choice.FileName + " were written as \"?\"");
-    }
-  }
+  if (RunExporter(item, plan, count)) PrintItemLines(item, plan, empty, count);
 }
 
 }  // namespace velmora

@@ -53,6 +53,20 @@ class TExportRun {
   void SetStatement(const std::string& statement);
   // Chooses the output and the exporter and exports the prepared statement.
   void ExportItem(const TSourceItem& item, const std::string& default_file_name);
+  struct TItemPlan;
+  // The output, format, template and exporter of the item. False (the line
+  // printed) when the item cannot be exported.
+  bool PlanItem(const TSourceItem& item, const std::string& default_file_name, TItemPlan& plan);
+  // Claims the item's output file. False (the line printed) when it is taken
+  // or cannot be replaced safely.
+  bool ClaimItemOutput(const TSourceItem& item, const std::string& file_name);
+  // Streams the result or stores it, as the format and template need.
+  void ChooseResultMode(const TItemPlan& plan);
+  // Reads the template onto the exporter and runs it over the open result,
+  // counting the records in count. False (the line printed) when it failed.
+  bool RunExporter(const TSourceItem& item, TItemPlan& plan, int& count);
+  // The count line of a finished item and its warnings.
+  void PrintItemLines(const TSourceItem& item, const TItemPlan& plan, bool empty, int count);
   // The records the exporter's window holds in the stored result.
   std::int64_t RecordsInWindow(const TTabulo& exporter) const;
   void PrintCountLine(const std::string& name, int count, const std::string& file_name);

@@ -1,27 +1,12 @@
 #include "console/output_choice.h"
 
+#include "formats/format_registry.h"
 #include "platform/file_system.h"
 #include "platform/text_utils.h"
 
 namespace velmora {
 
 namespace {
-
-struct TExtensionType {
-  const char* Ending;
-  int ExportType;
-};
-
-constexpr TExtensionType kExtensionTypes[] = {
-    {"xls", xtXLS}, {"doc", xtDOC},  {"rtf", xtRTF}, {"tml", xtHTML}, {"htm", xtHTML},
-    {"txt", xtTXT}, {"xml", xtXML},  {"dbf", xtDBF}, {"pdf", xtPDF},  {"csv", xtCSV},
-    {"dif", xtDIF}, {"slk", xtSYLK}, {"tex", xtTeX}, {"sql", xtSQL},
-    {"lsx", xtXLSX}, {"son", xtJSON}, {"onl", xtJSON},
-};
-
-constexpr const char* kExportTypeNames[kExportTypeCount] = {
-    "XLS", "DOC", "RTF", "HTML", "TXT", "XML", "DBF", "PDF", "CSV", "DIF", "SYLK", "TEX", "SQL", "XLSX", "JSON",
-};
 
 // A value of the parameter file that is blank counts as no entry.
 std::string FindNonBlank(const TIniFile& parameter_file, std::string_view section, std::string_view key) {
@@ -31,22 +16,6 @@ std::string FindNonBlank(const TIniFile& parameter_file, std::string_view sectio
 }
 
 }  // namespace
-
-bool IsKnownExportType(int export_type) {
-  return export_type >= 0 && export_type < kExportTypeCount;
-}
-
-const char* ExportTypeName(int export_type) {
-  return IsKnownExportType(export_type) ? kExportTypeNames[export_type] : "";
-}
-
-int ExportTypeOfFileName(std::string_view file_name) {
-  const std::string_view ending = file_name.size() >= 3 ? file_name.substr(file_name.size() - 3) : file_name;
-  for (const TExtensionType& candidate : kExtensionTypes) {
-    if (SameText(ending, candidate.Ending)) return candidate.ExportType;
-  }
-  return xtXLS;
-}
 
 TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::string_view key) {
   TItemFileSettings settings;
@@ -71,10 +40,10 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
     }
   }
   if (!choice.FileName.empty()) {
-    choice.ExportType = ExportTypeOfFileName(choice.FileName);
+    choice.ExportType = ExportFormatOfFileName(choice.FileName).Number;
   } else {
     choice.FileName = own_template.ReadString("GENERAL", "FileName", default_file_name);
-    choice.ExportType = own_template.ReadInteger("GENERAL", "ExportType", xtXLS);
+    choice.ExportType = own_template.ReadInteger("GENERAL", "ExportType", DefaultExportFormat().Number);
   }
   choice.TemplateFile = !settings.OwnTemplate.empty() ? settings.OwnTemplate : settings.AllTemplate;
   return choice;

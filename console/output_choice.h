@@ -8,37 +8,10 @@
 
 namespace velmora {
 
-// The export type numbers of the parameter and template files.
-enum TExportTypeNumber : int {
-  xtXLS = 0,
-  xtDOC = 1,
-  xtRTF = 2,
-  xtHTML = 3,
-  xtTXT = 4,
-  xtXML = 5,
-  xtDBF = 6,
-  xtPDF = 7,
-  xtCSV = 8,
-  xtDIF = 9,
-  xtSYLK = 10,
-  xtTeX = 11,
-  xtSQL = 12,
-  xtXLSX = 13,
-  xtJSON = 14,
-};
-constexpr int kExportTypeCount = 15;
-
-bool IsKnownExportType(int export_type);
-// "XLS", "DOC", ... "SQL", "XLSX", "JSON"; "" outside 0..14.
-const char* ExportTypeName(int export_type);
-// From the last three characters of the file name, any letter case ("lsx"
-// for .xlsx, "son" and "onl" for .json and .jsonl); every unknown ending is XLS.
-int ExportTypeOfFileName(std::string_view file_name);
-
 // Where one item goes and how it is written.
 struct TOutputChoice {
   std::string FileName;  // as configured; printed in the count line
-  int ExportType = xtXLS;
+  int ExportType = 0;    // a number of the format registry; 0 is the workbook
   std::string TemplateFile;  // "" when the item has none
 };
 

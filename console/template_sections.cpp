@@ -1,8 +1,6 @@
 #include "console/template_sections.h"
 
-#include "console/exporter_factory.h"
 #include "engine/keyed_sections.h"
-#include "engine/memory_dataset.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
 #include "platform/text_utils.h"
@@ -82,17 +80,10 @@ void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set
   ReadKeyedSection(template_file, "CAPTIONS", data_set, exporter.Captions);
 }
 
-bool StreamsRows(int export_type, const std::string& item_name, const TIniFile& template_file) {
+bool StreamsRows(const TExportFormat& format, const TIniFile& template_file) {
   if (template_file.ReadBool("GENERAL", "StoreResult", false)) return false;
-  // The settings are read onto an exporter of their own, before the result
-  // (and its fields) exists: what decides the mode never names a field.
   try {
-    const std::unique_ptr<TTabuloText> probe = CreateExporter(export_type);
-    probe->Name = item_name;
-    const TMemoryDataSet no_fields;
-    ReadGeneralSections(template_file, no_fields, *probe);
-    probe->ReadFormatSections(template_file, no_fields);
-    return !probe->MovesBack();
+    return !format.ReadsAhead(template_file);
   } catch (const EVelmoraError&) {
     // Not swallowed: the same settings are read again for the export itself,
     // which reports the refusal; until then the safe mode is the stored one.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/dataset.h"
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "platform/ini_file.h"
 
@@ -12,11 +13,11 @@ namespace velmora {
 // GENERAL's FileName and ExportType are not read here: they choose the exporter.
 void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter);
 
-// True when an item of that export type and template can take its rows as the
+// True when an item of that format and template can take its rows as the
 // server sends them: the template does not ask for the stored mode (GENERAL
-// StoreResult=1) and the export, set up as the template says, never moves back
-// (TTabulo::MovesBack). A template the exporter refuses gives false; the item's
-// export reports the refusal.
-bool StreamsRows(int export_type, const std::string& item_name, const TIniFile& template_file);
+// StoreResult=1) and the format, with the template's settings, reads nothing
+// ahead (TExportFormat::ReadsAhead). A template the format refuses gives
+// false; the item's export reports the refusal.
+bool StreamsRows(const TExportFormat& format, const TIniFile& template_file);
 
 }  // namespace velmora

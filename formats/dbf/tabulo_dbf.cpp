@@ -267,4 +267,7 @@ void TTabuloDBF::AppendDate(const TDBFField& field, const TTabuloColumn& column)
   record_.append(text.substr(8, 2));
 }
 
+// Character fields are sized to their longest value before the first record.
+const TExportFormat kDBFFormat{6, "DBF", {"dbf"}, &CreateExporterOf<TTabuloDBF>, &AlwaysReadsAhead};
+
 }  // namespace velmora

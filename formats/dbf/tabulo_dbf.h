@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "formats/dbf/dbf_writer.h"
 
@@ -41,5 +42,8 @@ class TTabuloDBF : public TTabuloText {
   std::string value_;
   std::string number_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kDBFFormat;
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/font_color.h"
 #include "engine/string_list.h"
 #include "engine/tabulo.h"
@@ -212,5 +213,8 @@ class TTabuloHTML : public TTabuloFormatText {
   std::string cell_text_;
   std::string style_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kHTMLFormat;
 
 }  // namespace velmora

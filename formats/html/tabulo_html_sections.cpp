@@ -74,4 +74,6 @@ void TTabuloHTML::ReadFormatSections(const TIniFile& template_file, const TDataS
   ReadColor(file, "DataFontColor", TableOptions.TableFontColor);
 }
 
+const TExportFormat kHTMLFormat{3, "HTML", {"tml", "htm"}, &CreateExporterOf<TTabuloHTML>, &NeverReadsAhead};
+
 }  // namespace velmora

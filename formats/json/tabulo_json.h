@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 
 namespace velmora {
@@ -58,5 +59,8 @@ class TTabuloJSON : public TTabuloFormatText {
   std::uint64_t replaced_characters_ = 0;
   int records_written_ = 0;
 };
+
+// The registry row of the format.
+extern const TExportFormat kJSONFormat;
 
 }  // namespace velmora

@@ -10,4 +10,7 @@ void TTabuloJSON::ReadFormatSections(const TIniFile& template_file, const TDataS
   JSONDateFormat = template_file.ReadString("JSON", "DateFormat", JSONDateFormat);
 }
 
+// ".jsonl" ends in "onl".
+const TExportFormat kJSONFormat{14, "JSON", {"son", "onl"}, &CreateExporterOf<TTabuloJSON>, &NeverReadsAhead};
+
 }  // namespace velmora

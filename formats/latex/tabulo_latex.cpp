@@ -203,4 +203,6 @@ void TTabuloLaTeX::EscapeText(std::string& text) const {
   text.swap(escaped);
 }
 
+const TExportFormat kTeXFormat{11, "TEX", {"tex"}, &CreateExporterOf<TTabuloLaTeX>, &NeverReadsAhead};
+
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 
 namespace velmora {
@@ -76,5 +77,8 @@ class TTabuloLaTeX : public TTabuloFormatText {
   // Counted while escaping, which the engine asks of a const exporter.
   mutable std::uint64_t replaced_characters_ = 0;
 };
+
+// The registry row of the format.
+extern const TExportFormat kTeXFormat;
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "formats/pdf/pdf_document.h"
 #include "formats/pdf/pdf_page_options.h"
@@ -14,6 +15,13 @@ namespace velmora {
 // The layout options of the PDF table export.
 struct TPDFOptions {
   TPDFOptions();
+
+  // The PDF and PDF_OPTION_ sections over current; page values are points.
+  // Raises EVelmoraError, naming key and value, for a value that cannot give
+  // a sound page: a size, spacing or rule width out of range, margins that
+  // leave no room. A font or encoding number outside its list keeps its
+  // value. Defined in tabulo_pdf_sections.cpp.
+  static TPDFOptions Read(const TIniFile& template_file, const TPDFOptions& current);
 
   TPDFFont HeaderFont;   // header lines
   TPDFFont CaptionFont;  // caption row
@@ -55,10 +63,8 @@ class TTabuloPDF : public TTabuloFormatText {
     return TTabuloFormatText::PublishedSettings() | psColumnsWidth | psColumnsAlign;
   }
 
-  // PDF, then PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER. Page values are
-  // points; a value that cannot give a sound page (a font or encoding number
-  // outside its list, a size or spacing out of range, margins that leave no
-  // room) keeps the option as it was. Defined in tabulo_pdf_sections.cpp.
+  // PDF, then PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER, as
+  // TPDFOptions::Read; a refused template changes no option.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 
   // Numbers in the cell texts are written with a decimal point while the
@@ -105,5 +111,8 @@ class TTabuloPDF : public TTabuloFormatText {
   std::string text_;
   std::string overflow_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kPDFFormat;
 
 }  // namespace velmora

@@ -4,7 +4,9 @@
 
 #include "engine/font_color.h"
 #include "formats/pdf/tabulo_pdf.h"
+#include "platform/error.h"
 #include "platform/ini_file.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -18,78 +20,122 @@ constexpr double kMaxSpacing = 100;
 constexpr int kMaxGridLineWidth = 100;
 constexpr TColor kMaxRgbColor = 0xFFFFFF;
 
-int ReadIntegerIn(const TIniFile& template_file, const char* section, const char* key, int current, int lowest,
-                  int highest) {
+// The refusal of a key's value that cannot give a sound file.
+[[noreturn]] void RefuseValue(const TIniFile& template_file, const char* section, const char* key,
+                              const std::string& reason) {
+  throw EVelmoraError(Format("Invalid value \"%s\" for %s in [%s]: %s",
+                             template_file.ReadString(section, key, "").c_str(), key, section,
+                             reason.c_str()));
+}
+
+// An enumeration: a number outside lowest .. highest takes the default.
+int ReadEnumeration(const TIniFile& template_file, const char* section, const char* key, int current,
+                    int lowest, int highest) {
   const int value = template_file.ReadInteger(section, key, current);
   return value >= lowest && value <= highest ? value : current;
 }
 
+// A size: a number outside lowest .. highest cannot give a sound page.
+int ReadSize(const TIniFile& template_file, const char* section, const char* key, int current, int lowest,
+             int highest) {
+  const int value = template_file.ReadInteger(section, key, current);
+  if (value < lowest || value > highest) {
+    RefuseValue(template_file, section, key, Format("give a number from %d to %d", lowest, highest));
+  }
+  return value;
+}
+
 double ReadSpacing(const TIniFile& template_file, const char* key, double current) {
   const double value = template_file.ReadFloat("PDF", key, current);
-  return std::isfinite(value) && value >= 0 && value <= kMaxSpacing ? value : current;
+  if (!std::isfinite(value) || value < 0 || value > kMaxSpacing) {
+    RefuseValue(template_file, "PDF", key,
+                Format("give a number from 0 to %d", static_cast<int>(kMaxSpacing)));
+  }
+  return value;
 }
 
 void ReadPDFFont(const TIniFile& template_file, const char* section, TPDFFont& font) {
   font.BaseFont = static_cast<TPDFFontName>(
-      ReadIntegerIn(template_file, section, "FontName", font.BaseFont, poHelvetica, poZapfDingbats));
-  font.FontEncoding = static_cast<TPDFFontEncoding>(ReadIntegerIn(
+      ReadEnumeration(template_file, section, "FontName", font.BaseFont, poHelvetica, poZapfDingbats));
+  font.FontEncoding = static_cast<TPDFFontEncoding>(ReadEnumeration(
       template_file, section, "FontEncoding", font.FontEncoding, poStandardEncoding, poPDFDocEncoding));
-  font.FontSize = ReadIntegerIn(template_file, section, "FontSize", font.FontSize, kMinFontSize, kMaxFontSize);
+  font.FontSize = ReadSize(template_file, section, "FontSize", font.FontSize, kMinFontSize, kMaxFontSize);
   // An RGB colour only: a system colour or a value past 24 bits would print
   // as white (its low bytes), on the white page.
   const TColor color = ReadColorKey(template_file, section, "FontColor", font.FontColor);
   if (color >= 0 && color <= kMaxRgbColor) font.FontColor = color;
 }
 
-// Page size and margins in points. A side outside 1 .. kMaxPageSide or a
-// negative margin keeps its value; margins that leave no printable width (or
-// height) keep theirs, and when even those leave none the side keeps its own.
+// Refuses margins that leave no printable length of a side: the printable
+// box runs from the first margin to side - second margin - 1. The refusal
+// names the first of the three keys the template sets, margins first.
+void CheckRoom(const TIniFile& template_file, int side, int first, int second, const char* side_key,
+               const char* first_key, const char* second_key) {
+  if (side - second - 1 - first > 0) return;
+  const char* key = side_key;
+  for (const char* candidate : {first_key, second_key}) {
+    if (!template_file.ReadString("PDF", candidate, "").empty()) {
+      key = candidate;
+      break;
+    }
+  }
+  RefuseValue(
+      template_file, "PDF", key,
+      Format("a page of %d points with margins of %d and %d leaves no room to print", side, first, second));
+}
+
+// Page size and margins in points.
 void ReadPage(const TIniFile& template_file, TTabuloPDFPageOptions& page) {
   page.Units = unDot;
   const int old_width = page.WidthPoints();
   const int old_height = page.HeightPoints();
-  const int old_left = static_cast<int>(page.MarginLeft());
-  const int old_right = static_cast<int>(page.MarginRight());
-  const int old_top = static_cast<int>(page.MarginTop());
-  const int old_bottom = static_cast<int>(page.MarginBottom());
-  const int width = ReadIntegerIn(template_file, "PDF", "PageWidth", old_width, 1, kMaxPageSide);
-  const int height = ReadIntegerIn(template_file, "PDF", "PageHeight", old_height, 1, kMaxPageSide);
-  int left = ReadIntegerIn(template_file, "PDF", "PageMarginLeft", old_left, 0, kMaxPageSide);
-  int right = ReadIntegerIn(template_file, "PDF", "PageMarginRight", old_right, 0, kMaxPageSide);
-  int top = ReadIntegerIn(template_file, "PDF", "PageMarginTop", old_top, 0, kMaxPageSide);
-  int bottom = ReadIntegerIn(template_file, "PDF", "PageMarginBottom", old_bottom, 0, kMaxPageSide);
-  // The printable box runs from the first margin to side - second margin - 1.
-  const auto fits = [](int side, int first, int second) { return side - second - 1 - first > 0; };
-  const auto settle = [&fits](int& side, int old_side, int& first, int old_first, int& second, int old_second) {
-    if (fits(side, first, second)) return;
-    first = old_first;
-    second = old_second;
-    if (!fits(side, first, second)) side = old_side;
-  };
-  int settled_width = width;
-  int settled_height = height;
-  settle(settled_width, old_width, left, old_left, right, old_right);
-  settle(settled_height, old_height, top, old_top, bottom, old_bottom);
-  if (settled_width != old_width) page.SetWidth(settled_width);
-  if (settled_height != old_height) page.SetHeight(settled_height);
+  const int width = ReadSize(template_file, "PDF", "PageWidth", old_width, 1, kMaxPageSide);
+  const int height = ReadSize(template_file, "PDF", "PageHeight", old_height, 1, kMaxPageSide);
+  const int left =
+      ReadSize(template_file, "PDF", "PageMarginLeft", static_cast<int>(page.MarginLeft()), 0, kMaxPageSide);
+  const int right = ReadSize(template_file, "PDF", "PageMarginRight", static_cast<int>(page.MarginRight()), 0,
+                             kMaxPageSide);
+  const int top =
+      ReadSize(template_file, "PDF", "PageMarginTop", static_cast<int>(page.MarginTop()), 0, kMaxPageSide);
+  const int bottom = ReadSize(template_file, "PDF", "PageMarginBottom", static_cast<int>(page.MarginBottom()),
+                              0, kMaxPageSide);
+  CheckRoom(template_file, width, left, right, "PageWidth", "PageMarginLeft", "PageMarginRight");
+  CheckRoom(template_file, height, top, bottom, "PageHeight", "PageMarginTop", "PageMarginBottom");
+  if (width != old_width) page.SetWidth(width);
+  if (height != old_height) page.SetHeight(height);
   page.SetMarginLeft(left);
   page.SetMarginRight(right);
   page.SetMarginTop(top);
   page.SetMarginBottom(bottom);
 }
 
+// The settings are checked before the result is opened.
+bool PDFReadsAhead(const TIniFile& template_file) {
+  TPDFOptions::Read(template_file, TPDFOptions());
+  return false;
+}
+
 }  // namespace
 
-void TTabuloPDF::ReadFormatSections(const TIniFile& template_file, const TDataSet&) {
-  Options.ColSpacing = ReadSpacing(template_file, "ColSpacing", Options.ColSpacing);
-  Options.RowSpacing = ReadSpacing(template_file, "RowSpacing", Options.RowSpacing);
-  Options.GridLineWidth =
-      ReadIntegerIn(template_file, "PDF", "GridLineWidth", Options.GridLineWidth, 0, kMaxGridLineWidth);
-  ReadPage(template_file, Options.PageOptions);
-  ReadPDFFont(template_file, "PDF_OPTION_HEADER", Options.HeaderFont);
-  ReadPDFFont(template_file, "PDF_OPTION_CAPTION", Options.CaptionFont);
-  ReadPDFFont(template_file, "PDF_OPTION_DATA", Options.DataFont);
-  ReadPDFFont(template_file, "PDF_OPTION_FOOTER", Options.FooterFont);
+TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& current) {
+  TPDFOptions options = current;
+  options.ColSpacing = ReadSpacing(template_file, "ColSpacing", options.ColSpacing);
+  options.RowSpacing = ReadSpacing(template_file, "RowSpacing", options.RowSpacing);
+  options.GridLineWidth =
+      ReadSize(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
+  ReadPage(template_file, options.PageOptions);
+  ReadPDFFont(template_file, "PDF_OPTION_HEADER", options.HeaderFont);
+  ReadPDFFont(template_file, "PDF_OPTION_CAPTION", options.CaptionFont);
+  ReadPDFFont(template_file, "PDF_OPTION_DATA", options.DataFont);
+  ReadPDFFont(template_file, "PDF_OPTION_FOOTER", options.FooterFont);
+  return options;
 }
+
+void TTabuloPDF::ReadFormatSections(const TIniFile& template_file, const TDataSet&) {
+  // Read whole before it replaces the options: a refused value changes none.
+  Options = TPDFOptions::Read(template_file, Options);
+}
+
+const TExportFormat kPDFFormat{7, "PDF", {"pdf"}, &CreateExporterOf<TTabuloPDF>, &PDFReadsAhead};
 
 }  // namespace velmora

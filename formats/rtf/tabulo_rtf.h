@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/font_color.h"
 #include "engine/page_orientation.h"
 #include "engine/tabulo.h"
@@ -23,6 +24,11 @@ struct TRTFOptions {
   TTabuloPageOrientation PageOrientation = poPortrait;
 
   TRTFOptions() { HeaderFont.Style.Include(fsBold); }
+
+  // RTF_DefaultFont, RTF_HeaderFont and RTF over current: an absent key keeps
+  // its value, a number that names no orientation keeps the current one.
+  // Defined in tabulo_rtf_sections.cpp.
+  static TRTFOptions Read(const TIniFile& template_file, const TRTFOptions& current);
 };
 
 // Writes the records as an RTF document holding one table: the header lines,
@@ -69,5 +75,9 @@ class TTabuloRTF : public TTabuloFormatText {
   std::string row_;
   std::string cell_text_;
 };
+
+// The registry rows of the formats this exporter writes.
+extern const TExportFormat kDOCFormat;
+extern const TExportFormat kRTFFormat;
 
 }  // namespace velmora

@@ -9,13 +9,21 @@ namespace velmora {
 void TTabuloRTF::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
   ReadWidthSection(template_file, data_set, *this);
   ReadAlignSection(template_file, data_set, *this);
-  ReadFont(Options.DefaultFont, Options.DefaultFont, template_file, "RTF_DefaultFont");
-  ReadFont(Options.HeaderFont, Options.HeaderFont, template_file, "RTF_HeaderFont");
-  // A number that names no orientation keeps the current one.
-  const int orientation = template_file.ReadInteger("RTF", "PageOrientation", Options.PageOrientation);
-  if (orientation == poPortrait || orientation == poLandscape) {
-    Options.PageOrientation = static_cast<TTabuloPageOrientation>(orientation);
-  }
+  Options = TRTFOptions::Read(template_file, Options);
 }
+
+TRTFOptions TRTFOptions::Read(const TIniFile& template_file, const TRTFOptions& current) {
+  TRTFOptions options = current;
+  ReadFont(options.DefaultFont, options.DefaultFont, template_file, "RTF_DefaultFont");
+  ReadFont(options.HeaderFont, options.HeaderFont, template_file, "RTF_HeaderFont");
+  const int orientation = template_file.ReadInteger("RTF", "PageOrientation", options.PageOrientation);
+  if (orientation == poPortrait || orientation == poLandscape) {
+    options.PageOrientation = static_cast<TTabuloPageOrientation>(orientation);
+  }
+  return options;
+}
+
+const TExportFormat kDOCFormat{1, "DOC", {"doc"}, &CreateExporterOf<TTabuloRTF>, &NeverReadsAhead};
+const TExportFormat kRTFFormat{2, "RTF", {"rtf"}, &CreateExporterOf<TTabuloRTF>, &NeverReadsAhead};
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 
 namespace velmora {
@@ -103,5 +104,8 @@ class TTabuloSQL : public TTabuloText {
   std::string value_;
   int rows_written_ = 0;
 };
+
+// The registry row of the format.
+extern const TExportFormat kSQLFormat;
 
 }  // namespace velmora

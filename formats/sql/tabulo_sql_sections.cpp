@@ -16,4 +16,7 @@ void TTabuloSQL::ReadFormatSections(const TIniFile& template_file, const TDataSe
   if (!term.empty()) StatementTerm = term[0];
 }
 
+// CREATE TABLE takes the column types the server declares, not the values.
+const TExportFormat kSQLFormat{12, "SQL", {"sql"}, &CreateExporterOf<TTabuloSQL>, &NeverReadsAhead};
+
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 
 namespace velmora {
@@ -10,6 +11,32 @@ namespace velmora {
 // The four line-oriented layouts of TTabuloASCII. The ordinals are the values
 // templates use.
 enum TTabuloASCIIType { etTXT, etCSV, etDIF, etSYLK };
+
+// The settings of the TXT section.
+struct TTXTOptions {
+  bool AutoCalcColWidth = true;  // the width pass
+  int Spacing = 1;               // blanks after every column
+
+  // The TXT section over current: an absent key keeps its value. Raises
+  // EVelmoraError for a Spacing past the widest column.
+  static TTXTOptions Read(const TIniFile& template_file, const TTXTOptions& current);
+  // The width pass reads every record before the first is written.
+  bool ReadsAhead() const { return AutoCalcColWidth; }
+};
+
+// The settings of the CSV section.
+struct TCSVOptions {
+  char Comma = ',';
+  char Quote = '"';  // '\0': no quoting
+  bool QuoteStrings = true;
+  bool BOM = false;
+  bool FormulaGuard = false;
+
+  // The CSV section over current: an absent key keeps its value. Raises
+  // EVelmoraError for a separator or quote that is not one character (or
+  // "#" and a code), and for a separator of code 0.
+  static TCSVOptions Read(const TIniFile& template_file, const TCSVOptions& current);
+};
 
 // Writes fixed-width text, CSV, DIF or SYLK through the plain writer. Every line
 // ends in CR LF. A row is assembled in a member buffer and written in one piece,
@@ -57,6 +84,11 @@ class TTabuloASCII : public TTabuloFormatText {
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
+  // The options of the TXT and CSV sections, as the members above hold them.
+  TTXTOptions TXTOptions() const { return {AutoCalcColWidth, TXTSpacing}; }
+  void SetTXTOptions(const TTXTOptions& options);
+  TCSVOptions CSVOptions() const { return {CSVComma, CSVQuote, CSVQuoteStrings, CSVBOM, CSVFormulaGuard}; }
+  void SetCSVOptions(const TCSVOptions& options);
 
   void BeginExport() override;
   void EndExport() override;
@@ -89,5 +121,11 @@ class TTabuloASCII : public TTabuloFormatText {
   std::string row_;
   std::string scratch_;
 };
+
+// The registry rows of the formats this exporter writes.
+extern const TExportFormat kTXTFormat;
+extern const TExportFormat kCSVFormat;
+extern const TExportFormat kDIFFormat;
+extern const TExportFormat kSYLKFormat;
 
 }  // namespace velmora

@@ -1,5 +1,5 @@
 // The template sections of the text exporter: what a TXT, CSV, DIF or SYLK
-// item reads besides the general sections.
+// item reads besides the general sections, and the registry rows of the four.
 #include "engine/char_text.h"
 #include "engine/keyed_sections.h"
 #include "formats/text/tabulo_ascii.h"
@@ -23,30 +23,72 @@ char ReadCsvCharacter(const TIniFile& template_file, const char* key, char curre
   return character;
 }
 
+bool TXTReadsAhead(const TIniFile& template_file) {
+  return TTXTOptions::Read(template_file, TTXTOptions()).ReadsAhead();
+}
+
+// CSV reads nothing ahead; its section is still checked before the result is opened.
+bool CSVReadsAhead(const TIniFile& template_file) {
+  TCSVOptions::Read(template_file, TCSVOptions());
+  return false;
+}
+
 }  // namespace
+
+TTXTOptions TTXTOptions::Read(const TIniFile& template_file, const TTXTOptions& current) {
+  TTXTOptions options;
+  options.AutoCalcColWidth = template_file.ReadBool("TXT", "AutoCalcColWidth", current.AutoCalcColWidth);
+  options.Spacing = template_file.ReadInteger("TXT", "Spacing", current.Spacing);
+  if (options.Spacing > kMaxColumnWidth) {
+    throw EVelmoraError(Format("TXT Spacing %d is more than %d", options.Spacing, kMaxColumnWidth));
+  }
+  return options;
+}
+
+TCSVOptions TCSVOptions::Read(const TIniFile& template_file, const TCSVOptions& current) {
+  TCSVOptions options;
+  options.QuoteStrings = template_file.ReadBool("CSV", "QuoteStrings", current.QuoteStrings);
+  options.Comma = ReadCsvCharacter(template_file, "Comma", current.Comma, 1);
+  options.Quote = ReadCsvCharacter(template_file, "Quote", current.Quote, 0);
+  options.BOM = template_file.ReadBool("CSV", "BOM", current.BOM);
+  options.FormulaGuard = template_file.ReadBool("CSV", "FormulaGuard", current.FormulaGuard);
+  return options;
+}
+
+void TTabuloASCII::SetTXTOptions(const TTXTOptions& options) {
+  AutoCalcColWidth = options.AutoCalcColWidth;
+  TXTSpacing = options.Spacing;
+}
+
+void TTabuloASCII::SetCSVOptions(const TCSVOptions& options) {
+  CSVComma = options.Comma;
+  CSVQuote = options.Quote;
+  CSVQuoteStrings = options.QuoteStrings;
+  CSVBOM = options.BOM;
+  CSVFormulaGuard = options.FormulaGuard;
+}
 
 void TTabuloASCII::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
   switch (ExportType()) {
     case etTXT:
       ReadWidthSection(template_file, data_set, *this);
       ReadAlignSection(template_file, data_set, *this);
-      AutoCalcColWidth = template_file.ReadBool("TXT", "AutoCalcColWidth", AutoCalcColWidth);
-      TXTSpacing = template_file.ReadInteger("TXT", "Spacing", TXTSpacing);
-      if (TXTSpacing > kMaxColumnWidth) {
-        throw EVelmoraError(Format("TXT Spacing %d is more than %d", TXTSpacing, kMaxColumnWidth));
-      }
+      SetTXTOptions(TTXTOptions::Read(template_file, TXTOptions()));
       break;
     case etCSV:
-      CSVQuoteStrings = template_file.ReadBool("CSV", "QuoteStrings", CSVQuoteStrings);
-      CSVComma = ReadCsvCharacter(template_file, "Comma", CSVComma, 1);
-      CSVQuote = ReadCsvCharacter(template_file, "Quote", CSVQuote, 0);
-      CSVBOM = template_file.ReadBool("CSV", "BOM", CSVBOM);
-      CSVFormulaGuard = template_file.ReadBool("CSV", "FormulaGuard", CSVFormulaGuard);
+      SetCSVOptions(TCSVOptions::Read(template_file, CSVOptions()));
       break;
     case etDIF:
     case etSYLK:
       break;
   }
 }
+
+const TExportFormat kTXTFormat{4, "TXT", {"txt"}, &CreateExporterOf<TTabuloASCII, etTXT>, &TXTReadsAhead};
+const TExportFormat kCSVFormat{8, "CSV", {"csv"}, &CreateExporterOf<TTabuloASCII, etCSV>, &CSVReadsAhead};
+// DIF counts the records before it writes the first.
+const TExportFormat kDIFFormat{9, "DIF", {"dif"}, &CreateExporterOf<TTabuloASCII, etDIF>, &AlwaysReadsAhead};
+const TExportFormat kSYLKFormat{
+    10, "SYLK", {"slk"}, &CreateExporterOf<TTabuloASCII, etSYLK>, &NeverReadsAhead};
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "formats/xls/xls_styles.h"
 
@@ -117,5 +118,8 @@ class TTabuloXLS : public TTabuloFormatText {
 
   int total_records_ = 0;
 };
+
+// The registry row of the format.
+extern const TExportFormat kXLSFormat;
 
 }  // namespace velmora

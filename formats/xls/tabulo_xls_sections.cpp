@@ -45,4 +45,7 @@ void TTabuloXLS::ReadFormatSections(const TIniFile& template_file, const TDataSe
   }
 }
 
+// The template sets no sheet and no width pass: the one sheet is written in order.
+const TExportFormat kXLSFormat{0, "XLS", {"xls"}, &CreateExporterOf<TTabuloXLS>, &NeverReadsAhead};
+
 }  // namespace velmora

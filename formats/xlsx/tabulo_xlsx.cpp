@@ -6,4 +6,6 @@ namespace velmora {
 
 TTabuloWriterClass TTabuloXLSX::GetWriterClass() const { return &CreateWriterOf<TTabuloXLSXWriter>; }
 
+const TExportFormat kXLSXFormat{13, "XLSX", {"lsx"}, &CreateExporterOf<TTabuloXLSX>, &NeverReadsAhead};
+
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/export_format.h"
 #include "formats/xls/tabulo_xls.h"
 
 namespace velmora {
@@ -14,5 +15,8 @@ class TTabuloXLSX : public TTabuloXLS {
   bool SeeksBack() const override { return false; }
   TTabuloWriterClass GetWriterClass() const override;
 };
+
+// The registry row of the format.
+extern const TExportFormat kXLSXFormat;
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/export_format.h"
 #include "engine/tabulo.h"
 #include "platform/text_encoder.h"
 
@@ -17,6 +18,11 @@ struct TXMLOptions {
   // undeclared.
   std::string Encoding;
   bool StandAlone = true;
+
+  // The XML section over current: an absent key keeps its value. Raises
+  // EVelmoraError for an encoding the file cannot be written in. Defined in
+  // tabulo_xml_sections.cpp.
+  static TXMLOptions Read(const TIniFile& template_file, const TXMLOptions& current);
 };
 
 // A valid XML name for a column name: every character a name may not hold
@@ -110,5 +116,8 @@ class TTabuloXML : public TTabuloFormatText {
   std::string row_;
   std::string cell_text_;
 };
+
+// The registry row of the format.
+extern const TExportFormat kXMLFormat;
 
 }  // namespace velmora

@@ -9,10 +9,9 @@
 #include <memory>
 #include <set>
 
-#include "console/exporter_factory.h"
-#include "console/output_choice.h"
 #include "engine/memory_dataset.h"
 #include "engine/tabulo.h"
+#include "formats/format_registry.h"
 #include "formats/html/tabulo_html.h"
 #include "platform/error.h"
 #include "platform/output_file_set.h"
@@ -104,10 +103,10 @@ TEST_F(OutputFilesTest, AHeaderPatchedAtTheEndReachesPipesAsItReachesAFile) {
 
 TEST_F(OutputFilesTest, EveryFormatGivesAPipeTheBytesOfItsFile) {
   // Formats that write the time of the export into the file differ in it.
-  const std::set<int> time_stamped = {xtPDF, xtXLSX};
-  for (int export_type = 0; export_type < kExportTypeCount; ++export_type) {
-    const std::string name = ExportTypeName(export_type);
-    std::unique_ptr<TTabuloText> exporter = CreateExporter(export_type);
+  const std::set<std::string_view> time_stamped = {"PDF", "XLSX"};
+  for (const TExportFormat* format : ExportFormats()) {
+    const std::string name(format->Name);
+    std::unique_ptr<TTabuloText> exporter = format->Create();
     exporter->DataSet = &data_;
     exporter->FileName = File("out." + name);
     exporter->Execute();
@@ -116,19 +115,19 @@ TEST_F(OutputFilesTest, EveryFormatGivesAPipeTheBytesOfItsFile) {
     int pipe_ends[2];
     ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
     auto from_pipe = testsupport::ReadPipeInBackground(pipe_ends[0]);
-    exporter = CreateExporter(export_type);
+    exporter = format->Create();
     exporter->DataSet = &data_;
     exporter->FileName = "/dev/fd/" + std::to_string(pipe_ends[1]);
     // A format that says it writes in order gets the pipe itself, which
     // refuses every seek, and no spool: a temporary directory that does not
     // exist cannot stop it (XLSX puts its package together there anyway).
-    const bool spool_free = !exporter->SeeksBack() && export_type != xtXLSX;
+    const bool spool_free = !exporter->SeeksBack() && name != "XLSX";
     if (spool_free) ::setenv("TMPDIR", File("missing").c_str(), 1);
     EXPECT_NO_THROW(exporter->Execute()) << name;
     ::unsetenv("TMPDIR");
     ::close(pipe_ends[1]);
     const std::string piped = from_pipe.get();
-    if (time_stamped.count(export_type) != 0) {
+    if (time_stamped.count(name) != 0) {
       EXPECT_EQ(piped.size(), from_file.size()) << name;
     } else {
       EXPECT_EQ(piped, from_file) << name;

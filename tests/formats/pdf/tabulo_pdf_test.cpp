@@ -13,6 +13,7 @@
 #include "platform/ini_file.h"
 #include "platform/locale_settings.h"
 #include "platform/pinned_settings.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
 
@@ -223,7 +224,7 @@ struct TSectionCase {
   std::function<bool(const TPDFOptions&)> holds;
 };
 
-TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
+TEST(PDFSectionsTest, KeysSetTheirOptionsAndUnknownNumbersTakeTheDefault) {
   const TPDFOptions defaults;
   const auto unchanged = [&defaults](const TPDFOptions& options) {
     return options.HeaderFont.BaseFont == defaults.HeaderFont.BaseFont &&
@@ -240,9 +241,9 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
          return o.HeaderFont.BaseFont == poZapfDingbats && o.HeaderFont.FontEncoding == poMacRomanEncoding &&
                 o.HeaderFont.FontSize == 14 && o.HeaderFont.FontColor == clRed && o.DataFont.FontSize == 10;
        }},
-      {"[PDF_OPTION_HEADER]\nFontName=14\nFontEncoding=4\nFontSize=0\n", unchanged},
-      {"[PDF_OPTION_HEADER]\nFontName=-1\nFontEncoding=-1\nFontSize=-3\n", unchanged},
-      {"[PDF_OPTION_HEADER]\nFontSize=1639\n", unchanged},
+      // Numbers that name no font or encoding take the default.
+      {"[PDF_OPTION_HEADER]\nFontName=14\nFontEncoding=4\n", unchanged},
+      {"[PDF_OPTION_HEADER]\nFontName=-1\nFontEncoding=-1\nFontSize=abc\n", unchanged},
       // A colour past 24 bits or a system colour printed its low bytes: white
       // text on the white page.
       {"[PDF_OPTION_HEADER]\nFontColor=$FFFFFFFF\n[PDF_OPTION_CAPTION]\nFontColor=$1000000\n"
@@ -255,11 +256,7 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
        [](const TPDFOptions& o) {
          return o.DataFont.FontColor == clNavy && o.FooterFont.FontColor == clWhite;
        }},
-      {"[PDF]\nRowSpacing=-0.5\nColSpacing=-1\nGridLineWidth=-1\n", unchanged},
-      {"[PDF]\nRowSpacing=nan\nColSpacing=1e308\n", unchanged},
-      {"[PDF]\nPageMarginLeft=600\nPageMarginTop=500\nPageMarginBottom=400\n", unchanged},
-      {"[PDF]\nPageWidth=0\nPageHeight=-842\n", unchanged},
-      {"[PDF]\nPageWidth=100\n", unchanged},  // the margins would leave no room
+      {"[PDF]\nRowSpacing=nan\n", unchanged},
       {"[PDF]\nRowSpacing=0.5\nColSpacing=1\nGridLineWidth=0\n",
        [](const TPDFOptions& o) { return o.RowSpacing == 0.5 && o.ColSpacing == 1 && o.GridLineWidth == 0; }},
       {"[PDF]\nPageWidth=595\nPageHeight=842\n",
@@ -281,6 +278,52 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndRefusedValuesKeepThem) {
     TTabuloPDF exporter;
     exporter.ReadFormatSections(TIniFile::FromText(test.lines), data);
     EXPECT_TRUE(test.holds(exporter.Options)) << test.lines;
+  }
+}
+
+// A size that cannot give a sound page used to be replaced silently (a
+// PageWidth of 0 by A4); it is refused, naming key and value, before the
+// first byte, and the options stay as they were.
+TEST(PDFSectionsTest, ValuesThatCannotGiveASoundPageAreRefused) {
+  const struct {
+    const char* Lines;
+    const char* Message;
+  } cases[] = {
+      {"[PDF]\nPageWidth=0\n", "Invalid value \"0\" for PageWidth in [PDF]: give a number from 1 to 14400"},
+      {"[PDF]\nPageHeight=-842\n",
+       "Invalid value \"-842\" for PageHeight in [PDF]: give a number from 1 to 14400"},
+      {"[PDF]\nPageMarginBottom=$FFFF\n",
+       "Invalid value \"$FFFF\" for PageMarginBottom in [PDF]: give a number from 0 to 14400"},
+      {"[PDF]\nPageMarginLeft=600\n",
+       "Invalid value \"600\" for PageMarginLeft in [PDF]: a page of 595 points with margins of 600 and 42 "
+       "leaves "
+       "no room to print"},
+      {"[PDF]\nPageWidth=100\n",
+       "Invalid value \"100\" for PageWidth in [PDF]: a page of 100 points with margins of 85 and 42 leaves "
+       "no room "
+       "to print"},
+      {"[PDF]\nPageHeight=400\nPageMarginBottom=400\n",
+       "Invalid value \"400\" for PageMarginBottom in [PDF]: a page of 400 points with margins of 57 and 400 "
+       "leaves "
+       "no room to print"},
+      {"[PDF]\nRowSpacing=-0.5\n",
+       "Invalid value \"-0.5\" for RowSpacing in [PDF]: give a number from 0 to 100"},
+      {"[PDF]\nColSpacing=1e308\n",
+       "Invalid value \"1e308\" for ColSpacing in [PDF]: give a number from 0 to 100"},
+      {"[PDF]\nGridLineWidth=-1\n",
+       "Invalid value \"-1\" for GridLineWidth in [PDF]: give a number from 0 to 100"},
+      {"[PDF_OPTION_HEADER]\nFontSize=0\n",
+       "Invalid value \"0\" for FontSize in [PDF_OPTION_HEADER]: give a number from 1 to 1638"},
+      {"[PDF_OPTION_FOOTER]\nFontSize=1639\n",
+       "Invalid value \"1639\" for FontSize in [PDF_OPTION_FOOTER]: give a number from 1 to 1638"},
+  };
+  const TMemoryDataSet data;
+  for (const auto& test : cases) {
+    TTabuloPDF exporter;
+    exporter.Options.RowSpacing = 2;
+    EXPECT_VELMORA_ERROR(exporter.ReadFormatSections(TIniFile::FromText(test.Lines), data), test.Message);
+    EXPECT_EQ(exporter.Options.RowSpacing, 2);
+    EXPECT_EQ(exporter.Options.PageOptions.PageBox(), (TPDFBox{0, 0, 594, 841})) << test.Lines;
   }
 }
 
