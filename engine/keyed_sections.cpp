@@ -50,4 +50,20 @@ void ReadAlignSection(const TIniFile& template_file, const TDataSet& data_set, T
   ReadKeyedSection(template_file, "ALIGN", data_set, exporter.ColumnsAlign);
 }
 
+void RefuseTemplateValue(const TIniFile& template_file, std::string_view section, std::string_view key,
+                         const std::string& reason) {
+  throw EVelmoraError(Format("Invalid value \"%s\" for %s in [%s]: %s",
+                             template_file.ReadString(section, key, "").c_str(), std::string(key).c_str(),
+                             std::string(section).c_str(), reason.c_str()));
+}
+
+int ReadBoundedInteger(const TIniFile& template_file, std::string_view section, std::string_view key,
+                       int current, int lowest, int highest) {
+  const int value = template_file.ReadInteger(section, key, current);
+  if (value < lowest || value > highest) {
+    RefuseTemplateValue(template_file, section, key, Format("give a number from %d to %d", lowest, highest));
+  }
+  return value;
+}
+
 }  // namespace velmora

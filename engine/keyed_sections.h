@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "engine/dataset.h"
@@ -24,5 +25,14 @@ void ReadKeyedSection(const TIniFile& template_file, std::string_view section, c
 void ReadWidthSection(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter);
 // ALIGN into ColumnsAlign, keyed as above.
 void ReadAlignSection(const TIniFile& template_file, const TDataSet& data_set, TTabulo& exporter);
+
+// Raises EVelmoraError for a template value that cannot give a sound file:
+// Invalid value "V" for KEY in [SECTION]: reason.
+[[noreturn]] void RefuseTemplateValue(const TIniFile& template_file, std::string_view section,
+                                      std::string_view key, const std::string& reason);
+// An integer key (absent or not a number: current) that must lie in
+// lowest .. highest; any other number is refused as above.
+int ReadBoundedInteger(const TIniFile& template_file, std::string_view section, std::string_view key,
+                       int current, int lowest, int highest);
 
 }  // namespace velmora

@@ -54,6 +54,21 @@ std::vector<std::string> SqlColumnNames(const std::vector<std::string>& names);
 // (letters, digits, "_" and "$", not only digits) or is a reserved word.
 void AppendSqlName(std::string& out, std::string_view name);
 
+// The settings of the SQL section, read and checked whole before they replace
+// the exporter's.
+struct TSQLOptions {
+  std::string TableName;  // empty: the item's name
+  bool CreateTable = false;
+  int CommitRecCount = 0;  // 0: never
+  bool CommitAfterScript = false;
+  std::string CommitStatement = "COMMIT WORK;";
+  char StatementTerm = ';';
+
+  // The keys of the SQL section over current; a value that cannot give a
+  // sound script raises EVelmoraError naming key and value.
+  static TSQLOptions Read(const TIniFile& template_file, const TSQLOptions& current);
+};
+
 // Writes the records as an SQL script: the header lines, SET NAMES utf8mb4,
 // the session settings the literals assume (the SQL mode, and the time zone
 // the TIMESTAMP values were read in, each saved in a user variable first), an
@@ -75,6 +90,9 @@ class TTabuloSQL : public TTabuloText {
   // The session time zone the values were read in ("+00:00", "SYSTEM"); the
   // script sets it while it runs. Empty: the script leaves the zone alone.
   std::string TimeZone;
+
+  TSQLOptions SQLOptions() const;
+  void SetSQLOptions(const TSQLOptions& options);
 
   bool MachineReadDefaults() const override { return true; }
   // A script that replays carries the whole row.

@@ -104,6 +104,8 @@ TEST(FormatRegistryTest, ReadsAheadRefusesWhatTheExportRefuses) {
       {"XML", "[XML]\nEncoding=no-such\n", "Unknown character encoding \"no-such\""},
       {"PDF", "[PDF]\nPageWidth=0\n",
        "Invalid value \"0\" for PageWidth in [PDF]: give a number from 1 to 14400"},
+      {"SQL", "[SQL]\nStatementTerm=#\n",
+       "Invalid value \"#\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
   };
   for (const auto& test_case : cases) {
     for (const TExportFormat* format : ExportFormats()) {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "engine/memory_dataset.h"
+#include "platform/ini_file.h"
 #include "platform/locale_settings.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
 
@@ -69,6 +71,39 @@ TEST_F(SqlExportTest, EmptyCommitStatementWritesNoCommit) {
   exporter_.CommitAfterScript = true;
   exporter_.CommitStatement = "";
   EXPECT_EQ(Export(), kBegin + Insert("1,'a'") + Insert("2,'b'") + kEnd);
+}
+
+// A refused template leaves every setting as it was, even the keys before the
+// refused one.
+TEST_F(SqlExportTest, TemplateRefusingAKeyChangesNoSetting) {
+  const struct {
+    const char* Template;
+    const char* Error;
+  } cases[] = {
+      {"[SQL]\nTableName=T2\nCreateTable=1\nStatementTerm=\\\\\n",
+       "Invalid value \"\\\\\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
+      {"[SQL]\nTableName=T2\nStatementTerm=#\n",
+       "Invalid value \"#\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
+      {"[SQL]\nTableName=T2\nStatementTerm='x\n",
+       "Invalid value \"'x\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
+  };
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.Template);
+    EXPECT_VELMORA_ERROR(exporter_.ReadFormatSections(TIniFile::FromText(test_case.Template), data_),
+                         test_case.Error);
+    EXPECT_EQ(exporter_.TableName, "ORDERS");
+    EXPECT_FALSE(exporter_.CreateTable);
+    EXPECT_EQ(exporter_.StatementTerm, ';');
+  }
+  exporter_.ReadFormatSections(TIniFile::FromText("[SQL]\nCommitRecCount=3\nStatementTerm=//\n"), data_);
+  EXPECT_EQ(exporter_.CommitRecCount, 3);
+  EXPECT_EQ(exporter_.StatementTerm, '/');
+  EXPECT_EQ(exporter_.TableName, "ORDERS");
+  // Without a table name set, the item's name is the default.
+  exporter_.TableName = "";
+  exporter_.Name = "item";
+  exporter_.ReadFormatSections(TIniFile::FromText(""), data_);
+  EXPECT_EQ(exporter_.TableName, "item");
 }
 
 TEST_F(SqlExportTest, CreateTableNeedsATableName) {
