@@ -15,6 +15,16 @@ namespace velmora {
 // true and false, dates and times as ISO 8601 text (a value that is no valid
 // date as the source's text), binary data as base64, everything else as
 // text. Lines end in LF; the output is UTF-8 throughout.
+// The settings of the JSON section, read whole before they replace the
+// exporter's. Every value gives a sound file: dates are written as escaped
+// text whatever their pattern.
+struct TJSONOptions {
+  bool Pretty = false;
+  std::string DateFormat;
+
+  static TJSONOptions Read(const TIniFile& template_file, const TJSONOptions& current);
+};
+
 class TTabuloJSON : public TTabuloFormatText {
  public:
   bool SeeksBack() const override { return false; }
@@ -27,6 +37,9 @@ class TTabuloJSON : public TTabuloFormatText {
   // Pattern of the engine's date-time language for date, time and date-time
   // values; empty or "ISO" for ISO 8601.
   std::string JSONDateFormat;
+
+  TJSONOptions JSONOptions() const { return {JSONPretty, JSONDateFormat}; }
+  void SetJSONOptions(const TJSONOptions& options);
 
   // JSON: Pretty and DateFormat. Defined in tabulo_json_sections.cpp.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;

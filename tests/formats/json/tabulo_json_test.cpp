@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/memory_dataset.h"
+#include "platform/ini_file.h"
 #include "platform/locale_settings.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
@@ -56,7 +57,8 @@ TEST_F(JsonExportTest, LayoutsOfArrayPrettyArrayAndLines) {
     data.Open();
     TTabuloJSON exporter;
     exporter.DataSet = &data;
-    exporter.JSONPretty = test.Pretty;
+    // Through the template, as an item sets it; absent keeps the default.
+    exporter.ReadFormatSections(TIniFile::FromText(test.Pretty ? "[JSON]\nPretty=1\n" : "[JSON]\n"), data);
     exporter.FileName = directory_.File(test.FileName);
     exporter.Execute();
     EXPECT_EQ(ReadFile(exporter.FileName), test.Expected) << test.FileName << " " << test.Records;
@@ -97,7 +99,7 @@ TEST_F(JsonExportTest, DateFormatPatternReplacesIso) {
   data_.AppendRecord({"2004-12-31", "2004-01-02 03:04:05"});
   data_.Open();
   exporter_.JSONLines = true;
-  exporter_.JSONDateFormat = "dd.mm.yyyy";
+  exporter_.ReadFormatSections(TIniFile::FromText("[JSON]\nDateFormat=dd.mm.yyyy\n"), data_);
   EXPECT_EQ(Export(), "{\"day\":\"31.12.2004\",\"at\":\"02.01.2004\"}\n");
   exporter_.JSONDateFormat = "iso";
   EXPECT_EQ(Export(), "{\"day\":\"2004-12-31\",\"at\":\"2004-01-02T03:04:05\"}\n");
