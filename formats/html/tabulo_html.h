@@ -99,6 +99,24 @@ void AppendHtmlCellText(std::string& target, std::string_view text);
 // "%", "?", "&", "<", ">", control and non-ASCII bytes percent-encoded.
 std::string RelativeLink(std::string_view page_directory, std::string_view target);
 
+// The settings of the HTML section, read and checked whole before they
+// replace the exporter's.
+struct THTMLSectionOptions {
+  std::string Title;
+  TUsingCSS UsingCSS = usInternal;
+  std::string CSSFileName;
+  bool OverwriteCSSFile = true;
+  int MaxRecords = 0;
+  bool GenerateIndex = false;
+  TTabuloHTMLNavigation Navigation;
+  THTMLOptions HTMLOptions;
+  TTableOptions TableOptions;
+
+  // The keys of the HTML section over current; a value that cannot give a
+  // sound page raises EVelmoraError naming key and value.
+  static THTMLSectionOptions Read(const TIniFile& template_file, const THTMLSectionOptions& current);
+};
+
 // Writes the records as HTML pages: the head with an inline or external style
 // sheet, the header lines, one table (caption row and one row per record) and
 // the footer lines. With MaxRecords above 0 and a file as output the records
@@ -129,6 +147,9 @@ class TTabuloHTML : public TTabuloFormatText {
   TTabuloHTMLNavigation Navigation;
   THTMLOptions HTMLOptions;
   TTableOptions TableOptions;
+
+  THTMLSectionOptions SectionOptions() const;
+  void SetSectionOptions(const THTMLSectionOptions& options);
 
   unsigned PublishedSettings() const override {
     return TTabuloFormatText::PublishedSettings() | psColumnsAlign;

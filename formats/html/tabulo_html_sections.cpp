@@ -1,4 +1,6 @@
 // The template sections of the HTML exporter: ALIGN and HTML.
+#include <limits>
+
 #include "engine/font_color.h"
 #include "engine/keyed_sections.h"
 #include "formats/html/tabulo_html.h"
@@ -30,50 +32,92 @@ void ReadWholeText(const TIniFile& template_file, const char* key, TStringList& 
   target.Add(text);
 }
 
-}  // namespace
-
-void TTabuloHTML::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
-  ReadAlignSection(template_file, data_set, *this);
-  const TIniFile& file = template_file;
-  ReadText(file, "Title", Title);
-  // An enumeration read from a file takes its default outside its range.
-  const int css = file.ReadInteger(kSection, "CSS", UsingCSS);
-  if (css == usInternal || css == usExternal) UsingCSS = static_cast<TUsingCSS>(css);
-  ReadText(file, "CSSFile", CSSFileName);
-  OverwriteCSSFile = file.ReadBool(kSection, "OverwriteCSSFile", OverwriteCSSFile);
-  SetMaxRecords(file.ReadInteger(kSection, "FileRecCount", MaxRecords()));
-  GenerateIndex = file.ReadBool(kSection, "GenerateIndex", GenerateIndex);
-
-  ReadText(file, "IndexLinkTemplate", Navigation.IndexLinkTemplate);
-  Navigation.OnTop = file.ReadBool(kSection, "NavigationOnTop", Navigation.OnTop);
-  Navigation.OnBottom = file.ReadBool(kSection, "NavigationOnBottom", Navigation.OnBottom);
-  ReadText(file, "IndexLinkTitle", Navigation.IndexLinkTitle);
-  ReadText(file, "FirstLinkTitle", Navigation.FirstLinkTitle);
-  ReadText(file, "PriorLinkTitle", Navigation.PriorLinkTitle);
-  ReadText(file, "NextLinkTitle", Navigation.NextLinkTitle);
-  ReadText(file, "LastLinkTitle", Navigation.LastLinkTitle);
-
-  ReadText(file, "FontName", HTMLOptions.TextFont.Name);
-  ReadColor(file, "FontColor", HTMLOptions.TextFont.Color);
-  ReadText(file, "BackgroundFile", HTMLOptions.BackgroundFileName);
-  ReadColor(file, "BackgroundColor", HTMLOptions.BackgroundColor);
-  ReadWholeText(file, "BodyAdvanced", HTMLOptions.AdvancedAttributes);
-  ReadColor(file, "LinkColor", HTMLOptions.LinkColor);
-  ReadColor(file, "VLinkColor", HTMLOptions.VLinkColor);
-  ReadColor(file, "ALinkColor", HTMLOptions.ALinkColor);
-
-  TableOptions.CellPadding = file.ReadInteger(kSection, "CellPadding", TableOptions.CellPadding);
-  TableOptions.CellSpacing = file.ReadInteger(kSection, "CellSpacing", TableOptions.CellSpacing);
-  TableOptions.Border = file.ReadInteger(kSection, "BorderWidth", TableOptions.Border);
-  ReadText(file, "TableBackground", TableOptions.BackgroundFileName);
-  ReadWholeText(file, "TableAdvanced", TableOptions.AdvancedAttributes);
-  ReadColor(file, "HeadBackgroundColor", TableOptions.HeadersRowBgColor);
-  ReadColor(file, "HeadFontColor", TableOptions.HeadersRowFontColor);
-  ReadColor(file, "OddRowBackgroundColor", TableOptions.OddRowBgColor);
-  ReadColor(file, "EvenRowBackgroundColor", TableOptions.TableBgColor);
-  ReadColor(file, "DataFontColor", TableOptions.TableFontColor);
+// A count or size attribute: HTML has no negative ones.
+int ReadCount(const TIniFile& template_file, const char* key, int current) {
+  return ReadBoundedInteger(template_file, kSection, key, current, 0, std::numeric_limits<int>::max());
 }
 
-const TExportFormat kHTMLFormat{3, "HTML", {"tml", "htm"}, &CreateExporterOf<TTabuloHTML>, &NeverReadsAhead};
+// Nothing is read ahead; the section is still checked before the result is
+// opened.
+bool HTMLReadsAhead(const TIniFile& template_file) {
+  THTMLSectionOptions::Read(template_file, THTMLSectionOptions());
+  return false;
+}
+
+}  // namespace
+
+THTMLSectionOptions THTMLSectionOptions::Read(const TIniFile& template_file,
+                                              const THTMLSectionOptions& current) {
+  THTMLSectionOptions options = current;
+  const TIniFile& file = template_file;
+  ReadText(file, "Title", options.Title);
+  // An enumeration read from a file takes its default outside its range.
+  const int css = file.ReadInteger(kSection, "CSS", options.UsingCSS);
+  if (css == usInternal || css == usExternal) options.UsingCSS = static_cast<TUsingCSS>(css);
+  ReadText(file, "CSSFile", options.CSSFileName);
+  options.OverwriteCSSFile = file.ReadBool(kSection, "OverwriteCSSFile", options.OverwriteCSSFile);
+  // 0 or less writes one page.
+  options.MaxRecords = file.ReadInteger(kSection, "FileRecCount", options.MaxRecords);
+  options.GenerateIndex = file.ReadBool(kSection, "GenerateIndex", options.GenerateIndex);
+
+  TTabuloHTMLNavigation& navigation = options.Navigation;
+  ReadText(file, "IndexLinkTemplate", navigation.IndexLinkTemplate);
+  navigation.OnTop = file.ReadBool(kSection, "NavigationOnTop", navigation.OnTop);
+  navigation.OnBottom = file.ReadBool(kSection, "NavigationOnBottom", navigation.OnBottom);
+  ReadText(file, "IndexLinkTitle", navigation.IndexLinkTitle);
+  ReadText(file, "FirstLinkTitle", navigation.FirstLinkTitle);
+  ReadText(file, "PriorLinkTitle", navigation.PriorLinkTitle);
+  ReadText(file, "NextLinkTitle", navigation.NextLinkTitle);
+  ReadText(file, "LastLinkTitle", navigation.LastLinkTitle);
+
+  THTMLOptions& page = options.HTMLOptions;
+  ReadText(file, "FontName", page.TextFont.Name);
+  ReadColor(file, "FontColor", page.TextFont.Color);
+  ReadText(file, "BackgroundFile", page.BackgroundFileName);
+  ReadColor(file, "BackgroundColor", page.BackgroundColor);
+  ReadWholeText(file, "BodyAdvanced", page.AdvancedAttributes);
+  ReadColor(file, "LinkColor", page.LinkColor);
+  ReadColor(file, "VLinkColor", page.VLinkColor);
+  ReadColor(file, "ALinkColor", page.ALinkColor);
+
+  TTableOptions& table = options.TableOptions;
+  table.CellPadding = ReadCount(file, "CellPadding", table.CellPadding);
+  table.CellSpacing = ReadCount(file, "CellSpacing", table.CellSpacing);
+  table.Border = ReadCount(file, "BorderWidth", table.Border);
+  ReadText(file, "TableBackground", table.BackgroundFileName);
+  ReadWholeText(file, "TableAdvanced", table.AdvancedAttributes);
+  ReadColor(file, "HeadBackgroundColor", table.HeadersRowBgColor);
+  ReadColor(file, "HeadFontColor", table.HeadersRowFontColor);
+  ReadColor(file, "OddRowBackgroundColor", table.OddRowBgColor);
+  ReadColor(file, "EvenRowBackgroundColor", table.TableBgColor);
+  ReadColor(file, "DataFontColor", table.TableFontColor);
+  return options;
+}
+
+THTMLSectionOptions TTabuloHTML::SectionOptions() const {
+  return {Title,         UsingCSS,   CSSFileName, OverwriteCSSFile, MaxRecords(),
+          GenerateIndex, Navigation, HTMLOptions, TableOptions};
+}
+
+void TTabuloHTML::SetSectionOptions(const THTMLSectionOptions& options) {
+  Title = options.Title;
+  UsingCSS = options.UsingCSS;
+  CSSFileName = options.CSSFileName;
+  OverwriteCSSFile = options.OverwriteCSSFile;
+  SetMaxRecords(options.MaxRecords);
+  GenerateIndex = options.GenerateIndex;
+  Navigation = options.Navigation;
+  HTMLOptions = options.HTMLOptions;
+  TableOptions = options.TableOptions;
+}
+
+void TTabuloHTML::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
+  // Read whole first: a refused key leaves ALIGN and every setting as they were.
+  const THTMLSectionOptions options = THTMLSectionOptions::Read(template_file, SectionOptions());
+  ReadAlignSection(template_file, data_set, *this);
+  SetSectionOptions(options);
+}
+
+const TExportFormat kHTMLFormat{3, "HTML", {"tml", "htm"}, &CreateExporterOf<TTabuloHTML>, &HTMLReadsAhead};
 
 }  // namespace velmora

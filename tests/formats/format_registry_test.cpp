@@ -106,6 +106,8 @@ TEST(FormatRegistryTest, ReadsAheadRefusesWhatTheExportRefuses) {
        "Invalid value \"0\" for PageWidth in [PDF]: give a number from 1 to 14400"},
       {"SQL", "[SQL]\nStatementTerm=#\n",
        "Invalid value \"#\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
+      {"HTML", "[HTML]\nBorderWidth=-1\n",
+       "Invalid value \"-1\" for BorderWidth in [HTML]: give a number from 0 to 2147483647"},
   };
   for (const auto& test_case : cases) {
     for (const TExportFormat* format : ExportFormats()) {

@@ -18,9 +18,11 @@
 
 #include "engine/memory_dataset.h"
 #include "platform/error.h"
+#include "platform/ini_file.h"
 #include "platform/locale_settings.h"
 #include "platform/output_file_set.h"
 #include "platform/text_utils.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
 
@@ -109,6 +111,28 @@ TEST_F(HtmlExportTest, OnePageWithDefaultsIsWrittenByteForByte) {
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_EQ(Export(), Lines(expected));
   EXPECT_EQ(exporter_.PageCount(), 0);
+}
+
+// A size HTML cannot write refuses the whole template: the keys before it and
+// the ALIGN section take no effect.
+TEST_F(HtmlExportTest, TemplateRefusingASizeChangesNoSetting) {
+  IdAndName({});
+  for (const char* key : {"CellPadding", "CellSpacing", "BorderWidth"}) {
+    SCOPED_TRACE(key);
+    const std::string text =
+        std::string("[ALIGN]\nID=r\n[HTML]\nTitle=New\nFileRecCount=5\n") + key + "=-2\n";
+    EXPECT_VELMORA_ERROR(
+        exporter_.ReadFormatSections(TIniFile::FromText(text), data_),
+        std::string("Invalid value \"-2\" for ") + key + " in [HTML]: give a number from 0 to 2147483647");
+    EXPECT_EQ(exporter_.Title, "");
+    EXPECT_EQ(exporter_.MaxRecords(), 0);
+    EXPECT_EQ(exporter_.ColumnsAlign.Count(), 0);
+  }
+  // A negative page size still writes one page, as before.
+  exporter_.ReadFormatSections(TIniFile::FromText("[HTML]\nFileRecCount=-5\nCSS=7\nBorderWidth=0\n"), data_);
+  EXPECT_EQ(exporter_.MaxRecords(), 0);
+  EXPECT_EQ(exporter_.UsingCSS, usInternal);
+  EXPECT_EQ(exporter_.TableOptions.Border, 0);
 }
 
 TEST_F(HtmlExportTest, EscapingKeepsEveryLineBreakOfAValue) {
