@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/font_color.h"
+#include "engine/keyed_sections.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
@@ -20,14 +21,6 @@ constexpr double kMaxSpacing = 100;
 constexpr int kMaxGridLineWidth = 100;
 constexpr TColor kMaxRgbColor = 0xFFFFFF;
 
-// The refusal of a key's value that cannot give a sound file.
-[[noreturn]] void RefuseValue(const TIniFile& template_file, const char* section, const char* key,
-                              const std::string& reason) {
-  throw EVelmoraError(Format("Invalid value \"%s\" for %s in [%s]: %s",
-                             template_file.ReadString(section, key, "").c_str(), key, section,
-                             reason.c_str()));
-}
-
 // An enumeration: a number outside lowest .. highest takes the default.
 int ReadEnumeration(const TIniFile& template_file, const char* section, const char* key, int current,
                     int lowest, int highest) {
@@ -35,21 +28,11 @@ int ReadEnumeration(const TIniFile& template_file, const char* section, const ch
   return value >= lowest && value <= highest ? value : current;
 }
 
-// A size: a number outside lowest .. highest cannot give a sound page.
-int ReadSize(const TIniFile& template_file, const char* section, const char* key, int current, int lowest,
-             int highest) {
-  const int value = template_file.ReadInteger(section, key, current);
-  if (value < lowest || value > highest) {
-    RefuseValue(template_file, section, key, Format("give a number from %d to %d", lowest, highest));
-  }
-  return value;
-}
-
 double ReadSpacing(const TIniFile& template_file, const char* key, double current) {
   const double value = template_file.ReadFloat("PDF", key, current);
   if (!std::isfinite(value) || value < 0 || value > kMaxSpacing) {
-    RefuseValue(template_file, "PDF", key,
-                Format("give a number from 0 to %d", static_cast<int>(kMaxSpacing)));
+    RefuseTemplateValue(template_file, "PDF", key,
+                        Format("give a number from 0 to %d", static_cast<int>(kMaxSpacing)));
   }
   return value;
 }
@@ -59,7 +42,8 @@ void ReadPDFFont(const TIniFile& template_file, const char* section, TPDFFont& f
       ReadEnumeration(template_file, section, "FontName", font.BaseFont, poHelvetica, poZapfDingbats));
   font.FontEncoding = static_cast<TPDFFontEncoding>(ReadEnumeration(
       template_file, section, "FontEncoding", font.FontEncoding, poStandardEncoding, poPDFDocEncoding));
-  font.FontSize = ReadSize(template_file, section, "FontSize", font.FontSize, kMinFontSize, kMaxFontSize);
+  font.FontSize =
+      ReadBoundedInteger(template_file, section, "FontSize", font.FontSize, kMinFontSize, kMaxFontSize);
   // An RGB colour only: a system colour or a value past 24 bits would print
   // as white (its low bytes), on the white page.
   const TColor color = ReadColorKey(template_file, section, "FontColor", font.FontColor);
@@ -79,7 +63,7 @@ void CheckRoom(const TIniFile& template_file, int side, int first, int second, c
       break;
     }
   }
-  RefuseValue(
+  RefuseTemplateValue(
       template_file, "PDF", key,
       Format("a page of %d points with margins of %d and %d leaves no room to print", side, first, second));
 }
@@ -89,16 +73,16 @@ void ReadPage(const TIniFile& template_file, TTabuloPDFPageOptions& page) {
   page.Units = unDot;
   const int old_width = page.WidthPoints();
   const int old_height = page.HeightPoints();
-  const int width = ReadSize(template_file, "PDF", "PageWidth", old_width, 1, kMaxPageSide);
-  const int height = ReadSize(template_file, "PDF", "PageHeight", old_height, 1, kMaxPageSide);
-  const int left =
-      ReadSize(template_file, "PDF", "PageMarginLeft", static_cast<int>(page.MarginLeft()), 0, kMaxPageSide);
-  const int right = ReadSize(template_file, "PDF", "PageMarginRight", static_cast<int>(page.MarginRight()), 0,
-                             kMaxPageSide);
-  const int top =
-      ReadSize(template_file, "PDF", "PageMarginTop", static_cast<int>(page.MarginTop()), 0, kMaxPageSide);
-  const int bottom = ReadSize(template_file, "PDF", "PageMarginBottom", static_cast<int>(page.MarginBottom()),
-                              0, kMaxPageSide);
+  const int width = ReadBoundedInteger(template_file, "PDF", "PageWidth", old_width, 1, kMaxPageSide);
+  const int height = ReadBoundedInteger(template_file, "PDF", "PageHeight", old_height, 1, kMaxPageSide);
+  const int left = ReadBoundedInteger(template_file, "PDF", "PageMarginLeft",
+                                      static_cast<int>(page.MarginLeft()), 0, kMaxPageSide);
+  const int right = ReadBoundedInteger(template_file, "PDF", "PageMarginRight",
+                                       static_cast<int>(page.MarginRight()), 0, kMaxPageSide);
+  const int top = ReadBoundedInteger(template_file, "PDF", "PageMarginTop",
+                                     static_cast<int>(page.MarginTop()), 0, kMaxPageSide);
+  const int bottom = ReadBoundedInteger(template_file, "PDF", "PageMarginBottom",
+                                        static_cast<int>(page.MarginBottom()), 0, kMaxPageSide);
   CheckRoom(template_file, width, left, right, "PageWidth", "PageMarginLeft", "PageMarginRight");
   CheckRoom(template_file, height, top, bottom, "PageHeight", "PageMarginTop", "PageMarginBottom");
   if (width != old_width) page.SetWidth(width);
@@ -122,7 +106,7 @@ TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& 
   options.ColSpacing = ReadSpacing(template_file, "ColSpacing", options.ColSpacing);
   options.RowSpacing = ReadSpacing(template_file, "RowSpacing", options.RowSpacing);
   options.GridLineWidth =
-      ReadSize(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
+      ReadBoundedInteger(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
   ReadPage(template_file, options.PageOptions);
   ReadPDFFont(template_file, "PDF_OPTION_HEADER", options.HeaderFont);
   ReadPDFFont(template_file, "PDF_OPTION_CAPTION", options.CaptionFont);
