@@ -92,6 +92,14 @@ bool PrintsPlainNumbers(const TTabuloColumn& column, const TColumnSettings& sett
   }
 }
 
+// The length of the text of byte_count bytes in form: two digits per byte
+// after "0x", or four characters per three bytes; the count itself for raw.
+std::size_t BinaryTextLength(TBinaryForm form, std::size_t byte_count) {
+  if (form == bfHex) return 2 + 2 * byte_count;
+  if (form == bfBase64) return (byte_count + 2) / 3 * 4;
+  return byte_count;
+}
+
 int ClampedWidth(std::size_t length) {
   return static_cast<int>(std::min<std::size_t>(length, 1u << 30));
 }
@@ -297,9 +305,7 @@ bool TTabuloColumn::FormatFieldValue(std::string& text) const {
 bool TTabuloColumn::ValueLengthBound(std::size_t& bound) const {
   if (Field == nullptr || !Field->GetTextLengthBound(bound)) return false;
   std::size_t display_bound = 0;
-  // Two digits per byte after "0x", or four characters per three bytes.
-  if (BinaryForm == bfHex) bound = 2 + 2 * bound;
-  if (BinaryForm == bfBase64) bound = (bound + 2) / 3 * 4;
+  bound = BinaryTextLength(BinaryForm, bound);
   switch (ColumnType) {
     case ctString:
     case ctBoolean:
@@ -492,8 +498,7 @@ void TTabuloColumns::AddColumn(TField& field, const TColumnSettings& settings) {
     column.Width = DecimalOrZero(value);
   } else if (column.BinaryForm != bfRaw && column.Width > 0) {
     // The declared size counts bytes; their text is longer.
-    column.Width = ClampedWidth(column.BinaryForm == bfHex ? 2 + 2 * static_cast<std::size_t>(column.Width)
-                                                           : (static_cast<std::size_t>(column.Width) + 2) / 3 * 4);
+    column.Width = ClampedWidth(BinaryTextLength(column.BinaryForm, static_cast<std::size_t>(column.Width)));
   }
 
   column.Align = AlignOf(column, settings.ColumnsAlign);
