@@ -10,16 +10,12 @@ std::string TField::AsString() const {
   return text;
 }
 
-bool TField::GetDateTime(TDateTime&, std::string_view&) const {
-  return false;
-}
-
-bool TField::GetDecimalText(std::string&) const {
-  return false;
-}
-
-bool TField::GetTextLengthBound(std::size_t&) const {
-  return false;
+void TField::GetValue(TCellValue& value) const {
+  value = TCellValue();
+  if (IsNull()) return;
+  GetText(value_text_);
+  value.Kind = ckText;
+  value.Text = value_text_;
 }
 
 bool TField::IsBlob() const {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cell_value.h"
 #include "platform/date_time.h"
 
 namespace velmora {
@@ -94,34 +95,19 @@ class TField {
   // every digit sent, dates and times as the source's text, strings and binary
   // data byte for byte (empty for NULL). The base stores the text form.
   virtual void GetSourceText(std::string& out) const { GetText(out); }
-  // True when the current value of a date, time or date-time field has no
-  // date-time form: a zero or impossible date ("0000-00-00", "2004-02-30") or
-  // a time beyond the clock ("838:59:59"). Its text form is then the source's
-  // own text; the display format passes it through, and formats that store
-  // moments as numbers write it as text (or leave the cell blank).
-  virtual bool IsInvalidDate() const { return false; }
-  // The moment of the current date, time or date-time value straight from the
-  // source, without making its text form: value as TryStrToDateTime (for a
-  // time TryStrToTime) reads that text, fraction the digits of fractional
-  // seconds the text shows after its seconds (empty when none; valid until the
-  // record changes). False when the field cannot give it so (NULL, no
-  // date-time form, forms of the locale that do not read back exactly): the
-  // text form then tells. The base gives none.
-  virtual bool GetDateTime(TDateTime& value, std::string_view& fraction) const;
-  // The current value of a number field straight from the source as C-form
-  // decimal text, as TryLocaleNumberToDecimalText reads its text form. False
-  // when the field cannot give it so; the base gives none.
-  virtual bool GetDecimalText(std::string& out) const;
-  // The most characters the text form of the current value can have, found
-  // without making that text. False when the field cannot tell so; the base
-  // cannot.
-  virtual bool GetTextLengthBound(std::size_t& bound) const;
+  // The current value as its kind and the source's own digits, text or
+  // moment, for the export (see TCellValue). The base knows the text form
+  // only: NULL, else ckText holding it (valid until the next call).
+  virtual void GetValue(TCellValue& value) const;
 
   std::string AsString() const;
   // A property of the kind: the binary and text large-object types.
   bool IsBlob() const;
   // The text large-object kind.
   bool IsMemo() const;
+
+ private:
+  mutable std::string value_text_;  // the text the base GetValue views
 };
 
 // Opaque position token of a data set.

@@ -7,7 +7,7 @@ namespace velmora {
 namespace {
 
 // "dddd-dd-dd", alone or before a blank and a time.
-bool HasServerDateShape(const std::string& text) {
+bool HasServerDateShape(std::string_view text) {
   if (text.size() < 10 || (text.size() > 10 && text[10] != ' ')) return false;
   for (std::size_t index = 0; index < 10; ++index) {
     const bool dash = index == 4 || index == 7;
@@ -30,14 +30,17 @@ class TMemoryDataSet::TMemoryField : public TField {
       out.clear();
     }
   }
-  // A date in the server's text form that has no date-time form ("0000-00-00",
-  // "2004-02-30 10:00:00"), as the server's fields report such values. Other
-  // texts that are no date are not the server's, and fail where they are shown.
-  bool IsInvalidDate() const override {
-    if (DataType != ftDate && DataType != ftDateTime && DataType != ftTimeStamp) return false;
-    const auto& value = owner_.Value(Index);
+  // Its text form; a date in the server's text form that has no date-time
+  // form ("0000-00-00", "2004-02-30 10:00:00") is an invalid moment, as the
+  // server's fields report such values. Other texts that are no date are not
+  // the server's, and fail where they are shown.
+  void GetValue(TCellValue& value) const override {
+    TField::GetValue(value);
+    if (DataType != ftDate && DataType != ftDateTime && DataType != ftTimeStamp) return;
     TDateTime moment = 0;
-    return value && HasServerDateShape(*value) && !TryStrToDateTime(*value, moment);
+    if (value.Kind == ckText && HasServerDateShape(value.Text) && !TryStrToDateTime(value.Text, moment)) {
+      value.Kind = ckInvalidMoment;
+    }
   }
 
  private:

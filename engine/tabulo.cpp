@@ -53,6 +53,9 @@ TColumnSettings TTabulo::ColumnSettings() {
   settings.MachineReadDefaults = MachineReadDefaults();
   settings.EveryColumn = ExportsEveryColumn();
   settings.BinaryForm = WritesBinaryAsText() ? BinaryAs : bfRaw;
+  locale_ = FormatSettings();
+  AdjustLocale(locale_);
+  settings.Locale = &locale_;
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }
@@ -85,11 +88,23 @@ void TTabulo::FillRow() {
   // Cells are in column order, one per column, so each column fills its own
   // cell; two columns of the same field keep a value each. Values keep every
   // byte the source gave, blanks and control bytes at either end included.
-  const bool from_field = cells_from_field_ && !OnBeforeExportRow;
   for (int index = 0; index < columns_.Count(); ++index) {
     TTabuloCol& cell = export_row_[index];
-    cell.FromField = from_field;
-    if (!from_field) columns_[index].Field->GetText(cell.Data);
+    columns_[index].Field->GetValue(cell.Value);
+    if (!OnBeforeExportRow) continue;
+    cell.Data.clear();
+    columns_[index].AppendTextForm(cell.Value, cell.Data);
+  }
+}
+
+void TTabulo::TakeRowTexts() {
+  // The handler's text is read as text in the locale's form, as a text-only
+  // source's would be; a date with no moment stays one.
+  for (TTabuloCol& cell : export_row_) {
+    if (cell.Value.IsNull()) continue;
+    cell.Source = cell.Data;
+    cell.Value.Text = cell.Source;
+    if (cell.Value.Kind != ckInvalidMoment) cell.Value.Kind = ckText;
   }
 }
 
@@ -114,34 +129,17 @@ std::string TTabulo::Escaped(std::string_view text) const {
 }
 
 void TTabulo::CellExportText(TTabuloCol& cell, bool formatted, std::string& text) {
-  PrepareCellText(cell, formatted);
-  GetColData(cell, text);
-}
-
-void TTabulo::PrepareCellText(TTabuloCol& cell, bool formatted) {
   const TTabuloColumn& column = columns_[cell.ColumnIndex];
-  const bool from_field = cell.FromField;
-  cell.FromField = false;
-  cell.Escaped = false;
-  if (column.Field->IsNull()) {
+  cell.Data.clear();
+  if (cell.Value.IsNull()) {
     cell.Data.assign(Formats.NullString());
-    EscapeText(cell.Data);
-    cell.Escaped = true;
-    return;
+  } else if (formatted) {
+    column.AppendDisplayText(cell.Value, cell.Data);
+  } else {
+    column.AppendTextForm(cell.Value, cell.Data);
   }
-  // A cell left to be read from its field takes its display form straight
-  // from the field where it can; else its text form, as FillRow would have.
-  const bool direct = from_field && formatted && column.FormatFieldValue(cell.Data);
-  if (from_field && !direct) column.Field->GetText(cell.Data);
-  if (direct || (formatted && column.FormatText(cell.Data))) {
-    EscapeText(cell.Data);
-    cell.Escaped = true;
-  }
-}
-
-void TTabulo::EscapedColData(const TTabuloCol& cell, std::string& text) const {
-  text.assign(cell.Data);
-  if (!cell.Escaped) EscapeText(text);
+  EscapeText(cell.Data);
+  GetColData(cell, text);
 }
 
 void TTabulo::GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align,
@@ -215,12 +213,6 @@ void TTabulo::RunRecords() {
     WriteCaptionRow();
     if (aborted_) return;
   }
-  // The texts are left in the fields only while the loop runs.
-  struct TCellsFromField {
-    bool& flag;
-    ~TCellsFromField() { flag = false; }
-  } cells_from_field{cells_from_field_};
-  cells_from_field_ = ExportsCellsOnly();
   TExporterWalk walk(*this);
   if (GoToFirstRecord) record_counter_ = 0;
   walk.Start();
@@ -242,7 +234,10 @@ void TTabulo::RunRecords() {
     }
     bool accept = true;
     FillRow();
-    if (OnBeforeExportRow) OnBeforeExportRow(*this, export_row_, accept);
+    if (OnBeforeExportRow) {
+      OnBeforeExportRow(*this, export_row_, accept);
+      TakeRowTexts();
+    }
     if (accept) {
       WriteDataRow();
       if (OnExportedRecord) OnExportedRecord(*this, record_counter_);

@@ -144,6 +144,8 @@ class TTabulo {
   virtual bool EndOfFile();
   virtual void GetCaptionRow(std::string& row);
   virtual void WriteCaptionRow() {}
+  // Fills every cell's Value from its field; with an OnBeforeExportRow handler
+  // also its Data with the value's text form, for the handler to read.
   virtual void FillRow();
   virtual void GetDataRow(bool formatted, std::string& row);
   virtual void WriteDataRow() {}
@@ -156,14 +158,9 @@ class TTabulo {
 
   std::string Escaped(std::string_view text) const;
   // The export text of one cell of the current record: NullString for NULL,
-  // the display form when formatted, then GetColData.
+  // else the value's display form when formatted (its text form when not),
+  // escaped, left in cell.Data; then GetColData.
   void CellExportText(TTabuloCol& cell, bool formatted, std::string& text);
-  // The first step of CellExportText: leaves the cell's text in cell.Data.
-  void PrepareCellText(TTabuloCol& cell, bool formatted);
-  // The GetColData of a format that escapes every cell: the cell's text,
-  // escaped unless CellExportText escaped it already (Boolean and unknown
-  // values it leaves as they are).
-  void EscapedColData(const TTabuloCol& cell, std::string& text) const;
   // Fires OnGetCellParams for one data cell; does nothing when it is unassigned.
   void GetCellParams(int rec_no, int col_no, const std::string& value, TTabuloColAlign& align, TFont& font,
                      TColor& background);
@@ -173,12 +170,10 @@ class TTabulo {
   // BeginExport, the width pass, captions, skipping, the records, AfterExport
   // and EndExport.
   virtual void RunExport();
-  // True for a format that reads the cells of a data row only through
-  // CellExportText (or PrepareCellText): the record loop then leaves each
-  // cell's text to be read when the cell is exported, so that a value with a
-  // direct display form (dates, numbers) is never made into text twice. A
-  // handler that reads the row (OnBeforeExportRow) gets every text first.
-  virtual bool ExportsCellsOnly() const { return false; }
+  // Adjusts the locale the export's values print with, a copy of the settings
+  // in force (a format whose readers need a decimal point sets it); the base
+  // keeps it.
+  virtual void AdjustLocale(TFormatSettings&) const {}
   TColumnSettings ColumnSettings();
   TTabuloWriter& Writer() const;
 
@@ -188,11 +183,13 @@ class TTabulo {
 
  private:
   void RunRecords();
+  // Makes every cell's value the text an OnBeforeExportRow handler left in it.
+  void TakeRowTexts();
 
   TTabuloColumns columns_;
   TTabuloRow export_row_;
   std::string cell_text_;
-  bool cells_from_field_ = false;  // FillRow leaves the texts to CellExportText
+  TFormatSettings locale_;  // see AdjustLocale
 };
 
 // An exporter that writes one output file, and the side files its format adds.

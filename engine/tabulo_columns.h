@@ -7,9 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cell_value.h"
 #include "engine/dataset.h"
 #include "engine/record_window.h"
 #include "engine/string_list.h"
+#include "engine/text_forms.h"
+#include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
 #include "platform/value_format.h"
 
@@ -63,58 +66,77 @@ class TTabuloColumn {
   bool IsMemo = false;
   bool Visible = true;
   // A number column of a machine-read export without a format of the
-  // template's own: its display form is the plain number (PlainNumberText with
+  // template's own: its display form is the plain number (AppendPlainNumber with
   // the locale's decimal separator), not Format.
   bool PlainNumber = false;
   TFieldValueKind ValueKind = vkPlain;  // the field's: years, bit fields and binary data
   // The form of the values of a binary column; always bfRaw for other columns.
   TBinaryForm BinaryForm = bfRaw;
 
-  // Replaces the bytes of a binary column by their text in BinaryForm
-  // (nothing for no bytes). False, text unchanged, for other columns and for
-  // raw bytes.
-  bool FormatBinary(std::string& text) const;
+  // The settings the column's values print with: the export's locale, or
+  // those in force for the run when null. They must outlive the column.
+  const TFormatSettings* Locale = nullptr;
 
-  // Replaces text (the field's text) by its display form: numbers through the
-  // number format, dates and times through the date-time format. Returns false
-  // for the types whose text is passed through unchanged and unescaped (boolean,
-  // unknown). Raises for float, currency, date and time text that cannot be read.
-  bool FormatText(std::string& text) const;
-  // Appends the value of a number column, given as the field's text, as a plain
-  // number for programs to read: every digit as the value has it, no grouping,
-  // no rounding, decimal_separator as the decimal point, an exponent as "E"
-  // ("1.5E300"). Text of an integer column that is no integer gives "0", as its
-  // display form does; float and currency text that is no number raises as
-  // FormatText does. Returns false (appends nothing) for other column types.
-  bool PlainNumberText(std::string_view text, std::string_view decimal_separator, std::string& out) const;
-  // Stores in text the display form of the field's current value read straight
-  // from the field (dates, times and fractional numbers it can give so): the
-  // text GetText and then FormatText would give, without the text form in
-  // between. False, text unchanged, when the field gives no such value.
-  bool FormatFieldValue(std::string& text) const;
-  // The most characters the field's current value takes, as its text form
-  // and (for the types that have one) as its display form, found without
-  // making either; false when the field or the format cannot tell.
-  bool ValueLengthBound(std::size_t& bound) const;
+  // The one place where a value becomes text (engine/column_text.cpp). value
+  // is the current value of the column's field; a value given as text (ckText
+  // in a column of another type: a data set that knows text only, a row a
+  // handler rewrote) is read in the locale's form first.
+  //
+  // Appends the text form: what TTextForms gives in the column's locale.
+  void AppendTextForm(const TCellValue& value, std::string& out) const;
+  // Appends the display form: numbers through the number format (or as plain
+  // numbers, see PlainNumber), moments through the date-time format, binary
+  // values in BinaryForm, every other value as its text form. A date with no
+  // moment goes out as the source wrote it; a time beyond the clock as that
+  // duration, its fraction behind the locale's decimal separator. Raises for
+  // float, currency, date and time text that cannot be read.
+  void AppendDisplayText(const TCellValue& value, std::string& out) const;
+  // Appends the value of a number column as a plain number for programs to
+  // read: every digit as the value has it, no grouping, no rounding,
+  // decimal_separator as the decimal point, an exponent as "E" ("1.5E300").
+  // Integer text that is no integer gives "0", as its display form does;
+  // float and currency text that is no number raises as the display form
+  // does. Returns false (appends nothing) for other column types.
+  bool AppendPlainNumber(const TCellValue& value, std::string_view decimal_separator, std::string& out) const;
+  // Appends bytes in BinaryForm (nothing for no bytes); false, nothing
+  // appended, for raw bytes and for columns that are not binary.
+  bool AppendBinary(std::string_view bytes, std::string& out) const;
+  // The most characters value takes, as its text form and (for the types that
+  // have one) as its display form, found without making either; false when
+  // that cannot be told so.
+  bool ValueLengthBound(const TCellValue& value, std::size_t& bound) const;
 
  private:
+  const TFormatSettings& LocaleSettings() const { return Locale != nullptr ? *Locale : FormatSettings(); }
+  const TTextForms& TextForms() const;
   // Compiles the formats from Format on first use and when Format changed.
   void CompileFormat() const;
-  // Appends the date, time or date-time text in its display form to scratch_.
-  void FormatMoment(const std::string& text) const;
-  // Appends a moment in its display form to scratch_, with the fraction's
-  // digits where the default formats show them.
-  void AppendMoment(TDateTime value, std::string_view fraction) const;
+  // The integer of a number column's value as integer text (its text form).
+  std::string_view IntegerText(const TCellValue& value) const;
+  // The number of a float or currency column's value as C-form decimal text.
+  std::string_view DecimalText(const TCellValue& value) const;
+  void AppendNumberDisplay(const TCellValue& value, std::string& out) const;
+  void AppendMomentDisplay(const TCellValue& value, std::string& out) const;
+  // A time beyond the clock, the fraction's point as the locale's decimal
+  // separator; raises for text that is no such duration.
+  void AppendDuration(std::string_view text, std::string& out) const;
+  // Appends a moment in its display form, with the fraction's digits where the
+  // default formats show them.
+  void AppendMoment(TDateTime value, std::string_view fraction, std::string& out) const;
 
   mutable std::string compiled_for_;
   mutable std::optional<TNumberFormat> number_format_;
   mutable std::optional<TDateTimeFormat> date_time_format_;
   // The default time and date-time formats show fractions of seconds that the
-  // text carries.
+  // value carries.
   mutable std::optional<TFractionDateTimeFormat> fraction_format_;
-  mutable std::string scratch_;
-  mutable std::string decimal_text_;  // a float value read from the field's text
+  mutable std::optional<TTextForms> text_forms_;
+  mutable std::string number_text_;  // a number of the value as text
 };
+
+// The length of the text of byte_count bytes in form: two digits per byte
+// after "0x", or four characters per three bytes; the count itself for raw.
+std::size_t BinaryTextLength(TBinaryForm form, std::size_t byte_count);
 
 // The exporter's settings the column model reads, taken for one export; a list
 // the exporter's class does not publish counts as absent (null).
@@ -131,6 +153,7 @@ struct TColumnSettings {
   bool MachineReadDefaults = false;  // see TTabulo::MachineReadDefaults
   bool EveryColumn = false;          // see TTabulo::ExportsEveryColumn
   TBinaryForm BinaryForm = bfRaw;    // the form of binary columns' values
+  const TFormatSettings* Locale = nullptr;  // see TTabuloColumn::Locale
   std::function<void(int counter)> OnFetchedRecord;
 };
 
@@ -163,7 +186,7 @@ class TTabuloColumns {
   // Adds the column of one field with the settings that name it or its type.
   void AddColumn(TField& field, const TColumnSettings& settings);
   // Widens every column to its value in the current record; text is scratch space.
-  void WidenToCurrentRecord(const std::string& null_text, std::string& text);
+  void WidenToCurrentRecord(const std::string& null_text, TCellValue& value, std::string& text);
 
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
   std::vector<const TField*> left_out_;

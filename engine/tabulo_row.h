@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cell_value.h"
+
 namespace velmora {
 
 class TTabuloRow;
@@ -12,14 +14,15 @@ class TTabuloRow;
 class TTabuloCol {
  public:
   std::string Name;  // the column's field name, trimmed
-  std::string Data;  // the cell text
+  // The cell text: the text form of Value for an OnBeforeExportRow handler,
+  // then, once the cell is exported, its export text (see CellExportText).
+  std::string Data;
   int ColumnIndex = -1;
   TTabuloRow* Row = nullptr;
-  // Data is still to be read from the field: the record loop leaves it so when
-  // nothing reads the row before its cells are exported (see CellExportText).
-  bool FromField = false;
-  // Data has been through the exporter's EscapeText (NULL text, display forms).
-  bool Escaped = false;
+  // The value of the current record, filled from the column's field by the
+  // record loop. After a handler read the row it is the handler's text.
+  TCellValue Value;
+  std::string Source;  // the handler's text that Value views
 };
 
 // The current record as cells, one per column in column order.

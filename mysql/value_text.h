@@ -5,29 +5,10 @@
 #include <string_view>
 
 #include "platform/date_time.h"
+#include "platform/decimal_number.h"
 
 // Text forms of values as the server sends them.
 namespace velmora {
-
-// Appends a decimal number exactly as written, the trailing zeros of its scale
-// included, without the leading zeros of a ZEROFILL column; "." or "," in text
-// is the decimal point, decimal_separator takes its place. False when no plain
-// decimal number.
-bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out);
-
-// Appends a floating-point number as the server wrote it, every digit and an
-// exponent kept, with decimal_separator for its decimal point ("." or ",");
-// anything that is no number counts as 0.
-void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out);
-
-// Appends the C-form decimal text that TryLocaleNumberToDecimalText reads from
-// the text form (AppendExactDecimalText for a DECIMAL, else AppendFloatText)
-// of a number in the server's plain form ("-12.50", "1.5e-07"), whatever the
-// decimal separator, as long as it starts with none of "+-eE", a digit or a
-// blank and ends with no blank. False (nothing appended) for any other text
-// or separator.
-bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
-                             std::string& out);
 
 // Appends the unsigned integer of a bit field's value, sent as up to eight
 // bytes, most significant first (b'101' is "5").

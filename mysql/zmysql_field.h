@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/dataset.h"
+#include "engine/text_forms.h"
 #include "platform/date_time.h"
 
 namespace velmora {
@@ -34,25 +35,25 @@ class TZMySqlField : public TField {
   void GetText(std::string& out) const override;
   // The value's bytes as the server sent them; a bit field's unsigned integer.
   void GetSourceText(std::string& out) const override;
-  bool IsInvalidDate() const override;
-  bool GetDateTime(TDateTime& value, std::string_view& fraction) const override;
-  bool GetDecimalText(std::string& out) const override;
-  bool GetTextLengthBound(std::size_t& bound) const override;
+  // Raises as GetText does.
+  void GetValue(TCellValue& value) const override;
 
   unsigned int Column() const { return column_; }
   const TMySqlColumnReading& Reading() const { return reading_; }
 
  private:
-  void AppendDateTimeText(std::string_view text, std::string& out) const;
+  // A date, time or date-time text as a moment, or as an invalid one.
+  void ReadMoment(std::string_view text, TCellValue& value) const;
   struct TDateTimeForms;
-  // The locale's forms, compiled again when the settings in force changed.
-  const TDateTimeForms& Forms() const;
+  // The text forms of the settings in force, compiled again when they changed.
+  const TTextForms& Forms() const;
 
   const TDirMySqlQuery& query_;
   unsigned int column_;
   TMySqlColumnReading reading_;
 
   mutable std::unique_ptr<TDateTimeForms> forms_;
+  mutable std::string bit_text_;  // a bit field's value as an unsigned integer
 };
 
 }  // namespace velmora

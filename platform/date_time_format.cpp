@@ -153,6 +153,8 @@ struct TDateTimeParts {
 }  // namespace
 
 struct TDateTimeFormat::TCompiled {
+  // The names and separators the moments print with.
+  const TFormatSettings* Settings = nullptr;
   TDateTimeElements Elements;
   // The patterns that "c", "t", "ddddd" and "dddddd" stand for.
   std::vector<TDateTimeElements> Nested;
@@ -212,7 +214,7 @@ struct TDateTimeFormat::TCompiled {
   // The elements of a pattern, read run by run: a run is one character and the
   // same letter repeated after it, in either case.
   TDateTimeElements Compile(std::string_view pattern, int depth) {
-    TCompileState state{.pattern = pattern, .depth = depth, .settings = FormatSettings()};
+    TCompileState state{.pattern = pattern, .depth = depth, .settings = *Settings};
     char last_letter = 0;
     while (state.index < pattern.size()) {
       const char character = pattern[state.index];
@@ -355,7 +357,7 @@ struct TDateTimeFormat::TCompiled {
   template <class TSink>
   void Append(const TDateTimeElements& elements, const TDateTimeParts& parts, TSink& out,
               const TDateTimeElement* fraction_after = nullptr, std::string_view fraction_digits = {}) const {
-    const TFormatSettings& settings = FormatSettings();
+    const TFormatSettings& settings = *Settings;
     for (const TDateTimeElement& element : elements) {
       switch (element.Kind) {
         case dekLiteral:
@@ -434,7 +436,7 @@ struct TDateTimeFormat::TCompiled {
   // any value at all (a year out of that range has more digits and a sign).
   std::size_t MaxLength(const TDateTimeElements& elements, std::size_t (*measure)(std::string_view),
                         bool any_moment) const {
-    const TFormatSettings& settings = FormatSettings();
+    const TFormatSettings& settings = *Settings;
     const auto longest = [measure](const auto& texts) {
       std::size_t length = 0;
       for (const std::string& text : texts) length = std::max(length, measure(text));
@@ -531,7 +533,7 @@ struct TDateTimeFormat::TCompiled {
     constexpr std::size_t kBufferBytes = 96;
     const std::size_t most_bytes =
         Longest().Bytes +
-        (fraction_after != nullptr ? FormatSettings().DecimalSeparator.size() + fraction_digits.size() : 0);
+        (fraction_after != nullptr ? Settings->DecimalSeparator.size() + fraction_digits.size() : 0);
     if (most_bytes <= kBufferBytes) {
       char buffer[kBufferBytes];
       TBufferSink sink(buffer);
@@ -544,7 +546,11 @@ struct TDateTimeFormat::TCompiled {
   }
 };
 
-TDateTimeFormat::TDateTimeFormat(std::string_view pattern) : compiled_(std::make_unique<TCompiled>()) {
+TDateTimeFormat::TDateTimeFormat(std::string_view pattern) : TDateTimeFormat(pattern, FormatSettings()) {}
+
+TDateTimeFormat::TDateTimeFormat(std::string_view pattern, const TFormatSettings& settings)
+    : compiled_(std::make_unique<TCompiled>()) {
+  compiled_->Settings = &settings;
   compiled_->Elements = compiled_->Compile(pattern.empty() ? std::string_view("c") : pattern, 0);
   compiled_->Prepare();
 }
@@ -564,7 +570,7 @@ void TDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits, 
 std::size_t TDateTimeFormat::MaxLength(std::size_t fraction_digits) const {
   std::size_t length = compiled_->Longest().Characters;
   if (fraction_digits > 0 && compiled_->FirstSeconds != nullptr) {
-    length += Utf8Length(FormatSettings().DecimalSeparator) + fraction_digits;
+    length += Utf8Length(compiled_->Settings->DecimalSeparator) + fraction_digits;
   }
   return length;
 }

@@ -255,4 +255,95 @@ bool AppendPlainDecimal(std::string_view decimal_text, std::string_view decimal_
   return true;
 }
 
+// ---------------------------------------------------------------------------
+// Numbers in a server's text form
+
+namespace {
+
+// Parses a number in which "," may stand for the decimal point.
+bool ParseDecimal(std::string_view text, TDecimalNumber& number) {
+  if (text.find(',') == std::string_view::npos) return number.Parse(text);
+  std::string dotted(text);
+  std::replace(dotted.begin(), dotted.end(), ',', '.');
+  return number.Parse(dotted);
+}
+
+}  // namespace
+
+bool AppendExactDecimalText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number) || text.find_first_of("eE") != std::string_view::npos) return false;
+  // The digits as the server sent them, the scale's trailing zeros included
+  // ("89.90" stays "89.90"); only leading zeros of a ZEROFILL column go.
+  if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+  const std::size_t point = text.find_first_of(".,");
+  std::string_view integer_digits = text.substr(0, point);
+  while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+  if (number.Negative() && !number.IsZero()) out += '-';
+  out.append(integer_digits.empty() ? std::string_view("0") : integer_digits);
+  if (point != std::string_view::npos && point + 1 < text.size()) {
+    out.append(decimal_separator);
+    out.append(text.substr(point + 1));
+  }
+  return true;
+}
+
+void AppendFloatText(std::string_view text, std::string_view decimal_separator, std::string& out) {
+  TDecimalNumber number;
+  if (!ParseDecimal(text, number)) {
+    out += '0';
+    return;
+  }
+  // The server writes the shortest text that reads back as its value: every
+  // digit of it counts.
+  const std::size_t point = text.find_first_of(".,");
+  if (point == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  out.append(text.substr(0, point));
+  out.append(decimal_separator);
+  out.append(text.substr(point + 1));
+}
+
+bool AppendServerDecimalText(std::string_view text, bool exact_decimal, std::string_view decimal_separator,
+                             std::string& out) {
+  // A separator that could be taken for a sign, a digit, an exponent or a
+  // trimmed blank reads back otherwise; so does a number of unreasonable length.
+  constexpr std::size_t kLongestPlainNumber = 1000;
+  if (decimal_separator.empty() || text.size() > kLongestPlainNumber) return false;
+  const char first = decimal_separator.front();
+  const char last = decimal_separator.back();
+  if ((first >= '0' && first <= '9') || first == '+' || first == '-' || first == 'e' || first == 'E' ||
+      first == ' ' || first == '\t' || last == ' ' || last == '\t') {
+    return false;
+  }
+  TDecimalParts parts;
+  if (ScanDecimal(text, ".", parts) != text.size() || parts.Sign == '+' || parts.IntegerDigits.empty() ||
+      (parts.HasPoint && parts.FractionDigits.empty())) {
+    return false;
+  }
+  // Longer exponents may lie beyond what the text form reads.
+  if (parts.HasExponent && (exact_decimal || parts.ExponentDigits.size() > 4)) return false;
+  const bool negative = parts.Negative();
+  std::string_view integer_digits = parts.IntegerDigits;
+  const std::string_view fraction_digits = parts.FractionDigits;
+  const std::string_view exponent_digits = parts.ExponentDigits;
+  const bool exponent_negative = parts.ExponentNegative;
+
+  if (exact_decimal) {
+    // As AppendExactDecimalText: no leading zeros, no "-" before zero.
+    while (integer_digits.size() > 1 && integer_digits[0] == '0') integer_digits.remove_prefix(1);
+    const bool zero =
+        integer_digits == "0" && fraction_digits.find_first_not_of('0') == std::string_view::npos;
+    if (negative && !zero) out += '-';
+  } else if (negative) {
+    out += '-';
+  }
+  out.append(integer_digits);
+  if (!fraction_digits.empty()) out.append(".").append(fraction_digits);
+  if (!exponent_digits.empty()) out.append(exponent_negative ? "e-" : "e").append(exponent_digits);
+  return true;
+}
+
 }  // namespace velmora

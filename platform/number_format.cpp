@@ -156,8 +156,7 @@ void AppendNumber(std::int64_t value, int minimum_digits, std::string& out) {
 
 // Prints a number that is already rounded for the section.
 void AppendSection(const TNumberSection& section, const TDecimalNumber& number, bool minus,
-                   std::string& out) {
-  const TFormatSettings& settings = FormatSettings();
+                   const TFormatSettings& settings, std::string& out) {
   // point: where the decimal point stands relative to the first significant digit.
   int point = number.Exponent();
   int shown_exponent = 0;
@@ -222,11 +221,10 @@ void AppendSection(const TNumberSection& section, const TDecimalNumber& number, 
 // the decimals. A number rounded for the section has no more decimals than
 // the section's placeholders.
 void AppendDigitsOnlySection(const TNumberSection& section, const TDecimalNumber& number, bool minus,
-                             std::string& out) {
+                             const TFormatSettings& settings, std::string& out) {
   if (minus) out.push_back('-');
   // With neither an integer placeholder nor the point no digit has a place.
   if (section.IntegerPlaceholders == 0 && !section.HasPoint) return;
-  const TFormatSettings& settings = FormatSettings();
   const std::string& thousands = settings.ThousandSeparator;
   const std::string& decimal = settings.DecimalSeparator;
   const int point = number.IsZero() ? 0 : number.Exponent();
@@ -274,6 +272,7 @@ bool AppendNonFinite(double value, std::string& out) {
 
 struct TNumberFormat::TCompiled {
   std::vector<TNumberSection> Sections;
+  const TFormatSettings* Settings = nullptr;  // the separators the numbers print with
 
   const TNumberSection* NegativeSection() const {
     return Sections.size() > 1 && !Sections[1].Empty ? &Sections[1] : nullptr;
@@ -293,7 +292,7 @@ struct TNumberFormat::TCompiled {
       if (section == nullptr) section = &Sections[0];
     }
     if (section->Empty) {
-      number.AppendGeneral(FormatSettings().DecimalSeparator, out);
+      number.AppendGeneral(Settings->DecimalSeparator, out);
       return;
     }
     RoundForSection(*section, number);
@@ -302,19 +301,23 @@ struct TNumberFormat::TCompiled {
       section = &ZeroSection();
       minus = false;
       if (section->Empty) {
-        number.AppendGeneral(FormatSettings().DecimalSeparator, out);
+        number.AppendGeneral(Settings->DecimalSeparator, out);
         return;
       }
     }
     if (section->DigitsOnly) {
-      AppendDigitsOnlySection(*section, number, minus, out);
+      AppendDigitsOnlySection(*section, number, minus, *Settings, out);
     } else {
-      AppendSection(*section, number, minus, out);
+      AppendSection(*section, number, minus, *Settings, out);
     }
   }
 };
 
-TNumberFormat::TNumberFormat(std::string_view pattern) : compiled_(std::make_unique<TCompiled>()) {
+TNumberFormat::TNumberFormat(std::string_view pattern) : TNumberFormat(pattern, FormatSettings()) {}
+
+TNumberFormat::TNumberFormat(std::string_view pattern, const TFormatSettings& settings)
+    : compiled_(std::make_unique<TCompiled>()) {
+  compiled_->Settings = &settings;
   for (std::string_view section : SplitSections(pattern))
     compiled_->Sections.push_back(CompileSection(section));
 }
@@ -332,7 +335,7 @@ void TNumberFormat::FormatDouble(double value, std::string& out) const {
 
 bool TNumberFormat::MaxLength(std::size_t integer_digits, std::size_t decimal_digits, bool negative,
                               std::size_t& length) const {
-  const TFormatSettings& settings = FormatSettings();
+  const TFormatSettings& settings = *compiled_->Settings;
   length = 0;
   for (const TNumberSection& section : compiled_->Sections) {
     if (section.Empty || !section.DigitsOnly) return false;
@@ -354,7 +357,7 @@ bool TNumberFormat::FormatDecimalText(std::string_view decimal_text, std::string
   // decimal text (a DECIMAL(65,30), a BIGINT UNSIGNED) keeps all of its digits.
   if (compiled_->Sections.size() == 1 && compiled_->Sections[0].Empty &&
       decimal_text.find_first_of("eE") == std::string_view::npos) {
-    return AppendPlainDecimal(decimal_text, FormatSettings().DecimalSeparator, out);
+    return AppendPlainDecimal(decimal_text, compiled_->Settings->DecimalSeparator, out);
   }
   TDecimalNumber number;
   if (!number.Parse(decimal_text)) return false;

@@ -17,10 +17,10 @@ namespace {
 // ---------------------------------------------------------------------------
 // Numbers
 
-// Splits a number in the locale's form, blanks around it allowed, into its parts.
-bool SplitLocaleNumber(std::string_view text, TDecimalParts& parts) {
+// Splits a number with the decimal separator, blanks around it allowed, into its parts.
+bool SplitNumber(std::string_view text, std::string_view decimal_separator, TDecimalParts& parts) {
   text = TrimBlanks(text);
-  const std::size_t read = ScanDecimal(text, FormatSettings().DecimalSeparator, parts);
+  const std::size_t read = ScanDecimal(text, decimal_separator, parts);
   return read != 0 && read == text.size();
 }
 
@@ -49,8 +49,13 @@ bool TryStrToUInt64(std::string_view text, std::uint64_t& value) {
 }
 
 bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text) {
+  return TryNumberToDecimalText(text, FormatSettings().DecimalSeparator, decimal_text);
+}
+
+bool TryNumberToDecimalText(std::string_view text, std::string_view decimal_separator,
+                            std::string& decimal_text) {
   TDecimalParts parts;
-  if (!SplitLocaleNumber(text, parts)) return false;
+  if (!SplitNumber(text, decimal_separator, parts)) return false;
   decimal_text.clear();
   if (parts.Negative()) decimal_text.push_back('-');
   if (parts.IntegerDigits.empty()) {

@@ -14,6 +14,9 @@ bool IsDigit(char character) {
 
 TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern) : format_(pattern) {}
 
+TFractionDateTimeFormat::TFractionDateTimeFormat(std::string_view pattern, const TFormatSettings& settings)
+    : format_(pattern, settings) {}
+
 void TFractionDateTimeFormat::Format(TDateTime value, std::string_view fraction_digits,
                                      std::string& out) const {
   format_.Format(value, fraction_digits, out);

@@ -14,6 +14,8 @@ namespace velmora {
 class TFractionDateTimeFormat {
  public:
   explicit TFractionDateTimeFormat(std::string_view pattern);
+  // With the names and separators of settings, which must outlive the format.
+  TFractionDateTimeFormat(std::string_view pattern, const TFormatSettings& settings);
 
   // Appends value in the pattern's form, fraction_digits ("123456") after the
   // seconds; no fraction when they are empty or the pattern shows no seconds.

@@ -18,9 +18,14 @@ namespace velmora {
 // rounded half away from zero to the digits shown. An empty pattern prints the
 // general form (up to 15 significant digits). Rounding works on decimal digits,
 // so a value given as exact decimal text keeps every integer digit.
+struct TFormatSettings;
+
 class TNumberFormat {
  public:
+  // Prints with the separators of the settings in force for the run.
   explicit TNumberFormat(std::string_view pattern);
+  // Prints with the separators of settings, which must outlive the format.
+  TNumberFormat(std::string_view pattern, const TFormatSettings& settings);
   ~TNumberFormat();
   TNumberFormat(TNumberFormat&&) noexcept;
   TNumberFormat& operator=(TNumberFormat&&) noexcept;
@@ -54,7 +59,10 @@ std::string FormatFloat(std::string_view pattern, double value);
 // pattern prints as "c".
 class TDateTimeFormat {
  public:
+  // Prints with the names and separators of the settings in force for the run.
   explicit TDateTimeFormat(std::string_view pattern);
+  // Prints with those of settings, which must outlive the format.
+  TDateTimeFormat(std::string_view pattern, const TFormatSettings& settings);
   ~TDateTimeFormat();
   TDateTimeFormat(TDateTimeFormat&&) noexcept;
   TDateTimeFormat& operator=(TDateTimeFormat&&) noexcept;
@@ -89,6 +97,9 @@ bool TryStrToUInt64(std::string_view text, std::uint64_t& value);
 bool TryStrToFloat(std::string_view text, double& value);
 // As TryStrToFloat, but gives the number as C-form decimal text without losing digits.
 bool TryLocaleNumberToDecimalText(std::string_view text, std::string& decimal_text);
+// As TryLocaleNumberToDecimalText, with decimal_separator as the decimal point.
+bool TryNumberToDecimalText(std::string_view text, std::string_view decimal_separator,
+                            std::string& decimal_text);
 // A date, a time, or a date followed by a time, in the order of the locale's short
 // date format with its date separator and the time separator; seconds and a fraction
 // of seconds are optional, an AM/PM suffix is accepted. Text that reads both as a
@@ -100,16 +111,5 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value);
 // AM/PM marker before or after. The value is the fraction of a day (0 <= value < 1).
 bool TryStrToTime(std::string_view text, TDateTime& value);
 
-struct TFormatSettings;
-// True when a moment printed in the settings' forms reads back exactly: the
-// short date, a blank and the long time (or the long time alone), a fraction
-// of seconds after the seconds behind the decimal separator, is read by
-// TryStrToDateTime and TryStrToTime as that moment (the fraction cut to
-// milliseconds), and SecondsFraction finds that fraction again. It holds for
-// plain numeric forms: day, month and a four-digit year joined by "/"; hours
-// and two-digit minutes and seconds joined by ":" (the short time may leave
-// out the seconds); separators without digits or blanks, none hiding another,
-// and AM/PM texts that start with no digit.
-bool DateTimeTextReadsBack(const TFormatSettings& settings);
 
 }  // namespace velmora

@@ -117,11 +117,12 @@ std::vector<TDBFField> TTabuloDBF::BuildFields() {
           for (TDBFField& field : fields) {
             if (field.Type != 'C' || field.Length >= kDBFMaxCharacterLength) continue;
             const TTabuloColumn& column = Columns()[field.ColumnIndex];
-            if (column.Field->IsNull()) continue;
-            column.Field->GetSourceText(value_);
-            column.FormatBinary(value_);
+            column.Field->GetValue(cell_);
+            if (cell_.IsNull()) continue;
+            value_.clear();
+            const std::size_t bytes = column.AppendBinary(cell_.Text, value_) ? value_.size() : cell_.Text.size();
             field.Length = static_cast<int>(std::min<std::size_t>(
-                std::max<std::size_t>(static_cast<std::size_t>(field.Length), value_.size()),
+                std::max<std::size_t>(static_cast<std::size_t>(field.Length), bytes),
                 kDBFMaxCharacterLength));
           }
         },
@@ -171,19 +172,18 @@ void TTabuloDBF::WriteDataRow() {
 
 void TTabuloDBF::AppendField(const TDBFField& field) {
   const TTabuloColumn& column = Columns()[field.ColumnIndex];
-  const TField& source = *column.Field;
+  column.Field->GetValue(cell_);
   const std::size_t length = static_cast<std::size_t>(field.Length);
-  if (source.IsNull() && !(field.Type == 'N' && field.Decimals > 0)) {
+  if (cell_.IsNull() && !(field.Type == 'N' && field.Decimals > 0)) {
     record_.append(length, ' ');
     return;
   }
   switch (field.Type) {
     case 'M': {
-      source.GetSourceText(value_);
-      if (value_.empty()) {
+      if (cell_.Text.empty()) {
         record_.append(length, ' ');
       } else {
-        AppendRightAligned(record_, std::to_string(DBFWriter().AppendMemo(value_)), field.Length);
+        AppendRightAligned(record_, std::to_string(DBFWriter().AppendMemo(cell_.Text)), field.Length);
       }
       return;
     }
@@ -191,19 +191,18 @@ void TTabuloDBF::AppendField(const TDBFField& field) {
       AppendNumber(field, column);
       return;
     case 'D':
-      AppendDate(field, column);
+      AppendDate(field);
       return;
     case 'L': {
-      source.GetSourceText(value_);
-      const std::string upper = UpperCase(value_);
+      const std::string upper = UpperCase(cell_.Text);
       record_.push_back(upper.find("TRUE") != std::string::npos    ? 'T'
                         : upper.find("FALSE") != std::string::npos ? 'F'
                                                                    : ' ');
       return;
     }
     default: {
-      source.GetSourceText(value_);
-      column.FormatBinary(value_);
+      value_.clear();
+      if (!column.AppendBinary(cell_.Text, value_)) value_.assign(cell_.Text);
       const std::string_view text = Utf8BytePrefix(value_, length);
       record_.append(text);
       record_.append(length - text.size(), ' ');
@@ -214,21 +213,19 @@ void TTabuloDBF::AppendField(const TDBFField& field) {
 void TTabuloDBF::AppendNumber(const TDBFField& field, const TTabuloColumn& column) {
   // Numbers are read from the source's C-form text and written with "." as
   // the decimal point whatever the locale.
-  const TField& source = *column.Field;
   number_.clear();
   if (field.Decimals == 0) {
-    source.GetSourceText(value_);
-    column.PlainNumberText(value_, ".", number_);
+    column.AppendPlainNumber(cell_, ".", number_);
     if (number_.size() > static_cast<std::size_t>(field.Length)) ThrowTooWide(number_, field);
     AppendRightAligned(record_, number_, field.Length);
     return;
   }
   // A null number counts as 0. Decimals are dropped, rounding, until the
   // value fits its field.
-  if (source.IsNull()) {
+  if (cell_.IsNull()) {
     value_ = "0";
   } else {
-    source.GetSourceText(value_);
+    value_.assign(cell_.Text);
   }
   TDecimalNumber number;
   if (!number.Parse(value_)) {
@@ -249,14 +246,13 @@ void TTabuloDBF::AppendNumber(const TDBFField& field, const TTabuloColumn& colum
   ThrowTooWide(value_, field);
 }
 
-void TTabuloDBF::AppendDate(const TDBFField& field, const TTabuloColumn& column) {
-  const TField& source = *column.Field;
-  source.GetSourceText(value_);
+void TTabuloDBF::AppendDate(const TDBFField& field) {
   // A zero or impossible date has no yyyymmdd form: the field stays blank.
-  if (source.IsInvalidDate() || value_.empty()) {
+  if (cell_.Kind == ckInvalidMoment || cell_.Text.empty()) {
     record_.append(static_cast<std::size_t>(field.Length), ' ');
     return;
   }
+  value_.assign(cell_.Text);
   const std::string_view text = value_;
   if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !AllDigits(text.substr(0, 4)) ||
       !AllDigits(text.substr(5, 2)) || !AllDigits(text.substr(8, 2))) {

@@ -35,11 +35,12 @@ class TTabuloDBF : public TTabuloText {
   // Appends the bytes of one field of the current record.
   void AppendField(const TDBFField& field);
   void AppendNumber(const TDBFField& field, const TTabuloColumn& column);
-  void AppendDate(const TDBFField& field, const TTabuloColumn& column);
+  void AppendDate(const TDBFField& field);
 
   std::vector<TDBFField> fields_;
   std::string record_;
   std::string value_;
+  TCellValue cell_;  // the value of the field being written
   std::string number_;
 };
 

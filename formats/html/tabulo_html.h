@@ -164,8 +164,6 @@ class TTabuloHTML : public TTabuloFormatText {
   void EndExport() override;
   void WriteCaptionRow() override {}
   void WriteDataRow() override;
-  // A data row reads its cells only through CellExportText.
-  bool ExportsCellsOnly() const override { return true; }
   void GetColData(TTabuloCol& cell, std::string& text) override;
   void EscapeText(std::string& text) const override;
 

@@ -96,16 +96,15 @@ void TTabuloJSON::PrepareKeys() {
 // Rows
 
 void TTabuloJSON::FillRow() {
-  // The source's own text: numbers with every digit, dates as sent, bytes as
-  // they are. A date pattern of the template reads the display text instead.
+  TTabuloFormatText::FillRow();
+  if (!OnBeforeExportRow) return;
+  // A handler reads the texts the file carries: the source's own (numbers
+  // with every digit, dates as sent, bytes as they are), or the display text
+  // where a date pattern of the template is shown.
   TTabuloRow& row = ExportRow();
   for (int index = 0; index < Columns().Count(); ++index) {
-    const TField& field = *Columns()[index].Field;
-    if (forms_[index] == vfMoment && !IsoDates()) {
-      field.GetText(row[index].Data);
-    } else {
-      field.GetSourceText(row[index].Data);
-    }
+    if (forms_[index] == vfMoment && !IsoDates()) continue;
+    row[index].Data.assign(row[index].Value.Text);
   }
 }
 
@@ -119,7 +118,7 @@ void TTabuloJSON::WriteDataRow() {
     if (index > 0) row_ += ',';
     if (pretty) row_ += '\n';
     row_ += key_prefixes_[index];
-    AppendValue(index, row[index].Data);
+    AppendValue(index, row[index].Value);
   }
   if (pretty) row_ += row.Count() > 0 ? "\n  }" : "}";
   else row_ += '}';
@@ -128,16 +127,16 @@ void TTabuloJSON::WriteDataRow() {
   ++records_written_;
 }
 
-void TTabuloJSON::AppendValue(int column_index, const std::string& source) {
-  const TTabuloColumn& column = Columns()[column_index];
-  if (column.Field->IsNull()) {
+void TTabuloJSON::AppendValue(int column_index, const TCellValue& value) {
+  if (value.IsNull()) {
     row_ += "null";
     return;
   }
+  const std::string_view source = value.Text;
   switch (forms_[column_index]) {
     case vfNumber: AppendNumber(source); return;
     case vfBoolean: row_ += IsTrueText(source) ? "true" : "false"; return;
-    case vfMoment: AppendMoment(column_index, source); return;
+    case vfMoment: AppendMoment(column_index, value); return;
     case vfBinary:
       row_ += '"';
       AppendBase64(row_, source);
@@ -147,7 +146,7 @@ void TTabuloJSON::AppendValue(int column_index, const std::string& source) {
   }
 }
 
-void TTabuloJSON::AppendNumber(const std::string& source) {
+void TTabuloJSON::AppendNumber(std::string_view source) {
   if (IsJsonNumber(source)) {
     row_ += source;
     return;
@@ -181,14 +180,17 @@ void TTabuloJSON::AppendNumber(const std::string& source) {
   replaced_characters_ += AppendJsonString(row_, source);
 }
 
-void TTabuloJSON::AppendMoment(int column_index, const std::string& source) {
+void TTabuloJSON::AppendMoment(int column_index, const TCellValue& value) {
   const TTabuloColumn& column = Columns()[column_index];
-  scratch_ = source;
+  scratch_.clear();
   if (!IsoDates()) {
-    column.FormatText(scratch_);
-  } else if (column.ColumnType == ctDateTime && !column.Field->IsInvalidDate() && scratch_.size() > 10 &&
-             scratch_[10] == ' ') {
-    scratch_[10] = 'T';
+    column.AppendDisplayText(value, scratch_);
+  } else {
+    scratch_.assign(value.Text);
+    if (column.ColumnType == ctDateTime && value.Kind != ckInvalidMoment && scratch_.size() > 10 &&
+        scratch_[10] == ' ') {
+      scratch_[10] = 'T';
+    }
   }
   replaced_characters_ += AppendJsonString(row_, scratch_);
 }

@@ -61,9 +61,9 @@ class TTabuloJSON : public TTabuloFormatText {
   bool IsoDates() const;
   // The keys of the columns, made unique, each as the text that precedes its value.
   void PrepareKeys();
-  void AppendValue(int column_index, const std::string& source);
-  void AppendNumber(const std::string& source);
-  void AppendMoment(int column_index, const std::string& source);
+  void AppendValue(int column_index, const TCellValue& value);
+  void AppendNumber(std::string_view source);
+  void AppendMoment(int column_index, const TCellValue& value);
 
   std::vector<std::string> key_prefixes_;
   std::vector<TValueForm> forms_;

@@ -192,10 +192,6 @@ void TTabuloLaTeX::WriteDataRow() {
   WriteRow(row_);
 }
 
-void TTabuloLaTeX::GetColData(TTabuloCol& cell, std::string& text) {
-  EscapedColData(cell, text);
-}
-
 void TTabuloLaTeX::EscapeText(std::string& text) const {
   std::string escaped;
   escaped.reserve(text.size() + 8);

@@ -59,10 +59,7 @@ class TTabuloLaTeX : public TTabuloFormatText {
   void WriteCaptionRow() override;
   void GetDataRow(bool formatted, std::string& row) override;
   void WriteDataRow() override;
-  // A data row reads its cells only through CellExportText.
-  bool ExportsCellsOnly() const override { return true; }
   bool WritesBinaryAsText() const override { return true; }
-  void GetColData(TTabuloCol& cell, std::string& text) override;
   void EscapeText(std::string& text) const override;
   std::uint64_t ReplacedCharacters() const override { return replaced_characters_; }
   TReplacementKind ReplacementKind() const override { return rkInvalidUtf8; }

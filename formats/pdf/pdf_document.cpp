@@ -334,24 +334,4 @@ void TPDFDocument::WriteTrailer(int catalog) {
   Flush();
 }
 
-// ---------------------------------------------------------------------------
-// TPDFDecimalPointScope
-// ---------------------------------------------------------------------------
-
-TPDFDecimalPointScope::TPDFDecimalPointScope() {
-  TFormatSettings settings = FormatSettings();
-  saved_decimal_ = settings.DecimalSeparator;
-  saved_thousand_ = settings.ThousandSeparator;
-  settings.DecimalSeparator = ".";
-  if (settings.ThousandSeparator == ".") settings.ThousandSeparator = ",";
-  SetFormatSettings(settings);
-}
-
-TPDFDecimalPointScope::~TPDFDecimalPointScope() {
-  TFormatSettings settings = FormatSettings();
-  settings.DecimalSeparator = saved_decimal_;
-  settings.ThousandSeparator = saved_thousand_;
-  SetFormatSettings(settings);
-}
-
 }  // namespace velmora

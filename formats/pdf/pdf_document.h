@@ -127,20 +127,4 @@ class TPDFDocument {
   std::string encoded_;  // text in font codes, before escaping
 };
 
-// Makes the program's formatted numbers use a decimal point for as long as it
-// lives (the PDF export's cell texts), and restores both separators when it
-// goes, on every path. A thousands separator of "." would then be read as the
-// decimal point, so it becomes "," meanwhile.
-class TPDFDecimalPointScope {
- public:
-  TPDFDecimalPointScope();
-  ~TPDFDecimalPointScope();
-  TPDFDecimalPointScope(const TPDFDecimalPointScope&) = delete;
-  TPDFDecimalPointScope& operator=(const TPDFDecimalPointScope&) = delete;
-
- private:
-  std::string saved_decimal_;
-  std::string saved_thousand_;
-};
-
 }  // namespace velmora

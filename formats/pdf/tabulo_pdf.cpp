@@ -23,9 +23,15 @@ TPDFOptions::TPDFOptions()
       FooterFont(DefaultFont("FooterFont")) {}
 
 void TTabuloPDF::Execute() {
-  TPDFDecimalPointScope decimal_point;
   replaced_characters_ = 0;
   TTabuloFormatText::Execute();
+}
+
+void TTabuloPDF::AdjustLocale(TFormatSettings& settings) const {
+  // The document's numbers use a decimal point; a thousands separator of "."
+  // would then read as one, so it becomes ",".
+  settings.DecimalSeparator = ".";
+  if (settings.ThousandSeparator == ".") settings.ThousandSeparator = ",";
 }
 
 int TTabuloPDF::RoundedStep(double factor, int size) const { return RoundHalfEven(factor * size); }

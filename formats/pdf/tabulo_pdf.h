@@ -77,10 +77,9 @@ class TTabuloPDF : public TTabuloFormatText {
   void EndExport() override;
   void WriteCaptionRow() override;
   void WriteDataRow() override;
-  // A data row reads its cells only through CellExportText.
-  bool ExportsCellsOnly() const override { return true; }
   // The document escapes what a PDF string needs as it writes it.
   void EscapeText(std::string&) const override {}
+  void AdjustLocale(TFormatSettings& settings) const override;
 
   // Column borders of the running export, in points: the column count + 1.
   const std::vector<int>& ColumnPositions() const { return positions_; }

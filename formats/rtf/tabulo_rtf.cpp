@@ -157,10 +157,6 @@ void TTabuloRTF::WriteDataRow() {
   RTFWriter().Write(row_);
 }
 
-void TTabuloRTF::GetColData(TTabuloCol& cell, std::string& text) {
-  EscapedColData(cell, text);
-}
-
 void TTabuloRTF::EscapeText(std::string& text) const {
   std::string escaped;
   escaped.reserve(text.size() + 8);

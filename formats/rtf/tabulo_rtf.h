@@ -60,9 +60,6 @@ class TTabuloRTF : public TTabuloFormatText {
   void WriteCaptionRow() override;
   void GetDataRow(bool formatted, std::string& row) override;
   void WriteDataRow() override;
-  // A data row reads its cells only through CellExportText.
-  bool ExportsCellsOnly() const override { return true; }
-  void GetColData(TTabuloCol& cell, std::string& text) override;
   void EscapeText(std::string& text) const override;
 
  private:

@@ -88,9 +88,9 @@ void TTabuloSQL::WriteCreateTable() {
         [&] {
           for (int index = 0; index < Columns().Count(); ++index) {
             const TTabuloColumn& column = Columns()[index];
-            if (column.Field->IsNull()) continue;
-            column.Field->GetSourceText(value_);
-            extents[static_cast<std::size_t>(index)].Add(column, value_);
+            column.Field->GetValue(cell_);
+            if (cell_.IsNull()) continue;
+            extents[static_cast<std::size_t>(index)].Add(column, cell_.Text);
           }
         },
         [](int) {});
@@ -125,8 +125,10 @@ void TTabuloSQL::WriteCreateTable() {
 }
 
 void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
-  TField& field = *column.Field;
-  if (field.IsNull()) {
+  // The field's own value: the statements carry what the source holds.
+  column.Field->GetValue(cell_);
+  const std::string_view source = cell_.Text;
+  if (cell_.IsNull()) {
     out += "NULL";
     return;
   }
@@ -135,17 +137,17 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
     case ctLargeInt:
     case ctFloat:
     case ctCurrency:
-      field.GetSourceText(value_);
-      if (IsNumberLiteral(value_)) {
-        out += value_;
+      if (IsNumberLiteral(source)) {
+        out += source;
       } else {
-        AppendSqlString(out, value_);
+        AppendSqlString(out, source);
       }
       return;
     case ctBoolean: {
       // A column the source declares (a two-value ENUM) takes its own text.
-      if (!field.SourceType.Type.empty()) break;
-      field.GetText(value_);
+      if (!column.Field->SourceType.Type.empty()) break;
+      value_.clear();
+      column.AppendTextForm(cell_, value_);
       const std::string& text =
           SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
       if (IsBareWord(text)) {
@@ -158,11 +160,10 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
     default:
       break;
   }
-  field.GetSourceText(value_);
-  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary || !IsValidUtf8(value_)) {
-    AppendHexLiteral(out, value_);
+  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary || !IsValidUtf8(source)) {
+    AppendHexLiteral(out, source);
   } else {
-    AppendSqlString(out, value_);
+    AppendSqlString(out, source);
   }
 }
 

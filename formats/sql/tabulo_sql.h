@@ -120,6 +120,7 @@ class TTabuloSQL : public TTabuloText {
   std::string statement_start_;  // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES("
   std::string row_;
   std::string value_;
+  TCellValue cell_;  // the value of the column being written
   int rows_written_ = 0;
 };
 

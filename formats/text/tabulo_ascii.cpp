@@ -168,10 +168,17 @@ void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   if (export_type_ == etDIF) row.assign(kDifTupleStart);
   for (TTabuloCol& cell : ExportRow()) {
-    // A DIF number is written from the value's own text, whatever its display form.
-    const bool dif_number = export_type_ == etDIF && Columns()[cell.ColumnIndex].IsNumber;
-    PrepareCellText(cell, formatted && !dif_number);
-    AppendDecorated(cell.ColumnIndex, false, cell.Data, row);
+    const TTabuloColumn& column = Columns()[cell.ColumnIndex];
+    if (export_type_ == etDIF && column.IsNumber && !cell.Value.IsNull() && !cell.Value.Text.empty()) {
+      // A DIF number is written from the value itself, whatever its display
+      // form, in the one form every reader takes: "." as the point, no grouping.
+      row += "0,";
+      column.AppendPlainNumber(cell.Value, ".", row);
+      row += "\r\nV\r\n";
+      continue;
+    }
+    CellExportText(cell, formatted && !(export_type_ == etDIF && column.IsNumber), cell_text_);
+    AppendDecorated(cell.ColumnIndex, false, cell_text_, row);
   }
   if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
   if (export_type_ == etTXT || export_type_ == etCSV) row += kLineEnd;
@@ -219,11 +226,10 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
       return;
     }
     case etDIF:
-      // Numbers go as numeric values in the one form every reader takes: "." as
-      // the point, no grouping, whatever the locale and the display format.
-      // Dates and times go as strings in their display form, which no reader
-      // parses alike. A NULL (or empty) value is no number: as a numeric value a
-      // reader would turn it into an error cell, so it goes out as the string it is.
+      // Numbers are written by GetDataRow. Dates and times go as strings in
+      // their display form, which no reader parses alike. A NULL (or empty)
+      // value is no number: as a numeric value a reader would turn it into an
+      // error cell, so it goes out as the string it is.
       if (caption || column.ColumnType == ctString || column.ColumnType == ctDate ||
           column.ColumnType == ctTime || column.ColumnType == ctDateTime || text.empty() ||
           column.Field->IsNull()) {
@@ -232,7 +238,7 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
         out += kLineEnd;
       } else {
         out += "0,";
-        if (!column.PlainNumberText(text, ".", out)) out += text;
+        out += text;
         out += "\r\nV\r\n";
       }
       return;

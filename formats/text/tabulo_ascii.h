@@ -79,7 +79,6 @@ class TTabuloASCII : public TTabuloFormatText {
   bool MovesBack() const override {
     return export_type_ == etDIF || (export_type_ == etTXT && AutoCalcColWidth);
   }
-  bool ExportsCellsOnly() const override { return true; }
 
   // TXT: WIDTH, ALIGN and TXT; CSV: CSV; DIF and SYLK: none. An absent key
   // leaves its option as it is. Defined in tabulo_ascii_sections.cpp.
@@ -119,6 +118,7 @@ class TTabuloASCII : public TTabuloFormatText {
   int records_written_ = 0;
   int sylk_row_ = 1;
   std::string row_;
+  std::string cell_text_;  // one cell's export text
   std::string scratch_;
 };
 

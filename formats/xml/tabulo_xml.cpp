@@ -254,10 +254,6 @@ void TTabuloXML::WriteDataRow() {
   XMLWriter().EmptyTagLine("ROW", row_);
 }
 
-void TTabuloXML::GetColData(TTabuloCol& cell, std::string& text) {
-  EscapedColData(cell, text);
-}
-
 void TTabuloXML::EscapeText(std::string& text) const {
   std::string escaped;
   escaped.reserve(text.size() + 8);

@@ -125,17 +125,22 @@ TEST_F(ExactValuesTest, FieldsTellInvalidDatesAndKeepTheSourceText) {
   };
   const auto as_string = [](const TField& field, std::string& text) { field.GetText(text); };
   const auto source = [](const TField& field, std::string& text) { field.GetSourceText(text); };
+  const auto kind = [&](int index) {
+    TCellValue value;
+    query.Field(index).GetValue(value);
+    return value.Kind;
+  };
 
-  EXPECT_TRUE(query.Field(0).IsInvalidDate());
-  EXPECT_TRUE(query.Field(1).IsInvalidDate());
-  EXPECT_FALSE(query.Field(2).IsInvalidDate());
+  EXPECT_EQ(kind(0), ckInvalidMoment);
+  EXPECT_EQ(kind(1), ckInvalidMoment);
+  EXPECT_EQ(kind(2), ckFloat);
   EXPECT_EQ(texts(as_string), (std::vector<std::string>{"0000-00-00", "2024-00-00 10:00:00",
                                                         "1234567890,1234567", "5", "2006", "Edinburgh "}));
   EXPECT_EQ(texts(source), (std::vector<std::string>{"0000-00-00", "2024-00-00 10:00:00",
                                                      "1234567890.1234567", "5", "2006", "Edinburgh "}));
   query.Next();
-  EXPECT_TRUE(query.Field(0).IsInvalidDate());
-  EXPECT_FALSE(query.Field(1).IsInvalidDate());
+  EXPECT_EQ(kind(0), ckInvalidMoment);
+  EXPECT_EQ(kind(1), ckMoment);
   EXPECT_EQ(texts(as_string), (std::vector<std::string>{"2004-02-30", "15.01.2024 10:00:00",
                                                         "9,007199254740992e15", "0", "0000", "Leith"}));
   EXPECT_EQ(texts(source)[1], "2024-01-15 10:00:00");

@@ -80,7 +80,9 @@ class JsonInteropTest : public testsupport::TFileExportTest<TTabuloJSON> {
         } else if (field.DataType == ftBoolean) {
           value = text == "True" ? "bool:true" : "bool:false";
         } else if (field.DataType == ftDate || field.DataType == ftDateTime) {
-          if (text.size() > 10 && !field.IsInvalidDate()) text[10] = 'T';
+          TCellValue cell;
+          field.GetValue(cell);
+          if (text.size() > 10 && cell.Kind != ckInvalidMoment) text[10] = 'T';
           value = Str(text);
         } else {
           value = "num:" + text;

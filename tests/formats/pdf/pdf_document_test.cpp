@@ -321,27 +321,5 @@ TEST(PDFDocumentTest, ColoursSetOnOnePageAreSetAgainOnTheNext) {
             "1.00 0.00 0.00 RG\r0.0 0.0 m \r1.0 1.0 l \r1.0 w \rS\r0.00 0.00 0.00 RG\r");
 }
 
-TEST(PDFDecimalPointScopeTest, SwitchesToAPointAndRestoresOnEveryPath) {
-  const TFormatSettings saved = FormatSettings();
-  SetFormatSettings(GermanStyleSettings());
-  try {
-    TPDFDecimalPointScope scope;
-    EXPECT_EQ(FormatSettings().DecimalSeparator, ".");
-    EXPECT_EQ(FormatSettings().ThousandSeparator, ",");  // "." would be read as the decimal point
-    throw std::runtime_error("export failed");
-  } catch (const std::runtime_error&) {
-  }
-  EXPECT_EQ(FormatSettings().DecimalSeparator, ",");
-  EXPECT_EQ(FormatSettings().ThousandSeparator, ".");
-
-  SetFormatSettings(TFormatSettings::CLocale());
-  {
-    TPDFDecimalPointScope scope;
-    EXPECT_EQ(FormatSettings().ThousandSeparator, ",");
-  }
-  EXPECT_EQ(FormatSettings().DecimalSeparator, ".");
-  SetFormatSettings(saved);
-}
-
 }  // namespace
 }  // namespace velmora
