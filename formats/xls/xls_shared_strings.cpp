@@ -16,16 +16,27 @@ constexpr std::size_t kBlockSize = 1 << 20;
 
 }  // namespace
 
-std::size_t TxlsSharedStrings::FindSlot(std::string_view text) const {
+std::size_t TxlsSharedStrings::FindSlot(std::string_view text, std::uint32_t tag) const {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = std::hash<std::string_view>()(text) & mask;; slot = (slot + 1) & mask) {
-    if (slots_[slot] == kEmptySlot || texts_[slots_[slot]] == text) return slot;
+  for (std::size_t slot = tag & mask;; slot = (slot + 1) & mask) {
+    const TSlot& each = slots_[slot];
+    // The tag spares reading the texts of other slots: most probes end at
+    // the first slot whose tag differs or that is empty.
+    if (each.Index == kEmptySlot || (each.Tag == tag && texts_[each.Index] == text)) return slot;
   }
 }
 
+std::uint32_t TxlsSharedStrings::Tag(std::string_view text) {
+  const std::size_t hash = std::hash<std::string_view>()(text);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
 void TxlsSharedStrings::Grow() {
-  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, kEmptySlot);
-  for (std::uint32_t index = 0; index < Count(); ++index) slots_[FindSlot(texts_[index])] = index;
+  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, TSlot{});
+  for (std::uint32_t index = 0; index < Count(); ++index) {
+    const std::uint32_t tag = Tag(texts_[index]);
+    slots_[FindSlot(texts_[index], tag)] = TSlot{index, tag};
+  }
 }
 
 std::string_view TxlsSharedStrings::Store(std::string_view text) {
@@ -44,11 +55,12 @@ std::string_view TxlsSharedStrings::Store(std::string_view text) {
 std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
   // At most half the slots are taken, so a probe always ends at an empty one.
   if (2 * (static_cast<std::size_t>(Count()) + 1) > slots_.size()) Grow();
-  const std::size_t slot = FindSlot(text);
-  if (slots_[slot] != kEmptySlot) return slots_[slot];
-  slots_[slot] = Count();
+  const std::uint32_t tag = Tag(text);
+  const std::size_t slot = FindSlot(text, tag);
+  if (slots_[slot].Index != kEmptySlot) return slots_[slot].Index;
+  slots_[slot] = TSlot{Count(), tag};
   texts_.push_back(Store(text));
-  return slots_[slot];
+  return slots_[slot].Index;
 }
 
 void TxlsSharedStrings::Clear() {

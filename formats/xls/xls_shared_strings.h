@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/large_array.h"
+
 namespace velmora {
 
 // The workbook's shared-string table: each distinct text once, in order of
@@ -28,8 +30,15 @@ class TxlsSharedStrings {
 
  private:
   static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
-  // The slot of text: the one holding its index, or the empty one where it goes.
-  std::size_t FindSlot(std::string_view text) const;
+  // A slot of the index: a text's position and the tag of its hash.
+  struct TSlot {
+    std::uint32_t Index = kEmptySlot;
+    std::uint32_t Tag = 0;
+  };
+  static std::uint32_t Tag(std::string_view text);
+  // The slot of text, whose tag is given: the one holding its index, or the
+  // empty one where it goes.
+  std::size_t FindSlot(std::string_view text, std::uint32_t tag) const;
   void Grow();
   std::string_view Store(std::string_view text);
 
@@ -37,7 +46,10 @@ class TxlsSharedStrings {
   char* block_next_ = nullptr;                    // the free end of the last block
   std::size_t block_room_ = 0;                    // its size
   std::deque<std::string_view> texts_;            // in order of first use, into blocks_
-  std::vector<std::uint32_t> slots_;              // text indexes by hash; a power of two long
+  // Texts by hash; a power of two long. Large tables are asked to live on
+  // huge pages: a lookup is a random access, and on small pages nearly each
+  // one also misses the address translation cache.
+  TLargeArray<TSlot> slots_;
 };
 
 }  // namespace velmora
