@@ -55,7 +55,7 @@ void TDirMySqlQuery::Open() {
   const TMySqlClientApi& api = MySqlApi();
   MYSQL* handle = transact_->Handle();
   stored_ = StoreResult;
-  MYSQL_RES* result = stored_ ? api.mysql_store_result(handle) : api.mysql_use_result(handle);
+  MYSQL_RES* result = api.mysql_use_result(handle);
   if (result == nullptr) {
     // No result: a statement without rows, or a result lost on the way.
     if (api.mysql_errno(handle) != 0) {
@@ -77,19 +77,55 @@ void TDirMySqlQuery::Open() {
 
   result_ = result;
   field_count_ = field_count;
-  stored_rows_ = stored_ ? api.mysql_num_rows(result) : 0;
-  status_ = qsRowsReturned;
   try {
+    if (stored_ && !StoreRows()) return;
+    status_ = qsRowsReturned;
     // The rows of a stored result are all here: the results after it are
     // read at once so that other statements can use the connection meanwhile.
     if (stored_) DrainResults();
     row_number_ = 0;
     bof_ = true;
-    eof_ = (stored_ && stored_rows_ == 0) || !FetchRow();
+    if (stored_) {
+      eof_ = stored_rows_ == 0;
+      if (!eof_) ReadStoredRow(0);
+    } else {
+      eof_ = !FetchRow();
+    }
   } catch (...) {
     Close();
     throw;
   }
+}
+
+bool TDirMySqlQuery::StoreRows() {
+  const TMySqlClientApi& api = MySqlApi();
+  MYSQL* handle = transact_->Handle();
+  while (MYSQL_ROW row = api.mysql_fetch_row(result_)) {
+    const unsigned long* lengths = api.mysql_fetch_lengths(result_);
+    if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
+    stored_rows_store_.Append(row, lengths, field_count_);
+  }
+  if (api.mysql_errno(handle) != 0) {
+    // A result lost on the way is no result, as when the whole of it is
+    // transferred at once.
+    MYSQL_RES* result = result_;
+    result_ = nullptr;
+    api.mysql_free_result(result);
+    stored_rows_store_.Clear();
+    field_count_ = 0;
+    status_ = qsFailed;
+    return false;
+  }
+  stored_rows_ = stored_rows_store_.Count();
+  stored_values_.assign(field_count_, nullptr);
+  stored_lengths_.assign(field_count_, 0);
+  return true;
+}
+
+void TDirMySqlQuery::ReadStoredRow(std::uint64_t row) {
+  stored_rows_store_.Read(row, field_count_, stored_values_.data(), stored_lengths_.data());
+  row_ = stored_values_.data();
+  lengths_ = stored_lengths_.data();
 }
 
 void TDirMySqlQuery::DrainResults() {
@@ -121,6 +157,7 @@ void TDirMySqlQuery::Close() {
   }
   row_ = nullptr;
   lengths_ = nullptr;
+  stored_rows_store_.Clear();
   read_failed_ = false;
   field_count_ = 0;
   row_number_ = 0;
@@ -187,8 +224,13 @@ void TDirMySqlQuery::First() {
 
 void TDirMySqlQuery::Next() {
   if (result_ == nullptr || eof_) return;
-  if (stored_ && row_number_ + 1 >= stored_rows_) {
-    eof_ = true;
+  if (stored_) {
+    if (row_number_ + 1 >= stored_rows_) {
+      eof_ = true;
+      return;
+    }
+    ReadStoredRow(++row_number_);
+    bof_ = false;
     return;
   }
   // A streamed result ends one past its last row, so no earlier row can be
@@ -217,8 +259,7 @@ void TDirMySqlQuery::Seek(std::uint64_t row) {
     return;
   }
   if (row >= stored_rows_) throw EVelmoraError("Fatal internal error");
-  MySqlApi().mysql_data_seek(result_, row);
-  FetchRow();
+  ReadStoredRow(row);
   row_number_ = row;
   bof_ = row == 0;
   eof_ = false;
@@ -227,20 +268,15 @@ void TDirMySqlQuery::Seek(std::uint64_t row) {
 std::size_t TDirMySqlQuery::LongestValueCharacters(unsigned int column) {
   if (result_ == nullptr || !stored_ || stored_rows_ == 0) return 0;
   if (column >= field_count_) RaiseUnknownColumn();
-  const TMySqlClientApi& api = MySqlApi();
   std::size_t longest = 0;
-  api.mysql_data_seek(result_, 0);
+  std::vector<char*> values(field_count_);
+  std::vector<unsigned long> lengths(field_count_);
   for (std::uint64_t row = 0; row < stored_rows_; ++row) {
-    MYSQL_ROW values = api.mysql_fetch_row(result_);
-    unsigned long* lengths = values != nullptr ? api.mysql_fetch_lengths(result_) : nullptr;
-    if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
+    stored_rows_store_.Read(row, field_count_, values.data(), lengths.data());
     if (values[column] != nullptr) {
       longest = std::max(longest, Utf8Length(std::string_view(values[column], lengths[column])));
     }
   }
-  const bool at_end = eof_;
-  Seek(row_number_);
-  eof_ = at_end;
   return longest;
 }
 

@@ -3,17 +3,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mysql/client_types.h"
 #include "mysql/direct_connection.h"
+#include "mysql/stored_rows.h"
 
 namespace velmora {
 
 enum TDirQueryStatus { qsNone, qsRowsReturned, qsCommandDone, qsFailed };
 
-// One statement on one connection and the result it returned. The result held
-// by the client library is the only copy of the rows: the current row points
-// into it, and moving the cursor reads other rows from it.
+// One statement on one connection and the result it returned. A stored
+// result's rows are read from the server at once into this query's own row
+// store; a streamed one's stay with the client library, one at a time. The
+// current row points into them.
 class TDirMySqlQuery {
  public:
   TDirMySqlQuery() = default;
@@ -83,6 +86,12 @@ class TDirMySqlQuery {
   [[noreturn]] static void RaiseUnknownColumn();
   // Reads the next row of the result into the cursor; false at the end.
   bool FetchRow();
+  // Reads every row of the result into the row store; false when the
+  // connection failed on the way (status qsFailed, the connection keeps the
+  // message).
+  bool StoreRows();
+  // Points the cursor at row row of the row store.
+  void ReadStoredRow(std::uint64_t row);
   // Reads and frees the results that follow the current one (a CALL sends its
   // status last). Raises the connection's error when one of them fails.
   void DrainResults();
@@ -91,6 +100,9 @@ class TDirMySqlQuery {
   st_mysql_res* result_ = nullptr;
   char** row_ = nullptr;  // MYSQL_ROW
   unsigned long* lengths_ = nullptr;
+  TStoredRows stored_rows_store_;
+  std::vector<char*> stored_values_;  // the current stored row
+  std::vector<unsigned long> stored_lengths_;
   unsigned int field_count_ = 0;
   std::uint64_t row_number_ = 0;
   std::uint64_t stored_rows_ = 0;

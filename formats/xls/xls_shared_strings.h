@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/large_array.h"
-
 namespace velmora {
 
 // The workbook's shared-string table: each distinct text once, in order of
@@ -46,10 +44,7 @@ class TxlsSharedStrings {
   char* block_next_ = nullptr;                    // the free end of the last block
   std::size_t block_room_ = 0;                    // its size
   std::deque<std::string_view> texts_;            // in order of first use, into blocks_
-  // Texts by hash; a power of two long. Large tables are asked to live on
-  // huge pages: a lookup is a random access, and on small pages nearly each
-  // one also misses the address translation cache.
-  TLargeArray<TSlot> slots_;
+  std::vector<TSlot> slots_;  // texts by hash; a power of two long
 };
 
 }  // namespace velmora
