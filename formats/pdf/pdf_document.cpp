@@ -89,6 +89,10 @@ void TPDFDocument::SetFont(const TPDFFont& font) {
   font_codes_ = CharCodesOf(font.BaseFont, font.FontEncoding);
   font_widths_ = GlyphWidths(font.BaseFont, font_codes_);
   font_noted_ = false;
+  // Every text drawn in the font starts so.
+  font_selection_ = "BT\r";
+  AppendName(font_selection_, font_.Name);
+  Append(font_selection_, " ", font_.FontSize, " Tf\r");
 }
 
 void TPDFDocument::Flush() {
@@ -205,9 +209,8 @@ void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
     NoteFontUsed();
     encoded_.clear();
     replaced_characters_ += EncodeText(text, font_codes_, encoded_);
-    line_ += "BT\r";
-    AppendName(line_, font_.Name);
-    Append(line_, " ", font_.FontSize, " Tf\r", x, " ", y, " Td (");
+    line_ += font_selection_;
+    Append(line_, x, " ", y, " Td (");
     AppendEscapedString(encoded_, line_);
     line_ += ") Tj\rET\r";
   });

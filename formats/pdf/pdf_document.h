@@ -123,6 +123,7 @@ class TPDFDocument {
   TColor line_color_ = 0;
   TColor fill_color_ = 0;
   std::uint64_t replaced_characters_ = 0;
+  std::string font_selection_;  // "BT", the font's name and size, "Tf"
   std::string line_;     // the bytes being composed
   std::string encoded_;  // text in font codes, before escaping
 };

@@ -148,12 +148,15 @@ std::size_t FittingLength(std::string_view utf8, TPDFCharCodes codes, const std:
 }
 
 void AppendEscapedString(std::string_view bytes, std::string& out) {
+  // One pass over the bytes: a search for any of a set of characters costs a
+  // search of the set per byte.
   std::size_t start = 0;
-  for (std::size_t special = bytes.find_first_of("\\()"); special != std::string_view::npos;
-       special = bytes.find_first_of("\\()", special + 1)) {
-    out.append(bytes, start, special - start);
+  for (std::size_t index = 0; index < bytes.size(); ++index) {
+    const char byte = bytes[index];
+    if (byte != '\\' && byte != '(' && byte != ')') continue;
+    out.append(bytes, start, index - start);
     out += '\\';
-    start = special;
+    start = index;
   }
   out.append(bytes, start);
 }
