@@ -163,6 +163,12 @@ std::string_view TTabuloColumn::DecimalText(const TCellValue& value) const {
   return number_text_;
 }
 
+std::string_view TTabuloColumn::NumberText(const TCellValue& value) const {
+  if (ColumnType != ctInteger && ColumnType != ctLargeInt) return DecimalText(value);
+  const std::string_view text = IntegerText(value);
+  return IsIntegerText(text) ? text : std::string_view("0");
+}
+
 bool TTabuloColumn::AppendPlainNumber(const TCellValue& value, std::string_view decimal_separator,
                                       std::string& out) const {
   switch (ColumnType) {

@@ -98,6 +98,11 @@ class TTabuloColumn {
   // float and currency text that is no number raises as the display form
   // does. Returns false (appends nothing) for other column types.
   bool AppendPlainNumber(const TCellValue& value, std::string_view decimal_separator, std::string& out) const;
+  // The number of a number column's value as C-form decimal text ("-12.50",
+  // "1.5e300"), every digit kept: integer text that is no integer gives "0";
+  // float and currency text that is no number raises as the display form
+  // does. Valid until the column is asked again.
+  std::string_view NumberText(const TCellValue& value) const;
   // Appends bytes in BinaryForm (nothing for no bytes); false, nothing
   // appended, for raw bytes and for columns that are not binary.
   bool AppendBinary(std::string_view bytes, std::string& out) const;

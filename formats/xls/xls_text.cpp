@@ -255,7 +255,10 @@ std::string SpreadsheetFormatOf(const TTabuloColumn& column) {
 
 bool ReadCellNumber(std::string_view text, double& value, bool& exact) {
   std::string decimal_text;
-  if (!TryLocaleNumberToDecimalText(text, decimal_text)) return false;
+  return TryLocaleNumberToDecimalText(text, decimal_text) && ReadDecimalNumber(decimal_text, value, exact);
+}
+
+bool ReadDecimalNumber(std::string_view decimal_text, double& value, bool& exact) {
   const char* first = decimal_text.data();
   if (!decimal_text.empty() && decimal_text[0] == '+') ++first;
   const auto [end, error] = std::from_chars(first, decimal_text.data() + decimal_text.size(), value);
@@ -272,10 +275,16 @@ bool ReadCellNumber(std::string_view text, double& value, bool& exact) {
   // digits are the double's own: -2^63 is carried whole, 2^53 + 1 is not.
   char shortest[64];
   const auto result = std::to_chars(std::begin(shortest), std::end(shortest), value);
+  const std::string_view carried_text(shortest, static_cast<std::size_t>(result.ptr - shortest));
+  // The common case, a text that is the double's shortest form already, needs
+  // no decimal comparison.
+  if (carried_text == decimal_text) {
+    exact = true;
+    return true;
+  }
   TDecimalNumber written;
   TDecimalNumber carried;
-  exact = written.Parse(decimal_text) && carried.Parse(std::string_view(shortest, result.ptr)) &&
-          written == carried;
+  exact = written.Parse(decimal_text) && carried.Parse(carried_text) && written == carried;
   return true;
 }
 

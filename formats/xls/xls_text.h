@@ -57,5 +57,7 @@ std::string TranslateNumberFormat(std::string_view pattern);
 // exact value (integers beyond 2^53, long decimals): the cell then keeps the
 // text.
 bool ReadCellNumber(std::string_view text, double& value, bool& exact);
+// As ReadCellNumber, for C-form decimal text ("-12.50", "1.5e-07").
+bool ReadDecimalNumber(std::string_view decimal_text, double& value, bool& exact);
 
 }  // namespace velmora
