@@ -89,23 +89,9 @@ void TTabulo::FillRow() {
   // cell; two columns of the same field keep a value each. Values keep every
   // byte the source gave, blanks and control bytes at either end included.
   for (int index = 0; index < columns_.Count(); ++index) {
-    TTabuloCol& cell = export_row_[index];
-    columns_[index].Field->GetValue(cell.Value);
-    if (!OnBeforeExportRow) continue;
-    cell.Data.clear();
-    columns_[index].AppendTextForm(cell.Value, cell.Data);
+    columns_[index].Field->GetValue(export_row_[index].Value);
   }
-}
-
-void TTabulo::TakeRowTexts() {
-  // The handler's text is read as text in the locale's form, as a text-only
-  // source's would be; a date with no moment stays one.
-  for (TTabuloCol& cell : export_row_) {
-    if (cell.Value.IsNull()) continue;
-    cell.Source = cell.Data;
-    cell.Value.Text = cell.Source;
-    if (cell.Value.Kind != ckInvalidMoment) cell.Value.Kind = ckText;
-  }
+  if (OnBeforeExportRow) export_row_.GiveTexts(columns_);
 }
 
 void TTabulo::GetDataRow(bool formatted, std::string& row) {
@@ -191,16 +177,34 @@ void TTabulo::RunExport() {
 
 namespace {
 
-// The record loop's walk ends where the exporter's EndOfFile step says.
-class TExporterWalk : public TRecordWindowWalk {
+// The walk of the record loop ends where its steps say.
+class TStepsWalk : public TRecordWindowWalk {
  public:
-  explicit TExporterWalk(TTabulo& exporter)
-      : TRecordWindowWalk(exporter.ExportSource == esDataSet ? exporter.DataSet : nullptr,
-                          exporter.RecordWindow()),
-        exporter_(exporter) {}
+  TStepsWalk(TDataSet* data_set, const TRecordWindow& window, const TRecordSteps& steps)
+      : TRecordWindowWalk(data_set, window), data_set_(data_set), steps_(steps) {}
 
  protected:
-  bool AtEnd() const override { return exporter_.EndOfFile(); }
+  bool AtEnd() const override { return steps_.AtEnd(data_set_); }
+
+ private:
+  const TDataSet* data_set_;
+  const TRecordSteps& steps_;
+};
+
+// The steps of a plain export: the exporter's own overridable steps.
+class TExporterSteps : public TRecordSteps {
+ public:
+  explicit TExporterSteps(TTabulo& exporter) : exporter_(exporter) {}
+
+  void LeadingRows() override {
+    if (exporter_.AllowCaptions) exporter_.WriteCaptionRow();
+  }
+  void WalkStarted() override { exporter_.BeforeExport(); }
+  bool AtEnd(const TDataSet*) const override { return exporter_.EndOfFile(); }
+  TTabuloRow& Row() override { return exporter_.ExportRow(); }
+  void FillRow() override { exporter_.FillRow(); }
+  void WriteDataRow() override { exporter_.WriteDataRow(); }
+  void AfterRecords() override { exporter_.AfterExport(); }
 
  private:
   TTabulo& exporter_;
@@ -209,43 +213,56 @@ class TExporterWalk : public TRecordWindowWalk {
 }  // namespace
 
 void TTabulo::RunRecords() {
-  if (AllowCaptions) {
-    WriteCaptionRow();
-    if (aborted_) return;
-  }
-  TExporterWalk walk(*this);
-  if (GoToFirstRecord) record_counter_ = 0;
-  walk.Start();
-  BeforeExport();
-  if (aborted_) return;
-  walk.Skip([this](int skipped) {
-    record_counter_ = skipped;
-    if (OnSkippedRecord) OnSkippedRecord(*this, record_counter_);
-  });
-  if (aborted_) return;
+  TExporterSteps steps(*this);
+  RunRecordLoop(ExportSource == esDataSet ? DataSet : nullptr, RecordWindow(), steps, record_counter_);
+}
 
-  record_counter_ = 0;
+bool TTabulo::RunRecordLoop(TDataSet* data_set, const TRecordWindow& window, TRecordSteps& steps, int& counter) {
+  if (aborted_) return false;
+  steps.LeadingRows();
+  if (aborted_) return false;
+  TStepsWalk walk(data_set, window, steps);
+  if (window.GoToFirstRecord) counter = 0;
+  walk.Start();
+  steps.WalkStarted();
+  if (aborted_) return false;
+  walk.Skip([&](int skipped) {
+    counter = skipped;
+    if (OnSkippedRecord) OnSkippedRecord(*this, counter);
+  });
+  if (aborted_) return false;
+
+  TTabuloRow& row = steps.Row();
+  bool completed = true;
+  counter = 0;
   while (walk.HasRecord()) {
     if (aborted_) {
       bool can_continue = false;
       if (OnStopExport) OnStopExport(*this, can_continue);
       aborted_ = !can_continue;
-      if (!can_continue) break;
+      if (!can_continue) {
+        completed = false;
+        break;
+      }
     }
     bool accept = true;
-    FillRow();
-    if (OnBeforeExportRow) {
-      OnBeforeExportRow(*this, export_row_, accept);
-      TakeRowTexts();
-    }
+    steps.FillRow();
+    if (OnBeforeExportRow) OnBeforeExportRow(*this, row, accept);
+    if (accept) accept = steps.AcceptRow(row);
+    // A row handlers read carries their texts from here on.
+    row.TakeTexts();
     if (accept) {
-      WriteDataRow();
-      if (OnExportedRecord) OnExportedRecord(*this, record_counter_);
+      steps.BreakIfFull();
+      steps.WriteDataRow();
+      const int exported = steps.CountExported(counter);
+      if (OnExportedRecord) OnExportedRecord(*this, exported);
+      steps.RecordExported(counter);
     }
     walk.Advance();
-    record_counter_ = walk.Passed();
+    counter = walk.Passed();
   }
-  AfterExport();
+  steps.AfterRecords();
+  return completed;
 }
 
 void TTabuloText::EnsureDirectory() const {
@@ -262,6 +279,10 @@ TOutputFileSet& TTabuloText::OutputFiles() const {
   return *output_files_;
 }
 
+std::unique_ptr<TTabuloWriter> TTabuloText::CreateWriter(TOutputStream& stream) {
+  return GetWriterClass()(*this, stream);
+}
+
 void TTabuloText::Execute() {
   EnsureDirectory();
   TOutputFileSet files(Claims);
@@ -275,7 +296,7 @@ void TTabuloText::Execute() {
         owner.output_files_ = nullptr;
       }
     } running{*this};
-    std::unique_ptr<TTabuloWriter> writer = GetWriterClass()(*this, stream);
+    std::unique_ptr<TTabuloWriter> writer = CreateWriter(stream);
     writer_ = writer.get();
     output_files_ = &files;
     RunExport();

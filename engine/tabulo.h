@@ -8,6 +8,7 @@
 
 #include "engine/dataset.h"
 #include "engine/font_color.h"
+#include "engine/record_loop.h"
 #include "engine/record_window.h"
 #include "engine/string_list.h"
 #include "engine/tabulo_columns.h"
@@ -176,6 +177,13 @@ class TTabulo {
   virtual void AdjustLocale(TFormatSettings&) const {}
   TColumnSettings ColumnSettings();
   TTabuloWriter& Writer() const;
+  // The record loop over one data set and window: the leading rows, the walk
+  // to the window's start, skipping, then per record the stop check
+  // (OnStopExport after an Abort), the row fill, OnBeforeExportRow, the data
+  // row and OnExportedRecord; steps supplies the format's part of each.
+  // counter holds the record number the events report. Returns false when
+  // the export was aborted before the records or OnStopExport ended them.
+  bool RunRecordLoop(TDataSet* data_set, const TRecordWindow& window, TRecordSteps& steps, int& counter);
 
   TTabuloWriter* writer_ = nullptr;
   int record_counter_ = 0;
@@ -183,8 +191,6 @@ class TTabulo {
 
  private:
   void RunRecords();
-  // Makes every cell's value the text an OnBeforeExportRow handler left in it.
-  void TakeRowTexts();
 
   TTabuloColumns columns_;
   TTabuloRow export_row_;
@@ -227,6 +233,9 @@ class TTabuloText : public TTabulo {
   // The output files of the running export; FileName is the main one. A
   // format adds its side files here.
   TOutputFileSet& OutputFiles() const;
+  // The writer of one Execute, over the main file's stream; the base makes
+  // the one GetWriterClass names.
+  virtual std::unique_ptr<TTabuloWriter> CreateWriter(TOutputStream& stream);
 
  private:
   TOutputFileSet* output_files_ = nullptr;

@@ -8,6 +8,7 @@
 
 namespace velmora {
 
+class TTabuloColumns;
 class TTabuloRow;
 
 // One cell of the export row.
@@ -41,8 +42,18 @@ class TTabuloRow {
   void Clear();
   TTabuloCol& Add(std::string_view name, int column_index);
 
+  // Gives a handler the row to read: each cell's Data becomes the text form
+  // of its Value (columns: the export's, in cell order).
+  void GiveTexts(const TTabuloColumns& columns);
+  // After the handlers, a row given to them takes their texts: each value
+  // not NULL becomes its cell's Data, read as text in the locale's form (as
+  // a text-only source's would be); a date with no moment stays one. A row
+  // not given changes nothing.
+  void TakeTexts();
+
  private:
   std::vector<TTabuloCol> cells_;
+  bool texts_given_ = false;
 };
 
 }  // namespace velmora

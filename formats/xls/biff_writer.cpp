@@ -97,7 +97,7 @@ std::string WorkbookGlobalsHead(const TxlsFont& data_font) {
   return out;
 }
 
-TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : TTabuloWriter(owner, stream) {
+TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : TxlsWorkbookSink(owner, stream) {
   record_.reserve(kMaxRecordPayload);
 }
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/tabulo_writer.h"
+#include "formats/workbook/workbook_sink.h"
 #include "formats/xls/xls_pools.h"
-#include "formats/xls/workbook_sink.h"
 #include "formats/xls/xls_shared_strings.h"
 
 namespace velmora {
@@ -22,7 +22,7 @@ constexpr int kMaxSheetColumns = 256;
 // and XFs, the sheet list and the shared strings) are inserted before the
 // globals' EOF by one move of the stream's tail; memory holds only those
 // records and the shared-string table.
-class TTabuloXLSWriter : public TTabuloWriter, public TxlsWorkbookSink {
+class TTabuloXLSWriter : public TxlsWorkbookSink {
  public:
   TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream);
 

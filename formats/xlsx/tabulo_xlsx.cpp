@@ -4,8 +4,8 @@
 
 namespace velmora {
 
-TTabuloWriterClass TTabuloXLSX::GetWriterClass() const { return &CreateWriterOf<TTabuloXLSXWriter>; }
+TxlsSinkClass TTabuloXLSX::GetSinkClass() const { return &CreateSinkOf<TTabuloXLSXWriter>; }
 
-const TExportFormat kXLSXFormat{13, "XLSX", {"lsx"}, &CreateExporterOf<TTabuloXLSX>, &NeverReadsAhead};
+const TExportFormat kXLSXFormat{13, "XLSX", {"lsx"}, &CreateExporterOf<TTabuloXLSX>, &WorkbookReadsAhead};
 
 }  // namespace velmora

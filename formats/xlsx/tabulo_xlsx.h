@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/export_format.h"
-#include "formats/xls/tabulo_xls.h"
+#include "formats/workbook/tabulo_workbook.h"
 
 namespace velmora {
 
@@ -9,11 +9,11 @@ namespace velmora {
 // sheets, template sections, styles, strips, aggregates and typed cells as the
 // binary workbook, with worksheets of 1,048,576 rows and 16,384 columns.
 // Rows stream to the file; memory holds the styles and one row.
-class TTabuloXLSX : public TTabuloXLS {
+class TTabuloXLSX : public TTabuloWorkbook {
  public:
   // The package is put together under the temporary directory and copied in order.
   bool SeeksBack() const override { return false; }
-  TTabuloWriterClass GetWriterClass() const override;
+  TxlsSinkClass GetSinkClass() const override;
 };
 
 // The registry row of the format.

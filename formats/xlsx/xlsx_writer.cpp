@@ -137,7 +137,7 @@ const char* AggregateFunction(int aggregate) {
 
 }  // namespace
 
-TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream) : TTabuloWriter(owner, stream) {}
+TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream) : TxlsWorkbookSink(owner, stream) {}
 
 TTabuloXLSXWriter::~TTabuloXLSXWriter() { Discard(); }
 

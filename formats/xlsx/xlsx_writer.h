@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/tabulo_writer.h"
-#include "formats/xls/workbook_sink.h"
+#include "formats/workbook/workbook_sink.h"
 #include "platform/signal_cleanup.h"
 
 struct lxw_workbook;
@@ -26,7 +26,7 @@ constexpr int kMaxXlsxSheetColumns = 16384;
 // holds one row and the styles. The library writes the finished package into
 // a private temporary file, which Finish copies into the writer's stream (a
 // pipe or the output file set's file alike) and removes.
-class TTabuloXLSXWriter : public TTabuloWriter, public TxlsWorkbookSink {
+class TTabuloXLSXWriter : public TxlsWorkbookSink {
  public:
   TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream);
   ~TTabuloXLSXWriter() override;

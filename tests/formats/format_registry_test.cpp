@@ -94,9 +94,9 @@ TEST(FormatRegistryTest, ReadsAheadAnswersAsTheExporterMovesBack) {
 // result is opened.
 TEST(FormatRegistryTest, ReadsAheadRefusesWhatTheExportRefuses) {
   const struct {
-    const char* Format;
-    const char* Template;
-    const char* Message;
+    std::string Format;
+    std::string Template;
+    std::string Message;
   } cases[] = {
       {"CSV", "[CSV]\nComma=;;\n", "CSV Comma \";;\" is not one character or # and a code from 1 to 255"},
       {"CSV", "[CSV]\nComma=#0\n", "CSV Comma \"#0\" is not one character or # and a code from 1 to 255"},
@@ -108,6 +108,13 @@ TEST(FormatRegistryTest, ReadsAheadRefusesWhatTheExportRefuses) {
        "Invalid value \"#\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
       {"HTML", "[HTML]\nBorderWidth=-1\n",
        "Invalid value \"-1\" for BorderWidth in [HTML]: give a number from 0 to 2147483647"},
+      {"XLS", "[XLS]\nStripType=2\n[XLS_STYLE_odd]\nFontName=" + std::string(128, 'f') + "\n",
+       "Invalid value \"" + std::string(128, 'f') +
+           "\" for FontName in [XLS_STYLE_odd]: give a font name of at most 127 bytes"},
+      // A longer font name would be cut, in the .xlsx package inside a character.
+      {"XLSX", "[XLS_FIELD_NAME]\nFontName=" + std::string(126, 'f') + "\xC3\xA9\n",
+       "Invalid value \"" + std::string(126, 'f') +
+           "\xC3\xA9\" for FontName in [XLS_FIELD_NAME]: give a font name of at most 127 bytes"},
   };
   for (const auto& test_case : cases) {
     for (const TExportFormat* format : ExportFormats()) {

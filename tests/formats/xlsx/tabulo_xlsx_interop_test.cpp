@@ -65,7 +65,7 @@ class TShortSheetWriter : public TTabuloXLSXWriter {
 };
 class TShortSheetXLSX : public TTabuloXLSX {
  public:
-  TTabuloWriterClass GetWriterClass() const override { return &CreateWriterOf<TShortSheetWriter>; }
+  TxlsSinkClass GetSinkClass() const override { return &CreateSinkOf<TShortSheetWriter>; }
 };
 
 class XlsxInteropTest : public ::testing::Test {

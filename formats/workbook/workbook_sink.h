@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/tabulo_writer.h"
 #include "formats/xls/xls_pools.h"
 
 namespace velmora {
@@ -16,13 +18,14 @@ struct TFormulaResult {
   bool DivisionByZero = false;
 };
 
-// What the sheet runs of the workbook exporter write cells through, so that
-// one walk over sheets, strips, aggregates and continuation sheets serves
-// every spreadsheet file format. Rows come in ascending order and the cells
-// of a row left to right; styles are the XF numbers of Pools().
-class TxlsWorkbookSink {
+// The writer of a workbook format, and what the sheet runs of the workbook
+// exporter write cells through, so that one walk over sheets, strips,
+// aggregates and continuation sheets serves every spreadsheet file format.
+// Rows come in ascending order and the cells of a row left to right; styles
+// are the XF numbers of Pools().
+class TxlsWorkbookSink : public TTabuloWriter {
  public:
-  virtual ~TxlsWorkbookSink() = default;
+  using TTabuloWriter::TTabuloWriter;
 
   // The rows and columns one worksheet holds.
   virtual int MaxSheetRows() const = 0;
@@ -50,5 +53,12 @@ class TxlsWorkbookSink {
   // Completes the workbook in the output stream.
   virtual void Finish() = 0;
 };
+
+// Creates the sink of a workbook format for one Execute.
+using TxlsSinkClass = std::unique_ptr<TxlsWorkbookSink> (*)(TTabulo& owner, TOutputStream& stream);
+template <class Sink>
+std::unique_ptr<TxlsWorkbookSink> CreateSinkOf(TTabulo& owner, TOutputStream& stream) {
+  return std::make_unique<Sink>(owner, stream);
+}
 
 }  // namespace velmora

@@ -1,0 +1,362 @@
+#include "formats/workbook/sheet_run.h"
+
+#include "formats/xls/xls_text.h"
+#include "platform/text_utils.h"
+#include "platform/value_format.h"
+
+namespace velmora {
+
+namespace {
+
+// Strip keys: column + kStripKeyStride * strip number.
+constexpr int kStripKeyStride = 1000;
+
+// The fields of one TAB-terminated line.
+std::string TabField(std::string_view line, int index) {
+  std::size_t start = 0;
+  for (int skipped = 0; skipped < index; ++skipped) {
+    const std::size_t tab = line.find('\t', start);
+    if (tab == std::string_view::npos) return "";
+    start = tab + 1;
+  }
+  const std::size_t tab = line.find('\t', start);
+  if (tab == std::string_view::npos) return "";
+  return std::string(line.substr(start, tab - start));
+}
+
+}  // namespace
+
+void TTabuloWorkbook::TSheetRun::RegisterXFs() {
+  const int count = columns_.Count();
+  formats_.clear();
+  for (int column = 0; column < count; ++column) formats_.push_back(SpreadsheetFormatOf(columns_[column]));
+  const int strips = sheet_.StripStyles.Count();
+  const TxlsStripType strip_type = strips > 0 ? sheet_.StripType : ssNone;
+  field_xfs_.assign(static_cast<std::size_t>(count), kDefaultXF);
+  strip_xfs_.clear();
+  // A column with a style of its own keeps it under strips too; the strips
+  // style the other columns.
+  for (int column = 0; column < count; ++column) {
+    const int format_index = sheet_.FieldFormats.IndexOf(columns_[column].Name);
+    if (strip_type != ssNone && format_index < 0) continue;
+    const TxlsFormat* style = format_index >= 0 ? &sheet_.FieldFormats[format_index] : nullptr;
+    writer_.Pools().AddFieldXF(index_, columns_[column].Name, XF(formats_[column], style));
+  }
+  if (strip_type != ssNone) {
+    const int strip_rows = strip_type == ssRow ? strips : 1;
+    for (int strip = 0; strip < strip_rows; ++strip) {
+      for (int column = 0; column < count; ++column) {
+        const int style = strip_type == ssCol ? column % strips : strip;
+        writer_.Pools().AddStripXF(index_, column + kStripKeyStride * strip,
+                                   XF(formats_[column], &sheet_.StripStyles[style]));
+      }
+    }
+  }
+  // Cell formats per column and strip, looked up once rather than per cell.
+  for (int column = 0; column < count; ++column) {
+    field_xfs_[column] = writer_.Pools().FieldXF(index_, columns_[column].Name);
+  }
+  if (strip_type != ssNone) {
+    const int strip_rows = strip_type == ssRow ? strips : 1;
+    strip_xfs_.assign(static_cast<std::size_t>(strip_rows), std::vector<std::uint16_t>(count, kDefaultXF));
+    for (int strip = 0; strip < strip_rows; ++strip) {
+      for (int column = 0; column < count; ++column) {
+        strip_xfs_[strip][column] = writer_.Pools().StripXF(index_, column + kStripKeyStride * strip);
+      }
+    }
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::StartPart() {
+  std::vector<int> widths;
+  for (const auto& column : columns_) widths.push_back(column->Width);
+  const std::string suffix = part_ == 1 ? "" : " (" + std::to_string(part_) + ")";
+  writer_.BeginSheet(SheetName(sheet_.Title, suffix), sheet_.Options.PageHeader, sheet_.Options.PageFooter,
+                     sheet_.StartDataCol, widths);
+  row_count_ = 0;
+}
+
+void TTabuloWorkbook::TSheetRun::EnsureRowRoom() {
+  if (row_count_ < writer_.MaxSheetRows()) return;
+  EndPart();
+  ++part_;
+  StartPart();
+  if (in_data_) {
+    if (sheet_.AllowCaptions) CaptionRow();
+    first_data_row_ = row_count_;
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::TextBlock(const TStringList& lines, int rows, const TxlsFormat& style,
+                                      const TxlsCellTextEvent& event) {
+  const int count = rows > 0 ? rows : lines.Count();
+  for (int line_number = 0; line_number < count; ++line_number) {
+    EnsureRowRoom();
+    std::string line = line_number < lines.Count() ? lines[line_number] : "";
+    if (!line.empty() && line.back() != '\t') line += '\t';
+    // The header and footer blocks reach over every column of the worksheet.
+    for (int column = 0; column < writer_.MaxSheetColumns(); ++column) {
+      std::string text = TabField(line, column);
+      TxlsFormat cell_style = style;
+      if (event) event(sheet_, index_, column, row_count_, cell_style, text);
+      if (!text.empty()) StringCell(column, XF("General", &cell_style), text);
+    }
+    ++row_count_;
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::BeforeDataCells() {
+  if (!owner_.OnGetBeforeDataParams) return;
+  for (int column = 0; column < sheet_.StartDataCol; ++column) {
+    TxlsFormat style = sheet_.Options.DataFormat;
+    std::string text;
+    owner_.OnGetBeforeDataParams(sheet_, index_, column, row_count_, style, text);
+    if (!text.empty()) StringCell(column, XF("General", &style), text);
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::CaptionRow() {
+  EnsureRowRoom();
+  BeforeDataCells();
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    TxlsFormat style = sheet_.Options.CaptionsFormat;
+    std::string caption = columns_[column_index].Caption;
+    if (owner_.OnGetCaptionParams) {
+      owner_.OnGetCaptionParams(sheet_, index_, DataColumn(column_index), style, caption);
+    }
+    if (caption.empty()) continue;
+    StringCell(DataColumn(column_index), style.IsDefault() ? kDefaultXF : XF("General", &style), caption);
+  }
+  ++row_count_;
+}
+
+void TTabuloWorkbook::TSheetRun::FillRow() {
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    columns_[column_index].Field->GetValue(row_[column_index].Value);
+  }
+  if (owner_.OnBeforeExportRow || owner_.OnAdvancedBeforeExportRow) row_.GiveTexts(columns_);
+}
+
+std::uint16_t TTabuloWorkbook::TSheetRun::DataCellXF(int column_index) {
+  std::uint16_t xf = field_xfs_[column_index];
+  if (xf == kDefaultXF && !strip_xfs_.empty()) {
+    const int strip = sheet_.StripType == ssRow ? record_counter_ % static_cast<int>(strip_xfs_.size()) : 0;
+    xf = strip_xfs_[strip][column_index];
+  }
+  if (!owner_.OnGetDataParams) return xf;
+  TxlsFormat style;
+  std::string format_text;
+  if (const TxlsXFormat* pooled = xf == kDefaultXF ? nullptr : writer_.Pools().FindXF(xf)) {
+    style.Font = pooled->Font != nullptr ? *pooled->Font : sheet_.Options.DataFormat.Font;
+    style.Borders = pooled->Borders;
+    style.Fill = pooled->Fill;
+    style.Alignment = pooled->Alignment;
+    style.Wrap = pooled->Wrap;
+    if (pooled->TextFormat != nullptr) format_text = pooled->TextFormat->Format;
+  } else {
+    style = sheet_.Options.DataFormat;
+    format_text = "General";
+  }
+  owner_.OnGetDataParams(sheet_, index_, DataColumn(column_index), row_count_, style, format_text);
+  if (format_text.empty()) format_text = formats_[column_index];
+  return XF(format_text, &style);
+}
+
+void TTabuloWorkbook::TSheetRun::DataCell(int column_index, const TCellValue& value) {
+  const TTabuloColumn& column = columns_[column_index];
+  const int cell_column = DataColumn(column_index);
+  const std::uint16_t xf = DataCellXF(column_index);
+  // Text given in place of a value (a handler's, a text-only source's) is
+  // read in the locale's form.
+  const bool given = value.Kind == ckText;
+  if (value.IsNull() || ((given || value.Kind == ckBytes) && value.Text.empty())) {
+    writer_.WriteBlankCell(row_count_, cell_column, xf);
+    return;
+  }
+  if (given && value.Text == sheet_.Formats.NullString()) {
+    StringCell(cell_column, xf, value.Text);
+    return;
+  }
+  switch (column.ColumnType) {
+    case ctInteger:
+    case ctLargeInt:
+    case ctFloat:
+    case ctCurrency:
+      NumberCell(column_index, xf, value);
+      return;
+    case ctDate:
+    case ctTime:
+    case ctDateTime:
+      MomentCell(column_index, xf, value);
+      return;
+    case ctString:
+      StringCell(cell_column, xf, value.Text);
+      return;
+    case ctBoolean: {
+      const bool truth =
+          value.Kind == ckBoolean ? value.Truth : SameText(value.Text, sheet_.Formats.BooleanTrue());
+      writer_.WriteBooleanCell(row_count_, cell_column, xf, truth);
+      return;
+    }
+    case ctUnknown:
+      return;
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::NumberCell(int column_index, std::uint16_t xf, const TCellValue& value) {
+  const TTabuloColumn& column = columns_[column_index];
+  double number = 0;
+  bool exact = true;
+  const bool read = value.Kind == ckText ? ReadCellNumber(value.Text, number, exact)
+                                         : ReadDecimalNumber(column.NumberText(value), number, exact);
+  if (!read) number = 0;
+  if (!exact) {
+    // A number a double cannot carry keeps every digit as text.
+    text_.clear();
+    column.AppendTextForm(value, text_);
+    StringCell(DataColumn(column_index), xf, text_);
+    return;
+  }
+  writer_.WriteNumberCell(row_count_, DataColumn(column_index), xf, number);
+  stats_[column_index].Add(number);
+}
+
+void TTabuloWorkbook::TSheetRun::MomentCell(int column_index, std::uint16_t xf, const TCellValue& value) {
+  const TTabuloColumn& column = columns_[column_index];
+  TDateTime moment = value.Moment;
+  const bool readable =
+      value.Kind == ckMoment || (value.Kind == ckText && TryStrToDateTime(value.Text, moment));
+  if (readable && moment > 1) {
+    // Serial numbers up to 60 count the 29 February 1900 that never was.
+    const double serial = moment > 60 ? moment : moment - 1;
+    writer_.WriteNumberCell(row_count_, DataColumn(column_index), xf, serial);
+    stats_[column_index].Add(serial);
+  } else if (readable) {
+    StringCell(DataColumn(column_index), xf, FormatDateTime(column.Format, moment));
+  } else {
+    StringCell(DataColumn(column_index), xf, value.Text);
+  }
+}
+
+void TTabuloWorkbook::TSheetRun::DataRow() {
+  BeforeDataCells();
+  const bool handlers = owner_.OnGetExportText || owner_.OnAdvancedGetExportText;
+  for (int column_index = 0; column_index < row_.Count(); ++column_index) {
+    const TTabuloCol& cell = row_[column_index];
+    if (!handlers) {
+      DataCell(column_index, cell.Value);
+      continue;
+    }
+    // The handlers get the text form and may rewrite it; the cell is then
+    // their text.
+    text_.clear();
+    if (!cell.Value.IsNull()) columns_[column_index].AppendTextForm(cell.Value, text_);
+    if (owner_.OnGetExportText) owner_.OnGetExportText(owner_, column_index, text_);
+    if (owner_.OnAdvancedGetExportText) owner_.OnAdvancedGetExportText(sheet_, index_, column_index, text_);
+    given_text_ = text_;
+    TCellValue given = cell.Value;
+    given.Text = given_text_;
+    if (given.Kind != ckInvalidMoment) given.Kind = given_text_.empty() && given.IsNull() ? ckNull : ckText;
+    DataCell(column_index, given);
+  }
+  ++row_count_;
+  ++data_rows_;
+}
+
+void TTabuloWorkbook::TSheetRun::AggregateRow() {
+  std::vector<const TxlsFieldFormat*> marks(static_cast<std::size_t>(columns_.Count()), nullptr);
+  bool any = false;
+  for (int item = 0; item < sheet_.FieldFormats.Count(); ++item) {
+    const TxlsFieldFormat& format = sheet_.FieldFormats[item];
+    if (format.Aggregate == aggNone) continue;
+    for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+      if (SameText(columns_[column_index].Name, format.FieldName)) {
+        marks[column_index] = &format;
+        any = true;
+      }
+    }
+  }
+  if (!any) return;
+  in_data_ = false;
+  EnsureRowRoom();
+  // A formula covers only the rows of its own sheet: after a continuation
+  // the cell holds the value computed over every data row instead.
+  const bool formula = data_rows_ > 0 && part_ == data_part_;
+  bool written = false;
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    TxlsFormat style = sheet_.Options.AggregateFormat;
+    std::string value;
+    if (const TxlsFieldFormat* mark = marks[column_index]) {
+      std::string format_text = formats_[column_index];
+      if (owner_.OnGetAggregateParams) {
+        owner_.OnGetAggregateParams(sheet_, index_, column_index, style, format_text, value);
+      }
+      if (format_text.empty()) format_text = "General";
+      const std::uint16_t xf =
+          format_text == "General" && style.IsDefault() ? kDefaultXF : XF(format_text, &style);
+      const TFormulaResult result = stats_[column_index].Result(mark->Aggregate);
+      if (data_rows_ == 0) {
+        writer_.WriteBlankCell(row_count_, DataColumn(column_index), xf);
+      } else if (formula) {
+        writer_.WriteAggregateCell(row_count_, DataColumn(column_index), first_data_row_, row_count_ - 1,
+                                   mark->Aggregate, xf, result);
+      } else if (result.DivisionByZero) {
+        writer_.WriteBlankCell(row_count_, DataColumn(column_index), xf);
+      } else {
+        writer_.WriteNumberCell(row_count_, DataColumn(column_index), xf, result.Value);
+      }
+      written = true;
+    } else if (owner_.OnGetAggregateParams) {
+      std::string format_text = "General";
+      owner_.OnGetAggregateParams(sheet_, index_, column_index, style, format_text, value);
+      if (!value.empty()) {
+        StringCell(DataColumn(column_index), XF("General", &style), value);
+        written = true;
+      }
+    }
+  }
+  if (written) ++row_count_;
+}
+
+void TTabuloWorkbook::TSheetRun::LeadingRows() {
+  TextBlock(sheet_.Header, sheet_.HeaderRows, sheet_.Options.HeaderFormat, owner_.OnGetHeaderParams);
+  if (!owner_.Aborted() && sheet_.AllowCaptions) CaptionRow();
+}
+
+void TTabuloWorkbook::TSheetRun::WalkStarted() {
+  // The data block begins after the leading rows; a continuation sheet
+  // repeats the caption row above its part of it.
+  in_data_ = true;
+  data_part_ = part_;
+  first_data_row_ = row_count_;
+}
+
+bool TTabuloWorkbook::TSheetRun::AcceptRow(TTabuloRow& row) {
+  bool accept = true;
+  if (owner_.OnAdvancedBeforeExportRow) owner_.OnAdvancedBeforeExportRow(owner_, index_, row, accept);
+  return accept;
+}
+
+void TTabuloWorkbook::TSheetRun::RecordExported(int record_number) {
+  if (owner_.OnAdvancedExportedRecord) owner_.OnAdvancedExportedRecord(owner_, index_, record_number);
+}
+
+bool TTabuloWorkbook::TSheetRun::Run() {
+  RegisterXFs();
+  stats_.assign(static_cast<std::size_t>(columns_.Count()), TAggregateStats());
+  row_.Clear();
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    row_.Add(columns_[column_index].Name, column_index);
+  }
+  col_count_ = columns_.Count() + sheet_.StartDataCol;
+  StartPart();
+  const bool completed = owner_.RunRecordLoop(sheet_.DataSet, sheet_.RecordWindow(), *this, record_counter_);
+  if (completed) {
+    AggregateRow();
+    TextBlock(sheet_.Footer, sheet_.FooterRows, sheet_.Options.FooterFormat, owner_.OnGetFooterParams);
+  }
+  EndPart();
+  return completed;
+}
+
+}  // namespace velmora

@@ -1,0 +1,140 @@
+#include "formats/workbook/tabulo_workbook.h"
+
+#include <algorithm>
+
+#include "formats/workbook/sheet_run.h"
+#include "platform/error.h"
+#include "platform/text_utils.h"
+
+namespace velmora {
+
+TTabuloWorkbook::TTabuloWorkbook() { OnlyVisibleFields = true; }
+TTabuloWorkbook::~TTabuloWorkbook() = default;
+
+TxlsSheet& TTabuloWorkbook::AddSheet() {
+  TxlsSheet& sheet = *Sheets.emplace_back(std::make_unique<TxlsSheet>());
+  sheet.Title = "Sheet " + std::to_string(Sheets.size());
+  return sheet;
+}
+
+bool TTabuloWorkbook::MovesBack() const {
+  int exported = 0;
+  for (const auto& sheet : Sheets) {
+    if (!sheet->Exported) continue;
+    ++exported;
+    if (sheet->AutoCalcColWidth) return true;
+  }
+  return exported == 0 ? AutoCalcColWidth : exported > 1;
+}
+
+std::unique_ptr<TTabuloWriter> TTabuloWorkbook::CreateWriter(TOutputStream& stream) {
+  std::unique_ptr<TxlsWorkbookSink> sink = GetSinkClass()(*this, stream);
+  sink_ = sink.get();
+  return sink;
+}
+
+TxlsWorkbookSink& TTabuloWorkbook::Sink() const {
+  if (writer_ == nullptr || sink_ == nullptr) throw EVelmoraError("The writer exists only while the export runs");
+  return *sink_;
+}
+
+void TTabuloWorkbook::Execute() {
+  if (FileName.empty()) throw EVelmoraError("Result file name not present");
+  TTabuloFormatText::Execute();
+}
+
+std::unique_ptr<TxlsSheet> TTabuloWorkbook::TemporarySheet() {
+  auto sheet = std::make_unique<TxlsSheet>();
+  sheet->AutoCalcColWidth = AutoCalcColWidth;
+  sheet->Title = Options.SheetTitle();
+  sheet->Options = Options;
+  sheet->FieldFormats.Assign(FieldFormats);
+  sheet->StripType = StripType;
+  sheet->StripStyles.Assign(StripStyles);
+  sheet->ExportSource = ExportSource;
+  sheet->DataSet = DataSet;
+  sheet->ExportedFields = ExportedFields;
+  sheet->HeaderRows = HeaderRows;
+  sheet->StartDataCol = StartDataCol;
+  sheet->FooterRows = FooterRows;
+  sheet->Header = Header;
+  sheet->Captions = Captions;
+  sheet->Footer = Footer;
+  sheet->Formats.Assign(Formats);
+  sheet->UserFormats = UserFormats;
+  sheet->ColumnsWidth = ColumnsWidth;
+  sheet->AllowCaptions = AllowCaptions;
+  sheet->GoToFirstRecord = GoToFirstRecord;
+  sheet->ExportRecCount = ExportRecCount;
+  sheet->SkipRecCount = SkipRecCount;
+  sheet->CurrentRecordOnly = CurrentRecordOnly;
+  sheet->OnlyVisibleFields = OnlyVisibleFields;
+  return sheet;
+}
+
+void TTabuloWorkbook::CheckSheet(TxlsSheet& sheet, int max_columns) {
+  const char* source_name = SourceName(sheet.ExportSource);
+  if (sheet.ExportSource != esDataSet || sheet.DataSet == nullptr) {
+    throw EVelmoraError(Format("Sheet %s define with error: %s", sheet.Title.c_str(),
+                               Format("Export source (%s) is not assigned", source_name).c_str()));
+  }
+  if (!sheet.DataSet->Active()) throw EVelmoraError(Format("Export source (%s) is closed", source_name));
+  if (!ExportEmpty && sheet.DataSet->IsEmpty()) {
+    throw EVelmoraError(Format("Export source (%s) is empty", source_name));
+  }
+  if (sheet.StartDataCol < 0 || sheet.StartDataCol >= max_columns) sheet.StartDataCol = 0;
+  TColumnSettings settings;
+  settings.ExportedFields = &sheet.ExportedFields;
+  settings.DataSet = sheet.DataSet;
+  settings.OnlyVisibleFields = sheet.OnlyVisibleFields;
+  settings.Formats = &sheet.Formats;
+  settings.UserFormats = &sheet.UserFormats;
+  settings.ColumnsWidth = &sheet.ColumnsWidth;
+  settings.Captions = &sheet.Captions;
+  settings.Window = sheet.RecordWindow();
+  sheet.Columns().Build(settings);
+  const int columns = sheet.Columns().Count() + sheet.StartDataCol;
+  if (columns > max_columns) {
+    throw EVelmoraError(Format("Sheet %s needs %d columns; a worksheet holds at most %d", sheet.Title.c_str(),
+                               columns, max_columns));
+  }
+  if (sheet.AutoCalcColWidth) sheet.Columns().ColumnWidthPass(settings);
+}
+
+void TTabuloWorkbook::RunExport() {
+  std::vector<TxlsSheet*> sheets;
+  for (const auto& sheet : Sheets) {
+    if (sheet->Exported) sheets.push_back(sheet.get());
+  }
+  std::unique_ptr<TxlsSheet> temporary;
+  if (sheets.empty()) {
+    temporary = TemporarySheet();
+    sheets.push_back(temporary.get());
+  }
+  total_records_ = 0;
+  TxlsWorkbookSink& writer = Sink();
+  for (TxlsSheet* sheet : sheets) CheckSheet(*sheet, writer.MaxSheetColumns());
+
+  aborted_ = false;
+  writer.WriteWorkbookGlobals(sheets.front()->Options.DataFormat.Font);
+  BeforeExport();
+  if (OnBeginExport) OnBeginExport(*this);
+  for (std::size_t position = 0; position < sheets.size(); ++position) {
+    TxlsSheet& sheet = *sheets[position];
+    const int index = temporary ? 0 : static_cast<int>(
+        std::find_if(Sheets.begin(), Sheets.end(), [&](const auto& item) { return item.get() == &sheet; }) -
+        Sheets.begin());
+    sheet.DataSet->DisableControls();
+    struct TControlsGuard {
+      TDataSet* data_set;
+      ~TControlsGuard() { data_set->EnableControls(); }
+    } guard{sheet.DataSet};
+    if (!TSheetRun(*this, writer, sheet, index).Run()) break;
+  }
+  AfterExport();
+  // An aborted export still ends as a valid workbook holding the rows written.
+  writer.Finish();
+  EndExport();
+}
+
+}  // namespace velmora
