@@ -377,6 +377,30 @@ TEST_F(ResultSetTest, MidnightKeepsTheFractionDigitsOfItsColumn) {
   Sql("DROP TABLE midnights");
 }
 
+// Regression: where the locale's short date shows a two-digit year, a moment
+// was displayed from its text form read back, so 1924 became 2024 and the
+// year 9 became 2009, in every format and in a workbook's serial numbers.
+// The display form is now made from the value itself.
+TEST_F(ResultSetTest, MomentsKeepTheirCenturyInALocaleOfTwoDigitYears) {
+  TFormatSettings two_digit_years = IsoSettings();
+  two_digit_years.DateSeparator = "/";
+  two_digit_years.ShortDateFormat = "dd/mm/yy";
+  SetFormatSettings(two_digit_years);
+  OpenQuery("select cast('1924-01-05' as date) as d, cast('0009-02-03 04:05:06' as datetime) as m");
+  const TTabuloFormats display_formats;
+  TColumnSettings column_settings;
+  column_settings.DataSet = &query;
+  column_settings.Formats = &display_formats;
+  TTabuloColumns columns;
+  columns.Build(column_settings);
+  EXPECT_EQ(RecordText(), "05/01/24|03/02/09 04:05:06");
+  const char* const expected[] = {"1924-01-05", "0009-02-03"};
+  for (int index = 0; index < columns.Count(); ++index) {
+    columns[index].Format = "yyyy-mm-dd";
+    EXPECT_EQ(DisplayForms(columns[index]).Typed, expected[index]);
+  }
+}
+
 // Regression: TIME values beyond a day were clamped to a time of day, so
 // '838:59:59' exported as 23:59:59 and '-01:30:00' as 00:30:00.
 TEST_F(ResultSetTest, TimesBeyondADayAreExportedAsTheServerWritesThem) {
