@@ -1,6 +1,7 @@
 #include "engine/memory_dataset.h"
 
 #include "platform/error.h"
+#include "platform/text_utils.h"
 #include "platform/value_format.h"
 
 namespace velmora {
@@ -34,8 +35,16 @@ class TMemoryDataSet::TMemoryField : public TField {
   // form ("0000-00-00", "2004-02-30 10:00:00") is an invalid moment, as the
   // server's fields report such values. Other texts that are no date are not
   // the server's, and fail where they are shown.
+  // A Boolean's "True" or "False" (letter case aside) is a Boolean value, as
+  // a server's field gives it.
   void GetValue(TCellValue& value) const override {
     TField::GetValue(value);
+    if (DataType == ftBoolean && value.Kind == ckText &&
+        (SameText(value.Text, "True") || SameText(value.Text, "False"))) {
+      value.Kind = ckBoolean;
+      value.Truth = SameText(value.Text, "True");
+      return;
+    }
     if (DataType != ftDate && DataType != ftDateTime && DataType != ftTimeStamp) return;
     TDateTime moment = 0;
     if (value.Kind == ckText && HasServerDateShape(value.Text) && !TryStrToDateTime(value.Text, moment)) {

@@ -193,8 +193,10 @@ void TTabuloWorkbook::TSheetRun::DataCell(int column_index, const TCellValue& va
       StringCell(cell_column, xf, value.Text);
       return;
     case ctBoolean: {
-      const bool truth =
-          value.Kind == ckBoolean ? value.Truth : SameText(value.Text, sheet_.Formats.BooleanTrue());
+      // Given text is true as the text form of true or as the export's text for it.
+      const bool truth = value.Kind == ckBoolean ? value.Truth
+                                                 : SameText(value.Text, "True") ||
+                                                       SameText(value.Text, sheet_.Formats.BooleanTrue());
       writer_.WriteBooleanCell(row_count_, cell_column, xf, truth);
       return;
     }

@@ -103,6 +103,9 @@ TEST_F(XlsInteropTest, ReaderGetsEveryCellBack) {
     TxlsFieldFormat& format = exporter.FieldFormats.Add();
     format.FieldName = "AMOUNT";
     format.Aggregate = aggSum;
+    // Regression: a Boolean cell compared the value's text with this text,
+    // so every value came out false.
+    exporter.Formats.SetBooleanTrue("Yes");
   });
 
   const std::string integer = " #,###,##0 400\n";
