@@ -18,11 +18,6 @@ constexpr std::string_view kDifTupleStart = "-1,0\r\nBOT\r\n";
 // SYLK's escape for a line break inside a text; a raw one would end the record.
 constexpr std::string_view kSylkLineBreak = "\x1b :";
 
-// Appends text as a DIF string value: in quotes, quotes doubled.
-void AppendDifString(std::string& out, std::string_view text) {
-  AppendQuoted(out, text, '"');
-}
-
 // Appends text as the inside of a SYLK string constant: ";" doubled (a single one
 // would start the next field), each line break (CR LF, CR or LF) as one escape.
 void AppendSylkText(std::string& out, std::string_view text) {
@@ -60,6 +55,10 @@ void TTabuloASCII::BeginExport() {
   if (export_type_ != etTXT) AutoCalcColWidth = false;
   records_written_ = 0;
   CheckOptions();
+  csv_specials_ = {CSVComma, '\r', '\n'};
+  if (CSVQuote != '\0') csv_specials_ += CSVQuote;
+  dif_encoder_.reset();
+  if (export_type_ == etDIF && DIFEncoding == deWindows1252) dif_encoder_.emplace("WINDOWS-1252", upReplace);
   WritePrologue();
 }
 
@@ -69,7 +68,8 @@ void TTabuloASCII::EndExport() {
 }
 
 void TTabuloASCII::CheckOptions() const {
-  if (export_type_ == etCSV && QuotesCSV() && CSVComma == CSVQuote) {
+  // With a quote character in use, quoted fields and separators would be one character.
+  if (export_type_ == etCSV && CSVQuote != '\0' && CSVComma == CSVQuote) {
     throw EVelmoraError(
         Format("The CSV separator and the CSV quote character must differ (both are '%c')", CSVComma));
   }
@@ -98,7 +98,7 @@ void TTabuloASCII::WritePrologue() {
       const int tuples = CountTuples();
       std::string& text = scratch_;
       text.assign("TABLE\r\n0,1\r\n");
-      AppendDifString(text, Title);
+      AppendDifText(Title, true, text);
       text += "\r\nVECTORS\r\n0,";
       AppendInteger(text, Columns().Count());
       text += "\r\n\"\"\r\nTUPLES\r\n0,";
@@ -168,20 +168,37 @@ void TTabuloASCII::GetDataRow(bool formatted, std::string& row) {
   row.clear();
   if (export_type_ == etDIF) row.assign(kDifTupleStart);
   for (TTabuloCol& cell : ExportRow()) {
-    const TTabuloColumn& column = Columns()[cell.ColumnIndex];
-    if (export_type_ == etDIF && column.IsNumber && !cell.Value.IsNull() && !cell.Value.Text.empty()) {
-      // A DIF number is written from the value itself, whatever its display
-      // form, in the one form every reader takes: "." as the point, no grouping.
-      row += "0,";
-      column.AppendPlainNumber(cell.Value, ".", row);
-      row += "\r\nV\r\n";
-      continue;
-    }
-    CellExportText(cell, formatted && !(export_type_ == etDIF && column.IsNumber), cell_text_);
+    if (AppendNumberCell(cell, row)) continue;
+    const bool plain = export_type_ == etDIF && Columns()[cell.ColumnIndex].IsNumber;
+    CellExportText(cell, formatted && !plain, cell_text_);
     AppendDecorated(cell.ColumnIndex, false, cell_text_, row);
   }
   if (export_type_ == etCSV && !row.empty()) row.pop_back();  // the trailing separator
   if (export_type_ == etTXT || export_type_ == etCSV) row += kLineEnd;
+}
+
+bool TTabuloASCII::AppendNumberCell(const TTabuloCol& cell, std::string& out) {
+  const TTabuloColumn& column = Columns()[cell.ColumnIndex];
+  if ((export_type_ != etDIF && export_type_ != etSYLK) || !column.IsNumber || cell.Value.IsNull() ||
+      cell.Value.Text.empty()) {
+    return false;
+  }
+  // Written from the value itself, whatever its display form, in the one form
+  // every reader takes, so that the reader holds a number it can sum.
+  if (export_type_ == etDIF) {
+    out += "0,";
+    column.AppendPlainNumber(cell.Value, ".", out);
+    out += "\r\nV\r\n";
+  } else {
+    out += "C;X";
+    AppendInteger(out, cell.ColumnIndex + 1);
+    out += ";Y";
+    AppendInteger(out, sylk_row_);
+    out += ";K";
+    column.AppendPlainNumber(cell.Value, ".", out);
+    out += kLineEnd;
+  }
+  return true;
 }
 
 void TTabuloASCII::WriteDataRow() {
@@ -209,22 +226,9 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
       TTabuloWriter::AppendPadded(out, text, ' ', column.Width, column.Align);
       if (TXTSpacing > 0) out.append(static_cast<std::size_t>(TXTSpacing), ' ');
       return;
-    case etCSV: {
-      const std::string_view guard = CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
-                                             kFormulaStarts.find(text.front()) != std::string_view::npos
-                                         ? "'"
-                                         : "";
-      if (QuotesCSV()) {
-        out += CSVQuote;
-        if (!guard.empty()) AppendQuoteDoubled(out, guard, CSVQuote);
-        AppendQuoteDoubled(out, text, CSVQuote);
-        out += CSVQuote;
-      } else {
-        out.append(guard).append(text);
-      }
-      out += CSVComma;
+    case etCSV:
+      AppendCsvField(column_index, caption, text, out);
       return;
-    }
     case etDIF:
       // Numbers are written by GetDataRow. Dates and times go as strings in
       // their display form, which no reader parses alike. A NULL (or empty)
@@ -234,11 +238,11 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
           column.ColumnType == ctTime || column.ColumnType == ctDateTime || text.empty() ||
           column.Field->IsNull()) {
         out += "1,0\r\n";
-        AppendDifString(out, text);
+        AppendDifText(text, true, out);
         out += kLineEnd;
       } else {
         out += "0,";
-        out += text;
+        AppendDifText(text, false, out);
         out += "\r\nV\r\n";
       }
       return;
@@ -251,6 +255,48 @@ void TTabuloASCII::AppendDecorated(int column_index, bool caption, std::string_v
       AppendSylkText(out, text);
       out += "\"\r\n";
       return;
+  }
+}
+
+void TTabuloASCII::AppendCsvField(int column_index, bool caption, std::string_view text, std::string& out) {
+  const TTabuloColumn& column = Columns()[column_index];
+  const std::string_view guard = CSVFormulaGuard && (caption || !column.IsNumber) && !text.empty() &&
+                                         kFormulaStarts.find(text.front()) != std::string_view::npos
+                                     ? "'"
+                                     : "";
+  const std::size_t special = text.find_first_of(csv_specials_);
+  const bool needs_quotes = special != std::string_view::npos || guard.find_first_of(csv_specials_) == 0;
+  if (CSVQuote == '\0' && needs_quotes) {
+    // Unquoted, the value would split its row into more fields or rows.
+    const char* what = special != std::string_view::npos && (text[special] == '\r' || text[special] == '\n')
+                           ? "a line break"
+                           : "the separator";
+    const std::string where = caption ? Format("Caption of column %s", column.Name.c_str())
+                                      : Format("Row %d, column %s", records_written_ + 1, column.Name.c_str());
+    throw EVelmoraError(
+        Format("%s: the value holds %s and the file has no quote character", where.c_str(), what));
+  }
+  if (CSVQuote != '\0' && (CSVQuoteStrings || needs_quotes)) {
+    out += CSVQuote;
+    if (!guard.empty()) AppendQuoteDoubled(out, guard, CSVQuote);
+    AppendQuoteDoubled(out, text, CSVQuote);
+    out += CSVQuote;
+  } else {
+    out.append(guard).append(text);
+  }
+  out += CSVComma;
+}
+
+void TTabuloASCII::AppendDifText(std::string_view text, bool quoted, std::string& out) {
+  if (dif_encoder_) {
+    encoded_.clear();
+    dif_encoder_->Append(encoded_, text);
+    text = encoded_;
+  }
+  if (quoted) {
+    AppendQuoted(out, text, '"');
+  } else {
+    out += text;
   }
 }
 

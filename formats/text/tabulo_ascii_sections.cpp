@@ -5,6 +5,7 @@
 #include "formats/text/tabulo_ascii.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -33,6 +34,12 @@ bool CSVReadsAhead(const TIniFile& template_file) {
   return false;
 }
 
+// DIF counts the records before it writes the first; its section is checked too.
+bool DIFReadsAhead(const TIniFile& template_file) {
+  TDIFOptions::Read(template_file, TDIFOptions());
+  return true;
+}
+
 }  // namespace
 
 TTXTOptions TTXTOptions::Read(const TIniFile& template_file, const TTXTOptions& current) {
@@ -52,6 +59,20 @@ TCSVOptions TCSVOptions::Read(const TIniFile& template_file, const TCSVOptions& 
   options.Quote = ReadCsvCharacter(template_file, "Quote", current.Quote, 0);
   options.BOM = template_file.ReadBool("CSV", "BOM", current.BOM);
   options.FormulaGuard = template_file.ReadBool("CSV", "FormulaGuard", current.FormulaGuard);
+  return options;
+}
+
+TDIFOptions TDIFOptions::Read(const TIniFile& template_file, const TDIFOptions& current) {
+  TDIFOptions options = current;
+  const std::string text = template_file.ReadString("DIF", "Encoding", "");
+  if (text.empty()) return options;
+  if (SameText(text, "UTF-8")) {
+    options.Encoding = deUtf8;
+  } else if (SameText(text, "Windows-1252")) {
+    options.Encoding = deWindows1252;
+  } else {
+    throw EVelmoraError(Format("DIF Encoding \"%s\" is not UTF-8 or Windows-1252", text.c_str()));
+  }
   return options;
 }
 
@@ -79,6 +100,8 @@ void TTabuloASCII::ReadFormatSections(const TIniFile& template_file, const TData
       SetCSVOptions(TCSVOptions::Read(template_file, CSVOptions()));
       break;
     case etDIF:
+      SetDIFOptions(TDIFOptions::Read(template_file, DIFOptions()));
+      break;
     case etSYLK:
       break;
   }
@@ -87,7 +110,7 @@ void TTabuloASCII::ReadFormatSections(const TIniFile& template_file, const TData
 const TExportFormat kTXTFormat{4, "TXT", {"txt"}, &CreateExporterOf<TTabuloASCII, etTXT>, &TXTReadsAhead};
 const TExportFormat kCSVFormat{8, "CSV", {"csv"}, &CreateExporterOf<TTabuloASCII, etCSV>, &CSVReadsAhead};
 // DIF counts the records before it writes the first.
-const TExportFormat kDIFFormat{9, "DIF", {"dif"}, &CreateExporterOf<TTabuloASCII, etDIF>, &AlwaysReadsAhead};
+const TExportFormat kDIFFormat{9, "DIF", {"dif"}, &CreateExporterOf<TTabuloASCII, etDIF>, &DIFReadsAhead};
 const TExportFormat kSYLKFormat{
     10, "SYLK", {"slk"}, &CreateExporterOf<TTabuloASCII, etSYLK>, &NeverReadsAhead};
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/memory_dataset.h"
@@ -111,15 +112,38 @@ class AsciiInteropTest : public testsupport::TFileExportTest<TTabuloASCII> {
 
 TTempDir* AsciiInteropTest::shared_ = nullptr;
 
-TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfAQuotedCsv) {
+// Quoted in full or only where needed, every text comes back; so does a
+// film-like row whose title and cast hold separators and quotes.
+TEST_F(AsciiInteropTest, PythonReadsBackEveryTextOfACsvQuotedInFullOrWhereNeeded) {
   RequireTools(false);
   if (IsSkipped()) return;
   const TTable expected = SourceTable();
   EXPECT_EQ(ReadCsv(Export(etCSV, "default.csv"), ',', '"'), DumpForm(expected));
+  exporter_.CSVQuoteStrings = false;
+  EXPECT_EQ(ReadCsv(Export(etCSV, "needed.csv"), ',', '"'), DumpForm(expected));
 
   exporter_.CSVComma = ';';
   exporter_.CSVQuote = '\'';
+  exporter_.CSVQuoteStrings = true;
   EXPECT_EQ(ReadCsv(Export(etCSV, "semicolon.csv"), ';', '\''), DumpForm(expected));
+  exporter_.CSVQuoteStrings = false;
+  EXPECT_EQ(ReadCsv(Export(etCSV, "semicolon-needed.csv"), ';', '\''), DumpForm(expected));
+
+  TMemoryDataSet films;
+  films.AddField("FILM_ID", ftInteger);
+  films.AddField("TITLE", ftString);
+  films.AddField("DESCRIPTION", ftString);
+  films.AddField("RENTAL_RATE", ftFloat);
+  films.AddField("ACTORS", ftString);
+  films.AppendRecord({"1", "ACADEMY DINOSAUR", "A Epic Drama of a Feminist And a Mad Scientist", "0.99",
+                      "PENELOPE GUINESS, CHRISTIAN GABLE, LUCILLE TRACY"});
+  films.AppendRecord({"2", "Crouching Tiger, Hidden Dragon", "The \"Green Destiny\" sword;\r\nstolen", "4.99",
+                      "Chow Yun-fat, Michelle Yeoh"});
+  films.Open();
+  exporter_.DataSet = &films;
+  exporter_.CSVComma = ',';
+  exporter_.CSVQuote = '"';
+  EXPECT_EQ(ReadCsv(Export(etCSV, "films.csv"), ',', '"'), DumpForm(testsupport::TextTable(films)));
 }
 
 // The reader holds numbers as doubles, so the texts and dates are compared,
@@ -150,9 +174,9 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsBackTheTextsOfDifAndSylk) {
 }
 
 // Numbers of a German-style export, in their display defaults ("16.047",
-// "1.234.567,89"), must come back as the same numbers, not as other numbers or
-// error cells; dates come back as their texts.
-TEST_F(AsciiInteropTest, OfficeSuiteReadsDifNumbersOfAGermanExportAsNumbers) {
+// "1.234.567,89"), must come back from DIF and SYLK as the same numbers, not
+// as texts, other numbers or error cells; dates come back as their texts.
+TEST_F(AsciiInteropTest, OfficeSuiteReadsDifAndSylkNumbersOfAGermanExportAsNumbers) {
   RequireTools(true);
   if (IsSkipped()) return;
   SetFormatSettings(GermanStyleSettings());
@@ -164,19 +188,23 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsDifNumbersOfAGermanExportAsNumbers) {
   numbers.AppendRecord({"-1500", "12,5", "31.12.1999"});
   numbers.AppendRecord({"0", "-1,5e-7", "29.02.2024"});
   numbers.Open();
-  TTabuloASCII exporter;
-  exporter.DataSet = &numbers;
-  exporter.SetExportType(etDIF);
-  exporter.FileName = directory_.File("german.dif");
-  exporter.Execute();
-  // Text cells quoted, numbers unquoted and unformatted: an unquoted field is a number cell.
-  const std::string converted =
-      ConvertWithOffice(exporter.FileName, "DIF:76", "44,34,76,1,,0,true,true,false");
-  EXPECT_EQ(ReadFile(converted),
-            "\"ID\",\"PRICE\",\"DAY\"\n"
-            "16047,1234567.89,\"05.01.2024\"\n"
-            "-1500,12.5,\"31.12.1999\"\n"
-            "0,-0.00000015,\"29.02.2024\"\n");
+  for (const auto& [type, name, input_filter] : {std::tuple{etDIF, "german.dif", "DIF:76"},
+                                                 std::tuple{etSYLK, "german.slk", ""}}) {
+    SCOPED_TRACE(name);
+    TTabuloASCII exporter;
+    exporter.DataSet = &numbers;
+    exporter.SetExportType(type);
+    exporter.FileName = directory_.File(name);
+    exporter.Execute();
+    // Text cells quoted, numbers unquoted and unformatted: an unquoted field is a number cell.
+    const std::string converted =
+        ConvertWithOffice(exporter.FileName, input_filter, "44,34,76,1,,0,true,true,false");
+    EXPECT_EQ(ReadFile(converted),
+              "\"ID\",\"PRICE\",\"DAY\"\n"
+              "16047,1234567.89,\"05.01.2024\"\n"
+              "-1500,12.5,\"31.12.1999\"\n"
+              "0,-0.00000015,\"29.02.2024\"\n");
+  }
 }
 
 // A spreadsheet program opening a CSV export: with the byte order mark the

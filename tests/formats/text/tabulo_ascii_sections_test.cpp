@@ -51,6 +51,35 @@ TEST(AsciiSectionsTest, CsvSeparatorAndQuoteAreSingleCharacters) {
   }
 }
 
+TEST(AsciiSectionsTest, DifEncodingIsUtf8OrWindows1252) {
+  const struct {
+    const char* Section;
+    TDIFEncoding Encoding;
+    const char* Error;  // "" when the value is taken
+  } cases[] = {
+      {"", deWindows1252, ""},  // an absent or empty key keeps the value
+      {"Encoding=", deWindows1252, ""},
+      {"Encoding=utf-8", deUtf8, ""},
+      {"Encoding=WINDOWS-1252", deWindows1252, ""},
+      {"Encoding=latin1", deUtf8, "DIF Encoding \"latin1\" is not UTF-8 or Windows-1252"},
+  };
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.Section);
+    TTabuloASCII exporter(etDIF);
+    exporter.DIFEncoding = deWindows1252;
+    const TIniFile template_file = TIniFile::FromText(std::string("[DIF]\n") + test_case.Section);
+    if (*test_case.Error != '\0') {
+      EXPECT_VELMORA_ERROR(exporter.ReadFormatSections(template_file, data), test_case.Error);
+      EXPECT_VELMORA_ERROR(kDIFFormat.ReadsAhead(template_file), test_case.Error);
+      continue;
+    }
+    exporter.ReadFormatSections(template_file, data);
+    EXPECT_EQ(exporter.DIFEncoding, test_case.Encoding);
+  }
+}
+
 struct TTextSizeCase {
   const char* Sections;
   const char* Error;  // "" when the values are taken

@@ -133,9 +133,9 @@ TEST_F(AsciiExportTest, BinaryColumnsAreWrittenInTheFormChosen) {
        Lines({"ID B        T    ", " 1 iQ0KAA== \xC3\xA9    ", " 2          ok   ", " 3          0x   "})},
       {etSYLK, bfHex,
        "ID;PVASCIIEXPORT\r\nC;X1;Y1;K\"ID\"\r\nC;X2;Y1;K\"B\"\r\nC;X3;Y1;K\"T\"\r\n"
-       "C;X1;Y2;K\"1\"\r\nC;X2;Y2;K\"0x890D0A00\"\r\nC;X3;Y2;K\"\xC3\xA9\"\r\n"
-       "C;X1;Y3;K\"2\"\r\nC;X2;Y3;K\"\"\r\nC;X3;Y3;K\"ok\"\r\n"
-       "C;X1;Y4;K\"3\"\r\nC;X2;Y4;K\"\"\r\nC;X3;Y4;K\"0x\"\r\nE\r\n"},
+       "C;X1;Y2;K1\r\nC;X2;Y2;K\"0x890D0A00\"\r\nC;X3;Y2;K\"\xC3\xA9\"\r\n"
+       "C;X1;Y3;K2\r\nC;X2;Y3;K\"\"\r\nC;X3;Y3;K\"ok\"\r\n"
+       "C;X1;Y4;K3\r\nC;X2;Y4;K\"\"\r\nC;X3;Y4;K\"0x\"\r\nE\r\n"},
   };
   for (const auto& [type, form, expected] : cases) {
     exporter_.BinaryAs = form;
@@ -173,14 +173,67 @@ TEST_F(AsciiExportTest, CsvHeaderAndFooterLinesEndWithTheSeparatorAndNullsBecome
   EXPECT_EQ(Export(etCSV), Lines({"h1,", "h2,", "\"ID\",\"NAME\"", "\"NULL\",\"a\"", "f,"}));
 }
 
-TEST_F(AsciiExportTest, CsvWithoutQuotingWritesValuesAsTheyAre) {
-  IdAndName({{"1234", "a,\"b\"\r\nc"}});
-  exporter_.CSVQuote = '\0';  // no quoting, whatever CSVQuoteStrings says
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
+struct TCsvQuotingCase {
+  char Quote;
+  bool QuoteStrings;
+  const char* Value;
+  const char* Line;   // the data row, without its line end
+  const char* Error;  // "" when the export succeeds
+};
 
-  exporter_.CSVQuote = '\'';
-  exporter_.CSVQuoteStrings = false;
-  EXPECT_EQ(Export(etCSV), Lines({"ID,NAME", "1234,a,\"b\"", "c"}));
+// QuoteStrings=0 left a separator, quote or line break inside a value bare, so
+// a reader split the row into more fields or rows. It quotes exactly the
+// fields that need it; without a quote character such a value is refused.
+TEST_F(AsciiExportTest, CsvQuotesTheFieldsThatNeedItAndRefusesThemWithoutAQuoteCharacter) {
+  const TCsvQuotingCase cases[] = {
+      {'"', true, "plain", "\"7\",\"plain\"", ""},
+      {'"', false, "plain", "7,plain", ""},
+      {'"', false, "", "7,", ""},
+      {'"', false, "a;b 'c'", "7,a;b 'c'", ""},
+      {'"', false, "Crouching Tiger, Hidden Dragon", "7,\"Crouching Tiger, Hidden Dragon\"", ""},
+      {'"', false, "say \"hi\"", "7,\"say \"\"hi\"\"\"", ""},
+      {'"', false, "a\r\nb", "7,\"a\r\nb\"", ""},
+      {'"', false, "a\rb", "7,\"a\rb\"", ""},
+      {'"', false, "a\nb", "7,\"a\nb\"", ""},
+      {'\'', false, "it's \"so\"", "7,'it''s \"so\"'", ""},
+      {'\0', true, "say \"hi\"; 'so'", "7,say \"hi\"; 'so'", ""},
+      {'\0', false, "a,b", "", "Row 1, column NAME: the value holds the separator and the file has no quote character"},
+      {'\0', true, "a\nb", "", "Row 1, column NAME: the value holds a line break and the file has no quote character"},
+      {'\0', false, "a\rb", "", "Row 1, column NAME: the value holds a line break and the file has no quote character"},
+  };
+  IdAndName({{"7", ""}});
+  exporter_.SetExportType(etCSV);
+  exporter_.AllowCaptions = false;
+  for (const TCsvQuotingCase& test_case : cases) {
+    SCOPED_TRACE(test_case.Value);
+    exporter_.CSVQuote = test_case.Quote;
+    exporter_.CSVQuoteStrings = test_case.QuoteStrings;
+    data_.ClearRecords();
+    data_.AppendRecord({"7", test_case.Value});
+    if (*test_case.Error != '\0') {
+      EXPECT_VELMORA_ERROR(exporter_.Execute(), test_case.Error);
+    } else {
+      EXPECT_EQ(Export(), Lines({test_case.Line}));
+    }
+  }
+}
+
+// The row named is the file's data row: rejected records are no row. The
+// failed export leaves the earlier file as it was, and a caption is checked too.
+TEST_F(AsciiExportTest, CsvWithoutAQuoteCharacterNamesTheRowAndColumnOfAValueItCannotWrite) {
+  IdAndName({{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "Paris, Texas"}});
+  WriteFile(exporter_.FileName, "previous");
+  exporter_.SetExportType(etCSV);
+  exporter_.CSVQuote = '\0';
+  exporter_.OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool& accept) { accept = row[0].Data != "2"; };
+  EXPECT_VELMORA_ERROR(exporter_.Execute(),
+                       "Row 3, column NAME: the value holds the separator and the file has no quote character");
+  EXPECT_EQ(ReadFile(exporter_.FileName), "previous");
+  exporter_.OnBeforeExportRow = nullptr;
+  exporter_.ExportRecCount = 1;
+  exporter_.Captions = {"ID=No, id"};
+  EXPECT_VELMORA_ERROR(exporter_.Execute(),
+                       "Caption of column ID: the value holds the separator and the file has no quote character");
 }
 
 TEST_F(AsciiExportTest, CsvWithTabSeparatorDropsTheTrailingTab) {
@@ -216,7 +269,7 @@ TEST_F(AsciiExportTest, CsvFormulaGuardQuotesTextThatWouldRunAsAFormulaButNeverN
   exporter_.ReadFormatSections(TIniFile::FromText("[CSV]\nBOM=1\nFormulaGuard=1\nQuoteStrings=0\n"), data_);
   EXPECT_EQ(Export(etCSV), "\xEF\xBB\xBF" + Lines({"'=N,TEXT,DAY", "-5,'=1+2,2024-01-02", "-5,'+1,2024-01-02",
                                                    "-5,'-1,2024-01-02", "-5,'@SUM(A1),2024-01-02",
-                                                   "-5,'\tx,2024-01-02", "-5,'\rx,2024-01-02", "-5,a=b,2024-01-02",
+                                                   "-5,'\tx,2024-01-02", "-5,\"'\rx\",2024-01-02", "-5,a=b,2024-01-02",
                                                    "-5,,2024-01-02", "-5,'q,2024-01-02"}));
   // Both are off by default.
   TTabuloASCII plain(etCSV);
@@ -232,8 +285,11 @@ TEST_F(AsciiExportTest, CsvRefusesASeparatorEqualToTheQuoteBeforeWritingAnything
   EXPECT_VELMORA_ERROR(exporter_.Execute(),
                        "The CSV separator and the CSV quote character must differ (both are '\"')");
   EXPECT_EQ(ReadFile(exporter_.FileName), "previous");
-  // Without quoting the same separator is only a separator.
+  // Quoting only where needed still needs the two apart; without a quote
+  // character the same separator is only a separator.
   exporter_.CSVQuoteStrings = false;
+  EXPECT_THROW(exporter_.Execute(), EVelmoraError);
+  exporter_.CSVQuote = '\0';
   EXPECT_EQ(Export(etCSV), Lines({"ID\"NAME", "1\"x"}));
 }
 
@@ -282,6 +338,33 @@ TEST_F(AsciiExportTest, DifOfAnEmptySourceCountsNoTuples) {
             prologue + Lines({"-1,0", "BOT", "1,0", "\"ID\"", "1,0", "\"NAME\"", "-1,0", "EOD"}));
   exporter_.AllowCaptions = false;
   EXPECT_EQ(Export(etDIF), prologue + Lines({"-1,0", "EOD"}));
+}
+
+// DIF carries no mark of its character set. In Windows-1252 every text is
+// written in it; characters it lacks, and bytes that are not UTF-8, become "?"
+// and are counted, as in the other 8-bit formats. UTF-8 stays the default.
+TEST_F(AsciiExportTest, DifInWindows1252WritesEveryTextInItAndCountsWhatItReplaces) {
+  IdAndName({{"1", "Zoë €5"}, {"2", "日本"}, {"3", "a\xFF" "b"}});
+  exporter_.Title = "Café";
+  exporter_.AllowCaptions = false;
+  const auto expected = [](const std::string& title, const std::vector<std::string>& texts) {
+    std::vector<std::string> lines = {"TABLE", "0,1", "\"" + title + "\"", "VECTORS", "0,2", "\"\"",
+                                      "TUPLES", "0,3", "\"\"", "DATA", "0,0", "\"\""};
+    for (std::size_t index = 0; index < texts.size(); ++index) {
+      lines.insert(lines.end(), {"-1,0", "BOT", "0," + std::to_string(index + 1), "V", "1,0", texts[index]});
+    }
+    lines.insert(lines.end(), {"-1,0", "EOD"});
+    return Lines(lines);
+  };
+  EXPECT_EQ(Export(etDIF), expected("Café", {"\"Zoë €5\"", "\"日本\"", "\"a\xFF" "b\""}));
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 0u);
+  exporter_.DIFEncoding = deWindows1252;
+  EXPECT_EQ(Export(etDIF), expected("Caf\xE9", {"\"Zo\xEB \x80" "5\"", "\"??\"", "\"a?b\""}));
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 3u);
+  // The count is the last export's.
+  exporter_.ExportRecCount = 1;
+  Export(etDIF);
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 0u);
 }
 
 // The tuple count and the values of the data tuples ("0,21" ...) of a DIF export.
@@ -342,15 +425,41 @@ TEST_F(AsciiExportTest, DifCountingPassLeavesTheCursorWhereTheRecordLoopStarts) 
 TEST_F(AsciiExportTest, SylkNumbersRowsBelowTheCaptionsAndEscapesSemicolonsAndLineBreaks) {
   IdAndName({{"1", "a;b"}, {"2", "\"x\"\r\ny\nz"}});
   EXPECT_EQ(Export(etSYLK),
-            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"1\"",
-                   "C;X2;Y2;K\"a;;b\"", "C;X1;Y3;K\"2\"", "C;X2;Y3;K\"\"x\"\x1b :y\x1b :z\"", "E"}));
+            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K1",
+                   "C;X2;Y2;K\"a;;b\"", "C;X1;Y3;K2", "C;X2;Y3;K\"\"x\"\x1b :y\x1b :z\"", "E"}));
+}
+
+// Numbers went out as quoted text, which a spreadsheet left-aligns and cannot
+// sum. They are numeric constants from the value itself, whatever the locale
+// and display format; NULL, dates, times and Booleans stay texts.
+TEST_F(AsciiExportTest, SylkWritesNumberColumnsAsNumericCellsAndTheRestAsText) {
+  SetFormatSettings(GermanStyleSettings());
+  exporter_.Formats.Reset();
+  data_.AddField("N", ftInteger);
+  data_.AddField("BIG", ftLargeint);
+  data_.AddField("X", ftFloat);
+  data_.AddField("PRICE", ftCurrency);
+  data_.AddField("OK", ftBoolean);
+  data_.AddField("DAY", ftDate);
+  data_.AddField("T", ftString);
+  data_.AppendRecord({"-16047", "123456789012345678901", "1234567,89", "12,50", "True", "05.01.2024", "12"});
+  data_.AppendRecord({std::nullopt, "0", "-1,5e-7", std::nullopt, "False", std::nullopt, std::nullopt});
+  data_.Open();
+  exporter_.AllowCaptions = false;
+  exporter_.UserFormats = {"PRICE=#,##0 \"EUR\""};
+  exporter_.Formats.SetNullString("-");
+  EXPECT_EQ(Export(etSYLK),
+            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K-16047", "C;X2;Y1;K123456789012345678901", "C;X3;Y1;K1234567.89",
+                   "C;X4;Y1;K12.50", "C;X5;Y1;K\"True\"", "C;X6;Y1;K\"05.01.2024\"", "C;X7;Y1;K\"12\"",
+                   "C;X1;Y2;K\"-\"", "C;X2;Y2;K0", "C;X3;Y2;K-1.5e-7", "C;X4;Y2;K\"-\"", "C;X5;Y2;K\"False\"",
+                   "C;X6;Y2;K\"-\"", "C;X7;Y2;K\"-\"", "E"}));
 }
 
 TEST_F(AsciiExportTest, SylkWithoutCaptionsStartsAtRowOneAndSkipsNoRowForRejectedRecords) {
   Numbers(3);
   exporter_.AllowCaptions = false;
   exporter_.OnBeforeExportRow = [](TTabulo&, TTabuloRow& row, bool& accept) { accept = row[0].Data != "2"; };
-  EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"1\"", "C;X1;Y2;K\"3\"", "E"}));
+  EXPECT_EQ(Export(etSYLK), Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K1", "C;X1;Y2;K3", "E"}));
 }
 
 // A handler that rewrites the row before it is written gets every text first
@@ -362,8 +471,8 @@ TEST_F(AsciiExportTest, CellsRewrittenBeforeTheRowIsWrittenGoOutAsRewritten) {
   };
   EXPECT_EQ(Export(etCSV), Lines({"\"ID\",\"NAME\"", "\"10\",\"a0\"", "\"20\",\"\""}));
   EXPECT_EQ(Export(etSYLK),
-            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K\"10\"",
-                   "C;X2;Y2;K\"a0\"", "C;X1;Y3;K\"20\"", "C;X2;Y3;K\"\"", "E"}));
+            Lines({"ID;PVASCIIEXPORT", "C;X1;Y1;K\"ID\"", "C;X2;Y1;K\"NAME\"", "C;X1;Y2;K10",
+                   "C;X2;Y2;K\"a0\"", "C;X1;Y3;K20", "C;X2;Y3;K\"\"", "E"}));
 }
 
 // ---------------------------------------------------------------------------
