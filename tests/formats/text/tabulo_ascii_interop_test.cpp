@@ -207,6 +207,25 @@ TEST_F(AsciiInteropTest, OfficeSuiteReadsDifAndSylkNumbersOfAGermanExportAsNumbe
   }
 }
 
+// A DIF file in Windows-1252 opens with its letters intact in a reader told
+// nothing of the character set; characters the set lacks read as "?".
+TEST_F(AsciiInteropTest, OfficeSuiteReadsAWindows1252DifWithoutBeingToldItsCharacterSet) {
+  RequireTools(true);
+  if (IsSkipped()) return;
+  TMemoryDataSet texts;
+  texts.AddField("TEXT", ftString);
+  for (const char* text : {"Zoë €5", "Ærøskøbing “quoted”", "日本 😀"}) texts.AppendRecord({text});
+  texts.Open();
+  TTabuloASCII exporter(etDIF);
+  exporter.DataSet = &texts;
+  exporter.DIFEncoding = deWindows1252;
+  exporter.FileName = directory_.File("western.dif");
+  exporter.Execute();
+  EXPECT_EQ(exporter.ReplacedCharacters(), 3u);
+  EXPECT_EQ(ReadFile(ConvertWithOffice(exporter.FileName, "")),
+            "\"TEXT\"\n\"Zoë €5\"\n\"Ærøskøbing “quoted”\"\n\"?? ?\"\n");
+}
+
 // A spreadsheet program opening a CSV export: with the byte order mark the
 // first caption carries no stray character and non-ASCII text is intact; with
 // the formula guard no text cell runs as a formula, while the same texts
