@@ -44,8 +44,8 @@ constexpr TTemplateColors kTemplateColors[] = {
 
 // The families CSS defines for any machine, as written (ASCII letters, any case).
 constexpr std::string_view kGenericFamilies[] = {
-    "serif",   "sans-serif", "monospace",     "cursive",      "fantasy",    "system-ui", "ui-serif",
-    "ui-sans-serif", "ui-monospace", "ui-rounded", "math", "emoji", "fangsong"};
+    "serif",         "sans-serif",   "monospace",  "cursive", "fantasy", "system-ui", "ui-serif",
+    "ui-sans-serif", "ui-monospace", "ui-rounded", "math",    "emoji",   "fangsong"};
 
 // Parts of font names that tell their kind; any other name falls back to
 // sans-serif, the kind of the fonts a template names most.
@@ -115,11 +115,12 @@ std::string CssFontList(std::string_view names) {
   const std::string_view last = Trim(comma == std::string_view::npos ? names : names.substr(comma + 1));
   // A quoted item names a font, even one called like a generic family.
   const std::string lower = AsciiLower(last);
-  if (std::find(std::begin(kGenericFamilies), std::end(kGenericFamilies), lower) != std::end(kGenericFamilies)) {
+  if (std::find(std::begin(kGenericFamilies), std::end(kGenericFamilies), lower) !=
+      std::end(kGenericFamilies)) {
     return std::string(names);
   }
   const std::string_view generic = GenericFamilyFor(last);
-  if (Trim(names).empty()) return std::string(generic);
+  if (names.empty()) return std::string(generic);
   std::string list(names);
   list += ", ";
   list += generic;

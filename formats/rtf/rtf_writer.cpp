@@ -67,8 +67,9 @@ void AppendRtfText(std::string& out, std::string_view text) {
     }
     // An invalid sequence and a control character become U+FFFD.
     const TUtf8Sequence sequence = DecodeUtf8(text, index);
-    const char32_t code_point =
-        sequence.Valid && !IsControlCharacter(sequence.CodePoint) ? sequence.CodePoint : kReplacementCharacter;
+    const char32_t code_point = sequence.Valid && !IsControlCharacter(sequence.CodePoint)
+                                    ? sequence.CodePoint
+                                    : kReplacementCharacter;
     index += static_cast<std::size_t>(sequence.Length);
     if (code_point > 0xFFFF) {
       const char32_t offset = code_point - 0x10000;

@@ -78,12 +78,14 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
   EXPECT_EQ(result.lines,
             Connected({"orders: 3 records exported to one.html", "orders: 3 records exported to out/s.htm"}));
   const std::string one = Read("one.html");
-  EXPECT_NE(one.find(" <Title>&lt;Orders&gt;</Title>\r\n<Style type=\"text/css\">\r\n"
-                     "  BODY { background: #0000ff; color: #ff0000;\r\n         font-family: Courier, monospace;\r\n"
-                     "background-image: url(paper.png)\r\n  }\r\n  A:link { color: #010000 }\r\n"
-                     "  A:visited { color: #020000 }\r\n  A:active { color: #030000 }\r\n  .TrRows {\r\n"
-                     "            background-color: #563412;\r\n            color: #000080;\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      one.find(
+          " <Title>&lt;Orders&gt;</Title>\r\n<Style type=\"text/css\">\r\n"
+          "  BODY { background: #0000ff; color: #ff0000;\r\n         font-family: Courier, monospace;\r\n"
+          "background-image: url(paper.png)\r\n  }\r\n  A:link { color: #010000 }\r\n"
+          "  A:visited { color: #020000 }\r\n  A:active { color: #030000 }\r\n  .TrRows {\r\n"
+          "            background-color: #563412;\r\n            color: #000080;\r\n"),
+      std::string::npos)
       << one;
   EXPECT_NE(one.find("  .TrOdd  {\r\n            background-color: #006bce;\r\n"), std::string::npos);
   EXPECT_NE(

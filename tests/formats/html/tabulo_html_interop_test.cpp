@@ -102,7 +102,8 @@ class HtmlInteropTest : public testsupport::TFileExportTest<TTabuloHTML> {
     EXPECT_TRUE(result.exit_status == 0 || result.exit_status == 1) << file << "\n" << result.output;
     for (const std::string& line : testsupport::SplitLines(result.output)) {
       if (line.empty()) continue;
-      EXPECT_TRUE(line.ends_with("Warning: <td> attribute \"align\" not allowed for HTML5")) << file << ": " << line;
+      EXPECT_TRUE(line.ends_with("Warning: <td> attribute \"align\" not allowed for HTML5"))
+          << file << ": " << line;
     }
   }
 

@@ -247,10 +247,10 @@ TEST(HtmlFontListTest, FontListsEndInAGenericFamily) {
       {"Courier New", "Courier New, monospace"},
       {"DejaVu Sans Mono", "DejaVu Sans Mono, monospace"},
       {"Arial, Helvetica", "Arial, Helvetica, sans-serif"},
-      {"Georgia, serif", "Georgia, serif"},         // ends in a generic family already
+      {"Georgia, serif", "Georgia, serif"},               // ends in a generic family already
       {"Consolas,  MONOSPACE ", "Consolas,  MONOSPACE"},  // in any letter case
-      {"Arial, 'serif'", "Arial, 'serif', serif"},   // a quoted name is a font
-      {"Arial, ", "Arial, sans-serif"},              // no empty item
+      {"Arial, 'serif'", "Arial, 'serif', serif"},        // a quoted name is a font
+      {"Arial, ", "Arial, sans-serif"},                   // no empty item
       {"", "sans-serif"},
       {"  ", "sans-serif"},
   };
@@ -311,7 +311,8 @@ TEST_F(HtmlExportTest, CellParametersWriteOnlyTheStyleItemsThatChanged) {
             std::string::npos)
       << page;
   EXPECT_NE(
-      page.find("    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;, serif\">b</td>"),
+      page.find(
+          "    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;, serif\">b</td>"),
       std::string::npos)
       << page;
 }
@@ -416,13 +417,13 @@ TEST_F(HtmlExportTest, IndexPageListsThePagesWithEscapedTextsAndEncodedLinks) {
   exporter_.Title = "Pages & <more>";
   exporter_.Execute();
   EXPECT_EQ(exporter_.GetFileName(), exporter_.FileName);
-  EXPECT_EQ(
-      ReadFile(exporter_.FileName),
-      Lines({"<!DOCTYPE html>", "<HTML>", "<HEAD>",
-             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">", " <Title>Pages &amp; &lt;more&gt;</Title>",
-             " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
-             "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
-             "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
+  EXPECT_EQ(ReadFile(exporter_.FileName),
+            Lines({"<!DOCTYPE html>", "<HTML>", "<HEAD>",
+                   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
+                   " <Title>Pages &amp; &lt;more&gt;</Title>",
+                   " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
+                   "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
+                   "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
   const std::string second = ReadFile(File("sub dir/r#1 é02.html"));
   EXPECT_NE(second.find("    <td><a href=\"r%231%20%C3%A9.html\">Home &amp; away</a></td>\r\n"
                         "    <td><a href=\"r%231%20%C3%A901.html\">First</a></td>\r\n"),

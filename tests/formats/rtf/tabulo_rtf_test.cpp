@@ -134,7 +134,8 @@ TEST_F(RtfExportTest, OptionsShowInTheirLines) {
        {}},
       {"wide borders",
        [](TTabuloRTF& rtf) { rtf.Options.BorderWidth = 75; },
-       {"\\clbrdrl\\brdrs\\brdrw75 \\clbrdrr\\brdrs\\brdrw75 \\clbrdrt\\brdrs\\brdrw75 \\clbrdrb\\brdrs\\brdrw75",
+       {"\\clbrdrl\\brdrs\\brdrw75 \\clbrdrr\\brdrs\\brdrw75 \\clbrdrt\\brdrs\\brdrw75 "
+        "\\clbrdrb\\brdrs\\brdrw75",
         "\\cellx1246"},
        {kBorders}},
       // Without border lines a cell names no border at all.
@@ -329,9 +330,10 @@ TEST_F(RtfExportTest, TemplateSectionsSetFontsOrientationWidthsAndAlignments) {
   for (const char* value : {"-1", "76"}) {
     EXPECT_VELMORA_ERROR(
         exporter_.ReadFormatSections(
-            TIniFile::FromText(std::string("[WIDTH]\nID=3\n[ALIGN]\nNAME=Right\n[RTF_DefaultFont]\nFontSize=20\n"
-                                           "[RTF]\nPageOrientation=1\nBorderWidth=") +
-                               value),
+            TIniFile::FromText(
+                std::string("[WIDTH]\nID=3\n[ALIGN]\nNAME=Right\n[RTF_DefaultFont]\nFontSize=20\n"
+                            "[RTF]\nPageOrientation=1\nBorderWidth=") +
+                value),
             data_),
         std::string("Invalid value \"") + value + "\" for BorderWidth in [RTF]: give a number from 0 to 75");
     EXPECT_EQ(exporter_.ColumnsWidth.Count(), 0);
