@@ -42,6 +42,33 @@ constexpr TTemplateColors kTemplateColors[] = {
     {0xffffff, 0xff0000, 0x800080, 0x0000ff, 0x004080, 0x336699, 0xffffff, 0xffffff, 0x000000, 0xffffcf},
 };
 
+// The families CSS defines for any machine, as written (ASCII letters, any case).
+constexpr std::string_view kGenericFamilies[] = {
+    "serif",         "sans-serif",   "monospace",  "cursive", "fantasy", "system-ui", "ui-serif",
+    "ui-sans-serif", "ui-monospace", "ui-rounded", "math",    "emoji",   "fangsong"};
+
+// Parts of font names that tell their kind; any other name falls back to
+// sans-serif, the kind of the fonts a template names most.
+constexpr std::string_view kMonospaceParts[] = {"mono", "courier", "consolas", "console", "typewriter"};
+constexpr std::string_view kSerifParts[] = {"serif",    "times",   "georgia", "garamond",
+                                            "palatino", "cambria", "antiqua", "bookman"};
+
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& character : lower) {
+    if (character >= 'A' && character <= 'Z') character = static_cast<char>(character - 'A' + 'a');
+  }
+  return lower;
+}
+
+std::string_view GenericFamilyFor(std::string_view name) {
+  const std::string lower = AsciiLower(name);
+  const auto holds = [&lower](std::string_view part) { return lower.find(part) != std::string::npos; };
+  if (std::any_of(std::begin(kMonospaceParts), std::end(kMonospaceParts), holds)) return "monospace";
+  if (!holds("sans") && std::any_of(std::begin(kSerifParts), std::end(kSerifParts), holds)) return "serif";
+  return "sans-serif";
+}
+
 TColor FromHtmlNumber(std::uint32_t rgb) {
   return RGB(int(rgb >> 16), int(rgb >> 8), int(rgb));
 }
@@ -78,6 +105,26 @@ void AppendHtmlCellText(std::string& target, std::string_view text) {
     run_start = index + 1;
   }
   AppendHtmlAttribute(target, text.substr(run_start));
+}
+
+std::string CssFontList(std::string_view names) {
+  // A list that ends in a comma ends at its last name.
+  names = TrimRight(names);
+  while (names.ends_with(',')) names = TrimRight(names.substr(0, names.size() - 1));
+  const std::size_t comma = names.rfind(',');
+  const std::string_view last = Trim(comma == std::string_view::npos ? names : names.substr(comma + 1));
+  // A quoted item names a font, even one called like a generic family.
+  const std::string lower = AsciiLower(last);
+  if (std::find(std::begin(kGenericFamilies), std::end(kGenericFamilies), lower) !=
+      std::end(kGenericFamilies)) {
+    return std::string(names);
+  }
+  const std::string_view generic = GenericFamilyFor(last);
+  if (names.empty()) return std::string(generic);
+  std::string list(names);
+  list += ", ";
+  list += generic;
+  return list;
 }
 
 void TTabuloHTML::EscapeText(std::string& text) const {
@@ -135,7 +182,7 @@ void TTabuloHTML::AddFontLines(int indent) {
   const TFont& font = HTMLOptions.TextFont;
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontName))) {
     std::string line = blanks + "font-family: ";
-    AppendCssFontFamily(line, font.Name);
+    AppendCssFontFamily(line, CssFontList(font.Name));
     style_sheet_.push_back(line + ";");
   }
   if (!(HTMLOptions.DefaultOptions & DefaultOptionBit(doFontSize))) {
@@ -208,17 +255,17 @@ void TTabuloHTML::PrepareCells() {
   }
 }
 
-void TTabuloHTML::WriteHead(bool index_page) {
+void TTabuloHTML::WriteHead() {
   TTabuloWriter& writer = Writer();
+  // The document type keeps browsers out of their quirks mode.
+  writer.WriteLine("<!DOCTYPE html>");
   writer.WriteLine("<HTML>");
   writer.WriteLine("<HEAD>");
   writer.WriteLine(kCharsetLine);
-  if (!index_page) {
-    std::string title = " <Title>";
-    AppendHtmlCellText(title, Title);
-    title += "</Title>";
-    writer.WriteLine(title);
-  }
+  std::string title = " <Title>";
+  AppendHtmlCellText(title, Title);
+  title += "</Title>";
+  writer.WriteLine(title);
   if (UsingCSS == usInternal) {
     writer.WriteLine("<Style type=\"text/css\">");
     for (const std::string& line : style_sheet_) writer.WriteLine(line);
@@ -261,7 +308,7 @@ void TTabuloHTML::StartPage() {
     OpenPageFile();
     rows_on_page_ = 0;
   }
-  WriteHead(false);
+  WriteHead();
   TTabuloWriter& writer = Writer();
   if (splitting_) pages_.back().BodyStart = writer.Stream().Size();
   for (const std::string& line : Header) writer.WriteLine(line);
@@ -307,7 +354,7 @@ void TTabuloHTML::EndPage() {
 
 void TTabuloHTML::GetColData(TTabuloCol& cell, std::string& text) {
   if (cell.Data.empty()) {
-    text.assign("&nbsp");
+    text.assign("&nbsp;");
   } else {
     text.assign(cell.Data);
   }
@@ -354,7 +401,7 @@ void TTabuloHTML::AppendCellStyle(int column_index, const std::string& value, TC
   if (background != default_background) add("background-color: " + ColorToHtml(background));
   if (!SameText(font.Name, default_font.Name)) {
     std::string name = "font-family: ";
-    AppendHtmlCellText(name, font.Name);
+    AppendHtmlCellText(name, CssFontList(font.Name));
     add(name);
   }
   if (font.Size != default_font.Size) add("font-size: " + std::to_string(font.Size) + "pt");

@@ -94,6 +94,12 @@ class TTabuloHTMLWriter : public TTabuloWriter {
 // forbids as U+FFFD, and each line break as <br>: CR LF and LF CR give one,
 // every other CR or LF one each.
 void AppendHtmlCellText(std::string& target, std::string_view text);
+// A font-family list that ends in a CSS generic family, for a browser that has
+// none of the named fonts: names with ", " and the generic family nearest to
+// its last name (monospace, serif or sans-serif) appended, unless the last
+// item is a generic family already; a blank text gives the generic family
+// alone. Not escaped.
+std::string CssFontList(std::string_view names);
 // The href of a file seen from a page in page_directory (both relative to the
 // current directory, or absolute): the relative path with blanks, quotes, "#",
 // "%", "?", "&", "<", ">", control and non-ASCII bytes percent-encoded.
@@ -193,7 +199,8 @@ class TTabuloHTML : public TTabuloFormatText {
   void OpenPageFile();
   // Gives up the descriptor and buffer of the finished last page.
   void SuspendPageFile();
-  void WriteHead(bool index_page);
+  // The document type, the head with the title and the style sheet, and <BODY>.
+  void WriteHead();
   void WriteStyleSheetReference();
   void EndPage();
   void CloseTable();

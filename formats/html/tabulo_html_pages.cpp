@@ -91,7 +91,7 @@ void TTabuloHTML::SuspendPageFile() {
 void TTabuloHTML::WriteIndex() {
   TOutputStream& index = OutputFiles().Main();
   Writer().Redirect(index);
-  WriteHead(true);
+  WriteHead();
   std::string text = "<UL>\r\n";
   for (int page = 1; page <= page_count_; ++page) {
     text += "<LI>\r\n<a href=\"";

@@ -21,6 +21,13 @@ void AppendUnicodeEscape(std::string& out, char32_t code_unit) {
   out += '?';
 }
 
+// C0 controls other than the line breaks and tab handled before, DEL and the
+// C1 controls: a word processor shows them as stray digits or boxes, or drops
+// them, so they are written as U+FFFD, which shows that something was there.
+bool IsControlCharacter(char32_t code_point) {
+  return code_point < 0x20 || (code_point >= 0x7F && code_point <= 0x9F);
+}
+
 bool IsPlainCharacter(unsigned char character) {
   return character >= 0x20 && character < 0x7F && character != '\\' && character != '{' && character != '}';
 }
@@ -58,9 +65,11 @@ void AppendRtfText(std::string& out, std::string_view text) {
       default:
         break;
     }
-    // An invalid sequence becomes U+FFFD.
+    // An invalid sequence and a control character become U+FFFD.
     const TUtf8Sequence sequence = DecodeUtf8(text, index);
-    const char32_t code_point = sequence.Valid ? sequence.CodePoint : kReplacementCharacter;
+    const char32_t code_point = sequence.Valid && !IsControlCharacter(sequence.CodePoint)
+                                    ? sequence.CodePoint
+                                    : kReplacementCharacter;
     index += static_cast<std::size_t>(sequence.Length);
     if (code_point > 0xFFFF) {
       const char32_t offset = code_point - 0x10000;

@@ -14,7 +14,8 @@ namespace velmora {
 // backslash; CR LF, LF and CR each as " \par "; tab as "\tab "; every other
 // character outside printable ASCII as "\uN?" with N the UTF-16 code unit as a
 // signed 16-bit number (a surrogate pair above U+FFFF). A byte that is not
-// part of valid UTF-8 is written as U+FFFD.
+// part of valid UTF-8 and every other control character (NUL to U+001F, DEL,
+// U+0080 to U+009F) are written as U+FFFD ("\u-3?").
 void AppendRtfText(std::string& out, std::string_view text);
 
 // The first line of the document: "\rtf1\ansi\deff0\deftab720" with the defaults.

@@ -10,11 +10,24 @@ namespace {
 
 constexpr std::string_view kTableLeft = "\\trowd\\trql\\trgaph0\\trleft36";
 constexpr long long kFirstCellEdge = 36;
-constexpr std::string_view kCellBorders =
-    "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth";
 constexpr std::string_view kCellStart = "\\pard\\intbl\\li30\\ri30";
 constexpr std::string_view kCellEnd = "}\\cell";
 constexpr std::string_view kRowEnd = "\\row\r\n";
+
+// The border controls of one cell: a single line of width twips on each
+// side; nothing for width 0, so that the cell has no lines.
+std::string CellBorders(int width) {
+  if (width <= 0) return "";
+  std::string line;
+  for (const char* side : {"l", "r", "t", "b"}) {
+    if (!line.empty()) line += ' ';
+    line += "\\clbrdr";
+    line += side;
+    line += "\\brdrs\\brdrw";
+    line += std::to_string(width);
+  }
+  return line;
+}
 
 // The style tags of a font and the blank that ends them; nothing for a plain
 // font, whose text then follows the brace directly.
@@ -92,8 +105,9 @@ void TTabuloRTF::WriteTableDefinition() {
   std::vector<int> widths;
   for (const auto& column : Columns()) widths.push_back(column->Width);
   const int paper_width = Options.PageOrientation == poLandscape ? kRtfPaperHeight : kRtfPaperWidth;
+  const std::string borders = CellBorders(Options.BorderWidth);
   for (const long long edge : CellEdges(widths, paper_width - 2 * kRtfDefaultMargin)) {
-    writer.WriteLine(kCellBorders);
+    if (!borders.empty()) writer.WriteLine(borders);
     writer.WriteLine("\\cellx" + std::to_string(edge));
   }
 }

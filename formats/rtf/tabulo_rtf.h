@@ -17,16 +17,23 @@ constexpr int kRtfPaperWidth = 11906;
 constexpr int kRtfPaperHeight = 16838;
 // The left and right margins a reader applies to a document that names none.
 constexpr int kRtfDefaultMargin = 1800;
+// The width of the cell border lines, in twips: by default a thin line, at
+// most the widest line a reader draws.
+constexpr int kRtfDefaultBorderWidth = 10;
+constexpr int kRtfMaxBorderWidth = 75;
 
 struct TRTFOptions {
   TFont DefaultFont;  // data cells: Arial, 10 points, no style
   TFont HeaderFont;   // caption cells: the default font in bold
   TTabuloPageOrientation PageOrientation = poPortrait;
+  // Every side of every cell gets a single line this wide; 0 draws none.
+  int BorderWidth = kRtfDefaultBorderWidth;
 
   TRTFOptions() { HeaderFont.Style.Include(fsBold); }
 
   // RTF_DefaultFont, RTF_HeaderFont and RTF over current: an absent key keeps
-  // its value, a number that names no orientation keeps the current one.
+  // its value, a number that names no orientation keeps the current one, a
+  // border width outside 0 .. kRtfMaxBorderWidth raises EVelmoraError.
   // Defined in tabulo_rtf_sections.cpp.
   static TRTFOptions Read(const TIniFile& template_file, const TRTFOptions& current);
 };

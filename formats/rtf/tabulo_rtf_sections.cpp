@@ -7,9 +7,11 @@
 namespace velmora {
 
 void TTabuloRTF::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
+  // Read first: a refused key leaves WIDTH, ALIGN and the options as they were.
+  const TRTFOptions options = TRTFOptions::Read(template_file, Options);
   ReadWidthSection(template_file, data_set, *this);
   ReadAlignSection(template_file, data_set, *this);
-  Options = TRTFOptions::Read(template_file, Options);
+  Options = options;
 }
 
 TRTFOptions TRTFOptions::Read(const TIniFile& template_file, const TRTFOptions& current) {
@@ -20,6 +22,8 @@ TRTFOptions TRTFOptions::Read(const TIniFile& template_file, const TRTFOptions& 
   if (orientation == poPortrait || orientation == poLandscape) {
     options.PageOrientation = static_cast<TTabuloPageOrientation>(orientation);
   }
+  options.BorderWidth =
+      ReadBoundedInteger(template_file, "RTF", "BorderWidth", options.BorderWidth, 0, kRtfMaxBorderWidth);
   return options;
 }
 

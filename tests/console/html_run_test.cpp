@@ -42,7 +42,9 @@ TEST_F(HtmlRunTest, ExampleTemplateWritesPagesIndexAndStyleSheet) {
 
   EXPECT_EQ(
       Read("demo-output/customers.html"),
-      "<HTML>\r\n<HEAD>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
+      "<!DOCTYPE html>\r\n<HTML>\r\n<HEAD>\r\n"
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
+      " <Title>Customers &amp; their cities</Title>\r\n"
       " <link rel=\"stylesheet\" type=\"text/css\" href=\"nursery.css\">\r\n</HEAD>\r\n<BODY>\r\n<UL>\r\n"
       "<LI>\r\n<a href=\"customers01.html\">Page #01</a>\r\n<LI>\r\n"
       "<a href=\"customers02.html\">Page #02</a>\r\n</UL>\r\n</BODY>\r\n</HTML>\r\n");
@@ -58,7 +60,7 @@ TEST_F(HtmlRunTest, ExampleTemplateWritesPagesIndexAndStyleSheet) {
   const std::string sheet = Read("demo-output/nursery.css");
   EXPECT_NE(sheet.find("  A:link { color: #0066cc }\n"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("            background-color: #336633;\n"), std::string::npos);
-  EXPECT_NE(sheet.find("font-family: Verdana;\n"), std::string::npos);
+  EXPECT_NE(sheet.find("font-family: Verdana, sans-serif;\n"), std::string::npos);
   EXPECT_NE(first.find("<td class=\"TrRows\" align=Left>東京 Bonsai Club</td>"), std::string::npos);
 }
 
@@ -76,12 +78,14 @@ TEST_F(HtmlRunTest, HtmlAndAlignSectionKeys) {
   EXPECT_EQ(result.lines,
             Connected({"orders: 3 records exported to one.html", "orders: 3 records exported to out/s.htm"}));
   const std::string one = Read("one.html");
-  EXPECT_NE(one.find(" <Title>&lt;Orders&gt;</Title>\r\n<Style type=\"text/css\">\r\n"
-                     "  BODY { background: #0000ff; color: #ff0000;\r\n         font-family: Courier;\r\n"
-                     "background-image: url(paper.png)\r\n  }\r\n  A:link { color: #010000 }\r\n"
-                     "  A:visited { color: #020000 }\r\n  A:active { color: #030000 }\r\n  .TrRows {\r\n"
-                     "            background-color: #563412;\r\n            color: #000080;\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      one.find(
+          " <Title>&lt;Orders&gt;</Title>\r\n<Style type=\"text/css\">\r\n"
+          "  BODY { background: #0000ff; color: #ff0000;\r\n         font-family: Courier, monospace;\r\n"
+          "background-image: url(paper.png)\r\n  }\r\n  A:link { color: #010000 }\r\n"
+          "  A:visited { color: #020000 }\r\n  A:active { color: #030000 }\r\n  .TrRows {\r\n"
+          "            background-color: #563412;\r\n            color: #000080;\r\n"),
+      std::string::npos)
       << one;
   EXPECT_NE(one.find("  .TrOdd  {\r\n            background-color: #006bce;\r\n"), std::string::npos);
   EXPECT_NE(

@@ -46,7 +46,8 @@ TEST_F(RtfRunTest, SampleTemplateSetsFontsPaperWidthsAlignmentsHeaderAndFooter) 
             "\\f1\\fs22\r\n\\landscape\r\n\\paperw16838\r\n\\paperh11906\r\n"
             "Customers of the nursery \\{all cities\\}\r\n\\par\r\n\\par\r\n"
             "\\trowd\\trql\\trgaph0\\trleft36\r\n"
-            "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth\r\n");
+            "\\clbrdrl\\brdrs\\brdrw10 \\clbrdrr\\brdrs\\brdrw10 \\clbrdrt\\brdrs\\brdrw10 "
+            "\\clbrdrb\\brdrs\\brdrw10\r\n");
   std::vector<std::string> edges;
   for (std::size_t at = document.find("\\cellx"); at != std::string::npos;
        at = document.find("\\cellx", at + 1)) {

@@ -1,7 +1,7 @@
 // Independent readers of the HTML exporter's output: an HTML5 parser must
 // detect UTF-8 and give back every cell text of the awkward set, on one
 // page and on split pages with their index; a markup checker must find no
-// error in any of the files.
+// error in any of the files, and nothing to remark but the cells' alignment.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -93,10 +93,21 @@ class HtmlInteropTest : public testsupport::TFileExportTest<TTabuloHTML> {
     return testsupport::SplitLines(result.output);
   }
 
-  // The markup checker exits with 2 for errors (1 for warnings only).
+  // The markup checker exits with 2 for errors (1 for warnings only). The
+  // remarks accepted are the align attribute of the cells, which browsers
+  // still follow, and the bytes of the awkward text that are no UTF-8, which
+  // pass through and which every reader shows as U+FFFD; a missing document
+  // type or title, or an entity without its ";", would be named on a line of
+  // its own.
   void ExpectNoMarkupErrors(const std::string& file) {
     const auto result = RunCommand({tidy_, "-errors", "-quiet", file}, 120);
     EXPECT_TRUE(result.exit_status == 0 || result.exit_status == 1) << file << "\n" << result.output;
+    for (const std::string& line : testsupport::SplitLines(result.output)) {
+      if (line.empty()) continue;
+      EXPECT_TRUE(line.ends_with("Warning: <td> attribute \"align\" not allowed for HTML5") ||
+                  line.find("Warning: replacing invalid UTF-8 bytes") != std::string::npos)
+          << file << ": " << line;
+    }
   }
 
   std::string tidy_;

@@ -47,13 +47,14 @@ class HtmlExportTest : public testsupport::TFileExportTest<TTabuloHTML> {
 
 // The head and table start of a page with the default options.
 std::vector<std::string> DefaultHead(const std::string& title) {
-  return {"<HTML>",
+  return {"<!DOCTYPE html>",
+          "<HTML>",
           "<HEAD>",
           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
           " <Title>" + title + "</Title>",
           "<Style type=\"text/css\">",
           "  BODY { background: #333399; color: #ffffff;",
-          "         font-family: Arial;",
+          "         font-family: Arial, sans-serif;",
           "  }",
           "  A:link { color: #69ef7d }",
           "  A:visited { color: #ff00ff }",
@@ -62,17 +63,17 @@ std::vector<std::string> DefaultHead(const std::string& title) {
           "            background-color: #ff0000;",
           "            color: #ffffff;",
           "            font-weight: bold; text-align: center;",
-          "            font-family: Arial;",
+          "            font-family: Arial, sans-serif;",
           "  }",
           "  .TrRows {",
           "            background-color: #007aec;",
           "            color: #ffffff;",
-          "            font-family: Arial;",
+          "            font-family: Arial, sans-serif;",
           "  }",
           "  .TrOdd  {",
           "            background-color: #006bce;",
           "            color: #ffffff;",
-          "            font-family: Arial;",
+          "            font-family: Arial, sans-serif;",
           "  }",
           "</STYLE>",
           "</HEAD>",
@@ -98,7 +99,7 @@ TEST_F(HtmlExportTest, OnePageWithDefaultsIsWrittenByteForByte) {
                                          "  </tr>",
                                          "  <tr>",
                                          "    <td class=\"TrRows\" align=Right>2</td>",
-                                         "    <td class=\"TrRows\" align=Left>&nbsp</td>",
+                                         "    <td class=\"TrRows\" align=Left>&nbsp;</td>",
                                          "  </tr>",
                                          "  <tr>",
                                          "    <td class=\"TrOdd\" align=Right>3</td>",
@@ -224,13 +225,38 @@ TEST_F(HtmlExportTest, FontNameAndBackgroundFileCannotLeaveTheStyleSheet) {
   EXPECT_EQ(
       sheet[1],
       "         font-family: 'Times New Roman', Zoë_1.5-x\\3C \\2F style\\3E \\3C script\\3E alert\\28 1\\29 "
-      "\\3C \\2F script\\3E \\3B \\7D ;");
+      "\\3C \\2F script\\3E \\3B \\7D , sans-serif;");
   EXPECT_EQ(sheet[2],
             "background-image: url(my\\20 \\28 bg\\29 \\5C \\22 x\\22 .png?a=1&b=2#top\\3C /style\\3E )");
   const std::string page = ReadFile(exporter_.FileName);
   EXPECT_EQ(Occurrences(page, "<script"), 0);
   EXPECT_EQ(Occurrences(page, "</style"), 0);
   EXPECT_EQ(Occurrences(page, "</STYLE>"), 1);
+}
+
+// A browser without the named fonts takes the generic family the list ends in.
+TEST(HtmlFontListTest, FontListsEndInAGenericFamily) {
+  const struct {
+    const char* names;
+    const char* expected;
+  } cases[] = {
+      {"Verdana", "Verdana, sans-serif"},
+      {"Times New Roman", "Times New Roman, serif"},
+      {"'Liberation Serif'", "'Liberation Serif', serif"},
+      {"DejaVu Sans", "DejaVu Sans, sans-serif"},
+      {"Courier New", "Courier New, monospace"},
+      {"DejaVu Sans Mono", "DejaVu Sans Mono, monospace"},
+      {"Arial, Helvetica", "Arial, Helvetica, sans-serif"},
+      {"Georgia, serif", "Georgia, serif"},               // ends in a generic family already
+      {"Consolas,  MONOSPACE ", "Consolas,  MONOSPACE"},  // in any letter case
+      {"Arial, 'serif'", "Arial, 'serif', serif"},        // a quoted name is a font
+      {"Arial, ", "Arial, sans-serif"},                   // no empty item
+      {"", "sans-serif"},
+      {"  ", "sans-serif"},
+  };
+  for (const auto& test_case : cases) {
+    EXPECT_EQ(CssFontList(test_case.names), test_case.expected) << test_case.names;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -285,7 +311,8 @@ TEST_F(HtmlExportTest, CellParametersWriteOnlyTheStyleItemsThatChanged) {
             std::string::npos)
       << page;
   EXPECT_NE(
-      page.find("    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;\">b</td>"),
+      page.find(
+          "    <td class=\"TrRows\" align=Left style=\"font-family: Times &quot;New&quot;, serif\">b</td>"),
       std::string::npos)
       << page;
 }
@@ -387,14 +414,16 @@ TEST_F(HtmlExportTest, IndexPageListsThePagesWithEscapedTextsAndEncodedLinks) {
   exporter_.Navigation.IndexLinkTemplate = "Page <";
   exporter_.Navigation.IndexLinkTitle = "Home & away";
   exporter_.UsingCSS = usExternal;
+  exporter_.Title = "Pages & <more>";
   exporter_.Execute();
   EXPECT_EQ(exporter_.GetFileName(), exporter_.FileName);
-  EXPECT_EQ(
-      ReadFile(exporter_.FileName),
-      Lines({"<HTML>", "<HEAD>", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
-             " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
-             "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
-             "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
+  EXPECT_EQ(ReadFile(exporter_.FileName),
+            Lines({"<!DOCTYPE html>", "<HTML>", "<HEAD>",
+                   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">",
+                   " <Title>Pages &amp; &lt;more&gt;</Title>",
+                   " <link rel=\"stylesheet\" type=\"text/css\" href=\"r%231%20%C3%A901.css\">", "</HEAD>",
+                   "<BODY>", "<UL>", "<LI>", "<a href=\"r%231%20%C3%A901.html\">Page &lt;01</a>", "<LI>",
+                   "<a href=\"r%231%20%C3%A902.html\">Page &lt;02</a>", "</UL>", "</BODY>", "</HTML>"}));
   const std::string second = ReadFile(File("sub dir/r#1 é02.html"));
   EXPECT_NE(second.find("    <td><a href=\"r%231%20%C3%A9.html\">Home &amp; away</a></td>\r\n"
                         "    <td><a href=\"r%231%20%C3%A901.html\">First</a></td>\r\n"),

@@ -76,13 +76,12 @@ TTempDir* RtfInteropTest::shared_ = nullptr;
 
 // The text the reader gives for the export: header line and blank line,
 // then each cell on a line of its own, each CR LF, CR or LF inside a cell as
-// a line end after a blank, NULL as its text, then the footer line. The
-// document holds controls as Unicode escapes: the reader shows NUL as "0" and
-// drops U+0001 and U+001F.
+// a line end after a blank, NULL as its text, then the footer line. NUL and
+// the other controls read as U+FFFD, one each.
 std::string RtfInteropTest::ExpectedText(bool captions) {
-  const testsupport::TReadForms forms = {{"nul", "nul0here"},
+  const testsupport::TReadForms forms = {{"nul", "nul\xEF\xBF\xBDhere"},
                                          {"controls",
-                                          "ctrl\x7F"
+                                          "ctrl\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
                                           "end"}};
   std::string text = "Report {1} \\ \xE2\x82\xAC 100\n\n";
   testsupport::TTextTable table = testsupport::WithGeneralDoubles(testsupport::TextTable(
@@ -111,9 +110,10 @@ TEST_F(RtfInteropTest, WordProcessorReadsEveryTextOfRtfAndDocFiles) {
     bool captions;
     TTabuloPageOrientation orientation;
     TFontStyles style;
+    int border_width;
   } cases[] = {
-      {"awkward.rtf", true, poPortrait, {}},
-      {"awkward.doc", false, poLandscape, {fsItalic, fsUnderline}},
+      {"awkward.rtf", true, poPortrait, {}, kRtfDefaultBorderWidth},
+      {"awkward.doc", false, poLandscape, {fsItalic, fsUnderline}, 0},
   };
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.file);
@@ -121,6 +121,7 @@ TEST_F(RtfInteropTest, WordProcessorReadsEveryTextOfRtfAndDocFiles) {
     exporter_.AllowCaptions = test_case.captions;
     exporter_.Options.PageOrientation = test_case.orientation;
     exporter_.Options.DefaultFont.Style = test_case.style;
+    exporter_.Options.BorderWidth = test_case.border_width;
     exporter_.Execute();
     EXPECT_EQ(ConvertToText(exporter_.FileName), ExpectedText(test_case.captions));
   }

@@ -16,6 +16,7 @@
 #include "platform/ini_file.h"
 #include "platform/locale_settings.h"
 #include "platform/output_stream.h"
+#include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
 
@@ -26,7 +27,9 @@ using testsupport::Lines;
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
-constexpr const char* kBorders = "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth";
+// A thin single line on every side of a cell.
+constexpr const char* kBorders =
+    "\\clbrdrl\\brdrs\\brdrw10 \\clbrdrr\\brdrs\\brdrw10 \\clbrdrt\\brdrs\\brdrw10 \\clbrdrb\\brdrs\\brdrw10";
 
 class RtfExportTest : public testsupport::TFileExportTest<TTabuloRTF> {
  protected:
@@ -129,6 +132,17 @@ TEST_F(RtfExportTest, OptionsShowInTheirLines) {
        [](TTabuloRTF& rtf) { rtf.Options.HeaderFont.Style = {}; },
        {"\\pard\\intbl\\li30\\ri30{ID}\\cell\\pard\\intbl\\li30\\ri30{NAME}\\cell\\row"},
        {}},
+      {"wide borders",
+       [](TTabuloRTF& rtf) { rtf.Options.BorderWidth = 75; },
+       {"\\clbrdrl\\brdrs\\brdrw75 \\clbrdrr\\brdrs\\brdrw75 \\clbrdrt\\brdrs\\brdrw75 "
+        "\\clbrdrb\\brdrs\\brdrw75",
+        "\\cellx1246"},
+       {kBorders}},
+      // Without border lines a cell names no border at all.
+      {"no borders",
+       [](TTabuloRTF& rtf) { rtf.Options.BorderWidth = 0; },
+       {"\\trowd\\trql\\trgaph0\\trleft36\r\n\\cellx1246\r\n\\cellx1856"},
+       {kBorders}},
       {"centred and right",
        [](TTabuloRTF& rtf) {
          rtf.ColumnsAlign = {"ID=Center", "NAME=Right"};
@@ -186,8 +200,10 @@ TEST(RtfTextTest, SpecialCharactersLineBreaksAndUnicodeAreEscaped) {
        "a\xC3",
        "\\u-3?a\\u-3?"},                       // bytes that are no UTF-8
       {"\xED\xA0\x80", "\\u-3?\\u-3?\\u-3?"},  // an encoded surrogate
-      {std::string("nul\0x", 5), "nul\\u0?x"},
-      {"\x7F", "\\u127?"},
+      // Controls show as U+FFFD; TAB and the line breaks above keep their meaning.
+      {std::string("nul\0x", 5), "nul\\u-3?x"},
+      {"\x01\x0C\x1F\x7F~", "\\u-3?\\u-3?\\u-3?\\u-3?~"},
+      {"\xC2\x80\xC2\x9F\xC2\xA0", "\\u-3?\\u-3?\\u160?"},  // C1 controls, then a no-break space
   };
   for (const auto& test_case : cases) {
     std::string out = "<";
@@ -306,6 +322,26 @@ TEST_F(RtfExportTest, TemplateSectionsSetFontsOrientationWidthsAndAlignments) {
   }
   exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nPageOrientation=0"), data_);
   EXPECT_EQ(exporter_.Options.PageOrientation, poPortrait);
+
+  EXPECT_EQ(exporter_.Options.BorderWidth, 10);
+  exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nBorderWidth=0"), data_);
+  EXPECT_EQ(exporter_.Options.BorderWidth, 0);
+  // A width no reader draws refuses the whole template: nothing it names takes effect.
+  for (const char* value : {"-1", "76"}) {
+    EXPECT_VELMORA_ERROR(
+        exporter_.ReadFormatSections(
+            TIniFile::FromText(
+                std::string("[WIDTH]\nID=3\n[ALIGN]\nNAME=Right\n[RTF_DefaultFont]\nFontSize=20\n"
+                            "[RTF]\nPageOrientation=1\nBorderWidth=") +
+                value),
+            data_),
+        std::string("Invalid value \"") + value + "\" for BorderWidth in [RTF]: give a number from 0 to 75");
+    EXPECT_EQ(exporter_.ColumnsWidth.Count(), 0);
+    EXPECT_EQ(exporter_.ColumnsAlign.Count(), 0);
+    EXPECT_EQ(exporter_.Options.DefaultFont.Size, 12);
+    EXPECT_EQ(exporter_.Options.PageOrientation, poPortrait);
+    EXPECT_EQ(exporter_.Options.BorderWidth, 0);
+  }
 }
 
 }  // namespace
