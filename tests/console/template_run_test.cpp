@@ -176,8 +176,23 @@ TEST_F(TemplateRunTest, CsvSectionCharacters) {
   EXPECT_EQ(Read("tab.csv"), "'ID'\t'NAME'\r\n'1'\t'Alpha'\r\n'2'\t'Beta'\r\n");
   EXPECT_EQ(Read("plain.csv"), "ID;NAME\r\n1;Alpha\r\n2;Beta\r\n");
   EXPECT_EQ(Read("unquoted.csv"),
-            "id,customer,amount,placed,note\r\n1,Ann,1234.50,2024-01-02,say \"hi\"\r\n"
-            "2,Bob,,2024-02-03,\r\n3,Zoë,7.00,2024-03-04,a,b\r\n");
+            "id,customer,amount,placed,note\r\n1,Ann,1234.50,2024-01-02,\"say \"\"hi\"\"\"\r\n"
+            "2,Bob,,2024-02-03,\r\n3,Zoë,7.00,2024-03-04,\"a,b\"\r\n");
+}
+
+// Without a quote character the value "a,b" would split its row: the item
+// fails, naming the row and column, and the run goes on.
+TEST_F(TemplateRunTest, CsvValueHoldingTheSeparatorWithoutAQuoteCharacterFailsTheItem) {
+  Write("plain.ini", "[CSV]\nQuote=#0\n");
+  const TVelmoraResult result =
+      Run("[Tables]\n1=orders\n2=clients\n[Templates]\n1=plain.ini\n2=plain.ini\n"
+          "[Files]\n1=o.csv\n2=c.csv\n");
+  EXPECT_EQ(result.lines,
+            Connected({"ProcessedData: Row 3, column note: the value holds the separator and the file has no "
+                       "quote character",
+                       "clients: 2 records exported to c.csv"}));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("o.csv"));
 }
 
 // An empty separator wrote NUL bytes between the fields; the item now fails
