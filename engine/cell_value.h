@@ -37,6 +37,15 @@ struct TCellValue {
   bool Truth = false;
 
   bool IsNull() const { return Kind == ckNull; }
+  // The value text stands for when it is given in its place (by a handler):
+  // text, read in the locale's form where it is shown, viewing text; a date
+  // with no moment stays one.
+  TCellValue GivenAs(std::string_view text) const {
+    TCellValue given = *this;
+    given.Text = text;
+    if (Kind != ckInvalidMoment) given.Kind = ckText;
+    return given;
+  }
   // A number of the source rather than text that may hold one.
   bool IsNumber() const { return Kind == ckInteger || Kind == ckDecimal || Kind == ckFloat; }
 };

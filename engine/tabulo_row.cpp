@@ -32,8 +32,7 @@ void TTabuloRow::TakeTexts() {
   for (TTabuloCol& cell : cells_) {
     if (cell.Value.IsNull()) continue;
     cell.Source = cell.Data;
-    cell.Value.Text = cell.Source;
-    if (cell.Value.Kind != ckInvalidMoment) cell.Value.Kind = ckText;
+    cell.Value = cell.Value.GivenAs(cell.Source);
   }
 }
 

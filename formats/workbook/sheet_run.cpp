@@ -256,10 +256,9 @@ void TTabuloWorkbook::TSheetRun::DataRow() {
     if (owner_.OnGetExportText) owner_.OnGetExportText(owner_, column_index, text_);
     if (owner_.OnAdvancedGetExportText) owner_.OnAdvancedGetExportText(sheet_, index_, column_index, text_);
     given_text_ = text_;
-    TCellValue given = cell.Value;
-    given.Text = given_text_;
-    if (given.Kind != ckInvalidMoment) given.Kind = given_text_.empty() && given.IsNull() ? ckNull : ckText;
-    DataCell(column_index, given);
+    // A NULL the handlers left empty stays NULL.
+    DataCell(column_index, cell.Value.IsNull() && given_text_.empty() ? cell.Value
+                                                                      : cell.Value.GivenAs(given_text_));
   }
   ++row_count_;
   ++data_rows_;
