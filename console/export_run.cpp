@@ -24,6 +24,10 @@ namespace velmora {
 
 namespace {
 
+// What a streamed result keeps of its first rows for a format to measure its
+// columns by: widths from the first 16 MiB of rows, the rest as they come.
+constexpr std::size_t kWidthReadAheadBytes = std::size_t{16} << 20;
+
 // Closes the query when an item is done, whatever happened.
 class TQueryCloser {
  public:
@@ -293,6 +297,9 @@ void TExportRun::ChooseResultMode(const TItemPlan& plan) {
   } else {
     query_.ExtraOptions = {moStoreResult};
   }
+  // A format that sizes its columns by their content reads the first rows of
+  // a streamed result ahead: the rows must stay at hand, within a bound.
+  query_.KeepFirstRowsBytes = plan.Exporter->ContentWidthCap() >= 0 ? kWidthReadAheadBytes : 0;
   // Read before the rows stream on the connection, which then runs nothing else.
   if (auto* script = dynamic_cast<TTabuloSQL*>(plan.Exporter.get())) {
     script->TimeZone = ReadScriptTimeZone(database_, transaction_);

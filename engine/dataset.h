@@ -134,6 +134,11 @@ class TDataSet {
   virtual void Next() = 0;
   virtual bool Eof() const = 0;
 
+  // True when the cursor can move to the next record and still go back to
+  // every record passed so far. A stored result always can; a streamed one
+  // while the next record still falls within the first rows it keeps.
+  virtual bool CanMoveOnAndBack() const { return true; }
+
   virtual TBookmark GetBookmark() = 0;
   virtual void GotoBookmark(TBookmark bookmark) = 0;
   virtual void FreeBookmark(TBookmark bookmark) = 0;

@@ -67,12 +67,31 @@ class TRecordWindowWalk {
   int passed_ = 0;
 };
 
+// A walk that also ends where the data set could no longer return to the
+// records passed (the end of what a streamed result keeps of its first rows).
+class TKeptRowsWalk : public TRecordWindowWalk {
+ public:
+  TKeptRowsWalk(TDataSet* data_set, const TRecordWindow& window, bool within_kept_rows)
+      : TRecordWindowWalk(data_set, window), data_set_(data_set), within_kept_rows_(within_kept_rows) {}
+
+ protected:
+  bool AtEnd() const override {
+    return TRecordWindowWalk::AtEnd() || (within_kept_rows_ && !data_set_->CanMoveOnAndBack());
+  }
+
+ private:
+  TDataSet* data_set_;
+  bool within_kept_rows_;
+};
+
 // Walks the window ahead of an export and takes the cursor back to where it
 // was: visit() on every record of the window, then passed(n) once the n-th
-// record is passed. Returns the number of records in the window.
+// record is passed. Returns the number of records walked: the window's, or,
+// within_kept_rows, those up to the end of what the data set can return to.
 template <class TVisit, class TPassed>
-int ReadWindowAhead(TDataSet& data_set, const TRecordWindow& window, TVisit&& visit, TPassed&& passed) {
-  TRecordWindowWalk walk(&data_set, window);
+int ReadWindowAhead(TDataSet& data_set, const TRecordWindow& window, TVisit&& visit, TPassed&& passed,
+                    bool within_kept_rows = false) {
+  TKeptRowsWalk walk(&data_set, window, within_kept_rows);
   WalkAndReturn(data_set, [&] {
     walk.Start();
     walk.Skip([](int) {});

@@ -59,8 +59,13 @@ TColumnSettings TTabulo::ColumnSettings() {
   if ((published & psOnFetchedRecord) && OnFetchedRecord) {
     settings.OnFetchedRecord = [this](int counter) { OnFetchedRecord(*this, counter); };
   }
+  if (MeasuresValues()) {
+    settings.OnMeasureValue = [this](int column, std::string_view text) { MeasureValue(column, text); };
+  }
   return settings;
 }
+
+void TTabulo::MeasureValue(int, std::string_view) {}
 
 void TTabulo::BeginExport() {
   columns_.Build(ColumnSettings());
@@ -157,8 +162,8 @@ void TTabulo::RunExport() {
 
   BeginExport();
   if (aborted_) return;
-  if (AutoCalcColWidth) {
-    columns_.ColumnWidthPass(ColumnSettings());
+  if (const int cap = ContentWidthCap(); AutoCalcColWidth || cap >= 0) {
+    columns_.ColumnWidthPass(ColumnSettings(), TWidthRule{std::max(cap, 0), AutoCalcColWidth, true});
     if (aborted_) return;
   }
   try {

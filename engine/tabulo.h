@@ -131,6 +131,18 @@ class TTabulo {
   // sends them. The base moves back for the width pass.
   virtual bool MovesBack() const { return AutoCalcColWidth; }
 
+  // The widest a column without a WIDTH entry gets from its values, in cells
+  // (0: no limit), for a format that lays columns out by width; -1 for one
+  // that does not (its columns are measured only when AutoCalcColWidth is on).
+  // A format that measures reads the first rows of a streamed result twice:
+  // its data set must keep them (see TDataSet::CanMoveOnAndBack).
+  virtual int ContentWidthCap() const { return -1; }
+  // Called by the width pass for every value (its display text, or the null
+  // text) when MeasuresValues: a format that measures text in a
+  // proportional font keeps its own widths here.
+  virtual bool MeasuresValues() const { return false; }
+  virtual void MeasureValue(int column, std::string_view text);
+
   // Reads the template sections of this format onto its options; runs after the
   // general sections, with the data set open, before Execute. Raises
   // EVelmoraError for a value that cannot give a sound export. The base reads none.

@@ -235,6 +235,7 @@ void TTabuloColumns::AddColumn(TField& field, const TColumnSettings& settings) {
   column.BinaryForm = field.ValueKind == vkBinary ? settings.BinaryForm : bfRaw;
   if (settings.ColumnsWidth != nullptr && settings.ColumnsWidth->FindValue(column.Name, value)) {
     column.Width = DecimalOrZero(value);
+    column.WidthGiven = true;
   } else if (column.BinaryForm != bfRaw && column.Width > 0) {
     // The declared size counts bytes; their text is longer.
     column.Width = ClampedWidth(BinaryTextLength(column.BinaryForm, static_cast<std::size_t>(column.Width)));
@@ -260,40 +261,57 @@ void TTabuloColumns::AddColumn(TField& field, const TColumnSettings& settings) {
   column.PlainNumber = PrintsPlainNumbers(column, settings);
 }
 
-void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings) {
+void TTabuloColumns::ColumnWidthPass(const TColumnSettings& settings, const TWidthRule& rule) {
   for (auto& column : columns_) {
-    column->Width = std::max(column->Width, ClampedWidth(Utf8Length(column->Caption)));
+    column->CaptionCells = ClampedWidth(DisplayCells(column->Caption));
+    column->ContentCells = 0;
   }
-  if (settings.DataSet == nullptr) return;
-  const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
-  std::string text;
-  TCellValue value;
-  // Measure the records the export will write, so that no column comes out
-  // narrower than its values.
-  ReadWindowAhead(
-      *settings.DataSet, settings.Window, [&] { WidenToCurrentRecord(null_text, value, text); },
-      [&](int passed) {
-        if (settings.OnFetchedRecord) settings.OnFetchedRecord(passed);
-      });
-}
-
-void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, TCellValue& value, std::string& text) {
+  if (settings.DataSet != nullptr) {
+    const std::string& null_text = settings.Formats != nullptr ? settings.Formats->NullString() : std::string();
+    std::string text;
+    TCellValue value;
+    // Measure the records the export will write, so that no column comes out
+    // narrower than its values.
+    ReadWindowAhead(
+        *settings.DataSet, settings.Window, [&] { MeasureCurrentRecord(settings, null_text, value, text); },
+        [&](int passed) {
+          if (settings.OnFetchedRecord) settings.OnFetchedRecord(passed);
+        },
+        rule.WithinKeptRows);
+  }
   for (auto& column : columns_) {
     TTabuloColumn& target = *column;
+    const int measured = std::max(target.CaptionCells, target.ContentCells);
+    if (rule.WidenGiven) {
+      target.Width = target.WidthGiven ? std::max(target.Width, measured) : measured;
+    } else if (!target.WidthGiven) {
+      const int content = rule.Cap > 0 ? std::min(target.ContentCells, rule.Cap) : target.ContentCells;
+      target.Width = std::max({content, target.CaptionCells, 1});
+    }
+  }
+}
+
+void TTabuloColumns::MeasureCurrentRecord(const TColumnSettings& settings, const std::string& null_text,
+                                          TCellValue& value, std::string& text) {
+  for (int index = 0; index < Count(); ++index) {
+    TTabuloColumn& target = *columns_[static_cast<std::size_t>(index)];
     target.Field->GetValue(value);
     if (value.IsNull()) {
-      target.Width = std::max(target.Width, ClampedWidth(Utf8Length(null_text)));
+      target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(null_text)));
+      if (settings.OnMeasureValue) settings.OnMeasureValue(index, null_text);
       continue;
     }
-    // A value that cannot be wider than the column need not be made into text.
+    // A value that cannot be wider than the widest so far need not be made
+    // into text, unless the format measures every text itself. A character
+    // takes at most two cells.
     std::size_t bound = 0;
-    if (target.Width >= 0 && target.ValueLengthBound(value, bound) &&
-        bound <= static_cast<std::size_t>(target.Width)) {
+    if (!settings.OnMeasureValue && target.ValueLengthBound(value, bound) &&
+        2 * bound <= static_cast<std::size_t>(target.ContentCells)) {
       continue;
     }
     text.clear();
     if (!target.AppendBinary(value.Text, text)) target.AppendTextForm(value, text);
-    target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
+    target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(text)));
     // The rows carry the display form, which may be longer than the text form
     // (grouping, currency symbol): the column must hold that too.
     // A value without a display form fails the export when its row is
@@ -302,10 +320,13 @@ void TTabuloColumns::WidenToCurrentRecord(const std::string& null_text, TCellVal
       try {
         text.clear();
         target.AppendDisplayText(value, text);
-        target.Width = std::max(target.Width, ClampedWidth(Utf8Length(text)));
+        target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(text)));
       } catch (const EVelmoraError&) {
+        text.clear();
+        target.AppendTextForm(value, text);
       }
     }
+    if (settings.OnMeasureValue) settings.OnMeasureValue(index, text);
   }
 }
 

@@ -54,7 +54,15 @@ class TTabuloColumn {
   TTabuloColType ColumnType = ctUnknown;
   std::string Name;
   std::string Caption;
+  // In characters: the cells of a monospaced font (see DisplayCells).
   int Width = 0;
+  // True when the template's WIDTH section gave Width: the width pass then
+  // keeps it, unless the export widens every column to its values.
+  bool WidthGiven = false;
+  // What the width pass measured, in cells: the caption, and the widest value
+  // (display and text form; the null text for NULL) among the records it read.
+  int CaptionCells = 0;
+  int ContentCells = 0;
   TTabuloColAlign Align = ecaLeft;
   std::string Format;  // display format
   std::string SQLType;
@@ -160,6 +168,24 @@ struct TColumnSettings {
   TBinaryForm BinaryForm = bfRaw;    // the form of binary columns' values
   const TFormatSettings* Locale = nullptr;  // see TTabuloColumn::Locale
   std::function<void(int counter)> OnFetchedRecord;
+  // Called by the width pass with every value's display text (or the null
+  // text) and its column's index, for a format that measures text in its own
+  // units (a proportional font); null when the format needs cells only.
+  std::function<void(int column, std::string_view text)> OnMeasureValue;
+};
+
+// How the width pass turns what it measured into widths.
+struct TWidthRule {
+  // The widest a column gets from its values, in cells; 0 for no limit. The
+  // caption is never cut: a column is at least as wide as it.
+  int Cap = 0;
+  // Every column becomes at least as wide as its caption and values, one
+  // with a WIDTH entry too (the template asked for widths from the data);
+  // otherwise a WIDTH entry is kept as given.
+  bool WidenGiven = false;
+  // Read only the records the data set can still return to (the first rows
+  // of a streamed result that it keeps); a stored result is read whole.
+  bool WithinKeptRows = false;
 };
 
 class TTabuloColumns {
@@ -178,11 +204,14 @@ class TTabuloColumns {
   // The fields the last Build left out because of their kind alone: binary
   // large objects (spatial values among them) that ExportedFields did not name.
   const std::vector<const TField*>& LeftOut() const { return left_out_; }
-  // Widens every column to its caption and to the longest value (raw and in its
-  // display form) of the records the export will pass: from the first record,
-  // or from the current one when the export does not move to the first, after
-  // the skipped ones. The data set's position is kept.
-  void ColumnWidthPass(const TColumnSettings& settings);
+  // Measures every column's caption and its values (raw and in their display
+  // form) in the records the export will pass: from the first record, or
+  // from the current one when the export does not move to the first, after
+  // the skipped ones. Then sets each width as rule says: a column without a
+  // WIDTH entry as wide as its caption and widest value (the value part
+  // capped), one with an entry as given or widened. The data set's position
+  // is kept.
+  void ColumnWidthPass(const TColumnSettings& settings, const TWidthRule& rule);
 
  private:
   // The fields Build makes columns of, in column order; the binary large
@@ -190,8 +219,9 @@ class TTabuloColumns {
   std::vector<TField*> ChooseFields(const TColumnSettings& settings);
   // Adds the column of one field with the settings that name it or its type.
   void AddColumn(TField& field, const TColumnSettings& settings);
-  // Widens every column to its value in the current record; text is scratch space.
-  void WidenToCurrentRecord(const std::string& null_text, TCellValue& value, std::string& text);
+  // Measures every column's value in the current record; text is scratch space.
+  void MeasureCurrentRecord(const TColumnSettings& settings, const std::string& null_text, TCellValue& value,
+                            std::string& text);
 
   std::vector<std::unique_ptr<TTabuloColumn>> columns_;
   std::vector<const TField*> left_out_;

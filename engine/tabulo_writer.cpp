@@ -8,7 +8,7 @@ namespace velmora {
 
 namespace {
 std::size_t Shortfall(std::string_view text, int width) {
-  const std::size_t length = Utf8Length(text);
+  const std::size_t length = DisplayCells(text);
   return width > 0 && length < static_cast<std::size_t>(width) ? static_cast<std::size_t>(width) - length : 0;
 }
 }  // namespace

@@ -29,8 +29,9 @@ class TTabuloWriter {
   // count copies of character, then CR LF (only CR LF for count <= 0).
   void CharacterLine(char character, int count);
 
-  // Padding never cuts a text; widths count UTF-8 characters whatever the
-  // locale (see Utf8Length).
+  // Padding never cuts a text; widths count the cells the text takes in a
+  // monospaced font, whatever the locale (see DisplayCells): a CJK character
+  // takes two, a combining accent none.
   static std::string PadLeft(std::string_view text, char character, int width);
   static std::string PadRight(std::string_view text, char character, int width);
   // The odd character goes to the right.

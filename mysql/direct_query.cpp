@@ -55,6 +55,8 @@ void TDirMySqlQuery::Open() {
   const TMySqlClientApi& api = MySqlApi();
   MYSQL* handle = transact_->Handle();
   stored_ = StoreResult;
+  keeping_ = !stored_ && KeepFirstRowsBytes > 0;
+  kept_bytes_ = 0;
   MYSQL_RES* result = api.mysql_use_result(handle);
   if (result == nullptr) {
     // No result: a statement without rows, or a result lost on the way.
@@ -89,6 +91,8 @@ void TDirMySqlQuery::Open() {
       eof_ = stored_rows_ == 0;
       if (!eof_) ReadStoredRow(0);
     } else {
+      stored_values_.assign(field_count_, nullptr);
+      stored_lengths_.assign(field_count_, 0);
       eof_ = !FetchRow();
     }
   } catch (...) {
@@ -158,6 +162,8 @@ void TDirMySqlQuery::Close() {
   row_ = nullptr;
   lengths_ = nullptr;
   stored_rows_store_.Clear();
+  keeping_ = false;
+  kept_bytes_ = 0;
   read_failed_ = false;
   field_count_ = 0;
   row_number_ = 0;
@@ -214,6 +220,7 @@ bool TDirMySqlQuery::FetchRow() {
   if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
   row_ = row;
   lengths_ = lengths;
+  if (!stored_) KeepStreamedRow();
   return true;
 }
 
@@ -233,9 +240,23 @@ void TDirMySqlQuery::Next() {
     bof_ = false;
     return;
   }
+  // The rows a streamed result kept are read again from its copies; past
+  // them, the copies are no longer needed once they stop growing.
+  const std::uint64_t kept = stored_rows_store_.Count();
+  if (row_number_ + 1 < kept) {
+    ReadStoredRow(++row_number_);
+    bof_ = false;
+    return;
+  }
+  const bool drop_kept = !keeping_ && kept > 0;
   // A streamed result ends one past its last row, so no earlier row can be
   // asked for again.
-  if (FetchRow()) {
+  const bool fetched = FetchRow();
+  if (drop_kept) {
+    stored_rows_store_.Clear();
+    kept_bytes_ = 0;
+  }
+  if (fetched) {
     ++row_number_;
     bof_ = false;
   } else {
@@ -247,8 +268,13 @@ void TDirMySqlQuery::Next() {
 void TDirMySqlQuery::Seek(std::uint64_t row) {
   if (result_ == nullptr) return;
   if (!stored_) {
-    if (row < row_number_) {
-      throw EVelmoraError("Cannot move back in a streamed result");
+    if (row < row_number_ || (eof_ && row < stored_rows_store_.Count())) {
+      if (!KeepsRowsFrom(row)) throw EVelmoraError("Cannot move back in a streamed result");
+      ReadStoredRow(row);
+      row_number_ = row;
+      bof_ = row == 0;
+      eof_ = false;
+      return;
     }
     while (row_number_ < row && !eof_) Next();
     return;
@@ -263,6 +289,28 @@ void TDirMySqlQuery::Seek(std::uint64_t row) {
   row_number_ = row;
   bof_ = row == 0;
   eof_ = false;
+}
+
+bool TDirMySqlQuery::CanMoveOnAndBack() const {
+  if (stored_ || result_ == nullptr || eof_) return true;
+  return row_number_ + 1 < stored_rows_store_.Count() || keeping_;
+}
+
+bool TDirMySqlQuery::KeepsRowsFrom(std::uint64_t row) const {
+  const std::uint64_t kept = stored_rows_store_.Count();
+  // At the end the cursor stands one past the last row: all of them are kept
+  // when it stands just past the copies.
+  return row < kept && (row_number_ < kept || (eof_ && row_number_ <= kept));
+}
+
+void TDirMySqlQuery::KeepStreamedRow() {
+  if (!keeping_) return;
+  stored_rows_store_.Append(row_, lengths_, field_count_);
+  kept_bytes_ += sizeof(char*) + sizeof(std::uint32_t) * field_count_;
+  for (unsigned int field = 0; field < field_count_; ++field) {
+    if (row_[field] != nullptr) kept_bytes_ += lengths_[field] + 1;
+  }
+  if (kept_bytes_ >= KeepFirstRowsBytes) keeping_ = false;
 }
 
 std::size_t TDirMySqlQuery::LongestValueCharacters(unsigned int column) {

@@ -32,6 +32,10 @@ class TDirMySqlQuery {
   // True: the whole result is transferred at once and the cursor moves freely.
   // False: rows are read from the server one by one, forward only.
   bool StoreResult = true;
+  // A streamed result keeps copies of its first rows, up to about this many
+  // bytes (0: none), so that the cursor can go back over them once: a format
+  // that measures its columns reads them ahead, then again for the export.
+  std::size_t KeepFirstRowsBytes = 0;
 
   // Sends the statement and, when it returns rows, positions on the first.
   // Without an active connection nothing happens. A rejected statement sets
@@ -65,6 +69,10 @@ class TDirMySqlQuery {
   // Positions on row number row (stored results only; a streamed result moves
   // forward only and raises on a move back).
   void Seek(std::uint64_t row);
+  // True when Next keeps the way back to every row passed: always for a
+  // stored result, and for a streamed one while the next row falls within
+  // the first rows it keeps.
+  bool CanMoveOnAndBack() const;
 
   // Characters (UTF-8) of the longest value of a column, read through the
   // whole stored result; the cursor stays where it was.
@@ -92,6 +100,12 @@ class TDirMySqlQuery {
   bool StoreRows();
   // Points the cursor at row row of the row store.
   void ReadStoredRow(std::uint64_t row);
+  // Copies the streamed row under the cursor into the row store while the
+  // first rows are kept; stops keeping once they reach KeepFirstRowsBytes.
+  void KeepStreamedRow();
+  // True when a streamed result can go back to row: every row from it to the
+  // cursor is in the row store.
+  bool KeepsRowsFrom(std::uint64_t row) const;
   // Reads and frees the results that follow the current one (a CALL sends its
   // status last). Raises the connection's error when one of them fails.
   void DrainResults();
@@ -107,6 +121,8 @@ class TDirMySqlQuery {
   std::uint64_t row_number_ = 0;
   std::uint64_t stored_rows_ = 0;
   bool stored_ = true;
+  bool keeping_ = false;        // a streamed result still copies its rows
+  std::size_t kept_bytes_ = 0;  // what the copies take
   bool read_failed_ = false;
   bool bof_ = true;
   bool eof_ = true;

@@ -40,6 +40,9 @@ class TZCustomMySqlDataset : public TDataSet {
   // The whole statement text; its lines are joined with "\n".
   std::string Sql;
   TZMySqlExtraOptions ExtraOptions{moStoreResult};
+  // A streamed result keeps its first rows up to about this many bytes, so
+  // that an export can read them ahead and again (TDirMySqlQuery).
+  std::size_t KeepFirstRowsBytes = 0;
   // Two-value enumerations such as enum('y','n') become Boolean fields.
   bool AlternativeView = false;
 
@@ -55,6 +58,8 @@ class TZCustomMySqlDataset : public TDataSet {
   void First() override;
   void Next() override;
   bool Eof() const override { return !active_ || query_.Eof(); }
+
+  bool CanMoveOnAndBack() const override { return !active_ || query_.CanMoveOnAndBack(); }
 
   // Bookmarks are row numbers counted from 0.
   TBookmark GetBookmark() override;

@@ -32,6 +32,14 @@ TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position);
 // Number of characters in text; each invalid sequence counts as one.
 std::size_t Utf8Length(std::string_view text);
 
+// The cells text takes on a terminal or in a monospaced font: East Asian
+// wide and full-width characters (CJK, Hangul, most emoji) take two,
+// combining marks, joiners, variation selectors and other format
+// characters none, every other character (an invalid sequence too) one.
+std::size_t DisplayCells(std::string_view text);
+// The cells of one code point as DisplayCells counts them: 0, 1 or 2.
+int CodePointCells(char32_t code_point);
+
 // The longest prefix of text with at most characters characters; never ends
 // inside a sequence.
 std::string_view Utf8Prefix(std::string_view text, std::size_t characters);

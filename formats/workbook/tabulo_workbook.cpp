@@ -98,7 +98,7 @@ void TTabuloWorkbook::CheckSheet(TxlsSheet& sheet, int max_columns) {
     throw EVelmoraError(Format("Sheet %s needs %d columns; a worksheet holds at most %d", sheet.Title.c_str(),
                                columns, max_columns));
   }
-  if (sheet.AutoCalcColWidth) sheet.Columns().ColumnWidthPass(settings);
+  if (sheet.AutoCalcColWidth) sheet.Columns().ColumnWidthPass(settings, TWidthRule{0, true, false});
 }
 
 void TTabuloWorkbook::RunExport() {

@@ -214,6 +214,9 @@ TEST_F(ColumnsTest, YearsShowTheirFourDigitsUngrouped) {
   EXPECT_EQ(row_text(), "2,006|2,006|06|");
 }
 
+// The pass as AutoCalcColWidth runs it: every column widened to its values.
+constexpr TWidthRule kWidenEveryColumn{0, true, false};
+
 TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition) {
   TAlignedExporter text;
   text.DataSet = &data_;
@@ -226,7 +229,7 @@ TEST_F(ColumnsTest, WidthPassCoversCaptionsRawAndDisplayTextsAndKeepsThePosition
   int fetched = 0;
   auto settings = text.ColumnSettings();
   settings.OnFetchedRecord = [&](int) { ++fetched; };
-  text.Columns().ColumnWidthPass(settings);
+  text.Columns().ColumnWidthPass(settings, kWidenEveryColumn);
   EXPECT_EQ(text.Columns()[0].Width, 9);   // "1,234,567"
   EXPECT_EQ(text.Columns()[1].Width, 10);  // "  padded\r\n", untrimmed
   EXPECT_EQ(text.Columns()[2].Width, 9);   // the caption
@@ -243,7 +246,7 @@ TEST_F(ColumnsTest, WidthPassMeasuresNullCellsAsTheNullString) {
   text.Formats.SetNullString("nothing here");
   text.SkipRecCount = 1;  // only the record whose ID is NULL
   text.BeginExport();
-  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  text.Columns().ColumnWidthPass(text.ColumnSettings(), kWidenEveryColumn);
   EXPECT_EQ(text.Columns()[0].Width, 12);
 }
 
@@ -255,9 +258,44 @@ TEST_F(ColumnsTest, WidthPassMeasuresTheRecordsTheExportWrites) {
   text.CurrentRecordOnly = true;
   text.BeginExport();
   data_.Next();  // the export writes only the second record, "x"
-  text.Columns().ColumnWidthPass(text.ColumnSettings());
+  text.Columns().ColumnWidthPass(text.ColumnSettings(), kWidenEveryColumn);
   EXPECT_EQ(text.Columns()[1].Width, 4);  // the caption, not "  padded\r\n"
   EXPECT_EQ(data_.RecordIndex(), 1);
+}
+
+TEST_F(ColumnsTest, ContentWidthsReplaceTheDeclaredSizeUpToTheCapAndKeepGivenWidths) {
+  TMemoryDataSet titles;
+  titles.AddField("ID", ftInteger);
+  titles.AddField("TITLE", ftString, 255);
+  titles.AddField("NOTE", ftString, 255);
+  titles.AddField("K", ftString, 255);
+  titles.AppendRecord({"7", "ACADEMY DINOSAUR", std::string(90, 'x'), "日本語"});
+  titles.AppendRecord({"1001", "AFRICAN EGG", "", "a"});
+  titles.Open();
+  const struct {
+    TWidthRule Rule;
+    std::vector<int> Widths;
+  } cases[] = {
+      // Caption "ID" or the widest value, the note capped at 60, a given width kept.
+      {{60, false, false}, {4, 16, 60, 3}},
+      {{0, false, false}, {4, 16, 90, 3}},
+      // Widening: the given width of K grows to its caption and values.
+      {{60, true, false}, {4, 16, 90, 6}},
+  };
+  for (const auto& test : cases) {
+    TAlignedExporter text;
+    text.DataSet = &titles;
+    text.ColumnsWidth = {"K=3"};
+    text.Captions = {"K=Kanji!"};
+    text.Formats.SetIntegerFormat("0");
+    text.BeginExport();
+    text.Columns().ColumnWidthPass(text.ColumnSettings(), test.Rule);
+    std::vector<int> widths;
+    for (int index = 0; index < text.Columns().Count(); ++index) widths.push_back(text.Columns()[index].Width);
+    EXPECT_EQ(widths, test.Widths);
+    EXPECT_EQ(text.Columns()[3].ContentCells, 6);  // two-cell characters
+    EXPECT_EQ(text.Columns()[3].CaptionCells, 6);
+  }
 }
 
 TEST_F(ColumnsTest, DefaultFormatsKeepFractionsOfSeconds) {

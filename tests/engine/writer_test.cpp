@@ -18,11 +18,12 @@ TEST(Padding, NeverCutsAndPutsTheOddCharacterRight) {
   EXPECT_EQ(TTabuloWriter::PadRight("ab", '.', -1), "ab");
 }
 
-TEST(Padding, CountsUtf8CharactersUnderTheCLocale) {
+TEST(Padding, CountsDisplayCellsUnderTheCLocale) {
   SetFormatSettings(TFormatSettings::CLocale());
   EXPECT_EQ(TTabuloWriter::PadRight("\xC3\xA9t\xC3\xA9", ' ', 5), "\xC3\xA9t\xC3\xA9  ");
-  EXPECT_EQ(TTabuloWriter::PadCenter("\xE4\xB8\xAD", ' ', 3), " \xE4\xB8\xAD ");
-  EXPECT_EQ(TTabuloWriter::PadLeft("\xF0\x9F\x98\x80", '.', 2), ".\xF0\x9F\x98\x80");
+  // A CJK character and an emoji take two cells each.
+  EXPECT_EQ(TTabuloWriter::PadCenter("\xE4\xB8\xAD", ' ', 4), " \xE4\xB8\xAD ");
+  EXPECT_EQ(TTabuloWriter::PadLeft("\xF0\x9F\x98\x80", '.', 3), ".\xF0\x9F\x98\x80");
 }
 
 TEST(TextHelpers, NumberedFileNamesAndCaselessReplace) {

@@ -521,6 +521,44 @@ TEST_F(ResultSetTest, StreamedResultReadsForwardOverItsOwnConnection) {
   EXPECT_VELMORA_ERROR(query.First(), "Cannot move back in a streamed result");
 }
 
+// A streamed result that keeps its first rows lets a pass read them ahead and
+// the export read them again, then streams the rest; past the kept rows there
+// is no way back.
+TEST_F(ResultSetTest, StreamedResultGoesBackOverTheFirstRowsItKeeps) {
+  const struct {
+    std::size_t KeepBytes;
+    std::string ReadAhead;  // the ids a pass reads before it must stop
+    bool BackFromTheEnd;    // every row was kept
+  } cases[] = {
+      {1, "1", false},             // the first row alone fills the bound
+      {1 << 20, "12345", true},    // the whole result fits
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.KeepBytes);
+    query.Close();
+    query.ExtraOptions = {moStreamOnTransaction};
+    query.KeepFirstRowsBytes = test.KeepBytes;
+    OpenQuery("select id, c_varchar from all_types order by id");
+    std::string ahead;
+    for (; !query.Eof(); query.Next()) {
+      ahead += query.Field(0).AsString();
+      if (!query.CanMoveOnAndBack()) break;
+    }
+    EXPECT_EQ(ahead, test.ReadAhead);
+    query.First();
+    std::string ids;
+    for (; !query.Eof(); query.Next()) ids += query.Field(0).AsString();
+    EXPECT_EQ(ids, "12345");
+    if (test.BackFromTheEnd) {
+      query.First();
+      EXPECT_EQ(query.Field(0).AsString(), "1");
+    } else {
+      EXPECT_VELMORA_ERROR(query.First(), "Cannot move back in a streamed result");
+    }
+  }
+  query.KeepFirstRowsBytes = 0;
+}
+
 // Streamed on the transaction's own connection, the rows are read in its
 // session (its snapshot, its current database), and once the data set is closed
 // the connection runs the next statement.

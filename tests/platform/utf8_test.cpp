@@ -130,5 +130,31 @@ TEST(Utf8Prefix, NeverEndsInsideASequence) {
   EXPECT_EQ(Utf8Prefix("a\xE2\x82" "bcd", 2), "a\xE2\x82");
 }
 
+TEST(DisplayCells, WideCharactersTakeTwoCellsAndMarksNone) {
+  const struct {
+    std::string Text;
+    std::size_t Cells;
+  } cases[] = {
+      {"abc", 3},
+      {"Grüße", 5},
+      {"日本語", 6},            // CJK ideographs
+      {"한국어", 6},            // Hangul syllables
+      {"ｱｲ", 2},               // half-width katakana stay narrow
+      {"ＡＢ", 4},             // full-width Latin
+      {"e\xCC\x81", 1},        // e and a combining acute accent
+      {"\xE1\x84\x80\xE1\x85\xA1", 2},  // a Hangul initial and its joining vowel
+      {"😀x", 3},
+      {"👍\xF0\x9F\x8F\xBD", 2},          // a thumb with a skin tone modifier
+      {"a\xE2\x80\x8B" "b", 2},           // zero-width space
+      {"\xE2\x9D\xA4\xEF\xB8\x8F", 1},    // heart and a variation selector
+      {"Ω Д", 3},
+      {"a\xFF" "b", 3},                   // an invalid byte shows as one U+FFFD
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Text);
+    EXPECT_EQ(DisplayCells(test.Text), test.Cells);
+  }
+}
+
 }  // namespace
 }  // namespace velmora
