@@ -44,16 +44,18 @@ TEST_F(SampleDataTest, SampleParameterFileExportsTheSampleDatabase) {
             Connected({"customers: 6 records exported to demo-output/customers.txt",
                        "plants: 6 records exported to demo-output/plants.csv",
                        "orders: 5 records exported to demo-output/orders.dif",
-                       "orders: 5 records exported to demo-output/orders.xls",
                        "customers: 6 records exported to demo-output/customers.html",
                        "customers: 6 records exported to demo-output/customers.rtf",
+                       "customers: 6 records exported to demo-output/customers.json",
                        "plants: 6 records exported to demo-output/plants.pdf",
                        "plants: 6 records exported to demo-output/plants.dbf",
                        "orders: 5 records exported to demo-output/orders.tex",
                        "orders: 5 records exported to demo-output/orders.xml",
                        "orders: 5 records exported to demo-output/orders.sql",
                        "v_order_totals: 5 records exported to demo-output/order_totals.slk",
-                       "Order lines with plant names: 7 records exported to demo-output/lines.csv"}));
+                       "Order lines with plant names: 7 records exported to demo-output/lines.csv",
+                       "Order book: 5 records exported to demo-output/order_book.xls",
+                       "Order book: 5 records exported to demo-output/order_book.xlsx"}));
   EXPECT_EQ(result.exit_status, 0);
   // One plants item names no fields: the picture column is left out, and said so.
   EXPECT_EQ(result.errors, "plants: column label_photo (blob) left out; name it in [FIELDS] to export it\n");
