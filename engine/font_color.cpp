@@ -157,11 +157,42 @@ TColor StringToColor(std::string_view text) {
   return color;
 }
 
+TColor SystemColorRgb(TColor color) {
+  if (color >= 0) return color;
+  // The roles of a theme, in the order of their numbers within each group
+  // (-1 to -14 and the same roles 32, 64 and 96 further down), as a light
+  // desktop theme shows them.
+  static constexpr TColor kRoles[] = {
+      clBlack,   // foreground
+      clSilver,  // button
+      clWhite,   // light
+      0xDFDFDF,  // midlight
+      clGray,    // dark
+      0xA0A0A0,  // mid
+      clBlack,   // text
+      clWhite,   // bright text
+      clBlack,   // button text
+      clWhite,   // base
+      clSilver,  // background
+      clBlack,   // shadow
+      clNavy,    // highlight
+      clWhite,   // highlighted text
+  };
+  const std::int64_t number = -static_cast<std::int64_t>(color) - 1;
+  const std::int64_t role = number % 32;
+  const std::int64_t group = number / 32;  // 0 and 1 current, 2 disabled, 3 active
+  if (group > 3 || role >= static_cast<std::int64_t>(std::size(kRoles))) return clBlack;
+  const TColor rgb = kRoles[role];
+  // Disabled text of every kind is grey.
+  if (group == 2 && (role == 0 || role == 6 || role == 8)) return clGray;
+  return rgb;
+}
+
 TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_view key, TColor fallback) {
   const std::string text(Trim(ini.ReadString(section, key, "")));
   if (text.empty()) return fallback;
   TColor color = fallback;
-  if (TryStringToColor(text, color)) return color;
+  if (TryStringToColor(text, color)) return SystemColorRgb(color);
   std::string names;
   for (const TColorName& entry : kColorNames) {
     if (!names.empty()) names += ", ";

@@ -57,9 +57,15 @@ TColor StringToColor(std::string_view text);
 // As StringToColor, but gives false instead of raising.
 bool TryStringToColor(std::string_view text, TColor& color);
 
+// The RGB colour a system colour (a negative value: a role of a desktop
+// theme such as the window text or the button face) shows in a light theme;
+// other colours unchanged. The formats write RGB only, so a system colour is
+// resolved where a template names it.
+TColor SystemColorRgb(TColor color);
+
 // The colour of a template key: a colour name or an integer as StringToColor
-// reads them, blanks around ignored; fallback when the key is absent or
-// empty. Other text raises EVelmoraError "Invalid colour "TEXT" for KEY in
+// reads them, blanks around ignored, a system colour as SystemColorRgb gives
+// it; fallback when the key is absent or empty. Other text raises EVelmoraError "Invalid colour "TEXT" for KEY in
 // [SECTION]: ...", which lists every colour name, so that a misspelt name
 // fails its item instead of passing for the default.
 TColor ReadColorKey(const TIniFile& ini, std::string_view section, std::string_view key, TColor fallback);

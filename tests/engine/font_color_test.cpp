@@ -161,12 +161,15 @@ TEST_F(ReadFontTest, OutOfRangeOrInvalidValuesTakeTheDefault) {
 TEST(ReadColorKeyTest, NamesAndNumbersReadAndAnythingElseFailsListingTheNames) {
   const TIniFile ini = TIniFile::FromText(
       "[S]\nName=  CLRED \nHex=$FF0000\nDecimal=65280\nSystem=clBtnFace\nEmpty=\n"
-      "Misspelt=clRedd\nWord=red\nHash=#ff0000\n");
+      "Misspelt=clRedd\nWord=red\nHash=#ff0000\nText=clWindowText\nGrey=clDisabledText\n"
+      "Select=clActiveHighlight\nNumber=-15\n");
+  // System colours show as a light theme's: formats write RGB only.
   const struct {
     const char* key;
     TColor expected;
-  } cases[] = {{"Name", clRed}, {"Hex", clBlue},   {"Decimal", clLime},
-               {"System", -2},  {"Empty", clTeal}, {"Absent", clTeal}};
+  } cases[] = {{"Name", clRed},      {"Hex", clBlue},      {"Decimal", clLime},   {"System", clSilver},
+               {"Text", clBlack},    {"Grey", clGray},     {"Select", clNavy},    {"Number", clBlack},
+               {"Empty", clTeal},    {"Absent", clTeal}};
   for (const auto& [key, expected] : cases) EXPECT_EQ(ReadColorKey(ini, "S", key, clTeal), expected) << key;
 
   std::string names;

@@ -245,12 +245,12 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndUnknownNumbersTakeTheDefault) {
       {"[PDF_OPTION_HEADER]\nFontName=14\nFontEncoding=4\n", unchanged},
       {"[PDF_OPTION_HEADER]\nFontName=-1\nFontEncoding=-1\nFontSize=abc\n", unchanged},
       // A colour past 24 bits or a system colour printed its low bytes: white
-      // text on the white page.
+      // text on the white page. A system colour shows as a light theme's.
       {"[PDF_OPTION_HEADER]\nFontColor=$FFFFFFFF\n[PDF_OPTION_CAPTION]\nFontColor=$1000000\n"
        "[PDF_OPTION_DATA]\nFontColor=clBtnFace\n[PDF_OPTION_FOOTER]\nFontColor=-16777216\n",
        [](const TPDFOptions& o) {
          return o.HeaderFont.FontColor == clBlack && o.CaptionFont.FontColor == clBlack &&
-                o.DataFont.FontColor == clBlack && o.FooterFont.FontColor == clBlack;
+                o.DataFont.FontColor == clSilver && o.FooterFont.FontColor == clBlack;
        }},
       {"[PDF_OPTION_DATA]\nFontColor=clNavy\n[PDF_OPTION_FOOTER]\nFontColor=$FFFFFF\n",
        [](const TPDFOptions& o) {
