@@ -1,6 +1,7 @@
 #include "formats/workbook/sheet_run.h"
 
 #include "formats/xls/xls_text.h"
+#include "platform/error.h"
 #include "platform/text_utils.h"
 #include "platform/value_format.h"
 
@@ -68,12 +69,49 @@ void TTabuloWorkbook::TSheetRun::RegisterXFs() {
 }
 
 void TTabuloWorkbook::TSheetRun::StartPart() {
-  std::vector<int> widths;
+  std::vector<int>& widths = part_widths_;
+  widths.clear();
   for (const auto& column : columns_) widths.push_back(column->Width);
   const std::string suffix = part_ == 1 ? "" : " (" + std::to_string(part_) + ")";
   writer_.BeginSheet(SheetName(sheet_.Title, suffix), sheet_.Options.PageHeader, sheet_.Options.PageFooter,
                      sheet_.StartDataCol, widths);
   row_count_ = 0;
+}
+
+void TTabuloWorkbook::TSheetRun::EndPart() {
+  // Rows past those the width pass read may have widened columns.
+  sheet_.Widths().Apply(columns_);
+  bool widened = false;
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    widened = widened || columns_[column_index].Width != part_widths_[static_cast<std::size_t>(column_index)];
+    part_widths_[static_cast<std::size_t>(column_index)] = columns_[column_index].Width;
+  }
+  if (widened) writer_.WidenColumns(part_widths_);
+  writer_.EndSheet(row_count_, col_count_);
+}
+
+void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue& value) {
+  const TTabuloColumn& column = columns_[column_index];
+  TSheetWidths& widths = sheet_.Widths();
+  if (value.IsNull()) {
+    widths.Measure(column_index, sheet_.Formats.NullString());
+    return;
+  }
+  std::size_t bound = 0;
+  if (column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
+  text_.clear();
+  if (column.ColumnType == ctString || column.ColumnType == ctBoolean || column.ColumnType == ctUnknown) {
+    if (!column.AppendBinary(value.Text, text_)) column.AppendTextForm(value, text_);
+  } else {
+    try {
+      column.AppendDisplayText(value, text_);
+    } catch (const EVelmoraError&) {
+      // The cell keeps the text that could not be read as its type.
+      text_.clear();
+      column.AppendTextForm(value, text_);
+    }
+  }
+  widths.Measure(column_index, text_);
 }
 
 void TTabuloWorkbook::TSheetRun::EnsureRowRoom() {
@@ -243,8 +281,10 @@ void TTabuloWorkbook::TSheetRun::MomentCell(int column_index, std::uint16_t xf, 
 void TTabuloWorkbook::TSheetRun::DataRow() {
   BeforeDataCells();
   const bool handlers = owner_.OnGetExportText || owner_.OnAdvancedGetExportText;
+  const bool measured = record_counter_ >= sheet_.Widths().MeasuredRecords;
   for (int column_index = 0; column_index < row_.Count(); ++column_index) {
     const TTabuloCol& cell = row_[column_index];
+    if (measured) MeasureCell(column_index, cell.Value);
     if (!handlers) {
       DataCell(column_index, cell.Value);
       continue;

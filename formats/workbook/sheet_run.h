@@ -37,7 +37,9 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
 
   void RegisterXFs();
   void StartPart();
-  void EndPart() { writer_.EndSheet(row_count_, col_count_); }
+  void EndPart();
+  // Measures a data cell written after the rows the width pass read.
+  void MeasureCell(int column_index, const TCellValue& value);
   // Moves to a continuation sheet when the current one is full.
   void EnsureRowRoom();
   void TextBlock(const TStringList& lines, int rows, const TxlsFormat& style, const TxlsCellTextEvent& event);
@@ -77,6 +79,7 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
   std::vector<TAggregateStats> stats_;
   std::string text_;
   std::string given_text_;  // a handler's text of the cell being written
+  std::vector<int> part_widths_;  // the column widths the current part began with
 };
 
 }  // namespace velmora

@@ -72,6 +72,47 @@ std::unique_ptr<TxlsSheet> TTabuloWorkbook::TemporarySheet() {
   return sheet;
 }
 
+namespace {
+
+// The scale of a fixed-point column as its source declares it ("decimal(10,3)"
+// gives 3); -1 when the declaration names no scale.
+int DeclaredScale(std::string_view type) {
+  const auto begins = [type](std::string_view word) { return SameText(type.substr(0, word.size()), word); };
+  if (!begins("decimal") && !begins("numeric")) return -1;
+  const std::size_t comma = type.find(',');
+  const std::size_t close = type.find(')');
+  if (comma == std::string_view::npos || close == std::string_view::npos || close < comma) return -1;
+  int scale = 0;
+  for (const char digit : type.substr(comma + 1, close - comma - 1)) {
+    if (digit < '0' || digit > '9' || scale > 30) return -1;
+    scale = scale * 10 + (digit - '0');
+  }
+  return scale;
+}
+
+}  // namespace
+
+void TTabuloWorkbook::UseSheetNumberFormats(TxlsSheet& sheet) {
+  // A sheet shows keys and counts as plain integers and fixed-point numbers
+  // with the digits of their scale, unless the template chose the formats
+  // (a FORMATS entry, or a USER_FORMATS entry).
+  const bool integer_default = !sheet.Formats.IntegerFormatSet();
+  const bool float_default = !sheet.Formats.FloatFormatSet();
+  std::string value;
+  for (int column_index = 0; column_index < sheet.Columns().Count(); ++column_index) {
+    TTabuloColumn& column = sheet.Columns()[column_index];
+    if (sheet.UserFormats.FindValue(column.Name, value)) continue;
+    const bool integer = column.ColumnType == ctInteger || column.ColumnType == ctLargeInt;
+    if (integer && integer_default && column.Format == sheet.Formats.IntegerFormat()) {
+      column.Format = "0";
+    } else if (column.ColumnType == ctFloat && float_default && column.Format == sheet.Formats.FloatFormat() &&
+               column.Field != nullptr) {
+      const int scale = DeclaredScale(column.Field->SourceType.Type);
+      if (scale >= 0) column.Format = "#,###,##0" + (scale > 0 ? "." + std::string(scale, '0') : std::string());
+    }
+  }
+}
+
 void TTabuloWorkbook::CheckSheet(TxlsSheet& sheet, int max_columns) {
   const char* source_name = SourceName(sheet.ExportSource);
   if (sheet.ExportSource != esDataSet || sheet.DataSet == nullptr) {
@@ -98,7 +139,26 @@ void TTabuloWorkbook::CheckSheet(TxlsSheet& sheet, int max_columns) {
     throw EVelmoraError(Format("Sheet %s needs %d columns; a worksheet holds at most %d", sheet.Title.c_str(),
                                columns, max_columns));
   }
-  if (sheet.AutoCalcColWidth) sheet.Columns().ColumnWidthPass(settings, TWidthRule{0, true, false});
+  UseSheetNumberFormats(sheet);
+  MeasureColumns(sheet, settings);
+}
+
+void TTabuloWorkbook::MeasureColumns(TxlsSheet& sheet, TColumnSettings& settings) {
+  // AutoCalcColWidth widens every column to all its values; by default a
+  // column without a WIDTH entry is as wide as its caption and its values up
+  // to the cap, measured over the rows a streamed result keeps at hand (the
+  // sheet run measures the rows after them as it writes them).
+  const bool every_value = sheet.AutoCalcColWidth;
+  TSheetWidths& widths = sheet.Widths();
+  widths.Start(sheet.Columns(), every_value ? 0 : kSheetWidthCap, sheet.Options.CaptionsFormat.Font.Has(xfsBold));
+  settings.OnMeasureValue = [&widths](int column, std::string_view text) { widths.Measure(column, text); };
+  settings.OnFetchedRecord = [this, &widths](int counter) {
+    widths.MeasuredRecords = counter;
+    if (OnFetchedRecord) OnFetchedRecord(*this, counter);
+  };
+  sheet.Columns().ColumnWidthPass(settings,
+                                  every_value ? TWidthRule{0, true, false} : TWidthRule{kSheetWidthCap, false, true});
+  widths.Apply(sheet.Columns());
 }
 
 void TTabuloWorkbook::RunExport() {

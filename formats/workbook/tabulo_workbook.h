@@ -52,6 +52,9 @@ class TTabuloWorkbook : public TTabuloFormatText {
   // Every sheet reads its data set from the start, and a sheet with computed
   // widths reads it ahead.
   bool MovesBack() const override;
+  // Sheets size their columns by their content: a streamed result keeps its
+  // first rows for the width pass.
+  int ContentWidthCap() const override { return kSheetWidthCap; }
   // Raises "Result file name not present" for an empty FileName.
   void Execute() override;
   // The sink the format writes its workbook with.
@@ -67,6 +70,10 @@ class TTabuloWorkbook : public TTabuloFormatText {
   // Refuses a sheet that cannot be exported (more than max_columns columns)
   // and builds its columns.
   void CheckSheet(TxlsSheet& sheet, int max_columns);
+  // The display formats of number columns the template left at the defaults.
+  static void UseSheetNumberFormats(TxlsSheet& sheet);
+  // The width pass of a sheet's columns.
+  void MeasureColumns(TxlsSheet& sheet, TColumnSettings& settings);
   TxlsWorkbookSink& Sink() const;
 
   TxlsWorkbookSink* sink_ = nullptr;  // the writer of the running Execute

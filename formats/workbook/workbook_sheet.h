@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/tabulo.h"
+#include "formats/workbook/sheet_widths.h"
 #include "formats/xls/xls_styles.h"
 
 namespace velmora {
@@ -40,6 +41,9 @@ class TxlsSheet {
   bool Exported = true;
 
   TTabuloColumns& Columns() { return columns_; }
+  // What the width pass measured of the columns, for the rows written after
+  // the rows it read.
+  TSheetWidths& Widths() { return widths_; }
   // The records the sheet passes.
   TRecordWindow RecordWindow() const {
     return TRecordWindow{GoToFirstRecord, SkipRecCount, ExportRecCount, CurrentRecordOnly};
@@ -47,6 +51,7 @@ class TxlsSheet {
 
  private:
   TTabuloColumns columns_;
+  TSheetWidths widths_;
 };
 
 // Sender, sheet index, column, row, the style the handler may change, the text.

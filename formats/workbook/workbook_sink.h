@@ -38,6 +38,9 @@ class TxlsWorkbookSink : public TTabuloWriter {
   // are in characters, for the columns from first_column on.
   virtual void BeginSheet(std::u16string title, std::string_view page_header, std::string_view page_footer,
                           int first_column, const std::vector<int>& widths) = 0;
+  // Sets the widths of the current worksheet's columns again, as for
+  // BeginSheet, once its rows showed wider values than the first rows did.
+  virtual void WidenColumns(const std::vector<int>& widths) = 0;
   virtual void WriteBlankCell(int row, int column, std::uint16_t xf) = 0;
   // Writes nothing for an empty text. Raises "Cell R%d,C%d: String length
   // more than 32767 bytes" for a text longer than a cell holds.

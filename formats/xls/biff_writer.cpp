@@ -25,6 +25,17 @@ constexpr std::uint16_t kWorksheetBof = 0x0010;
 constexpr std::size_t kMaxHeaderUnits = 255;
 constexpr std::size_t kMaxCellUnits = 32767;
 constexpr int kMaxColumnWidth = 255;
+constexpr std::int64_t kColInfoRecordSize = 4 + 11;
+
+// A COLINFO width: 1/256 of the default font's digit width, for the column's
+// characters and the cell's margins (5 pixels beside 7-pixel digits), so that
+// a column of n characters shows n digits whole, as readers size the columns
+// of the other workbook format.
+std::uint16_t ColumnWidthUnits(int characters) {
+  constexpr int kMarginUnits = 5 * 256 / 7;
+  const int width = std::clamp(characters, 0, kMaxColumnWidth);
+  return static_cast<std::uint16_t>(width == 0 ? 0 : width * 256 + kMarginUnits);
+}
 
 std::string BofBody(std::uint16_t type) {
   std::string body;
@@ -162,12 +173,14 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
   WordRecord(kHCenterRecord, 0);
   WordRecord(kVCenterRecord, 0);
   WordRecord(kDefColWidthRecord, 8);
+  sheet.ColInfoPos = Stream().Position();
+  sheet.Widths = widths;
   for (std::size_t index = 0; index < widths.size(); ++index) {
     const auto column = static_cast<std::uint16_t>(first_column + static_cast<int>(index));
     record_.clear();
     AppendUInt16(record_, column);
     AppendUInt16(record_, column);
-    AppendUInt16(record_, static_cast<std::uint16_t>(std::clamp(widths[index], 0, kMaxColumnWidth) * 256));
+    AppendUInt16(record_, ColumnWidthUnits(widths[index]));
     AppendUInt16(record_, kDefaultXF);
     AppendUInt16(record_, 0);
     record_ += '\0';
@@ -176,6 +189,13 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
   sheet.DimensionsPos = Stream().Position();
   record_.assign(14, '\0');
   Record(kDimensionsRecord);
+}
+
+void TTabuloXLSWriter::WidenColumns(const std::vector<int>& widths) {
+  TSheetPlace& sheet = sheets_.back();
+  if (widths.size() != sheet.Widths.size() || widths == sheet.Widths) return;
+  sheet.Widths = widths;
+  sheet.Widened = true;
 }
 
 void TTabuloXLSWriter::CellHead(int row, int column, std::uint16_t xf) {
@@ -299,6 +319,14 @@ void TTabuloXLSWriter::Finish() {
     AppendUInt16(dimensions, sheet.Columns);
     Stream().Seek(sheet.DimensionsPos + inserted + 4);
     Stream().Write(dimensions);
+    if (!sheet.Widened) continue;
+    for (std::size_t index = 0; index < sheet.Widths.size(); ++index) {
+      std::string width;
+      AppendUInt16(width, ColumnWidthUnits(sheet.Widths[index]));
+      // The width follows the record's header and its two column numbers.
+      Stream().Seek(sheet.ColInfoPos + inserted + static_cast<std::int64_t>(index * kColInfoRecordSize) + 8);
+      Stream().Write(width);
+    }
   }
   Stream().Seek(Stream().Size());
   record_.clear();

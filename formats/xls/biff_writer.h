@@ -40,6 +40,9 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   void BeginSheet(std::u16string title, std::string_view page_header, std::string_view page_footer,
                   int first_column, const std::vector<int>& widths) override;
 
+  // New widths for the COLINFO records of the current worksheet, written by Finish.
+  void WidenColumns(const std::vector<int>& widths) override;
+
   void WriteBlankCell(int row, int column, std::uint16_t xf) override;
   // Writes nothing for an empty text. Raises "Cell R%d,C%d: String length
   // more than 32767 bytes" for a text of more than 32767 UTF-16 units.
@@ -67,6 +70,9 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
     std::int64_t DimensionsPos = 0;  // stream position, before the insertion
     std::uint32_t Rows = 0;
     std::uint16_t Columns = 0;
+    std::int64_t ColInfoPos = 0;  // stream position of the first COLINFO, before the insertion
+    std::vector<int> Widths;      // the widths of its COLINFO records
+    bool Widened = false;         // the widths changed after BeginSheet
   };
 
   void Record(std::uint16_t id);

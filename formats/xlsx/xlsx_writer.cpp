@@ -196,8 +196,15 @@ void TTabuloXLSXWriter::BeginSheet(std::u16string title, std::string_view page_h
   if (sheet_ == nullptr) throw EVelmoraError(Format("Cannot add the sheet \"%s\"", name.c_str()));
   if (!page_header.empty()) Check(worksheet_set_header(sheet_, PageText(page_header).c_str()), 0, 0);
   if (!page_footer.empty()) Check(worksheet_set_footer(sheet_, PageText(page_footer).c_str()), 0, 0);
+  first_column_ = first_column;
+  WidenColumns(widths);
+}
+
+void TTabuloXLSXWriter::WidenColumns(const std::vector<int>& widths) {
+  // The library writes the columns when the workbook closes, so a width set
+  // after the rows still counts.
   for (std::size_t index = 0; index < widths.size(); ++index) {
-    const auto column = static_cast<lxw_col_t>(first_column + static_cast<int>(index));
+    const auto column = static_cast<lxw_col_t>(first_column_ + static_cast<int>(index));
     Check(worksheet_set_column(sheet_, column, column, std::clamp(widths[index], 0, kMaxColumnWidth), nullptr), 0,
           static_cast<int>(column));
   }

@@ -39,6 +39,7 @@ class TTabuloXLSXWriter : public TxlsWorkbookSink {
   // Page header and footer are cut to 255 characters, widths to 255.
   void BeginSheet(std::u16string title, std::string_view page_header, std::string_view page_footer,
                   int first_column, const std::vector<int>& widths) override;
+  void WidenColumns(const std::vector<int>& widths) override;
   void WriteBlankCell(int row, int column, std::uint16_t xf) override;
   // Text that is not UTF-8 is repaired (U+FFFD) before it is stored.
   void WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text) override;
@@ -64,6 +65,7 @@ class TTabuloXLSXWriter : public TxlsWorkbookSink {
   TSignalCleanupPath package_cleanup_;
   std::map<std::uint16_t, lxw_format*> formats_;
   std::string text_;
+  int first_column_ = 0;  // of the current worksheet's widths
 };
 
 }  // namespace velmora

@@ -66,6 +66,7 @@ TEST_F(NumberFormsTest, CsvAndDifCarryEveryDigitWhileTxtKeepsTheDisplayForms) {
             "1,0\r\n\"838:59:59,000000\"\r\n1,0\r\n\"05.01.2024\"\r\n");
 
   const std::string txt = Read("n.txt");
+  // Columns as wide as their values, not their declared sizes.
   EXPECT_NE(txt.find("\r\n16.047 18.446.744.073.709.551.615 "), std::string::npos) << txt;
   EXPECT_NE(txt.find(" 0,13 "), std::string::npos) << txt;
 }

@@ -54,9 +54,9 @@ TEST_F(XlsRunTest, ItemWithoutFileEntryWritesAWorkbook) {
             "sheet Sheet 1 3 2\n"
             "0 0 1 'ID' General 700 8 0 9\n"
             "0 1 1 'NAME' General 700 8 0 9\n"
-            "1 0 2 1.0 #,###,##0 400 8 0 9\n"
+            "1 0 2 1.0 0 400 8 0 9\n"
             "1 1 1 'Alpha' General 400 8 0 64\n"
-            "2 0 2 2.0 #,###,##0 400 8 0 9\n"
+            "2 0 2 2.0 0 400 8 0 9\n"
             "2 1 1 'Beta' General 400 8 0 64\n");
 }
 
@@ -76,12 +76,12 @@ TEST_F(XlsRunTest, TemplateSetsFormatsStylesStripsAndTheSum) {
             "0 1 1 'of 2024' General 400 8 0 9\n"
             "1 0 1 'id'" + caption + "1 1 1 'customer'" + caption + "1 2 1 'amount'" + caption +
             "1 3 1 'placed'" + caption + "1 4 1 'note'" + caption +
-            "2 0 2 1.0 #,###,##0" + plain + "2 1 1 'Ann' General" + plain +
+            "2 0 2 1.0 0" + plain + "2 1 1 'Ann' General" + plain +
             "2 2 2 1234.5 #,##0.00 700 10 0 9\n" + "2 3 3 45293.0 dd/mm/yyyy" + plain +
             "2 4 1 'say \"hi\"' General" + plain +
-            "3 0 2 2.0 #,###,##0" + shaded + "3 1 1 'Bob' General" + shaded +
+            "3 0 2 2.0 0" + shaded + "3 1 1 'Bob' General" + shaded +
             "3 2 6 '' #,##0.00 700 10 0 9\n" + "3 3 3 45325.0 dd/mm/yyyy" + shaded + "3 4 6 '' General" + shaded +
-            "4 0 2 3.0 #,###,##0" + plain + "4 1 1 'Zoë' General" + plain +
+            "4 0 2 3.0 0" + plain + "4 1 1 'Zoë' General" + plain +
             "4 2 2 7.0 #,##0.00 700 10 0 9\n" + "4 3 3 45355.0 dd/mm/yyyy" + plain + "4 4 1 'a,b' General" + plain +
             "5 2 2 1241.5 #,##0.00 700 8 0 9\n");
 }
@@ -198,19 +198,19 @@ TEST_F(XlsRunTest, ThirdPartyTablesThroughTheExampleTemplate) {
   EXPECT_EQ(Dump("Track.xls", kChinookDumper),
             "sheet Chinook " + std::to_string(std::stoi(tracks) + 3) + " 9\n" + header +
                 "caption TrackId 700 9 1 18\nkeys " + keys("TrackId", "Track") +
-                "\nformats #,###,##0|General|#,###,##0|#,###,##0|#,###,##0|General|#,###,##0|#,###,##0|#,##0.00\n" +
+                "\nformats 0|General|0|0|0|General|0|0|#,##0.00\n" +
                 strips + "aggregates 6:" + value("SELECT MAX(Milliseconds) FROM Track") +
                 ".0000 8:" + value("SELECT CAST(AVG(UnitPrice) AS DECIMAL(20,4)) FROM Track") + "\n");
   EXPECT_EQ(Dump("Customer.xls", kChinookDumper),
             "sheet Chinook " + std::to_string(std::stoi(customers) + 2) + " 13\n" + header +
                 "caption CustomerId 700 9 1 18\nkeys " + keys("CustomerId", "Customer") +
-                "\nformats #,###,##0|General|General|General|General|General|General|General|General|General|"
-                "General|General|#,###,##0\n" +
+                "\nformats 0|General|General|General|General|General|General|General|General|General|"
+                "General|General|0\n" +
                 strips);
   EXPECT_EQ(Dump("Invoice.xls", kChinookDumper),
             "sheet Chinook " + std::to_string(std::stoi(invoices) + 3) + " 9\n" + header +
                 "caption InvoiceId 700 9 1 18\nkeys " + keys("InvoiceId", "Invoice") +
-                "\nformats #,###,##0|#,###,##0|yyyy-mm-dd hh:mm|General|General|General|General|General|#,##0.00\n" +
+                "\nformats 0|0|yyyy-mm-dd hh:mm|General|General|General|General|General|#,##0.00\n" +
                 strips + "aggregates 8:" + value("SELECT CAST(SUM(Total) AS DECIMAL(20,4)) FROM Invoice") + "\n");
   testsupport::RunSql(*server_, "DROP DATABASE velmora_xls_chinook");
 }

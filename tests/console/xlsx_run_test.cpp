@@ -56,11 +56,11 @@ TEST_F(XlsxRunTest, ExampleTemplateSetsFormatsStylesStripsAndTheSum) {
             "A1 s 'Orders' General" + plain + "B1 s 'of 2024' General" + plain +
             "A2 s 'id'" + caption + "B2 s 'customer'" + caption + "C2 s 'amount'" + caption +
             "D2 s 'placed'" + caption + "E2 s 'note'" + caption +
-            "A3 n 1 #,###,##0" + plain + "B3 s 'Ann' General" + plain + "C3 n 1234.5" + amount +
+            "A3 n 1 0" + plain + "B3 s 'Ann' General" + plain + "C3 n 1234.5" + amount +
             "D3 d datetime.datetime(2024, 1, 2, 0, 0) dd/mm/yyyy" + plain + "E3 s 'say \"hi\"' General" + plain +
-            "A4 n 2 #,###,##0" + shaded + "B4 s 'Bob' General" + shaded + "C4 n None" + amount +
+            "A4 n 2 0" + shaded + "B4 s 'Bob' General" + shaded + "C4 n None" + amount +
             "D4 d datetime.datetime(2024, 2, 3, 0, 0) dd/mm/yyyy" + shaded + "E4 n None General" + shaded +
-            "A5 n 3 #,###,##0" + plain + "B5 s 'Zoë' General" + plain + "C5 n 7" + amount +
+            "A5 n 3 0" + plain + "B5 s 'Zoë' General" + plain + "C5 n 7" + amount +
             "D5 d datetime.datetime(2024, 3, 4, 0, 0) dd/mm/yyyy" + plain + "E5 s 'a,b' General" + plain +
             "C6 f '=SUM(C3:C5)' #,##0.00 bold - -\n");
 }
@@ -72,8 +72,8 @@ TEST_F(XlsxRunTest, FileNameEndingPicksTheWorkbook) {
   EXPECT_EQ(Dump("c.XLSX"),
             "sheet Sheet 1 3 2 None\n"
             "A1 s 'ID' General bold - -\nB1 s 'NAME' General bold - -\n"
-            "A2 n 1 #,###,##0 - - -\nB2 s 'Alpha' General - - -\n"
-            "A3 n 2 #,###,##0 - - -\nB3 s 'Beta' General - - -\n");
+            "A2 n 1 0 - - -\nB2 s 'Alpha' General - - -\n"
+            "A3 n 2 0 - - -\nB3 s 'Beta' General - - -\n");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/locale_settings.h"
 #include "platform/output_file.h"
 #include "platform/pinned_settings.h"
+#include "platform/utf8.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 #include "tests/formats/file_export_test.h"
@@ -103,6 +104,40 @@ TEST_F(AsciiExportTest, TxtWidthsCountDisplayCellsUnderTheCLocale) {
   exporter_.ColumnsAlign = {"NAME=right"};
   EXPECT_EQ(Export(etTXT), Lines({"ID           NAME ", " 1   Cássia Eller ", " 2 日本語テキスト ",
                                   " 3          😀 ok ", " 4         Ca\xCC\x81" "ssia "}));
+}
+
+TEST_F(AsciiExportTest, TxtColumnsAfterWideAndCombiningCharactersStartAtTheSameCell) {
+  const struct {
+    const char* Name;
+    const char* Text;
+  } rows[] = {
+      {"CJK", "日本語テキスト"},
+      {"emoji", "😀👍 ok"},
+      {"combining marks", "Ca\xCC\x81ssia\xCC\x88"},
+      {"full-width", "ＡＢＣ"},
+      {"plain", "x"},
+  };
+  data_.AddField("TEXT", ftString, 255);
+  data_.AddField("NEXT", ftString, 4);
+  for (const auto& row : rows) data_.AppendRecord({row.Text, "|"});
+  // Every line, the caption row included, has NEXT at the same display cell.
+  const std::string file = Export(etTXT);
+  std::size_t start = 0;
+  std::size_t line_number = 0;
+  std::size_t next_cell = std::string::npos;
+  while (start < file.size()) {
+    const std::size_t end = file.find("\r\n", start);
+    const std::string line = file.substr(start, end - start);
+    const std::size_t next = line_number == 0 ? line.find("NEXT") : line.find('|');
+    ASSERT_NE(next, std::string::npos) << line;
+    const std::size_t cell = DisplayCells(std::string_view(line).substr(0, next));
+    if (line_number == 0) next_cell = cell;
+    EXPECT_EQ(cell, next_cell) << (line_number == 0 ? "captions" : rows[line_number - 1].Name);
+    start = end + 2;
+    ++line_number;
+  }
+  EXPECT_EQ(line_number, 1 + std::size(rows));
+  EXPECT_EQ(next_cell, 15u);  // the CJK text's 14 cells and one blank, not the declared 255
 }
 
 // Raw bytes of binary columns made the files invalid UTF-8 and a line break

@@ -108,7 +108,7 @@ TEST_F(XlsInteropTest, ReaderGetsEveryCellBack) {
     exporter.Formats.SetBooleanTrue("Yes");
   });
 
-  const std::string integer = " #,###,##0 400\n";
+  const std::string integer = " 0 400\n";  // plain integers without a format of the template's
   const std::string decimal = " #,###,##0.00 400\n";
   const std::string day = " yyyy-mm-dd 400\n";
   const std::string moment = " yyyy-mm-dd hh:mm:ss 400\n";
@@ -201,7 +201,7 @@ TEST_F(XlsInteropTest, RowsBeyondASheetContinueOnNumberedSheets) {
     format.FieldName = "N";
     format.Aggregate = aggMax;
   });
-  const std::string integer = " #,###,##0 400\n";
+  const std::string integer = " 0 400\n";  // plain integers without a format of the template's
   const std::string first = "Numbers_ 1_2 _all_ of a rather ";
   const std::string second = "Numbers_ 1_2 _all_ of a rat (2)";
   EXPECT_EQ(Dump(path, 2), "container [['Workbook']] True\n"
