@@ -1,5 +1,7 @@
 // The template sections of the RTF exporter: what a DOC or RTF item reads
 // besides the general sections.
+#include <climits>
+
 #include "engine/keyed_sections.h"
 #include "formats/rtf/tabulo_rtf.h"
 #include "platform/ini_file.h"
@@ -24,6 +26,11 @@ TRTFOptions TRTFOptions::Read(const TIniFile& template_file, const TRTFOptions& 
   }
   options.BorderWidth =
       ReadBoundedInteger(template_file, "RTF", "BorderWidth", options.BorderWidth, 0, kRtfMaxBorderWidth);
+  options.PageNumbers = template_file.ReadBool("RTF", "PageNumbers", options.PageNumbers);
+  // A font size the template names is kept, unless it names the smallest too.
+  const bool size_given = template_file.ReadInteger("RTF_DefaultFont", "FontSize", INT_MIN) != INT_MIN;
+  options.MinFontSize = ReadBoundedInteger(template_file, "RTF", "MinFontSize",
+                                           size_given ? options.DefaultFont.Size : options.MinFontSize, 1, 1638);
   return options;
 }
 

@@ -44,12 +44,14 @@ TEST_F(RtfRunTest, SampleTemplateSetsFontsPaperWidthsAlignmentsHeaderAndFooter) 
             "{\\fonttbl{\\f0\\fnil Arial;}{\\f1\\fnil Times New Roman;}}\r\n"
             "{\\colortbl\\red0\\green0\\blue0;}\r\n"
             "\\f1\\fs22\r\n\\landscape\r\n\\paperw16838\r\n\\paperh11906\r\n"
+            "\\margl1134\\margr1134\\margt1134\\margb1134\r\n"
             "Customers of the nursery \\{all cities\\}\r\n\\par\r\n\\par\r\n"
-            "\\trowd\\trql\\trgaph0\\trleft36\r\n"
+            "\\trowd\\trql\\trgaph0\\trleft36\\trhdr\r\n"
             "\\clbrdrl\\brdrs\\brdrw10 \\clbrdrr\\brdrs\\brdrw10 \\clbrdrt\\brdrs\\brdrw10 "
             "\\clbrdrb\\brdrs\\brdrw10\r\n");
   std::vector<std::string> edges;
-  for (std::size_t at = document.find("\\cellx"); at != std::string::npos;
+  // The caption row's definition; the data rows repeat it.
+  for (std::size_t at = document.find("\\cellx"); at < document.find("\\row");
        at = document.find("\\cellx", at + 1)) {
     edges.push_back(document.substr(at + 6, document.find('\r', at) - at - 6));
   }
@@ -58,7 +60,8 @@ TEST_F(RtfRunTest, SampleTemplateSetsFontsPaperWidthsAlignmentsHeaderAndFooter) 
   for (const char* piece : {
            "\r\n\\f0\\fs24\r\n\\pard\\intbl\\li30\\ri30{\\b\\i No.}\\cell\\pard\\intbl\\li30\\ri30{\\b\\i "
            "Customer}",
-           "{\\b\\i Notes}\\cell\\row\r\n\\f1\\fs22\r\n\\pard\\intbl\\li30\\ri30\\qr{1}\\cell",
+           "{\\b\\i Notes}\\cell\\row\r\n\\trowd\\trql\\trgaph0\\trleft36\r\n",
+           "\\cellx10896\r\n\\f1\\fs22\r\n\\pard\\intbl\\li30\\ri30\\qr{1}\\cell",
            "\\qc{Z\\u252?rich}\\cell",
            "\\ql{\\u26481?\\u20140? Bonsai "
            "Club}\\cell\\pard\\intbl\\li30\\ri30\\qc{\\u26481?\\u20140?}\\cell",

@@ -59,6 +59,7 @@ class RtfExportTest : public testsupport::TFileExportTest<TTabuloRTF> {
 
 TEST_F(RtfExportTest, DefaultDocumentFromPrologueToTheClosingBrace) {
   IdAndName({{"1", "Smith"}, {"22", std::nullopt}});
+  exporter_.ColumnsWidth = {"ID=10", "NAME=5"};
   exporter_.ColumnsAlign = {"ID=Left"};
   exporter_.Formats.SetNullString("-");
   exporter_.Header = {"Orders"};
@@ -70,10 +71,12 @@ TEST_F(RtfExportTest, DefaultDocumentFromPrologueToTheClosingBrace) {
                                  "\\f0\\fs20",
                                  "\\paperw11906",
                                  "\\paperh16838",
+                                 "\\margl1134\\margr1134\\margt1134\\margb1134",
                                  "Orders",
                                  "\\par",
                                  "\\par",
-                                 "\\trowd\\trql\\trgaph0\\trleft36",
+                                 // The caption row repeats at the top of every page.
+                                 "\\trowd\\trql\\trgaph0\\trleft36\\trhdr",
                                  kBorders,
                                  "\\cellx1246",
                                  kBorders,
@@ -81,6 +84,11 @@ TEST_F(RtfExportTest, DefaultDocumentFromPrologueToTheClosingBrace) {
                                  "\\f0\\fs20",
                                  "\\pard\\intbl\\li30\\ri30{\\b ID}\\cell\\pard\\intbl\\li30\\ri30{\\b NAME}"
                                  "\\cell\\row",
+                                 "\\trowd\\trql\\trgaph0\\trleft36",
+                                 kBorders,
+                                 "\\cellx1246",
+                                 kBorders,
+                                 "\\cellx1856",
                                  "\\f0\\fs20",
                                  "\\pard\\intbl\\li30\\ri30\\ql{1}\\cell\\pard\\intbl\\li30\\ri30\\ql{Smith}"
                                  "\\cell\\row",
@@ -110,10 +118,11 @@ TEST_F(RtfExportTest, OptionsShowInTheirLines) {
        {"\\paperw11906"}},
       {"no captions",
        [](TTabuloRTF& rtf) { rtf.AllowCaptions = false; },
-       {"\\cellx1856", "\\f0\\fs20",
+       {"\\trowd\\trql\\trgaph0\\trleft36", "\\f0\\fs20",
         "\\pard\\intbl\\li30\\ri30\\qr{1}\\cell\\pard\\intbl\\li30\\ri30\\ql{Smith}"
         "\\cell\\row"},
-       {"\\pard\\intbl\\li30\\ri30{\\b ID}\\cell\\pard\\intbl\\li30\\ri30{\\b NAME}\\cell\\row"}},
+       {"\\pard\\intbl\\li30\\ri30{\\b ID}\\cell\\pard\\intbl\\li30\\ri30{\\b NAME}\\cell\\row",
+        "\\trowd\\trql\\trgaph0\\trleft36\\trhdr"}},
       {"fonts of their own",
        [](TTabuloRTF& rtf) {
          rtf.Options.HeaderFont = TFont{{fsItalic, fsUnderline, fsStrikeOut}, 14, clBlack, 1, "Courier New"};
@@ -136,12 +145,15 @@ TEST_F(RtfExportTest, OptionsShowInTheirLines) {
        [](TTabuloRTF& rtf) { rtf.Options.BorderWidth = 75; },
        {"\\clbrdrl\\brdrs\\brdrw75 \\clbrdrr\\brdrs\\brdrw75 \\clbrdrt\\brdrs\\brdrw75 "
         "\\clbrdrb\\brdrs\\brdrw75",
-        "\\cellx1246"},
+       },
        {kBorders}},
       // Without border lines a cell names no border at all.
       {"no borders",
-       [](TTabuloRTF& rtf) { rtf.Options.BorderWidth = 0; },
-       {"\\trowd\\trql\\trgaph0\\trleft36\r\n\\cellx1246\r\n\\cellx1856"},
+       [](TTabuloRTF& rtf) {
+         rtf.Options.BorderWidth = 0;
+         rtf.ColumnsWidth = {"ID=10", "NAME=5"};
+       },
+       {"\\trowd\\trql\\trgaph0\\trleft36\\trhdr\r\n\\cellx1246\r\n\\cellx1856"},
        {kBorders}},
       {"centred and right",
        [](TTabuloRTF& rtf) {
@@ -260,11 +272,141 @@ TEST_F(RtfExportTest, TooWideTableIsScaledToThePaperOfItsOrientation) {
   IdAndName({{"1", "x"}});
   exporter_.ColumnsWidth = {"ID=100", "NAME=100"};
   std::string document = Export();
-  EXPECT_NE(document.find("\r\n\\cellx4171\r\n"), std::string::npos);
-  EXPECT_NE(document.find("\r\n\\cellx8306\r\n"), std::string::npos);
+  EXPECT_NE(document.find("\r\n\\cellx4837\r\n"), std::string::npos);
+  EXPECT_NE(document.find("\r\n\\cellx9638\r\n"), std::string::npos);
   exporter_.Options.PageOrientation = poLandscape;
   document = Export();
-  EXPECT_NE(document.find("\r\n\\cellx13238\r\n"), std::string::npos);
+  EXPECT_NE(document.find("\r\n\\cellx14570\r\n"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Widths from the content
+
+TEST(RtfColumnSpansTest, ColumnsShareThePageByContentKeepingNumbersAndGivenWidthsWhole) {
+  // Fixed, desired, minimum, value minimum, padding, floor.
+  const auto text = [](long long desired, long long word) {
+    return TRtfColumnNeed{false, desired, word, word, 100, 300};
+  };
+  const auto number = [](long long width) { return TRtfColumnNeed{false, width, width, width, 100, width}; };
+  const TRtfColumnNeed given{true, 1210, 0, 0, 0, 0};
+  const struct {
+    const char* name;
+    std::vector<TRtfColumnNeed> needs;
+    long long available;
+    std::vector<long long> expected;  // empty: checked by the rules below
+  } cases[] = {
+      {"everything fits", {number(600), text(2000, 500), given}, 9000, {600, 2000, 1210}},
+      {"long text wraps, number whole", {number(900), text(20100, 800), text(1100, 600)}, 6000, {}},
+      {"two long texts in proportion", {text(10100, 500), text(5100, 500), number(700)}, 6000, {}},
+      {"given width kept", {given, text(30000, 400)}, 5000, {1210, 3790}},
+      // Not even the floors fit: the spans stay wider than the page.
+      {"floors too wide", {number(4000), number(4000), text(9000, 2000)}, 7000, {4000, 4000, 300}},
+  };
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.name);
+    const std::vector<long long> spans = RtfColumnSpans(test_case.needs, test_case.available);
+    ASSERT_EQ(spans.size(), test_case.needs.size());
+    if (!test_case.expected.empty()) {
+      EXPECT_EQ(spans, test_case.expected);
+      continue;
+    }
+    long long total = 0;
+    for (std::size_t index = 0; index < spans.size(); ++index) {
+      const TRtfColumnNeed& need = test_case.needs[index];
+      EXPECT_GE(spans[index], std::min(need.Minimum, need.Desired)) << index;
+      EXPECT_LE(spans[index], need.Desired) << index;
+      total += spans[index];
+    }
+    EXPECT_EQ(total, test_case.available);
+  }
+  // Texts wrap onto about as many lines each: widths follow the content.
+  const std::vector<long long> spans =
+      RtfColumnSpans({text(10100, 500), text(5100, 500), number(700)}, 6000);
+  EXPECT_NEAR(static_cast<double>(spans[0] - 100) / (spans[1] - 100), 2.0, 0.05);
+}
+
+TEST(RtfTextExtentTest, WidestLineAndLongestWordInTheEstimate) {
+  const TRtfMeasureFont plain{};
+  EXPECT_EQ(MeasureRtfText("2006-02-15", plain).WidestLine, 8 * 636 + 2 * 420);
+  const TRtfTextExtent two_lines = MeasureRtfText("ab cd\r\nlonger", plain);
+  EXPECT_EQ(two_lines.WidestLine, 340 + 4 * 620 + 420);  // "longer"
+  EXPECT_EQ(two_lines.LongestWord, two_lines.WidestLine);
+  EXPECT_EQ(MeasureRtfText("\xE6\x97\xA5\xE6\x9C\xAC", plain).WidestLine, 2000);
+  EXPECT_EQ(MeasureRtfText("mmmm", TRtfMeasureFont::Of(TFont{{}, 10, clBlack, 1, "Courier New"})).WidestLine,
+            4 * 602);
+  EXPECT_EQ(MeasureRtfText("0000000000", TRtfMeasureFont{true, false}).LongestWord, 6360 + 636);
+}
+
+// The edges of a document's table as written.
+std::vector<long long> EdgesOf(const std::string& document) {
+  std::vector<long long> edges;
+  const std::size_t end = document.find("\\row");
+  for (std::size_t at = document.find("\\cellx"); at < end; at = document.find("\\cellx", at + 1)) {
+    edges.push_back(std::stoll(document.substr(at + 6)));
+  }
+  return edges;
+}
+
+TEST_F(RtfExportTest, ColumnsFollowTheirContentAndShrinkTheFontWhenCrowded) {
+  data_.AddField("ID", ftInteger, 10);
+  data_.AddField("WHEN", ftDateTime, 19);
+  data_.AddField("TEXT", ftMemo, 65535);
+  const std::string long_text =
+      "a text long enough to wrap onto several lines of its cell whatever the width of the page may be, "
+      "and then some more words to be sure of it";
+  data_.AppendRecord({"1", "2006-02-15 05:03:42", long_text + long_text});
+  data_.AppendRecord({"22", "2006-02-15 05:03:42", "short"});
+  data_.Open();
+  std::string document = Export();
+  std::vector<long long> edges = EdgesOf(document);
+  ASSERT_EQ(edges.size(), 3u);
+  // The page is filled, the date column holds its value on one line, the
+  // text takes the rest.
+  EXPECT_EQ(edges[2], kRtfPaperWidth - 2 * kRtfPageMargin);
+  EXPECT_GE(edges[1] - edges[0], RtfTwips(MeasureRtfText("2006-02-15 05:03:42", {}).WidestLine, 10));
+  EXPECT_GT(edges[2] - edges[1], 3 * (edges[1] - edges[0]));
+  EXPECT_NE(document.find("\r\n\\f0\\fs20\r\n\\pard\\intbl"), std::string::npos);
+}
+
+TEST_F(RtfExportTest, CrowdedTableShrinksItsFontsDownToTheSmallestAllowed) {
+  // Forty number columns crowd the page: the table's fonts shrink, down to
+  // MinFontSize; the prologue keeps the font for the header lines.
+  TMemoryDataSet::TRecord record;
+  for (int column = 0; column < 40; ++column) {
+    data_.AddField("N" + std::to_string(column), ftInteger, 10);
+    record.push_back("1234567");
+  }
+  data_.AppendRecord(record);
+  data_.Open();
+  const struct {
+    int min_font_size;
+    const char* data_font;
+    const char* caption_font;
+  } sizes[] = {{7, "\\f0\\fs14", "\\f0\\fs14"}, {9, "\\f0\\fs18", "\\f0\\fs18"}, {10, "\\f0\\fs20", "\\f0\\fs20"}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(size.min_font_size);
+    exporter_.Options.MinFontSize = size.min_font_size;
+    const std::string document = Export();
+    EXPECT_NE(document.find("{\\colortbl\\red0\\green0\\blue0;}\r\n\\f0\\fs20\r\n"), std::string::npos);
+    const std::size_t caption = document.find("\r\n\\pard\\intbl\\li30\\ri30{\\b N0}");
+    ASSERT_NE(caption, std::string::npos);
+    EXPECT_EQ(document.rfind(size.caption_font, caption), document.rfind("\\f0\\fs", caption));
+    const std::size_t data_row = document.find("\\ql{1234567}");
+    EXPECT_NE(document.rfind(std::string("\r\n") + size.data_font + "\r\n", data_row), std::string::npos);
+    EXPECT_LE(EdgesOf(document).back(), kRtfPaperWidth - 2 * kRtfPageMargin);
+  }
+}
+
+TEST_F(RtfExportTest, PageNumberFooterOnlyWhenAskedFor) {
+  IdAndName({{"1", "x"}});
+  const std::string footer =
+      "\r\n{\\footer\\pard\\qc\\f0\\fs20 Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}} of "
+      "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 1}}\\par}\r\n";
+  EXPECT_EQ(Export().find("\\footer"), std::string::npos);
+  exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nPageNumbers=1\n"), data_);
+  const std::string document = Export();
+  // Before the header lines and the table, after the page's margins.
+  EXPECT_NE(document.find("\\margb1134" + footer + "\\par\r\n"), std::string::npos) << document;
 }
 
 // ---------------------------------------------------------------------------
@@ -322,6 +464,12 @@ TEST_F(RtfExportTest, TemplateSectionsSetFontsOrientationWidthsAndAlignments) {
   }
   exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nPageOrientation=0"), data_);
   EXPECT_EQ(exporter_.Options.PageOrientation, poPortrait);
+
+  // The template's own font size is kept unless it names the smallest too.
+  EXPECT_EQ(exporter_.Options.MinFontSize, 12);
+  exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nMinFontSize=6"), data_);
+  EXPECT_EQ(exporter_.Options.MinFontSize, 6);
+  EXPECT_FALSE(exporter_.Options.PageNumbers);
 
   EXPECT_EQ(exporter_.Options.BorderWidth, 10);
   exporter_.ReadFormatSections(TIniFile::FromText("[RTF]\nBorderWidth=0"), data_);
