@@ -77,6 +77,8 @@ std::size_t AppendLaTeXText(std::string& out, std::string_view text, std::uint64
 class TTabuloLaTeX : public TTabuloFormatText {
  public:
   bool SeeksBack() const override { return false; }
+  // The template's WIDTH entries set columns in digits of the text font.
+  unsigned PublishedSettings() const override { return TTabuloFormatText::PublishedSettings() | psColumnsWidth; }
   int ContentWidthCap() const override { return 0; }
   bool MeasuresValues() const override { return true; }
   void MeasureValue(int column, std::string_view text) override;
