@@ -274,6 +274,8 @@ bool TTabuloLaTeX::Measure(TMeasure& measure, std::string_view text) {
     const TUtf8Sequence sequence = DecodeUtf8(text, position);
     position += static_cast<std::size_t>(sequence.Length);
     const char32_t code_point = sequence.Valid ? sequence.CodePoint : kReplacementCharacter;
+    // Control characters are dropped by the escaping.
+    if (code_point < 0x20 || code_point == 0x7F) continue;
     if (!TypesetsWithPdfLaTeX(code_point) && !IsBlank(code_point)) beyond_pdflatex = true;
     if (IsBlank(code_point)) end_word();
     for (int engine = 0; engine < 2; ++engine) {
