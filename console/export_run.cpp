@@ -356,6 +356,9 @@ void TExportRun::PrintItemLines(const TSourceItem& item, const TItemPlan& plan, 
                            " were written as \"?\"");
     }
   }
+  if (!empty) {
+    for (const std::string& note : exporter.ExportNotes(file_name)) output_.PrintWarning(item.Name + ": " + note);
+  }
 }
 
 void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_file_name) {

@@ -67,6 +67,8 @@ TColumnSettings TTabulo::ColumnSettings() {
 
 void TTabulo::MeasureValue(int, std::string_view) {}
 
+std::vector<std::string> TTabuloText::ExportNotes(const std::string&) const { return {}; }
+
 void TTabulo::BeginExport() {
   columns_.Build(ColumnSettings());
   export_row_.Clear();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/dataset.h"
 #include "engine/font_color.h"
@@ -237,6 +238,10 @@ class TTabuloText : public TTabulo {
   // set written as "?", or sequences of invalid UTF-8 written as U+FFFD.
   enum TReplacementKind { rkOutsideCharacterSet, rkInvalidUtf8 };
   virtual TReplacementKind ReplacementKind() const { return rkOutsideCharacterSet; }
+  // What the user of the last export's file must know to read it (how to
+  // compile it, text its reader will not show), one line each, without the
+  // item's name; the run prints them after the count line.
+  virtual std::vector<std::string> ExportNotes(const std::string& file_name) const;
 
  protected:
   // Creates the directory of FileName (the program's directory when it has none)

@@ -16,6 +16,7 @@ packages=(
   libreoffice-calc-nogui\|libreoffice-calc libreoffice-writer-nogui\|libreoffice-writer  # either variant reads the files
   qpdf poppler-utils mupdf-tools libxml2-utils tidy
   texlive-latex-base
+  texlive-latex-recommended texlive-xetex fonts-dejavu-core fonts-wqy-microhei  # LaTeX exports of Greek, Cyrillic and CJK text compile with xelatex (fontspec, DejaVu, a CJK font)
 )
 # The fuzz targets are built when clang is there; they need its fuzzer runtime.
 if command -v clang++ >/dev/null 2>&1; then packages+=(libclang-rt-14-dev\|libclang-rt-dev); fi

@@ -74,6 +74,8 @@ TEST_F(BinaryRunTest, BinaryColumnsAreHexadecimalInEveryTextFormat) {
   for (const std::string name : {"b.txt", "b.dif", "b.slk", "b.tex"}) {
     EXPECT_EQ(Python("import sys\n"
                      "text = open(sys.argv[1], encoding='utf-8', errors='strict').read()\n"
+                     // LaTeX's break points inside long words typeset as nothing.
+                     "text = text.replace('\\\\penalty1000\\\\relax ', '')\n"
                      "print('0x89504E470D0A1A0A' in text, '0xFFD8FFE0' in text)\n",
                      name),
               "True True\n")

@@ -56,7 +56,8 @@ TEST_F(DbfLaTeXRunTest, QueryOfSpecialCharactersCompiles) {
                                                  dir_.File("out/q.tex")},
                                                 150);
   EXPECT_EQ(compiled.exit_status, 0) << compiled.output;
-  EXPECT_NE(Read("out/q.tex").find("C:\\textbackslash{}temp\\textbackslash{}\r\n\\\\\r\n"), std::string::npos);
+  EXPECT_NE(Read("out/q.tex").find("C:\\textbackslash{}te\\penalty1000\\relax mp\\textbackslash{}\r\n\\\\\r\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -154,6 +155,87 @@ TEST(LaTeXInteropTest, BytesThatAreNotUtf8Compile) {
              text.end());
   EXPECT_NE(text.find("?PNG"), std::string::npos) << extracted.output;
   EXPECT_NE(text.find("cut?here??end"), std::string::npos) << extracted.output;
+}
+
+// Each script compiles with the command the README gives for it (pdflatex
+// for Latin text, xelatex for the documents the export writes for other
+// scripts), no character is left out, numbers and dates are whole, and the
+// captions are on every page.
+TEST(LaTeXInteropTest, EveryScriptCompilesWithItsCommand) {
+  const std::string pdftotext = FindExecutable("pdftotext");
+  if (pdftotext.empty() || FindExecutable("pdflatex").empty() || FindExecutable("xelatex").empty()) {
+    GTEST_SKIP() << "pdflatex, xelatex or pdftotext is not installed";
+  }
+  testsupport::TFormatSettingsScope locale;
+  struct TScript {
+    const char* name;
+    std::string text;
+    TLaTeXEngine engine;
+  };
+  const std::vector<TScript> scripts = {
+      {"latin", "Zo\xC3\xAB \xC3\x85gren \xC5\x81\xC3\xB3" "d\xC5\xBA", lePdfLaTeX},
+      {"greek", "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1 \xCE\xBA\xCF\x8C\xCF\x83\xCE\xBC\xCE\xB5",
+       leXeLaTeX},
+      {"cyrillic", "\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+       leXeLaTeX},
+      {"cjk", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4", leXeLaTeX},
+  };
+  for (const TScript& script : scripts) {
+    SCOPED_TRACE(script.name);
+    // Nine columns: numbers, a date, short codes and long texts.
+    TMemoryDataSet data;
+    data.AddField("film_id", ftInteger);
+    data.AddField("title", ftString, 255);
+    data.AddField("description", ftString, 255);
+    data.AddField("release_year", ftInteger);
+    data.AddField("rating", ftString, 5);
+    data.AddField("rental_rate", ftFloat);
+    data.AddField("last_update", ftDateTime);
+    for (int extra = 0; extra < 2; ++extra) data.AddField("note_" + std::to_string(extra), ftString, 255);
+    const int rows = 60;
+    for (int row = 0; row < rows; ++row) {
+      std::vector<std::optional<std::string>> record = {
+          std::to_string(row + 1), script.text + " t" + std::to_string(row),
+          "A Thoughtful Drama of a Mad Scientist And a Student who must Fight a Monkey " + script.text, "2006",
+          "PG-13", "4.99", "2006-02-15 05:03:42"};
+      for (int extra = 0; extra < 2; ++extra) record.push_back("MARY.SMITH@sakilacustomer.org");
+      data.AppendRecord(record);
+    }
+    data.Open();
+    TTempDir directory("latex-script");
+    TTabuloLaTeX exporter;
+    exporter.DataSet = &data;
+    exporter.FileName = directory.File("film.tex");
+    exporter.Execute();
+    ASSERT_EQ(exporter.EngineUsed(), script.engine);
+    const std::string compiler = FindExecutable(script.engine == leXeLaTeX ? "xelatex" : "pdflatex");
+    const auto compiled = RunCommand({"timeout", "120", compiler, "-interaction=nonstopmode", "-halt-on-error",
+                                      "-output-directory", directory.Path(), exporter.FileName},
+                                     150);
+    ASSERT_EQ(compiled.exit_status, 0) << compiled.output;
+    const std::string log = ReadFile(directory.File("film.log"));
+    EXPECT_EQ(log.find("Missing character"), std::string::npos);
+    const auto extracted = RunCommand({pdftotext, directory.File("film.pdf"), "-"});
+    ASSERT_EQ(extracted.exit_status, 0) << extracted.output;
+    std::string text = Plain(extracted.output);
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }), text.end());
+    // Cells wrap, and the extraction reads across the row's lines: every
+    // row's tag is there, and numbers and dates whole.
+    for (int row = 0; row < rows; ++row) {
+      const std::string tag = "t" + std::to_string(row);
+      bool whole = false;
+      for (std::size_t at = text.find(tag); at != std::string::npos && !whole; at = text.find(tag, at + 1)) {
+        whole = at + tag.size() < text.size() && !std::isdigit(static_cast<unsigned char>(text[at + tag.size()]));
+      }
+      EXPECT_TRUE(whole) << tag;
+    }
+    for (const char* whole : {"PG-13", "4.99", "2006-02-1505:03:42"}) {
+      EXPECT_NE(text.find(whole), std::string::npos) << whole;
+    }
+    // The caption row on top of every page.
+    const auto pages = RunCommand({pdftotext, "-f", "2", "-l", "2", directory.File("film.pdf"), "-"});
+    EXPECT_NE(pages.output.find("film"), std::string::npos) << pages.output;
+  }
 }
 
 }  // namespace
