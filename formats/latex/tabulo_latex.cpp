@@ -68,6 +68,18 @@ constexpr double kRuleWidth = 0.04;
 constexpr double kSlack = 0.3;
 // Text columns narrower than this wrap every few characters.
 constexpr double kNarrowestText = 3.5;
+// A long text reads well in a column about this wide (some 30 characters):
+// a page is chosen on which the text columns get at least that much.
+constexpr double kComfortableText = 14.0;
+// The pages a table may take, tried in order: the class's own text width,
+// then A4 with narrower margins, then A4 turned. Widths in em at 10pt.
+struct TPageLayout {
+  const char* Geometry;  // options of the geometry package; empty: none
+  double LineWidth;
+};
+constexpr TPageLayout kPageLayouts[] = {{"", kNominalLineWidth},
+                                        {"a4paper,margin=1.5cm", 50.5},
+                                        {"a4paper,landscape,margin=1.5cm", 75.0}};
 // The font sizes a table too wide for the text font steps down to, with
 // their em against the text font's (Computer Modern's smaller sizes are
 // relatively wider; DejaVu scales as it is) and the column separation there.
@@ -330,6 +342,7 @@ void TTabuloLaTeX::WritePreamble() {
     if (Options.CodePage == 0) writer.WriteLine("\\DeclareUnicodeCharacter{FFFD}{\\fbox{?}}");
     writer.Package(Options.Languages, "babel");
   }
+  if (!page_geometry_.empty()) writer.Package(page_geometry_, "geometry");
   writer.Package("", "array");
   writer.Package("", kTableEnvironment);
   if (Preambula.Count() > 0) {
@@ -417,21 +430,49 @@ std::string TTabuloLaTeX::ColumnSpec(std::string& before_table) {
       plan.narrowest = std::min(measure.LongestWord[engine] + kSlack, kNarrowestText);
     }
   }
-  // The largest size at which the columns fit at their narrowest (the
-  // caption's pieces break every few characters).
+  // The first page, and on it the largest size, at which the text columns
+  // get a comfortable width (or their natural one, when less); failing
+  // that, the widest page where they fit at their narrowest (the caption's
+  // pieces break every few characters). Only A4 of the default document
+  // options may be changed: a template's own paper or orientation is kept.
   double least = natural_numbers + fixed_em;
-  for (const TPlan& plan : plans)
-    if (plan.text) least += std::min(plan.natural, plan.narrowest);
+  double comfortable = least;
+  for (const TPlan& plan : plans) {
+    if (!plan.text) continue;
+    least += std::min(plan.natural, plan.narrowest);
+    comfortable += std::min(plan.natural, std::max(plan.narrowest, kComfortableText));
+  }
+  const bool may_change_page = Options.LaTeXVersion == LaTeX2e && SameText(Options.DocumentParams, "a4paper");
+  const TPageLayout* page = &kPageLayouts[0];
   const TTableSize* size = &kTableSizes[0];
   too_wide_ = true;
-  for (const TTableSize& candidate : kTableSizes) {
-    size = &candidate;
-    const double line = kNominalLineWidth / candidate.Scale[engine];
-    if (least + count * candidate.Separation + (count + 1) * kRuleWidth / candidate.Scale[engine] <= line) {
-      too_wide_ = false;
-      break;
+  // Fitting only at their narrowest, the text columns get the most room on
+  // the widest page.
+  const std::vector<const TPageLayout*> pages =
+      may_change_page ? std::vector<const TPageLayout*>{&kPageLayouts[0], &kPageLayouts[1], &kPageLayouts[2]}
+                      : std::vector<const TPageLayout*>{&kPageLayouts[0]};
+  for (const double needed : {comfortable, least}) {
+    const bool widest_first = needed == least && comfortable != least;
+    for (std::size_t order = 0; order < pages.size(); ++order) {
+      const TPageLayout& page_candidate = *pages[widest_first ? pages.size() - 1 - order : order];
+      for (const TTableSize& candidate : kTableSizes) {
+        const double line = page_candidate.LineWidth / candidate.Scale[engine];
+        if (needed + count * candidate.Separation + (count + 1) * kRuleWidth / candidate.Scale[engine] <= line) {
+          page = &page_candidate;
+          size = &candidate;
+          too_wide_ = false;
+          break;
+        }
+      }
+      if (!too_wide_) break;
     }
+    if (!too_wide_) break;
   }
+  if (too_wide_) {
+    page = may_change_page ? &kPageLayouts[std::size(kPageLayouts) - 1] : &kPageLayouts[0];
+    size = &kTableSizes[std::size(kTableSizes) - 1];
+  }
+  page_geometry_ = page->Geometry;
   if (size != &kTableSizes[0]) {
     before_table += std::string("\\begingroup") + size->Command + "\\setlength\\tabcolsep{" + Em(size->Separation / 2) +
                     "}\r\n";
@@ -439,7 +480,7 @@ std::string TTabuloLaTeX::ColumnSpec(std::string& before_table) {
   table_size_changed_ = size != &kTableSizes[0];
   // Share the rest among the text columns: those within their part keep
   // their natural width, then those below their narrowest get it.
-  double rest = kNominalLineWidth / size->Scale[engine] - count * size->Separation -
+  double rest = page->LineWidth / size->Scale[engine] - count * size->Separation -
                 (count + 1) * kRuleWidth / size->Scale[engine] - natural_numbers - fixed_em;
   const auto flexible_total = [&] {
     double total = 0;
@@ -536,14 +577,15 @@ void TTabuloLaTeX::WritePrologue() {
   }
   count_beyond_pdflatex_ = engine_used_ == lePdfLaTeX;
   TTabuloLaTeXWriter& writer = LaTeXWriter();
+  // The columns decide the page, which the preamble sets.
+  std::string before_table;
+  const std::string columns = ColumnSpec(before_table);
   WritePreamble();
   writer.BeginEnvironment("document");
   if (UpperCase(Options.Languages).find("RUSSIAN") != std::string::npos) writer.WriteLine("\\Rus");
   writer.EmptyLine();
   for (const std::string& line : Header) writer.WriteLine(line);
   writer.WriteLine("\\par\\bigskip");
-  std::string before_table;
-  const std::string columns = ColumnSpec(before_table);
   writer.Write(before_table);
   writer.BeginEnvironment(kTableEnvironment, columns);
   writer.Rule();

@@ -122,8 +122,11 @@ class TTabuloLaTeX : public TTabuloFormatText {
 
   std::vector<TMeasure> measures_;
   bool prologue_written_ = false;
-  bool table_size_changed_ = false;
-  bool too_wide_ = false;  // the columns' narrowest widths exceed the page  // the table is set in a smaller size, in a group
+  bool table_size_changed_ = false;  // the table is set in a smaller size, in a group
+  bool too_wide_ = false;            // the columns' narrowest widths exceed the page
+  // The geometry package's options of the page the table needs (narrower
+  // margins, the page turned), or empty for the class's own page.
+  std::string page_geometry_;
   bool needs_unicode_engine_ = false;  // a text read ahead has characters pdflatex lacks
   TLaTeXEngine engine_used_ = lePdfLaTeX;
   // Characters pdflatex cannot typeset written into a document for it.
