@@ -77,8 +77,8 @@ std::vector<long long> TTabuloRTF::EdgesOfSpans(const std::vector<long long>& sp
   return edges;
 }
 
-long long TTabuloRTF::PrintableWidth() const {
-  const int paper_width = Options.PageOrientation == poLandscape ? kRtfPaperHeight : kRtfPaperWidth;
+long long TTabuloRTF::PrintableWidth(TTabuloPageOrientation orientation) {
+  const int paper_width = orientation == poLandscape ? kRtfPaperHeight : kRtfPaperWidth;
   return paper_width - 2LL * kRtfPageMargin;
 }
 
@@ -87,8 +87,8 @@ void TTabuloRTF::MeasureValue(int column, std::string_view text) {
   measured_[static_cast<std::size_t>(column)].Include(MeasureRtfText(text, measure_font_));
 }
 
-std::vector<TRtfColumnNeed> TTabuloRTF::ColumnNeeds(int size) {
-  const long long available = PrintableWidth() - kFirstCellEdge;
+std::vector<TRtfColumnNeed> TTabuloRTF::ColumnNeeds(int size, TTabuloPageOrientation orientation) {
+  const long long available = PrintableWidth(orientation) - kFirstCellEdge;
   // The paragraph indents of a cell, its border lines and a little room for
   // a reader whose font runs wider than the estimate.
   const long long padding = 2 * kCellIndent + 2LL * std::max(Options.BorderWidth, 0) + kCellSlack;
@@ -132,25 +132,45 @@ std::vector<TRtfColumnNeed> TTabuloRTF::ColumnNeeds(int size) {
   return needs;
 }
 
-void TTabuloRTF::LayOutColumns() {
-  const long long available = PrintableWidth() - kFirstCellEdge;
+int TTabuloRTF::FittingSize(TTabuloPageOrientation orientation, bool& crowded) {
   // The largest size, down to the smallest allowed, at which the numbers and
   // the words of the values take at most three quarters of the page, so
   // that the long texts keep room to spread.
-  const int default_size = std::max(Options.DefaultFont.Size, 1);
-  int size = default_size;
-  std::vector<TRtfColumnNeed> needs = ColumnNeeds(size);
-  const auto crowded = [&] {
+  const long long available = PrintableWidth(orientation) - kFirstCellEdge;
+  const auto crowded_at = [&](int size) {
     long long total = 0;
-    for (const TRtfColumnNeed& need : needs) total += need.Fixed ? need.Desired : need.ValueMinimum;
+    for (const TRtfColumnNeed& need : ColumnNeeds(size, orientation)) {
+      total += need.Fixed ? need.Desired : need.ValueMinimum;
+    }
     return total > available * 3 / 4;
   };
-  while (size > Options.MinFontSize && crowded()) needs = ColumnNeeds(--size);
+  int size = std::max(Options.DefaultFont.Size, 1);
+  crowded = crowded_at(size);
+  while (size > Options.MinFontSize && crowded) crowded = crowded_at(--size);
+  return size;
+}
+
+void TTabuloRTF::LayOutColumns() {
+  orientation_ = Options.PageOrientation;
+  bool crowded = false;
+  int size = FittingSize(orientation_, crowded);
+  // A portrait page the template did not ask for turns when that keeps the
+  // table two points larger, or lets it fit at all.
+  if (orientation_ == poPortrait && !Options.OrientationGiven && size < std::max(Options.DefaultFont.Size, 1)) {
+    bool turned_crowded = false;
+    const int turned_size = FittingSize(poLandscape, turned_crowded);
+    if (turned_size >= size + 2 || (crowded && !turned_crowded)) {
+      orientation_ = poLandscape;
+      size = turned_size;
+    }
+  }
+  const int default_size = std::max(Options.DefaultFont.Size, 1);
   table_default_font_ = Options.DefaultFont;
   table_default_font_.Size = size;
   table_header_font_ = Options.HeaderFont;
   table_header_font_.Size = std::max(1, Options.HeaderFont.Size * size / default_size);
-  edges_ = EdgesOfSpans(RtfColumnSpans(needs, available), PrintableWidth());
+  const long long available = PrintableWidth(orientation_) - kFirstCellEdge;
+  edges_ = EdgesOfSpans(RtfColumnSpans(ColumnNeeds(size, orientation_), available), PrintableWidth(orientation_));
 }
 
 // ---------------------------------------------------------------------------
@@ -173,7 +193,19 @@ void TTabuloRTF::BeginExport() {
   default_font_tag_ = writer.FontTag(Options.DefaultFont);
   data_prefix_ = StylePrefix(Options.DefaultFont);
   writer.WriteLine(default_font_tag_);
-  if (Options.PageOrientation == poLandscape) {
+  page_written_ = false;
+  // The page and the row definition follow the width pass, in the caption step.
+}
+
+void TTabuloRTF::WritePageSetup() {
+  if (page_written_) return;
+  page_written_ = true;
+  if (!laid_out_) {
+    LayOutColumns();
+    laid_out_ = true;
+  }
+  TTabuloRTFWriter& writer = RTFWriter();
+  if (orientation_ == poLandscape) {
     writer.WriteLine("\\landscape");
     writer.WriteLine("\\paperw" + std::to_string(kRtfPaperHeight));
     writer.WriteLine("\\paperh" + std::to_string(kRtfPaperWidth));
@@ -189,7 +221,6 @@ void TTabuloRTF::BeginExport() {
     writer.WriteLine("\\par");
   }
   writer.WriteLine("\\par");
-  // The row definition follows the width pass, in the caption step.
 }
 
 void TTabuloRTF::WritePageFooter() {
@@ -200,9 +231,8 @@ void TTabuloRTF::WritePageFooter() {
 
 void TTabuloRTF::WriteTableDefinition(bool caption_row) {
   TTabuloRTFWriter& writer = RTFWriter();
-  if (!laid_out_) {
-    LayOutColumns();
-    laid_out_ = true;
+  if (!page_written_) {
+    WritePageSetup();
     header_font_tag_ = writer.FontTag(table_header_font_);
     default_font_tag_ = writer.FontTag(table_default_font_);
   }
@@ -224,6 +254,7 @@ void TTabuloRTF::BeforeExport() {
 
 void TTabuloRTF::EndExport() {
   TTabuloRTFWriter& writer = RTFWriter();
+  WritePageSetup();
   writer.WriteLine("\\pard");
   writer.WriteLine("\\par");
   for (const std::string& line : Footer) {

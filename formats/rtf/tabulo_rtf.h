@@ -28,6 +28,10 @@ struct TRTFOptions {
   TFont DefaultFont;  // data cells: Arial, 10 points, no style
   TFont HeaderFont;   // caption cells: the default font in bold
   TTabuloPageOrientation PageOrientation = poPortrait;
+  // True when the template named the orientation: the page is then kept;
+  // otherwise a table that a turned page lets keep a larger font (or fit at
+  // all) turns it.
+  bool OrientationGiven = false;
   // Every side of every cell gets a single line this wide; 0 draws none.
   int BorderWidth = kRtfDefaultBorderWidth;
   // A footer "Page N of M" on every page.
@@ -79,7 +83,9 @@ class TTabuloRTF : public TTabuloFormatText {
   // at printable_width when wider.
   static std::vector<long long> EdgesOfSpans(const std::vector<long long>& spans, long long printable_width);
   // The paper width less the margins, in twips, for the orientation.
-  long long PrintableWidth() const;
+  static long long PrintableWidth(TTabuloPageOrientation orientation);
+  // The orientation of the page the table is laid out on (once laid out).
+  TTabuloPageOrientation PageOrientation() const { return orientation_; }
 
   TTabuloWriterClass GetWriterClass() const override;
   void BeginExport() override;
@@ -98,9 +104,16 @@ class TTabuloRTF : public TTabuloFormatText {
   void WriteTableDefinition(bool caption_row);
   // The widths of the columns at a data font of size points (the caption
   // font in proportion), from the template's widths and the measured texts.
-  std::vector<TRtfColumnNeed> ColumnNeeds(int size);
-  // Chooses the table's font size and the edges of its columns.
+  std::vector<TRtfColumnNeed> ColumnNeeds(int size, TTabuloPageOrientation orientation);
+  // The largest size, down to the smallest allowed, at which the numbers and
+  // words of the values leave room on the page; crowded: even the smallest
+  // leaves none.
+  int FittingSize(TTabuloPageOrientation orientation, bool& crowded);
+  // Chooses the page, the table's font size and the edges of its columns.
   void LayOutColumns();
+  // The page, its margins and footer, and the header lines: once the
+  // columns chose the page.
+  void WritePageSetup();
   void WritePageFooter();
 
   // What the width pass measured of each column's values, in the data font.
@@ -108,6 +121,8 @@ class TTabuloRTF : public TTabuloFormatText {
   TRtfMeasureFont measure_font_;
   std::vector<long long> edges_;
   bool laid_out_ = false;
+  bool page_written_ = false;
+  TTabuloPageOrientation orientation_ = poPortrait;
   // The font sizes of the table's rows, once laid out.
   TFont table_default_font_;
   TFont table_header_font_;

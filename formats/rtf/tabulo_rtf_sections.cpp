@@ -20,9 +20,10 @@ TRTFOptions TRTFOptions::Read(const TIniFile& template_file, const TRTFOptions& 
   TRTFOptions options = current;
   ReadFont(options.DefaultFont, options.DefaultFont, template_file, "RTF_DefaultFont");
   ReadFont(options.HeaderFont, options.HeaderFont, template_file, "RTF_HeaderFont");
-  const int orientation = template_file.ReadInteger("RTF", "PageOrientation", options.PageOrientation);
+  const int orientation = template_file.ReadInteger("RTF", "PageOrientation", INT_MIN);
   if (orientation == poPortrait || orientation == poLandscape) {
     options.PageOrientation = static_cast<TTabuloPageOrientation>(orientation);
+    options.OrientationGiven = true;
   }
   options.BorderWidth =
       ReadBoundedInteger(template_file, "RTF", "BorderWidth", options.BorderWidth, 0, kRtfMaxBorderWidth);
