@@ -77,8 +77,10 @@ void Proportional(const std::vector<double>& needs, double room, std::vector<dou
 // is left. The other columns divide the rest in proportion to their needs,
 // none narrower than its lower bound: the first set of bounds that fits
 // (from the most generous: a number's or date's widest value and a text's
-// widest word, down to the numbers' and dates' alone). When none fits, every
-// column gets its proportional part of the room (and its text wraps).
+// widest word, down to the numbers' and dates' alone). When none fits, the
+// widest columns are cut to a common width; when the explicit widths alone
+// are too wide, every column gets its proportional part of the room. Texts
+// wrap in whatever width they get.
 void ShareRoom(const std::vector<double>& needs, const std::vector<bool>& fixed,
                const std::vector<std::vector<double>>& bound_sets, double room, std::vector<double>& widths) {
   const std::size_t count = needs.size();
@@ -126,12 +128,33 @@ void ShareRoom(const std::vector<double>& needs, const std::vector<bool>& fixed,
     }
     return rest >= 0;
   };
-  if (left >= 0) {
-    for (const std::vector<double>& bounds : bound_sets) {
-      if (fill(bounds)) return;
-    }
+  if (left < 0) {
+    Proportional(needs, room, widths);
+    return;
   }
-  Proportional(needs, room, widths);
+  for (const std::vector<double>& bounds : bound_sets) {
+    if (fill(bounds)) return;
+  }
+  // Even the numbers and dates are too wide together: the widest give way
+  // until the rest fits, every column wider than a common cap cut to it and
+  // the narrower ones keeping their width.
+  std::vector<double> ascending;
+  for (std::size_t column = 0; column < count; ++column) {
+    if (!kept[column]) ascending.push_back(needs[column]);
+  }
+  std::sort(ascending.begin(), ascending.end());
+  double cap = 0;
+  for (std::size_t rank = 0; rank < ascending.size(); ++rank) {
+    const double share = left / static_cast<double>(ascending.size() - rank);
+    if (ascending[rank] > share) {
+      cap = share;
+      break;
+    }
+    left -= ascending[rank];
+  }
+  for (std::size_t column = 0; column < count; ++column) {
+    if (!kept[column]) widths[column] = std::min(needs[column], cap);
+  }
 }
 
 }  // namespace
