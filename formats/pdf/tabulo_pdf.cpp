@@ -166,9 +166,9 @@ void TTabuloPDF::LayOutColumns() {
   std::vector<double> needs(count);
   std::vector<bool> fixed(count);
   // Lower bounds, most generous first: a number's or date's widest value
-  // with a text's widest word (up to 20 characters), or with a few of its
-  // characters, or the numbers and dates alone.
-  std::vector<std::vector<double>> bounds(3, std::vector<double>(count, 0.0));
+  // with a text's widest word (up to 20 characters), or with six, four or
+  // three of its characters, or the numbers and dates alone.
+  std::vector<std::vector<double>> bounds(5, std::vector<double>(count, 0.0));
   std::vector<int> given_widths(count, -1);
   double total = 0;
   for (std::size_t column = 0; column < count; ++column) {
@@ -197,6 +197,8 @@ void TTabuloPDF::LayOutColumns() {
                                              TPDFDocument::AverageWidth(20 + Options.ColSpacing, size));
         bounds[0][column] = std::min(needs[column], std::max(word, few));
         bounds[1][column] = std::min(needs[column], few);
+        bounds[2][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + Options.ColSpacing, size));
+        bounds[3][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + Options.ColSpacing, size));
       }
     }
     total += needs[column];
