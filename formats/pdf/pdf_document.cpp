@@ -141,8 +141,16 @@ void TPDFDocument::NewPage() {
   fill_color_ = 0;
 }
 
+// The name pages call their number's form by, in their own resources.
+constexpr std::string_view kPageNumberName = "PageNumber";
+
 void TPDFDocument::CloseContentStream() {
   if (!stream_open_) return;
+  if (PageNumbers.Enabled) {
+    // Painted in a graphics state of its own: nothing of the page's changes.
+    Append(line_, "/", kPageNumberName, " Do\r");
+    Flush();
+  }
   const std::int64_t length = stream_.Position() - stream_start_;
   stream_open_ = false;
   stream_.Write("endstream\rendobj\r");
@@ -251,6 +259,36 @@ std::size_t TPDFDocument::FittingLength(std::string_view text, const TPDFFont& f
   return velmora::FittingLength(text, codes, GlyphWidths(font.BaseFont, codes), max_thousandths);
 }
 
+void TPDFDocument::WrapText(std::string_view text, const TPDFFont& font, double max_width,
+                            std::vector<TTextLine>& lines) {
+  lines.clear();
+  const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
+  std::int64_t max_thousandths = std::numeric_limits<std::int64_t>::max() / 2;
+  if (font.FontSize > 0) {
+    const double limit = std::floor(std::max(max_width, 0.0) * 1000 / font.FontSize);
+    if (limit < static_cast<double>(max_thousandths)) max_thousandths = static_cast<std::int64_t>(limit);
+  }
+  velmora::WrapText(text, codes, GlyphWidths(font.BaseFont, codes), max_thousandths, lines);
+}
+
+double TPDFDocument::WidestLine(std::string_view text, const TPDFFont& font) {
+  const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
+  return static_cast<double>(velmora::WidestLine(text, codes, GlyphWidths(font.BaseFont, codes))) *
+         font.FontSize / 1000;
+}
+
+double TPDFDocument::WidestWord(std::string_view text, const TPDFFont& font) {
+  const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
+  return static_cast<double>(velmora::WidestWord(text, codes, GlyphWidths(font.BaseFont, codes))) *
+         font.FontSize / 1000;
+}
+
+std::string TPDFDocument::PageNumberText(int page, int page_count) {
+  std::string text;
+  Append(text, "Page ", page, " of ", page_count);
+  return text;
+}
+
 int TPDFDocument::AverageWidth(double count, int size) {
   return RoundHalfEven(count * size * kAverageWidthSum / 256 / 1000);
 }
@@ -265,6 +303,14 @@ void TPDFDocument::EndDoc() {
   Append(line_, outlines, " 0 obj\r<< /Type /Outlines\r/Count 0\r>>\rendobj\r");
   Flush();
 
+  if (PageNumbers.Enabled) {
+    // The numbers are drawn in their font: it must be defined.
+    font_noted_ = false;
+    const TPDFFont current = font_;
+    SetFont(PageNumbers.Font);
+    NoteFontUsed();
+    SetFont(current);
+  }
   std::string font_references;
   WriteFonts(font_references);
   const int resources = BeginObject();
@@ -272,8 +318,9 @@ void TPDFDocument::EndDoc() {
          " >> /ProcSet [ /PDF /Text ] >>\rendobj\r");
   Flush();
 
+  const int first_page_number = WritePageNumbers(resources);
   const int page_tree = ObjNumber() + 1;
-  WritePages(resources);
+  WritePages(resources, first_page_number, font_references);
 
   const int catalog = BeginObject();
   Append(line_, catalog, " 0 obj\r<< /Type /Catalog \r/Pages ", page_tree, " 0 R \r/Outlines ", outlines,
@@ -304,16 +351,54 @@ void TPDFDocument::WriteFonts(std::string& font_references) {
   }
 }
 
-void TPDFDocument::WritePages(int resources) {
+int TPDFDocument::WritePageNumbers(int resources) {
+  if (!PageNumbers.Enabled || PageCount() == 0) return 0;
+  const TPDFFont& font = PageNumbers.Font;
+  std::string content;
+  std::string encoded;
+  for (int page = 1; page <= PageCount(); ++page) {
+    const std::string text = PageNumberText(page, PageCount());
+    const int x = PageNumbers.Left + (PageNumbers.Right - PageNumbers.Left - TextWidth(text, font)) / 2;
+    content.clear();
+    if (font.FontColor != 0) {
+      Append(content, Component(font.FontColor, 0), " ", Component(font.FontColor, 8), " ",
+             Component(font.FontColor, 16), " rg\r");
+    }
+    content += "BT\r";
+    AppendName(content, font.Name);
+    Append(content, " ", font.FontSize, " Tf\r", x, " ", PageNumbers.Baseline, " Td (");
+    encoded.clear();
+    const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
+    EncodeText(text, codes, encoded);
+    AppendEscapedString(encoded, content);
+    content += ") Tj\rET\r";
+    const int number = BeginObject();
+    Append(line_, number, " 0 obj\r<< /Type /XObject\r/Subtype /Form\r/BBox [", MediaBox.Left, " ",
+           MediaBox.Bottom, " ", MediaBox.Right, " ", MediaBox.Top, "]\r/Resources ", resources,
+           " 0 R\r/Length ", content.size(), "\r>>\rstream\r\n", content, "endstream\rendobj\r");
+    Flush();
+  }
+  return ObjNumber() - PageCount() + 1;
+}
+
+void TPDFDocument::WritePages(int resources, int first_page_number, const std::string& font_references) {
   const int page_tree = BeginObject();
   Append(line_, page_tree, " 0 obj\r<< /Type /Pages\r/Count ", PageCount(), "\r/Kids [");
   for (int page = 1; page <= PageCount(); ++page) Append(line_, page_tree + page, " 0 R ");
   line_ += "]\r>>\rendobj\r";
   Flush();
-  for (const int contents : page_contents_) {
+  for (std::size_t index = 0; index < page_contents_.size(); ++index) {
+    const int contents = page_contents_[index];
     const int page = BeginObject();
-    Append(line_, page, " 0 obj\r<< /Type /Page\r/Parent ", page_tree, " 0 R\r/Resources ", resources,
-           " 0 R\r/MediaBox [", MediaBox.Left, " ", MediaBox.Bottom, " ", MediaBox.Right, " ", MediaBox.Top,
+    Append(line_, page, " 0 obj\r<< /Type /Page\r/Parent ", page_tree, " 0 R\r/Resources ");
+    if (first_page_number > 0) {
+      // The fonts of every page, and this page's number.
+      Append(line_, "<< /Font <<", font_references, " >> /XObject << /", kPageNumberName, " ",
+             first_page_number + static_cast<int>(index), " 0 R >> /ProcSet [ /PDF /Text ] >>");
+    } else {
+      Append(line_, resources, " 0 R");
+    }
+    Append(line_, "\r/MediaBox [", MediaBox.Left, " ", MediaBox.Bottom, " ", MediaBox.Right, " ", MediaBox.Top,
            "]\r/TrimBox [", TrimBox.Left, " ", TrimBox.Bottom, " ", TrimBox.Right, " ", TrimBox.Top,
            "]\r/Contents ", contents, " 0 R\r>>\rendobj\r");
     Flush();

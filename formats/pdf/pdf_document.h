@@ -22,6 +22,17 @@ struct TPDFFont {
   TColor FontColor = 0;
 };
 
+// "Page N of M" on every page, M the document's page count. Each page's
+// content ends by calling a form XObject of its own, written by EndDoc when
+// the count is known, so no page has to wait in memory for it.
+struct TPDFPageNumbers {
+  bool Enabled = false;
+  TPDFFont Font;      // added to the document's fonts by EndDoc when it is not
+  int Left = 0;       // the text is centred between Left and Right
+  int Right = 0;
+  int Baseline = 0;
+};
+
 // Writes a PDF 1.3 file front to back into an output stream. Each page's
 // content stream goes out as it is drawn; what stays in memory until EndDoc is
 // one offset per object, one number per page and the font list, so a document
@@ -75,6 +86,16 @@ class TPDFDocument {
   // The byte length of the longest start of the UTF-8 text, cut between
   // characters, that is at most max_width points wide in the font.
   static std::size_t FittingLength(std::string_view text, const TPDFFont& font, double max_width);
+  // Breaks UTF-8 text into lines at most max_width points wide in the font
+  // (see WrapText in pdf_fonts.h); lines is cleared first.
+  static void WrapText(std::string_view text, const TPDFFont& font, double max_width,
+                       std::vector<TTextLine>& lines);
+  // The width in points of the widest line of the UTF-8 text in the font.
+  static double WidestLine(std::string_view text, const TPDFFont& font);
+  // The same of its widest word.
+  static double WidestWord(std::string_view text, const TPDFFont& font);
+  // "Page N of M".
+  static std::string PageNumberText(int page, int page_count);
   // The width of count average characters at size points (count may be
   // fractional), the unit of column widths: count × size × 123990 ÷ 256 ÷ 1000.
   static int AverageWidth(double count, int size);
@@ -87,6 +108,8 @@ class TPDFDocument {
   TColor FillColor() const { return fill_color_; }
   TPDFBox MediaBox{0, 0, 612, 792};
   TPDFBox TrimBox{50, 50, 562, 742};
+  // Set before the first page; BeginDoc leaves it as it is.
+  TPDFPageNumbers PageNumbers;
 
   // The number of the last object begun.
   int ObjNumber() const { return static_cast<int>(offsets_.size()); }
@@ -105,7 +128,10 @@ class TPDFDocument {
   template <class Operation>
   void Draw(TColor color, std::string_view color_operator, TColor& current, Operation operation);
   void WriteFonts(std::string& font_references);
-  void WritePages(int resources);
+  // One form XObject per page drawing its number; returns the first one's
+  // object number (0 when pages carry no number).
+  int WritePageNumbers(int resources);
+  void WritePages(int resources, int first_page_number, const std::string& font_references);
   void WriteTrailer(int catalog);
   void Flush();  // writes out line_
 

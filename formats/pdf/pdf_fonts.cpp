@@ -1,5 +1,6 @@
 #include "formats/pdf/pdf_fonts.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "formats/pdf/pdf_font_widths.h"
@@ -145,6 +146,113 @@ std::size_t FittingLength(std::string_view utf8, TPDFCharCodes codes, const std:
     index += length;
   }
   return index;
+}
+
+namespace {
+
+bool IsLineBreak(char character) {
+  return character == '\n' || character == '\r';
+}
+
+bool IsBlank(char character) {
+  return character == ' ' || character == '\t';
+}
+
+// The bytes of the line break at index: two for CR LF, one otherwise.
+std::size_t LineBreakLength(std::string_view text, std::size_t index) {
+  return text[index] == '\r' && index + 1 < text.size() && text[index + 1] == '\n' ? 2 : 1;
+}
+
+void AddLine(std::string_view text, std::size_t begin, std::size_t end, std::vector<TTextLine>& lines) {
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  lines.push_back({begin, end});
+}
+
+}  // namespace
+
+void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths, std::int64_t max_width,
+              std::vector<TTextLine>& lines) {
+  const std::uint16_t* characters = CharactersOf(codes);
+  std::size_t start = 0;                      // of the current line
+  std::int64_t width = 0;                     // of the current line so far
+  std::size_t blank = std::string_view::npos;  // where the line's last run of blanks begins
+  std::size_t after_blank = 0;                // the first byte after that run
+  std::int64_t after_width = 0;               // the width from there on
+  bool in_blank = false;
+  std::size_t index = 0;
+  while (index < utf8.size()) {
+    const char byte = utf8[index];
+    if (IsLineBreak(byte)) {
+      AddLine(utf8, start, index, lines);
+      index += LineBreakLength(utf8, index);
+      start = index;
+      width = 0;
+      blank = std::string_view::npos;
+      in_blank = false;
+      continue;
+    }
+    char code;
+    bool replaced;
+    const std::size_t length = EncodeCharacter(utf8.substr(index), characters, code, replaced);
+    const std::int64_t advance = widths[static_cast<unsigned char>(code)];
+    if (IsBlank(byte)) {
+      // Blanks may run past the edge: they are dropped at a break. Blanks
+      // the text starts with are kept.
+      if (!in_blank && index > start) blank = index;
+      in_blank = true;
+      width += advance;
+      index += length;
+      after_blank = index;
+      after_width = 0;
+      continue;
+    }
+    in_blank = false;
+    if (width + advance > max_width && index > start) {
+      if (blank != std::string_view::npos) {
+        AddLine(utf8, start, blank, lines);
+        start = after_blank;
+        width = after_width;
+        blank = std::string_view::npos;
+      }
+      // A word wider than the line breaks before the character that does not fit.
+      if (width + advance > max_width && index > start) {
+        AddLine(utf8, start, index, lines);
+        start = index;
+        width = 0;
+      }
+    }
+    width += advance;
+    after_width += advance;
+    index += length;
+  }
+  AddLine(utf8, start, utf8.size(), lines);
+}
+
+std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+  std::int64_t widest = 0;
+  std::size_t start = 0;
+  for (std::size_t index = 0; index <= utf8.size();) {
+    if (index < utf8.size() && !IsLineBreak(utf8[index])) {
+      ++index;
+      continue;
+    }
+    widest = std::max(widest, MeasureText(utf8.substr(start, index - start), codes, widths));
+    if (index == utf8.size()) break;
+    index += LineBreakLength(utf8, index);
+    start = index;
+  }
+  return widest;
+}
+
+std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+  std::int64_t widest = 0;
+  std::size_t start = 0;
+  for (std::size_t index = 0; index <= utf8.size(); ++index) {
+    if (index < utf8.size() && !IsBlank(utf8[index]) && !IsLineBreak(utf8[index])) continue;
+    if (index > start) widest = std::max(widest, MeasureText(utf8.substr(start, index - start), codes, widths));
+    start = index + 1;
+  }
+  return widest;
 }
 
 void AppendEscapedString(std::string_view bytes, std::string& out) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -63,6 +64,30 @@ std::int64_t MeasureText(std::string_view utf8, TPDFCharCodes codes, const std::
 // characters, whose encoded width is at most max_width thousandths.
 std::size_t FittingLength(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths,
                           std::int64_t max_width);
+
+// One line of a wrapped text: the bytes [Begin, End) of the text.
+struct TTextLine {
+  std::size_t Begin = 0;
+  std::size_t End = 0;
+  bool operator==(const TTextLine&) const = default;
+};
+
+// Breaks the UTF-8 text into lines at most max_width thousandths wide and
+// appends them to lines: at every line break (LF, CR or CR LF), otherwise
+// after the last blank that fits (the blanks at the break are dropped), and a
+// word wider than the line between two characters. Every line but an empty
+// one holds at least one character, however narrow max_width; blanks at the
+// end of a line are left out of it. An empty text gives one empty line.
+void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths, std::int64_t max_width,
+              std::vector<TTextLine>& lines);
+
+// The width of the widest line of the UTF-8 text (split at line breaks only),
+// in thousandths of the font size.
+std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths);
+
+// The width of the widest word of the UTF-8 text (split at blanks and line
+// breaks), in thousandths of the font size.
+std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths);
 
 // Appends the bytes as the inside of a PDF literal string: backslash and both
 // parentheses get a backslash before them, so that any text (an unbalanced

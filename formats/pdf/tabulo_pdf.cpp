@@ -1,6 +1,7 @@
 #include "formats/pdf/tabulo_pdf.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/keyed_sections.h"
 
@@ -36,56 +37,203 @@ void TTabuloPDF::AdjustLocale(TFormatSettings& settings) const {
 
 int TTabuloPDF::RoundedStep(double factor, int size) const { return RoundHalfEven(factor * size); }
 
-std::string_view TTabuloPDF::Fitting(std::string_view text, const TPDFFont& font, int width) const {
-  return text.substr(0, TPDFDocument::FittingLength(text, font, std::max(width, 0)));
+// Lines of one cell follow each other a little more than a font size apart.
+int TTabuloPDF::LinePitch(int size) const { return std::max(RoundHalfEven(1.2 * size), 1); }
+
+int TTabuloPDF::RowHeight(std::size_t count, int size) const {
+  const int lines = static_cast<int>(std::max<std::size_t>(count, 1));
+  return RoundedStep(Options.RowSpacing / 2 + 1, size) + (lines - 1) * LinePitch(size) +
+         RoundedStep(Options.RowSpacing / 2, size);
+}
+
+int TTabuloPDF::InnerWidth(std::size_t column, int size) const {
+  return std::max(positions_[column + 1] - positions_[column] - 2 * Padding(size), 1);
+}
+
+void TTabuloPDF::MeasureValue(int column, std::string_view text) {
+  if (column < 0 || static_cast<std::size_t>(column) >= measured_.size()) return;
+  double& widest = measured_[static_cast<std::size_t>(column)];
+  widest = std::max(widest, TPDFDocument::WidestLine(text, Options.DataFont));
+  double& word = measured_words_[static_cast<std::size_t>(column)];
+  word = std::max(word, TPDFDocument::WidestWord(text, Options.DataFont));
 }
 
 // ---------------------------------------------------------------------------
 // Layout
 
-void TTabuloPDF::LayOutColumns(const TPDFBox& printable) {
-  const int size = Options.DataFont.FontSize;
-  const int count = Columns().Count();
-  std::vector<double> widths;
-  centring_widths_.clear();
+namespace {
+
+// Widths in proportion to the columns' needs, together room wide.
+void Proportional(const std::vector<double>& needs, double room, std::vector<double>& widths) {
   double total = 0;
-  for (int index = 0; index < count; ++index) {
-    // Bounded so that the widths stay within the integer range of the measure.
-    const int width = std::clamp(Columns()[index].Width, 0, kMaxColumnWidth);
-    widths.push_back(TPDFDocument::AverageWidth(width + Options.ColSpacing, size));
-    centring_widths_.push_back(TPDFDocument::AverageWidth(width, size));
-    total += widths.back();
+  for (const double need : needs) total += need;
+  for (std::size_t column = 0; column < needs.size(); ++column) {
+    widths[column] = total > 0 ? needs[column] * room / total : room / static_cast<double>(needs.size());
   }
-  const double room = std::max(printable.Right - printable.Left, 0);
-  const bool narrowed = total > room;
-  if (narrowed) {
-    // The widest columns give up width until the table fits: every column
-    // wider than a common cap is cut to it, the narrower ones keep theirs, so
-    // one long text column does not squeeze the numbers beside it.
-    std::vector<double> ascending = widths;
-    std::sort(ascending.begin(), ascending.end());
-    double remaining = room;
-    double cap = 0;
-    for (std::size_t rank = 0; rank < ascending.size(); ++rank) {
-      const double share = remaining / static_cast<double>(ascending.size() - rank);
-      if (ascending[rank] > share) {
-        cap = share;
-        break;
-      }
-      remaining -= ascending[rank];
+}
+
+// Shares room among columns that need more together. An explicit width is
+// kept, and so is every column that needs no more than an equal share of what
+// is left. The other columns divide the rest in proportion to their needs,
+// none narrower than its lower bound: the first set of bounds that fits
+// (from the most generous: a number's or date's widest value and a text's
+// widest word, down to the numbers' and dates' alone). When none fits, the
+// widest columns are cut to a common width; when the explicit widths alone
+// are too wide, every column gets its proportional part of the room. Texts
+// wrap in whatever width they get.
+void ShareRoom(const std::vector<double>& needs, const std::vector<bool>& fixed,
+               const std::vector<std::vector<double>>& bound_sets, double room, std::vector<double>& widths) {
+  const std::size_t count = needs.size();
+  std::vector<bool> kept(count, false);
+  double left = room;
+  for (std::size_t column = 0; column < count; ++column) {
+    if (!fixed[column]) continue;
+    kept[column] = true;
+    widths[column] = needs[column];
+    left -= needs[column];
+  }
+  for (bool changed = true; changed && left > 0;) {
+    changed = false;
+    std::size_t open = 0;
+    for (std::size_t column = 0; column < count; ++column) open += kept[column] ? 0 : 1;
+    if (open == 0) break;
+    const double share = left / static_cast<double>(open);
+    for (std::size_t column = 0; column < count; ++column) {
+      if (kept[column] || needs[column] > share) continue;
+      kept[column] = changed = true;
+      widths[column] = needs[column];
+      left -= needs[column];
     }
-    for (double& width : widths) width = std::min(width, cap);
   }
-  positions_.assign(1, printable.Left);
+  // Proportional parts of what is left, each at least its bound; false when
+  // the bounds do not fit.
+  const auto fill = [&](const std::vector<double>& bounds) {
+    std::vector<bool> bounded = kept;
+    double rest = left;
+    for (bool changed = true; changed && rest >= 0;) {
+      changed = false;
+      double open_need = 0;
+      for (std::size_t column = 0; column < count; ++column) open_need += bounded[column] ? 0 : needs[column];
+      for (std::size_t column = 0; column < count; ++column) {
+        if (bounded[column]) continue;
+        const double part = open_need > 0 ? needs[column] * rest / open_need : 0;
+        if (part >= bounds[column]) {
+          widths[column] = part;
+          continue;
+        }
+        bounded[column] = changed = true;
+        widths[column] = bounds[column];
+        rest -= bounds[column];
+      }
+    }
+    return rest >= 0;
+  };
+  if (left < 0) {
+    Proportional(needs, room, widths);
+    return;
+  }
+  for (const std::vector<double>& bounds : bound_sets) {
+    if (fill(bounds)) return;
+  }
+  // Even the numbers and dates are too wide together: the widest give way
+  // until the rest fits, every column wider than a common cap cut to it and
+  // the narrower ones keeping their width.
+  std::vector<double> ascending;
+  for (std::size_t column = 0; column < count; ++column) {
+    if (!kept[column]) ascending.push_back(needs[column]);
+  }
+  std::sort(ascending.begin(), ascending.end());
+  double cap = 0;
+  for (std::size_t rank = 0; rank < ascending.size(); ++rank) {
+    const double share = left / static_cast<double>(ascending.size() - rank);
+    if (ascending[rank] > share) {
+      cap = share;
+      break;
+    }
+    left -= ascending[rank];
+  }
+  for (std::size_t column = 0; column < count; ++column) {
+    if (!kept[column]) widths[column] = std::min(needs[column], cap);
+  }
+}
+
+}  // namespace
+
+void TTabuloPDF::LayOutColumns() {
+  const int size = Options.DataFont.FontSize;
+  const std::size_t count = static_cast<std::size_t>(Columns().Count());
+  const int padding = Padding(size);
+  std::vector<double> needs(count);
+  std::vector<bool> fixed(count);
+  // Lower bounds, most generous first: a number's or date's widest value
+  // with a text's widest word (up to 20 characters), or with six, four or
+  // three of its characters, or the numbers and dates alone.
+  std::vector<std::vector<double>> bounds(5, std::vector<double>(count, 0.0));
+  std::vector<int> given_widths(count, -1);
+  double total = 0;
+  for (std::size_t column = 0; column < count; ++column) {
+    const TTabuloColumn& source = Columns()[static_cast<int>(column)];
+    // Bounded so that the widths stay within the integer range of the measure.
+    const int characters = std::clamp(source.Width, 0, kMaxColumnWidth);
+    const double given = TPDFDocument::AverageWidth(characters + Options.ColSpacing, size);
+    if (source.WidthGiven && !AutoCalcColWidth) {
+      // The template's width wins over what the values need.
+      needs[column] = given;
+      fixed[column] = true;
+      given_widths[column] = characters;
+    } else {
+      const double caption =
+          TPDFDocument::WidestLine(GetColCaption(static_cast<int>(column)), Options.CaptionFont) +
+          2 * Padding(Options.CaptionFont.FontSize);
+      needs[column] = std::ceil(std::max({measured_[column] + 2 * padding, caption, 2.0 * padding + 1}));
+      // Widened to the values when the template asks for widths from the data.
+      if (source.WidthGiven) needs[column] = std::max(needs[column], given);
+      if (source.IsNumeric) {
+        const double values = std::min(std::ceil(measured_[column] + 2 * padding), needs[column]);
+        for (std::vector<double>& set : bounds) set[column] = values;
+      } else {
+        const double few = TPDFDocument::AverageWidth(6 + Options.ColSpacing, size);
+        const double word = std::min<double>(std::ceil(measured_words_[column] + 2 * padding),
+                                             TPDFDocument::AverageWidth(20 + Options.ColSpacing, size));
+        bounds[0][column] = std::min(needs[column], std::max(word, few));
+        bounds[1][column] = std::min(needs[column], few);
+        bounds[2][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + Options.ColSpacing, size));
+        bounds[3][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + Options.ColSpacing, size));
+      }
+    }
+    total += needs[column];
+  }
+  const double room = std::max(printable_.Right - printable_.Left, 0);
+  std::vector<double> widths = needs;
+  const bool narrowed = total > room;
+  if (narrowed) ShareRoom(needs, fixed, bounds, room, widths);
+
+  positions_.assign(1, printable_.Left);
   double offset = 0;
   for (const double width : widths) {
     offset += width;
-    positions_.push_back(printable.Left + RoundHalfEven(std::min(offset, room)));
+    positions_.push_back(printable_.Left + RoundHalfEven(std::min(offset, room)));
   }
-  if (!narrowed) return;
-  positions_.back() = printable.Left + static_cast<int>(room);
-  for (std::size_t column = 0; column < widths.size(); ++column) {
-    centring_widths_[column] = std::max(positions_[column + 1] - positions_[column] - 2 * Padding(size), 0);
+  if (narrowed) positions_.back() = printable_.Left + static_cast<int>(room);
+  centring_widths_.clear();
+  for (std::size_t column = 0; column < count; ++column) {
+    const bool kept = given_widths[column] >= 0 && widths[column] == needs[column];
+    centring_widths_.push_back(kept ? TPDFDocument::AverageWidth(given_widths[column], size)
+                                    : InnerWidth(column, size));
+  }
+}
+
+void TTabuloPDF::EnsureLayout() {
+  if (laid_out_) return;
+  laid_out_ = true;
+  LayOutColumns();
+  const TPDFFont& font = Options.CaptionFont;
+  captions_.assign(static_cast<std::size_t>(Columns().Count()), TCell{});
+  for (std::size_t column = 0; column < captions_.size(); ++column) {
+    TCell& caption = captions_[column];
+    caption.Text = GetColCaption(static_cast<int>(column));
+    caption.Color = font.FontColor;
+    TPDFDocument::WrapText(caption.Text, font, InnerWidth(column, font.FontSize), caption.Lines);
   }
 }
 
@@ -94,13 +242,31 @@ void TTabuloPDF::BeginExport() {
   document_ = &static_cast<TTabuloPDFWriter&>(Writer()).Document();
   const TTabuloPDFPageOptions& page = Options.PageOptions;
   printable_ = page.PrintableBox();
+  bottom_ = printable_.Bottom;
   y_ = printable_.Top;
   table_top_ = printable_.Top;
-  LayOutColumns(printable_);
+  laid_out_ = false;
+  positions_.clear();
+  measured_.assign(static_cast<std::size_t>(Columns().Count()), 0.0);
+  measured_words_.assign(measured_.size(), 0.0);
 
   TPDFDocument& document = Document();
   document.MediaBox = page.PageBox();
   document.TrimBox = printable_;
+  document.PageNumbers = TPDFPageNumbers{};
+  if (Options.PageNumbers) {
+    // Below the printable box where the margin has room for the number,
+    // otherwise in the box, the table ending above it.
+    const int size = Options.FooterFont.FontSize;
+    const int step = RoundedStep(Options.RowSpacing * 0.5 + 1, size);
+    const int descent = RoundedStep(0.25, size);
+    int baseline = printable_.Bottom - step;
+    if (baseline - descent < page.PageBox().Bottom) {
+      baseline = printable_.Bottom + descent;
+      bottom_ = std::min(printable_.Bottom + step + descent, printable_.Top - 1);
+    }
+    document.PageNumbers = TPDFPageNumbers{true, Options.FooterFont, printable_.Left, printable_.Right, baseline};
+  }
   document.BeginDoc();
   document.NewPage();
   document.LineWidth = Options.GridLineWidth;
@@ -122,17 +288,21 @@ void TTabuloPDF::WriteLines(const TStringList& lines, const TPDFFont& font, bool
   document.SetFont(font);
   const int step = RoundedStep(Options.RowSpacing * 0.5 + 1, font.FontSize);
   for (int index = 0; index < lines.Count(); ++index) {
-    y_ -= step;
-    if (y_ < printable_.Bottom) {
-      document.NewPage();
-      if (set_colors_on_new_page) {
-        document.SetFillColor(font.FontColor);
-        document.SetStrokeColor(Options.GridLineColor);
+    const std::string& line = lines[index];
+    TPDFDocument::WrapText(line, font, printable_.Right - printable_.Left, lines_);
+    for (const TTextLine& part : lines_) {
+      y_ -= step;
+      if (y_ < bottom_) {
+        document.NewPage();
+        if (set_colors_on_new_page) {
+          document.SetFillColor(font.FontColor);
+          document.SetStrokeColor(Options.GridLineColor);
+        }
+        y_ = printable_.Top - step;
       }
-      y_ = printable_.Top - step;
+      document.TextOut(printable_.Left, y_, font.FontColor,
+                       std::string_view(line).substr(part.Begin, part.End - part.Begin));
     }
-    document.TextOut(printable_.Left, y_, font.FontColor,
-                     Fitting(lines[index], font, printable_.Right - printable_.Left));
   }
 }
 
@@ -147,75 +317,123 @@ void TTabuloPDF::VerticalRules(int top, int bottom) {
   }
 }
 
-void TTabuloPDF::WriteCaptionRow() {
+void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, std::size_t first,
+                             std::size_t count) {
   TPDFDocument& document = Document();
-  const TPDFFont& font = Options.CaptionFont;
-  document.SetFont(font);
-  HorizontalRule(y_);
-  y_ -= RoundedStep(Options.RowSpacing * 0.5 + 1, font.FontSize);
-  const int padding = Padding(font.FontSize);
-  for (int index = 0; index < Columns().Count(); ++index) {
-    const std::size_t column = static_cast<std::size_t>(index);
+  const int size = font.FontSize;
+  const int padding = Padding(size);
+  const int pitch = LinePitch(size);
+  const int baseline = y_ - RoundedStep(Options.RowSpacing / 2 + 1, size);
+  for (std::size_t column = 0; column < cells.size(); ++column) {
+    const TCell& cell = cells[column];
     const int left = positions_[column];
-    text_ = GetColCaption(index);
-    document.TextOut(left + padding, y_, font.FontColor,
-                     Fitting(text_, font, positions_[column + 1] - left - 2 * padding));
+    const int right = positions_[column + 1];
+    if (cell.Background != clWhite) {
+      const int lowest = baseline - static_cast<int>(count - 1) * pitch;
+      document.Rectangle(cell.Background, left, lowest - size * Options.RowSpacing / 2, right - left,
+                         (1 + Options.RowSpacing) * size + static_cast<double>(count - 1) * pitch -
+                             Options.GridLineWidth / 2.0);
+    }
+    const std::size_t end = std::min(first + count, cell.Lines.size());
+    for (std::size_t line = first; line < end; ++line) {
+      const TTextLine& part = cell.Lines[line];
+      // An empty line between others draws nothing.
+      if (part.Begin == part.End && cell.Lines.size() > 1) continue;
+      const std::string_view text = std::string_view(cell.Text).substr(part.Begin, part.End - part.Begin);
+      int x = left + padding;
+      if (cell.Align == ecaCenter) {
+        x += (centring_widths_[column] - TPDFDocument::TextWidth(text, font)) / 2;
+      } else if (cell.Align == ecaRight) {
+        x = right - padding - TPDFDocument::TextWidth(text, font);
+      }
+      document.TextOut(x, baseline - static_cast<int>(line - first) * pitch, cell.Color, text);
+    }
   }
-  y_ -= RoundedStep(Options.RowSpacing * 0.5, font.FontSize);
+  y_ -= RowHeight(count, size);
   HorizontalRule(y_);
 }
 
+void TTabuloPDF::DrawCaptionRow() {
+  const TPDFFont& font = Options.CaptionFont;
+  Document().SetFont(font);
+  HorizontalRule(y_);
+  std::size_t lines = 1;
+  for (const TCell& caption : captions_) lines = std::max(lines, caption.Lines.size());
+  DrawRowPart(captions_, font, 0, lines);
+}
+
+void TTabuloPDF::WriteCaptionRow() {
+  EnsureLayout();
+  DrawCaptionRow();
+}
+
+void TTabuloPDF::BreakPage() {
+  TPDFDocument& document = Document();
+  VerticalRules(table_top_, y_);
+  y_ = printable_.Top;
+  table_top_ = printable_.Top;
+  document.NewPage();
+  document.SetFillColor(Options.DataFont.FontColor);
+  document.SetStrokeColor(Options.GridLineColor);
+  if (AllowCaptions) {
+    DrawCaptionRow();
+  } else {
+    HorizontalRule(y_);
+  }
+  document.SetFont(Options.DataFont);
+}
+
 void TTabuloPDF::WriteDataRow() {
+  EnsureLayout();
   TPDFDocument& document = Document();
   const TPDFFont& font = Options.DataFont;
   const int size = font.FontSize;
   document.SetFont(font);
-  if (y_ - RoundedStep(1 + Options.RowSpacing, size) < printable_.Bottom) {
-    VerticalRules(table_top_, y_);
-    y_ = printable_.Top;
-    table_top_ = printable_.Top;
-    document.NewPage();
-    document.SetFillColor(font.FontColor);
-    document.SetStrokeColor(Options.GridLineColor);
-    HorizontalRule(y_);
-  }
-  y_ -= RoundedStep(Options.RowSpacing / 2 + 1, size);
-  const int padding = Padding(size);
-  for (TTabuloCol& cell : ExportRow()) {
-    const int index = cell.ColumnIndex;
+  cells_.resize(static_cast<std::size_t>(Columns().Count()));
+  std::size_t lines = 1;
+  for (TTabuloCol& source : ExportRow()) {
+    const int index = source.ColumnIndex;
     const std::size_t column = static_cast<std::size_t>(index);
-    CellExportText(cell, true, text_);
+    TCell& cell = cells_[column];
+    CellExportText(source, true, cell.Text);
     TFont cell_font;
     cell_font.Color = font.FontColor;
-    TTabuloColAlign align = Columns()[index].Align;
-    TColor background = clWhite;
-    GetCellParams(RecordCounter(), index, text_, align, cell_font, background);
-    const int left = positions_[column];
-    const int right = positions_[column + 1];
-    if (background != clWhite) {
-      document.Rectangle(background, left, y_ - size * Options.RowSpacing / 2, right - left,
-                         (1 + Options.RowSpacing) * size - Options.GridLineWidth / 2.0);
-    }
-    std::string_view text = Fitting(text_, font, right - left - 2 * padding);
-    if (text.size() < text_.size() && Columns()[index].IsNumeric) {
-      // The start of a number or a date reads as a different value: a value
-      // that does not fit shows as "#" marks instead.
-      overflow_.assign(text_.size(), '#');
-      text = Fitting(overflow_, font, right - left - 2 * padding);
-    }
-    int x = left + padding;
-    if (align == ecaCenter) {
-      x += (centring_widths_[column] - TPDFDocument::TextWidth(text, font)) / 2;
-    } else if (align == ecaRight) {
-      x = right - padding - TPDFDocument::TextWidth(text, font);
-    }
-    document.TextOut(x, y_, cell_font.Color, text);
+    cell.Align = Columns()[index].Align;
+    cell.Background = clWhite;
+    GetCellParams(RecordCounter(), index, cell.Text, cell.Align, cell_font, cell.Background);
+    cell.Color = cell_font.Color;
+    TPDFDocument::WrapText(cell.Text, font, InnerWidth(column, size), cell.Lines);
+    lines = std::max(lines, cell.Lines.size());
   }
-  y_ -= RoundedStep(Options.RowSpacing / 2, size);
-  HorizontalRule(y_);
+  // A row that does not fit below the last one starts the next page, unless
+  // it is taller than a whole page: it then begins here if a line fits, and
+  // goes on over the pages after.
+  const int height = RowHeight(lines, size);
+  if (y_ - height < bottom_) {
+    int fresh_room = printable_.Top - bottom_;
+    if (AllowCaptions) {
+      std::size_t caption_lines = 1;
+      for (const TCell& caption : captions_) caption_lines = std::max(caption_lines, caption.Lines.size());
+      fresh_room -= RowHeight(caption_lines, Options.CaptionFont.FontSize);
+    }
+    if (height <= fresh_room || y_ - RowHeight(1, size) < bottom_) BreakPage();
+  }
+  const int steps = RoundedStep(Options.RowSpacing / 2 + 1, size) + RoundedStep(Options.RowSpacing / 2, size);
+  const int pitch = LinePitch(size);
+  for (std::size_t first = 0;;) {
+    // As many lines as reach no lower than the bottom, and one at least.
+    const int room = y_ - bottom_ - steps;
+    const std::size_t fitting = room >= 0 ? static_cast<std::size_t>(room / pitch) + 1 : 1;
+    const std::size_t count = std::clamp<std::size_t>(fitting, 1, lines - first);
+    DrawRowPart(cells_, font, first, count);
+    first += count;
+    if (first >= lines) break;
+    BreakPage();
+  }
 }
 
 void TTabuloPDF::EndExport() {
+  EnsureLayout();
   TPDFDocument& document = Document();
   if (y_ != printable_.Top) VerticalRules(table_top_, y_);
   if (Footer.Count() > 0) WriteLines(Footer, Options.FooterFont, false);

@@ -32,6 +32,8 @@ struct TPDFOptions {
   double ColSpacing = 3.0;  // extra width of a column, in average characters
   int GridLineWidth = 1;    // points
   TColor GridLineColor = clBlack;
+  // "Page N of M" centred below the table of every page, in the footer font.
+  bool PageNumbers = true;
 };
 
 // The writer of the PDF export: owns the document drawn into the export's stream.
@@ -46,12 +48,20 @@ class TTabuloPDFWriter : public TTabuloWriter {
 };
 
 // Lays the export out as a ruled table over as many pages as it needs: header
-// lines, a caption row, one row per record, footer lines. Columns that would
-// together be wider than the printable width are narrowed in proportion, and
-// every text is cut to the room it has, so no text runs into the next column
-// or off the page; a number or date too wide for its column shows as "#"
-// marks rather than as a cut value. Text is written in the fonts' 8-bit encodings; characters
-// they lack print as "?" and are counted (ReplacedCharacters).
+// lines, a caption row at the top of every page, one row per record, footer
+// lines, and a page number below each page's table.
+//
+// A column without a WIDTH entry is as wide as its caption and its widest
+// value measured in their fonts (over the rows the width pass reads). When
+// the columns together are wider than the printable width they share it:
+// every column that needs no more than an equal share keeps its width, the
+// others divide the rest in proportion to their content, a number or date
+// column never narrower than its widest value while the page allows. A text longer than its column wraps onto more
+// lines of its cell (at blanks, a longer word between characters) and the row
+// grows to its tallest cell; nothing is cut. A row moves whole to the next
+// page unless it alone is taller than a page. Text is written in the fonts'
+// 8-bit encodings; characters they lack print as "?" and are counted
+// (ReplacedCharacters).
 class TTabuloPDF : public TTabuloFormatText {
  public:
   // Object offsets are counted as the bytes go; nothing is patched.
@@ -64,13 +74,19 @@ class TTabuloPDF : public TTabuloFormatText {
   }
 
   // PDF, then PDF_OPTION_HEADER, _CAPTION, _DATA and _FOOTER, as
-  // TPDFOptions::Read; a refused template changes no option.
+  // TPDFOptions::Read, and the WIDTH section; a refused template changes no
+  // option.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 
   // Numbers in the cell texts are written with a decimal point while the
   // export runs; the separators in force before are restored after it.
   void Execute() override;
   std::uint64_t ReplacedCharacters() const override { return replaced_characters_; }
+
+  // Columns are measured in the data font's metrics, whatever their cells.
+  int ContentWidthCap() const override { return 0; }
+  bool MeasuresValues() const override { return true; }
+  void MeasureValue(int column, std::string_view text) override;
 
   TTabuloWriterClass GetWriterClass() const override { return &CreateWriterOf<TTabuloPDFWriter>; }
   void BeginExport() override;
@@ -85,30 +101,57 @@ class TTabuloPDF : public TTabuloFormatText {
   const std::vector<int>& ColumnPositions() const { return positions_; }
 
  private:
+  // One cell of the row being drawn: its text broken into lines.
+  struct TCell {
+    std::string Text;
+    std::vector<TTextLine> Lines;
+    TTabuloColAlign Align = ecaLeft;
+    TColor Color = clBlack;
+    TColor Background = clWhite;
+  };
+
   TPDFDocument& Document() { return *document_; }
-  void LayOutColumns(const TPDFBox& printable);
-  // Header or footer lines from the left margin; a line that does not fit on
-  // the page opens the next one.
+  // Lays the columns out once the width pass has measured them.
+  void EnsureLayout();
+  void LayOutColumns();
+  // Header or footer lines from the left margin, wrapped at the right one; a
+  // line that does not fit on the page opens the next one.
   void WriteLines(const TStringList& lines, const TPDFFont& font, bool set_colors_on_new_page);
   void HorizontalRule(int y);
   void VerticalRules(int top, int bottom);
-  // The start of text that fits in width points in the font.
-  std::string_view Fitting(std::string_view text, const TPDFFont& font, int width) const;
+  // Draws the caption row at y_, rules above and below it included.
+  void DrawCaptionRow();
+  // Ends the page's table and starts the next page's, under the captions.
+  void BreakPage();
+  // Draws lines [first, first + count) of every cell as one row part of
+  // count lines from y_, and the rule below it.
+  void DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, std::size_t first, std::size_t count);
+  // The height of a row part of count lines in a font of size points.
+  int RowHeight(std::size_t count, int size) const;
+  int LinePitch(int size) const;
   // Distance of text from a column border in a font of size points.
   int Padding(int size) const { return TPDFDocument::AverageWidth(Options.ColSpacing * 0.5, size); }
+  int InnerWidth(std::size_t column, int size) const;
   int RoundedStep(double factor, int size) const;
 
   TPDFDocument* document_ = nullptr;
   TPDFBox printable_;
+  int bottom_ = 0;  // the lowest a row may reach: the printable box's bottom, or above the page number
   int y_ = 0;
   int table_top_ = 0;
+  bool laid_out_ = false;
   std::vector<int> positions_;
   // Per column, the width centred text is centred in: the column's width in
-  // characters, or its share of the page when the columns were narrowed.
+  // characters when WIDTH gave it, its inner width otherwise.
   std::vector<int> centring_widths_;
+  // Per column, the widest value the width pass measured, in points of the data font.
+  std::vector<double> measured_;
+  // And its widest word, in the same unit.
+  std::vector<double> measured_words_;
+  std::vector<TCell> captions_;
+  std::vector<TCell> cells_;
+  std::vector<TTextLine> lines_;
   std::uint64_t replaced_characters_ = 0;
-  std::string text_;
-  std::string overflow_;
 };
 
 // The registry row of the format.

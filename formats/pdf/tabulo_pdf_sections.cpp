@@ -107,6 +107,7 @@ TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& 
   options.RowSpacing = ReadSpacing(template_file, "RowSpacing", options.RowSpacing);
   options.GridLineWidth =
       ReadBoundedInteger(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
+  options.PageNumbers = template_file.ReadBool("PDF", "PageNumbers", options.PageNumbers);
   ReadPage(template_file, options.PageOptions);
   ReadPDFFont(template_file, "PDF_OPTION_HEADER", options.HeaderFont);
   ReadPDFFont(template_file, "PDF_OPTION_CAPTION", options.CaptionFont);
@@ -115,9 +116,11 @@ TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& 
   return options;
 }
 
-void TTabuloPDF::ReadFormatSections(const TIniFile& template_file, const TDataSet&) {
+void TTabuloPDF::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
   // Read whole before it replaces the options: a refused value changes none.
-  Options = TPDFOptions::Read(template_file, Options);
+  TPDFOptions options = TPDFOptions::Read(template_file, Options);
+  ReadWidthSection(template_file, data_set, *this);
+  Options = options;
 }
 
 const TExportFormat kPDFFormat{7, "PDF", {"pdf"}, &CreateExporterOf<TTabuloPDF>, &PDFReadsAhead};

@@ -125,5 +125,50 @@ TEST(PDFFontsTest, AverageWidthIsTheColumnUnit) {
   EXPECT_EQ(TPDFDocument::AverageWidth(0, 10), 0);
 }
 
+// Courier: every character 600 thousandths, so a width of n characters is n × 600.
+struct TWrapCase {
+  const char* text;
+  int characters;  // the line width
+  std::vector<std::string> lines;
+};
+
+TEST(PDFFontsTest, WrapsAtBlanksBreaksLongWordsAndKeepsLineBreaks) {
+  const std::vector<TWrapCase> cases = {
+      {"", 5, {""}},
+      {"short", 10, {"short"}},
+      {"exactly10!", 10, {"exactly10!"}},
+      {"one two three", 7, {"one two", "three"}},
+      // Blanks at the break are dropped, those the text starts with are kept.
+      {"one    two", 5, {"one", "two"}},
+      {"  lead", 10, {"  lead"}},
+      {"trailing   ", 8, {"trailing"}},
+      // A word longer than the line breaks between characters.
+      {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
+      {"a verylongword b", 5, {"a", "veryl", "ongwo", "rd b"}},
+      // However narrow the line, each holds one character.
+      {"abc", 0, {"a", "b", "c"}},
+      // Line breaks of every kind end a line; an empty line stays.
+      {"a\nb\r\nc\rd", 10, {"a", "b", "c", "d"}},
+      {"a\n\nb", 10, {"a", "", "b"}},
+      {"tab\tseparated words", 9, {"tab", "separated", "words"}},
+      // Multi-byte characters are never split.
+      {"Zoë Ågren ü", 4, {"Zoë", "Ågre", "n ü"}},
+      {"日本語", 2, {"日本", "語"}},
+  };
+  const std::uint16_t* widths = GlyphWidths(poCourier, ccWinAnsi);
+  for (const TWrapCase& test : cases) {
+    const std::string_view text = test.text;
+    std::vector<TTextLine> lines;
+    WrapText(text, ccWinAnsi, widths, test.characters * 600, lines);
+    std::vector<std::string> texts;
+    for (const TTextLine& line : lines) texts.emplace_back(text.substr(line.Begin, line.End - line.Begin));
+    EXPECT_EQ(texts, test.lines) << test.text;
+  }
+  // The widest line of a text with line breaks, and through the document in points.
+  EXPECT_EQ(WidestLine("ab\ncdef\r\ng", ccWinAnsi, widths), 4 * 600);
+  // Eight digits of 556 and two hyphens of 333 at 10 points.
+  EXPECT_DOUBLE_EQ(TPDFDocument::WidestLine("2005-05-24", NamedFont("F", poHelvetica, 10)), 51.14);
+}
+
 }  // namespace
 }  // namespace velmora

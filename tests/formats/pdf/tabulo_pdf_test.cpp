@@ -1,10 +1,12 @@
 // The PDF table export: the bytes of a whole table, row stepping and page
-// breaks, the cell hook, columns narrowed to the page, texts cut to their
-// column, and the template keys with their refused values.
+// breaks, the cell hook, columns as wide as their values, long texts wrapped
+// inside their column, captions and page numbers on every page, and the
+// template keys with their refused values.
 #include "formats/pdf/tabulo_pdf.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -23,32 +25,43 @@ namespace {
 using testsupport::ReadFile;
 using testsupport::TTempDir;
 
-// The data of every content stream, in page order.
-std::vector<std::string> Contents(const std::string& file) {
-  std::vector<std::string> pages;
-  for (std::size_t start = file.find("stream\r\n"); start != std::string::npos;
-       start = file.find("stream\r\n", start)) {
-    start += 8;
+// The data of every stream whose dictionary ends with ending, in file order.
+std::vector<std::string> Streams(const std::string& file, const std::string& ending) {
+  std::vector<std::string> streams;
+  const std::string keyword = ending + "stream\r\n";
+  for (std::size_t start = file.find(keyword); start != std::string::npos; start = file.find(keyword, start)) {
+    start += keyword.size();
     const std::size_t end = file.find("endstream\r", start);
-    pages.push_back(file.substr(start, end - start));
+    streams.push_back(file.substr(start, end - start));
     start = end + 10;
   }
-  return pages;
+  return streams;
+}
+
+// The data of every page's content stream (its length an object of its own), in page order.
+std::vector<std::string> Contents(const std::string& file) {
+  return Streams(file, " 0 R >>\r");
+}
+
+// The page-number forms, in page order.
+std::vector<std::string> Forms(const std::string& file) {
+  return Streams(file, "\r>>\r");
 }
 
 struct TTextOut {
   int x;
   int y;
   std::string text;
+  std::string font;
 };
 
 // Every text drawn on a page, in drawing order.
 std::vector<TTextOut> TextsOf(const std::string& content) {
-  static const std::regex kText(R"((-?\d+) (-?\d+) Td \(((?:[^\\)]|\\.)*)\) Tj)");
+  static const std::regex kText(R"(/(\w+) \d+ Tf\r(-?\d+) (-?\d+) Td \(((?:[^\\)]|\\.)*)\) Tj)");
   std::vector<TTextOut> texts;
   for (auto match = std::sregex_iterator(content.begin(), content.end(), kText); match != std::sregex_iterator();
        ++match) {
-    texts.push_back({std::stoi((*match)[1]), std::stoi((*match)[2]), (*match)[3]});
+    texts.push_back({std::stoi((*match)[2]), std::stoi((*match)[3]), (*match)[4], (*match)[1]});
   }
   return texts;
 }
@@ -57,17 +70,66 @@ class PDFExportTest : public testsupport::TFileExportTest<TTabuloPDF> {
  protected:
   PDFExportTest() : TFileExportTest("pdf-export", "out.pdf") {}
 
-  // ID and NAME 10 characters wide each.
+  // ID and NAME 10 characters wide each, by the template's WIDTH.
   void IdAndName(const std::vector<TMemoryDataSet::TRecord>& records) {
     TFileExportTest::IdAndName(records, 10, 10);
+    exporter_.ColumnsWidth = {"ID=10", "NAME=10"};
+  }
+
+  // The data font's texts of each column in drawing order, over every page:
+  // the lines of a cell follow each other, then those of the next row.
+  std::vector<std::vector<std::string>> ColumnTexts(const std::string& file) {
+    const std::vector<int>& positions = exporter_.ColumnPositions();
+    std::vector<std::vector<std::string>> columns(positions.size() - 1);
+    for (const std::string& page : Contents(file)) {
+      for (const TTextOut& text : TextsOf(page)) {
+        if (text.font != "DataFont") continue;
+        for (std::size_t column = 0; column + 1 < positions.size(); ++column) {
+          if (text.x >= positions[column] && text.x < positions[column + 1]) columns[column].push_back(text.text);
+        }
+      }
+    }
+    return columns;
+  }
+
+  // Every text of the font lies between its column's borders.
+  void ExpectInsideColumns(const std::string& file, const TPDFFont& font) {
+    const std::vector<int>& positions = exporter_.ColumnPositions();
+    for (const std::string& page : Contents(file)) {
+      for (const TTextOut& text : TextsOf(page)) {
+        if (text.font != font.Name) continue;
+        const auto column = std::upper_bound(positions.begin(), positions.end(), text.x) - positions.begin() - 1;
+        ASSERT_GE(column, 0) << text.text;
+        ASSERT_LT(column + 1, static_cast<long>(positions.size())) << text.text;
+        EXPECT_LE(text.x + TPDFDocument::TextWidth(Unescaped(text.text), font), positions[column + 1])
+            << text.text;
+      }
+    }
+  }
+
+  static std::string Unescaped(const std::string& text) {
+    std::string plain;
+    for (std::size_t at = 0; at < text.size(); ++at) plain += text[at] == '\\' ? text[++at] : text[at];
+    return plain;
   }
 };
+
+// The lines of a wrapped text joined again: the blanks at a break are gone.
+std::string Joined(const std::vector<std::string>& lines, std::size_t first, std::size_t count) {
+  std::string joined;
+  for (std::size_t line = first; line < first + count && line < lines.size(); ++line) {
+    if (!joined.empty()) joined += ' ';
+    joined += lines[line];
+  }
+  return joined;
+}
 
 TEST_F(PDFExportTest, OneRecordBetweenHeaderAndFooterByteForByte) {
   IdAndName({{"7", "Ann"}});
   exporter_.ColumnsAlign.Add("NAME=right");
   exporter_.Header.Add("C:\\new\\table");
   exporter_.Footer.Add("end)");
+  exporter_.Options.PageNumbers = false;
   const std::string file = Export();
 
   EXPECT_NE(file.find("/MediaBox [0 0 594 841]\r/TrimBox [85 57 552 784]\r"), std::string::npos);
@@ -142,53 +204,186 @@ TEST_F(PDFExportTest, CellHookSetsColourBackgroundAndAlignment) {
   EXPECT_NE(content.find("155 749 Td (\\(null\\)) Tj"), std::string::npos);
 }
 
-TEST_F(PDFExportTest, ColumnsTooWideForThePageAreNarrowedAndTextsCutToThem) {
-  data_.AddField("CODE", ftString, 6);
-  data_.AddField("TEXT", ftString, 128);
-  data_.AddField("PRICE", ftString, 8);
-  const std::string long_text(300, 'W');
-  data_.AppendRecord({"A1", long_text, "12.50"});
-  data_.Open();
-  exporter_.ColumnsAlign.Add("PRICE=2");
-  exporter_.Header.Add(long_text);
-  const std::string content = Contents(Export()).at(0);
-  const std::vector<int>& positions = exporter_.ColumnPositions();
-  ASSERT_EQ(positions.size(), 4u);
-  EXPECT_EQ(positions.front(), 85);
-  EXPECT_EQ(positions.back(), 552);  // the right edge of the printable box
-  EXPECT_LT(positions[1], positions[2]);
-  EXPECT_LT(positions[2], positions[3]);
-
-  const TPDFFont& font = exporter_.Options.DataFont;
-  const std::vector<TTextOut> texts = TextsOf(content);
-  ASSERT_EQ(texts.size(), 1u + 3u + 3u);  // header, captions, one row
-  EXPECT_LE(TPDFDocument::TextWidth(texts[0].text, exporter_.Options.HeaderFont), 552 - 85);
-  for (std::size_t column = 0; column < 3; ++column) {
-    const TTextOut& cell = texts[4 + column];
-    EXPECT_GE(cell.x, positions[column]) << column;
-    EXPECT_LE(cell.x + TPDFDocument::TextWidth(cell.text, font), positions[column + 1]) << column;
+// A film table as a sample database has it: titles and descriptions declared
+// 255 characters wide, a rating, money, a year and a timestamp.
+class PDFFilmTest : public PDFExportTest {
+ protected:
+  static constexpr int kFilms = 40;
+  static std::string Description(int film) {
+    std::string text = "A Thoughtful Display of a Woman And a Forensic Psychologist who must Find a Robot in";
+    for (int word = 0; word < film % 5; ++word) text += " The Sahara Desert";
+    return text;
   }
-  EXPECT_EQ(texts[4].text, "A1");
-  EXPECT_EQ(texts[6].text, "12.50");
-  EXPECT_GT(texts[5].text.size(), 10u);
-  EXPECT_EQ(texts[5].text, long_text.substr(0, texts[5].text.size()));
+  void SetUp() override {
+    data_.AddField("film_id", ftInteger, 5);
+    data_.AddField("title", ftString, 255);
+    data_.AddField("description", ftString, 255);
+    data_.AddField("release_year", ftInteger, 4);
+    data_.AddField("rating", ftString, 5);
+    data_.AddField("replacement_cost", ftFloat, 5);
+    data_.AddField("special_features", ftString, 54);
+    data_.AddField("last_update", ftDateTime, 19);
+    for (int film = 1; film <= kFilms; ++film) {
+      data_.AppendRecord({std::to_string(film), "ACADEMY DINOSAUR " + std::to_string(film), Description(film),
+                          "2006", film % 2 ? "PG-13" : "NC-17", "20.99", "Deleted Scenes,Behind the Scenes",
+                          "2006-02-15 05:03:42"});
+    }
+    data_.Open();
+  }
+};
+
+TEST_F(PDFFilmTest, ColumnsShareThePageAndLongTextsWrapWithoutLosingACharacter) {
+  const std::string file = Export();
+  const std::vector<int>& positions = exporter_.ColumnPositions();
+  ASSERT_EQ(positions.size(), 9u);
+  EXPECT_EQ(positions.back(), 552);  // the columns fill the printable width
+  ExpectInsideColumns(file, exporter_.Options.DataFont);
+  ExpectInsideColumns(file, exporter_.Options.CaptionFont);
+
+  const std::vector<std::vector<std::string>> columns = ColumnTexts(file);
+  // Numbers, dates and the short rating are never wrapped: one text per row.
+  for (const std::size_t column : {0u, 3u, 4u, 5u, 7u}) {
+    ASSERT_EQ(columns[column].size(), static_cast<std::size_t>(kFilms)) << column;
+  }
+  EXPECT_EQ(columns[5][0], "20.99");
+  EXPECT_EQ(columns[7][0].size(), 19u);  // the whole timestamp
+  EXPECT_EQ(columns[4][0], "PG-13");
+  // The description wraps: its lines, joined, give every row's text in order.
+  const std::vector<std::string>& lines = columns[2];
+  EXPECT_GT(lines.size(), static_cast<std::size_t>(2 * kFilms));
+  std::string expected;
+  for (int film = 1; film <= kFilms; ++film) expected += (film > 1 ? " " : "") + Description(film);
+  EXPECT_EQ(Joined(lines, 0, lines.size()), expected);
+  // A word wider than its column breaks between characters: nothing is lost.
+  std::string features = Joined(columns[6], 0, columns[6].size());
+  std::erase(features, ' ');
+  std::string expected_features;
+  for (int film = 1; film <= kFilms; ++film) expected_features += "DeletedScenes,BehindtheScenes";
+  EXPECT_EQ(features, expected_features);
 }
 
-TEST_F(PDFExportTest, NumberTooWideForItsColumnShowsMarksNotACutValue) {
-  data_.AddField("N", ftInteger, 3);
-  data_.AddField("S", ftString, 3);
-  data_.AppendRecord({"123456789", "abcdefghij"});
-  data_.AppendRecord({"7", "ab"});
+TEST_F(PDFFilmTest, CaptionsRepeatOnEveryPageAndRowsMoveWholeToTheNext) {
+  const std::string file = Export();
+  const std::vector<std::string> pages = Contents(file);
+  ASSERT_GE(pages.size(), 3u);
+  for (std::size_t page = 0; page < pages.size(); ++page) {
+    std::string captions;
+    int lowest = 784;
+    std::vector<TTextOut> ids;
+    for (const TTextOut& text : TextsOf(pages[page])) {
+      if (text.font == "CaptionFont") captions += text.text + " ";
+      if (text.font == "DataFont") lowest = std::min(lowest, text.y);
+      if (text.font == "DataFont" && text.x < exporter_.ColumnPositions()[1]) ids.push_back(text);
+    }
+    // Long captions wrap inside their column too.
+    for (const char* caption : {"film_id", "title", "description", "rating", "last_update"}) {
+      EXPECT_NE(captions.find(caption), std::string::npos) << page << ": " << caption;
+    }
+    EXPECT_GE(lowest, 57 + 3) << page;  // above the bottom margin
+    ASSERT_FALSE(ids.empty()) << page;
+    // The page's last row ends on it: its description's lines are all here.
+    if (page + 1 < pages.size()) {
+      const std::string& next = pages[page + 1];
+      const std::vector<TTextOut> next_texts = TextsOf(next);
+      const auto first_data = std::find_if(next_texts.begin(), next_texts.end(),
+                                           [](const TTextOut& text) { return text.font == "DataFont"; });
+      ASSERT_NE(first_data, next_texts.end());
+      EXPECT_EQ(first_data->text, std::to_string(std::stoi(ids.back().text) + 1)) << page;
+    }
+  }
+  // Page numbers: one form per page, "Page N of M".
+  const std::vector<std::string> forms = Forms(file);
+  ASSERT_EQ(forms.size(), pages.size());
+  for (std::size_t page = 0; page < forms.size(); ++page) {
+    const std::vector<TTextOut> texts = TextsOf(forms[page]);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].text, "Page " + std::to_string(page + 1) + " of " + std::to_string(pages.size()));
+    EXPECT_EQ(texts[0].font, "FooterFont");
+    EXPECT_EQ(texts[0].y, 57 - 15);
+    EXPECT_NE(pages[page].find("/PageNumber Do\r"), std::string::npos);
+  }
+}
+
+// No value of a number or date column is ever shown as "#" marks or cut; one
+// that a WIDTH entry or the page makes too wide for its column wraps.
+struct TWholeValueCase {
+  const char* name;
+  TFieldType type;
+  std::vector<std::string> widths;  // WIDTH entries
+  std::string value;
+  std::vector<std::string> lines;  // what the cell shows
+  std::string second;             // a narrow value in the next row
+};
+
+TEST_F(PDFExportTest, NumbersAndDatesAreNeverMarkedOrCut) {
+  const std::vector<TWholeValueCase> cases = {
+      {"measured number", ftInteger, {}, "123456789", {"123,456,789"}, "7"},
+      {"measured date", ftDateTime, {}, "2005-05-24 22:53:30", {"2005-05-24 22:53:30"}, "2006-02-15 00:00:00"},
+      {"number in a given width", ftInteger, {"N=5"}, "123456789", {"123,", "456,", "789"}, "7"},
+      {"date in a given width", ftDateTime, {"N=12"}, "2005-05-24 22:53:30", {"2005-05-24", "22:53:30"},
+       "2006-02-15 00:00:00"},
+  };
+  for (const TWholeValueCase& test : cases) {
+    TMemoryDataSet data;
+    data.AddField("N", test.type, 3);
+    data.AddField("S", ftString, 3);
+    data.AppendRecord({test.value, "abcdefghij"});
+    data.AppendRecord({test.second, "ab"});
+    data.Open();
+    TTabuloPDF exporter;
+    exporter.DataSet = &data;
+    exporter.FileName = directory_.File(std::string(test.name) + ".pdf");
+    exporter.AllowCaptions = false;
+    for (const std::string& width : test.widths) exporter.ColumnsWidth.Add(width);
+    exporter.Execute();
+    std::vector<std::string> shown;
+    for (const TTextOut& text : TextsOf(Contents(ReadFile(exporter.FileName)).at(0))) {
+      if (text.x < exporter.ColumnPositions()[1]) shown.push_back(text.text);
+    }
+    std::vector<std::string> expected = test.lines;
+    for (std::size_t at = 0; at != std::string::npos;) {
+      const std::size_t blank = test.lines.size() > 1 ? test.second.find(' ', at) : std::string::npos;
+      expected.push_back(test.second.substr(at, blank - at));
+      at = blank == std::string::npos ? blank : blank + 1;
+    }
+    EXPECT_EQ(shown, expected) << test.name;
+  }
+}
+
+TEST_F(PDFExportTest, ARowTallerThanAPageContinuesOnTheNext) {
+  data_.AddField("ID", ftInteger, 3);
+  data_.AddField("TEXT", ftString, 255);
+  std::string long_text;
+  for (int word = 1; word <= 120; ++word) long_text += "word" + std::to_string(word) + " ";
+  long_text.pop_back();
+  data_.AppendRecord({"1", "short"});
+  data_.AppendRecord({"2", long_text});
+  data_.AppendRecord({"3", "after"});
   data_.Open();
-  exporter_.AllowCaptions = false;
-  const std::vector<TTextOut> texts = TextsOf(Contents(Export()).at(0));
-  ASSERT_EQ(texts.size(), 4u);
-  EXPECT_FALSE(texts[0].text.empty());
-  EXPECT_EQ(texts[0].text, std::string(texts[0].text.size(), '#'));
-  EXPECT_LT(texts[1].text.size(), 10u);
-  EXPECT_EQ(texts[1].text, std::string("abcdefghij").substr(0, texts[1].text.size()));
-  EXPECT_EQ(texts[2].text, "7");
-  EXPECT_EQ(texts[3].text, "ab");
+  exporter_.ReadFormatSections(TIniFile::FromText("[PDF]\nPageHeight=240\nPageWidth=300\n"), data_);
+  const std::string file = Export();
+  const std::vector<std::string> pages = Contents(file);
+  ASSERT_GE(pages.size(), 3u);
+  const std::vector<std::vector<std::string>> columns = ColumnTexts(file);
+  EXPECT_EQ(columns[0], (std::vector<std::string>{"1", "2", "3"}));
+  ASSERT_GE(columns[1].size(), 3u);
+  EXPECT_EQ(columns[1].front(), "short");
+  EXPECT_EQ(columns[1].back(), "after");
+  EXPECT_EQ(Joined(columns[1], 1, columns[1].size() - 2), long_text);
+  // Row 2 starts right below row 1, on the first page, and every page carries captions.
+  EXPECT_NE(pages[0].find("(2) Tj"), std::string::npos);
+  for (const std::string& page : pages) EXPECT_NE(page.find("(TEXT) Tj"), std::string::npos);
+  ExpectInsideColumns(file, exporter_.Options.DataFont);
+}
+
+TEST_F(PDFExportTest, PageNumbersCanBeTurnedOff) {
+  Numbers(80);
+  exporter_.ReadFormatSections(TIniFile::FromText("[PDF]\nPageNumbers=0\n"), data_);
+  const std::string file = Export();
+  EXPECT_EQ(Contents(file).size(), 3u);
+  EXPECT_TRUE(Forms(file).empty());
+  EXPECT_EQ(file.find("/XObject"), std::string::npos);
+  EXPECT_EQ(file.find("PageNumber"), std::string::npos);
 }
 
 TEST_F(PDFExportTest, EmptyExportDrawsCaptionsRulesAndFooter) {
@@ -257,6 +452,8 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndUnknownNumbersTakeTheDefault) {
          return o.DataFont.FontColor == clNavy && o.FooterFont.FontColor == clWhite;
        }},
       {"[PDF]\nRowSpacing=nan\n", unchanged},
+      {"[PDF]\nPageNumbers=0\n", [](const TPDFOptions& o) { return !o.PageNumbers; }},
+      {"[PDF]\nPageNumbers=yes\n", [](const TPDFOptions& o) { return o.PageNumbers; }},
       {"[PDF]\nRowSpacing=0.5\nColSpacing=1\nGridLineWidth=0\n",
        [](const TPDFOptions& o) { return o.RowSpacing == 0.5 && o.ColSpacing == 1 && o.GridLineWidth == 0; }},
       {"[PDF]\nPageWidth=595\nPageHeight=842\n",
