@@ -42,8 +42,8 @@ int TTabuloPDF::LinePitch(int size) const { return std::max(RoundHalfEven(1.2 * 
 
 int TTabuloPDF::RowHeight(std::size_t count, int size) const {
   const int lines = static_cast<int>(std::max<std::size_t>(count, 1));
-  return RoundedStep(Options.RowSpacing / 2 + 1, size) + (lines - 1) * LinePitch(size) +
-         RoundedStep(Options.RowSpacing / 2, size);
+  return RoundedStep(run_.RowSpacing / 2 + 1, size) + (lines - 1) * LinePitch(size) +
+         RoundedStep(run_.RowSpacing / 2, size);
 }
 
 int TTabuloPDF::InnerWidth(std::size_t column, int size) const {
@@ -53,9 +53,9 @@ int TTabuloPDF::InnerWidth(std::size_t column, int size) const {
 void TTabuloPDF::MeasureValue(int column, std::string_view text) {
   if (column < 0 || static_cast<std::size_t>(column) >= measured_.size()) return;
   double& widest = measured_[static_cast<std::size_t>(column)];
-  widest = std::max(widest, TPDFDocument::WidestLine(text, Options.DataFont));
+  widest = std::max(widest, TPDFDocument::WidestLine(text, run_.DataFont));
   double& word = measured_words_[static_cast<std::size_t>(column)];
-  word = std::max(word, TPDFDocument::WidestWord(text, Options.DataFont));
+  word = std::max(word, TPDFDocument::WidestWord(text, run_.DataFont));
 }
 
 // ---------------------------------------------------------------------------
@@ -157,10 +157,36 @@ void ShareRoom(const std::vector<double>& needs, const std::vector<bool>& fixed,
   }
 }
 
+// When every column fits at its most generous lower bound (a number's or
+// date's widest value, a text's widest word), starts every column there and
+// gives each a part of the room left in proportion to what it still lacks:
+// a long text gets the most, a caption a little wider than its numbers a
+// little (it wraps onto a second line where the page is full). False,
+// widths untouched, when the bounds do not fit.
+bool FillTowardsNeeds(const std::vector<double>& needs, const std::vector<bool>& fixed,
+                      const std::vector<double>& bounds, double room, std::vector<double>& widths) {
+  const std::size_t count = needs.size();
+  std::vector<double> filled(count);
+  double left = room;
+  double lacking = 0;
+  for (std::size_t column = 0; column < count; ++column) {
+    filled[column] = fixed[column] ? needs[column] : std::min(std::max(bounds[column], 1.0), needs[column]);
+    left -= filled[column];
+    lacking += needs[column] - filled[column];
+  }
+  if (left < 0) return false;
+  const double part = lacking > 0 ? std::min(left / lacking, 1.0) : 0;
+  for (std::size_t column = 0; column < count; ++column) {
+    filled[column] += (needs[column] - filled[column]) * part;
+  }
+  widths = filled;
+  return true;
+}
+
 }  // namespace
 
 void TTabuloPDF::LayOutColumns() {
-  const int size = Options.DataFont.FontSize;
+  const int size = run_.DataFont.FontSize;
   const std::size_t count = static_cast<std::size_t>(Columns().Count());
   const int padding = Padding(size);
   std::vector<double> needs(count);
@@ -175,7 +201,7 @@ void TTabuloPDF::LayOutColumns() {
     const TTabuloColumn& source = Columns()[static_cast<int>(column)];
     // Bounded so that the widths stay within the integer range of the measure.
     const int characters = std::clamp(source.Width, 0, kMaxColumnWidth);
-    const double given = TPDFDocument::AverageWidth(characters + Options.ColSpacing, size);
+    const double given = TPDFDocument::AverageWidth(characters + run_.ColSpacing, size);
     if (source.WidthGiven && !AutoCalcColWidth) {
       // The template's width wins over what the values need.
       needs[column] = given;
@@ -183,8 +209,8 @@ void TTabuloPDF::LayOutColumns() {
       given_widths[column] = characters;
     } else {
       const double caption =
-          TPDFDocument::WidestLine(GetColCaption(static_cast<int>(column)), Options.CaptionFont) +
-          2 * Padding(Options.CaptionFont.FontSize);
+          TPDFDocument::WidestLine(GetColCaption(static_cast<int>(column)), run_.CaptionFont) +
+          2 * Padding(run_.CaptionFont.FontSize);
       needs[column] = std::ceil(std::max({measured_[column] + 2 * padding, caption, 2.0 * padding + 1}));
       // Widened to the values when the template asks for widths from the data.
       if (source.WidthGiven) needs[column] = std::max(needs[column], given);
@@ -192,13 +218,13 @@ void TTabuloPDF::LayOutColumns() {
         const double values = std::min(std::ceil(measured_[column] + 2 * padding), needs[column]);
         for (std::vector<double>& set : bounds) set[column] = values;
       } else {
-        const double few = TPDFDocument::AverageWidth(6 + Options.ColSpacing, size);
+        const double few = TPDFDocument::AverageWidth(6 + run_.ColSpacing, size);
         const double word = std::min<double>(std::ceil(measured_words_[column] + 2 * padding),
-                                             TPDFDocument::AverageWidth(20 + Options.ColSpacing, size));
+                                             TPDFDocument::AverageWidth(20 + run_.ColSpacing, size));
         bounds[0][column] = std::min(needs[column], std::max(word, few));
         bounds[1][column] = std::min(needs[column], few);
-        bounds[2][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + Options.ColSpacing, size));
-        bounds[3][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + Options.ColSpacing, size));
+        bounds[2][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + run_.ColSpacing, size));
+        bounds[3][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + run_.ColSpacing, size));
       }
     }
     total += needs[column];
@@ -206,7 +232,9 @@ void TTabuloPDF::LayOutColumns() {
   const double room = std::max(printable_.Right - printable_.Left, 0);
   std::vector<double> widths = needs;
   const bool narrowed = total > room;
-  if (narrowed) ShareRoom(needs, fixed, bounds, room, widths);
+  if (narrowed && !FillTowardsNeeds(needs, fixed, bounds[0], room, widths)) {
+    ShareRoom(needs, fixed, bounds, room, widths);
+  }
 
   positions_.assign(1, printable_.Left);
   double offset = 0;
@@ -226,8 +254,10 @@ void TTabuloPDF::LayOutColumns() {
 void TTabuloPDF::EnsureLayout() {
   if (laid_out_) return;
   laid_out_ = true;
+  ChoosePage();
+  StartDocument();
   LayOutColumns();
-  const TPDFFont& font = Options.CaptionFont;
+  const TPDFFont& font = run_.CaptionFont;
   captions_.assign(static_cast<std::size_t>(Columns().Count()), TCell{});
   for (std::size_t column = 0; column < captions_.size(); ++column) {
     TCell& caption = captions_[column];
@@ -240,53 +270,125 @@ void TTabuloPDF::EnsureLayout() {
 void TTabuloPDF::BeginExport() {
   TTabuloFormatText::BeginExport();
   document_ = &static_cast<TTabuloPDFWriter&>(Writer()).Document();
-  const TTabuloPDFPageOptions& page = Options.PageOptions;
-  printable_ = page.PrintableBox();
-  bottom_ = printable_.Bottom;
-  y_ = printable_.Top;
-  table_top_ = printable_.Top;
+  run_ = Options;
   laid_out_ = false;
   positions_.clear();
   measured_.assign(static_cast<std::size_t>(Columns().Count()), 0.0);
   measured_words_.assign(measured_.size(), 0.0);
+  // The page follows the width pass: the document starts with the layout.
+}
+
+int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& crowded) {
+  const TPDFBox printable = page.PrintableBox();
+  const double room = std::max(printable.Right - printable.Left, 0);
+  const int measured_size = std::max(Options.DataFont.FontSize, 1);
+  // What the columns need at least at a data font of size points: a width the
+  // template gave, a number's or date's widest value, a text's widest word
+  // (up to 20 characters, at least 6).
+  const auto crowded_at = [&](int size) {
+    const double scale = static_cast<double>(size) / measured_size;
+    const double padding = 2.0 * TPDFDocument::AverageWidth(spacing * 0.5, size);
+    double total = 0;
+    for (std::size_t column = 0; column < measured_.size(); ++column) {
+      const TTabuloColumn& source = Columns()[static_cast<int>(column)];
+      if (source.WidthGiven && !AutoCalcColWidth) {
+        total += TPDFDocument::AverageWidth(std::clamp(source.Width, 0, kMaxColumnWidth) + spacing, size);
+      } else if (source.IsNumeric) {
+        total += measured_[column] * scale + padding;
+      } else {
+        const double word = std::min<double>(measured_words_[column] * scale + padding,
+                                             TPDFDocument::AverageWidth(20 + spacing, size));
+        const double whole = measured_[column] * scale + padding;
+        total += std::min(whole, std::max(word, 1.0 * TPDFDocument::AverageWidth(6 + spacing, size)));
+      }
+    }
+    return total > room * 3 / 4;
+  };
+  int size = measured_size;
+  crowded = crowded_at(size);
+  while (size > Options.MinFontSize && crowded) crowded = crowded_at(--size);
+  return size;
+}
+
+void TTabuloPDF::ChoosePage() {
+  run_ = Options;
+  bool crowded = false;
+  int size = FittingSize(run_.PageOptions, run_.ColSpacing, crowded);
+  // A table too wide for the page at its font's size gets narrower spacing
+  // first, unless the template set it.
+  if (!Options.ColSpacingGiven && size < std::max(Options.DataFont.FontSize, 1) &&
+      run_.ColSpacing > kCrowdedColSpacing) {
+    run_.ColSpacing = kCrowdedColSpacing;
+    size = FittingSize(run_.PageOptions, run_.ColSpacing, crowded);
+  }
+  // A portrait page the template did not set turns when that keeps the table
+  // two points larger, or lets it fit at all.
+  const int measured_size = std::max(Options.DataFont.FontSize, 1);
+  if (!Options.PageGiven && run_.PageOptions.Orientation() == poPortrait &&
+      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() && size < measured_size) {
+    TTabuloPDFPageOptions turned = run_.PageOptions;
+    turned.SetOrientation(poLandscape);
+    bool turned_crowded = false;
+    const int turned_size = FittingSize(turned, run_.ColSpacing, turned_crowded);
+    if (turned_size >= size + 2 || (crowded && !turned_crowded)) {
+      run_.PageOptions = turned;
+      size = turned_size;
+    }
+  }
+  if (size != measured_size) {
+    // The measures scale with the font; the caption font keeps its proportion.
+    const double scale = static_cast<double>(size) / measured_size;
+    for (double& width : measured_) width *= scale;
+    for (double& width : measured_words_) width *= scale;
+    run_.DataFont.FontSize = size;
+    run_.CaptionFont.FontSize = std::max(1, Options.CaptionFont.FontSize * size / measured_size);
+  }
+}
+
+void TTabuloPDF::StartDocument() {
+  const TTabuloPDFPageOptions& page = run_.PageOptions;
+  printable_ = page.PrintableBox();
+  bottom_ = printable_.Bottom;
+  y_ = printable_.Top;
+  table_top_ = printable_.Top;
 
   TPDFDocument& document = Document();
   document.MediaBox = page.PageBox();
   document.TrimBox = printable_;
   document.PageNumbers = TPDFPageNumbers{};
-  if (Options.PageNumbers) {
+  if (run_.PageNumbers) {
     // Below the printable box where the margin has room for the number,
     // otherwise in the box, the table ending above it.
-    const int size = Options.FooterFont.FontSize;
-    const int step = RoundedStep(Options.RowSpacing * 0.5 + 1, size);
+    const int size = run_.FooterFont.FontSize;
+    const int step = RoundedStep(run_.RowSpacing * 0.5 + 1, size);
     const int descent = RoundedStep(0.25, size);
     int baseline = printable_.Bottom - step;
     if (baseline - descent < page.PageBox().Bottom) {
       baseline = printable_.Bottom + descent;
       bottom_ = std::min(printable_.Bottom + step + descent, printable_.Top - 1);
     }
-    document.PageNumbers = TPDFPageNumbers{true, Options.FooterFont, printable_.Left, printable_.Right, baseline};
+    document.PageNumbers = TPDFPageNumbers{true, run_.FooterFont, printable_.Left, printable_.Right, baseline};
   }
   document.BeginDoc();
   document.NewPage();
-  document.LineWidth = Options.GridLineWidth;
-  document.LineSpacing = Options.RowSpacing;
-  document.SetStrokeColor(Options.GridLineColor);
+  document.LineWidth = run_.GridLineWidth;
+  document.LineSpacing = run_.RowSpacing;
+  document.SetStrokeColor(run_.GridLineColor);
   if (Header.Count() > 0) {
-    WriteLines(Header, Options.HeaderFont, true);
-    y_ -= RoundedStep(Options.RowSpacing * 0.5, Options.HeaderFont.FontSize);
+    WriteLines(Header, run_.HeaderFont, true);
+    y_ -= RoundedStep(run_.RowSpacing * 0.5, run_.HeaderFont.FontSize);
   }
   table_top_ = y_;
-  document.AddFont(Options.DataFont);
-  document.AddFont(Options.CaptionFont);
-  document.AddFont(Options.HeaderFont);
-  document.AddFont(Options.FooterFont);
+  document.AddFont(run_.DataFont);
+  document.AddFont(run_.CaptionFont);
+  document.AddFont(run_.HeaderFont);
+  document.AddFont(run_.FooterFont);
 }
 
 void TTabuloPDF::WriteLines(const TStringList& lines, const TPDFFont& font, bool set_colors_on_new_page) {
   TPDFDocument& document = Document();
   document.SetFont(font);
-  const int step = RoundedStep(Options.RowSpacing * 0.5 + 1, font.FontSize);
+  const int step = RoundedStep(run_.RowSpacing * 0.5 + 1, font.FontSize);
   for (int index = 0; index < lines.Count(); ++index) {
     const std::string& line = lines[index];
     TPDFDocument::WrapText(line, font, printable_.Right - printable_.Left, lines_);
@@ -296,7 +398,7 @@ void TTabuloPDF::WriteLines(const TStringList& lines, const TPDFFont& font, bool
         document.NewPage();
         if (set_colors_on_new_page) {
           document.SetFillColor(font.FontColor);
-          document.SetStrokeColor(Options.GridLineColor);
+          document.SetStrokeColor(run_.GridLineColor);
         }
         y_ = printable_.Top - step;
       }
@@ -307,13 +409,13 @@ void TTabuloPDF::WriteLines(const TStringList& lines, const TPDFFont& font, bool
 }
 
 void TTabuloPDF::HorizontalRule(int y) {
-  Document().DrawLine(Options.GridLineColor, positions_.front(), y, positions_.back(), y);
+  Document().DrawLine(run_.GridLineColor, positions_.front(), y, positions_.back(), y);
 }
 
 void TTabuloPDF::VerticalRules(int top, int bottom) {
-  const double overhang = Options.GridLineWidth / 2.0;
+  const double overhang = run_.GridLineWidth / 2.0;
   for (const int position : positions_) {
-    Document().DrawLine(Options.GridLineColor, position, top + overhang, position, bottom - overhang);
+    Document().DrawLine(run_.GridLineColor, position, top + overhang, position, bottom - overhang);
   }
 }
 
@@ -323,16 +425,16 @@ void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, st
   const int size = font.FontSize;
   const int padding = Padding(size);
   const int pitch = LinePitch(size);
-  const int baseline = y_ - RoundedStep(Options.RowSpacing / 2 + 1, size);
+  const int baseline = y_ - RoundedStep(run_.RowSpacing / 2 + 1, size);
   for (std::size_t column = 0; column < cells.size(); ++column) {
     const TCell& cell = cells[column];
     const int left = positions_[column];
     const int right = positions_[column + 1];
     if (cell.Background != clWhite) {
       const int lowest = baseline - static_cast<int>(count - 1) * pitch;
-      document.Rectangle(cell.Background, left, lowest - size * Options.RowSpacing / 2, right - left,
-                         (1 + Options.RowSpacing) * size + static_cast<double>(count - 1) * pitch -
-                             Options.GridLineWidth / 2.0);
+      document.Rectangle(cell.Background, left, lowest - size * run_.RowSpacing / 2, right - left,
+                         (1 + run_.RowSpacing) * size + static_cast<double>(count - 1) * pitch -
+                             run_.GridLineWidth / 2.0);
     }
     const std::size_t end = std::min(first + count, cell.Lines.size());
     for (std::size_t line = first; line < end; ++line) {
@@ -354,7 +456,7 @@ void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, st
 }
 
 void TTabuloPDF::DrawCaptionRow() {
-  const TPDFFont& font = Options.CaptionFont;
+  const TPDFFont& font = run_.CaptionFont;
   Document().SetFont(font);
   HorizontalRule(y_);
   std::size_t lines = 1;
@@ -373,20 +475,20 @@ void TTabuloPDF::BreakPage() {
   y_ = printable_.Top;
   table_top_ = printable_.Top;
   document.NewPage();
-  document.SetFillColor(Options.DataFont.FontColor);
-  document.SetStrokeColor(Options.GridLineColor);
+  document.SetFillColor(run_.DataFont.FontColor);
+  document.SetStrokeColor(run_.GridLineColor);
   if (AllowCaptions) {
     DrawCaptionRow();
   } else {
     HorizontalRule(y_);
   }
-  document.SetFont(Options.DataFont);
+  document.SetFont(run_.DataFont);
 }
 
 void TTabuloPDF::WriteDataRow() {
   EnsureLayout();
   TPDFDocument& document = Document();
-  const TPDFFont& font = Options.DataFont;
+  const TPDFFont& font = run_.DataFont;
   const int size = font.FontSize;
   document.SetFont(font);
   cells_.resize(static_cast<std::size_t>(Columns().Count()));
@@ -414,11 +516,11 @@ void TTabuloPDF::WriteDataRow() {
     if (AllowCaptions) {
       std::size_t caption_lines = 1;
       for (const TCell& caption : captions_) caption_lines = std::max(caption_lines, caption.Lines.size());
-      fresh_room -= RowHeight(caption_lines, Options.CaptionFont.FontSize);
+      fresh_room -= RowHeight(caption_lines, run_.CaptionFont.FontSize);
     }
     if (height <= fresh_room || y_ - RowHeight(1, size) < bottom_) BreakPage();
   }
-  const int steps = RoundedStep(Options.RowSpacing / 2 + 1, size) + RoundedStep(Options.RowSpacing / 2, size);
+  const int steps = RoundedStep(run_.RowSpacing / 2 + 1, size) + RoundedStep(run_.RowSpacing / 2, size);
   const int pitch = LinePitch(size);
   for (std::size_t first = 0;;) {
     // As many lines as reach no lower than the bottom, and one at least.
@@ -436,7 +538,7 @@ void TTabuloPDF::EndExport() {
   EnsureLayout();
   TPDFDocument& document = Document();
   if (y_ != printable_.Top) VerticalRules(table_top_, y_);
-  if (Footer.Count() > 0) WriteLines(Footer, Options.FooterFont, false);
+  if (Footer.Count() > 0) WriteLines(Footer, run_.FooterFont, false);
   document.EndDoc();
   replaced_characters_ = document.ReplacedCharacters();
   TTabuloFormatText::EndExport();

@@ -12,6 +12,10 @@
 
 namespace velmora {
 
+// The column spacing, in average characters, of a table too wide for its
+// page when the template sets none.
+constexpr double kCrowdedColSpacing = 1.0;
+
 // The layout options of the PDF table export.
 struct TPDFOptions {
   TPDFOptions();
@@ -34,6 +38,19 @@ struct TPDFOptions {
   TColor GridLineColor = clBlack;
   // "Page N of M" centred below the table of every page, in the footer font.
   bool PageNumbers = true;
+  // True when the template set the page's width or height: the page is then
+  // kept; otherwise a table that a turned page lets keep a larger font (or
+  // fit at all) turns it.
+  bool PageGiven = false;
+  // True when the template set ColSpacing: it is then kept; otherwise a
+  // table that does not fit the page at the data font's size gets the
+  // narrower spacing kCrowdedColSpacing.
+  bool ColSpacingGiven = false;
+  // The smallest size in points the data and caption fonts shrink to when
+  // the numbers and words of a table do not fit the page at the data font's
+  // size; the data font's size or more keeps the fonts as they are. A
+  // template that sets the data font's size keeps it unless it sets this too.
+  int MinFontSize = 6;
 };
 
 // The writer of the PDF export: owns the document drawn into the export's stream.
@@ -130,10 +147,22 @@ class TTabuloPDF : public TTabuloFormatText {
   int RowHeight(std::size_t count, int size) const;
   int LinePitch(int size) const;
   // Distance of text from a column border in a font of size points.
-  int Padding(int size) const { return TPDFDocument::AverageWidth(Options.ColSpacing * 0.5, size); }
+  int Padding(int size) const { return TPDFDocument::AverageWidth(run_.ColSpacing * 0.5, size); }
+  // Chooses the page and the fonts' sizes the table is drawn with (run_),
+  // from what the width pass measured.
+  void ChoosePage();
+  // The largest data font size, down to the smallest allowed, at which the
+  // numbers and words of the columns leave room on the page; crowded: even
+  // the smallest leaves none.
+  int FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& crowded);
+  // Opens the document on the chosen page and draws the header lines.
+  void StartDocument();
   int InnerWidth(std::size_t column, int size) const;
   int RoundedStep(double factor, int size) const;
 
+  // The options the export draws with: the template's, on the page and at
+  // the font sizes ChoosePage chose.
+  TPDFOptions run_;
   TPDFDocument* document_ = nullptr;
   TPDFBox printable_;
   int bottom_ = 0;  // the lowest a row may reach: the printable box's bottom, or above the page number

@@ -104,15 +104,23 @@ bool PDFReadsAhead(const TIniFile& template_file) {
 TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& current) {
   TPDFOptions options = current;
   options.ColSpacing = ReadSpacing(template_file, "ColSpacing", options.ColSpacing);
+  options.ColSpacingGiven = options.ColSpacingGiven || !template_file.ReadString("PDF", "ColSpacing", "").empty();
   options.RowSpacing = ReadSpacing(template_file, "RowSpacing", options.RowSpacing);
   options.GridLineWidth =
       ReadBoundedInteger(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
   options.PageNumbers = template_file.ReadBool("PDF", "PageNumbers", options.PageNumbers);
   ReadPage(template_file, options.PageOptions);
+  options.PageGiven = options.PageGiven || !template_file.ReadString("PDF", "PageWidth", "").empty() ||
+                      !template_file.ReadString("PDF", "PageHeight", "").empty();
   ReadPDFFont(template_file, "PDF_OPTION_HEADER", options.HeaderFont);
   ReadPDFFont(template_file, "PDF_OPTION_CAPTION", options.CaptionFont);
   ReadPDFFont(template_file, "PDF_OPTION_DATA", options.DataFont);
   ReadPDFFont(template_file, "PDF_OPTION_FOOTER", options.FooterFont);
+  // A data font size the template names is kept, unless it names the smallest too.
+  const bool size_given = !template_file.ReadString("PDF_OPTION_DATA", "FontSize", "").empty();
+  options.MinFontSize = ReadBoundedInteger(template_file, "PDF", "MinFontSize",
+                                           size_given ? options.DataFont.FontSize : options.MinFontSize,
+                                           kMinFontSize, kMaxFontSize);
   return options;
 }
 

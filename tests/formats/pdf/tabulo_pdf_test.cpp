@@ -229,8 +229,29 @@ class PDFFilmTest : public PDFExportTest {
                           "2006-02-15 05:03:42"});
     }
     data_.Open();
+    // The template's portrait page, spacing and font sizes, kept as given.
+    exporter_.Options.PageGiven = true;
+    exporter_.Options.ColSpacingGiven = true;
+    exporter_.Options.MinFontSize = exporter_.Options.DataFont.FontSize;
   }
 };
+
+// Left to choose, the table turns the page and tightens its spacing: the
+// numbers, dates and ratings still show whole, one text per row.
+TEST_F(PDFFilmTest, ATableTooWideForThePageTurnsItWhenTheTemplateSetsNone) {
+  exporter_.Options.PageGiven = false;
+  exporter_.Options.ColSpacingGiven = false;
+  exporter_.Options.MinFontSize = 6;
+  const std::string file = Export();
+  EXPECT_NE(file.find("/MediaBox [0 0 841 594]"), std::string::npos);
+  EXPECT_EQ(exporter_.ColumnPositions().back(), 784);
+  const std::vector<std::vector<std::string>> columns = ColumnTexts(file);
+  for (const std::size_t column : {0u, 3u, 4u, 5u, 7u}) {
+    ASSERT_EQ(columns[column].size(), static_cast<std::size_t>(kFilms)) << column;
+  }
+  EXPECT_EQ(columns[7][0], "2006-02-15 05:03:42");
+  EXPECT_EQ(exporter_.Options.PageOptions.Orientation(), poPortrait);  // the options stay the template's
+}
 
 TEST_F(PDFFilmTest, ColumnsShareThePageAndLongTextsWrapWithoutLosingACharacter) {
   const std::string file = Export();
