@@ -278,14 +278,14 @@ void TTabuloPDF::BeginExport() {
   // The page follows the width pass: the document starts with the layout.
 }
 
-int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& crowded) {
+int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& overfull) {
   const TPDFBox printable = page.PrintableBox();
   const double room = std::max(printable.Right - printable.Left, 0);
   const int measured_size = std::max(Options.DataFont.FontSize, 1);
   // What the columns need at least at a data font of size points: a width the
   // template gave, a number's or date's widest value, a text's widest word
   // (up to 20 characters, at least 6).
-  const auto crowded_at = [&](int size) {
+  const auto least_at = [&](int size) {
     const double scale = static_cast<double>(size) / measured_size;
     const double padding = 2.0 * TPDFDocument::AverageWidth(spacing * 0.5, size);
     double total = 0;
@@ -302,35 +302,35 @@ int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, b
         total += std::min(whole, std::max(word, 1.0 * TPDFDocument::AverageWidth(6 + spacing, size)));
       }
     }
-    return total > room * 3 / 4;
+    return total;
   };
   int size = measured_size;
-  crowded = crowded_at(size);
-  while (size > Options.MinFontSize && crowded) crowded = crowded_at(--size);
+  double least = least_at(size);
+  while (size > Options.MinFontSize && least > room * 3 / 4) least = least_at(--size);
+  overfull = least > room;
   return size;
 }
 
 void TTabuloPDF::ChoosePage() {
   run_ = Options;
-  bool crowded = false;
-  int size = FittingSize(run_.PageOptions, run_.ColSpacing, crowded);
+  bool overfull = false;
+  int size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
   // A table too wide for the page at its font's size gets narrower spacing
   // first, unless the template set it.
-  if (!Options.ColSpacingGiven && size < std::max(Options.DataFont.FontSize, 1) &&
-      run_.ColSpacing > kCrowdedColSpacing) {
+  const int measured_size = std::max(Options.DataFont.FontSize, 1);
+  if (!Options.ColSpacingGiven && (overfull || size < measured_size) && run_.ColSpacing > kCrowdedColSpacing) {
     run_.ColSpacing = kCrowdedColSpacing;
-    size = FittingSize(run_.PageOptions, run_.ColSpacing, crowded);
+    size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
   }
   // A portrait page the template did not set turns when that keeps the table
   // two points larger, or lets it fit at all.
-  const int measured_size = std::max(Options.DataFont.FontSize, 1);
   if (!Options.PageGiven && run_.PageOptions.Orientation() == poPortrait &&
-      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() && size < measured_size) {
+      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() && (overfull || size < measured_size)) {
     TTabuloPDFPageOptions turned = run_.PageOptions;
     turned.SetOrientation(poLandscape);
-    bool turned_crowded = false;
-    const int turned_size = FittingSize(turned, run_.ColSpacing, turned_crowded);
-    if (turned_size >= size + 2 || (crowded && !turned_crowded)) {
+    bool turned_overfull = false;
+    const int turned_size = FittingSize(turned, run_.ColSpacing, turned_overfull);
+    if (turned_size >= size + 2 || (overfull && !turned_overfull)) {
       run_.PageOptions = turned;
       size = turned_size;
     }

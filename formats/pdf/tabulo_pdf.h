@@ -152,9 +152,9 @@ class TTabuloPDF : public TTabuloFormatText {
   // from what the width pass measured.
   void ChoosePage();
   // The largest data font size, down to the smallest allowed, at which the
-  // numbers and words of the columns leave room on the page; crowded: even
-  // the smallest leaves none.
-  int FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& crowded);
+  // numbers and words of the columns (with spacing) leave room on the page;
+  // overfull: at that size they are wider than the page.
+  int FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& overfull);
   // Opens the document on the chosen page and draws the header lines.
   void StartDocument();
   int InnerWidth(std::size_t column, int size) const;

@@ -132,34 +132,35 @@ std::vector<TRtfColumnNeed> TTabuloRTF::ColumnNeeds(int size, TTabuloPageOrienta
   return needs;
 }
 
-int TTabuloRTF::FittingSize(TTabuloPageOrientation orientation, bool& crowded) {
+int TTabuloRTF::FittingSize(TTabuloPageOrientation orientation, bool& overfull) {
   // The largest size, down to the smallest allowed, at which the numbers and
   // the words of the values take at most three quarters of the page, so
   // that the long texts keep room to spread.
   const long long available = PrintableWidth(orientation) - kFirstCellEdge;
-  const auto crowded_at = [&](int size) {
+  const auto least_at = [&](int size) {
     long long total = 0;
     for (const TRtfColumnNeed& need : ColumnNeeds(size, orientation)) {
       total += need.Fixed ? need.Desired : need.ValueMinimum;
     }
-    return total > available * 3 / 4;
+    return total;
   };
   int size = std::max(Options.DefaultFont.Size, 1);
-  crowded = crowded_at(size);
-  while (size > Options.MinFontSize && crowded) crowded = crowded_at(--size);
+  long long least = least_at(size);
+  while (size > Options.MinFontSize && least > available * 3 / 4) least = least_at(--size);
+  overfull = least > available;
   return size;
 }
 
 void TTabuloRTF::LayOutColumns() {
   orientation_ = Options.PageOrientation;
-  bool crowded = false;
-  int size = FittingSize(orientation_, crowded);
+  bool overfull = false;
+  int size = FittingSize(orientation_, overfull);
   // A portrait page the template did not ask for turns when that keeps the
   // table two points larger, or lets it fit at all.
-  if (orientation_ == poPortrait && !Options.OrientationGiven && size < std::max(Options.DefaultFont.Size, 1)) {
-    bool turned_crowded = false;
-    const int turned_size = FittingSize(poLandscape, turned_crowded);
-    if (turned_size >= size + 2 || (crowded && !turned_crowded)) {
+  if (orientation_ == poPortrait && !Options.OrientationGiven && (overfull || size < Options.DefaultFont.Size)) {
+    bool turned_overfull = false;
+    const int turned_size = FittingSize(poLandscape, turned_overfull);
+    if (turned_size >= size + 2 || (overfull && !turned_overfull)) {
       orientation_ = poLandscape;
       size = turned_size;
     }

@@ -106,9 +106,9 @@ class TTabuloRTF : public TTabuloFormatText {
   // font in proportion), from the template's widths and the measured texts.
   std::vector<TRtfColumnNeed> ColumnNeeds(int size, TTabuloPageOrientation orientation);
   // The largest size, down to the smallest allowed, at which the numbers and
-  // words of the values leave room on the page; crowded: even the smallest
-  // leaves none.
-  int FittingSize(TTabuloPageOrientation orientation, bool& crowded);
+  // words of the values leave room on the page; overfull: at that size they
+  // are wider than the page.
+  int FittingSize(TTabuloPageOrientation orientation, bool& overfull);
   // Chooses the page, the table's font size and the edges of its columns.
   void LayOutColumns();
   // The page, its margins and footer, and the header lines: once the

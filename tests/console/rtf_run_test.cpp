@@ -55,13 +55,13 @@ TEST_F(RtfRunTest, SampleTemplateSetsFontsPaperWidthsAlignmentsHeaderAndFooter) 
        at = document.find("\\cellx", at + 1)) {
     edges.push_back(document.substr(at + 6, document.find('\r', at) - at - 6));
   }
-  // Widths 4, 24, 12, 10, 10 and 30 characters fit the landscape page unscaled.
-  EXPECT_EQ(edges, (std::vector<std::string>{"526", "3416", "4866", "6076", "7286", "10896"}));
+  // Widths 5, 24, 12, 10, 11 and 30 characters fit the landscape page unscaled.
+  EXPECT_EQ(edges, (std::vector<std::string>{"646", "3536", "4986", "6196", "7526", "11136"}));
   for (const char* piece : {
            "\r\n\\f0\\fs24\r\n\\pard\\intbl\\li30\\ri30{\\b\\i No.}\\cell\\pard\\intbl\\li30\\ri30{\\b\\i "
            "Customer}",
            "{\\b\\i Notes}\\cell\\row\r\n\\trowd\\trql\\trgaph0\\trleft36\r\n",
-           "\\cellx10896\r\n\\f1\\fs22\r\n\\pard\\intbl\\li30\\ri30\\qr{1}\\cell",
+           "\\cellx11136\r\n\\f1\\fs22\r\n\\pard\\intbl\\li30\\ri30\\qr{1}\\cell",
            "\\qc{Z\\u252?rich}\\cell",
            "\\ql{\\u26481?\\u20140? Bonsai "
            "Club}\\cell\\pard\\intbl\\li30\\ri30\\qc{\\u26481?\\u20140?}\\cell",

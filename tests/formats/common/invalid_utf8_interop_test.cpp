@@ -61,7 +61,13 @@ TEST(InvalidUtf8Agreement, EveryFormatReplacesEachMaximalSubpartOnce) {
       {"out.pdf", Make<TTabuloPDF>, "?"},
       {"out.json", Make<TTabuloJSON>, "\xEF\xBF\xBD"},
       {"out.xml", Make<TTabuloXML>, "\xEF\xBF\xBD"},
-      {"out.tex", Make<TTabuloLaTeX>, "\xEF\xBF\xBD"},
+      // Without the break points LaTeX lets long words wrap at.
+      {"out.tex", Make<TTabuloLaTeX>, "\xEF\xBF\xBD", false,
+       [](const std::string& path) {
+         std::string text = testsupport::ReadFile(path);
+         for (std::size_t at; (at = text.find("\\penalty1000\\relax ")) != std::string::npos;) text.erase(at, 19);
+         return text;
+       }},
       {"out.rtf", Make<TTabuloRTF>, "\\u-3?"},
   };
   testsupport::TFormatSettingsScope locale;
