@@ -23,6 +23,13 @@ constexpr int kBreakEvery = 5;
 // demerits stay small enough that many of them in one cell still add up to a
 // feasible paragraph.
 constexpr std::string_view kWordBreak = "\\penalty1000\\relax ";
+// A break after the punctuation that joins the parts of a name, an address
+// or a path ("customer_id", "a.b@example.org"): preferred to kWordBreak.
+constexpr std::string_view kJoinBreak = "\\penalty500\\relax ";
+
+bool JoinsParts(char character) {
+  return character == '_' || character == '-' || character == '.' || character == '@' || character == '/';
+}
 
 // The characters pdflatex typesets with UTF-8 input and the standard fonts,
 // found by compiling each: ASCII, Latin-1, most of Latin Extended-A, the
@@ -261,6 +268,19 @@ std::size_t AppendLaTeXText(std::string& out, std::string_view text, std::uint64
         // Other control characters have no glyph and stop the compiler.
         if (static_cast<unsigned char>(character) >= 0x20 && character != 0x7F) out.push_back(character);
     }
+    // In a word long enough to get break points, a part of it ends here:
+    // the next breaks count from it. Not at the word's end, where a blank
+    // follows anyway.
+    if (break_words && JoinsParts(character)) {
+      std::size_t word_end = position + 1;
+      while (word_end < text.size() && !IsBlank(static_cast<unsigned char>(text[word_end]))) ++word_end;
+      std::size_t word_start = position;
+      while (word_start > 0 && !IsBlank(static_cast<unsigned char>(text[word_start - 1]))) --word_start;
+      if (word_end > position + 1 && Utf8Length(text.substr(word_start, word_end - word_start)) > kBreakEvery) {
+        out += kJoinBreak;
+        word_length = 0;
+      }
+    }
   }
   return replaced;
 }
@@ -400,15 +420,31 @@ std::string TTabuloLaTeX::ColumnSpec(std::string& before_table) {
     double natural = 0;
     double narrowest = 0;
     double fixed = -1;  // the width in em once decided
+    double caption = 0;  // numbers and dates: the width of the whole caption
   };
   // Numbers and dates: the widest value whole, the caption wrapped if need be.
+  // A table that fits the line with every column at its natural width
+  // (captions whole) keeps them so; in a wider one a number's caption wraps.
+  bool captions_whole = false;
   const auto numeric_width = [&](int index) {
     TMeasure values = index < static_cast<int>(measures_.size()) ? measures_[static_cast<std::size_t>(index)]
                                                                    : TMeasure{};
     TMeasure caption;
     Measure(caption, Columns()[index].Caption);
-    return std::max(values.Widest[engine], std::min(caption.Widest[engine], kNarrowestText)) + kSlack;
+    const double caption_part = captions_whole ? caption.Widest[engine] : std::min(caption.Widest[engine], kNarrowestText);
+    return std::max(values.Widest[engine], caption_part) + kSlack;
   };
+  {
+    double natural = count * kTableSizes[0].Separation + (count + 1) * kRuleWidth;
+    for (int index = 0; index < count; ++index) {
+      const TTabuloColumn& column = Columns()[index];
+      TMeasure measure = index < static_cast<int>(measures_.size()) ? measures_[static_cast<std::size_t>(index)]
+                                                                      : TMeasure{};
+      Measure(measure, column.Caption);
+      natural += column.WidthGiven && keep_given ? column.Width * kDigitWidth[engine] : measure.Widest[engine] + kSlack;
+    }
+    captions_whole = natural <= kNominalLineWidth;
+  }
   std::vector<TPlan> plans(static_cast<std::size_t>(count));
   double fixed_em = 0;  // widths of the fixed text columns, written into the share
   double natural_numbers = 0;
@@ -424,6 +460,7 @@ std::string TTabuloLaTeX::ColumnSpec(std::string& before_table) {
       fixed_em += plan.fixed;
     } else if (column.IsNumeric) {
       plan.fixed = numeric_width(index);
+      plan.caption = measure.Widest[engine] + kSlack;
       natural_numbers += plan.fixed;
     } else {
       plan.text = true;
@@ -519,6 +556,22 @@ std::string TTabuloLaTeX::ColumnSpec(std::string& before_table) {
           break;
         }
       }
+    }
+  }
+  // Without a text column to take it, room left on the line lets the
+  // captions of numbers and dates unwrap, the narrowest need first.
+  if (flexible_total() == 0 && rest > 0) {
+    std::vector<TPlan*> wrapped;
+    for (TPlan& plan : plans)
+      if (!plan.text && plan.caption > plan.fixed) wrapped.push_back(&plan);
+    std::sort(wrapped.begin(), wrapped.end(),
+              [](const TPlan* a, const TPlan* b) { return a->caption - a->fixed < b->caption - b->fixed; });
+    for (TPlan* plan : wrapped) {
+      const double more = std::min(plan->caption - plan->fixed, rest);
+      if (more <= 0) break;
+      plan->fixed += more;
+      natural_numbers += more;
+      rest -= more;
     }
   }
   const double flexible = flexible_total();

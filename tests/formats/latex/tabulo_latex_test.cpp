@@ -212,16 +212,20 @@ TEST_F(LaTeXExportTest, EngineFollowsTheTextAndTheSettings) {
   }
 }
 
-// Long words get break points so that they wrap inside their column; never
-// between a letter and its combining mark. Line separators are blanks.
+// Long words get break points so that they wrap inside their column,
+// preferably after the punctuation that joins their parts; never between a
+// letter and its combining mark. Line separators are blanks.
 TEST_F(LaTeXExportTest, LongWordsGetBreakPoints) {
   const std::string cut = "\\penalty1000\\relax ";
+  const std::string join = "\\penalty500\\relax ";
   const std::vector<std::tuple<std::string, std::string, std::uint64_t>> cases = {
       {"short words stay whole", "short words stay whole", 0},
       {"abcdefghijk", "abcde" + cut + "fghij" + cut + "k", 0},
-      {"MARY@ex.org", "MARY@" + cut + "ex.or" + cut + "g", 0},
+      {"MARY@ex.org", "MARY@" + join + "ex." + join + "org", 0},
+      {"customer_id", "custo" + cut + "mer\\_" + join + "id", 0},
       {"Zoe\xCC\x88" "abcd", "Zoe\xCC\x88" "ab" + cut + "cd", 1},
-      {"a_b_c_d", "a\\_b\\_c" + cut + "\\_d", 0},
+      {"a_b_c_d", "a\\_" + join + "b\\_" + join + "c\\_" + join + "d", 0},
+      {"a_b", "a\\_b", 0},
       {"line\xE2\x80\xA8next12345", "line next1" + cut + "2345", 0},
       {"\xD0\x94\xD0\xBC \xE6\x97\xA5", "\xD0\x94\xD0\xBC \xE6\x97\xA5", 3},
   };
