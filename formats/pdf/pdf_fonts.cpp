@@ -178,6 +178,10 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
   std::size_t blank = std::string_view::npos;  // where the line's last run of blanks begins
   std::size_t after_blank = 0;                // the first byte after that run
   std::int64_t after_width = 0;               // the width from there on
+  // After the last character of the word that joins its parts ("_", "-",
+  // ".", "@", "/"): a word too wide for the line breaks there first.
+  std::size_t join = std::string_view::npos;
+  std::int64_t after_join_width = 0;
   bool in_blank = false;
   std::size_t index = 0;
   while (index < utf8.size()) {
@@ -188,6 +192,7 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
       start = index;
       width = 0;
       blank = std::string_view::npos;
+      join = std::string_view::npos;
       in_blank = false;
       continue;
     }
@@ -204,6 +209,7 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
       index += length;
       after_blank = index;
       after_width = 0;
+      join = std::string_view::npos;
       continue;
     }
     in_blank = false;
@@ -214,16 +220,29 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
         width = after_width;
         blank = std::string_view::npos;
       }
-      // A word wider than the line breaks before the character that does not fit.
+      // A word wider than the line breaks after its last joining character
+      // on the line, else before the character that does not fit.
+      if (width + advance > max_width && join != std::string_view::npos && join > start && join < index) {
+        AddLine(utf8, start, join, lines);
+        start = join;
+        width = after_join_width;
+        join = std::string_view::npos;
+      }
       if (width + advance > max_width && index > start) {
         AddLine(utf8, start, index, lines);
         start = index;
         width = 0;
+        join = std::string_view::npos;
       }
     }
     width += advance;
     after_width += advance;
+    after_join_width += advance;
     index += length;
+    if (byte == '_' || byte == '-' || byte == '.' || byte == '@' || byte == '/') {
+      join = index;
+      after_join_width = 0;
+    }
   }
   AddLine(utf8, start, utf8.size(), lines);
 }

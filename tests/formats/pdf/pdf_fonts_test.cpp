@@ -132,7 +132,7 @@ struct TWrapCase {
   std::vector<std::string> lines;
 };
 
-TEST(PDFFontsTest, WrapsAtBlanksBreaksLongWordsAndKeepsLineBreaks) {
+TEST(PDFFontsTest, WrapsAtBlanksBreaksLongWordsAtTheirJoinsAndKeepsLineBreaks) {
   const std::vector<TWrapCase> cases = {
       {"", 5, {""}},
       {"short", 10, {"short"}},
@@ -145,6 +145,10 @@ TEST(PDFFontsTest, WrapsAtBlanksBreaksLongWordsAndKeepsLineBreaks) {
       // A word longer than the line breaks between characters.
       {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
       {"a verylongword b", 5, {"a", "veryl", "ongwo", "rd b"}},
+      // A long name or address breaks after the characters joining its parts.
+      {"customer_id", 9, {"customer_", "id"}},
+      {"mary.smith@example.org", 12, {"mary.smith@", "example.org"}},
+      {"a_bcdefgh", 4, {"a_", "bcde", "fgh"}},
       // However narrow the line, each holds one character.
       {"abc", 0, {"a", "b", "c"}},
       // Line breaks of every kind end a line; an empty line stays.
