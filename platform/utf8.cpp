@@ -69,18 +69,30 @@ std::size_t AsciiRunLength(std::string_view text, std::size_t position) {
   return position - start;
 }
 
-std::size_t Utf8Length(std::string_view text) {
-  std::size_t characters = 0;
+namespace {
+
+// The sum of weight(code point) over text, an invalid sequence counting as
+// U+FFFD; ASCII runs, whose every character weighs one, are skipped whole.
+template <class TWeight>
+std::size_t SumOverCodePoints(std::string_view text, TWeight&& weight) {
+  std::size_t sum = 0;
   std::size_t position = 0;
   while (position < text.size()) {
     const std::size_t ascii = AsciiRunLength(text, position);
-    characters += ascii;
+    sum += ascii;
     position += ascii;
     if (position == text.size()) break;
-    position += static_cast<std::size_t>(DecodeUtf8(text, position).Length);
-    ++characters;
+    const TUtf8Sequence sequence = DecodeUtf8(text, position);
+    position += static_cast<std::size_t>(sequence.Length);
+    sum += weight(sequence.CodePoint);
   }
-  return characters;
+  return sum;
+}
+
+}  // namespace
+
+std::size_t Utf8Length(std::string_view text) {
+  return SumOverCodePoints(text, [](char32_t) { return std::size_t{1}; });
 }
 
 std::string_view Utf8Prefix(std::string_view text, std::size_t characters) {
@@ -248,18 +260,8 @@ int CodePointCells(char32_t code_point) {
 }
 
 std::size_t DisplayCells(std::string_view text) {
-  std::size_t cells = 0;
-  std::size_t position = 0;
-  while (position < text.size()) {
-    const std::size_t ascii = AsciiRunLength(text, position);
-    cells += ascii;
-    position += ascii;
-    if (position == text.size()) break;
-    const TUtf8Sequence sequence = DecodeUtf8(text, position);
-    position += static_cast<std::size_t>(sequence.Length);
-    cells += static_cast<std::size_t>(CodePointCells(sequence.CodePoint));
-  }
-  return cells;
+  return SumOverCodePoints(text,
+                           [](char32_t code_point) { return static_cast<std::size_t>(CodePointCells(code_point)); });
 }
 
 }  // namespace velmora
