@@ -7,8 +7,11 @@
 #include <concepts>
 #include <limits>
 
+#include <zlib.h>
+
 #include "platform/error.h"
 #include "platform/locale_settings.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -76,6 +79,39 @@ constexpr double kAverageWidthSum = 123990;
 
 }  // namespace
 
+namespace {
+
+// The advance widths of a font's Unicode chain, for the line breaking and
+// measuring of pdf_fonts.
+std::size_t ChainAdvance(const void* context, std::string_view text, std::int64_t& advance) {
+  auto& chain = *static_cast<TUnicodeFontChain*>(const_cast<void*>(context));
+  const TUtf8Sequence sequence = DecodeUtf8(text, 0);
+  advance = chain.Advance(sequence.Valid ? sequence.CodePoint : kReplacementCharacter);
+  return static_cast<std::size_t>(sequence.Length);
+}
+
+TCharMetrics ChainMetrics(TUnicodeFontChain& chain) {
+  return TCharMetrics{&ChainAdvance, &chain};
+}
+
+void AppendHex4(std::string& out, unsigned value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
+}
+
+// The six capitals a subset's name starts with, from its face and its glyphs.
+std::string SubsetTag(std::size_t chain, int face, std::size_t glyphs) {
+  std::uint64_t seed = (chain * 131 + static_cast<std::uint64_t>(face) + 1) * 2654435761u + glyphs;
+  std::string tag;
+  for (int letter = 0; letter < 6; ++letter) {
+    tag += static_cast<char>('A' + seed % 26);
+    seed /= 26;
+  }
+  return tag;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // TPDFDocument
 // ---------------------------------------------------------------------------
@@ -122,6 +158,8 @@ void TPDFDocument::BeginDoc() {
   line_color_ = 0;
   fill_color_ = 0;
   replaced_characters_ = 0;
+  chains_.clear();
+  face_names_.clear();
   stream_.Write("%PDF-1.3\r");
 }
 
@@ -213,6 +251,10 @@ void TPDFDocument::Draw(TColor color, std::string_view color_operator, TColor& c
 }
 
 void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
+  if (font_.Unicode != nullptr) {
+    Draw(color, "rg", fill_color_, [&] { UnicodeTextOut(x, y, text); });
+    return;
+  }
   Draw(color, "rg", fill_color_, [&] {
     NoteFontUsed();
     encoded_.clear();
@@ -222,6 +264,56 @@ void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
     AppendEscapedString(encoded_, line_);
     line_ += ") Tj\rET\r";
   });
+}
+
+const std::string& TPDFDocument::FaceName(TUnicodeFontChain& chain, int face) {
+  std::size_t index = 0;
+  while (index < chains_.size() && chains_[index] != &chain) ++index;
+  if (index == chains_.size()) {
+    chains_.push_back(&chain);
+    face_names_.emplace_back();
+    for (int each = 0; each < chain.FaceCount(); ++each) {
+      face_names_.back().push_back("U" + std::to_string(index + 1) + "F" + std::to_string(each + 1));
+    }
+  }
+  return face_names_[index].at(static_cast<std::size_t>(face));
+}
+
+// Each run of one face is shown with a TJ array of its glyph ids; a glyph
+// whose shaped position differs from where the font's own advance puts it
+// (kerning, joined letters, marks on their base) gets the difference as a
+// TJ adjustment, and one raised or lowered a text rise of its own.
+void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
+  TUnicodeFontChain& chain = *font_.Unicode;
+  chain.Shape(text, runs_);
+  line_ += "BT\r";
+  Append(line_, x, " ", y, " Td\r");
+  int rise = 0;
+  for (const TUnicodeRun& run : runs_) {
+    const auto& used = chain.UsedGlyphs(run.Face);
+    line_ += "/";
+    line_ += FaceName(chain, run.Face);
+    Append(line_, " ", font_.FontSize, " Tf\r[");
+    for (const TUnicodeGlyph& glyph : run.Glyphs) {
+      if (glyph.YOffset != rise) {
+        // A rise is an operator of its own, between arrays.
+        line_ += "] TJ\r";
+        rise = glyph.YOffset;
+        Append(line_, TFixed{rise * font_.FontSize / 1000.0, 2}, " Ts\r[");
+      }
+      const auto found = used.find(glyph.Id);
+      const std::int32_t width = found != used.end() ? found->second.Advance : glyph.Advance;
+      if (glyph.XOffset != 0) Append(line_, -glyph.XOffset, " ");
+      line_ += '<';
+      AppendHex4(line_, glyph.Id);
+      line_ += '>';
+      const std::int32_t after = glyph.XOffset + width - glyph.Advance;
+      if (after != 0) Append(line_, " ", after, " ");
+    }
+    line_ += "] TJ\r";
+  }
+  if (rise != 0) line_ += "0 Ts\r";
+  line_ += "ET\r";
 }
 
 void TPDFDocument::DrawLine(TColor color, double x1, double y1, double x2, double y2) {
@@ -238,10 +330,14 @@ void TPDFDocument::Rectangle(TColor color, double x, double y, double width, dou
 }
 
 int TPDFDocument::TextWidth(std::string_view text, int size) const {
+  if (font_.Unicode != nullptr) return RoundHalfEven(static_cast<double>(font_.Unicode->Width(text)) * size / 1000);
   return RoundHalfEven(static_cast<double>(MeasureText(text, font_codes_, font_widths_)) * size / 1000);
 }
 
 int TPDFDocument::TextWidth(std::string_view text, const TPDFFont& font) {
+  if (font.Unicode != nullptr) {
+    return RoundHalfEven(static_cast<double>(font.Unicode->Width(text)) * font.FontSize / 1000);
+  }
   const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
   const std::int64_t thousandths = MeasureText(text, codes, GlyphWidths(font.BaseFont, codes));
   return RoundHalfEven(static_cast<double>(thousandths) * font.FontSize / 1000);
@@ -255,6 +351,19 @@ std::size_t TPDFDocument::FittingLength(std::string_view text, const TPDFFont& f
       limit >= static_cast<double>(std::numeric_limits<std::int64_t>::max() / 2)
           ? std::numeric_limits<std::int64_t>::max() / 2
           : static_cast<std::int64_t>(limit);
+  if (font.Unicode != nullptr) {
+    // Whole characters while they fit.
+    std::int64_t sum = 0;
+    std::size_t index = 0;
+    while (index < text.size()) {
+      std::int64_t advance = 0;
+      const std::size_t length = ChainAdvance(font.Unicode, text.substr(index), advance);
+      sum += advance;
+      if (sum > max_thousandths) break;
+      index += length;
+    }
+    return index;
+  }
   const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
   return velmora::FittingLength(text, codes, GlyphWidths(font.BaseFont, codes), max_thousandths);
 }
@@ -268,16 +377,26 @@ void TPDFDocument::WrapText(std::string_view text, const TPDFFont& font, double 
     const double limit = std::floor(std::max(max_width, 0.0) * 1000 / font.FontSize);
     if (limit < static_cast<double>(max_thousandths)) max_thousandths = static_cast<std::int64_t>(limit);
   }
+  if (font.Unicode != nullptr) {
+    velmora::WrapText(text, ChainMetrics(*font.Unicode), max_thousandths, lines);
+    return;
+  }
   velmora::WrapText(text, codes, GlyphWidths(font.BaseFont, codes), max_thousandths, lines);
 }
 
 double TPDFDocument::WidestLine(std::string_view text, const TPDFFont& font) {
+  if (font.Unicode != nullptr) {
+    return static_cast<double>(velmora::WidestLine(text, ChainMetrics(*font.Unicode))) * font.FontSize / 1000;
+  }
   const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
   return static_cast<double>(velmora::WidestLine(text, codes, GlyphWidths(font.BaseFont, codes))) *
          font.FontSize / 1000;
 }
 
 double TPDFDocument::WidestWord(std::string_view text, const TPDFFont& font) {
+  if (font.Unicode != nullptr) {
+    return static_cast<double>(velmora::WidestWord(text, ChainMetrics(*font.Unicode))) * font.FontSize / 1000;
+  }
   const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
   return static_cast<double>(velmora::WidestWord(text, codes, GlyphWidths(font.BaseFont, codes))) *
          font.FontSize / 1000;
@@ -333,6 +452,8 @@ void TPDFDocument::WriteFonts(std::string& font_references) {
   std::vector<TPDFFont> fonts = fonts_;
   fonts.insert(fonts.end(), unadded_fonts_.begin(), unadded_fonts_.end());
   for (const TPDFFont& font : fonts) {
+    // A Unicode font's faces are written as fonts of their own.
+    if (font.Unicode != nullptr) continue;
     const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
     const std::uint16_t* widths = GlyphWidths(font.BaseFont, codes);
     const int number = BeginObject();
@@ -349,7 +470,103 @@ void TPDFDocument::WriteFonts(std::string& font_references) {
     AppendName(font_references, font.Name);
     Append(font_references, " ", number, " 0 R ");
   }
+  WriteUnicodeFonts(font_references);
 }
+int TPDFDocument::WriteStream(std::string_view bytes, bool compress, std::string_view extra_keys) {
+  std::string deflated;
+  if (compress) {
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    deflated.resize(size);
+    if (compress2(reinterpret_cast<Bytef*>(deflated.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+                  static_cast<uLong>(bytes.size()), Z_BEST_COMPRESSION) != Z_OK) {
+      throw EVelmoraError("Fatal internal error");
+    }
+    deflated.resize(size);
+  }
+  const std::string_view body = compress ? std::string_view(deflated) : bytes;
+  const int number = BeginObject();
+  Append(line_, number, " 0 obj\r<< /Length ", body.size(), compress ? " /Filter /FlateDecode" : "", extra_keys,
+         " >>\rstream\r\n");
+  Flush();
+  stream_.Write(body);
+  stream_.Write("\rendstream\rendobj\r");
+  return number;
+}
+
+// Each face text was drawn in becomes a Type0 font of Identity-H codes (the
+// glyph ids, which the subset keeps), its CIDFontType2 descendant with the
+// widths of the glyphs drawn, a descriptor with the subset as FontFile2, and
+// a ToUnicode map back to the characters, so that readers can extract and
+// search the text.
+void TPDFDocument::WriteUnicodeFonts(std::string& font_references) {
+  for (std::size_t chain_index = 0; chain_index < chains_.size(); ++chain_index) {
+    TUnicodeFontChain& chain = *chains_[chain_index];
+    for (int face = 0; face < chain.FaceCount(); ++face) {
+      const auto& used = chain.UsedGlyphs(face);
+      if (used.empty()) continue;
+      const TUnicodeFaceMetrics& metrics = chain.Metrics(face);
+      const std::string name = SubsetTag(chain_index, face, used.size()) + "+" + metrics.PostScriptName;
+
+      const std::string subset = chain.Subset(face);
+      const int font_file = WriteStream(subset, true, " /Length1 " + std::to_string(subset.size()));
+
+      std::string cmap =
+          "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+          "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+          "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+          "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+      std::vector<std::pair<std::uint16_t, const std::u16string*>> mapped;
+      for (const auto& [id, glyph] : used) {
+        if (!glyph.Text.empty()) mapped.emplace_back(id, &glyph.Text);
+      }
+      for (std::size_t start = 0; start < mapped.size(); start += 100) {
+        const std::size_t count = std::min<std::size_t>(100, mapped.size() - start);
+        cmap += std::to_string(count) + " beginbfchar\n";
+        for (std::size_t entry = start; entry < start + count; ++entry) {
+          cmap += '<';
+          AppendHex4(cmap, mapped[entry].first);
+          cmap += "> <";
+          for (const char16_t unit : *mapped[entry].second) AppendHex4(cmap, unit);
+          cmap += ">\n";
+        }
+        cmap += "endbfchar\n";
+      }
+      cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+      const int to_unicode = WriteStream(cmap, true, "");
+
+      const int descriptor = BeginObject();
+      int flags = 4;  // symbolic: the glyphs are chosen by id, not by a standard encoding
+      if (metrics.FixedPitch) flags |= 1;
+      if (metrics.Serif) flags |= 2;
+      Append(line_, descriptor, " 0 obj\r<< /Type /FontDescriptor\r/FontName /", name, "\r/Flags ", flags,
+             "\r/FontBBox [", metrics.BBox[0], " ", metrics.BBox[1], " ", metrics.BBox[2], " ", metrics.BBox[3],
+             "]\r/ItalicAngle ", metrics.ItalicAngle, "\r/Ascent ", metrics.Ascent, "\r/Descent ", metrics.Descent,
+             "\r/CapHeight ", metrics.CapHeight, "\r/StemV ", metrics.StemV, "\r/FontFile2 ", font_file,
+             " 0 R\r>>\rendobj\r");
+      Flush();
+
+      const int descendant = BeginObject();
+      Append(line_, descendant, " 0 obj\r<< /Type /Font\r/Subtype /CIDFontType2\r/BaseFont /", name,
+             "\r/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>\r/FontDescriptor ",
+             descriptor, " 0 R\r/CIDToGIDMap /Identity\r/W [");
+      for (const auto& [id, glyph] : used) {
+        Append(line_, id, " [", glyph.Advance, "] ");
+        if (line_.size() >= 60000) Flush();
+      }
+      line_ += "]\r>>\rendobj\r";
+      Flush();
+
+      const int number = BeginObject();
+      Append(line_, number, " 0 obj\r<< /Type /Font\r/Subtype /Type0\r/BaseFont /", name,
+             "\r/Encoding /Identity-H\r/DescendantFonts [", descendant, " 0 R]\r/ToUnicode ", to_unicode,
+             " 0 R\r>>\rendobj\r");
+      Flush();
+      AppendName(font_references, FaceName(chain, face));
+      Append(font_references, " ", number, " 0 R ");
+    }
+  }
+}
+
 
 int TPDFDocument::WritePageNumbers(int resources) {
   if (!PageNumbers.Enabled || PageCount() == 0) return 0;

@@ -9,6 +9,7 @@
 #include "engine/font_color.h"
 #include "formats/pdf/pdf_fonts.h"
 #include "formats/pdf/pdf_page_options.h"
+#include "formats/pdf/pdf_unicode_font.h"
 #include "platform/output_stream.h"
 
 namespace velmora {
@@ -20,6 +21,10 @@ struct TPDFFont {
   int FontSize = 10;
   TPDFFontEncoding FontEncoding = poWinAnsiEncoding;
   TColor FontColor = 0;
+  // When set, text in this font is drawn from the chain's embedded TrueType
+  // faces (shaped, in display order) instead of BaseFont; not owned, and it
+  // must outlive the document's EndDoc.
+  TUnicodeFontChain* Unicode = nullptr;
 };
 
 // "Page N of M" on every page, M the document's page count. Each page's
@@ -128,6 +133,14 @@ class TPDFDocument {
   template <class Operation>
   void Draw(TColor color, std::string_view color_operator, TColor& current, Operation operation);
   void WriteFonts(std::string& font_references);
+  // Draws text in the current font's Unicode chain at x, y.
+  void UnicodeTextOut(int x, int y, std::string_view text);
+  // The resource name of a face of a chain, the chain registered on first use.
+  const std::string& FaceName(TUnicodeFontChain& chain, int face);
+  // Writes the embedded faces text was drawn in: a Type0 font each.
+  void WriteUnicodeFonts(std::string& font_references);
+  // Writes one stream object of the bytes, deflated when compress is set.
+  int WriteStream(std::string_view bytes, bool compress, std::string_view extra_keys);
   // One form XObject per page drawing its number; returns the first one's
   // object number (0 when pages carry no number).
   int WritePageNumbers(int resources);
@@ -150,6 +163,10 @@ class TPDFDocument {
   TColor fill_color_ = 0;
   std::uint64_t replaced_characters_ = 0;
   std::string font_selection_;  // "BT", the font's name and size, "Tf"
+  // The Unicode chains drawn in, and the resource names of their faces.
+  std::vector<TUnicodeFontChain*> chains_;
+  std::vector<std::vector<std::string>> face_names_;
+  std::vector<TUnicodeRun> runs_;
   std::string line_;     // the bytes being composed
   std::string encoded_;  // text in font codes, before escaping
 };

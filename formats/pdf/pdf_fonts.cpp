@@ -170,9 +170,12 @@ void AddLine(std::string_view text, std::size_t begin, std::size_t end, std::vec
 
 }  // namespace
 
-void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths, std::int64_t max_width,
-              std::vector<TTextLine>& lines) {
-  const std::uint16_t* characters = CharactersOf(codes);
+namespace {
+
+// WrapText over any advance widths: advance_of(rest, advance) gives the bytes
+// of the character rest starts with and sets its advance.
+template <class TAdvanceOf>
+void WrapWith(std::string_view utf8, TAdvanceOf&& advance_of, std::int64_t max_width, std::vector<TTextLine>& lines) {
   std::size_t start = 0;                      // of the current line
   std::int64_t width = 0;                     // of the current line so far
   std::size_t blank = std::string_view::npos;  // where the line's last run of blanks begins
@@ -196,10 +199,8 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
       in_blank = false;
       continue;
     }
-    char code;
-    bool replaced;
-    const std::size_t length = EncodeCharacter(utf8.substr(index), characters, code, replaced);
-    const std::int64_t advance = widths[static_cast<unsigned char>(code)];
+    std::int64_t advance = 0;
+    const std::size_t length = advance_of(utf8.substr(index), advance);
     if (IsBlank(byte)) {
       // Blanks may run past the edge: they are dropped at a break. Blanks
       // the text starts with are kept.
@@ -247,7 +248,20 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
   AddLine(utf8, start, utf8.size(), lines);
 }
 
-std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+// The width of UTF-8 text over any advance widths.
+template <class TAdvanceOf>
+std::int64_t MeasureWith(std::string_view utf8, TAdvanceOf&& advance_of) {
+  std::int64_t sum = 0;
+  for (std::size_t index = 0; index < utf8.size();) {
+    std::int64_t advance = 0;
+    index += advance_of(utf8.substr(index), advance);
+    sum += advance;
+  }
+  return sum;
+}
+
+template <class TMeasure>
+std::int64_t WidestLineWith(std::string_view utf8, TMeasure&& measure) {
   std::int64_t widest = 0;
   std::size_t start = 0;
   for (std::size_t index = 0; index <= utf8.size();) {
@@ -255,7 +269,7 @@ std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::u
       ++index;
       continue;
     }
-    widest = std::max(widest, MeasureText(utf8.substr(start, index - start), codes, widths));
+    widest = std::max(widest, measure(utf8.substr(start, index - start)));
     if (index == utf8.size()) break;
     index += LineBreakLength(utf8, index);
     start = index;
@@ -263,15 +277,60 @@ std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::u
   return widest;
 }
 
-std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+template <class TMeasure>
+std::int64_t WidestWordWith(std::string_view utf8, TMeasure&& measure) {
   std::int64_t widest = 0;
   std::size_t start = 0;
   for (std::size_t index = 0; index <= utf8.size(); ++index) {
     if (index < utf8.size() && !IsBlank(utf8[index]) && !IsLineBreak(utf8[index])) continue;
-    if (index > start) widest = std::max(widest, MeasureText(utf8.substr(start, index - start), codes, widths));
+    if (index > start) widest = std::max(widest, measure(utf8.substr(start, index - start)));
     start = index + 1;
   }
   return widest;
+}
+
+}  // namespace
+
+void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths, std::int64_t max_width,
+              std::vector<TTextLine>& lines) {
+  const std::uint16_t* characters = CharactersOf(codes);
+  WrapWith(
+      utf8,
+      [&](std::string_view rest, std::int64_t& advance) {
+        char code;
+        bool replaced;
+        const std::size_t length = EncodeCharacter(rest, characters, code, replaced);
+        advance = widths[static_cast<unsigned char>(code)];
+        return length;
+      },
+      max_width, lines);
+}
+
+void WrapText(std::string_view utf8, const TCharMetrics& metrics, std::int64_t max_width,
+              std::vector<TTextLine>& lines) {
+  WrapWith(utf8, [&](std::string_view rest, std::int64_t& advance) { return metrics.Advance(metrics.Context, rest, advance); },
+           max_width, lines);
+}
+
+std::int64_t MeasureText(std::string_view utf8, const TCharMetrics& metrics) {
+  return MeasureWith(utf8,
+                     [&](std::string_view rest, std::int64_t& advance) { return metrics.Advance(metrics.Context, rest, advance); });
+}
+
+std::int64_t WidestLine(std::string_view utf8, const TCharMetrics& metrics) {
+  return WidestLineWith(utf8, [&](std::string_view line) { return MeasureText(line, metrics); });
+}
+
+std::int64_t WidestWord(std::string_view utf8, const TCharMetrics& metrics) {
+  return WidestWordWith(utf8, [&](std::string_view word) { return MeasureText(word, metrics); });
+}
+
+std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+  return WidestLineWith(utf8, [&](std::string_view line) { return MeasureText(line, codes, widths); });
+}
+
+std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths) {
+  return WidestWordWith(utf8, [&](std::string_view word) { return MeasureText(word, codes, widths); });
 }
 
 void AppendEscapedString(std::string_view bytes, std::string& out) {

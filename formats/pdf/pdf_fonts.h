@@ -89,6 +89,20 @@ std::int64_t WidestLine(std::string_view utf8, TPDFCharCodes codes, const std::u
 // breaks), in thousandths of the font size.
 std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* widths);
 
+// Advance widths character by character, for fonts other than the standard
+// ones: Advance gives the bytes of the character text starts with and sets
+// its advance in thousandths of the font size.
+struct TCharMetrics {
+  std::size_t (*Advance)(const void* context, std::string_view text, std::int64_t& advance) = nullptr;
+  const void* Context = nullptr;
+};
+// WrapText, MeasureText, WidestLine and WidestWord over such widths.
+void WrapText(std::string_view utf8, const TCharMetrics& metrics, std::int64_t max_width,
+              std::vector<TTextLine>& lines);
+std::int64_t MeasureText(std::string_view utf8, const TCharMetrics& metrics);
+std::int64_t WidestLine(std::string_view utf8, const TCharMetrics& metrics);
+std::int64_t WidestWord(std::string_view utf8, const TCharMetrics& metrics);
+
 // Appends the bytes as the inside of a PDF literal string: backslash and both
 // parentheses get a backslash before them, so that any text (an unbalanced
 // parenthesis, a trailing backslash) stays one string.

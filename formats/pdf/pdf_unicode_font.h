@@ -75,6 +75,10 @@ class TUnicodeFontChain {
   std::int64_t Shape(std::string_view utf8, std::vector<TUnicodeRun>& runs);
   // The width of the shaped text in thousandths of an em, noting nothing.
   std::int64_t Width(std::string_view utf8);
+  // The advance of one character unshaped, in thousandths of an em: its
+  // glyph in the first face that has one, else the first face's missing
+  // glyph. For breaking text into lines.
+  std::int32_t Advance(char32_t code_point);
   // True when every character of the text has a glyph in some face.
   bool Covers(std::string_view utf8);
 

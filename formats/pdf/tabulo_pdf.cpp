@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/keyed_sections.h"
+#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -50,8 +51,32 @@ int TTabuloPDF::InnerWidth(std::size_t column, int size) const {
   return std::max(positions_[column + 1] - positions_[column] - 2 * Padding(size), 1);
 }
 
+namespace {
+
+// The bold faces of the standard fonts, which the bold embedded fonts stand for.
+bool IsBoldFont(TPDFFontName font) {
+  return font == poHelveticaBold || font == poHelveticaBoldOblique || font == poCourierBold ||
+         font == poCourierBoldOblique || font == poTimesBold || font == poTimesBoldItalic;
+}
+
+}  // namespace
+
 void TTabuloPDF::MeasureValue(int column, std::string_view text) {
   if (column < 0 || static_cast<std::size_t>(column) >= measured_.size()) return;
+  // A text the standard font cannot show is measured in the embedded fonts
+  // that will draw it.
+  if (!Options.FontFile.empty() || !Fits(text, Options.DataFont)) {
+    if (TUnicodeFontChain* chain = Chain(IsBoldFont(Options.DataFont.BaseFont))) {
+      unicode_ = true;
+      TPDFFont font = Options.DataFont;
+      font.Unicode = chain;
+      double& widest = unicode_measured_[static_cast<std::size_t>(column)];
+      widest = std::max(widest, TPDFDocument::WidestLine(text, font));
+      double& word = unicode_words_[static_cast<std::size_t>(column)];
+      word = std::max(word, TPDFDocument::WidestWord(text, font));
+      return;
+    }
+  }
   double& widest = measured_[static_cast<std::size_t>(column)];
   widest = std::max(widest, TPDFDocument::WidestLine(text, run_.DataFont));
   double& word = measured_words_[static_cast<std::size_t>(column)];
@@ -275,7 +300,69 @@ void TTabuloPDF::BeginExport() {
   positions_.clear();
   measured_.assign(static_cast<std::size_t>(Columns().Count()), 0.0);
   measured_words_.assign(measured_.size(), 0.0);
+  unicode_measured_.assign(measured_.size(), 0.0);
+  unicode_words_.assign(measured_.size(), 0.0);
+  for (auto& chain : chains_) chain.reset();
+  chains_tried_[0] = chains_tried_[1] = false;
+  unicode_ = false;
+  missing_characters_ = 0;
+  chain_names_.clear();
   // The page follows the width pass: the document starts with the layout.
+}
+
+bool TTabuloPDF::Fits(std::string_view text, const TPDFFont& font) {
+  if (AsciiRunLength(text, 0) == text.size()) return true;
+  scratch_.clear();
+  return EncodeText(text, CharCodesOf(font.BaseFont, font.FontEncoding), scratch_) == 0;
+}
+
+TUnicodeFontChain* TTabuloPDF::Chain(bool bold) {
+  const int which = bold ? 1 : 0;
+  if (chains_tried_[which]) return chains_[which].get();
+  chains_tried_[which] = true;
+  // The named file first (the bold one, else the regular one for bold text
+  // too), then the fallbacks named, else those fontconfig finds.
+  std::vector<std::string> files;
+  const std::string& named = bold && !Options.BoldFontFile.empty() ? Options.BoldFontFile : Options.FontFile;
+  if (named.empty() && !Options.EmbedFonts) return nullptr;
+  if (!named.empty()) files.push_back(named);
+  const std::vector<std::string> rest =
+      Options.FallbackFontFiles.empty() ? TUnicodeFontChain::DefaultFiles(bold && named.empty()) : Options.FallbackFontFiles;
+  for (const std::string& file : rest) {
+    if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+  }
+  if (files.empty()) return nullptr;
+  chains_[which] = std::make_unique<TUnicodeFontChain>(files);
+  return chains_[which].get();
+}
+
+void TTabuloPDF::UseChains() {
+  TUnicodeFontChain* regular = Chain(false);
+  if (regular == nullptr) return;
+  // The widths measured in the standard font grow to the embedded one's:
+  // by how much wider its digits and its letters run, whichever is more.
+  TPDFFont standard = Options.DataFont;
+  TPDFFont embedded = Options.DataFont;
+  embedded.Unicode = Chain(IsBoldFont(Options.DataFont.BaseFont));
+  if (embedded.Unicode == nullptr) embedded.Unicode = regular;
+  double scale = 1;
+  for (const char* sample : {"0123456789", "abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"}) {
+    const double before = TPDFDocument::WidestLine(sample, standard);
+    if (before > 0) scale = std::max(scale, TPDFDocument::WidestLine(sample, embedded) / before);
+  }
+  for (std::size_t column = 0; column < measured_.size(); ++column) {
+    measured_[column] = std::max(measured_[column] * scale, unicode_measured_[column]);
+    measured_words_[column] = std::max(measured_words_[column] * scale, unicode_words_[column]);
+  }
+  for (TPDFFont* font : {&run_.HeaderFont, &run_.CaptionFont, &run_.DataFont, &run_.FooterFont}) {
+    font->Unicode = Chain(IsBoldFont(font->BaseFont));
+    if (font->Unicode == nullptr) font->Unicode = regular;
+  }
+  unicode_ = true;
+  for (int face = 0; face < regular->FaceCount(); ++face) {
+    if (!chain_names_.empty()) chain_names_ += ", ";
+    chain_names_ += regular->Metrics(face).PostScriptName;
+  }
 }
 
 int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& overfull) {
@@ -313,6 +400,17 @@ int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, b
 
 void TTabuloPDF::ChoosePage() {
   run_ = Options;
+  // Captions, header and footer lines the standard fonts cannot show call
+  // for the embedded fonts too.
+  bool embed = unicode_ || !Options.FontFile.empty();
+  for (int column = 0; column < Columns().Count() && !embed; ++column) {
+    embed = !Fits(GetColCaption(column), Options.CaptionFont);
+  }
+  for (const TStringList* lines : {&Header, &Footer}) {
+    for (int index = 0; index < lines->Count() && !embed; ++index) embed = !Fits((*lines)[index], Options.HeaderFont);
+  }
+  unicode_ = false;
+  if (embed) UseChains();
   bool overfull = false;
   int size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
   // A table too wide for the page at its font's size gets narrower spacing
@@ -367,7 +465,13 @@ void TTabuloPDF::StartDocument() {
       baseline = printable_.Bottom + descent;
       bottom_ = std::min(printable_.Bottom + step + descent, printable_.Top - 1);
     }
-    document.PageNumbers = TPDFPageNumbers{true, run_.FooterFont, printable_.Left, printable_.Right, baseline};
+    // "Page N of M" is ASCII: the standard footer font always shows it.
+    TPDFFont number_font = run_.FooterFont;
+    if (number_font.Unicode != nullptr) {
+      number_font.Unicode = nullptr;
+      number_font.Name = "PageNumberFont";
+    }
+    document.PageNumbers = TPDFPageNumbers{true, number_font, printable_.Left, printable_.Right, baseline};
   }
   document.BeginDoc();
   document.NewPage();
@@ -541,7 +645,20 @@ void TTabuloPDF::EndExport() {
   if (Footer.Count() > 0) WriteLines(Footer, run_.FooterFont, false);
   document.EndDoc();
   replaced_characters_ = document.ReplacedCharacters();
+  missing_characters_ = 0;
+  for (const auto& chain : chains_) {
+    if (chain != nullptr) missing_characters_ += chain->MissingCharacters();
+  }
   TTabuloFormatText::EndExport();
+}
+
+std::vector<std::string> TTabuloPDF::ExportNotes(const std::string& file_name) const {
+  std::vector<std::string> notes = TTabuloFormatText::ExportNotes(file_name);
+  if (missing_characters_ > 0) {
+    notes.push_back(std::to_string(missing_characters_) + " characters that none of the fonts " + chain_names_ +
+                    " has were drawn in " + file_name + " as the missing glyph");
+  }
+  return notes;
 }
 
 }  // namespace velmora

@@ -51,6 +51,16 @@ struct TPDFOptions {
   // size; the data font's size or more keeps the fonts as they are. A
   // template that sets the data font's size keeps it unless it sets this too.
   int MinFontSize = 6;
+  // TrueType files to draw with ([PDF] FontFile, BoldFontFile, and the
+  // FallbackFontFiles after them, separated by ";"). Naming one embeds the
+  // fonts whatever the text; without, the fonts fontconfig finds are embedded
+  // only when a text holds characters the standard fonts lack.
+  std::string FontFile;
+  std::string BoldFontFile;
+  std::vector<std::string> FallbackFontFiles;
+  // False: without a font file named, text stays in the standard fonts and
+  // characters their encodings lack print as "?" (small files, no fonts).
+  bool EmbedFonts = true;
 };
 
 // The writer of the PDF export: owns the document drawn into the export's stream.
@@ -99,6 +109,10 @@ class TTabuloPDF : public TTabuloFormatText {
   // export runs; the separators in force before are restored after it.
   void Execute() override;
   std::uint64_t ReplacedCharacters() const override { return replaced_characters_; }
+  // Characters no embedded font had, with the fonts that were asked.
+  std::vector<std::string> ExportNotes(const std::string& file_name) const override;
+  // True when the last export drew its text with embedded fonts.
+  bool EmbedsFonts() const { return unicode_; }
 
   // Columns are measured in the data font's metrics, whatever their cells.
   int ContentWidthCap() const override { return 0; }
@@ -163,6 +177,24 @@ class TTabuloPDF : public TTabuloFormatText {
   // The options the export draws with: the template's, on the page and at
   // the font sizes ChoosePage chose.
   TPDFOptions run_;
+  // The embedded fonts of an export, regular and bold, loaded when first
+  // needed; null when none is installed or named.
+  TUnicodeFontChain* Chain(bool bold);
+  // True when the font's 8-bit encoding holds every character of text.
+  bool Fits(std::string_view text, const TPDFFont& font);
+  // Sets the embedded fonts on the options the export draws with, and
+  // brings the widths measured in the standard fonts to them.
+  void UseChains();
+  std::unique_ptr<TUnicodeFontChain> chains_[2];
+  bool chains_tried_[2] = {false, false};
+  bool unicode_ = false;
+  // Per column, the widest value and word of the texts measured in the
+  // embedded fonts, in points of the data font.
+  std::vector<double> unicode_measured_;
+  std::vector<double> unicode_words_;
+  std::string scratch_;
+  std::uint64_t missing_characters_ = 0;
+  std::string chain_names_;
   TPDFDocument* document_ = nullptr;
   TPDFBox printable_;
   int bottom_ = 0;  // the lowest a row may reach: the printable box's bottom, or above the page number

@@ -6,6 +6,7 @@
 #include "engine/keyed_sections.h"
 #include "formats/pdf/tabulo_pdf.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "platform/ini_file.h"
 #include "platform/text_utils.h"
 
@@ -109,6 +110,29 @@ TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& 
   options.GridLineWidth =
       ReadBoundedInteger(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
   options.PageNumbers = template_file.ReadBool("PDF", "PageNumbers", options.PageNumbers);
+  options.EmbedFonts = template_file.ReadBool("PDF", "EmbedFonts", options.EmbedFonts);
+  // Font files must exist before the export starts.
+  const auto font_file = [&](const char* key, std::string& file) {
+    file = Trim(template_file.ReadString("PDF", key, file));
+    if (!file.empty() && !FileExists(file)) {
+      RefuseTemplateValue(template_file, "PDF", key, "no such font file");
+    }
+  };
+  font_file("FontFile", options.FontFile);
+  font_file("BoldFontFile", options.BoldFontFile);
+  const std::string fallbacks = template_file.ReadString("PDF", "FallbackFontFiles", "");
+  if (!fallbacks.empty()) {
+    options.FallbackFontFiles.clear();
+    for (std::size_t start = 0; start <= fallbacks.size();) {
+      const std::size_t end = std::min(fallbacks.find(';', start), fallbacks.size());
+      const std::string file(Trim(std::string_view(fallbacks).substr(start, end - start)));
+      if (!file.empty()) {
+        if (!FileExists(file)) RefuseTemplateValue(template_file, "PDF", "FallbackFontFiles", "no such font file: " + file);
+        options.FallbackFontFiles.push_back(file);
+      }
+      start = end + 1;
+    }
+  }
   ReadPage(template_file, options.PageOptions);
   options.PageGiven = options.PageGiven || !template_file.ReadString("PDF", "PageWidth", "").empty() ||
                       !template_file.ReadString("PDF", "PageHeight", "").empty();
