@@ -13,7 +13,8 @@ readonly OUTPUT_DIR="$ROOT/demo-output"
 say() { printf '\n==> %s\n' "$*"; }
 
 # --- packages --------------------------------------------------------------
-readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev)
+readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev
+  libharfbuzz-dev libfribidi-dev libfontconfig-dev fonts-dejavu-core fonts-droid-fallback)
 source "$ROOT/scripts/missing_packages.sh"
 mapfile -t missing < <(missing_packages "${PACKAGES[@]}")
 if ((${#missing[@]})); then

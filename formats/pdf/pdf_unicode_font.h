@@ -100,7 +100,16 @@ class TUnicodeFontChain {
 
  private:
   struct TFace;
+  struct TScratch;
+  // The face of the chain that draws a character: the first with a glyph
+  // for it, or -1 when none has one.
+  int FaceOf(char32_t code_point);
+  // Shape and Width in one: fills runs when given, notes glyphs and counts
+  // missing characters when note is set.
+  std::int64_t ShapeText(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note);
+
   std::vector<std::unique_ptr<TFace>> faces_;
+  std::unique_ptr<TScratch> scratch_;  // buffers reused from call to call
   std::uint64_t missing_ = 0;
 };
 
