@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console_support.h"
+#include "formats/pdf/pdf_unicode_font.h"
 
 namespace velmora {
 namespace {
@@ -65,16 +66,24 @@ TEST_F(PDFRunTest, SamplePlantsThroughTheExampleTemplate) {
   }
 }
 
-TEST_F(PDFRunTest, CharactersTheFontsLackAreCountedOnStandardError) {
+// Text the standard fonts lack is drawn from embedded fonts; with
+// EmbedFonts=0 it prints as "?" and the run counts it on standard error.
+TEST_F(PDFRunTest, CharactersTheStandardFontsLackAreEmbeddedOrCounted) {
+  if (TUnicodeFontChain::DefaultFiles(false).empty()) GTEST_SKIP() << "no TrueType font is installed";
+  Write("standard.ini", "[PDF]\nEmbedFonts=0\n");
   const TVelmoraResult result = Run(
-      "[Queries]\nq=Greeting\n[SQL_q]\n1=select '日本 ok' as t, 'Zoë – 5 €' as u\n[Files]\nq=g.pdf\n");
-  EXPECT_EQ(result.lines, Connected({"Greeting: 1 records exported to g.pdf"}));
+      "[Queries]\nq=Greeting\nr=Greeting\n[SQL_q]\n1=select '日本 ok' as t, 'Zoë – 5 €' as u\n"
+      "[SQL_r]\n1=select '日本 ok' as t, 'Zoë – 5 €' as u\n[Files]\nq=g.pdf\nr=s.pdf\n"
+      "[Templates]\nr=standard.ini\n");
+  EXPECT_EQ(result.lines, Connected({"Greeting: 1 records exported to g.pdf", "Greeting: 1 records exported to s.pdf"}));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.errors,
-            "Greeting: 2 characters outside the character set of g.pdf were written as \"?\"\n");
+            "Greeting: 2 characters outside the character set of s.pdf were written as \"?\"\n");
   ExpectStructureSound("g.pdf");
+  ExpectStructureSound("s.pdf");
   const std::string text = ExtractText("g.pdf");
   if (!text.empty()) {
+    EXPECT_NE(text.find("日本 ok"), std::string::npos) << text;
     EXPECT_NE(text.find("Zoë – 5 €"), std::string::npos) << text;
   }
 }
