@@ -557,12 +557,13 @@ std::string TUnicodeFontChain::Subset(int face_index) const {
   hb_set_t* glyphs = hb_subset_input_glyph_set(input.get());
   hb_set_add(glyphs, 0);
   for (const auto& [glyph, used] : face.Used) hb_set_add(glyphs, glyph);
-  // The PDF draws glyph ids as they are: no layout tables are needed, and
-  // without them the subsetter does not pull in every alternate form.
+  // The PDF draws glyph ids as they are, horizontally: no layout tables or
+  // vertical metrics are needed, and without them the subsetter does not
+  // pull in every alternate form.
   hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
   for (const hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
                              HB_TAG('k', 'e', 'r', 'n'), HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'),
-                             HB_TAG('M', 'A', 'T', 'H')})
+                             HB_TAG('M', 'A', 'T', 'H'), HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x')})
     hb_set_add(dropped, tag);
   hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
   THbFace subset(hb_subset_or_fail(face.Face.get(), input.get()));
