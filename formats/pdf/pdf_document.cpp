@@ -116,8 +116,37 @@ std::string SubsetTag(std::size_t chain, int face, std::size_t glyphs) {
 // TPDFDocument
 // ---------------------------------------------------------------------------
 
+struct TPDFDocument::TDeflater {
+  z_stream Stream{};
+  std::string Out;
+  TDeflater() {
+    if (deflateInit(&Stream, Z_BEST_SPEED) != Z_OK) throw EVelmoraError("Fatal internal error");
+    Out.resize(64 * 1024);
+  }
+  ~TDeflater() { deflateEnd(&Stream); }
+  TDeflater(const TDeflater&) = delete;
+  TDeflater& operator=(const TDeflater&) = delete;
+};
+
 TPDFDocument::TPDFDocument(TOutputStream& stream) : stream_(stream) {
   SetFont(TPDFFont{});
+}
+
+TPDFDocument::~TPDFDocument() = default;
+
+void TPDFDocument::Deflate(std::string_view bytes, bool finish) {
+  z_stream& z = deflater_->Stream;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  for (;;) {
+    z.next_out = reinterpret_cast<Bytef*>(deflater_->Out.data());
+    z.avail_out = static_cast<uInt>(deflater_->Out.size());
+    const int status = deflate(&z, finish ? Z_FINISH : Z_NO_FLUSH);
+    if (status == Z_STREAM_ERROR) throw EVelmoraError("Fatal internal error");
+    const std::size_t produced = deflater_->Out.size() - z.avail_out;
+    if (produced > 0) stream_.Write(std::string_view(deflater_->Out.data(), produced));
+    if (finish ? status == Z_STREAM_END : (z.avail_in == 0 && z.avail_out != 0)) break;
+  }
 }
 
 void TPDFDocument::SetFont(const TPDFFont& font) {
@@ -132,7 +161,11 @@ void TPDFDocument::SetFont(const TPDFFont& font) {
 }
 
 void TPDFDocument::Flush() {
-  stream_.Write(line_);
+  if (deflater_ != nullptr && stream_open_) {
+    Deflate(line_, false);
+  } else {
+    stream_.Write(line_);
+  }
   line_.clear();
 }
 
@@ -158,6 +191,7 @@ void TPDFDocument::BeginDoc() {
   line_color_ = 0;
   fill_color_ = 0;
   replaced_characters_ = 0;
+  deflater_.reset();
   chains_.clear();
   face_names_.clear();
   stream_.Write("%PDF-1.3\r");
@@ -169,9 +203,11 @@ void TPDFDocument::NewPage() {
   page_contents_.push_back(contents);
   // The keyword "stream" must be followed by CR LF (or LF); readers take a
   // CR alone for a damaged file.
-  Append(line_, contents, " 0 obj\r<< /Length ", contents + 1, " 0 R >>\rstream\r\n");
+  Append(line_, contents, " 0 obj\r<< /Length ", contents + 1, " 0 R",
+         CompressContent ? " /Filter /FlateDecode" : "", " >>\rstream\r\n");
   Flush();
   stream_start_ = stream_.Position();
+  if (CompressContent) deflater_ = std::make_unique<TDeflater>();
   stream_open_ = true;
   // Every page's content begins in the initial graphics state; a colour kept
   // from the page before would make the next operation skip its colour operator.
@@ -189,9 +225,14 @@ void TPDFDocument::CloseContentStream() {
     Append(line_, "/", kPageNumberName, " Do\r");
     Flush();
   }
+  if (deflater_ != nullptr) {
+    Deflate({}, true);
+    deflater_.reset();
+  }
   const std::int64_t length = stream_.Position() - stream_start_;
   stream_open_ = false;
-  stream_.Write("endstream\rendobj\r");
+  // Deflated bytes need an end of line of their own before the keyword.
+  stream_.Write(CompressContent ? "\rendstream\rendobj\r" : "endstream\rendobj\r");
   // Nothing else begins an object while a stream is open, so this is the
   // object the stream's /Length refers to.
   const int length_object = BeginObject();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,7 @@ struct TPDFPageNumbers {
 class TPDFDocument {
  public:
   explicit TPDFDocument(TOutputStream& stream);
+  ~TPDFDocument();
   TPDFDocument(const TPDFDocument&) = delete;
   TPDFDocument& operator=(const TPDFDocument&) = delete;
 
@@ -115,6 +117,10 @@ class TPDFDocument {
   TPDFBox TrimBox{50, 50, 562, 742};
   // Set before the first page; BeginDoc leaves it as it is.
   TPDFPageNumbers PageNumbers;
+  // Deflates the pages' content streams (FlateDecode), for documents whose
+  // glyph ids would otherwise take several times the bytes of their text.
+  // Set before the first page; BeginDoc leaves it as it is.
+  bool CompressContent = false;
 
   // The number of the last object begun.
   int ObjNumber() const { return static_cast<int>(offsets_.size()); }
@@ -146,7 +152,9 @@ class TPDFDocument {
   int WritePageNumbers(int resources);
   void WritePages(int resources, int first_page_number, const std::string& font_references);
   void WriteTrailer(int catalog);
-  void Flush();  // writes out line_
+  void Flush();  // writes out line_, through the deflater into a compressed content stream
+  // Sends bytes through the deflater; finish ends the compressed stream.
+  void Deflate(std::string_view bytes, bool finish);
 
   TOutputStream& stream_;
   std::vector<std::int64_t> offsets_;  // by object number - 1
@@ -167,6 +175,8 @@ class TPDFDocument {
   std::vector<TUnicodeFontChain*> chains_;
   std::vector<std::vector<std::string>> face_names_;
   std::vector<TUnicodeRun> runs_;
+  struct TDeflater;
+  std::unique_ptr<TDeflater> deflater_;  // while a compressed content stream is open
   std::string line_;     // the bytes being composed
   std::string encoded_;  // text in font codes, before escaping
 };

@@ -473,6 +473,8 @@ void TTabuloPDF::StartDocument() {
     }
     document.PageNumbers = TPDFPageNumbers{true, number_font, printable_.Left, printable_.Right, baseline};
   }
+  // Glyph ids take more bytes than the characters they draw: such pages are deflated.
+  document.CompressContent = unicode_;
   document.BeginDoc();
   document.NewPage();
   document.LineWidth = run_.GridLineWidth;

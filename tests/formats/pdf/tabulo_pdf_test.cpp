@@ -475,6 +475,12 @@ TEST(PDFSectionsTest, KeysSetTheirOptionsAndUnknownNumbersTakeTheDefault) {
          return o.DataFont.FontColor == clNavy && o.FooterFont.FontColor == clWhite;
        }},
       {"[PDF]\nRowSpacing=nan\n", unchanged},
+      // The fonts to embed: files that exist, ";" between the fallbacks.
+      {"[PDF]\nEmbedFonts=0\nFontFile= /dev/null \nFallbackFontFiles=/dev/null ; ;/dev/zero\n",
+       [](const TPDFOptions& o) {
+         return !o.EmbedFonts && o.FontFile == "/dev/null" && o.BoldFontFile.empty() &&
+                o.FallbackFontFiles == std::vector<std::string>{"/dev/null", "/dev/zero"};
+       }},
       {"[PDF]\nPageNumbers=0\n", [](const TPDFOptions& o) { return !o.PageNumbers; }},
       {"[PDF]\nPageNumbers=yes\n", [](const TPDFOptions& o) { return o.PageNumbers; }},
       {"[PDF]\nRowSpacing=0.5\nColSpacing=1\nGridLineWidth=0\n",
@@ -536,6 +542,10 @@ TEST(PDFSectionsTest, ValuesThatCannotGiveASoundPageAreRefused) {
        "Invalid value \"0\" for FontSize in [PDF_OPTION_HEADER]: give a number from 1 to 1638"},
       {"[PDF_OPTION_FOOTER]\nFontSize=1639\n",
        "Invalid value \"1639\" for FontSize in [PDF_OPTION_FOOTER]: give a number from 1 to 1638"},
+      {"[PDF]\nFontFile=/no/such/font.ttf\n",
+       "Invalid value \"/no/such/font.ttf\" for FontFile in [PDF]: no such font file"},
+      {"[PDF]\nFallbackFontFiles=/dev/null;/no/such.ttf\n",
+       "Invalid value \"/dev/null;/no/such.ttf\" for FallbackFontFiles in [PDF]: no such font file: /no/such.ttf"},
   };
   const TMemoryDataSet data;
   for (const auto& test : cases) {
