@@ -14,7 +14,7 @@ say() { printf '\n==> %s\n' "$*"; }
 
 # --- packages --------------------------------------------------------------
 readonly PACKAGES=(cmake ninja-build g++ pkg-config mariadb-server mariadb-client libmariadb-dev libmariadb3 libxlsxwriter-dev
-  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev fonts-dejavu-core fonts-droid-fallback)
+  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev fonts-dejavu-core fonts-droid-fallback)
 source "$ROOT/scripts/missing_packages.sh"
 mapfile -t missing < <(missing_packages "${PACKAGES[@]}")
 if ((${#missing[@]})); then

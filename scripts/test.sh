@@ -11,7 +11,7 @@ packages=(
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   openssl                                               # certificates of the TLS test server
   libxlsxwriter-dev pkg-config                          # the library that writes .xlsx workbooks
-  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them
+  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them
   fonts-dejavu-core fonts-droid-fallback                # the fonts PDF exports embed for non-Latin scripts and CJK
   locales                                               # a second pinned locale for the format tests
   python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl  # independent readers of the output files

@@ -7,6 +7,7 @@
 #include <concepts>
 #include <limits>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include "platform/error.h"
@@ -85,6 +86,10 @@ namespace {
 // measuring of pdf_fonts.
 std::size_t ChainAdvance(const void* context, std::string_view text, std::int64_t& advance) {
   auto& chain = *static_cast<TUnicodeFontChain*>(const_cast<void*>(context));
+  if (static_cast<unsigned char>(text[0]) < 0x80) {
+    advance = chain.Advance(static_cast<unsigned char>(text[0]));
+    return 1;
+  }
   const TUtf8Sequence sequence = DecodeUtf8(text, 0);
   advance = chain.Advance(sequence.Valid ? sequence.CodePoint : kReplacementCharacter);
   return static_cast<std::size_t>(sequence.Length);
@@ -116,14 +121,17 @@ std::string SubsetTag(std::size_t chain, int face, std::size_t glyphs) {
 // TPDFDocument
 // ---------------------------------------------------------------------------
 
+// A page's content, collected while it is drawn and deflated whole when it
+// ends: one call of the fast whole-buffer deflater per page, in zlib's
+// format as FlateDecode wants it.
 struct TPDFDocument::TDeflater {
-  z_stream Stream{};
+  libdeflate_compressor* Compressor = libdeflate_alloc_compressor(1);
+  std::string In;
   std::string Out;
   TDeflater() {
-    if (deflateInit(&Stream, Z_BEST_SPEED) != Z_OK) throw EVelmoraError("Fatal internal error");
-    Out.resize(64 * 1024);
+    if (Compressor == nullptr) throw std::bad_alloc();
   }
-  ~TDeflater() { deflateEnd(&Stream); }
+  ~TDeflater() { libdeflate_free_compressor(Compressor); }
   TDeflater(const TDeflater&) = delete;
   TDeflater& operator=(const TDeflater&) = delete;
 };
@@ -135,18 +143,15 @@ TPDFDocument::TPDFDocument(TOutputStream& stream) : stream_(stream) {
 TPDFDocument::~TPDFDocument() = default;
 
 void TPDFDocument::Deflate(std::string_view bytes, bool finish) {
-  z_stream& z = deflater_->Stream;
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  z.avail_in = static_cast<uInt>(bytes.size());
-  for (;;) {
-    z.next_out = reinterpret_cast<Bytef*>(deflater_->Out.data());
-    z.avail_out = static_cast<uInt>(deflater_->Out.size());
-    const int status = deflate(&z, finish ? Z_FINISH : Z_NO_FLUSH);
-    if (status == Z_STREAM_ERROR) throw EVelmoraError("Fatal internal error");
-    const std::size_t produced = deflater_->Out.size() - z.avail_out;
-    if (produced > 0) stream_.Write(std::string_view(deflater_->Out.data(), produced));
-    if (finish ? status == Z_STREAM_END : (z.avail_in == 0 && z.avail_out != 0)) break;
-  }
+  deflater_->In += bytes;
+  if (!finish) return;
+  std::string& out = deflater_->Out;
+  out.resize(libdeflate_zlib_compress_bound(deflater_->Compressor, deflater_->In.size()));
+  const std::size_t size =
+      libdeflate_zlib_compress(deflater_->Compressor, deflater_->In.data(), deflater_->In.size(), out.data(), out.size());
+  if (size == 0) throw EVelmoraError("Fatal internal error");
+  stream_.Write(std::string_view(out.data(), size));
+  deflater_->In.clear();
 }
 
 void TPDFDocument::SetFont(const TPDFFont& font) {
@@ -334,7 +339,37 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
     const auto& used = chain.UsedGlyphs(run.Face);
     line_ += "/";
     line_ += FaceName(chain, run.Face);
-    Append(line_, " ", font_.FontSize, " Tf\r[");
+    Append(line_, " ", font_.FontSize, " Tf\r");
+    // Glyph ids go into literal strings, two bytes each (the bytes PDF
+    // strings escape behind a backslash): half the bytes of hexadecimal.
+    // Glyphs at the font's own advances share one string.
+    bool plain = true;
+    for (const TUnicodeGlyph& glyph : run.Glyphs) {
+      if (run.AtOwnAdvances) break;
+      const auto found = used.find(glyph.Id);
+      const std::int32_t width = found != used.end() ? found->second.Advance : glyph.Advance;
+      if (glyph.XOffset != 0 || glyph.YOffset != 0 || width != glyph.Advance) {
+        plain = false;
+        break;
+      }
+    }
+    const auto append_glyph = [this](std::uint16_t id) {
+      for (const char byte : {static_cast<char>(id >> 8), static_cast<char>(id & 0xFF)}) {
+        if (byte == '(' || byte == ')' || byte == '\\') line_ += '\\';
+        if (byte == '\r') {
+          line_ += "\\r";  // a bare CR inside a string reads as a line end
+          continue;
+        }
+        line_ += byte;
+      }
+    };
+    if (plain) {
+      line_ += '(';
+      for (const TUnicodeGlyph& glyph : run.Glyphs) append_glyph(glyph.Id);
+      line_ += ") Tj\r";
+      continue;
+    }
+    line_ += '[';
     for (const TUnicodeGlyph& glyph : run.Glyphs) {
       if (glyph.YOffset != rise) {
         // A rise is an operator of its own, between arrays.
@@ -345,9 +380,9 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
       const auto found = used.find(glyph.Id);
       const std::int32_t width = found != used.end() ? found->second.Advance : glyph.Advance;
       if (glyph.XOffset != 0) Append(line_, -glyph.XOffset, " ");
-      line_ += '<';
-      AppendHex4(line_, glyph.Id);
-      line_ += '>';
+      line_ += '(';
+      append_glyph(glyph.Id);
+      line_ += ')';
       const std::int32_t after = glyph.XOffset + width - glyph.Advance;
       if (after != 0) Append(line_, " ", after, " ");
     }

@@ -186,6 +186,7 @@ struct TUnicodeFontChain::TFace {
     GlyphCount = std::min(hb_face_get_glyph_count(Face.get()), 65536u);
     Font.reset(hb_font_create(Face.get()));
     ExactText.assign(GlyphCount, false);
+    Advances.assign(GlyphCount, kUnknownAdvance);
     ReadMetrics(Face.get(), Font.get(), Upem, file, Metrics);
   }
 
@@ -224,8 +225,19 @@ struct TUnicodeFontChain::TFace {
   std::int32_t NominalAdvance(std::uint32_t glyph) const {
     return Thousandths(hb_font_get_glyph_h_advance(Font.get(), glyph), Upem);
   }
+  // The same, cached per glyph for the text that needs no shaping.
+  std::int32_t CachedAdvance(std::uint32_t glyph) {
+    if (glyph >= Advances.size()) return NominalAdvance(glyph);
+    std::int32_t& slot = Advances[glyph];
+    if (slot == kUnknownAdvance) slot = NominalAdvance(glyph);
+    return slot;
+  }
+  static constexpr std::int32_t kUnknownAdvance = INT32_MIN;
+  std::vector<std::int32_t> Advances;
 
   void Note(std::uint32_t glyph, const char32_t* text, std::size_t length, bool exact) {
+    // A glyph that already stands for its one character needs nothing more.
+    if (exact && glyph != 0 && glyph < GlyphCount && ExactText[glyph]) return;
     auto [entry, inserted] = Used.try_emplace(static_cast<std::uint16_t>(glyph));
     if (inserted) entry->second.Advance = NominalAdvance(glyph);
     if (glyph == 0 || glyph >= GlyphCount || !(inserted || (exact && !ExactText[glyph]) || (entry->second.Text.empty() && length > 0)))
@@ -305,11 +317,13 @@ struct TUnicodeFontChain::TScratch {
   std::vector<TLevelRun> LevelRuns;
   std::vector<std::size_t> Order;  // level runs in display order
   std::vector<std::uint32_t> Clusters;
+  std::vector<std::pair<std::uint32_t, char32_t>> Simple;  // glyph and character, for DrawSimply
 };
 
 TUnicodeFontChain::TUnicodeFontChain(const std::vector<std::string>& files) : scratch_(new TScratch) {
   if (files.empty()) throw EVelmoraError("No font file given");
   for (const std::string& file : files) faces_.push_back(std::make_unique<TFace>(file));
+  std::fill(std::begin(ascii_advances_), std::end(ascii_advances_), -1);
   if (!hb_buffer_allocation_successful(scratch_->Buffer.get())) throw std::bad_alloc();
 }
 
@@ -330,9 +344,12 @@ int TUnicodeFontChain::FaceOf(char32_t code_point) {
 }
 
 std::int32_t TUnicodeFontChain::Advance(char32_t code_point) {
+  if (code_point < 128 && ascii_advances_[code_point] >= 0) return ascii_advances_[code_point];
   const int face = FaceOf(code_point);
   TFace& drawing = *faces_[face < 0 ? 0 : face];
-  return drawing.NominalAdvance(face < 0 ? 0 : drawing.Glyph(code_point));
+  const std::int32_t advance = drawing.CachedAdvance(face < 0 ? 0 : drawing.Glyph(code_point));
+  if (code_point < 128) ascii_advances_[code_point] = advance;
+  return advance;
 }
 
 bool TUnicodeFontChain::Covers(std::string_view utf8) {
@@ -350,10 +367,58 @@ std::int64_t TUnicodeFontChain::Shape(std::string_view utf8, std::vector<TUnicod
 
 std::int64_t TUnicodeFontChain::Width(std::string_view utf8) { return ShapeText(utf8, nullptr, false); }
 
+// Text of the first face alone, left to right, without marks or joiners
+// (Latin, Greek, Cyrillic: most values) is drawn glyph by glyph at the
+// glyphs' own advances, without the shaper: false, nothing done, for other
+// text.
+bool TUnicodeFontChain::DrawSimply(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note,
+                                   std::int64_t& width) {
+  TFace& face = *faces_[0];
+  TScratch& scratch = *scratch_;
+  scratch.Simple.clear();
+  for (std::size_t position = 0; position < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[position]);
+    char32_t c = byte;
+    if (byte < 0x80) {
+      ++position;
+    } else {
+      const TUtf8Sequence sequence = DecodeUtf8(utf8, position);
+      position += static_cast<std::size_t>(sequence.Length);
+      c = sequence.CodePoint;
+      // Marks, joiners and the scripts that need shaping or reordering.
+      if (c >= 0x0590 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || c == 0x00AD) return false;
+    }
+    const std::uint32_t glyph = face.Glyph(c);
+    if (glyph == 0) return false;
+    scratch.Simple.push_back({glyph, c});
+  }
+  width = 0;
+  TUnicodeRun* run = nullptr;
+  if (runs != nullptr) {
+    runs->resize(scratch.Simple.empty() ? 0 : 1);
+    if (!runs->empty()) {
+      run = &runs->front();
+      run->Face = 0;
+      run->Glyphs.clear();
+      run->AtOwnAdvances = true;
+    }
+  }
+  for (const auto& [glyph, c] : scratch.Simple) {
+    TUnicodeGlyph drawn;
+    drawn.Id = static_cast<std::uint16_t>(glyph);
+    drawn.Advance = face.CachedAdvance(glyph);
+    width += drawn.Advance;
+    if (run != nullptr) run->Glyphs.push_back(drawn);
+    if (note) face.Note(glyph, &c, 1, true);
+  }
+  return true;
+}
+
 std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note) {
   TScratch& scratch = *scratch_;
   std::size_t runs_used = 0;
   std::int64_t width = 0;
+  if (DrawSimply(utf8, runs, note, width)) return width;
 
   // Decode, and choose each character's face.
   scratch.Text.clear();
@@ -461,6 +526,7 @@ std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUn
         run = &(*runs)[runs_used++];
         run->Face = face_index;
         run->Glyphs.clear();
+        run->AtOwnAdvances = false;
       }
     }
     if (note) {

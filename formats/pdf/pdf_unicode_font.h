@@ -38,6 +38,8 @@ struct TUnicodeGlyph {
 struct TUnicodeRun {
   int Face = 0;  // index in the chain
   std::vector<TUnicodeGlyph> Glyphs;
+  // Every glyph at its own advance, without offsets: drawn as it stands.
+  bool AtOwnAdvances = false;
 };
 
 // The faces characters are taken from, in order: each character comes from
@@ -107,8 +109,10 @@ class TUnicodeFontChain {
   // Shape and Width in one: fills runs when given, notes glyphs and counts
   // missing characters when note is set.
   std::int64_t ShapeText(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note);
+  bool DrawSimply(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note, std::int64_t& width);
 
   std::vector<std::unique_ptr<TFace>> faces_;
+  std::int32_t ascii_advances_[128];  // Advance of ASCII, -1 until asked
   std::unique_ptr<TScratch> scratch_;  // buffers reused from call to call
   std::uint64_t missing_ = 0;
 };

@@ -65,7 +65,9 @@ void TTabuloPDF::MeasureValue(int column, std::string_view text) {
   if (column < 0 || static_cast<std::size_t>(column) >= measured_.size()) return;
   // A text the standard font cannot show is measured in the embedded fonts
   // that will draw it.
-  if (!Options.FontFile.empty() || !Fits(text, Options.DataFont)) {
+  // Once the fonts are embedded, text beyond ASCII goes to them unasked.
+  const bool ascii = AsciiRunLength(text, 0) == text.size();
+  if (!Options.FontFile.empty() || (!ascii && (unicode_ || !Fits(text, Options.DataFont)))) {
     if (TUnicodeFontChain* chain = Chain(IsBoldFont(Options.DataFont.BaseFont))) {
       unicode_ = true;
       TPDFFont font = Options.DataFont;
