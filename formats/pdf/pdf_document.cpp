@@ -460,22 +460,30 @@ void TPDFDocument::WrapText(std::string_view text, const TPDFFont& font, double 
   velmora::WrapText(text, codes, GlyphWidths(font.BaseFont, codes), max_thousandths, lines);
 }
 
-double TPDFDocument::WidestLine(std::string_view text, const TPDFFont& font) {
+namespace {
+
+// A measure of pdf_fonts (thousandths of the font size) in points of the
+// font: over its Unicode chain's advances, or its standard widths.
+template <class TMeasure>
+double PointsOf(const TPDFFont& font, TMeasure&& measure) {
+  std::int64_t thousandths = 0;
   if (font.Unicode != nullptr) {
-    return static_cast<double>(velmora::WidestLine(text, ChainMetrics(*font.Unicode))) * font.FontSize / 1000;
+    thousandths = measure(ChainMetrics(*font.Unicode));
+  } else {
+    const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
+    thousandths = measure(codes, GlyphWidths(font.BaseFont, codes));
   }
-  const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
-  return static_cast<double>(velmora::WidestLine(text, codes, GlyphWidths(font.BaseFont, codes))) *
-         font.FontSize / 1000;
+  return static_cast<double>(thousandths) * font.FontSize / 1000;
+}
+
+}  // namespace
+
+double TPDFDocument::WidestLine(std::string_view text, const TPDFFont& font) {
+  return PointsOf(font, [text](const auto&... metrics) { return velmora::WidestLine(text, metrics...); });
 }
 
 double TPDFDocument::WidestWord(std::string_view text, const TPDFFont& font) {
-  if (font.Unicode != nullptr) {
-    return static_cast<double>(velmora::WidestWord(text, ChainMetrics(*font.Unicode))) * font.FontSize / 1000;
-  }
-  const TPDFCharCodes codes = CharCodesOf(font.BaseFont, font.FontEncoding);
-  return static_cast<double>(velmora::WidestWord(text, codes, GlyphWidths(font.BaseFont, codes))) *
-         font.FontSize / 1000;
+  return PointsOf(font, [text](const auto&... metrics) { return velmora::WidestWord(text, metrics...); });
 }
 
 std::string TPDFDocument::PageNumberText(int page, int page_count) {
