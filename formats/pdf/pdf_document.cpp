@@ -213,6 +213,7 @@ void TPDFDocument::NewPage() {
   Flush();
   stream_start_ = stream_.Position();
   if (CompressContent) deflater_ = std::make_unique<TDeflater>();
+  content_face_.clear();
   stream_open_ = true;
   // Every page's content begins in the initial graphics state; a colour kept
   // from the page before would make the next operation skip its colour operator.
@@ -303,6 +304,7 @@ void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
   }
   Draw(color, "rg", fill_color_, [&] {
     NoteFontUsed();
+    content_face_.clear();  // the standard font's selection replaces it
     encoded_.clear();
     replaced_characters_ += EncodeText(text, font_codes_, encoded_);
     line_ += font_selection_;
@@ -337,9 +339,15 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
   int rise = 0;
   for (const TUnicodeRun& run : runs_) {
     const auto& used = chain.UsedGlyphs(run.Face);
-    line_ += "/";
-    line_ += FaceName(chain, run.Face);
-    Append(line_, " ", font_.FontSize, " Tf\r");
+    face_selection_.clear();
+    face_selection_ += '/';
+    face_selection_ += FaceName(chain, run.Face);
+    Append(face_selection_, " ", font_.FontSize);
+    if (face_selection_ != content_face_) {
+      line_ += face_selection_;
+      line_ += " Tf\r";
+      content_face_ = face_selection_;
+    }
     // Glyph ids go into literal strings, two bytes each (the bytes PDF
     // strings escape behind a backslash): half the bytes of hexadecimal.
     // Glyphs at the font's own advances share one string.

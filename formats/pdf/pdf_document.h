@@ -175,6 +175,11 @@ class TPDFDocument {
   std::vector<TUnicodeFontChain*> chains_;
   std::vector<std::vector<std::string>> face_names_;
   std::vector<TUnicodeRun> runs_;
+  // The face and size the open content stream last selected for embedded
+  // text ("/U1F1 9"); the text state keeps them from one text object to
+  // the next, so they are set only when they change.
+  std::string content_face_;
+  std::string face_selection_;
   struct TDeflater;
   std::unique_ptr<TDeflater> deflater_;  // while a compressed content stream is open
   std::string line_;     // the bytes being composed
