@@ -1,14 +1,14 @@
 #include "formats/pdf/pdf_document.h"
 
+#include <libdeflate.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <concepts>
 #include <limits>
-
-#include <libdeflate.h>
-#include <zlib.h>
 
 #include "platform/error.h"
 #include "platform/locale_settings.h"
@@ -147,8 +147,8 @@ void TPDFDocument::Deflate(std::string_view bytes, bool finish) {
   if (!finish) return;
   std::string& out = deflater_->Out;
   out.resize(libdeflate_zlib_compress_bound(deflater_->Compressor, deflater_->In.size()));
-  const std::size_t size =
-      libdeflate_zlib_compress(deflater_->Compressor, deflater_->In.data(), deflater_->In.size(), out.data(), out.size());
+  const std::size_t size = libdeflate_zlib_compress(deflater_->Compressor, deflater_->In.data(),
+                                                    deflater_->In.size(), out.data(), out.size());
   if (size == 0) throw EVelmoraError("Fatal internal error");
   stream_.Write(std::string_view(out.data(), size));
   deflater_->In.clear();
@@ -414,7 +414,8 @@ void TPDFDocument::Rectangle(TColor color, double x, double y, double width, dou
 }
 
 int TPDFDocument::TextWidth(std::string_view text, int size) const {
-  if (font_.Unicode != nullptr) return RoundHalfEven(static_cast<double>(font_.Unicode->Width(text)) * size / 1000);
+  if (font_.Unicode != nullptr)
+    return RoundHalfEven(static_cast<double>(font_.Unicode->Width(text)) * size / 1000);
   return RoundHalfEven(static_cast<double>(MeasureText(text, font_codes_, font_widths_)) * size / 1000);
 }
 
@@ -569,16 +570,17 @@ int TPDFDocument::WriteStream(std::string_view bytes, bool compress, std::string
   if (compress) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     deflated.resize(size);
-    if (compress2(reinterpret_cast<Bytef*>(deflated.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()),
-                  static_cast<uLong>(bytes.size()), Z_BEST_COMPRESSION) != Z_OK) {
+    if (compress2(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                  reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+                  Z_BEST_COMPRESSION) != Z_OK) {
       throw EVelmoraError("Fatal internal error");
     }
     deflated.resize(size);
   }
   const std::string_view body = compress ? std::string_view(deflated) : bytes;
   const int number = BeginObject();
-  Append(line_, number, " 0 obj\r<< /Length ", body.size(), compress ? " /Filter /FlateDecode" : "", extra_keys,
-         " >>\rstream\r\n");
+  Append(line_, number, " 0 obj\r<< /Length ", body.size(), compress ? " /Filter /FlateDecode" : "",
+         extra_keys, " >>\rstream\r\n");
   Flush();
   stream_.Write(body);
   stream_.Write("\rendstream\rendobj\r");
@@ -631,10 +633,10 @@ void TPDFDocument::WriteUnicodeFonts(std::string& font_references) {
       if (metrics.FixedPitch) flags |= 1;
       if (metrics.Serif) flags |= 2;
       Append(line_, descriptor, " 0 obj\r<< /Type /FontDescriptor\r/FontName /", name, "\r/Flags ", flags,
-             "\r/FontBBox [", metrics.BBox[0], " ", metrics.BBox[1], " ", metrics.BBox[2], " ", metrics.BBox[3],
-             "]\r/ItalicAngle ", metrics.ItalicAngle, "\r/Ascent ", metrics.Ascent, "\r/Descent ", metrics.Descent,
-             "\r/CapHeight ", metrics.CapHeight, "\r/StemV ", metrics.StemV, "\r/FontFile2 ", font_file,
-             " 0 R\r>>\rendobj\r");
+             "\r/FontBBox [", metrics.BBox[0], " ", metrics.BBox[1], " ", metrics.BBox[2], " ",
+             metrics.BBox[3], "]\r/ItalicAngle ", metrics.ItalicAngle, "\r/Ascent ", metrics.Ascent,
+             "\r/Descent ", metrics.Descent, "\r/CapHeight ", metrics.CapHeight, "\r/StemV ", metrics.StemV,
+             "\r/FontFile2 ", font_file, " 0 R\r>>\rendobj\r");
       Flush();
 
       const int descendant = BeginObject();
@@ -658,7 +660,6 @@ void TPDFDocument::WriteUnicodeFonts(std::string& font_references) {
     }
   }
 }
-
 
 int TPDFDocument::WritePageNumbers(int resources) {
   if (!PageNumbers.Enabled || PageCount() == 0) return 0;
@@ -707,9 +708,9 @@ void TPDFDocument::WritePages(int resources, int first_page_number, const std::s
     } else {
       Append(line_, resources, " 0 R");
     }
-    Append(line_, "\r/MediaBox [", MediaBox.Left, " ", MediaBox.Bottom, " ", MediaBox.Right, " ", MediaBox.Top,
-           "]\r/TrimBox [", TrimBox.Left, " ", TrimBox.Bottom, " ", TrimBox.Right, " ", TrimBox.Top,
-           "]\r/Contents ", contents, " 0 R\r>>\rendobj\r");
+    Append(line_, "\r/MediaBox [", MediaBox.Left, " ", MediaBox.Bottom, " ", MediaBox.Right, " ",
+           MediaBox.Top, "]\r/TrimBox [", TrimBox.Left, " ", TrimBox.Bottom, " ", TrimBox.Right, " ",
+           TrimBox.Top, "]\r/Contents ", contents, " 0 R\r>>\rendobj\r");
     Flush();
   }
 }

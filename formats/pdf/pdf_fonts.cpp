@@ -175,12 +175,13 @@ namespace {
 // WrapText over any advance widths: advance_of(rest, advance) gives the bytes
 // of the character rest starts with and sets its advance.
 template <class TAdvanceOf>
-void WrapWith(std::string_view utf8, TAdvanceOf&& advance_of, std::int64_t max_width, std::vector<TTextLine>& lines) {
-  std::size_t start = 0;                      // of the current line
-  std::int64_t width = 0;                     // of the current line so far
+void WrapWith(std::string_view utf8, TAdvanceOf&& advance_of, std::int64_t max_width,
+              std::vector<TTextLine>& lines) {
+  std::size_t start = 0;                       // of the current line
+  std::int64_t width = 0;                      // of the current line so far
   std::size_t blank = std::string_view::npos;  // where the line's last run of blanks begins
-  std::size_t after_blank = 0;                // the first byte after that run
-  std::int64_t after_width = 0;               // the width from there on
+  std::size_t after_blank = 0;                 // the first byte after that run
+  std::int64_t after_width = 0;                // the width from there on
   // After the last character of the word that joins its parts ("_", "-",
   // ".", "@", "/"): a word too wide for the line breaks there first.
   std::size_t join = std::string_view::npos;
@@ -308,13 +309,18 @@ void WrapText(std::string_view utf8, TPDFCharCodes codes, const std::uint16_t* w
 
 void WrapText(std::string_view utf8, const TCharMetrics& metrics, std::int64_t max_width,
               std::vector<TTextLine>& lines) {
-  WrapWith(utf8, [&](std::string_view rest, std::int64_t& advance) { return metrics.Advance(metrics.Context, rest, advance); },
-           max_width, lines);
+  WrapWith(
+      utf8,
+      [&](std::string_view rest, std::int64_t& advance) {
+        return metrics.Advance(metrics.Context, rest, advance);
+      },
+      max_width, lines);
 }
 
 std::int64_t MeasureText(std::string_view utf8, const TCharMetrics& metrics) {
-  return MeasureWith(utf8,
-                     [&](std::string_view rest, std::int64_t& advance) { return metrics.Advance(metrics.Context, rest, advance); });
+  return MeasureWith(utf8, [&](std::string_view rest, std::int64_t& advance) {
+    return metrics.Advance(metrics.Context, rest, advance);
+  });
 }
 
 std::int64_t WidestLine(std::string_view utf8, const TCharMetrics& metrics) {

@@ -3,8 +3,6 @@
 // to the glyphs drawn with HarfBuzz's subsetter.
 #include "formats/pdf/pdf_unicode_font.h"
 
-#include "formats/pdf/pdf_unicode_font_files.h"
-
 #include <fribidi/fribidi.h>
 #include <hb-ot.h>
 #include <hb-subset.h>
@@ -14,6 +12,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "formats/pdf/pdf_unicode_font_files.h"
 #include "platform/error.h"
 #include "platform/utf8.h"
 
@@ -147,7 +146,8 @@ std::string PostScriptName(hb_face_t* face, const std::string& file) {
   auto keep = [&reduced](const char* text) {
     for (const char* p = text; *p; ++p) {
       const char c = *p;
-      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-') reduced += c;
+      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')
+        reduced += c;
     }
   };
   keep(name);
@@ -240,7 +240,8 @@ struct TUnicodeFontChain::TFace {
     if (exact && glyph != 0 && glyph < GlyphCount && ExactText[glyph]) return;
     auto [entry, inserted] = Used.try_emplace(static_cast<std::uint16_t>(glyph));
     if (inserted) entry->second.Advance = NominalAdvance(glyph);
-    if (glyph == 0 || glyph >= GlyphCount || !(inserted || (exact && !ExactText[glyph]) || (entry->second.Text.empty() && length > 0)))
+    if (glyph == 0 || glyph >= GlyphCount ||
+        !(inserted || (exact && !ExactText[glyph]) || (entry->second.Text.empty() && length > 0)))
       return;
     entry->second.Text.clear();
     for (std::size_t index = 0; index < length; ++index) {
@@ -262,7 +263,8 @@ void ReadMetrics(hb_face_t* face, hb_font_t* font, unsigned upem, const std::str
                  TUnicodeFaceMetrics& metrics) {
   metrics.PostScriptName = PostScriptName(face, file);
   const TFontTable head(face, HB_TAG('h', 'e', 'a', 'd'));
-  for (int corner = 0; corner < 4; ++corner) metrics.BBox[corner] = Thousandths(head.S16(36 + 2 * corner), upem);
+  for (int corner = 0; corner < 4; ++corner)
+    metrics.BBox[corner] = Thousandths(head.S16(36 + 2 * corner), upem);
   hb_position_t value = 0;
   if (hb_ot_metrics_get_position(font, HB_OT_METRICS_TAG_HORIZONTAL_ASCENDER, &value))
     metrics.Ascent = Thousandths(value, upem);
@@ -329,10 +331,18 @@ TUnicodeFontChain::TUnicodeFontChain(const std::vector<std::string>& files) : sc
 
 TUnicodeFontChain::~TUnicodeFontChain() = default;
 
-int TUnicodeFontChain::FaceCount() const { return static_cast<int>(faces_.size()); }
-const std::string& TUnicodeFontChain::FaceFile(int face) const { return faces_.at(face)->File; }
-const TUnicodeFaceMetrics& TUnicodeFontChain::Metrics(int face) const { return faces_.at(face)->Metrics; }
-std::uint64_t TUnicodeFontChain::MissingCharacters() const { return missing_; }
+int TUnicodeFontChain::FaceCount() const {
+  return static_cast<int>(faces_.size());
+}
+const std::string& TUnicodeFontChain::FaceFile(int face) const {
+  return faces_.at(face)->File;
+}
+const TUnicodeFaceMetrics& TUnicodeFontChain::Metrics(int face) const {
+  return faces_.at(face)->Metrics;
+}
+std::uint64_t TUnicodeFontChain::MissingCharacters() const {
+  return missing_;
+}
 const std::map<std::uint16_t, TUnicodeFontChain::TUsedGlyph>& TUnicodeFontChain::UsedGlyphs(int face) const {
   return faces_.at(face)->Used;
 }
@@ -365,7 +375,9 @@ std::int64_t TUnicodeFontChain::Shape(std::string_view utf8, std::vector<TUnicod
   return ShapeText(utf8, &runs, true);
 }
 
-std::int64_t TUnicodeFontChain::Width(std::string_view utf8) { return ShapeText(utf8, nullptr, false); }
+std::int64_t TUnicodeFontChain::Width(std::string_view utf8) {
+  return ShapeText(utf8, nullptr, false);
+}
 
 // Text of the first face alone, left to right, without marks or joiners
 // (Latin, Greek, Cyrillic: most values) is drawn glyph by glyph at the
@@ -386,7 +398,8 @@ bool TUnicodeFontChain::DrawSimply(std::string_view utf8, std::vector<TUnicodeRu
       position += static_cast<std::size_t>(sequence.Length);
       c = sequence.CodePoint;
       // Marks, joiners and the scripts that need shaping or reordering.
-      if (c >= 0x0590 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || c == 0x00AD) return false;
+      if (c >= 0x0590 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || c == 0x00AD)
+        return false;
     }
     const std::uint32_t glyph = face.Glyph(c);
     if (glyph == 0) return false;
@@ -432,7 +445,8 @@ std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUn
     bool missing = face < 0 && !IsDefaultIgnorable(c);
     const int previous = scratch.Faces.empty() ? -1 : scratch.Faces.back();
     const bool mark = previous >= 0 && IsMark(scratch.Unicode, c);
-    if (previous >= 0 && face != previous && (mark || IsDefaultIgnorable(c) || IsNeutral(scratch.Unicode, c))) {
+    if (previous >= 0 && face != previous &&
+        (mark || IsDefaultIgnorable(c) || IsNeutral(scratch.Unicode, c))) {
       // A mark stays on its base, a joiner or a space with the text around
       // it, when that face can draw it (a mark also by composing with its
       // base); a mark no face has is drawn missing on its base.
@@ -467,9 +481,9 @@ std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUn
     fribidi_get_bracket_types(text, static_cast<FriBidiStrIndex>(length), scratch.Types.data(),
                               scratch.Brackets.data());
     FriBidiParType direction = FRIBIDI_PAR_ON;
-    const FriBidiLevel highest =
-        fribidi_get_par_embedding_levels_ex(scratch.Types.data(), scratch.Brackets.data(),
-                                            static_cast<FriBidiStrIndex>(length), &direction, scratch.Levels.data());
+    const FriBidiLevel highest = fribidi_get_par_embedding_levels_ex(
+        scratch.Types.data(), scratch.Brackets.data(), static_cast<FriBidiStrIndex>(length), &direction,
+        scratch.Levels.data());
     if (highest == 0) std::fill(scratch.Levels.begin(), scratch.Levels.end(), 0);
   } else {
     scratch.Levels.assign(length, 0);
@@ -509,7 +523,8 @@ std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUn
     TFace& face = *faces_[face_index];
     hb_buffer_clear_contents(buffer);
     hb_buffer_add_utf32(buffer, reinterpret_cast<const std::uint32_t*>(scratch.Text.data()),
-                        static_cast<int>(length), static_cast<unsigned>(start), static_cast<int>(end - start));
+                        static_cast<int>(length), static_cast<unsigned>(start),
+                        static_cast<int>(end - start));
     hb_buffer_set_cluster_level(buffer, HB_BUFFER_CLUSTER_LEVEL_MONOTONE_CHARACTERS);
     hb_buffer_set_direction(buffer, right_to_left ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_guess_segment_properties(buffer);
@@ -535,7 +550,8 @@ std::int64_t TUnicodeFontChain::ShapeText(std::string_view utf8, std::vector<TUn
       scratch.Clusters.clear();
       for (unsigned index = 0; index < count; ++index) scratch.Clusters.push_back(infos[index].cluster);
       std::sort(scratch.Clusters.begin(), scratch.Clusters.end());
-      scratch.Clusters.erase(std::unique(scratch.Clusters.begin(), scratch.Clusters.end()), scratch.Clusters.end());
+      scratch.Clusters.erase(std::unique(scratch.Clusters.begin(), scratch.Clusters.end()),
+                             scratch.Clusters.end());
     }
     bool group_noted = false;
     unsigned group_glyphs = 0;
@@ -628,9 +644,10 @@ std::string TUnicodeFontChain::Subset(int face_index) const {
   // vertical metrics are needed, and without them the subsetter does not
   // pull in every alternate form.
   hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
-  for (const hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
-                             HB_TAG('k', 'e', 'r', 'n'), HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'),
-                             HB_TAG('M', 'A', 'T', 'H'), HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x')})
+  for (const hb_tag_t tag :
+       {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'), HB_TAG('G', 'D', 'E', 'F'),
+        HB_TAG('k', 'e', 'r', 'n'), HB_TAG('B', 'A', 'S', 'E'), HB_TAG('J', 'S', 'T', 'F'),
+        HB_TAG('M', 'A', 'T', 'H'), HB_TAG('v', 'h', 'e', 'a'), HB_TAG('v', 'm', 't', 'x')})
     hb_set_add(dropped, tag);
   hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NO_HINTING);
   THbFace subset(hb_subset_or_fail(face.Face.get(), input.get()));

@@ -36,10 +36,14 @@ void TTabuloPDF::AdjustLocale(TFormatSettings& settings) const {
   if (settings.ThousandSeparator == ".") settings.ThousandSeparator = ",";
 }
 
-int TTabuloPDF::RoundedStep(double factor, int size) const { return RoundHalfEven(factor * size); }
+int TTabuloPDF::RoundedStep(double factor, int size) const {
+  return RoundHalfEven(factor * size);
+}
 
 // Lines of one cell follow each other a little more than a font size apart.
-int TTabuloPDF::LinePitch(int size) const { return std::max(RoundHalfEven(1.2 * size), 1); }
+int TTabuloPDF::LinePitch(int size) const {
+  return std::max(RoundHalfEven(1.2 * size), 1);
+}
 
 int TTabuloPDF::RowHeight(std::size_t count, int size) const {
   const int lines = static_cast<int>(std::max<std::size_t>(count, 1));
@@ -250,8 +254,10 @@ void TTabuloPDF::LayOutColumns() {
                                              TPDFDocument::AverageWidth(20 + run_.ColSpacing, size));
         bounds[0][column] = std::min(needs[column], std::max(word, few));
         bounds[1][column] = std::min(needs[column], few);
-        bounds[2][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + run_.ColSpacing, size));
-        bounds[3][column] = std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + run_.ColSpacing, size));
+        bounds[2][column] =
+            std::min<double>(needs[column], TPDFDocument::AverageWidth(4 + run_.ColSpacing, size));
+        bounds[3][column] =
+            std::min<double>(needs[column], TPDFDocument::AverageWidth(3 + run_.ColSpacing, size));
       }
     }
     total += needs[column];
@@ -328,8 +334,9 @@ TUnicodeFontChain* TTabuloPDF::Chain(bool bold) {
   const std::string& named = bold && !Options.BoldFontFile.empty() ? Options.BoldFontFile : Options.FontFile;
   if (named.empty() && !Options.EmbedFonts) return nullptr;
   if (!named.empty()) files.push_back(named);
-  const std::vector<std::string> rest =
-      Options.FallbackFontFiles.empty() ? TUnicodeFontChain::DefaultFiles(bold && named.empty()) : Options.FallbackFontFiles;
+  const std::vector<std::string> rest = Options.FallbackFontFiles.empty()
+                                            ? TUnicodeFontChain::DefaultFiles(bold && named.empty())
+                                            : Options.FallbackFontFiles;
   for (const std::string& file : rest) {
     if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
   }
@@ -409,7 +416,8 @@ void TTabuloPDF::ChoosePage() {
     embed = !Fits(GetColCaption(column), Options.CaptionFont);
   }
   for (const TStringList* lines : {&Header, &Footer}) {
-    for (int index = 0; index < lines->Count() && !embed; ++index) embed = !Fits((*lines)[index], Options.HeaderFont);
+    for (int index = 0; index < lines->Count() && !embed; ++index)
+      embed = !Fits((*lines)[index], Options.HeaderFont);
   }
   unicode_ = false;
   if (embed) UseChains();
@@ -418,14 +426,16 @@ void TTabuloPDF::ChoosePage() {
   // A table too wide for the page at its font's size gets narrower spacing
   // first, unless the template set it.
   const int measured_size = std::max(Options.DataFont.FontSize, 1);
-  if (!Options.ColSpacingGiven && (overfull || size < measured_size) && run_.ColSpacing > kCrowdedColSpacing) {
+  if (!Options.ColSpacingGiven && (overfull || size < measured_size) &&
+      run_.ColSpacing > kCrowdedColSpacing) {
     run_.ColSpacing = kCrowdedColSpacing;
     size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
   }
   // A portrait page the template did not set turns when that keeps the table
   // two points larger, or lets it fit at all.
   if (!Options.PageGiven && run_.PageOptions.Orientation() == poPortrait &&
-      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() && (overfull || size < measured_size)) {
+      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() &&
+      (overfull || size < measured_size)) {
     TTabuloPDFPageOptions turned = run_.PageOptions;
     turned.SetOrientation(poLandscape);
     bool turned_overfull = false;
@@ -540,9 +550,9 @@ void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, st
     const int right = positions_[column + 1];
     if (cell.Background != clWhite) {
       const int lowest = baseline - static_cast<int>(count - 1) * pitch;
-      document.Rectangle(cell.Background, left, lowest - size * run_.RowSpacing / 2, right - left,
-                         (1 + run_.RowSpacing) * size + static_cast<double>(count - 1) * pitch -
-                             run_.GridLineWidth / 2.0);
+      document.Rectangle(
+          cell.Background, left, lowest - size * run_.RowSpacing / 2, right - left,
+          (1 + run_.RowSpacing) * size + static_cast<double>(count - 1) * pitch - run_.GridLineWidth / 2.0);
     }
     const std::size_t end = std::min(first + count, cell.Lines.size());
     for (std::size_t line = first; line < end; ++line) {
@@ -659,8 +669,8 @@ void TTabuloPDF::EndExport() {
 std::vector<std::string> TTabuloPDF::ExportNotes(const std::string& file_name) const {
   std::vector<std::string> notes = TTabuloFormatText::ExportNotes(file_name);
   if (missing_characters_ > 0) {
-    notes.push_back(std::to_string(missing_characters_) + " characters that none of the fonts " + chain_names_ +
-                    " has were drawn in " + file_name + " as the missing glyph");
+    notes.push_back(std::to_string(missing_characters_) + " characters that none of the fonts " +
+                    chain_names_ + " has were drawn in " + file_name + " as the missing glyph");
   }
   return notes;
 }

@@ -105,7 +105,8 @@ bool PDFReadsAhead(const TIniFile& template_file) {
 TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& current) {
   TPDFOptions options = current;
   options.ColSpacing = ReadSpacing(template_file, "ColSpacing", options.ColSpacing);
-  options.ColSpacingGiven = options.ColSpacingGiven || !template_file.ReadString("PDF", "ColSpacing", "").empty();
+  options.ColSpacingGiven =
+      options.ColSpacingGiven || !template_file.ReadString("PDF", "ColSpacing", "").empty();
   options.RowSpacing = ReadSpacing(template_file, "RowSpacing", options.RowSpacing);
   options.GridLineWidth =
       ReadBoundedInteger(template_file, "PDF", "GridLineWidth", options.GridLineWidth, 0, kMaxGridLineWidth);
@@ -127,7 +128,8 @@ TPDFOptions TPDFOptions::Read(const TIniFile& template_file, const TPDFOptions& 
       const std::size_t end = std::min(fallbacks.find(';', start), fallbacks.size());
       const std::string file(Trim(std::string_view(fallbacks).substr(start, end - start)));
       if (!file.empty()) {
-        if (!FileExists(file)) RefuseTemplateValue(template_file, "PDF", "FallbackFontFiles", "no such font file: " + file);
+        if (!FileExists(file))
+          RefuseTemplateValue(template_file, "PDF", "FallbackFontFiles", "no such font file: " + file);
         options.FallbackFontFiles.push_back(file);
       }
       start = end + 1;
