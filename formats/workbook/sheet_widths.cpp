@@ -2,38 +2,29 @@
 
 #include <algorithm>
 
+#include "formats/pdf/pdf_fonts.h"
 #include "platform/utf8.h"
 
 namespace velmora {
 
 namespace {
 
-// Advance widths of the printable ASCII characters (space to "~") in
-// thousandths of an em, shared by the usual sans-serif spreadsheet fonts;
-// a digit is 556.
-constexpr int kAsciiWidths[95] = {
-    278, 278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333, 278, 278,  // space to /
-    556, 556, 556, 556, 556, 556, 556, 556, 556, 556,                                // 0 to 9
-    278, 278, 584, 584, 584, 556, 1015,                                              // : to @
-    667, 667, 722, 722, 667, 611, 778, 722, 278, 500, 667, 556, 833,                 // A to M
-    722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611,                 // N to Z
-    278, 278, 278, 469, 556, 333,                                                    // [ to `
-    556, 556, 500, 556, 556, 278, 556, 556, 222, 222, 500, 222, 833,                 // a to m
-    556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500, 500,                 // n to z
-    334, 260, 334, 584,                                                              // { to ~
-};
+// ASCII takes the advance widths of Helvetica, which the usual sans-serif
+// spreadsheet fonts share (a digit is 556 thousandths of an em): the
+// metrics the PDF export draws its standard font with.
 constexpr int kDigitWidth = 556;
 constexpr int kNarrowCharacterWidth = 667;            // a capital's
 constexpr int kWideCharacterWidth = 2 * kDigitWidth;  // an ideograph: two digits
 
 // The width of text in thousandths of an em.
 long long TextWidth(std::string_view text) {
+  static const std::uint16_t* const ascii_widths = GlyphWidths(poHelvetica, ccWinAnsi);
   long long width = 0;
   std::size_t position = 0;
   while (position < text.size()) {
     const auto byte = static_cast<unsigned char>(text[position]);
     if (byte < 0x80) {
-      if (byte >= 0x20 && byte < 0x7F) width += kAsciiWidths[byte - 0x20];
+      if (byte >= 0x20 && byte < 0x7F) width += ascii_widths[byte];
       ++position;
       continue;
     }
