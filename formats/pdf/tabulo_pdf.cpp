@@ -374,7 +374,7 @@ void TTabuloPDF::UseChains() {
   }
 }
 
-int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& overfull) {
+TPageFit TTabuloPDF::FitOn(const TTabuloPDFPageOptions& page, double spacing) {
   const TPDFBox printable = page.PrintableBox();
   const double room = std::max(printable.Right - printable.Left, 0);
   const int measured_size = std::max(Options.DataFont.FontSize, 1);
@@ -400,11 +400,7 @@ int TTabuloPDF::FittingSize(const TTabuloPDFPageOptions& page, double spacing, b
     }
     return total;
   };
-  int size = measured_size;
-  double least = least_at(size);
-  while (size > Options.MinFontSize && least > room * 3 / 4) least = least_at(--size);
-  overfull = least > room;
-  return size;
+  return FitFontSize(measured_size, Options.MinFontSize, room, least_at);
 }
 
 void TTabuloPDF::ChoosePage() {
@@ -421,30 +417,26 @@ void TTabuloPDF::ChoosePage() {
   }
   unicode_ = false;
   if (embed) UseChains();
-  bool overfull = false;
-  int size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
+  TPageFit fit = FitOn(run_.PageOptions, run_.ColSpacing);
   // A table too wide for the page at its font's size gets narrower spacing
   // first, unless the template set it.
   const int measured_size = std::max(Options.DataFont.FontSize, 1);
-  if (!Options.ColSpacingGiven && (overfull || size < measured_size) &&
-      run_.ColSpacing > kCrowdedColSpacing) {
+  if (!Options.ColSpacingGiven && fit.Crowded(measured_size) && run_.ColSpacing > kCrowdedColSpacing) {
     run_.ColSpacing = kCrowdedColSpacing;
-    size = FittingSize(run_.PageOptions, run_.ColSpacing, overfull);
+    fit = FitOn(run_.PageOptions, run_.ColSpacing);
   }
-  // A portrait page the template did not set turns when that keeps the table
-  // two points larger, or lets it fit at all.
+  // A portrait page the template did not size may turn.
   if (!Options.PageGiven && run_.PageOptions.Orientation() == poPortrait &&
-      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() &&
-      (overfull || size < measured_size)) {
+      run_.PageOptions.WidthPoints() < run_.PageOptions.HeightPoints() && fit.Crowded(measured_size)) {
     TTabuloPDFPageOptions turned = run_.PageOptions;
     turned.SetOrientation(poLandscape);
-    bool turned_overfull = false;
-    const int turned_size = FittingSize(turned, run_.ColSpacing, turned_overfull);
-    if (turned_size >= size + 2 || (overfull && !turned_overfull)) {
+    const TPageFit turned_fit = FitOn(turned, run_.ColSpacing);
+    if (TurnsThePage(fit, turned_fit)) {
       run_.PageOptions = turned;
-      size = turned_size;
+      fit = turned_fit;
     }
   }
+  const int size = fit.Size;
   if (size != measured_size) {
     // The measures scale with the font; the caption font keeps its proportion.
     const double scale = static_cast<double>(size) / measured_size;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/export_format.h"
+#include "engine/page_fit.h"
 #include "engine/tabulo.h"
 #include "formats/pdf/pdf_document.h"
 #include "formats/pdf/pdf_page_options.h"
@@ -165,10 +166,9 @@ class TTabuloPDF : public TTabuloFormatText {
   // Chooses the page and the fonts' sizes the table is drawn with (run_),
   // from what the width pass measured.
   void ChoosePage();
-  // The largest data font size, down to the smallest allowed, at which the
-  // numbers and words of the columns (with spacing) leave room on the page;
-  // overfull: at that size they are wider than the page.
-  int FittingSize(const TTabuloPDFPageOptions& page, double spacing, bool& overfull);
+  // The data font's size on the page with the spacing (see FitFontSize),
+  // from what the width pass measured.
+  TPageFit FitOn(const TTabuloPDFPageOptions& page, double spacing);
   // Opens the document on the chosen page and draws the header lines.
   void StartDocument();
   int InnerWidth(std::size_t column, int size) const;

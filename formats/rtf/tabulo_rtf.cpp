@@ -132,39 +132,29 @@ std::vector<TRtfColumnNeed> TTabuloRTF::ColumnNeeds(int size, TTabuloPageOrienta
   return needs;
 }
 
-int TTabuloRTF::FittingSize(TTabuloPageOrientation orientation, bool& overfull) {
-  // The largest size, down to the smallest allowed, at which the numbers and
-  // the words of the values take at most three quarters of the page, so
-  // that the long texts keep room to spread.
+TPageFit TTabuloRTF::FitOn(TTabuloPageOrientation orientation) {
   const long long available = PrintableWidth(orientation) - kFirstCellEdge;
-  const auto least_at = [&](int size) {
-    long long total = 0;
-    for (const TRtfColumnNeed& need : ColumnNeeds(size, orientation)) {
-      total += need.Fixed ? need.Desired : need.ValueMinimum;
-    }
-    return total;
-  };
-  int size = std::max(Options.DefaultFont.Size, 1);
-  long long least = least_at(size);
-  while (size > Options.MinFontSize && least > available * 3 / 4) least = least_at(--size);
-  overfull = least > available;
-  return size;
+  return FitFontSize(std::max(Options.DefaultFont.Size, 1), Options.MinFontSize, static_cast<double>(available),
+                     [&](int size) {
+                       long long total = 0;
+                       for (const TRtfColumnNeed& need : ColumnNeeds(size, orientation)) {
+                         total += need.Fixed ? need.Desired : need.ValueMinimum;
+                       }
+                       return total;
+                     });
 }
 
 void TTabuloRTF::LayOutColumns() {
   orientation_ = Options.PageOrientation;
-  bool overfull = false;
-  int size = FittingSize(orientation_, overfull);
-  // A portrait page the template did not ask for turns when that keeps the
-  // table two points larger, or lets it fit at all.
-  if (orientation_ == poPortrait && !Options.OrientationGiven && (overfull || size < Options.DefaultFont.Size)) {
-    bool turned_overfull = false;
-    const int turned_size = FittingSize(poLandscape, turned_overfull);
-    if (turned_size >= size + 2 || (overfull && !turned_overfull)) {
+  TPageFit fit = FitOn(orientation_);
+  if (orientation_ == poPortrait && !Options.OrientationGiven && fit.Crowded(Options.DefaultFont.Size)) {
+    const TPageFit turned = FitOn(poLandscape);
+    if (TurnsThePage(fit, turned)) {
       orientation_ = poLandscape;
-      size = turned_size;
+      fit = turned;
     }
   }
+  const int size = fit.Size;
   const int default_size = std::max(Options.DefaultFont.Size, 1);
   table_default_font_ = Options.DefaultFont;
   table_default_font_.Size = size;

@@ -5,6 +5,7 @@
 
 #include "engine/export_format.h"
 #include "engine/font_color.h"
+#include "engine/page_fit.h"
 #include "engine/page_orientation.h"
 #include "engine/tabulo.h"
 #include "formats/rtf/rtf_layout.h"
@@ -105,10 +106,8 @@ class TTabuloRTF : public TTabuloFormatText {
   // The widths of the columns at a data font of size points (the caption
   // font in proportion), from the template's widths and the measured texts.
   std::vector<TRtfColumnNeed> ColumnNeeds(int size, TTabuloPageOrientation orientation);
-  // The largest size, down to the smallest allowed, at which the numbers and
-  // words of the values leave room on the page; overfull: at that size they
-  // are wider than the page.
-  int FittingSize(TTabuloPageOrientation orientation, bool& overfull);
+  // The table's font size on a page of the orientation (see FitFontSize).
+  TPageFit FitOn(TTabuloPageOrientation orientation);
   // Chooses the page, the table's font size and the edges of its columns.
   void LayOutColumns();
   // The page, its margins and footer, and the header lines: once the
