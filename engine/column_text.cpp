@@ -113,6 +113,20 @@ bool TTabuloColumn::AppendBinary(std::string_view bytes, std::string& out) const
   return true;
 }
 
+void TTabuloColumn::AppendShownText(const TCellValue& value, std::string& out) const {
+  if (!ShowsDisplayForm()) {
+    if (!AppendBinary(value.Text, out)) AppendTextForm(value, out);
+    return;
+  }
+  const std::size_t start = out.size();
+  try {
+    AppendDisplayText(value, out);
+  } catch (const EVelmoraError&) {
+    out.resize(start);
+    AppendTextForm(value, out);
+  }
+}
+
 void TTabuloColumn::AppendDisplayText(const TCellValue& value, std::string& out) const {
   if (value.IsNull() || AppendBinary(value.Text, out)) return;
   switch (ColumnType) {

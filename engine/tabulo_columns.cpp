@@ -314,17 +314,10 @@ void TTabuloColumns::MeasureCurrentRecord(const TColumnSettings& settings, const
     target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(text)));
     // The rows carry the display form, which may be longer than the text form
     // (grouping, currency symbol): the column must hold that too.
-    // A value without a display form fails the export when its row is
-    // written; measuring its text form is all this pass can do.
-    if (target.ColumnType != ctString && target.ColumnType != ctBoolean && target.ColumnType != ctUnknown) {
-      try {
-        text.clear();
-        target.AppendDisplayText(value, text);
-        target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(text)));
-      } catch (const EVelmoraError&) {
-        text.clear();
-        target.AppendTextForm(value, text);
-      }
+    if (target.ShowsDisplayForm()) {
+      text.clear();
+      target.AppendShownText(value, text);
+      target.ContentCells = std::max(target.ContentCells, ClampedWidth(DisplayCells(text)));
     }
     if (settings.OnMeasureValue) settings.OnMeasureValue(index, text);
   }

@@ -99,6 +99,16 @@ class TTabuloColumn {
   // duration, its fraction behind the locale's decimal separator. Raises for
   // float, currency, date and time text that cannot be read.
   void AppendDisplayText(const TCellValue& value, std::string& out) const;
+  // True for the types whose cells show the display form rather than the
+  // text form: numbers, dates and times.
+  bool ShowsDisplayForm() const {
+    return ColumnType != ctString && ColumnType != ctBoolean && ColumnType != ctUnknown;
+  }
+  // Appends the text a cell of the column shows, as the width pass measures
+  // it: the display form (ShowsDisplayForm), else the binary form or the text
+  // form. A value without a display form fails its row when it is written;
+  // here it gives its text form, the most that can be measured of it.
+  void AppendShownText(const TCellValue& value, std::string& out) const;
   // Appends the value of a number column as a plain number for programs to
   // read: every digit as the value has it, no grouping, no rounding,
   // decimal_separator as the decimal point, an exponent as "E" ("1.5E300").

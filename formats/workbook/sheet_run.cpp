@@ -100,17 +100,7 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   std::size_t bound = 0;
   if (column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
   text_.clear();
-  if (column.ColumnType == ctString || column.ColumnType == ctBoolean || column.ColumnType == ctUnknown) {
-    if (!column.AppendBinary(value.Text, text_)) column.AppendTextForm(value, text_);
-  } else {
-    try {
-      column.AppendDisplayText(value, text_);
-    } catch (const EVelmoraError&) {
-      // The cell keeps the text that could not be read as its type.
-      text_.clear();
-      column.AppendTextForm(value, text_);
-    }
-  }
+  column.AppendShownText(value, text_);
   widths.Measure(column_index, text_);
 }
 
