@@ -35,6 +35,11 @@ class TMemoryDataSet : public TDataSet {
   // Bookmarks taken and not yet freed.
   int OpenBookmarks() const { return open_bookmarks_; }
 
+  // Records kept at hand as a streamed result keeps its first rows: a pass
+  // that reads ahead stops at the last of them. 0: all.
+  int KeptRecords = 0;
+  bool CanMoveOnAndBack() const override { return KeptRecords == 0 || RecordIndex() + 1 < KeptRecords; }
+
  private:
   class TMemoryField;
   const std::optional<std::string>& Value(int field_index) const;

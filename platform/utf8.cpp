@@ -17,7 +17,7 @@ constexpr TUtf8Sequence Invalid(int length) {
 
 }  // namespace
 
-TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position) {
+TUtf8Sequence DecodeLongerUtf8(std::string_view text, std::size_t position) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data()) + position;
   const std::size_t available = text.size() - position;
   const unsigned char lead = bytes[0];

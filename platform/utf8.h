@@ -27,7 +27,18 @@ struct TUtf8Sequence {
 };
 
 // Decodes the sequence that starts at text[position] (position < text.size()).
-TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position);
+TUtf8Sequence DecodeLongerUtf8(std::string_view text, std::size_t position);
+inline TUtf8Sequence DecodeUtf8(std::string_view text, std::size_t position) {
+  // ASCII and the two-byte letters (Latin, Greek, Cyrillic, Hebrew, Arabic)
+  // without a call: most text is made of them.
+  const auto lead = static_cast<unsigned char>(text[position]);
+  if (lead < 0x80) return {lead, 1, true};
+  if (lead >= 0xC2 && lead <= 0xDF && position + 1 < text.size()) {
+    const auto next = static_cast<unsigned char>(text[position + 1]);
+    if ((next & 0xC0) == 0x80) return {static_cast<char32_t>(((lead & 0x1F) << 6) | (next & 0x3F)), 2, true};
+  }
+  return DecodeLongerUtf8(text, position);
+}
 
 // Number of characters in text; each invalid sequence counts as one.
 std::size_t Utf8Length(std::string_view text);

@@ -96,7 +96,7 @@ std::size_t ChainAdvance(const void* context, std::string_view text, std::int64_
 }
 
 TCharMetrics ChainMetrics(TUnicodeFontChain& chain) {
-  return TCharMetrics{&ChainAdvance, &chain};
+  return TCharMetrics{&ChainAdvance, &chain, chain.AsciiAdvances()};
 }
 
 void AppendHex4(std::string& out, unsigned value) {
@@ -213,7 +213,7 @@ void TPDFDocument::NewPage() {
   Flush();
   stream_start_ = stream_.Position();
   if (CompressContent) deflater_ = std::make_unique<TDeflater>();
-  content_face_.clear();
+  content_face_ = {};
   stream_open_ = true;
   // Every page's content begins in the initial graphics state; a colour kept
   // from the page before would make the next operation skip its colour operator.
@@ -304,7 +304,7 @@ void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
   }
   Draw(color, "rg", fill_color_, [&] {
     NoteFontUsed();
-    content_face_.clear();  // the standard font's selection replaces it
+    content_face_ = {};  // the standard font's selection replaces it
     encoded_.clear();
     replaced_characters_ += EncodeText(text, font_codes_, encoded_);
     line_ += font_selection_;
@@ -334,19 +334,16 @@ const std::string& TPDFDocument::FaceName(TUnicodeFontChain& chain, int face) {
 void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
   TUnicodeFontChain& chain = *font_.Unicode;
   chain.Shape(text, runs_);
+  if (runs_.empty()) return;  // an empty text draws nothing
   line_ += "BT\r";
   Append(line_, x, " ", y, " Td\r");
   int rise = 0;
   for (const TUnicodeRun& run : runs_) {
     const auto& used = chain.UsedGlyphs(run.Face);
-    face_selection_.clear();
-    face_selection_ += '/';
-    face_selection_ += FaceName(chain, run.Face);
-    Append(face_selection_, " ", font_.FontSize);
-    if (face_selection_ != content_face_) {
-      line_ += face_selection_;
-      line_ += " Tf\r";
-      content_face_ = face_selection_;
+    const TContentFace face{&chain, run.Face, font_.FontSize};
+    if (face != content_face_) {
+      Append(line_, "/", FaceName(chain, run.Face), " ", font_.FontSize, " Tf\r");
+      content_face_ = face;
     }
     // Glyph ids go into literal strings, two bytes each (the bytes PDF
     // strings escape behind a backslash): half the bytes of hexadecimal.

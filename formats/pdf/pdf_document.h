@@ -178,8 +178,14 @@ class TPDFDocument {
   // The face and size the open content stream last selected for embedded
   // text ("/U1F1 9"); the text state keeps them from one text object to
   // the next, so they are set only when they change.
-  std::string content_face_;
-  std::string face_selection_;
+  // The embedded face and size the content stream selected last, if any.
+  struct TContentFace {
+    const TUnicodeFontChain* Chain = nullptr;
+    int Face = 0;
+    int Size = 0;
+    bool operator==(const TContentFace&) const = default;
+  };
+  TContentFace content_face_;
   struct TDeflater;
   std::unique_ptr<TDeflater> deflater_;  // while a compressed content stream is open
   std::string line_;     // the bytes being composed

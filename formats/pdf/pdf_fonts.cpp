@@ -312,14 +312,14 @@ void WrapText(std::string_view utf8, const TCharMetrics& metrics, std::int64_t m
   WrapWith(
       utf8,
       [&](std::string_view rest, std::int64_t& advance) {
-        return metrics.Advance(metrics.Context, rest, advance);
+        return metrics.AdvanceOf(rest, advance);
       },
       max_width, lines);
 }
 
 std::int64_t MeasureText(std::string_view utf8, const TCharMetrics& metrics) {
   return MeasureWith(utf8, [&](std::string_view rest, std::int64_t& advance) {
-    return metrics.Advance(metrics.Context, rest, advance);
+    return metrics.AdvanceOf(rest, advance);
   });
 }
 

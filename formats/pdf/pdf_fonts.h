@@ -95,6 +95,17 @@ std::int64_t WidestWord(std::string_view utf8, TPDFCharCodes codes, const std::u
 struct TCharMetrics {
   std::size_t (*Advance)(const void* context, std::string_view text, std::int64_t& advance) = nullptr;
   const void* Context = nullptr;
+  // The advances of ASCII when known, taken without calling Advance.
+  const std::int32_t* Ascii = nullptr;
+
+  std::size_t AdvanceOf(std::string_view text, std::int64_t& advance) const {
+    const auto byte = static_cast<unsigned char>(text[0]);
+    if (Ascii != nullptr && byte < 0x80) {
+      advance = Ascii[byte];
+      return 1;
+    }
+    return Advance(Context, text, advance);
+  }
 };
 // WrapText, MeasureText, WidestLine and WidestWord over such widths.
 void WrapText(std::string_view utf8, const TCharMetrics& metrics, std::int64_t max_width,

@@ -325,7 +325,12 @@ struct TUnicodeFontChain::TScratch {
 TUnicodeFontChain::TUnicodeFontChain(const std::vector<std::string>& files) : scratch_(new TScratch) {
   if (files.empty()) throw EVelmoraError("No font file given");
   for (const std::string& file : files) faces_.push_back(std::make_unique<TFace>(file));
-  std::fill(std::begin(ascii_advances_), std::end(ascii_advances_), -1);
+  for (char32_t c = 0; c < 128; ++c) {
+    const int face = FaceOf(c);
+    TFace& drawing = *faces_[face < 0 ? 0 : face];
+    ascii_advances_[c] = drawing.CachedAdvance(face < 0 ? 0 : drawing.Glyph(c));
+    ascii_glyphs_[c] = static_cast<std::uint16_t>(faces_[0]->Glyph(c));
+  }
   if (!hb_buffer_allocation_successful(scratch_->Buffer.get())) throw std::bad_alloc();
 }
 
@@ -354,11 +359,13 @@ int TUnicodeFontChain::FaceOf(char32_t code_point) {
 }
 
 std::int32_t TUnicodeFontChain::Advance(char32_t code_point) {
-  if (code_point < 128 && ascii_advances_[code_point] >= 0) return ascii_advances_[code_point];
+  if (code_point < 128) return ascii_advances_[code_point];
+  std::int32_t* slot = code_point < 0x10000 ? &bmp_advances_[code_point] : nullptr;
+  if (slot != nullptr && *slot != kUnknown) return *slot;
   const int face = FaceOf(code_point);
   TFace& drawing = *faces_[face < 0 ? 0 : face];
   const std::int32_t advance = drawing.CachedAdvance(face < 0 ? 0 : drawing.Glyph(code_point));
-  if (code_point < 128) ascii_advances_[code_point] = advance;
+  if (slot != nullptr) *slot = advance;
   return advance;
 }
 
@@ -386,13 +393,28 @@ std::int64_t TUnicodeFontChain::Width(std::string_view utf8) {
 bool TUnicodeFontChain::DrawSimply(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note,
                                    std::int64_t& width) {
   TFace& face = *faces_[0];
-  TScratch& scratch = *scratch_;
-  scratch.Simple.clear();
+  TUnicodeRun* run = nullptr;
+  if (runs != nullptr) {
+    runs->resize(1);
+    run = &runs->front();
+    run->Face = 0;
+    run->Glyphs.clear();
+    run->AtOwnAdvances = true;
+  }
+  // One pass: the runs filled so far are dropped when a character needs the
+  // shaper. A glyph noted before that is one the first face has for its
+  // character, so what is noted stays true.
+  std::int64_t sum = 0;
   for (std::size_t position = 0; position < utf8.size();) {
     const auto byte = static_cast<unsigned char>(utf8[position]);
+    std::uint32_t glyph;
+    std::int32_t advance;
     char32_t c = byte;
     if (byte < 0x80) {
       ++position;
+      glyph = ascii_glyphs_[byte];
+      if (glyph == 0) return false;
+      advance = ascii_advances_[byte];
     } else {
       const TUtf8Sequence sequence = DecodeUtf8(utf8, position);
       position += static_cast<std::size_t>(sequence.Length);
@@ -400,30 +422,16 @@ bool TUnicodeFontChain::DrawSimply(std::string_view utf8, std::vector<TUnicodeRu
       // Marks, joiners and the scripts that need shaping or reordering.
       if (c >= 0x0590 || (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || c == 0x00AD)
         return false;
+      glyph = face.Glyph(c);
+      if (glyph == 0) return false;
+      advance = face.CachedAdvance(glyph);
     }
-    const std::uint32_t glyph = face.Glyph(c);
-    if (glyph == 0) return false;
-    scratch.Simple.push_back({glyph, c});
+    sum += advance;
+    if (run != nullptr) run->Glyphs.push_back(TUnicodeGlyph{static_cast<std::uint16_t>(glyph), advance, 0, 0});
+    if (note && (glyph >= face.GlyphCount || !face.ExactText[glyph])) face.Note(glyph, &c, 1, true);
   }
-  width = 0;
-  TUnicodeRun* run = nullptr;
-  if (runs != nullptr) {
-    runs->resize(scratch.Simple.empty() ? 0 : 1);
-    if (!runs->empty()) {
-      run = &runs->front();
-      run->Face = 0;
-      run->Glyphs.clear();
-      run->AtOwnAdvances = true;
-    }
-  }
-  for (const auto& [glyph, c] : scratch.Simple) {
-    TUnicodeGlyph drawn;
-    drawn.Id = static_cast<std::uint16_t>(glyph);
-    drawn.Advance = face.CachedAdvance(glyph);
-    width += drawn.Advance;
-    if (run != nullptr) run->Glyphs.push_back(drawn);
-    if (note) face.Note(glyph, &c, 1, true);
-  }
+  if (run != nullptr && run->Glyphs.empty()) runs->clear();
+  width = sum;
   return true;
 }
 

@@ -81,6 +81,8 @@ class TUnicodeFontChain {
   // glyph in the first face that has one, else the first face's missing
   // glyph. For breaking text into lines.
   std::int32_t Advance(char32_t code_point);
+  // Advance of each ASCII character, for callers measuring byte by byte.
+  const std::int32_t* AsciiAdvances() const { return ascii_advances_; }
   // True when every character of the text has a glyph in some face.
   bool Covers(std::string_view utf8);
 
@@ -112,7 +114,11 @@ class TUnicodeFontChain {
   bool DrawSimply(std::string_view utf8, std::vector<TUnicodeRun>* runs, bool note, std::int64_t& width);
 
   std::vector<std::unique_ptr<TFace>> faces_;
-  std::int32_t ascii_advances_[128];  // Advance of ASCII, -1 until asked
+  std::int32_t ascii_advances_[128];  // Advance of ASCII
+  std::uint16_t ascii_glyphs_[128];   // the first face's glyphs of ASCII, 0 where it has none
+  // Advance of the other characters of the BMP once asked.
+  static constexpr std::int32_t kUnknown = INT32_MIN;
+  std::vector<std::int32_t> bmp_advances_ = std::vector<std::int32_t>(0x10000, kUnknown);
   std::unique_ptr<TScratch> scratch_;  // buffers reused from call to call
   std::uint64_t missing_ = 0;
 };

@@ -313,6 +313,7 @@ void TTabuloPDF::BeginExport() {
   for (auto& chain : chains_) chain.reset();
   chains_tried_[0] = chains_tried_[1] = false;
   unicode_ = false;
+  late_font_tried_ = false;
   missing_characters_ = 0;
   chain_names_.clear();
   // The page follows the width pass: the document starts with the layout.
@@ -345,6 +346,26 @@ TUnicodeFontChain* TTabuloPDF::Chain(bool bold) {
   return chains_[which].get();
 }
 
+const TPDFFont* TTabuloPDF::LateFont() {
+  if (!late_font_tried_) {
+    late_font_tried_ = true;
+    late_font_ = run_.DataFont;
+    late_font_.Unicode = Chain(IsBoldFont(late_font_.BaseFont));
+    if (late_font_.Unicode != nullptr) {
+      ChainNames(*late_font_.Unicode);
+    }
+  }
+  return late_font_.Unicode != nullptr ? &late_font_ : nullptr;
+}
+
+void TTabuloPDF::ChainNames(const TUnicodeFontChain& chain) {
+  chain_names_.clear();
+  for (int face = 0; face < chain.FaceCount(); ++face) {
+    if (!chain_names_.empty()) chain_names_ += ", ";
+    chain_names_ += chain.Metrics(face).PostScriptName;
+  }
+}
+
 void TTabuloPDF::UseChains() {
   TUnicodeFontChain* regular = Chain(false);
   if (regular == nullptr) return;
@@ -368,10 +389,7 @@ void TTabuloPDF::UseChains() {
     if (font->Unicode == nullptr) font->Unicode = regular;
   }
   unicode_ = true;
-  for (int face = 0; face < regular->FaceCount(); ++face) {
-    if (!chain_names_.empty()) chain_names_ += ", ";
-    chain_names_ += regular->Metrics(face).PostScriptName;
-  }
+  ChainNames(*regular);
 }
 
 TPageFit TTabuloPDF::FitOn(const TTabuloPDFPageOptions& page, double spacing) {
@@ -552,13 +570,16 @@ void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, st
       // An empty line between others draws nothing.
       if (part.Begin == part.End && cell.Lines.size() > 1) continue;
       const std::string_view text = std::string_view(cell.Text).substr(part.Begin, part.End - part.Begin);
+      const TPDFFont& drawing = cell.Font != nullptr ? *cell.Font : font;
       int x = left + padding;
       if (cell.Align == ecaCenter) {
-        x += (centring_widths_[column] - TPDFDocument::TextWidth(text, font)) / 2;
+        x += (centring_widths_[column] - TPDFDocument::TextWidth(text, drawing)) / 2;
       } else if (cell.Align == ecaRight) {
-        x = right - padding - TPDFDocument::TextWidth(text, font);
+        x = right - padding - TPDFDocument::TextWidth(text, drawing);
       }
+      if (cell.Font != nullptr) document.SetFont(drawing);
       document.TextOut(x, baseline - static_cast<int>(line - first) * pitch, cell.Color, text);
+      if (cell.Font != nullptr) document.SetFont(font);
     }
   }
   y_ -= RowHeight(count, size);
@@ -614,7 +635,11 @@ void TTabuloPDF::WriteDataRow() {
     cell.Background = clWhite;
     GetCellParams(RecordCounter(), index, cell.Text, cell.Align, cell_font, cell.Background);
     cell.Color = cell_font.Color;
-    TPDFDocument::WrapText(cell.Text, font, InnerWidth(column, size), cell.Lines);
+    // A document begun in the standard fonts draws a later value they
+    // cannot show in the embedded fonts.
+    cell.Font = !unicode_ && !Fits(cell.Text, font) ? LateFont() : nullptr;
+    TPDFDocument::WrapText(cell.Text, cell.Font != nullptr ? *cell.Font : font, InnerWidth(column, size),
+                           cell.Lines);
     lines = std::max(lines, cell.Lines.size());
   }
   // A row that does not fit below the last one starts the next page, unless

@@ -140,6 +140,8 @@ class TTabuloPDF : public TTabuloFormatText {
     TTabuloColAlign Align = ecaLeft;
     TColor Color = clBlack;
     TColor Background = clWhite;
+    // The font of a cell the row's font cannot show, else null.
+    const TPDFFont* Font = nullptr;
   };
 
   TPDFDocument& Document() { return *document_; }
@@ -185,9 +187,17 @@ class TTabuloPDF : public TTabuloFormatText {
   // Sets the embedded fonts on the options the export draws with, and
   // brings the widths measured in the standard fonts to them.
   void UseChains();
+  // Names the faces of the chain for the note on missing characters.
+  void ChainNames(const TUnicodeFontChain& chain);
   std::unique_ptr<TUnicodeFontChain> chains_[2];
   bool chains_tried_[2] = {false, false};
   bool unicode_ = false;
+  // The data font over the embedded fonts, for the values of a document
+  // begun in the standard fonts that those cannot show: rows after the ones
+  // the width pass read.
+  TPDFFont late_font_;
+  bool late_font_tried_ = false;
+  const TPDFFont* LateFont();
   // Per column, the widest value and word of the texts measured in the
   // embedded fonts, in points of the data font.
   std::vector<double> unicode_measured_;

@@ -119,5 +119,34 @@ TEST_F(PDFUnicodeInteropTest, EveryScriptComesBackExactlyFromEmbeddedSubsets) {
   EXPECT_EQ(notes[0].rfind("1 characters that none of the fonts DejaVuSans", 0), 0u) << notes[0];
 }
 
+// A streamed result whose first rows are Latin: the document begins in the
+// standard fonts, and later values they cannot show are drawn in the
+// embedded ones rather than as "?".
+TEST_F(PDFUnicodeInteropTest, LaterRowsOfOtherScriptsAreDrawnInTheEmbeddedFonts) {
+  data_.AddField("SCRIPT", ftString, 12);
+  data_.AddField("SAMPLE", ftString, 60);
+  // Wide enough that the later values need no wrapping.
+  data_.AppendRecord({"Latin", "Zo\xC3\xAB \xE2\x82\xAC 5 " + std::string(30, 'W')});
+  for (const TScriptSample& sample : Samples()) {
+    if (!sample.RightToLeft) data_.AppendRecord({sample.Script, sample.Text});
+  }
+  data_.KeptRecords = 2;  // the width pass reads the first record alone
+  data_.Open();
+  Export();
+  EXPECT_FALSE(exporter_.EmbedsFonts());
+  const std::string& file = exporter_.FileName;
+  Read({"qpdf", "--check", file});
+  const std::string fonts = Read({"pdffonts", file});
+  EXPECT_NE(fonts.find("Helvetica"), std::string::npos) << fonts;
+  EXPECT_NE(fonts.find("CID TrueType"), std::string::npos) << fonts;
+  const std::string text = Read({"pdftotext", "-layout", file, "-"});
+  for (const TScriptSample& sample : Samples()) {
+    if (sample.RightToLeft) continue;
+    EXPECT_NE(text.find(sample.Text), std::string::npos) << sample.Script << "\n" << text;
+  }
+  EXPECT_EQ(exporter_.ReplacedCharacters(), 0u);
+  EXPECT_TRUE(exporter_.ExportNotes("F").empty());
+}
+
 }  // namespace
 }  // namespace velmora

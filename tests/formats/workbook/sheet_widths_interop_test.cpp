@@ -41,14 +41,6 @@ print('widths', ' '.join('%.2f' % widths[c] for c in range(1, sheet.max_column +
 print('formats', '|'.join(sheet.cell(2, c).number_format for c in range(1, sheet.max_column + 1)))
 )";
 
-// A result of which only the first records stay at hand, as a streamed one
-// keeps them: the width pass can read no further.
-class TFirstRowsDataSet : public TMemoryDataSet {
- public:
-  int KeptRecords = 0;  // 0: all
-  bool CanMoveOnAndBack() const override { return KeptRecords == 0 || RecordIndex() + 1 < KeptRecords; }
-};
-
 struct TWorkbookFormat {
   const char* Name;
   std::function<std::unique_ptr<TTabuloWorkbook>()> Create;
@@ -91,7 +83,7 @@ class SheetWidthsInteropTest : public ::testing::Test {
 
   testsupport::TFormatSettingsScope locale_;
   testsupport::TTempDir directory_{"sheet-widths"};
-  TFirstRowsDataSet data_;
+  TMemoryDataSet data_;
 };
 
 TEST_F(SheetWidthsInteropTest, WidthsComeFromCaptionsAndValuesAlsoAfterTheRowsKeptAhead) {
