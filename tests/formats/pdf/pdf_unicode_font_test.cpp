@@ -338,6 +338,13 @@ TEST_F(UnicodeFontTest, RefusesFilesThatAreNoEmbeddableTrueTypeFont) {
     hb_face_destroy(face);
     hb_blob_destroy(blob);
   }
+  // An OpenType face with PostScript outlines, where fontconfig knows one.
+  const auto listed = testsupport::RunCommand({"fc-list", ":fontformat=CFF", "file"});
+  const std::string postscript = listed.output.substr(0, listed.output.find(':'));
+  if (listed.exit_status == 0 && !postscript.empty() && postscript.find('\n') == std::string::npos) {
+    cases.push_back({"postscript.otf", ReadFile(postscript),
+                     "The font file \"%s\" has PostScript outlines; only TrueType outlines can be embedded"});
+  }
   for (const TCase& test : cases) {
     const std::string path = directory.File(test.name);
     WriteFile(path, test.bytes);
