@@ -121,12 +121,12 @@ std::string SubsetTag(std::size_t chain, int face, std::size_t glyphs) {
 // TPDFDocument
 // ---------------------------------------------------------------------------
 
-// A page's content, collected while it is drawn and deflated whole when it
-// ends: one call of the fast whole-buffer deflater per page, in zlib's
-// format as FlateDecode wants it.
+// The deflater of a document's pages: a page's content collects in the line
+// buffer while it is drawn and is deflated whole when it ends, one call of
+// the fast whole-buffer deflater per page, in zlib's format as FlateDecode
+// wants it.
 struct TPDFDocument::TDeflater {
   libdeflate_compressor* Compressor = libdeflate_alloc_compressor(1);
-  std::string In;
   std::string Out;
   TDeflater() {
     if (Compressor == nullptr) throw std::bad_alloc();
@@ -142,16 +142,13 @@ TPDFDocument::TPDFDocument(TOutputStream& stream) : stream_(stream) {
 
 TPDFDocument::~TPDFDocument() = default;
 
-void TPDFDocument::Deflate(std::string_view bytes, bool finish) {
-  deflater_->In += bytes;
-  if (!finish) return;
+void TPDFDocument::Deflate(std::string_view page) {
   std::string& out = deflater_->Out;
-  out.resize(libdeflate_zlib_compress_bound(deflater_->Compressor, deflater_->In.size()));
-  const std::size_t size = libdeflate_zlib_compress(deflater_->Compressor, deflater_->In.data(),
-                                                    deflater_->In.size(), out.data(), out.size());
+  out.resize(libdeflate_zlib_compress_bound(deflater_->Compressor, page.size()));
+  const std::size_t size =
+      libdeflate_zlib_compress(deflater_->Compressor, page.data(), page.size(), out.data(), out.size());
   if (size == 0) throw EVelmoraError("Fatal internal error");
   stream_.Write(std::string_view(out.data(), size));
-  deflater_->In.clear();
 }
 
 void TPDFDocument::SetFont(const TPDFFont& font) {
@@ -166,11 +163,8 @@ void TPDFDocument::SetFont(const TPDFFont& font) {
 }
 
 void TPDFDocument::Flush() {
-  if (deflater_ != nullptr && stream_open_) {
-    Deflate(line_, false);
-  } else {
-    stream_.Write(line_);
-  }
+  if (deflating_) return;  // the page is deflated whole when it ends
+  stream_.Write(line_);
   line_.clear();
 }
 
@@ -197,6 +191,8 @@ void TPDFDocument::BeginDoc() {
   fill_color_ = 0;
   replaced_characters_ = 0;
   deflater_.reset();
+  deflating_ = false;
+  text_open_ = false;
   chains_.clear();
   face_names_.clear();
   stream_.Write("%PDF-1.3\r");
@@ -212,7 +208,8 @@ void TPDFDocument::NewPage() {
          CompressContent ? " /Filter /FlateDecode" : "", " >>\rstream\r\n");
   Flush();
   stream_start_ = stream_.Position();
-  if (CompressContent) deflater_ = std::make_unique<TDeflater>();
+  if (CompressContent && deflater_ == nullptr) deflater_ = std::make_unique<TDeflater>();
+  deflating_ = CompressContent;
   content_face_ = {};
   stream_open_ = true;
   // Every page's content begins in the initial graphics state; a colour kept
@@ -226,19 +223,22 @@ constexpr std::string_view kPageNumberName = "PageNumber";
 
 void TPDFDocument::CloseContentStream() {
   if (!stream_open_) return;
+  EndText();
   if (PageNumbers.Enabled) {
     // Painted in a graphics state of its own: nothing of the page's changes.
     Append(line_, "/", kPageNumberName, " Do\r");
     Flush();
   }
-  if (deflater_ != nullptr) {
-    Deflate({}, true);
-    deflater_.reset();
+  const bool deflated = deflating_;
+  if (deflated) {
+    Deflate(line_);
+    line_.clear();
+    deflating_ = false;
   }
   const std::int64_t length = stream_.Position() - stream_start_;
   stream_open_ = false;
   // Deflated bytes need an end of line of their own before the keyword.
-  stream_.Write(CompressContent ? "\rendstream\rendobj\r" : "endstream\rendobj\r");
+  stream_.Write(deflated ? "\rendstream\rendobj\r" : "endstream\rendobj\r");
   // Nothing else begins an object while a stream is open, so this is the
   // object the stream's /Length refers to.
   const int length_object = BeginObject();
@@ -297,11 +297,18 @@ void TPDFDocument::Draw(TColor color, std::string_view color_operator, TColor& c
   if (color != previous) WriteColor(previous, color_operator, current);
 }
 
+void TPDFDocument::EndText() {
+  if (!text_open_) return;
+  line_ += "ET\r";
+  text_open_ = false;
+}
+
 void TPDFDocument::TextOut(int x, int y, TColor color, std::string_view text) {
   if (font_.Unicode != nullptr) {
     Draw(color, "rg", fill_color_, [&] { UnicodeTextOut(x, y, text); });
     return;
   }
+  EndText();
   Draw(color, "rg", fill_color_, [&] {
     NoteFontUsed();
     content_face_ = {};  // the standard font's selection replaces it
@@ -335,8 +342,16 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
   TUnicodeFontChain& chain = *font_.Unicode;
   chain.Shape(text, runs_);
   if (runs_.empty()) return;  // an empty text draws nothing
-  line_ += "BT\r";
-  Append(line_, x, " ", y, " Td\r");
+  // Texts drawn one after another share a text object, each placed from
+  // where the one before began.
+  if (text_open_) {
+    Append(line_, x - text_x_, " ", y - text_y_, " Td\r");
+  } else {
+    Append(line_, "BT\r", x, " ", y, " Td\r");
+    text_open_ = true;
+  }
+  text_x_ = x;
+  text_y_ = y;
   int rise = 0;
   for (const TUnicodeRun& run : runs_) {
     const auto& used = chain.UsedGlyphs(run.Face);
@@ -369,9 +384,25 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
       }
     };
     if (plain) {
-      line_ += '(';
-      for (const TUnicodeGlyph& glyph : run.Glyphs) append_glyph(glyph.Id);
-      line_ += ") Tj\r";
+      // At most four bytes a glyph, written in place.
+      const std::size_t start = line_.size();
+      line_.resize(start + 4 * run.Glyphs.size() + 6);
+      char* out = line_.data() + start;
+      *out++ = '(';
+      for (const TUnicodeGlyph& glyph : run.Glyphs) {
+        for (const char byte : {static_cast<char>(glyph.Id >> 8), static_cast<char>(glyph.Id & 0xFF)}) {
+          if (byte == '(' || byte == ')' || byte == '\\') {
+            *out++ = '\\';
+          } else if (byte == '\r') {
+            *out++ = '\\';  // a bare CR inside a string reads as a line end
+            *out++ = 'r';
+            continue;
+          }
+          *out++ = byte;
+        }
+      }
+      for (const char byte : {')', 'T', 'j', '\r'}) *out++ = byte;
+      line_.resize(static_cast<std::size_t>(out - line_.data()));
       continue;
     }
     line_ += '[';
@@ -394,10 +425,10 @@ void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
     line_ += "] TJ\r";
   }
   if (rise != 0) line_ += "0 Ts\r";
-  line_ += "ET\r";
 }
 
 void TPDFDocument::DrawLine(TColor color, double x1, double y1, double x2, double y2) {
+  EndText();
   Draw(color, "RG", line_color_, [&] {
     Append(line_, TFixed{x1, 1}, " ", TFixed{y1, 1}, " m \r", TFixed{x2, 1}, " ", TFixed{y2, 1}, " l \r",
            TFixed{LineWidth, 1}, " w \rS\r");
@@ -405,6 +436,7 @@ void TPDFDocument::DrawLine(TColor color, double x1, double y1, double x2, doubl
 }
 
 void TPDFDocument::Rectangle(TColor color, double x, double y, double width, double height) {
+  EndText();
   Draw(color, "rg", fill_color_, [&] {
     Append(line_, TFixed{x, 1}, " ", TFixed{y, 1}, " ", TFixed{width, 1}, " ", TFixed{height, 1}, " re f\r");
   });

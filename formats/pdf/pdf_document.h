@@ -154,7 +154,7 @@ class TPDFDocument {
   void WriteTrailer(int catalog);
   void Flush();  // writes out line_, through the deflater into a compressed content stream
   // Sends bytes through the deflater; finish ends the compressed stream.
-  void Deflate(std::string_view bytes, bool finish);
+  void Deflate(std::string_view page);
 
   TOutputStream& stream_;
   std::vector<std::int64_t> offsets_;  // by object number - 1
@@ -187,7 +187,14 @@ class TPDFDocument {
   };
   TContentFace content_face_;
   struct TDeflater;
-  std::unique_ptr<TDeflater> deflater_;  // while a compressed content stream is open
+  std::unique_ptr<TDeflater> deflater_;  // made for the first compressed page
+  bool deflating_ = false;               // while a compressed content stream is open
+  // A text object left open for the next embedded text, and where its last
+  // text began.
+  bool text_open_ = false;
+  int text_x_ = 0;
+  int text_y_ = 0;
+  void EndText();
   std::string line_;     // the bytes being composed
   std::string encoded_;  // text in font codes, before escaping
 };
