@@ -153,6 +153,7 @@ void TPDFDocument::Deflate(std::string_view page) {
 
 void TPDFDocument::SetFont(const TPDFFont& font) {
   font_ = font;
+  shaped_ = false;
   font_codes_ = CharCodesOf(font.BaseFont, font.FontEncoding);
   font_widths_ = GlyphWidths(font.BaseFont, font_codes_);
   font_noted_ = false;
@@ -340,7 +341,8 @@ const std::string& TPDFDocument::FaceName(TUnicodeFontChain& chain, int face) {
 // TJ adjustment, and one raised or lowered a text rise of its own.
 void TPDFDocument::UnicodeTextOut(int x, int y, std::string_view text) {
   TUnicodeFontChain& chain = *font_.Unicode;
-  chain.Shape(text, runs_);
+  if (!shaped_ || text != shaped_text_) chain.Shape(text, runs_);
+  shaped_ = false;
   if (runs_.empty()) return;  // an empty text draws nothing
   // Texts drawn one after another share a text object, each placed from
   // where the one before began.
@@ -446,6 +448,14 @@ int TPDFDocument::TextWidth(std::string_view text, int size) const {
   if (font_.Unicode != nullptr)
     return RoundHalfEven(static_cast<double>(font_.Unicode->Width(text)) * size / 1000);
   return RoundHalfEven(static_cast<double>(MeasureText(text, font_codes_, font_widths_)) * size / 1000);
+}
+
+int TPDFDocument::WidthToDraw(std::string_view text) {
+  if (font_.Unicode == nullptr) return TextWidth(text, font_.FontSize);
+  const std::int64_t width = font_.Unicode->Shape(text, runs_);
+  shaped_text_.assign(text);
+  shaped_ = true;
+  return RoundHalfEven(static_cast<double>(width) * font_.FontSize / 1000);
 }
 
 int TPDFDocument::TextWidth(std::string_view text, const TPDFFont& font) {

@@ -90,6 +90,9 @@ class TPDFDocument {
   int TextWidth(std::string_view text, int size) const;
   // The same in the given font at its FontSize.
   static int TextWidth(std::string_view text, const TPDFFont& font);
+  // The width of a text about to be drawn in the current font: TextOut of
+  // the same text next draws what was shaped here.
+  int WidthToDraw(std::string_view text);
   // The byte length of the longest start of the UTF-8 text, cut between
   // characters, that is at most max_width points wide in the font.
   static std::size_t FittingLength(std::string_view text, const TPDFFont& font, double max_width);
@@ -192,6 +195,8 @@ class TPDFDocument {
   // A text object left open for the next embedded text, and where its last
   // text began.
   bool text_open_ = false;
+  std::string shaped_text_;  // the text runs_ holds, shaped for the next TextOut
+  bool shaped_ = false;
   int text_x_ = 0;
   int text_y_ = 0;
   void EndText();

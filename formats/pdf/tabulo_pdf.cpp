@@ -570,14 +570,13 @@ void TTabuloPDF::DrawRowPart(std::vector<TCell>& cells, const TPDFFont& font, st
       // An empty line between others draws nothing.
       if (part.Begin == part.End && cell.Lines.size() > 1) continue;
       const std::string_view text = std::string_view(cell.Text).substr(part.Begin, part.End - part.Begin);
-      const TPDFFont& drawing = cell.Font != nullptr ? *cell.Font : font;
+      if (cell.Font != nullptr) document.SetFont(*cell.Font);
       int x = left + padding;
       if (cell.Align == ecaCenter) {
-        x += (centring_widths_[column] - TPDFDocument::TextWidth(text, drawing)) / 2;
+        x += (centring_widths_[column] - document.WidthToDraw(text)) / 2;
       } else if (cell.Align == ecaRight) {
-        x = right - padding - TPDFDocument::TextWidth(text, drawing);
+        x = right - padding - document.WidthToDraw(text);
       }
-      if (cell.Font != nullptr) document.SetFont(drawing);
       document.TextOut(x, baseline - static_cast<int>(line - first) * pitch, cell.Color, text);
       if (cell.Font != nullptr) document.SetFont(font);
     }
