@@ -66,4 +66,43 @@ int ReadBoundedInteger(const TIniFile& template_file, std::string_view section, 
   return value;
 }
 
+std::int64_t ReadByteSize(const TIniFile& template_file, std::string_view section, std::string_view key,
+                          std::int64_t current) {
+  const std::string given = template_file.ReadString(section, key, "");
+  std::string_view text = Trim(given);
+  if (text.empty()) return current;
+  int shift = 0;
+  switch (text.back()) {
+    case 'K':
+    case 'k':
+      shift = 10;
+      break;
+    case 'M':
+    case 'm':
+      shift = 20;
+      break;
+    case 'G':
+    case 'g':
+      shift = 30;
+      break;
+    default:
+      break;
+  }
+  if (shift > 0) text.remove_suffix(1);
+  std::int64_t value = 0;
+  bool sound = !text.empty();
+  for (const char digit : text) {
+    if (digit < '0' || digit > '9' || value > (std::int64_t{1} << 62) / 10) {
+      sound = false;
+      break;
+    }
+    value = value * 10 + (digit - '0');
+  }
+  if (!sound || value > ((std::int64_t{1} << 62) >> shift)) {
+    RefuseTemplateValue(template_file, section, key,
+                        "give a number of bytes, with K, M or G for KiB, MiB or GiB");
+  }
+  return value << shift;
+}
+
 }  // namespace velmora

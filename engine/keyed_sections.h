@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,10 @@ void ReadAlignSection(const TIniFile& template_file, const TDataSet& data_set, T
 // lowest .. highest; any other number is refused as above.
 int ReadBoundedInteger(const TIniFile& template_file, std::string_view section, std::string_view key,
                        int current, int lowest, int highest);
+// A size in bytes (absent: current): digits with an optional K, M or G for
+// KiB, MiB or GiB ("64K", "1M"); anything else, or a size past 2^62, is
+// refused as above.
+std::int64_t ReadByteSize(const TIniFile& template_file, std::string_view section, std::string_view key,
+                          std::int64_t current);
 
 }  // namespace velmora

@@ -33,8 +33,8 @@ struct TPDFFont {
 // the count is known, so no page has to wait in memory for it.
 struct TPDFPageNumbers {
   bool Enabled = false;
-  TPDFFont Font;      // added to the document's fonts by EndDoc when it is not
-  int Left = 0;       // the text is centred between Left and Right
+  TPDFFont Font;  // added to the document's fonts by EndDoc when it is not
+  int Left = 0;   // the text is centred between Left and Right
   int Right = 0;
   int Baseline = 0;
 };

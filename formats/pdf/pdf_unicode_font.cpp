@@ -176,9 +176,11 @@ struct TUnicodeFontChain::TFace {
   explicit TFace(const std::string& file) : File(file) {
     Blob.reset(hb_blob_create_from_file_or_fail(file.c_str()));
     if (Blob) Face.reset(hb_face_create(Blob.get(), 0));
-    if (Face && !HasTrueTypeOutlines(Face.get()) && TFontTable(Face.get(), HB_TAG('C', 'F', 'F', ' ')).Size() > 0)
-      throw EVelmoraError(Format("The font file \"%s\" has PostScript outlines; only TrueType outlines can be embedded",
-                                 file.c_str()));
+    if (Face && !HasTrueTypeOutlines(Face.get()) &&
+        TFontTable(Face.get(), HB_TAG('C', 'F', 'F', ' ')).Size() > 0)
+      throw EVelmoraError(
+          Format("The font file \"%s\" has PostScript outlines; only TrueType outlines can be embedded",
+                 file.c_str()));
     if (!Face || !HasTrueTypeOutlines(Face.get()) || hb_face_get_upem(Face.get()) < 16)
       throw EVelmoraError(Format("Cannot read the font file \"%s\"", file.c_str()));
     const std::uint16_t fs_type = TFontTable(Face.get(), HB_TAG('O', 'S', '/', '2')).U16(8);
@@ -430,7 +432,8 @@ bool TUnicodeFontChain::DrawSimply(std::string_view utf8, std::vector<TUnicodeRu
       advance = face.CachedAdvance(glyph);
     }
     sum += advance;
-    if (run != nullptr) run->Glyphs.push_back(TUnicodeGlyph{static_cast<std::uint16_t>(glyph), advance, 0, 0});
+    if (run != nullptr)
+      run->Glyphs.push_back(TUnicodeGlyph{static_cast<std::uint16_t>(glyph), advance, 0, 0});
     if (note && (glyph >= face.GlyphCount || !face.ExactText[glyph])) face.Note(glyph, &c, 1, true);
   }
   if (run != nullptr && run->Glyphs.empty()) runs->clear();

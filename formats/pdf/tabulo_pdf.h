@@ -84,12 +84,10 @@ class TTabuloPDFWriter : public TTabuloWriter {
 // the columns together are wider than the printable width they share it:
 // every column that needs no more than an equal share keeps its width, the
 // others divide the rest in proportion to their content, a number or date
-// column never narrower than its widest value while the page allows. A text longer than its column wraps onto more
-// lines of its cell (at blanks, a longer word between characters) and the row
-// grows to its tallest cell; nothing is cut. A row moves whole to the next
-// page unless it alone is taller than a page. Text is written in the fonts'
-// 8-bit encodings; characters they lack print as "?" and are counted
-// (ReplacedCharacters).
+// column never narrower than its widest value while the page allows. A text longer than its column wraps onto
+// more lines of its cell (at blanks, a longer word between characters) and the row grows to its tallest cell;
+// nothing is cut. A row moves whole to the next page unless it alone is taller than a page. Text is written
+// in the fonts' 8-bit encodings; characters they lack print as "?" and are counted (ReplacedCharacters).
 class TTabuloPDF : public TTabuloFormatText {
  public:
   // Object offsets are counted as the bytes go; nothing is patched.

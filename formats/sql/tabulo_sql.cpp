@@ -46,6 +46,8 @@ bool IsBareWord(std::string_view text) {
 void TTabuloSQL::BeginExport() {
   TTabuloText::BeginExport();
   rows_written_ = 0;
+  statement_rows_ = 0;
+  statement_bytes_ = 0;
   TTabuloWriter& writer = Writer();
   for (const std::string& line : Header) writer.WriteLine(line);
   // Values are UTF-8 whatever the client's default character set.
@@ -73,7 +75,7 @@ void TTabuloSQL::BeginExport() {
     if (index > 0) statement_start_ += ',';
     AppendSqlName(statement_start_, names_[index]);
   }
-  statement_start_ += ")\r\nVALUES(";
+  statement_start_ += ")\r\nVALUES";
 }
 
 void TTabuloSQL::WriteCreateTable() {
@@ -167,29 +169,68 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
   }
 }
 
+void TTabuloSQL::AppendValues(std::string& out) {
+  out += '(';
+  for (int index = 0; index < Columns().Count(); ++index) {
+    if (index > 0) out += ',';
+    AppendLiteral(out, Columns()[index]);
+  }
+  out += ')';
+}
+
 void TTabuloSQL::GetDataRow(bool, std::string& row) {
   row.assign(statement_start_);
-  for (int index = 0; index < Columns().Count(); ++index) {
-    if (index > 0) row += ',';
-    AppendLiteral(row, Columns()[index]);
-  }
-  row += ')';
+  AppendValues(row);
   row += StatementTerm;
 }
 
-void TTabuloSQL::WriteDataRow() {
-  GetDataRow(false, row_);
+void TTabuloSQL::EndStatement() {
+  if (statement_rows_ == 0) return;
   TTabuloWriter& writer = Writer();
-  writer.WriteLine(row_);
+  writer.WriteLine(std::string_view(&StatementTerm, 1));
   writer.EmptyLine();
+  statement_rows_ = 0;
+  statement_bytes_ = 0;
+}
+
+void TTabuloSQL::WriteDataRow() {
+  TTabuloWriter& writer = Writer();
+  if (RowsPerInsert <= 1) {
+    GetDataRow(false, row_);
+    writer.WriteLine(row_);
+    writer.EmptyLine();
+  } else {
+    // Each record on a line of its own: "VALUES(...)," CR LF "(...)," ... ";".
+    row_.clear();
+    AppendValues(row_);
+    const auto separator = static_cast<std::int64_t>(std::string_view(",\r\n").size());
+    const auto size = static_cast<std::int64_t>(row_.size());
+    // The statement's bytes with this record and the terminator.
+    if (statement_rows_ > 0 &&
+        (statement_rows_ >= RowsPerInsert || statement_bytes_ + separator + size + 1 > MaxStatementBytes)) {
+      EndStatement();
+    }
+    if (statement_rows_ == 0) {
+      writer.Write(statement_start_);
+      statement_bytes_ = static_cast<std::int64_t>(statement_start_.size());
+    } else {
+      writer.Write(",\r\n");
+      statement_bytes_ += separator;
+    }
+    writer.Write(row_);
+    statement_bytes_ += size;
+    ++statement_rows_;
+  }
   ++rows_written_;
   if (CommitRecCount > 0 && rows_written_ % CommitRecCount == 0 && !CommitStatement.empty()) {
+    EndStatement();
     writer.WriteLine(CommitStatement);
     writer.EmptyLine();
   }
 }
 
 void TTabuloSQL::EndExport() {
+  EndStatement();
   TTabuloWriter& writer = Writer();
   if (CommitAfterScript && !CommitStatement.empty()) writer.WriteLine(CommitStatement);
   if (!TimeZone.empty()) writer.WriteLine("/*!40103 SET TIME_ZONE=@VELMORA_OLD_TIME_ZONE */;");

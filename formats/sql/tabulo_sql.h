@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,12 @@ struct TSQLOptions {
   bool CommitAfterScript = false;
   std::string CommitStatement = "COMMIT WORK;";
   char StatementTerm = ';';
+  int RowsPerInsert = 1;
+  std::int64_t MaxStatementBytes = kDefaultMaxStatementBytes;
+
+  // Well under the server's default max_allowed_packet (16 MiB), so that a
+  // script replays on any server as it is configured out of the box.
+  static constexpr std::int64_t kDefaultMaxStatementBytes = 1 << 20;
 
   // The keys of the SQL section over current; a value that cannot give a
   // sound script raises EVelmoraError naming key and value.
@@ -72,11 +79,11 @@ struct TSQLOptions {
 // Writes the records as an SQL script: the header lines, SET NAMES utf8mb4,
 // the session settings the literals assume (the SQL mode, and the time zone
 // the TIMESTAMP values were read in, each saved in a user variable first), an
-// optional CREATE TABLE statement, one INSERT statement per record with
-// periodic commit statements, an optional final commit, the saved settings
-// back, and the footer lines. Values are literals that read back byte for
-// byte: strings escaped, numbers as the server sent them, NULL as NULL, binary
-// data in hexadecimal.
+// optional CREATE TABLE statement, INSERT statements of RowsPerInsert records
+// each (fewer where the next row would take a statement past
+// MaxStatementBytes, or a commit falls due) with periodic commit statements, an optional final commit, the
+// saved settings back, and the footer lines. Values are literals that read back byte for byte: strings
+// escaped, numbers as the server sent them, NULL as NULL, binary data in hexadecimal.
 class TTabuloSQL : public TTabuloText {
  public:
   bool SeeksBack() const override { return false; }
@@ -87,6 +94,8 @@ class TTabuloSQL : public TTabuloText {
   bool CommitAfterScript = false;
   std::string CommitStatement = "COMMIT WORK;";
   char StatementTerm = ';';
+  int RowsPerInsert = 1;
+  std::int64_t MaxStatementBytes = TSQLOptions::kDefaultMaxStatementBytes;
   // The session time zone the values were read in ("+00:00", "SYSTEM"); the
   // script sets it while it runs. Empty: the script leaves the zone alone.
   std::string TimeZone;
@@ -115,13 +124,19 @@ class TTabuloSQL : public TTabuloText {
   void WriteCreateTable();
   // Appends the literal of the cell's current value.
   void AppendLiteral(std::string& out, const TTabuloColumn& column);
+  // Appends "(" the values of the current record ")".
+  void AppendValues(std::string& out);
+  // Ends the INSERT statement the last records went into, if one is open.
+  void EndStatement();
 
   std::vector<std::string> names_;  // of the columns, as the script writes them
-  std::string statement_start_;  // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES("
+  std::string statement_start_;     // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES"
   std::string row_;
   std::string value_;
   TCellValue cell_;  // the value of the column being written
   int rows_written_ = 0;
+  int statement_rows_ = 0;            // records in the open statement, 0: none open
+  std::int64_t statement_bytes_ = 0;  // its bytes so far
 };
 
 // The registry row of the format.

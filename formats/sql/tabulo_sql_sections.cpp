@@ -40,11 +40,23 @@ TSQLOptions TSQLOptions::Read(const TIniFile& template_file, const TSQLOptions& 
     }
     options.StatementTerm = term[0];
   }
+  // 1: one statement a record, as scripts always were.
+  options.RowsPerInsert = template_file.ReadInteger(kSection, "RowsPerInsert", options.RowsPerInsert);
+  if (options.RowsPerInsert < 1) {
+    RefuseTemplateValue(template_file, kSection, "RowsPerInsert", "a statement holds one record at least");
+  }
+  options.MaxStatementBytes =
+      ReadByteSize(template_file, kSection, "MaxStatementBytes", options.MaxStatementBytes);
+  if (options.MaxStatementBytes < 1024) {
+    RefuseTemplateValue(template_file, kSection, "MaxStatementBytes",
+                        "a statement may take 1024 bytes at least");
+  }
   return options;
 }
 
 TSQLOptions TTabuloSQL::SQLOptions() const {
-  return {TableName, CreateTable, CommitRecCount, CommitAfterScript, CommitStatement, StatementTerm};
+  return {TableName,       CreateTable,   CommitRecCount, CommitAfterScript,
+          CommitStatement, StatementTerm, RowsPerInsert,  MaxStatementBytes};
 }
 
 void TTabuloSQL::SetSQLOptions(const TSQLOptions& options) {
@@ -54,6 +66,8 @@ void TTabuloSQL::SetSQLOptions(const TSQLOptions& options) {
   CommitAfterScript = options.CommitAfterScript;
   CommitStatement = options.CommitStatement;
   StatementTerm = options.StatementTerm;
+  RowsPerInsert = options.RowsPerInsert;
+  MaxStatementBytes = options.MaxStatementBytes;
 }
 
 void TTabuloSQL::ReadFormatSections(const TIniFile& template_file, const TDataSet&) {

@@ -99,32 +99,39 @@ class XmlSqlRunTest : public consoletest::ConsoleServerTest {
 
 TEST_F(XmlSqlRunTest, ReplayedScriptReproducesEveryValue) {
   testsupport::RunSql(*server_, kHostileTable);
-  testsupport::RunSql(
-      *server_,
-      "DROP DATABASE IF EXISTS velmora_sql_copy; CREATE DATABASE velmora_sql_copy CHARACTER SET latin1");
-  Write("sql.ini",
-        "[SQL]\nCreateTable=1\nCommitRecCount=2\nCommitAfterScript=1\n[FORMATS]\nNullString=null\n"
-        "Float=#,##0.0\n[FIELDS]\n1=id\n2=first name\n3=order\n4=memo\n5=d\n6=u\n7=i\n8=f\n9=dt\n"
-        "10=dz\n11=t\n12=y\n13=bin\n14=bl\n");
-  // A German locale: the script's numbers still use "." and no grouping.
-  testsupport::WriteFile(dir_.File("run.cfg"), SocketConnection("velmora_sql_source") +
-                                                   "[Tables]\nhostile=hostile\n[Files]\nhostile=out/h.sql\n"
-                                                   "[Templates]\nhostile=sql.ini\n");
-  const TVelmoraResult result = consoletest::RunVelmora({"run.cfg"}, dir_.Path(), "de_DE.UTF-8");
-  EXPECT_EQ(result.lines, Connected({"hostile: 4 records exported to out/h.sql"})) << result.output;
-  const std::string script = Read("out/h.sql");
-  EXPECT_NE(
-      script.find("CREATE TABLE hostile(\r\n  id  int(11),\r\n  `first name`  varchar(100) CHARACTER SET "
-                  "utf8mb4 COLLATE utf8mb4_general_ci,\r\n"),
-      std::string::npos)
-      << script;
+  // One statement a record, and records three to a statement (two, where
+  // a commit falls due).
+  for (const std::string rows_per_insert : {"", "RowsPerInsert=3\n"}) {
+    SCOPED_TRACE(rows_per_insert);
+    testsupport::RunSql(
+        *server_,
+        "DROP DATABASE IF EXISTS velmora_sql_copy; CREATE DATABASE velmora_sql_copy CHARACTER SET latin1");
+    Write("sql.ini",
+          "[SQL]\nCreateTable=1\nCommitRecCount=2\nCommitAfterScript=1\n" + rows_per_insert +
+              "[FORMATS]\nNullString=null\n"
+              "Float=#,##0.0\n[FIELDS]\n1=id\n2=first name\n3=order\n4=memo\n5=d\n6=u\n7=i\n8=f\n9=dt\n"
+              "10=dz\n11=t\n12=y\n13=bin\n14=bl\n");
+    // A German locale: the script's numbers still use "." and no grouping.
+    testsupport::WriteFile(dir_.File("run.cfg"), SocketConnection("velmora_sql_source") +
+                                                     "[Tables]\nhostile=hostile\n[Files]\nhostile=out/h.sql\n"
+                                                     "[Templates]\nhostile=sql.ini\n");
+    const TVelmoraResult result = consoletest::RunVelmora({"run.cfg"}, dir_.Path(), "de_DE.UTF-8");
+    EXPECT_EQ(result.lines, Connected({"hostile: 4 records exported to out/h.sql"})) << result.output;
+    const std::string script = Read("out/h.sql");
+    EXPECT_NE(
+        script.find("CREATE TABLE hostile(\r\n  id  int(11),\r\n  `first name`  varchar(100) CHARACTER SET "
+                    "utf8mb4 COLLATE utf8mb4_general_ci,\r\n"),
+        std::string::npos)
+        << script;
+    EXPECT_EQ(script.find("),\r\n(") != std::string::npos, !rows_per_insert.empty()) << script;
 
-  const auto replay = Replay(dir_.File("out/h.sql"), "velmora_sql_copy");
-  ASSERT_EQ(replay.exit_status, 0) << replay.output;
-  EXPECT_EQ(replay.output, "");
-  const auto source = HexValues("velmora_sql_source", "hostile");
-  ASSERT_EQ(source.size(), 4u);
-  EXPECT_EQ(HexValues("velmora_sql_copy", "hostile"), source);
+    const auto replay = Replay(dir_.File("out/h.sql"), "velmora_sql_copy");
+    ASSERT_EQ(replay.exit_status, 0) << replay.output;
+    EXPECT_EQ(replay.output, "");
+    const auto source = HexValues("velmora_sql_source", "hostile");
+    ASSERT_EQ(source.size(), 4u);
+    EXPECT_EQ(HexValues("velmora_sql_copy", "hostile"), source);
+  }
 }
 
 // Column types the rows alone cannot tell, and session settings the literals

@@ -65,6 +65,41 @@ TEST_F(SqlExportTest, CommitsAfterEveryNthRecordAndAfterTheScript) {
                           insert("4,'d'") + commit + "\r\n" + insert("5,'e'") + commit + kEnd);
 }
 
+// Records go several to a statement, each on a line of its own; a statement
+// ends early where the next record would take it past the byte limit, or a
+// commit falls due.
+TEST_F(SqlExportTest, RowsPerInsertGroupsRecordsWithinTheByteLimitAndTheCommits) {
+  IdAndName({{"1", "a"}, {"2", "b"}, {"3", std::string(1000, 'c')}, {"4", "d"}, {"5", "e"}});
+  const std::string start = "INSERT INTO ORDERS\r\n  (ID,NAME)\r\nVALUES";
+  const std::string c = "(3,'" + std::string(1000, 'c') + "')";
+  const std::string commit = "COMMIT WORK;\r\n\r\n";
+  const struct {
+    int RowsPerInsert;
+    std::int64_t MaxStatementBytes;
+    int CommitRecCount;
+    std::string Statements;
+  } cases[] = {
+      {2, 1 << 20, 0,
+       start + "(1,'a'),\r\n(2,'b');\r\n\r\n" + start + c + ",\r\n(4,'d');\r\n\r\n" + start +
+           "(5,'e');\r\n\r\n"},
+      {10, 1 << 20, 0, start + "(1,'a'),\r\n(2,'b'),\r\n" + c + ",\r\n(4,'d'),\r\n(5,'e');\r\n\r\n"},
+      // The long record would pass 1,024 bytes with the two before it.
+      {10, 1024, 0,
+       start + "(1,'a'),\r\n(2,'b');\r\n\r\n" + start + c + ";\r\n\r\n" + start +
+           "(4,'d'),\r\n(5,'e');\r\n\r\n"},
+      {10, 1 << 20, 3,
+       start + "(1,'a'),\r\n(2,'b'),\r\n" + c + ";\r\n\r\n" + commit + start +
+           "(4,'d'),\r\n(5,'e');\r\n\r\n"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(testing::Message() << test.RowsPerInsert << " " << test.MaxStatementBytes);
+    exporter_.RowsPerInsert = test.RowsPerInsert;
+    exporter_.MaxStatementBytes = test.MaxStatementBytes;
+    exporter_.CommitRecCount = test.CommitRecCount;
+    EXPECT_EQ(Export(), kBegin + test.Statements + kEnd);
+  }
+}
+
 TEST_F(SqlExportTest, EmptyCommitStatementWritesNoCommit) {
   IdAndName({{"1", "a"}, {"2", "b"}});
   exporter_.CommitRecCount = 1;
@@ -86,6 +121,13 @@ TEST_F(SqlExportTest, TemplateRefusingAKeyChangesNoSetting) {
        "Invalid value \"#\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
       {"[SQL]\nTableName=T2\nStatementTerm='x\n",
        "Invalid value \"'x\" for StatementTerm in [SQL]: quotes, # and backslashes do not end a statement"},
+      {"[SQL]\nTableName=T2\nRowsPerInsert=0\n",
+       "Invalid value \"0\" for RowsPerInsert in [SQL]: a statement holds one record at least"},
+      {"[SQL]\nTableName=T2\nMaxStatementBytes=1000\n",
+       "Invalid value \"1000\" for MaxStatementBytes in [SQL]: a statement may take 1024 bytes at least"},
+      {"[SQL]\nTableName=T2\nMaxStatementBytes=4X\n",
+       "Invalid value \"4X\" for MaxStatementBytes in [SQL]: give a number of bytes, with K, M or G for KiB, "
+       "MiB or GiB"},
   };
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.Template);
@@ -95,8 +137,13 @@ TEST_F(SqlExportTest, TemplateRefusingAKeyChangesNoSetting) {
     EXPECT_FALSE(exporter_.CreateTable);
     EXPECT_EQ(exporter_.StatementTerm, ';');
   }
-  exporter_.ReadFormatSections(TIniFile::FromText("[SQL]\nCommitRecCount=3\nStatementTerm=//\n"), data_);
+  exporter_.ReadFormatSections(
+      TIniFile::FromText(
+          "[SQL]\nCommitRecCount=3\nStatementTerm=//\nRowsPerInsert=500\nMaxStatementBytes=64K\n"),
+      data_);
   EXPECT_EQ(exporter_.CommitRecCount, 3);
+  EXPECT_EQ(exporter_.RowsPerInsert, 500);
+  EXPECT_EQ(exporter_.MaxStatementBytes, 65536);
   EXPECT_EQ(exporter_.StatementTerm, '/');
   EXPECT_EQ(exporter_.TableName, "ORDERS");
   // Without a table name set, the item's name is the default.
