@@ -61,7 +61,7 @@ int TApplication::RunSequence(const std::vector<std::string>& arguments, const s
   PrintLine("");
   PrintLine("");
   if (command_line.Help) {
-    for (const std::string& line : HelpLines(program_path)) PrintLine(line);
+    for (const std::string& line : HelpLines(program_path, command_line.LongHelp)) PrintLine(line);
     return 0;
   }
   if (!FileExists(command_line.ParameterFile)) {

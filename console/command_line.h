@@ -11,6 +11,7 @@ extern const char* const kProductVersion;
 // What the command line asks for. Only the first argument is looked at.
 struct TCommandLine {
   bool Help = false;     // "help" in any letter case, "/h", "?", "--help", "-h"
+  bool LongHelp = false;  // "--help", "-h": the help and where the manual is
   bool Version = false;  // "--version"
   std::string ParameterFile;
 
@@ -23,6 +24,7 @@ struct TCommandLine {
 // "Velmora, version 1.5.0.1".
 std::string BannerLine();
 // The three lines of the help text for the program of that path.
-std::vector<std::string> HelpLines(const std::string& program_path);
+// The help text; with long_form, also the exit status and the manual page.
+std::vector<std::string> HelpLines(const std::string& program_path, bool long_form);
 
 }  // namespace velmora
