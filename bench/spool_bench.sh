@@ -27,6 +27,8 @@ bench_fill_ten_column_rows spool_rows "$rows"
 
 velmora="$build/velmora"
 measure="/usr/bin/python3 $root/bench/measure_command.py"
+# The checksum of an export's file and its memo file, if any.
+checksum() { cat "$1" $([[ -e "${1%.*}.dbt" ]] && echo "${1%.*}.dbt") | md5sum; }
 # field NAME LINE: the number before the word NAME ("s", "MiB") in a measure line
 field() { awk -v name="$1" '{for (i = 1; i < NF; ++i) if ($(i + 1) == name) {print $i; exit}}' <<<"$2"; }
 
@@ -49,9 +51,9 @@ CFG
     echo "$line"
     if [[ $mode == stored ]]; then
       stored_line="$line"
-      sum=$(cat "$out" "${out%.*}.dbt" 2>/dev/null | md5sum)
+      sum=$(checksum "$out")
     else
-      [[ "$(cat "$out" "${out%.*}.dbt" 2>/dev/null | md5sum)" == "$sum" ]] || {
+      [[ "$(checksum "$out")" == "$sum" ]] || {
         echo "  the spooled file differs from the stored one"
         failed=1
       }
