@@ -594,26 +594,6 @@ TEST_F(ResultSetTest, SpooledResultReadsAsTheStoredOne) {
   query.ExtraOptions = {moStoreResult};
 }
 
-// A temporary directory that cannot take the spool fails the result with the
-// directory's name; the connection runs the next statement.
-TEST_F(ResultSetTest, ASpoolThatCannotBeWrittenFailsTheResultOnly) {
-  testsupport::TTempDir parent("spool");
-  const std::string missing = parent.File("missing");
-  ::setenv("TMPDIR", missing.c_str(), 1);
-  query.ExtraOptions = {moStoreResult, moSpoolResult};
-  EXPECT_VELMORA_ERROR(OpenQuery("select id from all_types"),
-                       "Cannot create a file for the rows in the temporary directory \"" + missing +
-                           "\": No such file or directory");
-  ::unsetenv("TMPDIR");
-  EXPECT_TRUE(query.DirQuery().SpoolFailed());
-  EXPECT_FALSE(query.Active());
-  OpenQuery("select count(*) from all_types");
-  EXPECT_FALSE(query.DirQuery().SpoolFailed());
-  EXPECT_EQ(RecordText(), "5");
-  query.Close();
-  query.ExtraOptions = {moStoreResult};
-}
-
 // Streamed on the transaction's own connection, the rows are read in its
 // session (its snapshot, its current database), and once the data set is closed
 // the connection runs the next statement.
