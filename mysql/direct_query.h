@@ -105,9 +105,8 @@ class TDirMySqlQuery {
   // Reads the next row of the result into the cursor; false at the end.
   bool FetchRow();
   // Reads every row of the result into the row store (the spool with
-  // SpoolRows); false when the
-  // connection failed on the way (status qsFailed, the connection keeps the
-  // message).
+  // SpoolRows); false when the connection failed on the way (status
+  // qsFailed, the connection keeps the message).
   bool StoreRows();
   // Points the cursor at row row of the row store.
   void ReadStoredRow(std::uint64_t row);
