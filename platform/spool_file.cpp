@@ -27,16 +27,22 @@ std::string TemporaryDirectory() {
 }
 
 TSpoolFile::TSpoolFile(std::string directory) : directory_(std::move(directory)) {
-  std::string name = directory_ + "/velmora-rows-XXXXXX";
-  {
+  // A file system that can make a file without a name is asked for one, so
+  // that not even a killed process leaves a file behind; on the others the
+  // name is removed as soon as the file exists.
+  fd_ = ::open(directory_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  int error_number = errno;
+  if (fd_ < 0 && (error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL)) {
+    std::string name = directory_ + "/velmora-rows-XXXXXX";
     // No terminating signal between creating the file and removing its name.
     TDeferCleanupSignals defer;
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    error_number = errno;
     if (fd_ >= 0) ::unlink(name.c_str());
   }
   if (fd_ < 0) {
     throw EVelmoraError("Cannot create a file for the rows in the temporary directory \"" + directory_ +
-                        "\": " + SystemErrorText(errno));
+                        "\": " + SystemErrorText(error_number));
   }
 }
 

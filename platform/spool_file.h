@@ -12,8 +12,8 @@ std::string TemporaryDirectory();
 
 // A file without a name in the temporary directory for data written once, from
 // start to end, and then read back at any offset as often as needed. It is
-// unlinked as soon as it is created, so nothing is left behind whatever ends
-// the process. Writes are buffered; every failure (a full directory above
+// made without a name (O_TMPFILE), or unlinked as soon as it is created where
+// the file system cannot, so nothing is left behind whatever ends the process. Writes are buffered; every failure (a full directory above
 // all) raises EVelmoraError naming the directory, with the system's text.
 class TSpoolFile {
  public:
