@@ -292,10 +292,18 @@ bool TExportRun::ClaimItemOutput(const TSourceItem& item, const std::string& fil
 void TExportRun::ChooseResultMode(const TItemPlan& plan) {
   // An export that never reads ahead writes the rows as the server sends them,
   // on the run's connection (inside its snapshot), holding only one at a time.
-  if (!connection_.StoreResult && StreamsRows(*plan.Format, plan.TemplateFile)) {
-    query_.ExtraOptions = {moStreamOnTransaction};
-  } else {
-    query_.ExtraOptions = {moStoreResult};
+  // One that reads ahead has them read whole first, into a spool file unless
+  // memory is asked for, so that its passes can go over them again.
+  switch (ResultModeOf(*plan.Format, plan.TemplateFile, connection_.StoreResult)) {
+    case rmStreamed:
+      query_.ExtraOptions = {moStreamOnTransaction};
+      break;
+    case rmSpooled:
+      query_.ExtraOptions = {moStoreResult, moSpoolResult};
+      break;
+    case rmInMemory:
+      query_.ExtraOptions = {moStoreResult};
+      break;
   }
   // A format that sizes its columns by their content reads the first rows of
   // a streamed result ahead: the rows must stay at hand, within a bound.
@@ -368,8 +376,16 @@ void TExportRun::ExportItem(const TSourceItem& item, const std::string& default_
   // Cleared before the item's line, or the run's error line, is printed.
   TProgressScope progress(progress_, item.Name);
   // A failure to open the result is not the item's alone: it ends the run.
+  // A spool file that cannot hold the rows fails the item only.
   TQueryCloser closer(query_);
-  query_.Open();
+  try {
+    query_.Open();
+  } catch (const EVelmoraError& error) {
+    if (!query_.DirQuery().SpoolFailed()) throw;
+    progress_.Finish();
+    output_.PrintFailure(std::string("ProcessedData: ") + error.what());
+    return;
+  }
   // A statement that gives no result set has no columns to write.
   if (!query_.Active()) {
     output_.PrintLine(item.Name + ": Dataset is empty");

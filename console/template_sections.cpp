@@ -91,4 +91,9 @@ bool StreamsRows(const TExportFormat& format, const TIniFile& template_file) {
   }
 }
 
+TResultMode ResultModeOf(const TExportFormat& format, const TIniFile& template_file, bool store_result) {
+  if (store_result || template_file.ReadBool("GENERAL", "StoreResult", false)) return rmInMemory;
+  return StreamsRows(format, template_file) ? rmStreamed : rmSpooled;
+}
+
 }  // namespace velmora

@@ -20,4 +20,16 @@ void ReadGeneralSections(const TIniFile& template_file, const TDataSet& data_set
 // false; the item's export reports the refusal.
 bool StreamsRows(const TExportFormat& format, const TIniFile& template_file);
 
+// How an item's result reaches its export.
+enum TResultMode {
+  rmStreamed,  // row by row as the server sends them
+  rmSpooled,   // read whole into a spool file of the temporary directory first
+  rmInMemory,  // read whole into memory first
+};
+
+// The mode of an item of that format and template: in memory when asked for
+// (store_result, the Connection section's StoreResult=1, or the template's
+// GENERAL StoreResult=1), streamed when StreamsRows says so, else spooled.
+TResultMode ResultModeOf(const TExportFormat& format, const TIniFile& template_file, bool store_result);
+
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include "mysql/field_mapping.h"
 #include "mysql/statement_text.h"
 #include "platform/error.h"
+#include "platform/spool_file.h"
 #include "platform/utf8.h"
 
 namespace velmora {
@@ -41,6 +42,7 @@ bool TDirMySqlQuery::SendStatement(std::string& prepared) {
   Close();
   affected_rows_ = 0;
   status_ = qsNone;
+  spool_failed_ = false;
   prepared = PrepareStatement(Sql);
   if (MySqlApi().mysql_real_query(transact_->Handle(), prepared.data(), prepared.size()) != 0) {
     status_ = qsFailed;
@@ -104,11 +106,31 @@ void TDirMySqlQuery::Open() {
 bool TDirMySqlQuery::StoreRows() {
   const TMySqlClientApi& api = MySqlApi();
   MYSQL* handle = transact_->Handle();
+  // A spool that fails (a full temporary directory) fails this result only.
+  const auto spooling = [this](auto&& step) {
+    try {
+      step();
+    } catch (const EVelmoraError&) {
+      spool_failed_ = true;
+      spooled_rows_.reset();
+      throw;
+    }
+  };
+  if (SpoolRows) {
+    spooling([&] {
+      spooled_rows_ = std::make_unique<TSpooledRows>(std::make_unique<TSpoolFile>(TemporaryDirectory()));
+    });
+  }
   while (MYSQL_ROW row = api.mysql_fetch_row(result_)) {
     const unsigned long* lengths = api.mysql_fetch_lengths(result_);
     if (lengths == nullptr) throw EVelmoraError("Fatal internal error");
-    stored_rows_store_.Append(row, lengths, field_count_);
+    if (spooled_rows_) {
+      spooling([&] { spooled_rows_->Append(row, lengths, field_count_); });
+    } else {
+      stored_rows_store_.Append(row, lengths, field_count_);
+    }
   }
+  if (spooled_rows_ && api.mysql_errno(handle) == 0) spooling([&] { spooled_rows_->FinishWriting(); });
   if (api.mysql_errno(handle) != 0) {
     // A result lost on the way is no result, as when the whole of it is
     // transferred at once.
@@ -116,20 +138,29 @@ bool TDirMySqlQuery::StoreRows() {
     result_ = nullptr;
     api.mysql_free_result(result);
     stored_rows_store_.Clear();
+    spooled_rows_.reset();
     field_count_ = 0;
     status_ = qsFailed;
     return false;
   }
-  stored_rows_ = stored_rows_store_.Count();
+  stored_rows_ = spooled_rows_ ? spooled_rows_->Count() : stored_rows_store_.Count();
   stored_values_.assign(field_count_, nullptr);
   stored_lengths_.assign(field_count_, 0);
   return true;
 }
 
 void TDirMySqlQuery::ReadStoredRow(std::uint64_t row) {
-  stored_rows_store_.Read(row, field_count_, stored_values_.data(), stored_lengths_.data());
+  ReadRowInto(row, stored_values_.data(), stored_lengths_.data());
   row_ = stored_values_.data();
   lengths_ = stored_lengths_.data();
+}
+
+void TDirMySqlQuery::ReadRowInto(std::uint64_t row, char** values, unsigned long* lengths) {
+  if (spooled_rows_) {
+    spooled_rows_->Read(row, field_count_, values, lengths);
+  } else {
+    stored_rows_store_.Read(row, field_count_, values, lengths);
+  }
 }
 
 void TDirMySqlQuery::DrainResults() {
@@ -162,6 +193,7 @@ void TDirMySqlQuery::Close() {
   row_ = nullptr;
   lengths_ = nullptr;
   stored_rows_store_.Clear();
+  spooled_rows_.reset();
   keeping_ = false;
   kept_bytes_ = 0;
   read_failed_ = false;
@@ -320,11 +352,13 @@ std::size_t TDirMySqlQuery::LongestValueCharacters(unsigned int column) {
   std::vector<char*> values(field_count_);
   std::vector<unsigned long> lengths(field_count_);
   for (std::uint64_t row = 0; row < stored_rows_; ++row) {
-    stored_rows_store_.Read(row, field_count_, values.data(), lengths.data());
+    ReadRowInto(row, values.data(), lengths.data());
     if (values[column] != nullptr) {
       longest = std::max(longest, Utf8Length(std::string_view(values[column], lengths[column])));
     }
   }
+  // A spooled result reads its rows into one window: the cursor's row is read again.
+  if (spooled_rows_ && row_ == stored_values_.data()) ReadStoredRow(row_number_);
   return longest;
 }
 

@@ -7,6 +7,7 @@
 
 #include "mysql/client_types.h"
 #include "mysql/direct_connection.h"
+#include "mysql/spooled_rows.h"
 #include "mysql/stored_rows.h"
 
 namespace velmora {
@@ -15,8 +16,9 @@ enum TDirQueryStatus { qsNone, qsRowsReturned, qsCommandDone, qsFailed };
 
 // One statement on one connection and the result it returned. A stored
 // result's rows are read from the server at once into this query's own row
-// store; a streamed one's stay with the client library, one at a time. The
-// current row points into them.
+// store, in memory or in a spool file of the temporary directory; a streamed
+// one's stay with the client library, one at a time. The current row points
+// into them.
 class TDirMySqlQuery {
  public:
   TDirMySqlQuery() = default;
@@ -32,6 +34,10 @@ class TDirMySqlQuery {
   // True: the whole result is transferred at once and the cursor moves freely.
   // False: rows are read from the server one by one, forward only.
   bool StoreResult = true;
+  // With StoreResult: the rows wait in a spool file of the temporary directory
+  // (TemporaryDirectory) instead of memory, so that a result of any size is
+  // stored within a small bound of memory. The cursor moves as freely.
+  bool SpoolRows = false;
   // A streamed result keeps copies of its first rows, up to about this many
   // bytes (0: none), so that the cursor can go back over them once: a format
   // that measures its columns reads them ahead, then again for the export.
@@ -50,6 +56,10 @@ class TDirMySqlQuery {
   // True when reading a row of the open result failed on the connection (a
   // connection lost while streaming): the result ended before its last row.
   bool ReadFailed() const { return read_failed_; }
+  // True when the last Open failed because the spool file could not be
+  // created or written (a full temporary directory): a failure of the
+  // statement's result alone, the connection is in order.
+  bool SpoolFailed() const { return spool_failed_; }
   TDirQueryStatus Status() const { return status_; }
   std::uint64_t AffectedRows() const { return affected_rows_; }
 
@@ -94,12 +104,14 @@ class TDirMySqlQuery {
   [[noreturn]] static void RaiseUnknownColumn();
   // Reads the next row of the result into the cursor; false at the end.
   bool FetchRow();
-  // Reads every row of the result into the row store; false when the
-  // connection failed on the way (status qsFailed, the connection keeps the
-  // message).
+  // Reads every row of the result into the row store (the spool with
+  // SpoolRows); false when the connection failed on the way (status
+  // qsFailed, the connection keeps the message).
   bool StoreRows();
   // Points the cursor at row row of the row store.
   void ReadStoredRow(std::uint64_t row);
+  // Points values and lengths at the values of row of the row store.
+  void ReadRowInto(std::uint64_t row, char** values, unsigned long* lengths);
   // Copies the streamed row under the cursor into the row store while the
   // first rows are kept; stops keeping once they reach KeepFirstRowsBytes.
   void KeepStreamedRow();
@@ -115,6 +127,7 @@ class TDirMySqlQuery {
   char** row_ = nullptr;  // MYSQL_ROW
   unsigned long* lengths_ = nullptr;
   TStoredRows stored_rows_store_;
+  std::unique_ptr<TSpooledRows> spooled_rows_;  // a stored result's rows with SpoolRows
   std::vector<char*> stored_values_;  // the current stored row
   std::vector<unsigned long> stored_lengths_;
   unsigned int field_count_ = 0;
@@ -124,6 +137,7 @@ class TDirMySqlQuery {
   bool keeping_ = false;        // a streamed result still copies its rows
   std::size_t kept_bytes_ = 0;  // what the copies take
   bool read_failed_ = false;
+  bool spool_failed_ = false;
   bool bof_ = true;
   bool eof_ = true;
   TDirQueryStatus status_ = qsNone;

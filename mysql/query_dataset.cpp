@@ -137,6 +137,7 @@ void TZCustomMySqlDataset::Open() {
     query_.SetTransact(&run_on);
     query_.Sql = prepared;
     query_.StoreResult = store_result;
+    query_.SpoolRows = store_result && ExtraOptions.count(moSpoolResult) != 0;
     query_.KeepFirstRowsBytes = KeepFirstRowsBytes;
     query_.Open();
     if (!query_.Active()) {

@@ -18,8 +18,11 @@ namespace velmora {
 // connection of their own; with moStreamOnTransaction too, over the
 // transaction's connection, which then runs no other statement until the data
 // set is closed (the rows are read inside the transaction's snapshot and with
-// its current database).
-enum TZMySqlExtraOption { moStoreResult, moUseGen, moStreamOnTransaction };
+// its current database). moSpoolResult, with moStoreResult: the stored rows
+// wait in a spool file of the temporary directory instead of memory, so that
+// memory stays bounded at any size of result while the cursor still moves
+// freely.
+enum TZMySqlExtraOption { moStoreResult, moUseGen, moStreamOnTransaction, moSpoolResult };
 using TZMySqlExtraOptions = std::set<TZMySqlExtraOption>;
 
 // A MySQL statement's result as a data set. Opening it lists the columns of

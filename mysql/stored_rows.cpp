@@ -1,9 +1,8 @@
 #include "mysql/stored_rows.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "platform/error.h"
+#include "mysql/row_buffer.h"
 
 namespace velmora {
 
@@ -37,46 +36,17 @@ char* TStoredRows::Reserve(std::size_t bytes) {
 }
 
 void TStoredRows::Append(char* const* values, const unsigned long* lengths, unsigned int field_count) {
-  std::size_t bytes = sizeof(std::uint32_t) * field_count;
-  for (unsigned int field = 0; field < field_count; ++field) {
-    if (values[field] == nullptr) continue;
-    // A value the length word cannot hold never comes: the server sends at
-    // most 1 GiB in one packet.
-    if (lengths[field] >= kNull) throw EVelmoraError("Fatal internal error");
-    bytes += lengths[field] + 1;
-  }
+  std::size_t bytes = row_buffer::Bytes(values, lengths, field_count);
   // Lengths are read as whole words: rows start aligned to them.
   bytes = (bytes + alignof(std::uint32_t) - 1) / alignof(std::uint32_t) * alignof(std::uint32_t);
   char* const row = Reserve(bytes);
-  char* data = row + sizeof(std::uint32_t) * field_count;
-  for (unsigned int field = 0; field < field_count; ++field) {
-    std::uint32_t length = kNull;
-    if (values[field] != nullptr) {
-      length = static_cast<std::uint32_t>(lengths[field]);
-      if (length > 0) std::memcpy(data, values[field], length);
-      data[length] = '\0';
-      data += length + 1;
-    }
-    std::memcpy(row + sizeof(std::uint32_t) * field, &length, sizeof length);
-  }
+  row_buffer::Write(row, values, lengths, field_count);
   rows_.push_back(row);
 }
 
-void TStoredRows::Read(std::uint64_t row, unsigned int field_count, char** values, unsigned long* lengths) const {
-  const char* const start = rows_[static_cast<std::size_t>(row)];
-  const char* data = start + sizeof(std::uint32_t) * field_count;
-  for (unsigned int field = 0; field < field_count; ++field) {
-    std::uint32_t length = 0;
-    std::memcpy(&length, start + sizeof(std::uint32_t) * field, sizeof length);
-    if (length == kNull) {
-      values[field] = nullptr;
-      lengths[field] = 0;
-      continue;
-    }
-    values[field] = const_cast<char*>(data);
-    lengths[field] = length;
-    data += length + 1;
-  }
+void TStoredRows::Read(std::uint64_t row, unsigned int field_count, char** values,
+                       unsigned long* lengths) const {
+  row_buffer::Read(rows_[static_cast<std::size_t>(row)], field_count, values, lengths);
 }
 
 }  // namespace velmora

@@ -9,10 +9,10 @@
 namespace velmora {
 
 // The rows of a stored result, copied as they stream from the server into
-// large blocks of memory: each row its values' lengths (or a NULL mark),
-// then their bytes, each value followed by a NUL. Against the client
-// library's own store (a list of rows, a pointer per value, many small
-// allocations) this takes about two thirds of the memory and less time.
+// large blocks of memory, each row as its row buffer (mysql/row_buffer.h).
+// Against the client library's own store (a list of rows, a pointer per
+// value, many small allocations) this takes about two thirds of the memory
+// and less time.
 class TStoredRows {
  public:
   std::uint64_t Count() const { return rows_.size(); }
@@ -24,7 +24,6 @@ class TStoredRows {
   void Read(std::uint64_t row, unsigned int field_count, char** values, unsigned long* lengths) const;
 
  private:
-  static constexpr std::uint32_t kNull = 0xFFFFFFFF;
   // Room for bytes more in the last block, a new block when it lacks it.
   char* Reserve(std::size_t bytes);
 

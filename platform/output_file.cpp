@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/spool_file.h"
 
 namespace velmora {
 
@@ -145,8 +146,7 @@ std::string RefusalOfInPlace(int fd, const std::string& target, const std::strin
 // that cannot take it directly; name receives its path, for messages.
 // Cleanup signals are deferred by the caller.
 int CreateSpool(const std::string& target, std::string& spool_name) {
-  const char* variable = std::getenv("TMPDIR");
-  const std::string directory = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  const std::string directory = TemporaryDirectory();
   std::string name = directory + "/velmora-spool-XXXXXX";
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {

@@ -32,5 +32,30 @@ TEST(StreamsRowsTest, OnlyExportsThatNeverReadAheadStream) {
   }
 }
 
+// What reads ahead is spooled, unless memory is asked for by the connection or
+// the template; what never reads ahead streams unless memory is asked for.
+TEST(StreamsRowsTest, ExportsThatReadAheadSpoolUnlessMemoryIsAskedFor) {
+  const struct {
+    const char* FileName;
+    const char* Template;
+    bool StoreResult;  // [Connection] StoreResult=1
+    TResultMode Mode;
+  } cases[] = {
+      {"a.csv", "", false, rmStreamed},
+      {"a.csv", "", true, rmInMemory},
+      {"a.txt", "", false, rmSpooled},
+      {"a.txt", "[TXT]\nAutoCalcColWidth=0\n", false, rmStreamed},
+      {"a.dif", "", false, rmSpooled},
+      {"a.dif", "[GENERAL]\nStoreResult=1\n", false, rmInMemory},
+      {"a.dbf", "", true, rmInMemory},
+  };
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(std::string(test_case.FileName) + ": " + test_case.Template);
+    EXPECT_EQ(ResultModeOf(ExportFormatOfFileName(test_case.FileName), TIniFile::FromText(test_case.Template),
+                           test_case.StoreResult),
+              test_case.Mode);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

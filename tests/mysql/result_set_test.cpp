@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "connected_test.h"
+#include "support/test_files.h"
 #include "engine/tabulo_columns.h"
 #include "engine/tabulo_formats.h"
 #include "mysql/statement_text.h"
@@ -557,6 +558,40 @@ TEST_F(ResultSetTest, StreamedResultGoesBackOverTheFirstRowsItKeeps) {
     }
   }
   query.KeepFirstRowsBytes = 0;
+}
+
+// Rows spooled to the temporary directory read exactly as rows stored in
+// memory: every value's bytes and text, the count, and the cursor's moves.
+TEST_F(ResultSetTest, SpooledResultReadsAsTheStoredOne) {
+  const auto every_value = [this] {
+    std::vector<std::string> values;
+    std::string source;
+    for (query.First(); !query.Eof(); query.Next()) {
+      for (int index = 0; index < query.FieldCount(); ++index) {
+        query.Field(index).GetSourceText(source);
+        values.push_back(query.Field(index).IsNull() ? "<null>" : source + "|" + query.Field(index).AsString());
+      }
+    }
+    return values;
+  };
+  const std::string statement = "select * from all_types order by id";
+  query.ExtraOptions = {moStoreResult};
+  OpenQuery(statement);
+  const std::vector<std::string> stored = every_value();
+  testsupport::TTempDir spool_directory("spool");
+  ::setenv("TMPDIR", spool_directory.Path().c_str(), 1);
+  query.ExtraOptions = {moStoreResult, moSpoolResult};
+  OpenQuery(statement);
+  ::unsetenv("TMPDIR");
+  EXPECT_TRUE(spool_directory.Entries().empty());  // the spool has no name
+  EXPECT_EQ(query.RecordCount(), 5);
+  EXPECT_EQ(every_value(), stored);
+  query.GotoBookmark(3);
+  EXPECT_EQ(query.Field(0).AsString(), "4");
+  query.GotoBookmark(1);
+  EXPECT_EQ(query.Field(0).AsString(), "2");
+  query.Close();
+  query.ExtraOptions = {moStoreResult};
 }
 
 // Streamed on the transaction's own connection, the rows are read in its
