@@ -1,6 +1,7 @@
 #include "formats/xlsx/xlsx_text.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "platform/utf8.h"
 
@@ -119,6 +120,13 @@ bool NeedsPreservedSpace(std::string_view text) {
 
 void AppendNumber(std::string& out, double value) {
   char digits[32];
+  // Whole numbers (counts, keys, dates) are most cells: their integer form is
+  // as exact and several times faster to make than the shortest form.
+  if (value == std::trunc(value) && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
+    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
+    out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+    return;
+  }
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   for (char* at = digits; at != result.ptr; ++at) {
     if (*at == 'e') *at = 'E';

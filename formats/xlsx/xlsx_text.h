@@ -27,7 +27,8 @@ void AppendAttributeText(std::string& out, std::string_view text);
 bool NeedsPreservedSpace(std::string_view text);
 
 // Appends the shortest text that reads back as the same double ("0.1",
-// "1.7976931348623157E+308", "-0"), with an upper-case exponent mark.
+// "1.7976931348623157E+308", "-0"), with an upper-case exponent mark; a whole
+// number below 10^15 in its integer form ("1000000", not "1E+06").
 void AppendNumber(std::string& out, double value);
 
 }  // namespace velmora

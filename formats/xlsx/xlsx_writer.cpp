@@ -1,6 +1,7 @@
 #include "formats/xlsx/xlsx_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "formats/xls/xls_text.h"
@@ -86,7 +87,11 @@ double StoredWidth(int characters) {
   return std::floor((width * 7.0 + 5) / 7 * 256) / 256;
 }
 
-void AppendInteger(std::string& out, long long value) { out += std::to_string(value); }
+void AppendInteger(std::string& out, long long value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+}
 
 }  // namespace
 

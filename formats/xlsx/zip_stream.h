@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -20,7 +21,8 @@ namespace velmora {
 // central directory), entries below that the classic ones, as readers that
 // refuse needless ZIP64 want.
 //
-// Deflating runs on a second thread: the caller fills a block (Buffer()) while
+// Level 1 deflates with ISA-L, the other levels with zlib. Deflating runs on a
+// second thread: the caller fills a block (Buffer()) while
 // the previous one is compressed and written, so memory holds three blocks,
 // the deflater's state and the central directory, whatever the entry sizes.
 // Failures of the second thread (a write error, out of memory) are raised on
@@ -126,7 +128,7 @@ class TZipStream {
 
   // Owned by the second thread while it runs.
   struct TDeflater;
-  TDeflater* deflater_ = nullptr;
+  std::unique_ptr<TDeflater> deflater_;
   std::vector<TEntry> entries_;
   TEntry current_;
   std::uint64_t offset_ = 0;  // bytes of the archive written

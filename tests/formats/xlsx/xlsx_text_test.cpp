@@ -69,6 +69,9 @@ TEST(XlsxTextTest, NumbersAreShortestAndReadBackExactly) {
       {-1234567890.1234567, "-1234567890.1234567"},
       {9007199254740992.0, "9007199254740992"},
       {1e21, "1E+21"},
+      {1000000, "1000000"},
+      {-45292.0, "-45292"},
+      {1e15, "1E+15"},
   };
   for (const auto& item : cases) {
     std::string out;
