@@ -180,13 +180,14 @@ void TTabuloXLSXWriter::OpenSheetData() {
   std::string columns = ColumnsText(widths_, false);
   // Room for the widest form of every column, so that widths found in rows
   // past the width pass can be written over the first ones at the sheet's
-  // end; blanks between elements fill what the actual widths leave.
+  // end; blanks between elements fill what the actual widths leave. A pipe
+  // gets the same bytes, though nothing can be written over there.
   const std::size_t room = ColumnsText(widths_, true).size();
   cols_region_ = 0;
-  if (!columns.empty() && zip_->Seekable() && room <= TZipStream::kMaxRegion) {
+  if (!columns.empty() && room <= TZipStream::kMaxRegion) {
     columns.append(room - columns.size(), ' ');
     zip_->WriteRegion(columns);
-    cols_region_ = room;
+    if (zip_->Seekable()) cols_region_ = room;
   } else {
     zip_->Buffer() += columns;
   }
