@@ -229,6 +229,7 @@ void TZipStream::Finish() {
 void TZipStream::Work() {
   TJob job;
   while (true) {
+    bool run = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       busy_ = false;
@@ -239,10 +240,11 @@ void TZipStream::Work() {
       job.Kind = slot_.Kind;
       std::swap(job.Bytes, slot_.Bytes);
       slot_full_ = false;
-      busy_ = !error_;
+      run = !error_;
+      busy_ = run;
     }
     changed_.notify_all();
-    if (!busy_) continue;  // after a failure every job is dropped
+    if (!run) continue;  // after a failure every job is dropped
     try {
       Run(job);
     } catch (...) {
