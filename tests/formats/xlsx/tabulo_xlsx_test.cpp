@@ -51,6 +51,26 @@ TEST(XlsxExportTest, CharactersBeyondTheBasicPlaneCountTwiceTowardsTheCellLimit)
   EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
 }
 
+// Readers refuse a workbook with two sheets of one name (letter case
+// ignored): the second fails the item, and no file is left.
+TEST(XlsxExportTest, ASecondSheetOfTheSameNameFailsTheItem) {
+  testsupport::TTempDir directory("xlsx");
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  data.AppendRecord({"1"});
+  data.Open();
+  TTabuloXLSX exporter;
+  exporter.DataSet = &data;
+  exporter.FileName = directory.File("twice.xlsx");
+  for (const char* title : {"Orders", "ORDERS"}) {
+    TxlsSheet& sheet = exporter.AddSheet();
+    sheet.Title = title;
+    sheet.DataSet = &data;
+  }
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Sheet name \"ORDERS\" is used by an earlier sheet of the workbook");
+  EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
+}
+
 // [XLSX] CompressionLevel chooses the deflate level; a level deflate does not
 // have is refused, naming key and value, before the first byte (the format's
 // read-ahead check runs before the output file is made) and changes nothing.
