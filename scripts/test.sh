@@ -10,8 +10,9 @@ packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev googletest  # build and unit tests
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   openssl                                               # certificates of the TLS test server
-  libxlsxwriter-dev pkg-config                          # the library that writes .xlsx workbooks
-  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them
+  pkg-config                                            # finds the libraries below
+  libisal-dev                                           # the fast streaming deflate of .xlsx packages
+  libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them and the parts of .xlsx packages
   fonts-dejavu-core fonts-droid-fallback                # the fonts PDF exports embed for non-Latin scripts and CJK
   locales                                               # a second pinned locale for the format tests
   python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl  # independent readers of the output files

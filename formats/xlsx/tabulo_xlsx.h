@@ -8,12 +8,18 @@ namespace velmora {
 // The workbook exporter writing an Office Open XML workbook (.xlsx): the same
 // sheets, template sections, styles, strips, aggregates and typed cells as the
 // binary workbook, with worksheets of 1,048,576 rows and 16,384 columns.
-// Rows stream to the file; memory holds the styles and one row.
+// Rows stream into the package as they come; memory holds the styles, the
+// sheet names and a few blocks of the worksheet being deflated.
 class TTabuloXLSX : public TTabuloWorkbook {
  public:
-  // The package is put together under the temporary directory and copied in order.
+  // The deflate level of the package, 0 (no compression) to 9.
+  int CompressionLevel = 1;
+
+  // The package is written front to back: a pipe takes it as it comes.
   bool SeeksBack() const override { return false; }
   TxlsSinkClass GetSinkClass() const override;
+  // The workbook's sections, then [XLSX] CompressionLevel.
+  void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 };
 
 // The registry row of the format.

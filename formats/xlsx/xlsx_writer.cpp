@@ -1,32 +1,47 @@
 #include "formats/xlsx/xlsx_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <xlsxwriter.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 
 #include "formats/xls/xls_text.h"
+#include "formats/xlsx/tabulo_xlsx.h"
+#include "formats/xlsx/xlsx_text.h"
 #include "platform/error.h"
+#include "platform/text_utils.h"
 #include "platform/utf8.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr std::size_t kMaxHeaderCharacters = LXW_HEADER_FOOTER_MAX;
+constexpr std::size_t kMaxHeaderCharacters = 255;
 constexpr std::size_t kMaxCellCharacters = 32767;  // UTF-16 units a cell holds
 constexpr int kMaxColumnWidth = 255;
-constexpr std::size_t kCopyChunk = 1 << 20;
 
-// The library's colour value (0xRRGGBB) of a palette colour.
-lxw_color_t RgbOf(TxlsColor color) {
-  const TColor value = XlsColorToColor(color);
-  return static_cast<lxw_color_t>(RedOf(value)) << 16 | static_cast<lxw_color_t>(GreenOf(value)) << 8 |
-         static_cast<lxw_color_t>(BlueOf(value));
-}
+constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr std::string_view kMainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr std::string_view kRelationshipNamespace =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+// Every .xml part not named otherwise is a worksheet, so that the content
+// types can go first in the package before the number of sheets is known.
+constexpr std::string_view kContentTypes =
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+    "<Override PartName=\"/xl/styles.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+    "</Types>";
+
+constexpr std::string_view kPackageRelationships =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"xl/workbook.xml\"/></Relationships>";
 
 // The UTF-8 form of UTF-16 units (pairs joined; a lone surrogate as U+FFFD).
 std::string Utf16ToUtf8(std::u16string_view units) {
@@ -44,61 +59,6 @@ std::string Utf16ToUtf8(std::u16string_view units) {
   return out;
 }
 
-// Sets the font, number format, alignment, borders and fill of a pooled XF
-// (font null: the data font) on a library format.
-void ApplyStyle(lxw_format* format, const TxlsFont& font, std::string_view number_format, const TxlsXFormat* xf) {
-  format_set_font_name(format, font.Name.c_str());
-  format_set_font_size(format, font.Size);
-  if (font.Color != clrBlack) format_set_font_color(format, RgbOf(font.Color));
-  if (font.Has(xfsBold)) format_set_bold(format);
-  if (font.Has(xfsItalic)) format_set_italic(format);
-  if (font.Has(xfsStrikeOut)) format_set_font_strikeout(format);
-  // The underline and script values are the library's codes.
-  if (font.Underline != fulNone) format_set_underline(format, static_cast<std::uint8_t>(font.Underline));
-  if (font.Script != fscNone) format_set_font_script(format, static_cast<std::uint8_t>(font.Script));
-  if (number_format != "General") format_set_num_format(format, std::string(number_format).c_str());
-  if (xf == nullptr) return;
-
-  // Horizontal alignments and border and fill patterns are numbered alike in
-  // both workbook formats.
-  if (xf->Alignment.Horizontal != halGeneral) {
-    format_set_align(format, static_cast<std::uint8_t>(xf->Alignment.Horizontal));
-  }
-  switch (xf->Alignment.Vertical) {
-    case valTop: format_set_align(format, LXW_ALIGN_VERTICAL_TOP); break;
-    case valCenter: format_set_align(format, LXW_ALIGN_VERTICAL_CENTER); break;
-    case valBottom: break;  // the default
-    case valJustify: format_set_align(format, LXW_ALIGN_VERTICAL_JUSTIFY); break;
-  }
-  if (xf->Wrap) format_set_text_wrap(format);
-  const struct {
-    const TxlsBorder& Border;
-    void (*SetStyle)(lxw_format*, std::uint8_t);
-    void (*SetColor)(lxw_format*, lxw_color_t);
-  } sides[] = {
-      {xf->Borders.Left, format_set_left, format_set_left_color},
-      {xf->Borders.Right, format_set_right, format_set_right_color},
-      {xf->Borders.Top, format_set_top, format_set_top_color},
-      {xf->Borders.Bottom, format_set_bottom, format_set_bottom_color},
-  };
-  for (const auto& side : sides) {
-    if (side.Border.Style == bstNone) continue;
-    side.SetStyle(format, static_cast<std::uint8_t>(side.Border.Style));
-    if (side.Border.Color != clrBlack) side.SetColor(format, RgbOf(side.Border.Color));
-  }
-  // As in the binary workbook: Background is the colour a solid fill shows,
-  // and the pattern's colour of other patterns, drawn over Foreground.
-  if (xf->Fill.Pattern != ptNone) {
-    format_set_pattern(format, static_cast<std::uint8_t>(xf->Fill.Pattern));
-    if (xf->Fill.Pattern == ptSolid) {
-      format_set_bg_color(format, RgbOf(xf->Fill.Background));
-    } else {
-      format_set_fg_color(format, RgbOf(xf->Fill.Background));
-      format_set_bg_color(format, RgbOf(xf->Fill.Foreground));
-    }
-  }
-}
-
 // A page header or footer cut to what a worksheet holds. A text without a
 // section code is centred, as the binary workbook shows it; the code is
 // written out so that every reader finds the section.
@@ -107,23 +67,6 @@ std::string PageText(std::string_view text) {
                            text.find("&R") != std::string_view::npos;
   const std::string_view prefix = has_section ? "" : "&C";
   return std::string(prefix) + std::string(Utf8Prefix(text, kMaxHeaderCharacters - prefix.size()));
-}
-
-// Escapes text that reads as one of the workbook's character escapes
-// ("_x000D_" stands for CR): its underscore becomes "_x005F_", so that readers
-// show the text as it is. The library escapes control characters that way
-// but leaves such text alone.
-void EscapeCharacterEscapes(std::string& text) {
-  auto is_hex = [](char character) {
-    return (character >= '0' && character <= '9') || (character >= 'A' && character <= 'F') ||
-           (character >= 'a' && character <= 'f');
-  };
-  for (std::size_t at = text.find("_x"); at != std::string::npos; at = text.find("_x", at + 1)) {
-    if (at + 7 > text.size() || text[at + 6] != '_') continue;
-    if (!is_hex(text[at + 2]) || !is_hex(text[at + 3]) || !is_hex(text[at + 4]) || !is_hex(text[at + 5])) continue;
-    text.insert(at + 1, "x005F_");
-    at += 6;
-  }
 }
 
 const char* AggregateFunction(int aggregate) {
@@ -135,164 +78,268 @@ const char* AggregateFunction(int aggregate) {
   }
 }
 
-}  // namespace
-
-TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream) : TxlsWorkbookSink(owner, stream) {}
-
-TTabuloXLSXWriter::~TTabuloXLSXWriter() { Discard(); }
-
-void TTabuloXLSXWriter::Discard() {
-  if (workbook_ != nullptr) {
-    // Frees the workbook and its row files without writing the package.
-    lxw_workbook_free(workbook_);
-    workbook_ = nullptr;
-  }
-  if (!package_path_.empty()) {
-    ::unlink(package_path_.c_str());
-    package_cleanup_.Release();
-    package_path_.clear();
-  }
+// The stored width of a column of that many characters: the characters plus
+// the cell's padding of 5 pixels at 7 pixels per character, in 1/256ths, as
+// spreadsheet programs store it.
+double StoredWidth(int characters) {
+  const int width = std::clamp(characters, 0, kMaxColumnWidth);
+  if (width == 0) return 0;
+  return std::floor((width * 7.0 + 5) / 7 * 256) / 256;
 }
 
-void TTabuloXLSXWriter::Check(int error, int row, int column) const {
-  if (error == LXW_NO_ERROR) return;
-  if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
-    throw EVelmoraError(
-        Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
-  }
-  throw EVelmoraError(Format("Cannot write the workbook (cell %s): %s", CellName(row, column).c_str(),
-                             lxw_strerror(static_cast<lxw_error>(error))));
+void AppendInteger(std::string& out, long long value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
+}  // namespace
+
+TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream) : TxlsWorkbookSink(owner, stream) {
+  if (const auto* exporter = dynamic_cast<const TTabuloXLSX*>(&owner)) level_ = exporter->CompressionLevel;
+}
+
+TTabuloXLSXWriter::~TTabuloXLSXWriter() = default;
+
+void TTabuloXLSXWriter::WriteSmallPart(std::string_view name, std::string_view content) {
+  zip_->BeginEntry(name);
+  zip_->Write(kXmlDeclaration);
+  zip_->Write(content);
+  zip_->EndEntry();
 }
 
 void TTabuloXLSXWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
-  Discard();
-  data_font_ = data_font;
-  const char* variable = std::getenv("TMPDIR");
-  const std::string directory = variable != nullptr && *variable != '\0' ? variable : "/tmp";
-  std::string name = directory + "/velmora-xlsx-XXXXXX";
-  {
-    // No terminating signal between creating the file and registering it.
-    TDeferCleanupSignals defer;
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) RaiseSystemError("Cannot create a temporary file in \"" + directory + "\"", errno);
-    ::close(fd);
-    package_path_ = name;
-    package_cleanup_.Hold(package_path_);
-  }
-  lxw_workbook_options options{};
-  options.constant_memory = LXW_TRUE;
-  workbook_ = workbook_new_opt(package_path_.c_str(), &options);
-  if (workbook_ == nullptr) throw EVelmoraError("Cannot start the workbook: out of memory");
-  formats_.clear();
+  zip_ = std::make_unique<TZipStream>(Stream(), std::clamp(level_, 0, 9));
+  styles_.Reset(data_font);
+  sheet_names_.clear();
+  WriteSmallPart("[Content_Types].xml", kContentTypes);
+  WriteSmallPart("_rels/.rels", kPackageRelationships);
 }
 
 void TTabuloXLSXWriter::BeginSheet(std::u16string title, std::string_view page_header,
                                    std::string_view page_footer, int first_column, const std::vector<int>& widths) {
-  const std::string name = Utf16ToUtf8(title);
-  if (const lxw_error error = workbook_validate_sheet_name(workbook_, name.c_str()); error != LXW_NO_ERROR) {
-    throw EVelmoraError(Format("Sheet name \"%s\": %s", name.c_str(), lxw_strerror(error)));
+  std::string name = Utf16ToUtf8(title);
+  for (const std::string& earlier : sheet_names_) {
+    // Readers refuse a workbook with two sheets of one name, letter case ignored.
+    if (SameText(earlier, name)) {
+      throw EVelmoraError(Format("Sheet name \"%s\" is used by an earlier sheet of the workbook", name.c_str()));
+    }
   }
-  sheet_ = workbook_add_worksheet(workbook_, name.c_str());
-  if (sheet_ == nullptr) throw EVelmoraError(Format("Cannot add the sheet \"%s\"", name.c_str()));
-  if (!page_header.empty()) Check(worksheet_set_header(sheet_, PageText(page_header).c_str()), 0, 0);
-  if (!page_footer.empty()) Check(worksheet_set_footer(sheet_, PageText(page_footer).c_str()), 0, 0);
+  sheet_names_.push_back(std::move(name));
+  page_header_ = page_header.empty() ? "" : PageText(page_header);
+  page_footer_ = page_footer.empty() ? "" : PageText(page_footer);
   first_column_ = first_column;
-  WidenColumns(widths);
+  widths_ = widths;
+  in_sheet_ = true;
+  in_data_ = false;
+  open_row_ = -1;
+  next_column_ = 0;
+  zip_->BeginEntry("xl/worksheets/sheet" + std::to_string(sheet_names_.size()) + ".xml");
+  std::string& out = zip_->Buffer();
+  out += kXmlDeclaration;
+  out += "<worksheet xmlns=\"";
+  out += kMainNamespace;
+  out += "\" xmlns:r=\"";
+  out += kRelationshipNamespace;
+  out += "\"><sheetViews><sheetView";
+  if (sheet_names_.size() == 1) out += " tabSelected=\"1\"";
+  out += " workbookViewId=\"0\"/></sheetViews>";
 }
 
 void TTabuloXLSXWriter::WidenColumns(const std::vector<int>& widths) {
-  // The library writes the columns when the workbook closes, so a width set
-  // after the rows still counts.
+  if (!in_sheet_) return;
+  widths_ = widths;
+  // The columns precede the rows in a worksheet: once the rows began, only
+  // the columns' reserved region of a seekable output can take new widths.
+  if (!in_data_ || cols_region_ == 0) return;
+  std::string columns = ColumnsText(widths_, false);
+  if (columns.size() > cols_region_) return;
+  columns.append(cols_region_ - columns.size(), ' ');
+  zip_->PatchRegion(columns);
+}
+
+std::string TTabuloXLSXWriter::ColumnsText(const std::vector<int>& widths, bool widest) const {
+  std::string out;
   for (std::size_t index = 0; index < widths.size(); ++index) {
-    const auto column = static_cast<lxw_col_t>(first_column_ + static_cast<int>(index));
-    Check(worksheet_set_column(sheet_, column, column, std::clamp(widths[index], 0, kMaxColumnWidth), nullptr), 0,
-          static_cast<int>(column));
+    const double width = StoredWidth(widest ? kMaxColumnWidth : widths[index]);
+    if (out.empty()) out += "<cols>";
+    const int column = first_column_ + static_cast<int>(index) + 1;
+    out += "<col min=\"";
+    AppendInteger(out, column);
+    out += "\" max=\"";
+    AppendInteger(out, column);
+    out += "\" width=\"";
+    AppendNumber(out, width);
+    out += width == 0 || widest ? "\" hidden=\"1\" customWidth=\"1\"/>" : "\" customWidth=\"1\"/>";
+  }
+  if (!out.empty()) out += "</cols>";
+  return out;
+}
+
+void TTabuloXLSXWriter::OpenSheetData() {
+  std::string columns = ColumnsText(widths_, false);
+  // Room for the widest form of every column, so that widths found in rows
+  // past the width pass can be written over the first ones at the sheet's
+  // end; blanks between elements fill what the actual widths leave. A pipe
+  // gets the same bytes, though nothing can be written over there.
+  const std::size_t room = ColumnsText(widths_, true).size();
+  cols_region_ = 0;
+  if (!columns.empty() && room <= TZipStream::kMaxRegion) {
+    columns.append(room - columns.size(), ' ');
+    zip_->WriteRegion(columns);
+    if (zip_->Seekable()) cols_region_ = room;
+  } else {
+    zip_->Buffer() += columns;
+  }
+  zip_->Buffer() += "<sheetData>";
+  in_data_ = true;
+}
+
+void TTabuloXLSXWriter::OpenCell(int row, int column, std::uint16_t xf) {
+  if (!in_data_) OpenSheetData();
+  std::string& out = zip_->Buffer();
+  if (row != open_row_) {
+    if (open_row_ >= 0) out += "</row>";
+    out += "<row r=\"";
+    AppendInteger(out, row + 1);
+    out += "\">";
+    open_row_ = row;
+    next_column_ = 0;
+  }
+  out += "<c";
+  if (column != next_column_) {
+    out += " r=\"";
+    out += CellName(row, column);
+    out += '"';
+  }
+  next_column_ = column + 1;
+  if (const int style = styles_.StyleOf(xf, pools_); style != 0) {
+    out += " s=\"";
+    AppendInteger(out, style);
+    out += '"';
   }
 }
 
-lxw_format* TTabuloXLSXWriter::CellFormat(std::uint16_t xf) {
-  if (const auto found = formats_.find(xf); found != formats_.end()) return found->second;
-  lxw_format* format = workbook_add_format(workbook_);
-  if (format == nullptr) throw EVelmoraError("Cannot add a cell format: out of memory");
-  const TxlsXFormat* pooled = xf == kDefaultXF ? nullptr : pools_.FindXF(xf);
-  const TxlsFont& font = pooled != nullptr && pooled->Font != nullptr ? *pooled->Font : data_font_;
-  const std::string_view number_format =
-      pooled != nullptr && pooled->TextFormat != nullptr ? std::string_view(pooled->TextFormat->Format) : "General";
-  ApplyStyle(format, font, number_format, pooled);
-  formats_.emplace(xf, format);
-  return format;
-}
-
 void TTabuloXLSXWriter::WriteBlankCell(int row, int column, std::uint16_t xf) {
-  Check(worksheet_write_blank(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), CellFormat(xf)), row,
-        column);
+  OpenCell(row, column, xf);
+  zip_->Buffer() += "/>";
+  zip_->Flow();
 }
 
 void TTabuloXLSXWriter::WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text) {
   if (text.empty()) return;
-  text_.clear();
-  AppendSanitizedUtf8(text_, text);
+  OpenCell(row, column, xf);
+  std::string& out = zip_->Buffer();
+  out += NeedsPreservedSpace(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">" : " t=\"inlineStr\"><is><t>";
   // The limit is in UTF-16 units, as spreadsheet programs count: a character
   // beyond U+FFFF takes two.
-  if (text_.size() > kMaxCellCharacters && Utf8ToUtf16(text_).size() > kMaxCellCharacters) {
-    Check(LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED, row, column);
+  if (AppendElementText(out, text) > kMaxCellCharacters) {
+    throw EVelmoraError(
+        Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
-  if (text_.find("_x") != std::string::npos) EscapeCharacterEscapes(text_);
-  Check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), text_.c_str(),
-                               CellFormat(xf)),
-        row, column);
+  out += "</t></is></c>";
+  zip_->Flow();
 }
 
 void TTabuloXLSXWriter::WriteNumberCell(int row, int column, std::uint16_t xf, double value) {
-  Check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), value,
-                               CellFormat(xf)),
-        row, column);
+  OpenCell(row, column, xf);
+  std::string& out = zip_->Buffer();
+  if (!std::isfinite(value)) {
+    // No number of the format stands for these: the cell shows the error.
+    out += " t=\"e\"><v>#NUM!</v></c>";
+  } else {
+    out += "><v>";
+    AppendNumber(out, value);
+    out += "</v></c>";
+  }
+  zip_->Flow();
 }
 
 void TTabuloXLSXWriter::WriteBooleanCell(int row, int column, std::uint16_t xf, bool value) {
-  Check(worksheet_write_boolean(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), value ? 1 : 0,
-                                CellFormat(xf)),
-        row, column);
+  OpenCell(row, column, xf);
+  zip_->Buffer() += value ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>";
+  zip_->Flow();
 }
 
 void TTabuloXLSXWriter::WriteAggregateCell(int row, int column, int first_row, int last_row, int aggregate,
                                            std::uint16_t xf, const TFormulaResult& result) {
-  char range[64];
-  lxw_rowcol_to_range(range, static_cast<lxw_row_t>(first_row), static_cast<lxw_col_t>(column),
-                      static_cast<lxw_row_t>(last_row), static_cast<lxw_col_t>(column));
-  const std::string formula = std::string("=") + AggregateFunction(aggregate) + "(" + range + ")";
-  // The library stores a number as the cached result; an average over no
-  // number caches 0 and shows its error once the reader recalculates.
-  Check(worksheet_write_formula_num(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
-                                    formula.c_str(), CellFormat(xf), result.DivisionByZero ? 0 : result.Value),
-        row, column);
+  OpenCell(row, column, xf);
+  std::string& out = zip_->Buffer();
+  // The cached result is what readers show before they recalculate: the
+  // value, or the error of an average over no number.
+  out += result.DivisionByZero || !std::isfinite(result.Value) ? " t=\"e\"><f>" : "><f>";
+  out += AggregateFunction(aggregate);
+  out += '(';
+  out += CellName(first_row, column);
+  out += ':';
+  out += CellName(last_row, column);
+  out += ")</f><v>";
+  if (result.DivisionByZero) {
+    out += "#DIV/0!";
+  } else if (!std::isfinite(result.Value)) {
+    out += "#NUM!";
+  } else {
+    AppendNumber(out, result.Value);
+  }
+  out += "</v></c>";
+  zip_->Flow();
+}
+
+void TTabuloXLSXWriter::EndSheet(int, int) {
+  if (!in_sheet_) return;
+  if (!in_data_) OpenSheetData();
+  std::string& out = zip_->Buffer();
+  if (open_row_ >= 0) out += "</row>";
+  out += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+         "footer=\"0.3\"/>";
+  if (!page_header_.empty() || !page_footer_.empty()) {
+    out += "<headerFooter>";
+    if (!page_header_.empty()) {
+      out += "<oddHeader>";
+      AppendElementText(out, page_header_);
+      out += "</oddHeader>";
+    }
+    if (!page_footer_.empty()) {
+      out += "<oddFooter>";
+      AppendElementText(out, page_footer_);
+      out += "</oddFooter>";
+    }
+    out += "</headerFooter>";
+  }
+  out += "</worksheet>";
+  zip_->EndEntry();
+  in_sheet_ = false;
 }
 
 void TTabuloXLSXWriter::Finish() {
-  lxw_workbook* workbook = workbook_;
-  workbook_ = nullptr;  // closed (and freed) by the library whatever the outcome
-  if (const lxw_error error = workbook_close(workbook); error != LXW_NO_ERROR) {
-    throw EVelmoraError(Format("Cannot write the workbook: %s", lxw_strerror(error)));
+  if (in_sheet_) EndSheet(0, 0);
+  std::string workbook;
+  workbook += "<workbook xmlns=\"";
+  workbook += kMainNamespace;
+  workbook += "\" xmlns:r=\"";
+  workbook += kRelationshipNamespace;
+  workbook += "\"><bookViews><workbookView/></bookViews><sheets>";
+  std::string relationships =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+  for (std::size_t index = 0; index < sheet_names_.size(); ++index) {
+    const std::string number = std::to_string(index + 1);
+    workbook += "<sheet name=\"";
+    AppendAttributeText(workbook, sheet_names_[index]);
+    workbook += "\" sheetId=\"" + number + "\" r:id=\"rId" + number + "\"/>";
+    relationships += "<Relationship Id=\"rId" + number +
+                     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                     "Target=\"worksheets/sheet" + number + ".xml\"/>";
   }
-  const int fd = ::open(package_path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) RaiseSystemError("Cannot read the workbook \"" + package_path_ + "\"", errno);
-  std::string chunk(kCopyChunk, '\0');
-  int error_number = 0;
-  while (true) {
-    const ssize_t count = ::read(fd, chunk.data(), chunk.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) error_number = errno;
-    if (count <= 0) break;
-    try {
-      Stream().Write(std::string_view(chunk.data(), static_cast<std::size_t>(count)));
-    } catch (...) {
-      ::close(fd);
-      throw;
-    }
-  }
-  ::close(fd);
-  if (error_number != 0) RaiseSystemError("Cannot read the workbook \"" + package_path_ + "\"", error_number);
-  Discard();
+  // The cached formula results are exact; readers recalculate them on load.
+  workbook += "</sheets><calcPr fullCalcOnLoad=\"1\"/></workbook>";
+  relationships += "<Relationship Id=\"rId" + std::to_string(sheet_names_.size() + 1) +
+                   "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+                   "Target=\"styles.xml\"/></Relationships>";
+  WriteSmallPart("xl/workbook.xml", workbook);
+  WriteSmallPart("xl/_rels/workbook.xml.rels", relationships);
+  zip_->BeginEntry("xl/styles.xml");
+  zip_->Write(styles_.Part());
+  zip_->Finish();
 }
 
 }  // namespace velmora

@@ -76,5 +76,21 @@ TEST_F(XlsxRunTest, FileNameEndingPicksTheWorkbook) {
             "A3 n 2 0 - - -\nB3 s 'Beta' General - - -\n");
 }
 
+// Into a pipe the package streams as it is made, with nothing sought back:
+// what the reader finds is what the same export into a file gives.
+TEST_F(XlsxRunTest, PackageStreamsIntoAPipeAsIntoAFile) {
+  Write("stdout.ini", "[GENERAL]\nExportType=13\nFileName=/dev/stdout\n");
+  Write("run.cfg", SocketConnection() + "[Tables]\n1=clients\n[Templates]\n1=stdout.ini\n");
+  const auto run = testsupport::RunCommand(
+      {"/bin/sh", "-c",
+       "cd '" + dir_.Path() + "' && '" + consoletest::VelmoraBinary() + "' run.cfg 2>errors.txt | cat > piped.xlsx"});
+  EXPECT_EQ(run.exit_status, 0) << run.output;
+  EXPECT_EQ(consoletest::SplitLines(Read("errors.txt")), Connected({"clients: 2 records exported to /dev/stdout"}));
+  const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\n1=file.xlsx\n");
+  EXPECT_EQ(result.exit_status, 0) << result.errors;
+  EXPECT_EQ(Dump("piped.xlsx"), Dump("file.xlsx"));
+  EXPECT_NE(Dump("piped.xlsx").find("B3 s 'Beta'"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velmora

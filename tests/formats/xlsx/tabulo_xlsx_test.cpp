@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/memory_dataset.h"
+#include "platform/ini_file.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 
@@ -48,6 +49,58 @@ TEST(XlsxExportTest, CharactersBeyondTheBasicPlaneCountTwiceTowardsTheCellLimit)
   exporter.FileName = directory.File("wide.xlsx");
   EXPECT_VELMORA_ERROR(exporter.Execute(), "Cell B2: String length more than 32767 characters");
   EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
+}
+
+// Readers refuse a workbook with two sheets of one name (letter case
+// ignored): the second fails the item, and no file is left.
+TEST(XlsxExportTest, ASecondSheetOfTheSameNameFailsTheItem) {
+  testsupport::TTempDir directory("xlsx");
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  data.AppendRecord({"1"});
+  data.Open();
+  TTabuloXLSX exporter;
+  exporter.DataSet = &data;
+  exporter.FileName = directory.File("twice.xlsx");
+  for (const char* title : {"Orders", "ORDERS"}) {
+    TxlsSheet& sheet = exporter.AddSheet();
+    sheet.Title = title;
+    sheet.DataSet = &data;
+  }
+  EXPECT_VELMORA_ERROR(exporter.Execute(), "Sheet name \"ORDERS\" is used by an earlier sheet of the workbook");
+  EXPECT_EQ(directory.Entries(), std::vector<std::string>{});
+}
+
+// [XLSX] CompressionLevel chooses the deflate level; a level deflate does not
+// have is refused, naming key and value, before the first byte (the format's
+// read-ahead check runs before the output file is made) and changes nothing.
+TEST(XlsxExportTest, CompressionLevelIsReadAndALevelOutOfRangeIsRefused) {
+  TMemoryDataSet data;
+  data.AddField("ID", ftInteger);
+  const struct {
+    const char* Lines;
+    int Level;
+    const char* Message;
+  } cases[] = {
+      {"[XLSX]\n", 1, nullptr},
+      {"[XLSX]\nCompressionLevel=0\n", 0, nullptr},
+      {"[XLSX]\nCompressionLevel=9\n", 9, nullptr},
+      {"[XLSX]\nCompressionLevel=fast\n", 1, nullptr},  // no number: the default
+      {"[XLSX]\nCompressionLevel=10\n", 1, "Invalid value \"10\" for CompressionLevel in [XLSX]: give a number from 0 to 9"},
+      {"[XLSX]\nCompressionLevel=-1\n", 1, "Invalid value \"-1\" for CompressionLevel in [XLSX]: give a number from 0 to 9"},
+  };
+  for (const auto& test : cases) {
+    const TIniFile ini = TIniFile::FromText(test.Lines);
+    TTabuloXLSX exporter;
+    if (test.Message != nullptr) {
+      EXPECT_VELMORA_ERROR(kXLSXFormat.ReadsAhead(ini), test.Message);
+      EXPECT_VELMORA_ERROR(exporter.ReadFormatSections(ini, data), test.Message);
+    } else {
+      EXPECT_FALSE(kXLSXFormat.ReadsAhead(ini));
+      exporter.ReadFormatSections(ini, data);
+    }
+    EXPECT_EQ(exporter.CompressionLevel, test.Level) << test.Lines;
+  }
 }
 
 }  // namespace
