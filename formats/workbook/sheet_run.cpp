@@ -1,7 +1,11 @@
 #include "formats/workbook/sheet_run.h"
 
+#include <algorithm>
+
+#include "formats/workbook/moment_serial.h"
 #include "formats/xls/xls_text.h"
 #include "platform/error.h"
+#include "platform/seconds_fraction.h"
 #include "platform/text_utils.h"
 #include "platform/value_format.h"
 
@@ -25,12 +29,29 @@ std::string TabField(std::string_view line, int index) {
   return std::string(line.substr(start, tab - start));
 }
 
+// The number format of a column's cells. A moment column in its default
+// form shows the fraction of seconds its source declares, as the text forms
+// do; spreadsheet formats show three digits at most, the cell's value holds
+// every digit.
+std::string CellFormatOf(const TTabuloColumn& column) {
+  std::string format = SpreadsheetFormatOf(column);
+  const bool default_form =
+      (column.ColumnType == ctDateTime && column.Format == TTabuloFormats::DefaultDateTimeFormat()) ||
+      (column.ColumnType == ctTime && column.Format == TTabuloFormats::DefaultTimeFormat());
+  if (!default_form || column.Field == nullptr) return format;
+  const int digits = std::min(DeclaredSecondsDigits(column.Field->SourceType.Type), 3);
+  const std::size_t seconds = format.rfind("ss");
+  if (digits == 0 || seconds == std::string::npos) return format;
+  format.insert(seconds + 2, "." + std::string(static_cast<std::size_t>(digits), '0'));
+  return format;
+}
+
 }  // namespace
 
 void TTabuloWorkbook::TSheetRun::RegisterXFs() {
   const int count = columns_.Count();
   formats_.clear();
-  for (int column = 0; column < count; ++column) formats_.push_back(SpreadsheetFormatOf(columns_[column]));
+  for (int column = 0; column < count; ++column) formats_.push_back(CellFormatOf(columns_[column]));
   const int strips = sheet_.StripStyles.Count();
   const TxlsStripType strip_type = strips > 0 ? sheet_.StripType : ssNone;
   field_xfs_.assign(static_cast<std::size_t>(count), kDefaultXF);
@@ -254,15 +275,22 @@ void TTabuloWorkbook::TSheetRun::NumberCell(int column_index, std::uint16_t xf, 
 void TTabuloWorkbook::TSheetRun::MomentCell(int column_index, std::uint16_t xf, const TCellValue& value) {
   const TTabuloColumn& column = columns_[column_index];
   TDateTime moment = value.Moment;
-  const bool readable =
-      value.Kind == ckMoment || (value.Kind == ckText && TryStrToDateTime(value.Text, moment));
-  if (readable && moment > 1) {
-    // Serial numbers up to 60 count the 29 February 1900 that never was.
-    const double serial = moment > 60 ? moment : moment - 1;
+  std::string_view fraction = value.Fraction;
+  bool readable = value.Kind == ckMoment;
+  if (value.Kind == ckText && TryStrToDateTime(value.Text, moment)) {
+    readable = true;
+    fraction = SecondsFraction(value.Text);
+  }
+  double serial = 0;
+  if (readable && SpreadsheetSerial(MicroMomentOf(moment, fraction), serial)) {
     writer_.WriteNumberCell(row_count_, DataColumn(column_index), xf, serial);
     stats_[column_index].Add(serial);
   } else if (readable) {
-    StringCell(DataColumn(column_index), xf, FormatDateTime(column.Format, moment));
+    // A time of day, or a moment before the spreadsheet's calendar: its text
+    // in the column's display form, every digit of its fraction included.
+    text_.clear();
+    column.AppendShownText(value, text_);
+    StringCell(DataColumn(column_index), xf, text_);
   } else {
     StringCell(DataColumn(column_index), xf, value.Text);
   }

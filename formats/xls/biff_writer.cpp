@@ -6,6 +6,7 @@
 
 #include "formats/xls/biff_records.h"
 #include "formats/xls/compound_document.h"
+#include "formats/xls/xls_spool.h"
 #include "formats/xls/xls_text.h"
 #include "platform/error.h"
 
@@ -112,14 +113,17 @@ TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : Txls
   record_.reserve(kMaxRecordPayload);
 }
 
-std::int64_t TTabuloXLSWriter::WorkbookOffset() const { return Stream().Position() - kCompoundHeaderSize; }
+TTabuloXLSWriter::~TTabuloXLSWriter() = default;
+
+TOutputStream& TTabuloXLSWriter::Out() { return sheets_ ? *sheets_ : Stream(); }
 
 void TTabuloXLSWriter::Record(std::uint16_t id) {
-  std::string head;
-  AppendUInt16(head, id);
-  AppendUInt16(head, static_cast<std::uint16_t>(record_.size()));
-  Stream().Write(head);
-  Stream().Write(record_);
+  const auto size = static_cast<std::uint16_t>(record_.size());
+  const char head[4] = {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8), static_cast<char>(size & 0xFF),
+                        static_cast<char>(size >> 8)};
+  TOutputStream& out = Out();
+  out.Write(head, sizeof head);
+  out.Write(record_);
 }
 
 void TTabuloXLSWriter::WordRecord(std::uint16_t id, std::uint16_t value) {
@@ -136,16 +140,16 @@ void TTabuloXLSWriter::Bof(std::uint16_t type) {
 void TTabuloXLSWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
   BeginCompoundDocument(Stream());
   Stream().Write(WorkbookGlobalsHead(data_font));
-  insert_pos_ = Stream().Position();
-  record_.clear();
-  Record(kEofRecord);
+  // The worksheets wait in a temporary file until the globals before them
+  // are complete.
+  sheets_ = CreateTemporaryStream("xls-sheets");
 }
 
 void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_header,
                                   std::string_view page_footer, int first_column, const std::vector<int>& widths) {
-  TSheetPlace& sheet = sheets_.emplace_back();
+  TSheetPlace& sheet = sheets_list_.emplace_back();
   sheet.Title = std::move(title);
-  sheet.BofOffset = WorkbookOffset();
+  sheet.BofOffset = Out().Position();
   Bof(kWorksheetBof);
   WordRecord(kCalcModeRecord, 1);
   WordRecord(kCalcCountRecord, 100);
@@ -173,7 +177,7 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
   WordRecord(kHCenterRecord, 0);
   WordRecord(kVCenterRecord, 0);
   WordRecord(kDefColWidthRecord, 8);
-  sheet.ColInfoPos = Stream().Position();
+  sheet.ColInfoPos = Out().Position();
   sheet.Widths = widths;
   for (std::size_t index = 0; index < widths.size(); ++index) {
     const auto column = static_cast<std::uint16_t>(first_column + static_cast<int>(index));
@@ -186,13 +190,13 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
     record_ += '\0';
     Record(kColInfoRecord);
   }
-  sheet.DimensionsPos = Stream().Position();
+  sheet.DimensionsPos = Out().Position();
   record_.assign(14, '\0');
   Record(kDimensionsRecord);
 }
 
 void TTabuloXLSWriter::WidenColumns(const std::vector<int>& widths) {
-  TSheetPlace& sheet = sheets_.back();
+  TSheetPlace& sheet = sheets_list_.back();
   if (widths.size() != sheet.Widths.size() || widths == sheet.Widths) return;
   sheet.Widths = widths;
   sheet.Widened = true;
@@ -262,8 +266,8 @@ void TTabuloXLSWriter::WriteAggregateCell(int row, int column, int first_row, in
 }
 
 void TTabuloXLSWriter::EndSheet(int rows, int columns) {
-  sheets_.back().Rows = static_cast<std::uint32_t>(rows);
-  sheets_.back().Columns = static_cast<std::uint16_t>(columns);
+  sheets_list_.back().Rows = static_cast<std::uint32_t>(rows);
+  sheets_list_.back().Columns = static_cast<std::uint16_t>(columns);
   record_.clear();
   AppendUInt16(record_, 0x06B6);
   AppendUInt16(record_, 0);
@@ -280,59 +284,64 @@ void TTabuloXLSWriter::EndSheet(int rows, int columns) {
 }
 
 void TTabuloXLSWriter::Finish() {
-  // The deferred globals: user styles, the sheet list, COUNTRY and the SST.
-  // The sheet list needs the size of the whole block, so its place is kept
-  // and filled once the SST is in; the string table is freed before the
-  // block is inserted, so the two never stand beside a copy of each other.
-  std::string block;
-  pools_.AppendRecords(block);
-  const std::size_t sheet_list_at = block.size();
-  std::size_t sheet_list_size = 0;
-  for (const TSheetPlace& sheet : sheets_) {
-    sheet_list_size += 4 + 8 + (FitsCompressed(sheet.Title) ? 1 : 2) * sheet.Title.size();
-  }
-  block.append(sheet_list_size, '\0');
-  std::string country;
-  AppendUInt16(country, 1);
-  AppendUInt16(country, 1);
-  AppendRecord(block, kCountryRecord, country);
-  shared_strings_.AppendRecords(block);
-  shared_strings_.Clear();
-  const std::int64_t inserted = static_cast<std::int64_t>(block.size());
-  std::string sheet_list;
-  for (const TSheetPlace& sheet : sheets_) {
-    std::string body;
-    AppendUInt32(body, static_cast<std::uint32_t>(sheet.BofOffset + inserted));
-    AppendUInt16(body, 0);
-    AppendString8(body, sheet.Title);
-    AppendRecord(sheet_list, kBoundSheetRecord, body);
-  }
-  assert(sheet_list.size() == sheet_list_size);
-  block.replace(sheet_list_at, sheet_list.size(), sheet_list);
-  Stream().Insert(insert_pos_, block);
-
-  for (const TSheetPlace& sheet : sheets_) {
+  // The worksheets' places that were left open.
+  for (const TSheetPlace& sheet : sheets_list_) {
     std::string dimensions;
     AppendUInt32(dimensions, 0);
     AppendUInt32(dimensions, sheet.Rows);
     AppendUInt16(dimensions, 0);
     AppendUInt16(dimensions, sheet.Columns);
-    Stream().Seek(sheet.DimensionsPos + inserted + 4);
-    Stream().Write(dimensions);
+    sheets_->Seek(sheet.DimensionsPos + 4);
+    sheets_->Write(dimensions);
     if (!sheet.Widened) continue;
     for (std::size_t index = 0; index < sheet.Widths.size(); ++index) {
       std::string width;
       AppendUInt16(width, ColumnWidthUnits(sheet.Widths[index]));
       // The width follows the record's header and its two column numbers.
-      Stream().Seek(sheet.ColInfoPos + inserted + static_cast<std::int64_t>(index * kColInfoRecordSize) + 8);
-      Stream().Write(width);
+      sheets_->Seek(sheet.ColInfoPos + static_cast<std::int64_t>(index * kColInfoRecordSize) + 8);
+      sheets_->Write(width);
     }
   }
-  Stream().Seek(Stream().Size());
+  const std::int64_t sheets_size = sheets_->Size();
+  sheets_->Seek(sheets_size);
+
+  // The rest of the globals: user styles, the sheet list, COUNTRY, the SST
+  // and EOF. The sheet list gives each worksheet's offset, after the whole
+  // globals block.
+  std::string block;
+  pools_.AppendRecords(block);
+  std::size_t sheet_list_size = 0;
+  for (const TSheetPlace& sheet : sheets_list_) {
+    sheet_list_size += 4 + 8 + (FitsCompressed(sheet.Title) ? 1 : 2) * sheet.Title.size();
+  }
+  constexpr std::int64_t kCountrySize = 4 + 4;
+  constexpr std::int64_t kEofSize = 4;
+  const std::int64_t globals_size = Stream().Position() - kCompoundHeaderSize +
+                                    static_cast<std::int64_t>(block.size() + sheet_list_size) + kCountrySize +
+                                    shared_strings_.RecordsSize() + kEofSize;
+  for (const TSheetPlace& sheet : sheets_list_) {
+    std::string body;
+    AppendUInt32(body, static_cast<std::uint32_t>(globals_size + sheet.BofOffset));
+    AppendUInt16(body, 0);
+    AppendString8(body, sheet.Title);
+    AppendRecord(block, kBoundSheetRecord, body);
+  }
+  std::string country;
+  AppendUInt16(country, 1);
+  AppendUInt16(country, 1);
+  AppendRecord(block, kCountryRecord, country);
+  Stream().Write(block);
+  shared_strings_.WriteRecords(Stream());
+  shared_strings_.Clear();
+  Stream().Write(std::string_view("\x0A\x00\x00\x00", kEofSize));  // EOF
+  assert(Stream().Position() - kCompoundHeaderSize == globals_size);
+
+  CopyStream(*sheets_, 0, sheets_size, Stream());
+  sheets_.reset();
   record_.clear();
   Record(kEofRecord);
   WriteCompoundDocument(Stream());
-  sheets_.clear();
+  sheets_list_.clear();
 }
 
 }  // namespace velmora
