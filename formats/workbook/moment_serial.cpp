@@ -1,6 +1,8 @@
 #include "formats/workbook/moment_serial.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 
 #include "platform/seconds_fraction.h"
@@ -22,32 +24,46 @@ int FractionMicroseconds(std::string_view digits) {
   return microseconds;
 }
 
-// |candidate * kMicrosecondsPerDay - total|, scaled by a power of two that is
-// the same for every candidate of one binade, compared exactly: candidate is
-// m * 2^e with a 53-bit m, so the difference times 2^-e is an integer.
 using TWide = __int128;
-TWide ScaledError(double candidate, std::int64_t total, int shift) {
-  const TWide mantissa = static_cast<TWide>(std::ldexp(candidate, shift));
-  const TWide difference = mantissa * kMicrosecondsPerDay - (static_cast<TWide>(total) << shift);
-  return difference < 0 ? -difference : difference;
+
+// A positive finite double as mantissa * 2^exponent, the mantissa a whole number.
+struct TBinary {
+  std::int64_t Mantissa;
+  int Exponent;
+};
+TBinary BinaryOf(double value) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+  const auto fraction = static_cast<std::int64_t>(bits & ((std::uint64_t{1} << 52) - 1));
+  if (biased == 0) return {fraction, -1074};
+  return {fraction | std::int64_t{1} << 52, biased - 1075};
 }
 
 // total / kMicrosecondsPerDay rounded once, to the nearest double: the long
 // double quotient is within one step of it, so the nearest of its neighbours
-// is chosen by exact arithmetic.
+// is chosen by exact arithmetic: each candidate m * 2^e is off by
+// |m * kMicrosecondsPerDay * 2^e - total|, compared at the scale of the
+// smallest exponent, where every term is a whole number.
 double MicrosecondsInDays(std::int64_t total) {
   if (total == 0) return 0;
   const double estimate = static_cast<double>(static_cast<long double>(total) / kMicrosecondsPerDay);
-  int exponent = 0;
-  std::frexp(estimate, &exponent);
-  // Every candidate below 2^exponent times 2^shift is a whole number.
-  const int shift = 53 - exponent + 1;
+  const double candidates[3] = {estimate, std::nextafter(estimate, 0.0), std::nextafter(estimate, 2 * estimate)};
+  TBinary binaries[3];
+  int lowest = 0;
+  for (int index = 0; index < 3; ++index) {
+    binaries[index] = BinaryOf(candidates[index]);
+    lowest = index == 0 ? binaries[0].Exponent : std::min(lowest, binaries[index].Exponent);
+  }
+  const TWide target = static_cast<TWide>(total) << -lowest;
   double best = estimate;
-  TWide best_error = ScaledError(estimate, total, shift);
-  for (const double neighbour : {std::nextafter(estimate, 0.0), std::nextafter(estimate, 2 * estimate)}) {
-    const TWide error = ScaledError(neighbour, total, shift);
-    if (error < best_error) {
-      best = neighbour;
+  TWide best_error = -1;
+  for (int index = 0; index < 3; ++index) {
+    const TBinary& binary = binaries[index];
+    TWide error = (static_cast<TWide>(binary.Mantissa) * kMicrosecondsPerDay << (binary.Exponent - lowest)) - target;
+    if (error < 0) error = -error;
+    if (best_error < 0 || error < best_error) {
+      best = candidates[index];
       best_error = error;
     }
   }

@@ -118,8 +118,13 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
     widths.Measure(column_index, sheet_.Formats.NullString());
     return;
   }
+  // A plain integer shows the source's digits and sign, none of them wider
+  // than a digit: most values of a column need no text to tell.
+  const bool plain_integer =
+      value.Kind == ckInteger && column.PlainNumber && (column.ColumnType == ctInteger || column.ColumnType == ctLargeInt);
+  if (plain_integer && !widths.MayWidenTo(column_index, value.Text.size())) return;
   std::size_t bound = 0;
-  if (column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
+  if (!plain_integer && column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
   text_.clear();
   column.AppendShownText(value, text_);
   widths.Measure(column_index, text_);

@@ -23,7 +23,7 @@ class TxlsSharedStrings {
  public:
   // The memory the texts of one generation may take (their bytes, views and
   // index slots).
-  static constexpr std::size_t kDefaultDedupeBudget = std::size_t{16} << 20;
+  static constexpr std::size_t kDefaultDedupeBudget = std::size_t{4} << 20;
 
   explicit TxlsSharedStrings(std::size_t dedupe_budget = DedupeBudget());
   // The budget of the tables created from now on; 0 restores the default.
