@@ -46,6 +46,56 @@ std::string CellFormatOf(const TTabuloColumn& column) {
   return format;
 }
 
+// A number as the server sends it in plain form: an optional minus, digits,
+// for a decimal or float one point between digits, nothing else. Its text is
+// what the column's C form of it would be.
+bool IsPlainServerNumber(const TCellValue& value, const TTabuloColumn& column) {
+  if (column.ValueKind != vkPlain) return false;
+  const bool integer = column.ColumnType == ctInteger || column.ColumnType == ctLargeInt;
+  if (integer ? value.Kind != ckInteger : (value.Kind != ckDecimal && value.Kind != ckFloat)) return false;
+  std::string_view text = value.Text;
+  if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+  if (text.empty() || text[0] == '.' || text.back() == '.') return false;
+  bool point = false;
+  for (const char character : text) {
+    if (character == '.' && !integer && !point) {
+      point = true;
+    } else if (character < '0' || character > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+// True when a moment column's display form varies only in its digits: no
+// names of months or days, no AM/PM, no locale form. Digits all take one
+// digit width, so the longer of two of its texts is never the narrower.
+bool ShowsDigitsOnly(const TTabuloColumn& column) {
+  if (column.ColumnType != ctDate && column.ColumnType != ctTime && column.ColumnType != ctDateTime) return false;
+  const std::string_view format = column.Format;
+  char quote = '\0';
+  for (std::size_t index = 0; index < format.size(); ++index) {
+    const char character = format[index];
+    if (quote != '\0') {
+      if (character == quote) quote = '\0';
+      continue;
+    }
+    if (character == '"' || character == '\'') {
+      quote = character;
+      continue;
+    }
+    const char lower = static_cast<char>(character | 0x20);
+    if (lower < 'a' || lower > 'z') continue;
+    std::size_t run = 1;
+    while (index + run < format.size() && (format[index + run] | 0x20) == lower) ++run;
+    const bool digits = lower == 'y' || lower == 'h' || lower == 'n' || lower == 's' || lower == 'z' ||
+                        ((lower == 'm' || lower == 'd') && run <= 2);
+    if (!digits) return false;
+    index += run - 1;
+  }
+  return quote == '\0';
+}
+
 }  // namespace
 
 void TTabuloWorkbook::TSheetRun::RegisterXFs() {
@@ -123,11 +173,25 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   const bool plain_integer =
       value.Kind == ckInteger && column.PlainNumber && (column.ColumnType == ctInteger || column.ColumnType == ctLargeInt);
   if (plain_integer && !widths.MayWidenTo(column_index, value.Text.size())) return;
+  // A moment no longer than the longest measured of a digits-only column is
+  // no wider; its bound depends only on the digits of its fraction.
+  TMomentMeasure* moment = value.Kind == ckMoment ? &moment_measures_[static_cast<std::size_t>(column_index)] : nullptr;
+  if (moment != nullptr && moment->DigitsOnly) {
+    if (moment->FractionDigits != value.Fraction.size() || moment->Bound == 0) {
+      moment->FractionDigits = value.Fraction.size();
+      if (!column.ValueLengthBound(value, moment->Bound)) moment->Bound = 0;
+    }
+    if (moment->Bound > 0 && moment->Bound <= moment->Longest) return;
+  }
   std::size_t bound = 0;
-  if (!plain_integer && column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
+  if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
+      !widths.MayWiden(column_index, bound)) {
+    return;
+  }
   text_.clear();
   column.AppendShownText(value, text_);
   widths.Measure(column_index, text_);
+  if (moment != nullptr) moment->Longest = std::max(moment->Longest, text_.size());
 }
 
 void TTabuloWorkbook::TSheetRun::EnsureRowRoom() {
@@ -263,8 +327,15 @@ void TTabuloWorkbook::TSheetRun::NumberCell(int column_index, std::uint16_t xf, 
   const TTabuloColumn& column = columns_[column_index];
   double number = 0;
   bool exact = true;
-  const bool read = value.Kind == ckText ? ReadCellNumber(value.Text, number, exact)
-                                         : ReadDecimalNumber(column.NumberText(value), number, exact);
+  bool read = false;
+  if (value.Kind == ckText) {
+    read = ReadCellNumber(value.Text, number, exact);
+  } else if (IsPlainServerNumber(value, column)) {
+    // The server's plain digits are the number's C form already.
+    read = ReadDecimalNumber(value.Text, number, exact);
+  } else {
+    read = ReadDecimalNumber(column.NumberText(value), number, exact);
+  }
   if (!read) number = 0;
   if (!exact) {
     // A number a double cannot carry keeps every digit as text.
@@ -408,6 +479,10 @@ void TTabuloWorkbook::TSheetRun::RecordExported(int record_number) {
 bool TTabuloWorkbook::TSheetRun::Run() {
   RegisterXFs();
   stats_.assign(static_cast<std::size_t>(columns_.Count()), TAggregateStats());
+  moment_measures_.assign(static_cast<std::size_t>(columns_.Count()), TMomentMeasure());
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly = ShowsDigitsOnly(columns_[column_index]);
+  }
   row_.Clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
     row_.Add(columns_[column_index].Name, column_index);
