@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/seconds_fraction.h"
 
@@ -48,7 +48,8 @@ TBinary BinaryOf(double value) {
 double MicrosecondsInDays(std::int64_t total) {
   if (total == 0) return 0;
   const double estimate = static_cast<double>(static_cast<long double>(total) / kMicrosecondsPerDay);
-  const double candidates[3] = {estimate, std::nextafter(estimate, 0.0), std::nextafter(estimate, 2 * estimate)};
+  const double candidates[3] = {estimate, std::nextafter(estimate, 0.0),
+                                std::nextafter(estimate, 2 * estimate)};
   TBinary binaries[3];
   int lowest = 0;
   for (int index = 0; index < 3; ++index) {
@@ -60,7 +61,8 @@ double MicrosecondsInDays(std::int64_t total) {
   TWide best_error = -1;
   for (int index = 0; index < 3; ++index) {
     const TBinary& binary = binaries[index];
-    TWide error = (static_cast<TWide>(binary.Mantissa) * kMicrosecondsPerDay << (binary.Exponent - lowest)) - target;
+    TWide error =
+        (static_cast<TWide>(binary.Mantissa) * kMicrosecondsPerDay << (binary.Exponent - lowest)) - target;
     if (error < 0) error = -error;
     if (best_error < 0 || error < best_error) {
       best = candidates[index];
@@ -93,7 +95,8 @@ bool SpreadsheetSerial(TMicroMoment moment, double& serial) {
 
 int DeclaredSecondsDigits(std::string_view declaration) {
   const std::size_t open = declaration.find('(');
-  if (open == std::string_view::npos || open + 2 >= declaration.size() || declaration[open + 2] != ')') return 0;
+  if (open == std::string_view::npos || open + 2 >= declaration.size() || declaration[open + 2] != ')')
+    return 0;
   const char digit = declaration[open + 1];
   return digit >= '1' && digit <= '6' ? digit - '0' : 0;
 }

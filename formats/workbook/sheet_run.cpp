@@ -5,6 +5,7 @@
 #include "formats/workbook/moment_serial.h"
 #include "formats/xls/xls_text.h"
 #include "platform/error.h"
+#include "platform/locale_settings.h"
 #include "platform/seconds_fraction.h"
 #include "platform/text_utils.h"
 #include "platform/value_format.h"
@@ -96,6 +97,20 @@ bool ShowsDigitsOnly(const TTabuloColumn& column) {
   return quote == '\0';
 }
 
+// True when no character of a number column's display form is wider than a
+// digit: its format and separators hold only digits' places, points, commas,
+// blanks, apostrophes and the minus sign, so a text of n characters takes at
+// most n digit widths.
+bool ShowsNarrowNumbers(const TTabuloColumn& column) {
+  if (column.ColumnType > ctCurrency || column.PlainNumber) return false;
+  const TFormatSettings& settings = column.Locale != nullptr ? *column.Locale : FormatSettings();
+  const auto narrow = [](std::string_view text) {
+    return text.find_first_not_of("0#.,;- '") == std::string_view::npos;
+  };
+  return !column.Format.empty() && narrow(column.Format) && narrow(settings.DecimalSeparator) &&
+         narrow(settings.ThousandSeparator);
+}
+
 }  // namespace
 
 void TTabuloWorkbook::TSheetRun::RegisterXFs() {
@@ -185,7 +200,8 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   }
   std::size_t bound = 0;
   if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
-      !widths.MayWiden(column_index, bound)) {
+      !(narrow_numbers_[static_cast<std::size_t>(column_index)] ? widths.MayWidenTo(column_index, bound)
+                                                                 : widths.MayWiden(column_index, bound))) {
     return;
   }
   text_.clear();
@@ -480,8 +496,10 @@ bool TTabuloWorkbook::TSheetRun::Run() {
   RegisterXFs();
   stats_.assign(static_cast<std::size_t>(columns_.Count()), TAggregateStats());
   moment_measures_.assign(static_cast<std::size_t>(columns_.Count()), TMomentMeasure());
+  narrow_numbers_.clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
     moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly = ShowsDigitsOnly(columns_[column_index]);
+    narrow_numbers_.push_back(ShowsNarrowNumbers(columns_[column_index]));
   }
   row_.Clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {

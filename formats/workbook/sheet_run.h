@@ -86,6 +86,7 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
     std::size_t Bound = 0;
   };
   std::vector<TMomentMeasure> moment_measures_;
+  std::vector<bool> narrow_numbers_;  // per column: see ShowsNarrowNumbers
   std::string text_;
   std::string given_text_;  // a handler's text of the cell being written
   std::vector<int> part_widths_;  // the column widths the current part began with

@@ -59,27 +59,31 @@ for row, col, value, form in cells:
 class WorkbookMomentsRunTest : public consoletest::ConsoleServerTest {
  protected:
   std::string Dump(const std::string& name, const char* exact) {
-    const auto result = testsupport::RunCommand({"/usr/bin/python3", "-c", kMomentDumper, dir_.File(name), exact});
+    const auto result =
+        testsupport::RunCommand({"/usr/bin/python3", "-c", kMomentDumper, dir_.File(name), exact});
     EXPECT_EQ(result.exit_status, 0) << result.output;
     return result.output;
   }
 };
 
 TEST_F(WorkbookMomentsRunTest, FractionsOfSecondsAndEarly1900ReadBackExactly) {
-  testsupport::RunSql(*server_, "DROP TABLE IF EXISTS velmora_console.moments;"
-      "CREATE TABLE velmora_console.moments (id INT PRIMARY KEY, stamp DATETIME(6), clock TIME(6), plain DATETIME);"
-      "INSERT INTO velmora_console.moments VALUES"
-      " (1, '2026-12-09 23:59:59.999999', '23:59:59.999999', '2026-12-09 23:59:59'),"
-      " (2, '1900-02-28 12:00:00.500000', '00:00:00.000001', '1900-02-28 12:00:00'),"
-      " (3, '1900-01-01 00:00:00.000001', '12:00:00.000000', '1900-01-01 06:00:00'),"
-      " (4, '1900-03-01 00:00:00.000000', '838:59:59.000000', '1900-03-01 00:00:00'),"
-      " (5, '2079-06-05 23:59:59.999999', NULL, '2079-06-05 23:59:59'),"
-      " (6, '2004-12-31 23:59:58.123456', '-00:00:01.500000', '1000-01-01 00:00:00');");
-  const std::string query = "[Queries]\nx=moments_x\ny=moments_y\n[SQL_x]\n1=select * from moments order by id\n"
-                            "[SQL_y]\n1=select * from moments order by id\n[Files]\nx=m.xls\ny=m.xlsx\n";
+  testsupport::RunSql(*server_,
+                      "DROP TABLE IF EXISTS velmora_console.moments;"
+                      "CREATE TABLE velmora_console.moments (id INT PRIMARY KEY, stamp DATETIME(6), clock "
+                      "TIME(6), plain DATETIME);"
+                      "INSERT INTO velmora_console.moments VALUES"
+                      " (1, '2026-12-09 23:59:59.999999', '23:59:59.999999', '2026-12-09 23:59:59'),"
+                      " (2, '1900-02-28 12:00:00.500000', '00:00:00.000001', '1900-02-28 12:00:00'),"
+                      " (3, '1900-01-01 00:00:00.000001', '12:00:00.000000', '1900-01-01 06:00:00'),"
+                      " (4, '1900-03-01 00:00:00.000000', '838:59:59.000000', '1900-03-01 00:00:00'),"
+                      " (5, '2079-06-05 23:59:59.999999', NULL, '2079-06-05 23:59:59'),"
+                      " (6, '2004-12-31 23:59:58.123456', '-00:00:01.500000', '1000-01-01 00:00:00');");
+  const std::string query =
+      "[Queries]\nx=moments_x\ny=moments_y\n[SQL_x]\n1=select * from moments order by id\n"
+      "[SQL_y]\n1=select * from moments order by id\n[Files]\nx=m.xls\ny=m.xlsx\n";
   const TVelmoraResult result = Run(query);
-  EXPECT_EQ(result.lines, Connected({"moments_x: 6 records exported to m.xls",
-                                     "moments_y: 6 records exported to m.xlsx"}));
+  EXPECT_EQ(result.lines,
+            Connected({"moments_x: 6 records exported to m.xls", "moments_y: 6 records exported to m.xlsx"}));
   const std::string stamp = " yyyy-mm-dd hh:mm:ss.000\n";
   const std::string plain = " yyyy-mm-dd hh:mm:ss\n";
   const std::string clock = " hh:mm:ss.000\n";
@@ -87,17 +91,14 @@ TEST_F(WorkbookMomentsRunTest, FractionsOfSecondsAndEarly1900ReadBackExactly) {
   // filled in per format.
   const auto expected = [&](const std::string& mark) {
     return "1 1 2026-12-09 23:59:59.999999" + mark + stamp + "1 2 text 23:59:59.999999" + clock +
-           "1 3 2026-12-09 23:59:59.000000" + mark + plain +
-           "2 1 1900-02-28 12:00:00.500000" + mark + stamp +
+           "1 3 2026-12-09 23:59:59.000000" + mark + plain + "2 1 1900-02-28 12:00:00.500000" + mark + stamp +
            "2 2 text 00:00:00.000001" + clock + "2 3 1900-02-28 12:00:00.000000" + mark + plain +
-           "3 1 1900-01-01 00:00:00.000001" + mark + stamp +
-           "3 2 text 12:00:00.000000" + clock + "3 3 1900-01-01 06:00:00.000000" + mark + plain +
-           "4 1 1900-03-01 00:00:00.000000" + mark + stamp +
+           "3 1 1900-01-01 00:00:00.000001" + mark + stamp + "3 2 text 12:00:00.000000" + clock +
+           "3 3 1900-01-01 06:00:00.000000" + mark + plain + "4 1 1900-03-01 00:00:00.000000" + mark + stamp +
            "4 2 text 838:59:59.000000" + clock + "4 3 1900-03-01 00:00:00.000000" + mark + plain +
-           "5 1 2079-06-05 23:59:59.999999" + mark + stamp +
-           "5 3 2079-06-05 23:59:59.000000" + mark + plain +
-           "6 1 2004-12-31 23:59:58.123456" + mark + stamp +
-           "6 2 text -00:00:01.500000" + clock + "6 3 text 1000-01-01 00:00:00" + plain;
+           "5 1 2079-06-05 23:59:59.999999" + mark + stamp + "5 3 2079-06-05 23:59:59.000000" + mark + plain +
+           "6 1 2004-12-31 23:59:58.123456" + mark + stamp + "6 2 text -00:00:01.500000" + clock +
+           "6 3 text 1000-01-01 00:00:00" + plain;
   };
   EXPECT_EQ(Dump("m.xls", "exact"), expected(" nearest"));
   EXPECT_EQ(Dump("m.xlsx", "moment"), expected(""));

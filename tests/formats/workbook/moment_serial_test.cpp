@@ -1,10 +1,10 @@
 // Workbook serial numbers of moments: the expected doubles were computed with
 // exact rational arithmetic and rounded once, independently of the code.
+#include "formats/workbook/moment_serial.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "formats/workbook/moment_serial.h"
 
 namespace velmora {
 namespace {
@@ -16,9 +16,9 @@ TEST(MomentSerialTest, SerialIsTheNearestDoubleInTheSpreadsheetCalendar) {
     double Serial;
   };
   const TCase cases[] = {
-      {2, 0, 1.0},                                  // 1 January 1900
-      {60, 43200500000, 0x1.dc000308b9142p+5},      // 28 February 1900 12:00:00.5, not in 29 February
-      {61, 0, 61.0},                                // 1 March 1900
+      {2, 0, 1.0},                              // 1 January 1900
+      {60, 43200500000, 0x1.dc000308b9142p+5},  // 28 February 1900 12:00:00.5, not in 29 February
+      {61, 0, 61.0},                            // 1 March 1900
       {61, 1, 0x1.e80000000065dp+5},
       {1, 1, 0x1.9739fdcab50dcp-37},                // the calendar's day 0, one microsecond past
       {38352, 86398123456, 0x1.2ba1fffd27390p+15},  // 2004-12-31 23:59:58.123456
