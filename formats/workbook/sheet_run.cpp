@@ -72,7 +72,8 @@ bool IsPlainServerNumber(const TCellValue& value, const TTabuloColumn& column) {
 // names of months or days, no AM/PM, no locale form. Digits all take one
 // digit width, so the longer of two of its texts is never the narrower.
 bool ShowsDigitsOnly(const TTabuloColumn& column) {
-  if (column.ColumnType != ctDate && column.ColumnType != ctTime && column.ColumnType != ctDateTime) return false;
+  if (column.ColumnType != ctDate && column.ColumnType != ctTime && column.ColumnType != ctDateTime)
+    return false;
   const std::string_view format = column.Format;
   char quote = '\0';
   for (std::size_t index = 0; index < format.size(); ++index) {
@@ -185,12 +186,13 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   }
   // A plain integer shows the source's digits and sign, none of them wider
   // than a digit: most values of a column need no text to tell.
-  const bool plain_integer =
-      value.Kind == ckInteger && column.PlainNumber && (column.ColumnType == ctInteger || column.ColumnType == ctLargeInt);
+  const bool plain_integer = value.Kind == ckInteger && column.PlainNumber &&
+                             (column.ColumnType == ctInteger || column.ColumnType == ctLargeInt);
   if (plain_integer && !widths.MayWidenTo(column_index, value.Text.size())) return;
   // A moment no longer than the longest measured of a digits-only column is
   // no wider; its bound depends only on the digits of its fraction.
-  TMomentMeasure* moment = value.Kind == ckMoment ? &moment_measures_[static_cast<std::size_t>(column_index)] : nullptr;
+  TMomentMeasure* moment =
+      value.Kind == ckMoment ? &moment_measures_[static_cast<std::size_t>(column_index)] : nullptr;
   if (moment != nullptr && moment->DigitsOnly) {
     if (moment->FractionDigits != value.Fraction.size() || moment->Bound == 0) {
       moment->FractionDigits = value.Fraction.size();
@@ -201,7 +203,7 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   std::size_t bound = 0;
   if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
       !(narrow_numbers_[static_cast<std::size_t>(column_index)] ? widths.MayWidenTo(column_index, bound)
-                                                                 : widths.MayWiden(column_index, bound))) {
+                                                                : widths.MayWiden(column_index, bound))) {
     return;
   }
   text_.clear();
@@ -498,7 +500,8 @@ bool TTabuloWorkbook::TSheetRun::Run() {
   moment_measures_.assign(static_cast<std::size_t>(columns_.Count()), TMomentMeasure());
   narrow_numbers_.clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
-    moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly = ShowsDigitsOnly(columns_[column_index]);
+    moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly =
+        ShowsDigitsOnly(columns_[column_index]);
     narrow_numbers_.push_back(ShowsNarrowNumbers(columns_[column_index]));
   }
   row_.Clear();

@@ -115,12 +115,14 @@ TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : Txls
 
 TTabuloXLSWriter::~TTabuloXLSWriter() = default;
 
-TOutputStream& TTabuloXLSWriter::Out() { return sheets_ ? *sheets_ : Stream(); }
+TOutputStream& TTabuloXLSWriter::Out() {
+  return sheets_ ? *sheets_ : Stream();
+}
 
 void TTabuloXLSWriter::Record(std::uint16_t id) {
   const auto size = static_cast<std::uint16_t>(record_.size());
-  const char head[4] = {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8), static_cast<char>(size & 0xFF),
-                        static_cast<char>(size >> 8)};
+  const char head[4] = {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8),
+                        static_cast<char>(size & 0xFF), static_cast<char>(size >> 8)};
   TOutputStream& out = Out();
   out.Write(head, sizeof head);
   out.Write(record_);

@@ -89,7 +89,6 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   TxlsSharedStrings shared_strings_;
   std::vector<TSheetPlace> sheets_list_;
   std::unique_ptr<TOutputStream> sheets_;  // the worksheets' records
-
 };
 
 // The bytes of a complete globals block as written before the deferred

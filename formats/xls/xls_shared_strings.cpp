@@ -20,7 +20,9 @@ constexpr std::size_t kSpillSize = 256 << 10;
 constexpr std::size_t kCountsOffset = 4;
 constexpr std::size_t kCountsSize = 8;
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
 
 bool IsAscii(std::string_view text) {
   for (const char character : text) {
@@ -33,13 +35,17 @@ std::size_t dedupe_budget_for_testing = 0;
 
 }  // namespace
 
-void TxlsSharedStrings::SetDedupeBudgetForTesting(std::size_t budget) { dedupe_budget_for_testing = budget; }
+void TxlsSharedStrings::SetDedupeBudgetForTesting(std::size_t budget) {
+  dedupe_budget_for_testing = budget;
+}
 
 std::size_t TxlsSharedStrings::DedupeBudget() {
   return dedupe_budget_for_testing > 0 ? dedupe_budget_for_testing : kDefaultDedupeBudget;
 }
 
-TxlsSharedStrings::TxlsSharedStrings(std::size_t dedupe_budget) : dedupe_budget_(dedupe_budget) { Clear(); }
+TxlsSharedStrings::TxlsSharedStrings(std::size_t dedupe_budget) : dedupe_budget_(dedupe_budget) {
+  Clear();
+}
 
 TxlsSharedStrings::~TxlsSharedStrings() = default;
 
@@ -102,7 +108,8 @@ std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
     if (slots_[slot].Index != kEmptySlot) return generation_base_ + slots_[slot].Index;
   }
   // A new text: the generation makes room for it within the budget, or is forgotten.
-  const std::size_t added = sizeof(std::string_view) + (text.size() > block_room_ ? std::min(kBlockSize, dedupe_budget_ / 4) : 0) +
+  const std::size_t added = sizeof(std::string_view) +
+                            (text.size() > block_room_ ? std::min(kBlockSize, dedupe_budget_ / 4) : 0) +
                             (grows ? std::max<std::size_t>(slots_.size(), 1024) * sizeof(TSlot) : 0);
   if (!texts_.empty() && generation_cost_ + added > dedupe_budget_) Forget();
   if (2 * (texts_.size() + 1) > slots_.size()) Grow();

@@ -79,12 +79,12 @@ class TxlsSharedStrings {
   std::uint32_t generation_base_ = 0;             // the index of texts_[0]
   std::uint32_t count_ = 0;
   // The records.
-  std::string payload_;     // of the record being filled
+  std::string payload_;  // of the record being filled
   bool first_record_ = true;
-  std::string records_;     // completed records not yet spilled
+  std::string records_;  // completed records not yet spilled
   std::unique_ptr<TOutputStream> spill_;
-  std::u16string units_;    // scratch
-  std::string body_;        // scratch
+  std::u16string units_;  // scratch
+  std::string body_;      // scratch
 };
 
 }  // namespace velmora

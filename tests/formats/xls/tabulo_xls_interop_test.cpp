@@ -230,7 +230,8 @@ TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
   std::string expected = TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700");
   constexpr int kRows = 4000;
   for (int record = 0; record < kRows; ++record) {
-    std::string name = "name " + std::to_string(record) + std::string(static_cast<std::size_t>(record % 61), '-');
+    std::string name =
+        "name " + std::to_string(record) + std::string(static_cast<std::size_t>(record % 61), '-');
     if (record % 1000 == 999) {
       name = std::string(9000, static_cast<char>('a' + record / 1000)) + "\xE4\xB8\xAD";
       known.push_back(name);
