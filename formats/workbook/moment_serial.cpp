@@ -40,36 +40,32 @@ TBinary BinaryOf(double value) {
   return {fraction | std::int64_t{1} << 52, biased - 1075};
 }
 
-// total / kMicrosecondsPerDay rounded once, to the nearest double: the long
-// double quotient is within one step of it, so the nearest of its neighbours
-// is chosen by exact arithmetic: each candidate m * 2^e is off by
-// |m * kMicrosecondsPerDay * 2^e - total|, compared at the scale of the
-// smallest exponent, where every term is a whole number.
+// total / kMicrosecondsPerDay rounded once, to the nearest double. The long
+// double quotient rounded to a double is within one step of it, so the
+// nearest of that double and its neighbours is chosen by exact arithmetic:
+// at the scale 2^scale of half its step, each candidate is a whole number c,
+// off by |c * kMicrosecondsPerDay - total * 2^-scale|.
 double MicrosecondsInDays(std::int64_t total) {
-  if (total == 0) return 0;
+  // Whole days (every date) need no rounding.
+  if (total % kMicrosecondsPerDay == 0) return static_cast<double>(total / kMicrosecondsPerDay);
   const double estimate = static_cast<double>(static_cast<long double>(total) / kMicrosecondsPerDay);
-  const double candidates[3] = {estimate, std::nextafter(estimate, 0.0),
-                                std::nextafter(estimate, 2 * estimate)};
-  TBinary binaries[3];
-  int lowest = 0;
-  for (int index = 0; index < 3; ++index) {
-    binaries[index] = BinaryOf(candidates[index]);
-    lowest = index == 0 ? binaries[0].Exponent : std::min(lowest, binaries[index].Exponent);
-  }
-  const TWide target = static_cast<TWide>(total) << -lowest;
-  double best = estimate;
+  const TBinary binary = BinaryOf(estimate);
+  const std::int64_t middle = 2 * binary.Mantissa;
+  const int scale = binary.Exponent - 1;
+  // Below a power of two the next double down is half a step away.
+  const std::int64_t below = binary.Mantissa == std::int64_t{1} << 52 ? middle - 1 : middle - 2;
+  const TWide target = static_cast<TWide>(total) << -scale;
+  std::int64_t best = middle;
   TWide best_error = -1;
-  for (int index = 0; index < 3; ++index) {
-    const TBinary& binary = binaries[index];
-    TWide error =
-        (static_cast<TWide>(binary.Mantissa) * kMicrosecondsPerDay << (binary.Exponent - lowest)) - target;
+  for (const std::int64_t candidate : {middle, below, middle + 2}) {
+    TWide error = static_cast<TWide>(candidate) * kMicrosecondsPerDay - target;
     if (error < 0) error = -error;
     if (best_error < 0 || error < best_error) {
-      best = candidates[index];
+      best = candidate;
       best_error = error;
     }
   }
-  return best;
+  return best == middle ? estimate : std::ldexp(static_cast<double>(best), scale);
 }
 
 }  // namespace

@@ -211,9 +211,32 @@ void TTabuloXLSWriter::CellHead(int row, int column, std::uint16_t xf) {
   AppendUInt16(record_, xf);
 }
 
+namespace {
+
+// A cell record of a fixed size, built in place: the record head, then row,
+// column and XF, then the value's bytes.
+template <std::size_t kValueSize>
+struct TCellRecord {
+  TCellRecord(std::uint16_t id, int row, int column, std::uint16_t xf) {
+    Put(0, id);
+    Put(2, static_cast<std::uint16_t>(6 + kValueSize));
+    Put(4, static_cast<std::uint16_t>(row));
+    Put(6, static_cast<std::uint16_t>(column));
+    Put(8, xf);
+  }
+  void Put(std::size_t offset, std::uint16_t value) {
+    Bytes[offset] = static_cast<char>(value & 0xFF);
+    Bytes[offset + 1] = static_cast<char>(value >> 8);
+  }
+  char* Value() { return Bytes + 10; }
+  char Bytes[10 + kValueSize];
+};
+
+}  // namespace
+
 void TTabuloXLSWriter::WriteBlankCell(int row, int column, std::uint16_t xf) {
-  CellHead(row, column, xf);
-  Record(kBlankRecord);
+  TCellRecord<0> cell(kBlankRecord, row, column, xf);
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text) {
@@ -224,22 +247,26 @@ void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, st
         Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
   const std::uint32_t index = shared_strings_.Add(text);
-  CellHead(row, column, xf);
-  AppendUInt32(record_, index);
-  Record(kLabelSstRecord);
+  TCellRecord<4> cell(kLabelSstRecord, row, column, xf);
+  cell.Put(10, static_cast<std::uint16_t>(index & 0xFFFF));
+  cell.Put(12, static_cast<std::uint16_t>(index >> 16));
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteNumberCell(int row, int column, std::uint16_t xf, double value) {
-  CellHead(row, column, xf);
-  AppendDouble(record_, value);
-  Record(kNumberRecord);
+  TCellRecord<8> cell(kNumberRecord, row, column, xf);
+  // Little-endian, as every number of the file.
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int byte = 0; byte < 8; ++byte) cell.Value()[byte] = static_cast<char>(bits >> (8 * byte) & 0xFF);
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteBooleanCell(int row, int column, std::uint16_t xf, bool value) {
-  CellHead(row, column, xf);
-  record_ += static_cast<char>(value ? 1 : 0);
-  record_ += '\0';
-  Record(kBoolErrRecord);
+  TCellRecord<2> cell(kBoolErrRecord, row, column, xf);
+  cell.Value()[0] = static_cast<char>(value ? 1 : 0);
+  cell.Value()[1] = '\0';
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteAggregateCell(int row, int column, int first_row, int last_row, int aggregate,

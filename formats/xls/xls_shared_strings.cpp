@@ -55,7 +55,10 @@ std::size_t TxlsSharedStrings::FindSlot(std::string_view text, std::uint32_t tag
     const TSlot& each = slots_[slot];
     // The tag spares reading the texts of other slots: most probes end at
     // the first slot whose tag differs or that is empty.
-    if (each.Index == kEmptySlot || (each.Tag == tag && texts_[each.Index] == text)) return slot;
+    if (each.Index == kEmptySlot) return slot;
+    if (each.Tag == tag && each.Size == text.size() && std::memcmp(each.Data, text.data(), text.size()) == 0) {
+      return slot;
+    }
   }
 }
 
@@ -65,23 +68,27 @@ std::uint32_t TxlsSharedStrings::Tag(std::string_view text) {
 }
 
 void TxlsSharedStrings::Grow() {
-  generation_cost_ -= slots_.size() * sizeof(TSlot);
-  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, TSlot{});
-  generation_cost_ += slots_.size() * sizeof(TSlot);
-  for (std::uint32_t index = 0; index < texts_.size(); ++index) {
-    const std::uint32_t tag = Tag(texts_[index]);
-    slots_[FindSlot(texts_[index], tag)] = TSlot{index, tag};
+  std::vector<TSlot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+  old.swap(slots_);
+  generation_cost_ += (slots_.size() - old.size()) * sizeof(TSlot);
+  // The tags are the texts' hashes: the texts need not be read again.
+  const std::size_t mask = slots_.size() - 1;
+  for (const TSlot& each : old) {
+    if (each.Index == kEmptySlot) continue;
+    std::size_t slot = each.Tag & mask;
+    while (slots_[slot].Index != kEmptySlot) slot = (slot + 1) & mask;
+    slots_[slot] = each;
   }
 }
 
 void TxlsSharedStrings::Forget() {
-  texts_.clear();
   slots_.clear();
   slots_.shrink_to_fit();
   blocks_.clear();
   block_next_ = nullptr;
   block_room_ = 0;
   generation_cost_ = 0;
+  generation_count_ = 0;
   generation_base_ = count_;
 }
 
@@ -101,22 +108,21 @@ std::string_view TxlsSharedStrings::Store(std::string_view text) {
 
 std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
   // At most half the slots are taken, so a probe always ends at an empty one.
-  const bool grows = 2 * (texts_.size() + 1) > slots_.size();
+  const bool grows = 2 * (generation_count_ + 1) > slots_.size();
   const std::uint32_t tag = Tag(text);
-  if (!texts_.empty()) {
+  if (generation_count_ > 0) {
     const std::size_t slot = FindSlot(text, tag);
     if (slots_[slot].Index != kEmptySlot) return generation_base_ + slots_[slot].Index;
   }
   // A new text: the generation makes room for it within the budget, or is forgotten.
-  const std::size_t added = sizeof(std::string_view) +
-                            (text.size() > block_room_ ? std::min(kBlockSize, dedupe_budget_ / 4) : 0) +
+  const std::size_t added = (text.size() > block_room_ ? std::min(kBlockSize, dedupe_budget_ / 4) : 0) +
                             (grows ? std::max<std::size_t>(slots_.size(), 1024) * sizeof(TSlot) : 0);
-  if (!texts_.empty() && generation_cost_ + added > dedupe_budget_) Forget();
-  if (2 * (texts_.size() + 1) > slots_.size()) Grow();
+  if (generation_count_ > 0 && generation_cost_ + added > dedupe_budget_) Forget();
+  if (2 * (generation_count_ + 1) > slots_.size()) Grow();
   const std::size_t slot = FindSlot(text, tag);
-  slots_[slot] = TSlot{static_cast<std::uint32_t>(texts_.size()), tag};
-  texts_.push_back(Store(text));
-  generation_cost_ += sizeof(std::string_view);
+  const std::string_view stored = Store(text);
+  slots_[slot] = TSlot{stored.data(), static_cast<std::uint32_t>(stored.size()), tag, generation_count_};
+  ++generation_count_;
   AppendEntry(text);
   return count_++;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,8 +14,8 @@ namespace velmora {
 // text's entry goes into the SST and CONTINUE records as soon as the text is
 // first added, and records past a few hundred KiB move to a temporary file.
 // A text met again is found among the texts of the current generation: its
-// bytes, one view and one slot of an open-addressing index each, not a node
-// of a hash map. When a generation would pass the dedupe budget it is
+// bytes and one slot of an open-addressing index each, not a node of a hash
+// map. When a generation would pass the dedupe budget it is
 // forgotten and a new one begins; a text seen only before that gets a second
 // entry, which readers take like any other.
 class TxlsSharedStrings {
@@ -46,10 +45,13 @@ class TxlsSharedStrings {
 
  private:
   static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
-  // A slot of the index: a text's position in its generation and the tag of its hash.
+  // A slot of the index: a text's bytes, the tag of its hash and its
+  // position in its generation.
   struct TSlot {
-    std::uint32_t Index = kEmptySlot;
+    const char* Data = nullptr;
+    std::uint32_t Size = 0;
     std::uint32_t Tag = 0;
+    std::uint32_t Index = kEmptySlot;
   };
   static std::uint32_t Tag(std::string_view text);
   // The slot of text, whose tag is given: the one holding its index, or the
@@ -73,10 +75,10 @@ class TxlsSharedStrings {
   std::vector<std::unique_ptr<char[]>> blocks_;  // the texts' bytes; blocks never move
   char* block_next_ = nullptr;                    // the free end of the last block
   std::size_t block_room_ = 0;                    // its size
-  std::deque<std::string_view> texts_;            // in order of first use, into blocks_
   std::vector<TSlot> slots_;                      // texts by hash; a power of two long
-  std::size_t generation_cost_ = 0;               // bytes of texts_ and their views
-  std::uint32_t generation_base_ = 0;             // the index of texts_[0]
+  std::size_t generation_cost_ = 0;               // bytes of its blocks and slots
+  std::uint32_t generation_count_ = 0;            // its texts
+  std::uint32_t generation_base_ = 0;             // the index of its first text
   std::uint32_t count_ = 0;
   // The records.
   std::string payload_;  // of the record being filled
