@@ -56,7 +56,8 @@ std::size_t TxlsSharedStrings::FindSlot(std::string_view text, std::uint32_t tag
     // The tag spares reading the texts of other slots: most probes end at
     // the first slot whose tag differs or that is empty.
     if (each.Index == kEmptySlot) return slot;
-    if (each.Tag == tag && each.Size == text.size() && std::memcmp(each.Data, text.data(), text.size()) == 0) {
+    if (each.Tag == tag && each.Size == text.size() &&
+        std::memcmp(each.Data, text.data(), text.size()) == 0) {
       return slot;
     }
   }
