@@ -246,11 +246,36 @@ void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, st
     throw EVelmoraError(
         Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
-  const std::uint32_t index = shared_strings_.Add(text);
+  const std::uint32_t index = SharedStringIndex(column, text);
   TCellRecord<4> cell(kLabelSstRecord, row, column, xf);
   cell.Put(10, static_cast<std::uint16_t>(index & 0xFFFF));
   cell.Put(12, static_cast<std::uint16_t>(index >> 16));
   Out().Write(cell.Bytes, sizeof cell.Bytes);
+}
+
+std::uint32_t TTabuloXLSWriter::SharedStringIndex(int column, std::string_view text) {
+  // A column whose texts hardly ever repeat (a key, a note per row) would
+  // only fill the table's index and push the repeating texts of the other
+  // columns out of it: its texts get their entries unlooked for, and the
+  // column is tried again now and then.
+  constexpr std::uint32_t kTrialTexts = 4096;
+  constexpr std::uint32_t kUnlookedTexts = 65536;
+  if (static_cast<std::size_t>(column) >= repeats_.size()) repeats_.resize(static_cast<std::size_t>(column) + 1);
+  TColumnRepeats& repeats = repeats_[static_cast<std::size_t>(column)];
+  if (repeats.Unlooked > 0) {
+    --repeats.Unlooked;
+    return shared_strings_.AddEntry(text);
+  }
+  const std::uint32_t count = shared_strings_.Count();
+  const std::uint32_t index = shared_strings_.Add(text);
+  if (index < count) ++repeats.Repeated;
+  if (++repeats.Tried == kTrialTexts) {
+    // Fewer than one text in a hundred was there already.
+    if (repeats.Repeated * 100 < kTrialTexts) repeats.Unlooked = kUnlookedTexts;
+    repeats.Tried = 0;
+    repeats.Repeated = 0;
+  }
+  return index;
 }
 
 void TTabuloXLSWriter::WriteNumberCell(int row, int column, std::uint16_t xf, double value) {

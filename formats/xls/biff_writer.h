@@ -83,11 +83,21 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   void CellHead(int row, int column, std::uint16_t xf);
   // Where records go: the output stream until the first worksheet, then the worksheets' file.
   TOutputStream& Out();
+  // The shared-string index of a text of a cell in column.
+  std::uint32_t SharedStringIndex(int column, std::string_view text);
+
+  // How often the texts of a column were in the table already.
+  struct TColumnRepeats {
+    std::uint32_t Tried = 0;     // texts looked for in the current trial
+    std::uint32_t Repeated = 0;  // of which found
+    std::uint32_t Unlooked = 0;  // texts still to be added without looking
+  };
 
   std::string record_;  // payload of the record being built
   TxlsStylePools pools_;
   TxlsSharedStrings shared_strings_;
   std::vector<TSheetPlace> sheets_list_;
+  std::vector<TColumnRepeats> repeats_;  // per column
   std::unique_ptr<TOutputStream> sheets_;  // the worksheets' records
 };
 

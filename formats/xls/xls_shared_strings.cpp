@@ -128,6 +128,11 @@ std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
   return count_++;
 }
 
+std::uint32_t TxlsSharedStrings::AddEntry(std::string_view text) {
+  AppendEntry(text);
+  return count_++;
+}
+
 void TxlsSharedStrings::Clear() {
   count_ = 0;
   Forget();

@@ -32,6 +32,9 @@ class TxlsSharedStrings {
 
   // The index of text (exact comparison, letter case included), added when new.
   std::uint32_t Add(std::string_view text);
+  // A new entry for text, without looking for it: for texts that are known
+  // to repeat seldom.
+  std::uint32_t AddEntry(std::string_view text);
   std::uint32_t Count() const { return count_; }
   void Clear();
 
