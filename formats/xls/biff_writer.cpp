@@ -260,7 +260,8 @@ std::uint32_t TTabuloXLSWriter::SharedStringIndex(int column, std::string_view t
   // column is tried again now and then.
   constexpr std::uint32_t kTrialTexts = 4096;
   constexpr std::uint32_t kUnlookedTexts = 65536;
-  if (static_cast<std::size_t>(column) >= repeats_.size()) repeats_.resize(static_cast<std::size_t>(column) + 1);
+  if (static_cast<std::size_t>(column) >= repeats_.size())
+    repeats_.resize(static_cast<std::size_t>(column) + 1);
   TColumnRepeats& repeats = repeats_[static_cast<std::size_t>(column)];
   if (repeats.Unlooked > 0) {
     --repeats.Unlooked;

@@ -97,7 +97,7 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   TxlsStylePools pools_;
   TxlsSharedStrings shared_strings_;
   std::vector<TSheetPlace> sheets_list_;
-  std::vector<TColumnRepeats> repeats_;  // per column
+  std::vector<TColumnRepeats> repeats_;    // per column
   std::unique_ptr<TOutputStream> sheets_;  // the worksheets' records
 };
 
