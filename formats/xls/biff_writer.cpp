@@ -258,7 +258,7 @@ std::uint32_t TTabuloXLSWriter::SharedStringIndex(int column, std::string_view t
   // only fill the table's index and push the repeating texts of the other
   // columns out of it: its texts get their entries unlooked for, and the
   // column is tried again now and then.
-  constexpr std::uint32_t kTrialTexts = 4096;
+  constexpr std::uint32_t kTrialTexts = 16384;
   constexpr std::uint32_t kUnlookedTexts = 65536;
   if (static_cast<std::size_t>(column) >= repeats_.size())
     repeats_.resize(static_cast<std::size_t>(column) + 1);

@@ -229,7 +229,7 @@ TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
   std::vector<std::string> known;
   std::string expected_csv = "\"NAME\",\"CITY\"\n";
   std::string expected = TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700");
-  constexpr int kRows = 6000;  // past the first trial of the names, which then go unlooked for
+  constexpr int kRows = 17000;  // past the first trial of the names, which then go unlooked for
   for (int record = 0; record < kRows; ++record) {
     std::string name =
         "name " + std::to_string(record) + std::string(static_cast<std::size_t>(record % 61), '-');
