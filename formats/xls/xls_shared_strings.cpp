@@ -90,7 +90,6 @@ void TxlsSharedStrings::Forget() {
   block_room_ = 0;
   generation_cost_ = 0;
   generation_count_ = 0;
-  generation_base_ = count_;
 }
 
 std::string_view TxlsSharedStrings::Store(std::string_view text) {
@@ -113,7 +112,7 @@ std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
   const std::uint32_t tag = Tag(text);
   if (generation_count_ > 0) {
     const std::size_t slot = FindSlot(text, tag);
-    if (slots_[slot].Index != kEmptySlot) return generation_base_ + slots_[slot].Index;
+    if (slots_[slot].Index != kEmptySlot) return slots_[slot].Index;
   }
   // A new text: the generation makes room for it within the budget, or is forgotten.
   const std::size_t added = (text.size() > block_room_ ? std::min(kBlockSize, dedupe_budget_ / 4) : 0) +
@@ -122,7 +121,9 @@ std::uint32_t TxlsSharedStrings::Add(std::string_view text) {
   if (2 * (generation_count_ + 1) > slots_.size()) Grow();
   const std::size_t slot = FindSlot(text, tag);
   const std::string_view stored = Store(text);
-  slots_[slot] = TSlot{stored.data(), static_cast<std::uint32_t>(stored.size()), tag, generation_count_};
+  // The table's index, not a position in the generation: entries added
+  // without looking come between the texts of a generation.
+  slots_[slot] = TSlot{stored.data(), static_cast<std::uint32_t>(stored.size()), tag, count_};
   ++generation_count_;
   AppendEntry(text);
   return count_++;

@@ -48,8 +48,7 @@ class TxlsSharedStrings {
 
  private:
   static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
-  // A slot of the index: a text's bytes, the tag of its hash and its
-  // position in its generation.
+  // A slot of the index: a text's bytes, the tag of its hash and its index.
   struct TSlot {
     const char* Data = nullptr;
     std::uint32_t Size = 0;
@@ -81,7 +80,6 @@ class TxlsSharedStrings {
   std::vector<TSlot> slots_;                      // texts by hash; a power of two long
   std::size_t generation_cost_ = 0;               // bytes of its blocks and slots
   std::uint32_t generation_count_ = 0;            // its texts
-  std::uint32_t generation_base_ = 0;             // the index of its first text
   std::uint32_t count_ = 0;
   // The records.
   std::string payload_;  // of the record being filled

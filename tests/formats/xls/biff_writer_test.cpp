@@ -256,14 +256,17 @@ TEST(SharedStringTableTest, PastTheDedupeBudgetEveryIndexKeepsItsText) {
     if (index % 1500 == 0) texts.push_back(Repeat("\xE6\x97\xA5", 9000 + index));
   }
   std::vector<std::uint32_t> indexes;
-  for (const std::string& text : texts) {
-    indexes.push_back(strings.Add(text));
+  for (std::size_t position = 0; position < texts.size(); ++position) {
+    const std::string& text = texts[position];
+    // Regression: entries added without looking, between the texts of a
+    // generation, shifted the indexes of the texts found after them.
+    indexes.push_back(position % 7 == 3 ? strings.AddEntry(text) : strings.Add(text));
     if (indexes.back() == by_index.size()) by_index.push_back(text);
     ASSERT_LT(indexes.back(), by_index.size());
   }
   EXPECT_EQ(strings.Count(), by_index.size());
   EXPECT_GT(strings.Count(), 6004u);  // "same" came back in later generations
-  EXPECT_LT(strings.Count(), 6100u);
+  EXPECT_LT(strings.Count(), 8200u);
   std::string records;
   strings.AppendRecords(records);
   EXPECT_EQ(static_cast<std::int64_t>(records.size()), strings.RecordsSize());

@@ -225,10 +225,11 @@ TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
   TMemoryDataSet data;
   data.AddField("NAME", ftString, 30000);
   data.AddField("CITY", ftString, 20);
+  data.AddField("GROUP", ftString, 20);
   const std::vector<std::string> cities = {"Lyon & <Paris>", "Z\xC3\xBCrich", "Oslo"};
   std::vector<std::string> known;
-  std::string expected_csv = "\"NAME\",\"CITY\"\n";
-  std::string expected = TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700");
+  std::string expected_csv = "\"NAME\",\"CITY\",\"GROUP\"\n";
+  std::string expected = TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700") + TextCell(0, 2, "GROUP", "700");
   constexpr int kRows = 17000;  // past the first trial of the names, which then go unlooked for
   for (int record = 0; record < kRows; ++record) {
     std::string name =
@@ -241,15 +242,17 @@ TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
       expected += TextCell(record + 1, 0, name);
     }
     const std::string& city = cities[static_cast<std::size_t>(record % 3)];
-    expected += TextCell(record + 1, 1, city);
-    data.AppendRecord({name, city});
-    expected_csv += "\"" + name + "\",\"" + city + "\"\n";
+    // Texts first met among names added without looking, then met again.
+    const std::string group = "group " + std::to_string(record / 100);
+    expected += TextCell(record + 1, 1, city) + TextCell(record + 1, 2, group);
+    data.AppendRecord({name, city, group});
+    expected_csv += "\"" + name + "\",\"" + city + "\",\"" + group + "\"\n";
   }
   data.Open();
   const std::string path = directory_.File("bound.xls");
   testsupport::ExportWorkbook(data, path, [](TTabuloXLS&) {});
   const std::string head = "container [['Workbook']] True\nsheet " + HexBytes("Sheet 1") + " " +
-                           std::to_string(kRows + 1) + " 2\n";
+                           std::to_string(kRows + 1) + " 3\n";
   EXPECT_EQ(Dump(path, kRows + 1, known), head + expected);
 
   const std::string soffice = FindExecutable("soffice");
