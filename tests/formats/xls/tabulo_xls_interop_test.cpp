@@ -229,7 +229,8 @@ TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
   const std::vector<std::string> cities = {"Lyon & <Paris>", "Z\xC3\xBCrich", "Oslo"};
   std::vector<std::string> known;
   std::string expected_csv = "\"NAME\",\"CITY\",\"GROUP\"\n";
-  std::string expected = TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700") + TextCell(0, 2, "GROUP", "700");
+  std::string expected =
+      TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700") + TextCell(0, 2, "GROUP", "700");
   constexpr int kRows = 17000;  // past the first trial of the names, which then go unlooked for
   for (int record = 0; record < kRows; ++record) {
     std::string name =
