@@ -98,6 +98,11 @@ bool ShowsDigitsOnly(const TTabuloColumn& column) {
   return quote == '\0';
 }
 
+// Number shapes told apart: integer digits below 64, decimals below 32, the sign.
+constexpr std::size_t kShapeIntegerDigits = 64;
+constexpr std::size_t kShapeDecimals = 32;
+constexpr std::size_t kShapes = 2 * kShapeIntegerDigits * kShapeDecimals;
+
 // True when no character of a number column's display form is wider than a
 // digit: its format and separators hold only digits' places, points, commas,
 // blanks, apostrophes and the minus sign, so a text of n characters takes at
@@ -110,6 +115,38 @@ bool ShowsNarrowNumbers(const TTabuloColumn& column) {
   };
   return !column.Format.empty() && narrow(column.Format) && narrow(settings.DecimalSeparator) &&
          narrow(settings.ThousandSeparator);
+}
+
+// True when a narrow number format shows the same characters for every
+// value of one shape: a fixed count of decimals (no "#" after the point) and
+// no section for zero, whose text could be narrower than the others.
+bool ShowsFixedShapes(const TTabuloColumn& column) {
+  const std::string_view format = column.Format;
+  if (std::count(format.begin(), format.end(), ';') > 1) return false;
+  bool after_point = false;
+  for (const char character : format) {
+    if (character == ';') after_point = false;
+    if (character == '.') after_point = true;
+    if (character == '#' && after_point) return false;
+  }
+  return true;
+}
+
+// The shape of a plain server number ("-1250.5": negative, four integer
+// digits, one decimal) as one key; false for a value that rounding could
+// give another shape or a narrower text: all nines before the point
+// (9.999 may show as 10.00) and no digit before it (-0.001 may show as 0.00).
+bool NumberShape(std::string_view text, std::size_t& key) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  const std::size_t point = std::min(text.find('.'), text.size());
+  std::string_view integer = text.substr(0, point);
+  while (!integer.empty() && integer[0] == '0') integer.remove_prefix(1);
+  const std::size_t decimals = point < text.size() ? text.size() - point - 1 : 0;
+  if (integer.empty() || integer.find_first_not_of('9') == std::string_view::npos) return false;
+  if (integer.size() >= kShapeIntegerDigits || decimals >= kShapeDecimals) return false;
+  key = ((negative ? 1 : 0) * kShapeIntegerDigits + integer.size()) * kShapeDecimals + decimals;
+  return true;
 }
 
 }  // namespace
@@ -200,6 +237,12 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
     }
     if (moment->Bound > 0 && moment->Bound <= moment->Longest) return;
   }
+  // A number of a shape measured before shows the same characters in the
+  // same places, and so takes the same width.
+  std::vector<bool>& shapes = number_shapes_[static_cast<std::size_t>(column_index)];
+  std::size_t shape = 0;
+  const bool shaped = !shapes.empty() && IsPlainServerNumber(value, column) && NumberShape(value.Text, shape);
+  if (shaped && shapes[shape]) return;
   std::size_t bound = 0;
   if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
       !(narrow_numbers_[static_cast<std::size_t>(column_index)] ? widths.MayWidenTo(column_index, bound)
@@ -210,6 +253,7 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   column.AppendShownText(value, text_);
   widths.Measure(column_index, text_);
   if (moment != nullptr) moment->Longest = std::max(moment->Longest, text_.size());
+  if (shaped) shapes[shape] = true;
 }
 
 void TTabuloWorkbook::TSheetRun::EnsureRowRoom() {
@@ -499,10 +543,13 @@ bool TTabuloWorkbook::TSheetRun::Run() {
   stats_.assign(static_cast<std::size_t>(columns_.Count()), TAggregateStats());
   moment_measures_.assign(static_cast<std::size_t>(columns_.Count()), TMomentMeasure());
   narrow_numbers_.clear();
+  number_shapes_.assign(static_cast<std::size_t>(columns_.Count()), std::vector<bool>());
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
     moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly =
         ShowsDigitsOnly(columns_[column_index]);
     narrow_numbers_.push_back(ShowsNarrowNumbers(columns_[column_index]));
+    number_shapes_[static_cast<std::size_t>(column_index)].assign(
+        narrow_numbers_.back() && ShowsFixedShapes(columns_[column_index]) ? kShapes : 0, false);
   }
   row_.Clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {

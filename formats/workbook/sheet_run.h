@@ -87,6 +87,8 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
   };
   std::vector<TMomentMeasure> moment_measures_;
   std::vector<bool> narrow_numbers_;  // per column: see ShowsNarrowNumbers
+  // Per column of fixed shapes (see ShowsFixedShapes): the number shapes measured.
+  std::vector<std::vector<bool>> number_shapes_;
   std::string text_;
   std::string given_text_;  // a handler's text of the cell being written
   std::vector<int> part_widths_;  // the column widths the current part began with

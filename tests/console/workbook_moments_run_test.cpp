@@ -104,5 +104,43 @@ TEST_F(WorkbookMomentsRunTest, FractionsOfSecondsAndEarly1900ReadBackExactly) {
   EXPECT_EQ(Dump("m.xlsx", "moment"), expected(""));
 }
 
+// The rows after those a streamed result keeps ahead (its first 16 MiB) are
+// measured as they are written, most of them by shortcuts that need no text:
+// the widths must be those of the same rows measured whole, as a stored
+// result is. The late rows widen the number columns, one by rounding alone:
+// 9999.996 shows as 10,000.00, wider than 1234.567 of the same digits before
+// it.
+TEST_F(WorkbookMomentsRunTest, WidthsAfterTheRowsKeptAheadAreThoseOfEveryRow) {
+  testsupport::RunSql(
+      *server_,
+      "DROP TABLE IF EXISTS velmora_console.late_widths;"
+      "CREATE TABLE velmora_console.late_widths (id INT PRIMARY KEY, amount DECIMAL(12,2), ratio DOUBLE,"
+      " stamp DATETIME(6), day DATE, filler TEXT);"
+      "INSERT INTO velmora_console.late_widths SELECT seq, 5, 1234.5, '2024-01-01 00:00:00.5', '2024-01-01',"
+      " REPEAT('x', 1000) FROM seq_1_to_17000;"
+      "INSERT INTO velmora_console.late_widths VALUES (17001, 7, 1234.567, '2024-01-01 00:00:00', '2024-01-02', ''),"
+      " (17002, -1234.5, 9999.996, '2024-12-31 23:59:59.999999', '2024-12-31', ''),"
+      " (17003, 1234567.89, -0.001, '1999-01-01 01:01:01.1', '1999-01-01', ''),"
+      " (17004, -0.01, 2.5, '2024-01-01 00:00:00.5', '2024-01-01', '');");
+  const std::string body =
+      "[Queries]\nq=late\n[SQL_q]\n1=select id, amount, ratio, stamp, day from late_widths order by id\n"
+      "[Files]\nq=late.xls\n";
+  constexpr const char* kWidths = R"(import sys, xlrd
+sheet = xlrd.open_workbook(sys.argv[1], formatting_info=True, logfile=open('/dev/null', 'w')).sheet_by_index(0)
+print(' '.join('%.2f' % (sheet.colinfo_map[c].width / 256) for c in range(sheet.ncols)))
+)";
+  const auto widths = [&] {
+    const auto result = testsupport::RunCommand({"/usr/bin/python3", "-c", kWidths, dir_.File("late.xls")});
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    return result.output;
+  };
+  ASSERT_EQ(Run(body).lines, Connected({"late: 17004 records exported to late.xls"}));
+  const std::string streamed = widths();
+  ASSERT_EQ(Run(body, SocketConnection() + "StoreResult=1\n").lines,
+            Connected({"late: 17004 records exported to late.xls"}));
+  EXPECT_EQ(streamed, widths());
+  EXPECT_EQ(streamed, "5.71 12.71 12.71 23.71 10.71\n");
+}
+
 }  // namespace
 }  // namespace velmora
