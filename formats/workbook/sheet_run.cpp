@@ -247,6 +247,8 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
   if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
       !(narrow_numbers_[static_cast<std::size_t>(column_index)] ? widths.MayWidenTo(column_index, bound)
                                                                 : widths.MayWiden(column_index, bound))) {
+    // Its shape is no wider than the column either.
+    if (shaped) shapes[shape] = true;
     return;
   }
   text_.clear();
