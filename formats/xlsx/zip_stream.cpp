@@ -14,6 +14,8 @@ namespace velmora {
 namespace {
 
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+// The most bytes one stored deflate block holds.
+constexpr std::size_t kStoredBlock = 65535;
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074b50;
 constexpr std::uint32_t kCentralHeaderSignature = 0x02014b50;
 constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
@@ -328,19 +330,22 @@ void TZipStream::PlaceRegion(std::string_view bytes) {
   // A full flush ends the compressor's blocks on a byte boundary and forgets
   // the bytes before, so that what follows never refers across the region.
   Deflate({}, Z_FULL_FLUSH);
-  std::string block;
-  block += '\0';  // a stored block, not the last: BFINAL 0, BTYPE 00, padding
-  Put16(block, static_cast<std::uint16_t>(bytes.size()));
-  Put16(block, static_cast<std::uint16_t>(~bytes.size() & 0xFFFF));
-  Emit(block);
-  current_.CompressedSize += block.size();
   current_.HasRegion = true;
   current_.HeadCrc = current_.Crc;
   current_.Crc = 0;
   current_.Region.assign(bytes);
-  current_.RegionPosition = stream_.Position();
-  Emit(bytes);
-  current_.CompressedSize += bytes.size();
+  current_.RegionPositions.clear();
+  for (std::size_t start = 0; start < bytes.size(); start += kStoredBlock) {
+    const std::string_view part = bytes.substr(start, kStoredBlock);
+    std::string block;
+    block += '\0';  // a stored block, not the last: BFINAL 0, BTYPE 00, padding
+    Put16(block, static_cast<std::uint16_t>(part.size()));
+    Put16(block, static_cast<std::uint16_t>(~part.size() & 0xFFFF));
+    Emit(block);
+    current_.RegionPositions.push_back(stream_.Position());
+    Emit(part);
+    current_.CompressedSize += block.size() + part.size();
+  }
   current_.UncompressedSize += bytes.size();
 }
 
@@ -349,8 +354,10 @@ void TZipStream::OverwriteRegion(std::string_view bytes) {
     throw EVelmoraError("Cannot replace the region of an archive entry");
   }
   const std::int64_t end = stream_.Position();
-  stream_.Seek(current_.RegionPosition);
-  stream_.Write(bytes);
+  for (std::size_t part = 0; part < current_.RegionPositions.size(); ++part) {
+    stream_.Seek(current_.RegionPositions[part]);
+    stream_.Write(bytes.substr(part * kStoredBlock, kStoredBlock));
+  }
   stream_.Seek(end);
   current_.Region.assign(bytes);
 }

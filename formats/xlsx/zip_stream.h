@@ -58,9 +58,11 @@ class TZipStream {
   bool Seekable() const { return stream_.Seekable(); }
   // Appends bytes that PatchRegion may replace later in the current entry
   // (at most one such region per entry, of at most kMaxRegion bytes). They go
-  // into a stored deflate block of their own after a full flush, so that
-  // they stand in the archive as they are and nothing after them refers back.
-  static constexpr std::size_t kMaxRegion = 65535;
+  // into stored deflate blocks of their own (65,535 bytes each at most) after
+  // a full flush, so that they stand in the archive as they are and nothing
+  // after them refers back. The bound holds the widths of the most columns a
+  // worksheet has.
+  static constexpr std::size_t kMaxRegion = 4 << 20;
   void WriteRegion(std::string_view bytes);
   // Writes bytes of the region's length over the current entry's region
   // (a seekable output only); the entry's CRC-32 follows them.
@@ -91,7 +93,8 @@ class TZipStream {
     bool HasRegion = false;
     std::uint32_t HeadCrc = 0;
     std::string Region;
-    std::int64_t RegionPosition = 0;
+    // Where each stored block's part of the region begins in the output.
+    std::vector<std::int64_t> RegionPositions;
     std::uint64_t TailSize = 0;
   };
 

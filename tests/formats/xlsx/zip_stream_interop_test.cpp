@@ -102,35 +102,39 @@ TEST(ZipStreamInteropTest, ArchiveWrittenThroughAPipeReadsBackEntryByEntry) {
 
 // A region written over after more data followed (a worksheet's columns,
 // widened at its end): the entry reads back with the new bytes and a CRC
-// that matches them, at a level that compresses and at one that stores.
+// that matches them, at a level that compresses and at one that stores, for
+// a region of one stored block and one of three.
 TEST(ZipStreamInteropTest, RegionWrittenOverAfterMoreDataReadsBackWithItsNewBytes) {
   if (RunCommand({kPython, "-c", "import zipfile"}).exit_status != 0)
     GTEST_SKIP() << "python3 is not installed";
   TTempDir directory("zip-region");
   const std::string head = MixedBytes(5000), tail = MixedBytes(2 * TZipStream::kBlockSize + 3);
-  const std::string first(300, 'a'), second = std::string(200, 'b') + std::string(100, ' ');
-  const std::string expected_path = directory.File("expected");
-  testsupport::WriteFile(expected_path, head + second + tail);
-  for (const int level : {0, 1}) {
-    const std::string path = directory.File("region" + std::to_string(level) + ".zip");
-    {
-      TOutputStream stream(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), path);
-      TZipStream zip(stream, level);
-      ASSERT_TRUE(zip.Seekable());
-      zip.BeginEntry("before.xml");
-      zip.Write("<before/>");
-      zip.BeginEntry("sheet.xml");
-      zip.Write(head);
-      zip.WriteRegion(first);
-      zip.Write(tail);
-      zip.PatchRegion(second);
-      zip.Finish();
-      stream.Close(false);
+  for (const std::size_t region : {std::size_t{300}, std::size_t{150000}}) {
+    const std::string first(region, 'a');
+    const std::string second = std::string(region * 2 / 3, 'b') + std::string(region - region * 2 / 3, ' ');
+    const std::string expected_path = directory.File("expected");
+    testsupport::WriteFile(expected_path, head + second + tail);
+    for (const int level : {0, 1}) {
+      const std::string path = directory.File("region" + std::to_string(level) + ".zip");
+      {
+        TOutputStream stream(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), path);
+        TZipStream zip(stream, level);
+        ASSERT_TRUE(zip.Seekable());
+        zip.BeginEntry("before.xml");
+        zip.Write("<before/>");
+        zip.BeginEntry("sheet.xml");
+        zip.Write(head);
+        zip.WriteRegion(first);
+        zip.Write(tail);
+        zip.PatchRegion(second);
+        zip.Finish();
+        stream.Close(false);
+      }
+      const auto result = RunCommand({kPython, "-c", kArchiveChecker, path, "sheet.xml", expected_path});
+      EXPECT_EQ(result.output, "sheet.xml " + std::to_string(head.size() + region + tail.size()) +
+                                   " 8 True\nnames ['before.xml', 'sheet.xml']\ntestzip None\n")
+          << "level " << level << ", region " << region;
     }
-    const auto result = RunCommand({kPython, "-c", kArchiveChecker, path, "sheet.xml", expected_path});
-    EXPECT_EQ(result.output, "sheet.xml " + std::to_string(head.size() + 300 + tail.size()) +
-                                 " 8 True\nnames ['before.xml', 'sheet.xml']\ntestzip None\n")
-        << "level " << level;
   }
 }
 
