@@ -1,5 +1,6 @@
 #include "platform/output_stream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +81,41 @@ void TOutputStream::ReadAt(std::int64_t position, void* data, std::size_t size) 
   ReadRaw(position, static_cast<char*>(data), size);
 }
 
+void TOutputStream::WriteFrom(TOutputStream& from, std::int64_t position, std::int64_t size) {
+  from.RequireSeekable();
+  if (position < 0 || size < 0 || position + size > from.Size()) {
+    throw EVelmoraError("Cannot read beyond the end of \"" + from.name_ + "\"");
+  }
+  if (fd_ < 0) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
+  from.Flush();
+  Flush();
+  if (seekable_) {
+    loff_t in = position;
+    loff_t out = position_;
+    while (size > 0) {
+      const ssize_t copied = ::copy_file_range(from.fd_, &in, fd_, &out, static_cast<std::size_t>(size), 0);
+      if (copied < 0 && errno == EINTR) continue;
+      // Files the kernel cannot copy between go through the buffer below.
+      if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) break;
+      if (copied < 0) RaiseSystemError("Cannot write to \"" + name_ + "\"", errno);
+      if (copied == 0) throw EVelmoraError("Cannot read beyond the end of \"" + from.name_ + "\"");
+      size -= copied;
+    }
+    position = in;
+    position_ = out;
+    buffer_offset_ = position_;
+    file_size_ = std::max(file_size_, position_);
+  }
+  std::vector<char> block(static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 20)));
+  while (size > 0) {
+    const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 20));
+    from.ReadRaw(position, block.data(), take);
+    Write(block.data(), take);
+    position += static_cast<std::int64_t>(take);
+    size -= static_cast<std::int64_t>(take);
+  }
+}
+
 void TOutputStream::Insert(std::int64_t position, std::string_view bytes) {
   RequireSeekable();
   const std::int64_t size = Size();
@@ -93,7 +129,8 @@ void TOutputStream::Insert(std::int64_t position, std::string_view bytes) {
   std::vector<char> block(kBufferSize);
   std::int64_t tail_end = size;
   while (tail_end > position) {
-    const std::int64_t chunk = std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), tail_end - position);
+    const std::int64_t chunk =
+        std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), tail_end - position);
     const std::int64_t chunk_start = tail_end - chunk;
     ReadRaw(chunk_start, block.data(), static_cast<std::size_t>(chunk));
     WriteRaw(chunk_start + shift, block.data(), static_cast<std::size_t>(chunk));

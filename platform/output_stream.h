@@ -40,6 +40,10 @@ class TOutputStream {
   void Seek(std::int64_t position);
   // Reads size bytes at position (which must lie inside the stream).
   void ReadAt(std::int64_t position, void* data, std::size_t size);
+  // Writes size bytes of from, read at position (inside it), at the write
+  // position: copied by the kernel where both are files that allow it
+  // (copy_file_range), else through a buffer.
+  void WriteFrom(TOutputStream& from, std::int64_t position, std::int64_t size);
   // Inserts bytes at position, moving the rest of the stream towards the end.
   // The write position afterwards is the end of the stream.
   void Insert(std::int64_t position, std::string_view bytes);

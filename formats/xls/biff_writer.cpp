@@ -391,7 +391,7 @@ void TTabuloXLSWriter::Finish() {
   Stream().Write(std::string_view("\x0A\x00\x00\x00", kEofSize));  // EOF
   assert(Stream().Position() - kCompoundHeaderSize == globals_size);
 
-  CopyStream(*sheets_, 0, sheets_size, Stream());
+  Stream().WriteFrom(*sheets_, 0, sheets_size);
   sheets_.reset();
   record_.clear();
   Record(kEofRecord);

@@ -14,7 +14,4 @@ namespace velmora {
 // temporary file in "DIR"" with the system's reason.
 std::unique_ptr<TOutputStream> CreateTemporaryStream(std::string_view purpose);
 
-// Appends size bytes of from, from its offset position on, to to.
-void CopyStream(TOutputStream& from, std::int64_t position, std::int64_t size, TOutputStream& to);
-
 }  // namespace velmora

@@ -28,7 +28,8 @@ using TNames = std::vector<std::string>;
 
 TNames EntriesOf(const std::string& directory) {
   TNames names;
-  for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -74,7 +75,7 @@ TEST_F(OutputStreamTest, InsertTakesTheBytesStillPendingInTheBuffer) {
   stream.Write("0123456789");
   stream.Insert(3, "<>");  // all ten bytes are still in the buffer
   stream.Seek(1);
-  stream.Write("ab");      // pending again, at an offset inside the file
+  stream.Write("ab");  // pending again, at an offset inside the file
   stream.Insert(7, "--");
   stream.Write("END");
   file.Commit();
@@ -97,6 +98,41 @@ TEST_F(OutputStreamTest, APipeRefusesSeekReadBackAndInsertInsteadOfAppending) {
     stream.Close();
   }
   EXPECT_EQ(received.get(), "AAAApayload");
+}
+
+// Bytes of one stream written into another, pending bytes of both
+// included: between files (where the kernel copies them), and into a pipe.
+TEST_F(OutputStreamTest, WriteFromCopiesAPieceOfAnotherStreamAtTheWritePosition) {
+  std::string source_bytes(300000, 0);
+  for (std::size_t index = 0; index < source_bytes.size(); ++index)
+    source_bytes[index] = static_cast<char>(index * 7);
+  const std::string source_path = directory_.File("source.bin");
+  TOutputStream source(::open(source_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
+                       source_path);
+  source.Write(source_bytes);  // the last 300000 % 64 KiB still pending
+  const std::string piece = source_bytes.substr(1000, 250000);
+
+  const std::string path = directory_.File("copy.bin");
+  TOutputFile file(path);
+  file.Stream().Write("head");
+  file.Stream().WriteFrom(source, 1000, 250000);
+  EXPECT_VELMORA_ERROR(file.Stream().WriteFrom(source, 299999, 2),
+                       "Cannot read beyond the end of \"" + source_path + "\"");
+  file.Stream().Write("tail");
+  EXPECT_EQ(file.Stream().Size(), 250008);
+  file.Commit();
+  EXPECT_EQ(ReadFile(path), "head" + piece + "tail");
+
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+  auto received = testsupport::ReadPipeInBackground(pipe_ends[0]);
+  {
+    TOutputStream pipe(pipe_ends[1], "pipe");
+    pipe.Write("head");
+    pipe.WriteFrom(source, 1000, 250000);
+    pipe.Close();
+  }
+  EXPECT_EQ(received.get(), "head" + piece);
 }
 
 TEST_F(OutputStreamTest, WritingToAFullDeviceFailsWithTheSystemMessage) {
@@ -175,7 +211,8 @@ TEST_F(OutputStreamTest, AFileTheUserCannotWriteIsRefusedAndOneInAClosedDirector
   struct stat before;
   ASSERT_EQ(::stat(writable.c_str(), &before), 0);
 
-  EXPECT_EQ(ReplaceAsUnprivilegedUser(read_only), "Cannot create file \"" + read_only + "\". Permission denied");
+  EXPECT_EQ(ReplaceAsUnprivilegedUser(read_only),
+            "Cannot create file \"" + read_only + "\". Permission denied");
   EXPECT_EQ(ReplaceAsUnprivilegedUser(writable), "written");
   EXPECT_EQ(ReadFile(read_only), "old");
   EXPECT_EQ(ReadFile(writable), "new");
