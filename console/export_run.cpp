@@ -271,7 +271,8 @@ bool TExportRun::PlanItem(const TSourceItem& item, const std::string& default_fi
         return false;
       }
     }
-    if (const std::string refusal = OutputRefusal(plan.Choice, *plan.Format, plan.TemplateFile); !refusal.empty()) {
+    if (const std::string refusal = OutputRefusal(plan.Choice, *plan.Format, plan.TemplateFile);
+        !refusal.empty()) {
       output_.PrintFailure(item.Name + ": " + refusal);
       return false;
     }

@@ -56,7 +56,8 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
   return choice;
 }
 
-std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format, const TIniFile& template_file) {
+std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format,
+                          const TIniFile& template_file) {
   const bool workbook = format.Number == kXLSFormat.Number || format.Number == kXLSXFormat.Number;
   if (const TCompression compression = CompressionOfFileName(choice.FileName); compression != cmNone) {
     std::string reason;

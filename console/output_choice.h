@@ -6,7 +6,6 @@
 
 #include "engine/export_format.h"
 #include "engine/tabulo.h"
-
 #include "platform/ini_file.h"
 #include "platform/output_claims.h"
 
@@ -44,7 +43,8 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
 // open the file in place (the workbooks, a DBF table with its memo file), or
 // SplitRows/SplitBytes for a workbook, which spreads its records over sheets
 // itself. Empty when nothing stands in the way.
-std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format, const TIniFile& template_file);
+std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format,
+                          const TIniFile& template_file);
 
 // Reads [GENERAL] CompressionLevel (within the range of the file's
 // compression; read only for a compressed file), SplitRows and SplitBytes

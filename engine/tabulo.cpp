@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "platform/compressed_stream.h"
-#include "platform/text_utils.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/output_file_set.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -310,8 +310,8 @@ std::string TTabuloText::PartFileName(const std::string& file_name, long long nu
   const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
   const std::size_t dot = plain.rfind('.');
   const std::size_t stem_end = dot != std::string_view::npos && dot > name_start ? dot : plain.size();
-  return std::string(plain.substr(0, stem_end)) + Format(".%04lld", number) + std::string(plain.substr(stem_end)) +
-         std::string(compression);
+  return std::string(plain.substr(0, stem_end)) + Format(".%04lld", number) +
+         std::string(plain.substr(stem_end)) + std::string(compression);
 }
 
 void TTabuloText::EnsureDirectory() const {
@@ -382,13 +382,15 @@ void TTabuloText::ExecuteParts(TOutputFileSet& files) {
     RunIntoFile(files, FileName);
     files.Finish(files.Count() - 1);
     passed += record_counter_;
-    const bool window_done = whole.CurrentRecordOnly || (whole.ExportRecCount > 0 && passed >= whole.ExportRecCount);
+    const bool window_done =
+        whole.CurrentRecordOnly || (whole.ExportRecCount > 0 && passed >= whole.ExportRecCount);
     // A part that took no record would be followed by another just like it.
     if (aborted_ || record_counter_ == 0 || window_done || EndOfFile()) break;
   }
   // Parts an earlier, longer export of the same name left would read as part of this one.
-  files.RemoveSeriesAtCommit([file_name = state.file_name](long long number) { return PartFileName(file_name, number); },
-                             static_cast<long long>(names.size()) + 1);
+  files.RemoveSeriesAtCommit(
+      [file_name = state.file_name](long long number) { return PartFileName(file_name, number); },
+      static_cast<long long>(names.size()) + 1);
   part_files_ = std::move(names);
 }
 

@@ -219,7 +219,9 @@ std::string TOutputFile::InPlaceRefusal(const std::string& target) {
 }
 
 TOutputFile::TOutputFile(std::string target, TStreamNeed need, int compression_level)
-    : target_(std::move(target)), compression_(CompressionOfFileName(target_)), compression_level_(compression_level) {
+    : target_(std::move(target)),
+      compression_(CompressionOfFileName(target_)),
+      compression_level_(compression_level) {
   if (target_.empty()) RaiseCreateError(target_, ENOENT);
   // The compressed bytes reach the target one after another whatever the writer does.
   const TStreamNeed target_need = compression_ != cmNone ? snSequential : need;
@@ -252,7 +254,8 @@ TOutputFile::TOutputFile(std::string target, TStreamNeed need, int compression_l
                                               TStreamCompressor::TwoCoresAvailable()),
           target_);
     } else if (compression_ != cmNone) {
-      writer_stream_ = std::make_unique<TOutputStream>(CreateSpool(target_, writer_spool_name_), writer_spool_name_);
+      writer_stream_ =
+          std::make_unique<TOutputStream>(CreateSpool(target_, writer_spool_name_), writer_spool_name_);
     }
   } catch (...) {
     RemoveUnplaced();

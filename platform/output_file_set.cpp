@@ -76,7 +76,8 @@ void TOutputFileSet::AddShared(const std::string& target, const std::string& con
   AddClaimed(target).Write(content);
 }
 
-TOutputStream& TOutputFileSet::AddClaimed(const std::string& target, TStreamNeed need, int compression_level) {
+TOutputStream& TOutputFileSet::AddClaimed(const std::string& target, TStreamNeed need,
+                                          int compression_level) {
   if (committed_) throw EVelmoraError("Cannot create file \"" + target + "\" after the export has ended");
   auto file = std::make_unique<TOutputFile>(target, need, compression_level);
   for (const TMember& member : members_) {
@@ -156,7 +157,8 @@ void TOutputFileSet::Commit() {
   }
   // One file alone goes into place in one step that needs no lock.
   std::unique_ptr<TDirectoryLock> lock;
-  if (!members_.empty() && members_.front().file->IsRegularFile() && (members_.size() > 1 || !removals_.empty() || !series_.empty())) {
+  if (!members_.empty() && members_.front().file->IsRegularFile() &&
+      (members_.size() > 1 || !removals_.empty() || !series_.empty())) {
     lock = std::make_unique<TDirectoryLock>(members_.front().file->Target());
   }
   ResolveSeries();

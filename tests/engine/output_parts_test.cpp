@@ -4,8 +4,10 @@
 // once, in order, all committed together or not at all.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,6 +21,7 @@
 #include "platform/compressed_stream.h"
 #include "platform/error.h"
 #include "platform/output_file.h"
+#include "platform/signal_cleanup.h"
 #include "support/compressed_files.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
@@ -131,7 +134,8 @@ TEST_F(OutputPartsTest, AFullDeviceLeavesNoCompressedFileAndNoPart) {
   for (int record = 11; record <= 60000; ++record) data_.AppendRecord({std::to_string(record), "x"});
   TOutputFile::SetDescriptorHookForTesting(&FullDevice);
   for (const char* name : {"full.csv.gz", "full.csv.zst", "full.rtf.gz"}) {
-    auto exporter = Exporter(*FindExportFormat(std::string_view(name).find("rtf") ? 2 : 8), name);
+    auto exporter = Exporter(
+        *FindExportFormat(std::string_view(name).find("rtf") != std::string_view::npos ? 2 : 8), name);
     EXPECT_THROW(exporter->Execute(), EVelmoraError) << name;
   }
   // The second part goes to the full device: the first does not appear either.
@@ -146,6 +150,27 @@ TEST_F(OutputPartsTest, AFullDeviceLeavesNoCompressedFileAndNoPart) {
   TOutputFile::SetDescriptorHookForTesting(nullptr);
   EXPECT_EQ(directory_.Entries(), TNames{"parts.0001.csv"});
   EXPECT_EQ(ReadFile(File("parts.0001.csv")), "old");
+}
+
+TEST_F(OutputPartsTest, ATerminatingSignalInTheSecondPartLeavesNoPartAndNoTemporaryFile) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGTERM, SIG_DFL);
+    InstallSignalCleanup();
+    auto exporter = Csv("rows.csv.gz", 6);
+    // While the compressing thread of the second part runs.
+    exporter->OnExportedRecord = [](TTabulo&, int) {
+      static int exported = 0;
+      if (++exported == 8) ::raise(SIGTERM);
+    };
+    exporter->Execute();
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(directory_.Entries(), TNames{});
 }
 
 TEST_F(OutputPartsTest, PartsHoldTheWindowsRecordsOnceInOrderEachWithItsCaptions) {
