@@ -112,9 +112,7 @@ TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : Txls
   record_.reserve(kMaxRecordPayload);
 }
 
-std::int64_t TTabuloXLSWriter::WorkbookOffset() const {
-  return Stream().Position() - kCompoundHeaderSize;
-}
+std::int64_t TTabuloXLSWriter::WorkbookOffset() const { return Stream().Position() - kCompoundHeaderSize; }
 
 void TTabuloXLSWriter::Record(std::uint16_t id) {
   std::string head;

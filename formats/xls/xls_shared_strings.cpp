@@ -91,9 +91,7 @@ class TRecordCutter {
   bool first_ = true;
 };
 
-bool IsHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 }  // namespace
 

@@ -44,7 +44,7 @@ class TxlsSharedStrings {
   char* block_next_ = nullptr;                    // the free end of the last block
   std::size_t block_room_ = 0;                    // its size
   std::deque<std::string_view> texts_;            // in order of first use, into blocks_
-  std::vector<TSlot> slots_;                      // texts by hash; a power of two long
+  std::vector<TSlot> slots_;  // texts by hash; a power of two long
 };
 
 }  // namespace velmora
