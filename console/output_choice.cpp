@@ -38,12 +38,15 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
   TOutputChoice choice;
   choice.FileName = settings.OwnFile;
   if (choice.FileName.empty() && !settings.AllFile.empty()) {
-    const std::string extension = ExtractFileExt(settings.AllFile);
+    // A compression ending stays after the format's: All=out/x.csv.gz gives out/NAME.csv.gz.
+    const std::string all_file(WithoutCompressionEnding(settings.AllFile));
+    const std::string compression = settings.AllFile.substr(all_file.size());
+    const std::string extension = ExtractFileExt(all_file);
     if (!Trim(extension).empty()) {
       // A value without a directory part names the current directory, not the root.
-      std::string directory = ExtractFileDir(settings.AllFile);
+      std::string directory = ExtractFileDir(all_file);
       if (!directory.empty() && directory.back() != '/') directory += '/';
-      choice.FileName = directory + ChangeFileExt(default_file_name, extension);
+      choice.FileName = directory + ChangeFileExt(default_file_name, extension) + compression;
     }
   }
   if (!choice.FileName.empty()) {

@@ -254,8 +254,12 @@ TOutputFile::TOutputFile(std::string target, TStreamNeed need, int compression_l
                                               TStreamCompressor::TwoCoresAvailable()),
           target_);
     } else if (compression_ != cmNone) {
-      writer_stream_ =
-          std::make_unique<TOutputStream>(CreateSpool(target_, writer_spool_name_), writer_spool_name_);
+      int spool_fd = -1;
+      {
+        TDeferCleanupSignals defer;
+        spool_fd = CreateSpool(target_, writer_spool_name_);
+      }
+      writer_stream_ = std::make_unique<TOutputStream>(spool_fd, writer_spool_name_);
     }
   } catch (...) {
     RemoveUnplaced();

@@ -78,6 +78,12 @@ TEST_F(OutputPartsRunTest, CompressedFilesHoldTheBytesOfThePlainExport) {
   }
 }
 
+TEST_F(OutputPartsRunTest, TheAllEntryKeepsItsCompressionEnding) {
+  const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\nAll=out/x.csv.zst\n");
+  ASSERT_EQ(result.lines, Connected({"clients: 2 records exported to out/clients.csv.zst"})) << result.errors;
+  EXPECT_TRUE(Decompressed(Read("out/clients.csv.zst")).starts_with("\"ID\",\"NAME\"\r\n")) << result.output;
+}
+
 TEST_F(OutputPartsRunTest, WhatCannotBeCompressedOrSplitIsRefusedBeforeAnyFile) {
   Write("level.ini", "[GENERAL]\nCompressionLevel=10\n");
   Write("split.ini", "[GENERAL]\nSplitRows=100\n");
