@@ -75,6 +75,8 @@ for entry in "${cases[@]}"; do
   echo "${best[$name]}  ${ratio}x plain, $((bytes / 1024)) KiB"
   case $name in
     gz-1-split)
+      count=$(ls "$work/$name" | wc -l)
+      [[ $count == 10 ]] || { echo "  $count parts instead of 10"; failed=1; }
       sum=$(for part in "$work/$name"/rows.*.csv.gz; do
         gzip -dc "$part" | tail -n +2
       done | md5sum)
