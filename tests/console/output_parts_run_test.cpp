@@ -1,5 +1,5 @@
 // Compressed and split outputs end to end: .gz and .zst files that their own
-// tools accept and that decompress to the plain export's bytes, refusals
+// tools decompress to the plain export's bytes, refusals
 // before any file is touched, parts read back whole by their readers (the csv
 // module, the command-line client replaying a script), and a full disk that
 // leaves neither a compressed file nor a part.
@@ -36,14 +36,6 @@ class OutputPartsRunTest : public consoletest::ConsoleServerTest {
     if (IsSkipped()) return;
     testsupport::RunSql(*server_, kPartsSql, "velmora_console");
   }
-  // True when the program at arguments[0] accepts the file.
-  bool ToolAccepts(const std::vector<std::string>& arguments) const {
-    const std::string tool = testsupport::FindExecutable(arguments.front());
-    if (tool.empty()) return true;  // not installed: the in-process decoders still check
-    std::vector<std::string> command = arguments;
-    command.front() = tool;
-    return testsupport::RunCommand(command).exit_status == 0;
-  }
 };
 
 TEST_F(OutputPartsRunTest, CompressedFilesHoldTheBytesOfThePlainExport) {
@@ -71,9 +63,8 @@ TEST_F(OutputPartsRunTest, CompressedFilesHoldTheBytesOfThePlainExport) {
     const std::string plain = Read("out/rows." + std::string(kind));
     for (const std::string ending : {".gz", ".zst"}) {
       const std::string name = "out/rows." + std::string(kind) + ending;
-      EXPECT_TRUE(Decompressed(Read(name)) == plain) << name;
+      EXPECT_TRUE(Decompressed(dir_.File(name)) == plain) << name;
       EXPECT_LT(Read(name).size(), plain.size()) << name;
-      EXPECT_TRUE(ToolAccepts({ending == ".gz" ? "gzip" : "zstd", "-t", dir_.File(name)})) << name;
     }
   }
 }
@@ -81,7 +72,8 @@ TEST_F(OutputPartsRunTest, CompressedFilesHoldTheBytesOfThePlainExport) {
 TEST_F(OutputPartsRunTest, TheAllEntryKeepsItsCompressionEnding) {
   const TVelmoraResult result = Run("[Tables]\n1=clients\n[Files]\nAll=out/x.csv.zst\n");
   ASSERT_EQ(result.lines, Connected({"clients: 2 records exported to out/clients.csv.zst"})) << result.errors;
-  EXPECT_TRUE(Decompressed(Read("out/clients.csv.zst")).starts_with("\"ID\",\"NAME\"\r\n")) << result.output;
+  EXPECT_TRUE(Decompressed(dir_.File("out/clients.csv.zst")).starts_with("\"ID\",\"NAME\"\r\n"))
+      << result.output;
 }
 
 TEST_F(OutputPartsRunTest, WhatCannotBeCompressedOrSplitIsRefusedBeforeAnyFile) {
@@ -135,7 +127,7 @@ TEST_F(OutputPartsRunTest, PartsAreReadBackWholeInOrderAndTheScriptPartsReplay) 
   std::string ids;
   for (const char* part : {"0001", "0002", "0003"}) {
     const std::string name = "out/rows." + std::string(part) + ".csv";
-    Write(name, Decompressed(Read(name + ".gz")));
+    Write(name, Decompressed(dir_.File(name + ".gz")));
     const testsupport::TCommandResult read = testsupport::RunCommand(
         {"/usr/bin/python3", "-c",
          "import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='',encoding='utf-8')))\n"
