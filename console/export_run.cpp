@@ -271,6 +271,11 @@ bool TExportRun::PlanItem(const TSourceItem& item, const std::string& default_fi
         return false;
       }
     }
+    if (const std::string refusal = OutputRefusal(plan.Choice, *plan.Format, plan.TemplateFile);
+        !refusal.empty()) {
+      output_.PrintFailure(item.Name + ": " + refusal);
+      return false;
+    }
     plan.Exporter = plan.Format->Create();
   } catch (const std::exception& error) {
     output_.PrintFailure(std::string("ProcessedData: ") + error.what());
@@ -312,6 +317,14 @@ void TExportRun::ChooseResultMode(const TItemPlan& plan) {
       plan.Exporter->ContentWidthCap() >= 0 && !plan.Exporter->WidensAfterWriting(plan.Choice.FileName)
           ? kWidthReadAheadBytes
           : 0;
+  // The parts of a split export each read their own first rows ahead, beyond
+  // what a streamed result keeps: such an export stores its rows.
+  if (query_.KeepFirstRowsBytes > 0 && query_.ExtraOptions.count(moStoreResult) == 0 &&
+      (plan.TemplateFile.ReadInteger("GENERAL", "SplitRows", 0) > 0 ||
+       !Trim(plan.TemplateFile.ReadString("GENERAL", "SplitBytes", "")).empty())) {
+    query_.ExtraOptions = {moStoreResult, moSpoolResult};
+    query_.KeepFirstRowsBytes = 0;
+  }
   // Read before the rows stream on the connection, which then runs nothing else.
   if (auto* script = dynamic_cast<TTabuloSQL*>(plan.Exporter.get())) {
     script->TimeZone = ReadScriptTimeZone(database_, transaction_);
@@ -328,6 +341,7 @@ bool TExportRun::RunExporter(const TSourceItem& item, TItemPlan& plan, int& coun
   exporter.OnFetchedRecord = [this](TTabulo&, int fetched) { progress_.UpdateReadAhead(fetched); };
   try {
     ReadGeneralSections(plan.TemplateFile, query_, exporter);
+    ReadOutputSettings(plan.TemplateFile, exporter);
     exporter.ReadFormatSections(plan.TemplateFile, query_);
     if (query_.ExtraOptions.count(moStoreResult) != 0) progress_.SetTotal(RecordsInWindow(exporter));
     // Only once the settings are accepted: a refused template leaves no trace.
@@ -355,7 +369,7 @@ void TExportRun::PrintItemLines(const TSourceItem& item, const TItemPlan& plan, 
   if (empty) {
     output_.PrintLine(item.Name + ": Dataset is empty");
   } else {
-    PrintCountLine(item.Name, count, file_name);
+    PrintCountLine(item.Name, count, CountLineFileNames(file_name, exporter.PartFileNames()));
   }
   for (const std::string& line : LeftOutColumnLines(item.Name, exporter)) output_.PrintWarning(line);
   if (const std::uint64_t replaced = exporter.ReplacedCharacters(); replaced > 0) {

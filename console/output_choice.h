@@ -2,7 +2,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/export_format.h"
+#include "engine/tabulo.h"
 #include "platform/ini_file.h"
 #include "platform/output_claims.h"
 
@@ -30,7 +33,26 @@ TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::stri
 // is default_file_name (its name with ".xls"). With no file from the parameter
 // file, FileName and ExportType come from the GENERAL section of own_template,
 // the item's own template (never the All template).
+// A name ending in ".gz" or ".zst" is compressed, and its format is chosen by
+// the ending before that one ("orders.csv.gz" is CSV).
 TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSettings& settings,
                            const TIniFile& own_template);
+
+// Why an item of format cannot be written as the choice and its template ask,
+// before any file is touched: a compression ending on a format whose readers
+// open the file in place (the workbooks, a DBF table with its memo file), or
+// SplitRows/SplitBytes for a workbook, which spreads its records over sheets
+// itself. Empty when nothing stands in the way.
+std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format,
+                          const TIniFile& template_file);
+
+// Reads [GENERAL] CompressionLevel (within the range of the file's
+// compression; read only for a compressed file), SplitRows and SplitBytes
+// onto exporter; refuses values that cannot give a sound output.
+void ReadOutputSettings(const TIniFile& template_file, TTabuloText& exporter);
+
+// The file names of the count line: FILE for one file, "FIRST ... LAST (N parts)"
+// for a split export.
+std::string CountLineFileNames(const std::string& file_name, const std::vector<std::string>& parts);
 
 }  // namespace velmora

@@ -1,9 +1,12 @@
 #include "engine/tabulo.h"
 
-#include "platform/text_utils.h"
+#include <algorithm>
+
+#include "platform/compressed_stream.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/output_file_set.h"
+#include "platform/text_utils.h"
 
 namespace velmora {
 
@@ -30,6 +33,7 @@ TTabuloWriter& TTabulo::Writer() const {
 }
 
 TRecordWindow TTabulo::RecordWindow() const {
+  if (part_window_) return *part_window_;
   TRecordWindow window;
   window.GoToFirstRecord = GoToFirstRecord;
   window.SkipRecCount = SkipRecCount;
@@ -206,11 +210,17 @@ class TExporterSteps : public TRecordSteps {
   void LeadingRows() override {
     if (exporter_.AllowCaptions) exporter_.WriteCaptionRow();
   }
-  void WalkStarted() override { exporter_.BeforeExport(); }
-  bool AtEnd(const TDataSet*) const override { return exporter_.EndOfFile(); }
+  void WalkStarted() override {
+    exporter_.BeforeExport();
+    exporter_.PartRecordsStart();
+  }
+  bool AtEnd(const TDataSet*) const override { return exporter_.EndOfFile() || exporter_.PartIsFull(); }
   TTabuloRow& Row() override { return exporter_.ExportRow(); }
   void FillRow() override { exporter_.FillRow(); }
-  void WriteDataRow() override { exporter_.WriteDataRow(); }
+  void WriteDataRow() override {
+    exporter_.WriteDataRow();
+    exporter_.PartRecordWritten();
+  }
   void AfterRecords() override { exporter_.AfterExport(); }
 
  private:
@@ -272,6 +282,38 @@ bool TTabulo::RunRecordLoop(TDataSet* data_set, const TRecordWindow& window, TRe
   return completed;
 }
 
+bool TTabulo::PartIsFull() const {
+  if (part_byte_limit_ <= 0 || part_records_ == 0 || writer_ == nullptr) return false;
+  return writer_->Stream().Position() + part_longest_record_ > part_byte_limit_;
+}
+
+void TTabulo::PartRecordsStart() {
+  part_records_ = 0;
+  part_longest_record_ = 0;
+  part_record_end_ = writer_ != nullptr ? writer_->Stream().Position() : 0;
+}
+
+void TTabulo::PartRecordWritten() {
+  if (part_byte_limit_ <= 0 || writer_ == nullptr) return;
+  ++part_records_;
+  const std::int64_t end = writer_->Stream().Position();
+  part_longest_record_ = std::max(part_longest_record_, end - part_record_end_);
+  part_record_end_ = end;
+}
+
+std::string TTabuloText::PartFileName(const std::string& file_name, long long number) {
+  const std::string_view plain = WithoutCompressionEnding(file_name);
+  const std::string_view compression = std::string_view(file_name).substr(plain.size());
+  // The extension is that of the name's last component only.
+  // (a name that only begins with a dot, ".hidden", has none).
+  const std::size_t slash = plain.rfind('/');
+  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = plain.rfind('.');
+  const std::size_t stem_end = dot != std::string_view::npos && dot > name_start ? dot : plain.size();
+  return std::string(plain.substr(0, stem_end)) + Format(".%04lld", number) +
+         std::string(plain.substr(stem_end)) + std::string(compression);
+}
+
 void TTabuloText::EnsureDirectory() const {
   std::string directory = ExtractFileDir(FileName);
   if (directory.empty()) directory = ExtractFileDir(ProgramPath());
@@ -292,8 +334,68 @@ std::unique_ptr<TTabuloWriter> TTabuloText::CreateWriter(TOutputStream& stream) 
 
 void TTabuloText::Execute() {
   EnsureDirectory();
+  part_files_.clear();
   TOutputFileSet files(Claims);
-  TOutputStream& stream = files.Add(FileName, SeeksBack() ? snSeeks : snSequential);
+  if (SplitRows > 0 || SplitBytes > 0) {
+    ExecuteParts(files);
+  } else {
+    RunIntoFile(files, FileName);
+  }
+  files.Commit();
+  AfterExecute();
+}
+
+void TTabuloText::ExecuteParts(TOutputFileSet& files) {
+  const TRecordWindow whole = RecordWindow();
+  // Each part is written as an export of its own name, so that the side
+  // files a format derives from FileName (pages, a memo file) are the part's.
+  struct TPartState {
+    TTabuloText& owner;
+    std::string file_name;
+    ~TPartState() {
+      owner.FileName = file_name;
+      owner.part_window_.reset();
+      owner.part_number_ = 0;
+      owner.part_byte_limit_ = 0;
+    }
+  } state{*this, FileName};
+  std::vector<std::string> names;
+  long long passed = 0;
+  for (int part = 1;; ++part) {
+    TRecordWindow window = whole;
+    if (part > 1) {
+      // Later parts go on from the record the previous one stopped before.
+      window.GoToFirstRecord = false;
+      window.SkipRecCount = 0;
+    }
+    long long limit = SplitRows;
+    if (whole.ExportRecCount > 0) {
+      const long long left = whole.ExportRecCount - passed;
+      limit = limit > 0 ? std::min(limit, left) : left;
+    }
+    window.ExportRecCount = static_cast<int>(limit);
+    part_window_ = window;
+    part_number_ = part;
+    part_byte_limit_ = SplitBytes;
+    names.push_back(PartFileName(state.file_name, part));
+    FileName = names.back();
+    RunIntoFile(files, FileName);
+    files.Finish(files.Count() - 1);
+    passed += record_counter_;
+    const bool window_done =
+        whole.CurrentRecordOnly || (whole.ExportRecCount > 0 && passed >= whole.ExportRecCount);
+    // A part that took no record would be followed by another just like it.
+    if (aborted_ || record_counter_ == 0 || window_done || EndOfFile()) break;
+  }
+  // Parts an earlier, longer export of the same name left would read as part of this one.
+  files.RemoveSeriesAtCommit(
+      [file_name = state.file_name](long long number) { return PartFileName(file_name, number); },
+      static_cast<long long>(names.size()) + 1);
+  part_files_ = std::move(names);
+}
+
+void TTabuloText::RunIntoFile(TOutputFileSet& files, const std::string& file_name) {
+  TOutputStream& stream = files.Add(file_name, SeeksBack() ? snSeeks : snSequential, CompressionLevel);
   {
     // The writer and the file set are reachable only while the export runs.
     struct TRunningExport {
@@ -308,8 +410,6 @@ void TTabuloText::Execute() {
     output_files_ = &files;
     RunExport();
   }
-  files.Commit();
-  AfterExecute();
 }
 
 }  // namespace velmora

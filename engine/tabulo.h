@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,8 +106,17 @@ class TTabulo {
   int RecordCounter() const { return record_counter_; }
   bool Aborted() const { return aborted_; }
 
-  // The records the export passes, as the settings above define them.
+  // The records the export passes, as the settings above define them; while
+  // one part of a split export runs, the records of that part.
   TRecordWindow RecordWindow() const;
+
+  // True when the part of a split export being written has no room for
+  // another record of the size of the longest so far (see TTabuloText::SplitBytes).
+  bool PartIsFull() const;
+  // Counts the record just written into the part being written.
+  void PartRecordWritten();
+  // The part's records start here: what the stream holds now is header.
+  void PartRecordsStart();
 
   // The settings this class publishes (TPublishedSetting bits).
   virtual unsigned PublishedSettings() const { return 0; }
@@ -206,6 +216,14 @@ class TTabulo {
   TTabuloWriter* writer_ = nullptr;
   int record_counter_ = 0;
   bool aborted_ = false;
+  // Set while one part of a split export runs.
+  std::optional<TRecordWindow> part_window_;
+  // The uncompressed bytes a part may take (0: no limit), and what the part
+  // being written holds.
+  std::int64_t part_byte_limit_ = 0;
+  int part_records_ = 0;
+  std::int64_t part_record_end_ = 0;
+  std::int64_t part_longest_record_ = 0;
 
  private:
   void RunRecords();
@@ -220,6 +238,24 @@ class TTabulo {
 class TTabuloText : public TTabulo {
  public:
   std::string FileName;
+  // For a FileName ending in ".gz" or ".zst": the compression level, 0 for
+  // the default of that compression.
+  int CompressionLevel = 0;
+  // Split exports (either set): the records go into NAME.0001.EXT,
+  // NAME.0002.EXT, ... (before a compression ending: NAME.0001.csv.gz), each
+  // a complete file of its format, all committed together. A part holds
+  // SplitRows records at most (0: no limit), and ends before the record that
+  // would take it past SplitBytes bytes (uncompressed, 0: no limit), judged by
+  // the longest record so far; every part holds a record at least. The
+  // header and footer lines of each part come on top.
+  int SplitRows = 0;
+  std::int64_t SplitBytes = 0;
+  // The parts the last split export wrote, in order; empty after an export
+  // into one file.
+  const std::vector<std::string>& PartFileNames() const { return part_files_; }
+  // The name of part number of file_name: "orders.0003.csv.gz" for
+  // ("orders.csv.gz", 3).
+  static std::string PartFileName(const std::string& file_name, long long number);
   // The files of the run this export belongs to: every file the export writes
   // is claimed there, and one an earlier export of the run claimed is refused.
   TOutputClaims* Claims = nullptr;
@@ -258,9 +294,18 @@ class TTabuloText : public TTabulo {
   // The writer of one Execute, over the main file's stream; the base makes
   // the one GetWriterClass names.
   virtual std::unique_ptr<TTabuloWriter> CreateWriter(TOutputStream& stream);
+  // The number of the part being written (1, 2, ...); 0 for an export into one file.
+  int PartNumber() const { return part_number_; }
 
  private:
+  // Writes the export (or the part that part_window_ names) into file_name,
+  // added to files.
+  void RunIntoFile(TOutputFileSet& files, const std::string& file_name);
+  void ExecuteParts(TOutputFileSet& files);
+
   TOutputFileSet* output_files_ = nullptr;
+  int part_number_ = 0;
+  std::vector<std::string> part_files_;
 };
 
 // Publishes AllowCaptions, Captions, Formats and UserFormats.

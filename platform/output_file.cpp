@@ -218,14 +218,19 @@ std::string TOutputFile::InPlaceRefusal(const std::string& target) {
   return refusal;
 }
 
-TOutputFile::TOutputFile(std::string target, TStreamNeed need) : target_(std::move(target)) {
+TOutputFile::TOutputFile(std::string target, TStreamNeed need, int compression_level)
+    : target_(std::move(target)),
+      compression_(CompressionOfFileName(target_)),
+      compression_level_(compression_level) {
   if (target_.empty()) RaiseCreateError(target_, ENOENT);
+  // The compressed bytes reach the target one after another whatever the writer does.
+  const TStreamNeed target_need = compression_ != cmNone ? snSequential : need;
   try {
     int data_fd = -1;
     {
       // No terminating signal between creating a file and registering it.
       TDeferCleanupSignals defer;
-      data_fd = OpenTarget(need);
+      data_fd = OpenTarget(target_need);
     }
     if (data_fd < 0) {
       // Waiting for a FIFO's reader stays interruptible: nothing is created yet.
@@ -243,6 +248,19 @@ TOutputFile::TOutputFile(std::string target, TStreamNeed need) : target_(std::mo
     stream_ = std::make_unique<TOutputStream>(
         data_fd, spool_name_.empty() ? target_ : spool_name_,
         direct_ && descriptor_ ? TOutputStream::wmSequential : TOutputStream::wmPositioned);
+    if (compression_ != cmNone && need == snSequential) {
+      writer_stream_ = std::make_unique<TOutputStream>(
+          std::make_unique<TStreamCompressor>(compression_, compression_level_, *stream_,
+                                              TStreamCompressor::TwoCoresAvailable()),
+          target_);
+    } else if (compression_ != cmNone) {
+      int spool_fd = -1;
+      {
+        TDeferCleanupSignals defer;
+        spool_fd = CreateSpool(target_, writer_spool_name_);
+      }
+      writer_stream_ = std::make_unique<TOutputStream>(spool_fd, writer_spool_name_);
+    }
   } catch (...) {
     RemoveUnplaced();
     throw;
@@ -356,6 +374,8 @@ int TOutputFile::CreateNew() {
 TOutputFile::~TOutputFile() { RemoveUnplaced(); }
 
 void TOutputFile::RemoveUnplaced() {
+  // The compressor first: its thread may still be writing into stream_.
+  writer_stream_.reset();
   stream_.reset();
   if (target_fd_ >= 0) ::close(target_fd_);
   target_fd_ = -1;
@@ -373,14 +393,14 @@ void TOutputFile::RemoveUnplaced() {
 }
 
 void TOutputFile::Suspend() {
-  if (copy_ || finished_ || suspended_ || temporary_.empty()) return;
+  if (compression_ != cmNone || copy_ || finished_ || suspended_ || temporary_.empty()) return;
   stream_->Close(false);
   stream_.reset();
   suspended_ = true;
 }
 
 TOutputStream& TOutputFile::Resume() {
-  if (!suspended_) return *stream_;
+  if (!suspended_) return Stream();
   const int fd = ::open(temporary_.c_str(), O_RDWR | O_CLOEXEC);
   struct stat info;
   if (fd < 0 || ::fstat(fd, &info) != 0) {
@@ -393,8 +413,32 @@ TOutputStream& TOutputFile::Resume() {
   return *stream_;
 }
 
+void TOutputFile::FinishCompression() {
+  if (!writer_stream_) return;
+  if (writer_stream_->Seekable()) {
+    // A writer that seeks wrote a spool: its final bytes are compressed now.
+    TOutputStream compressed(std::make_unique<TStreamCompressor>(compression_, compression_level_, *stream_,
+                                                                 TStreamCompressor::TwoCoresAvailable()),
+                             target_);
+    TOutputStream& spool = *writer_stream_;
+    const std::int64_t size = spool.Size();
+    std::vector<char> block(kCopyBlock);
+    for (std::int64_t offset = 0; offset < size;) {
+      const auto count = static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, size - offset));
+      spool.ReadAt(offset, block.data(), count);
+      compressed.Write(block.data(), count);
+      offset += static_cast<std::int64_t>(count);
+    }
+    compressed.Close();
+  } else {
+    writer_stream_->Close();
+  }
+  writer_stream_.reset();
+}
+
 void TOutputFile::Finish() {
   if (finished_) return;
+  FinishCompression();
   if (suspended_) {
     // Forced to the device through a descriptor of its own, held only for that.
     const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);

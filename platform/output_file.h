@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/compressed_stream.h"
 #include "platform/output_stream.h"
 #include "platform/signal_cleanup.h"
 
@@ -69,23 +70,32 @@ enum TStreamNeed {
 //   refused before the first byte ("Cannot replace FILE safely: ..."; see
 //   InPlaceRefusal). A write error of the device itself, or SIGKILL or a power
 //   loss during the copy, can still leave it half written.
+// - A target whose name ends in ".gz" or ".zst" receives the data compressed
+//   (see platform/compressed_stream.h), on a second thread where there are two
+//   cores; the compressed bytes take the road above as a sequential writer's.
+//   A writer that seeks has its data spooled whole first and compressed at
+//   Finish. Such a file is no regular file to its writer: it holds no side files.
 // Without Place (a failed export) temporary files are removed and a file
 // already standing under the name stays as it was; only bytes that went
 // straight into a pipe or device are out already. A terminating signal removes
 // the temporary files too (see InstallSignalCleanup).
 class TOutputFile {
  public:
-  explicit TOutputFile(std::string target, TStreamNeed need = snSeeks);
+  // compression_level: for a compressed target, its level (0: the default).
+  explicit TOutputFile(std::string target, TStreamNeed need = snSeeks, int compression_level = 0);
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
-  TOutputStream& Stream() { return *stream_; }
+  // The stream the writer writes: the compressor's for a compressed target.
+  TOutputStream& Stream() { return writer_stream_ ? *writer_stream_ : *stream_; }
   const std::string& Target() const { return target_; }
   const TFileIdentity& Identity() const { return identity_; }
   // False for a pipe, FIFO or device, and for a descriptor (/dev/stdout): none
   // of them has a directory of its own to hold side files.
   bool IsRegularFile() const { return regular_ && !descriptor_; }
+  // True when the data is compressed on its way into the target.
+  bool Compressed() const { return compression_ != cmNone; }
   // True when Place copies the data into the target rather than renaming.
   bool CopiedIntoPlace() const { return copy_; }
   // True when the data goes straight into the target (a pipe or device
@@ -136,6 +146,9 @@ class TOutputFile {
   // Reserves the size bytes the copy will write into a regular target.
   void ReserveForCopy(int fd, std::int64_t size);
   void RemoveUnplaced();
+  // Ends the compressed stream: the compressor's data, or the spool of a
+  // writer that seeks compressed now, reaches stream_.
+  void FinishCompression();
 
   std::string target_;     // the name as given, for messages
   std::string path_;       // what the temporary file is renamed to
@@ -151,7 +164,13 @@ class TOutputFile {
   bool suspended_ = false;
   bool placed_ = false;
   TFileIdentity identity_;
-  std::unique_ptr<TOutputStream> stream_;
+  std::unique_ptr<TOutputStream> stream_;  // the bytes that reach the target
+  TCompression compression_ = cmNone;
+  int compression_level_ = 0;
+  // For a compressed target, what the writer writes: a compressing stream
+  // over stream_, or a spool for a writer that seeks.
+  std::unique_ptr<TOutputStream> writer_stream_;
+  std::string writer_spool_name_;
   TSignalCleanupPath temporary_cleanup_;
   TSignalCleanupPath created_cleanup_;
 };

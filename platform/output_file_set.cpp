@@ -66,9 +66,9 @@ void TOutputFileSet::SetPlaceHookForTesting(TPlaceHook hook) {
   place_hook = hook;
 }
 
-TOutputStream& TOutputFileSet::Add(const std::string& target, TStreamNeed need) {
+TOutputStream& TOutputFileSet::Add(const std::string& target, TStreamNeed need, int compression_level) {
   if (claims_ != nullptr) claims_->Claim(target);
-  return AddClaimed(target, need);
+  return AddClaimed(target, need, compression_level);
 }
 
 void TOutputFileSet::AddShared(const std::string& target, const std::string& content) {
@@ -76,9 +76,10 @@ void TOutputFileSet::AddShared(const std::string& target, const std::string& con
   AddClaimed(target).Write(content);
 }
 
-TOutputStream& TOutputFileSet::AddClaimed(const std::string& target, TStreamNeed need) {
+TOutputStream& TOutputFileSet::AddClaimed(const std::string& target, TStreamNeed need,
+                                          int compression_level) {
   if (committed_) throw EVelmoraError("Cannot create file \"" + target + "\" after the export has ended");
-  auto file = std::make_unique<TOutputFile>(target, need);
+  auto file = std::make_unique<TOutputFile>(target, need, compression_level);
   for (const TMember& member : members_) {
     if (member.file->Identity() == file->Identity()) {
       throw EVelmoraError("Cannot create file \"" + target + "\". The export writes it already as \"" +
@@ -101,7 +102,11 @@ TOutputStream& TOutputFileSet::Main() {
 }
 
 bool TOutputFileSet::MainIsFile() const {
-  return !members_.empty() && members_.front().file->IsRegularFile();
+  return !members_.empty() && members_.front().file->IsRegularFile() && !members_.front().file->Compressed();
+}
+
+void TOutputFileSet::Finish(std::size_t index) {
+  members_.at(index).file->Finish();
 }
 
 void TOutputFileSet::Suspend(std::size_t index) {
@@ -152,7 +157,8 @@ void TOutputFileSet::Commit() {
   }
   // One file alone goes into place in one step that needs no lock.
   std::unique_ptr<TDirectoryLock> lock;
-  if (MainIsFile() && (members_.size() > 1 || !removals_.empty() || !series_.empty())) {
+  if (!members_.empty() && members_.front().file->IsRegularFile() &&
+      (members_.size() > 1 || !removals_.empty() || !series_.empty())) {
     lock = std::make_unique<TDirectoryLock>(members_.front().file->Target());
   }
   ResolveSeries();

@@ -29,15 +29,17 @@ class TOutputFileSet {
   // set already writes or removes (under any name) cannot be added. Commit
   // closes the streams: a format does not close them. need tells whether the
   // writer moves back in the file (see TOutputFile).
-  TOutputStream& Add(const std::string& target, TStreamNeed need = snSeeks);
+  // A target named NAME.EXT.gz or NAME.EXT.zst is compressed at
+  // compression_level (0: the default of its compression).
+  TOutputStream& Add(const std::string& target, TStreamNeed need = snSeeks, int compression_level = 0);
   // Adds target holding content, a file that several users of the claims may
   // write as long as each writes the same bytes (a style sheet).
   void AddShared(const std::string& target, const std::string& content);
   TOutputStream& Main();
   // The number of files added; the next one added has this index.
   std::size_t Count() const { return members_.size(); }
-  // False when the main target is a pipe, FIFO or device: formats write their
-  // side files only beside a real file.
+  // False when the main target is a pipe, FIFO or device, or compressed:
+  // formats write their side files only beside a real file.
   bool MainIsFile() const;
 
   // A finished side file (a page) gives up its descriptor and buffer until it
@@ -46,6 +48,9 @@ class TOutputFileSet {
   void Suspend(std::size_t index);
   // The stream of a suspended file, open again at its end.
   TOutputStream& Resume(std::size_t index);
+  // Completes a file that takes no more data (one part of a split export),
+  // freeing its descriptor and buffers; Commit puts it in place with the others.
+  void Finish(std::size_t index);
 
   // Removes target at Commit. A file of the set with that identity is dropped
   // from it: its stream stays usable but its data is discarded.
@@ -82,7 +87,7 @@ class TOutputFileSet {
     std::function<std::string(long long)> name_of;
     long long first = 0;
   };
-  TOutputStream& AddClaimed(const std::string& target, TStreamNeed need = snSeeks);
+  TOutputStream& AddClaimed(const std::string& target, TStreamNeed need = snSeeks, int compression_level = 0);
   // Turns the series into removals; run under the lock, where no other export
   // adds to or takes from them.
   void ResolveSeries();

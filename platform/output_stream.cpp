@@ -31,12 +31,17 @@ TOutputStream::TOutputStream(int fd, std::string name, TWriteMode mode) : TOutpu
   if (mode == wmSequential) seekable_ = false;
 }
 
+TOutputStream::TOutputStream(std::unique_ptr<TByteSink> sink, std::string name)
+    : fd_(-1), sink_(std::move(sink)), name_(std::move(name)), seekable_(false) {
+  buffer_.reserve(kBufferSize);
+}
+
 TOutputStream::~TOutputStream() {
   if (fd_ >= 0) ::close(fd_);
 }
 
 void TOutputStream::Write(const void* data, std::size_t size) {
-  if (fd_ < 0) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
+  if (Closed()) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
   const char* bytes = static_cast<const char*>(data);
   if (position_ != buffer_offset_ + static_cast<std::int64_t>(buffer_.size())) {
     Flush();
@@ -45,7 +50,7 @@ void TOutputStream::Write(const void* data, std::size_t size) {
   if (buffer_.size() + size > kBufferSize) {
     Flush();
     buffer_offset_ = position_;
-    if (size >= kBufferSize) {
+    if (size >= kBufferSize && !sink_) {
       WriteRaw(position_, bytes, size);
       position_ += static_cast<std::int64_t>(size);
       buffer_offset_ = position_;
@@ -147,11 +152,25 @@ void TOutputStream::Flush() {
   std::string pending;
   pending.swap(buffer_);
   buffer_.reserve(kBufferSize);
-  WriteRaw(buffer_offset_, pending.data(), pending.size());
-  buffer_offset_ += static_cast<std::int64_t>(pending.size());
+  const auto size = static_cast<std::int64_t>(pending.size());
+  if (sink_) {
+    // The block itself goes to the sink: no copy of the bytes.
+    sink_->Put(std::move(pending));
+    file_size_ = buffer_offset_ + size;
+  } else {
+    WriteRaw(buffer_offset_, pending.data(), pending.size());
+  }
+  buffer_offset_ += size;
 }
 
 void TOutputStream::Close(bool force_to_device) {
+  if (sink_) {
+    Flush();
+    // Released even when finishing fails: a closed stream takes no more bytes.
+    std::unique_ptr<TByteSink> sink = std::move(sink_);
+    sink->Finish();
+    return;
+  }
   if (fd_ < 0) return;
   Flush();
   struct stat info;

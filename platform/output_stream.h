@@ -1,10 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace velmora {
+
+// Where a stream without a descriptor sends its bytes (a compressor): blocks
+// in order, then Finish once the stream is closed.
+class TByteSink {
+ public:
+  virtual ~TByteSink() = default;
+  virtual void Put(std::string&& bytes) = 0;
+  virtual void Finish() = 0;
+};
 
 // A byte stream over an open file descriptor that buffers writes (one system
 // call per 64 KiB, not per cell) and still offers what binary formats need:
@@ -26,6 +36,8 @@ class TOutputStream {
   // As above, writing in the mode given; a descriptor that cannot seek is
   // written sequentially whatever the mode.
   TOutputStream(int fd, std::string name, TWriteMode mode);
+  // A sequential stream whose blocks go to sink; closing it finishes the sink.
+  TOutputStream(std::unique_ptr<TByteSink> sink, std::string name);
   ~TOutputStream();
   TOutputStream(const TOutputStream&) = delete;
   TOutputStream& operator=(const TOutputStream&) = delete;
@@ -53,7 +65,7 @@ class TOutputStream {
   // Flushes, forces the data to the device when it is a regular file (unless
   // told not to), and closes.
   void Close(bool force_to_device = true);
-  bool Closed() const { return fd_ < 0; }
+  bool Closed() const { return fd_ < 0 && !sink_; }
   bool Seekable() const { return seekable_; }
   int Descriptor() const { return fd_; }
   const std::string& Name() const { return name_; }
@@ -64,6 +76,7 @@ class TOutputStream {
   void RequireSeekable() const;
 
   int fd_;
+  std::unique_ptr<TByteSink> sink_;
   std::string name_;
   bool seekable_;
   std::string buffer_;             // pending bytes, to be written at buffer_offset_

@@ -11,7 +11,8 @@ packages=(
   libmariadb-dev libmariadb3 mariadb-server mariadb-client  # client headers, library, private test server
   openssl                                               # certificates of the TLS test server
   pkg-config                                            # finds the libraries below
-  libisal-dev                                           # the fast streaming deflate of .xlsx packages
+  libisal-dev                                           # the fast streaming deflate of .xlsx packages and .gz outputs
+  libzstd-dev zstd                                      # .zst outputs, and the tool the tests check them with
   libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them and the parts of .xlsx packages
   fonts-dejavu-core fonts-droid-fallback                # the fonts PDF exports embed for non-Latin scripts and CJK
   locales                                               # a second pinned locale for the format tests

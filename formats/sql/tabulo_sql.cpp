@@ -103,7 +103,9 @@ void TTabuloSQL::WriteCreateTable() {
     return type.empty() ? SqlColumnType(column, extents[static_cast<std::size_t>(index)], varchar_allowed)
                         : type;
   };
-  std::string statement = "CREATE TABLE ";
+  // Parts after the first of a split script find the table the first made
+  // when they are replayed in order, and make it when one is replayed alone.
+  std::string statement = PartNumber() > 1 ? "CREATE TABLE IF NOT EXISTS " : "CREATE TABLE ";
   AppendSqlName(statement, TableName);
   statement += "(\r\n";
   std::size_t row_bytes = 0;
