@@ -91,10 +91,10 @@ void TOutputStream::WriteFrom(TOutputStream& from, std::int64_t position, std::i
   if (position < 0 || size < 0 || position + size > from.Size()) {
     throw EVelmoraError("Cannot read beyond the end of \"" + from.name_ + "\"");
   }
-  if (fd_ < 0) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
+  if (Closed()) throw EVelmoraError("Cannot write to closed file \"" + name_ + "\"");
   from.Flush();
   Flush();
-  if (seekable_) {
+  if (seekable_ && !sink_) {
     loff_t in = position;
     loff_t out = position_;
     while (size > 0) {
