@@ -1,5 +1,6 @@
 #include "console/source_settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
@@ -14,6 +15,8 @@ namespace {
 
 constexpr std::string_view kConnectionSection = "Connection";
 constexpr std::size_t kMaxPasswordFileSize = 64 * 1024;
+// More connections than this only queue on the server's disks and locks.
+constexpr int kMaxThreads = 64;
 
 // The value of a key of the Connection section; nullopt when the key is absent,
 // so that an option file's value is kept only then.
@@ -146,6 +149,10 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.Options.ReadTimeout = ReadSeconds(parameter_file, "ReadTimeout", settings.Options.ReadTimeout);
   settings.Snapshot = parameter_file.ReadBool(kConnectionSection, "Snapshot", false);
   settings.StoreResult = parameter_file.ReadBool(kConnectionSection, "StoreResult", false);
+  settings.ContinueOnError = parameter_file.ReadBool(kConnectionSection, "ContinueOnError", false);
+  // Invalid text keeps the default like any integer key; a count below one is
+  // a misreading of the key rather than a wish for no export at all.
+  settings.Threads = std::clamp(parameter_file.ReadInteger(kConnectionSection, "Threads", 1), 1, kMaxThreads);
   return settings;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/signal_cleanup.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,15 @@ static_assert(std::atomic<char*>::is_always_lock_free && std::atomic<TSlotBlock*
 
 TSlotBlock first_block;
 
+// The threads inside a deferred section, and whether a handler is ending the
+// process. Blocking a signal holds it off in one thread only: a handler run by
+// another thread waits until no thread is inside a section, and a thread that
+// finds the process ending never enters one.
+std::atomic<int> deferring_threads{0};
+std::atomic<bool> ending{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the signal handler waits on these without locks");
+
 std::atomic<char*>* TakeSlot(char* path) {
   for (TSlotBlock* block = &first_block;;) {
     for (std::atomic<char*>& slot : block->paths) {
@@ -45,6 +55,8 @@ std::atomic<char*>* TakeSlot(char* path) {
 
 extern "C" void RemoveRegisteredAndEnd(int signal_number) {
   const int saved_errno = errno;
+  ending.store(true);
+  while (deferring_threads.load() != 0) ::sched_yield();
   for (TSlotBlock* block = &first_block; block != nullptr; block = block->next.load()) {
     for (std::atomic<char*>& slot : block->paths) {
       if (const char* path = slot.load(); path != nullptr) ::unlink(path);
@@ -97,8 +109,18 @@ void TSignalCleanupPath::Release() {
 TDeferCleanupSignals::TDeferCleanupSignals() {
   const sigset_t set = CleanupSignalSet();
   ::pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  deferring_threads.fetch_add(1);
+  if (ending.load()) {
+    // A handler in another thread is removing the files and ending the
+    // process: nothing more may be created or renamed meanwhile.
+    deferring_threads.fetch_sub(1);
+    for (;;) ::pause();
+  }
 }
 
-TDeferCleanupSignals::~TDeferCleanupSignals() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+TDeferCleanupSignals::~TDeferCleanupSignals() {
+  deferring_threads.fetch_sub(1);
+  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
 
 }  // namespace velmora
