@@ -79,9 +79,8 @@ for label in labels:
     cpu, wall = medians[label]
     print(f"{label:<20} {cpu:8.2f} {wall:8.2f} {wall / dumper_wall:14.2f} {wall / serial_wall:12.2f}")
 PY
-# The scripts hold every row once: as many INSERTed rows in each way.
+# Files and sizes of the last run of each.
 for threads in 1 2; do
-  count=$(cat "$work/out$threads"/*.sql | grep -c '^(' || true)
-  echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $count record lines"
+  echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $(du -sk "$work/out$threads" | cut -f1) KiB"
 done
-echo "mydumper: $(ls "$work/dump" | wc -l) files"
+echo "mydumper: $(ls "$work/dump" | wc -l) files, $(du -sk "$work/dump" | cut -f1) KiB"

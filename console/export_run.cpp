@@ -267,7 +267,6 @@ void TExportRun::Connect() {
 }
 
 TExportRun::TSession& TExportRun::AddSession() {
-  // Items that run at once would draw over each other's progress line.
   auto session = std::make_unique<TSession>(-1);
   const TZMySqlDatabase& first = sessions_.front()->Database;
   session->Database.Host = first.Host;
@@ -591,6 +590,8 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
     }
   }
   const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(connection_.Threads), runnable.size());
+  // Items that run at once would draw over each other's progress line.
+  sessions_.front()->Progress = TProgressLine(-1);
   while (sessions_.size() < std::max<std::size_t>(threads, 1)) AddSession();
   if (connection_.Snapshot) StartSharedSnapshot();
 
