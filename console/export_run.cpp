@@ -595,40 +595,56 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
   while (sessions_.size() < std::max<std::size_t>(threads, 1)) AddSession();
   if (connection_.Snapshot) StartSharedSnapshot();
 
+  // Items writing to one stream (standard output, a pipe, a device) are not
+  // told apart by their file claims: they take turns, in item order, so that
+  // their bytes come out as one item after the other.
+  std::vector<int> turn_of(jobs.size(), -1);
+  int stream_items = 0;
+  for (const std::size_t index : runnable) {
+    if (OutputFileIdentity(jobs[index].Plan.Choice.FileName).empty()) turn_of[index] = stream_items++;
+  }
+
   std::mutex mutex;
   std::condition_variable finished;
   std::vector<char> done(jobs.size(), 0);
   std::vector<char> started(jobs.size(), 0);
   std::size_t next = 0;  // in runnable
+  int stream_turn = 0;
   bool stop = false;
   std::exception_ptr escaped;
   auto work = [&](TSession& session) {
     for (;;) {
       std::size_t index = 0;
+      bool go_on = false;
+      bool skipped = false;
       {
-        const std::lock_guard lock(mutex);
+        std::unique_lock lock(mutex);
         if (stop || next == runnable.size()) return;
         index = runnable[next++];
         started[index] = 1;
+        if (turn_of[index] >= 0) {
+          finished.wait(lock, [&] { return stop || stream_turn == turn_of[index]; });
+          skipped = stream_turn != turn_of[index];
+        }
       }
-      bool go_on = false;
-      try {
-        go_on = RunItem(session, jobs[index], lines[index]);
-      } catch (...) {
-        const std::lock_guard lock(mutex);
-        if (!escaped) escaped = std::current_exception();
+      if (!skipped) {
+        try {
+          go_on = RunItem(session, jobs[index], lines[index]);
+        } catch (...) {
+          const std::lock_guard lock(mutex);
+          if (!escaped) escaped = std::current_exception();
+        }
       }
       {
         const std::lock_guard lock(mutex);
         done[index] = 1;
         if (!go_on) stop = true;
+        if (turn_of[index] >= 0 && !skipped) ++stream_turn;
       }
       finished.notify_all();
     }
   };
   std::vector<std::thread> workers;
-  workers.reserve(threads);
-  for (std::size_t thread = 0; thread < threads; ++thread) workers.emplace_back(work, std::ref(*sessions_[thread]));
   struct TJoin {
     std::vector<std::thread>& Workers;
     ~TJoin() {
@@ -637,6 +653,8 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
       }
     }
   } join{workers};
+  workers.reserve(threads);
+  for (std::size_t thread = 0; thread < threads; ++thread) workers.emplace_back(work, std::ref(*sessions_[thread]));
 
   // The lines of each item as soon as it and every item before it are done;
   // an item that never started once the run stopped has none.

@@ -70,7 +70,8 @@ TEST_F(RunItemsTest, FailedStatementFailsItsItemOrEndsTheRun) {
 TEST_F(RunItemsTest, ThreadsKeepTheOrderOfLinesAndOfFileClaims) {
   const TVelmoraResult result =
       Run("[Tables]\n1=orders\n2=clients\n3=v_orders\n[Queries]\nslow=slow\n[SQL_slow]\n1=select sleep(0.5) as z\n"
-          "[Files]\nAll=.csv\n3=orders.csv\nslow=slow.csv\n[Connection]\nThreads=4\n");
+          "[Files]\nAll=.csv\n3=orders.csv\nslow=slow.csv\n",
+          SocketConnection() + "Threads=4\n");
   EXPECT_EQ(result.lines, Connected({"orders: 3 records exported to orders.csv",
                                      "clients: 2 records exported to clients.csv",
                                      "v_orders: Output file orders.csv is already used by an earlier item",
@@ -78,6 +79,16 @@ TEST_F(RunItemsTest, ThreadsKeepTheOrderOfLinesAndOfFileClaims) {
       << result.errors;
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(Read("orders.csv").substr(0, 5), "\"id\",");
+
+  // Standard output is no file to claim: items writing it take turns in item
+  // order, the slow first one before the quick second one.
+  Write("csv.ini", "[GENERAL]\nFileName=/dev/stdout\nExportType=8\n");
+  const TVelmoraResult piped =
+      Run("[Queries]\nslow=slow\nquick=quick\n[SQL_slow]\n1=select sleep(0.5) as z\n[SQL_quick]\n"
+          "1=select 'b' as q\n[Templates]\nslow=csv.ini\nquick=csv.ini\n",
+          SocketConnection() + "Threads=2\n");
+  EXPECT_EQ(piped.output.substr(0, 100), "\"z\"\r\n\"0\"\r\n\"q\"\r\n\"b\"\r\n") << piped.errors;
+  EXPECT_EQ(piped.exit_status, 0);
 }
 
 // Rows inserted while items run: with Snapshot every connection reads the data
