@@ -84,3 +84,10 @@ for threads in 1 2; do
   echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $(du -sk "$work/out$threads" | cut -f1) KiB"
 done
 echo "mydumper: $(ls "$work/dump" | wc -l) files, $(du -sk "$work/dump" | cut -f1) KiB"
+# Items run at once write the very bytes of the serial run.
+if diff -rq "$work/out1" "$work/out2" >/dev/null; then
+  echo "Threads=2 scripts: the same bytes as the serial run's"
+else
+  echo "Threads=2 scripts differ from the serial run's" >&2
+  exit 1
+fi
