@@ -1,6 +1,5 @@
 #include "console/source_settings.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
@@ -51,6 +50,21 @@ unsigned int ReadSeconds(const TIniFile& parameter_file, std::string_view key, u
                                static_cast<int>(key.size()), key.data(), value->c_str()));
   }
   return seconds;
+}
+
+// The Threads key: a misspelt count would quietly run one item at a time, or
+// open more connections than the server allows, so it is refused instead.
+int ReadThreads(const TIniFile& parameter_file) {
+  const std::optional<std::string> value = FindConnectionKey(parameter_file, "Threads");
+  if (!value) return 1;
+  const std::string_view text = Trim(*value);
+  int threads = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, threads);
+  if (text.empty() || error != std::errc() || stop != end || threads < 1 || threads > kMaxThreads) {
+    throw EVelmoraError(Format("Threads \"%s\" is not a number from 1 to %d", value->c_str(), kMaxThreads));
+  }
+  return threads;
 }
 
 // The first line of a password file, without its line end.
@@ -150,9 +164,7 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.Snapshot = parameter_file.ReadBool(kConnectionSection, "Snapshot", false);
   settings.StoreResult = parameter_file.ReadBool(kConnectionSection, "StoreResult", false);
   settings.ContinueOnError = parameter_file.ReadBool(kConnectionSection, "ContinueOnError", false);
-  // Invalid text keeps the default like any integer key; a count below one is
-  // a misreading of the key rather than a wish for no export at all.
-  settings.Threads = std::clamp(parameter_file.ReadInteger(kConnectionSection, "Threads", 1), 1, kMaxThreads);
+  settings.Threads = ReadThreads(parameter_file);
   return settings;
 }
 
