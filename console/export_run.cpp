@@ -1,5 +1,7 @@
 #include "console/export_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
@@ -11,15 +13,13 @@
 #include <optional>
 #include <thread>
 
-#include <unistd.h>
-
 #include "console/output_choice.h"
 #include "console/script_session.h"
 #include "console/template_sections.h"
 #include "formats/format_registry.h"
 #include "formats/sql/tabulo_sql.h"
-#include "mysql/zmysql_query.h"
 #include "mysql/statement_text.h"
+#include "mysql/zmysql_query.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/output_file.h"
@@ -212,7 +212,8 @@ void TExportRun::Run() {
 }
 
 void TExportRun::StartSnapshot() {
-  sessions_.front()->Transaction.DirTransact().Execute("START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+  sessions_.front()->Transaction.DirTransact().Execute(
+      "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
 }
 
 void TExportRun::StartSharedSnapshot() {
@@ -488,11 +489,11 @@ void TExportRun::PrintItemLines(const TItemJob& job, TRunOutput& output, bool em
   for (const std::string& line : LeftOutColumnLines(name, exporter)) output.PrintWarning(line);
   if (const std::uint64_t replaced = exporter.ReplacedCharacters(); replaced > 0) {
     if (exporter.ReplacementKind() == TTabuloText::rkInvalidUtf8) {
-      output.PrintWarning(name + ": " + std::to_string(replaced) + " invalid UTF-8 sequences were written to " +
-                          file_name + " as U+FFFD");
+      output.PrintWarning(name + ": " + std::to_string(replaced) +
+                          " invalid UTF-8 sequences were written to " + file_name + " as U+FFFD");
     } else {
-      output.PrintWarning(name + ": " + std::to_string(replaced) + " characters outside the character set of " +
-                          file_name + " were written as \"?\"");
+      output.PrintWarning(name + ": " + std::to_string(replaced) +
+                          " characters outside the character set of " + file_name + " were written as \"?\"");
     }
   }
   if (!empty) {
@@ -551,7 +552,8 @@ bool TExportRun::RunItem(TSession& session, TItemJob& job, TRunOutput& output) {
     // A new connection would read another snapshot than the other items: a
     // connection lost inside one ends the run.
     if (lost && connection_.ContinueOnError && !connection_.Snapshot && !retried) {
-      output.PrintWarning(job.Item->Name + ": " + message + "; connecting again to export the item once more");
+      output.PrintWarning(job.Item->Name + ": " + message +
+                          "; connecting again to export the item once more");
       try {
         session.Database.Disconnect();
         session.Database.Connect();
@@ -589,7 +591,8 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
       runnable.push_back(index);
     }
   }
-  const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(connection_.Threads), runnable.size());
+  const std::size_t threads =
+      std::min<std::size_t>(static_cast<std::size_t>(connection_.Threads), runnable.size());
   // Items that run at once would draw over each other's progress line.
   sessions_.front()->Progress = TProgressLine(-1);
   while (sessions_.size() < std::max<std::size_t>(threads, 1)) AddSession();
@@ -654,7 +657,8 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
     }
   } join{workers};
   workers.reserve(threads);
-  for (std::size_t thread = 0; thread < threads; ++thread) workers.emplace_back(work, std::ref(*sessions_[thread]));
+  for (std::size_t thread = 0; thread < threads; ++thread)
+    workers.emplace_back(work, std::ref(*sessions_[thread]));
 
   // The lines of each item as soon as it and every item before it are done;
   // an item that never started once the run stopped has none.

@@ -97,7 +97,7 @@ class TExportRun {
   TSourceLists sources_;
   std::vector<std::unique_ptr<TSession>> sessions_;  // the first is the run's own
   int version_number_ = 0;
-  TOutputClaims output_files_;           // every file of every item
+  TOutputClaims output_files_;  // every file of every item
 };
 
 // The default output file of an item: its name with ".xls". A "/" in the name

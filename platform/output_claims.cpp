@@ -58,7 +58,8 @@ void TOutputClaims::Claim(const std::string& file_name, const std::string* share
     throw EVelmoraError("Output file " + file_name + " is already used by an earlier item (" +
                         claim->UserName + " wrote it as " + claim->FileName + ")");
   }
-  registry_->Claims.try_emplace(identity, TClaim{user_, user_name_, file_name, shared_content != nullptr,
+  registry_->Claims.try_emplace(identity,
+                                TClaim{user_, user_name_, file_name, shared_content != nullptr,
                                        shared_content != nullptr ? *shared_content : std::string()});
 }
 

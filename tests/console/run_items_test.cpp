@@ -22,7 +22,8 @@ class RunItemsTest : public ConsoleServerTest {
     while (std::chrono::steady_clock::now() < deadline) {
       const std::vector<testsupport::TSqlRow> rows = testsupport::RunSql(
           *server_, "SELECT id FROM information_schema.processlist WHERE info LIKE '" + text + "%'");
-      if (!rows.empty() && !rows.front().empty() && rows.front().front().has_value()) return *rows.front().front();
+      if (!rows.empty() && !rows.front().empty() && rows.front().front().has_value())
+        return *rows.front().front();
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return "";
@@ -39,7 +40,8 @@ TEST_F(RunItemsTest, FailedStatementFailsItsItemOrEndsTheRun) {
       "[SQL_bad]\n1=selec 1\n[SQL_last]\n1=select 7 as n\n[Files]\nAll=.csv\nbad=bad.csv\nlast=last.csv\n";
   const std::string missing = "missing_table: ERROR: Table 'velmora_console.missing_table' doesn't exist";
   const std::string refused =
-      "bad: ERROR: You have an error in your SQL syntax; check the manual that corresponds to your MariaDB server "
+      "bad: ERROR: You have an error in your SQL syntax; check the manual that corresponds to your MariaDB "
+      "server "
       "version for the right syntax to use near 'selec 1' at line 1";
   const std::vector<std::string> all = {"orders: 3 records exported to orders.csv", missing,
                                         "clients: 2 records exported to clients.csv", refused,
@@ -54,7 +56,8 @@ TEST_F(RunItemsTest, FailedStatementFailsItsItemOrEndsTheRun) {
       {"ContinueOnError=1\nThreads=2\nSnapshot=1\n", all},
   };
   for (const auto& test_case : cases) {
-    for (const char* file : {"orders.csv", "clients.csv", "last.csv"}) std::filesystem::remove(dir_.File(file));
+    for (const char* file : {"orders.csv", "clients.csv", "last.csv"})
+      std::filesystem::remove(dir_.File(file));
     const TVelmoraResult result = Run(items, SocketConnection() + test_case.Settings);
     EXPECT_EQ(result.lines, Connected(test_case.Lines)) << test_case.Settings << result.errors;
     EXPECT_EQ(result.exit_status, 1) << test_case.Settings;
@@ -69,7 +72,8 @@ TEST_F(RunItemsTest, FailedStatementFailsItsItemOrEndsTheRun) {
 // order before any item starts, and the refused item is the later one.
 TEST_F(RunItemsTest, ThreadsKeepTheOrderOfLinesAndOfFileClaims) {
   const TVelmoraResult result =
-      Run("[Tables]\n1=orders\n2=clients\n3=v_orders\n[Queries]\nslow=slow\n[SQL_slow]\n1=select sleep(0.5) as z\n"
+      Run("[Tables]\n1=orders\n2=clients\n3=v_orders\n[Queries]\nslow=slow\n[SQL_slow]\n1=select sleep(0.5) "
+          "as z\n"
           "[Files]\nAll=.csv\n3=orders.csv\nslow=slow.csv\n",
           SocketConnection() + "Threads=4\n");
   EXPECT_EQ(result.lines, Connected({"orders: 3 records exported to orders.csv",
@@ -113,10 +117,9 @@ TEST_F(RunItemsTest, ThreadsWithSnapshotReadOneSnapshot) {
     EXPECT_FALSE(RunningConnection("select sleep(2)").empty());
     testsupport::RunSql(*server_, "INSERT INTO velmora_console.snap VALUES (777)");
     const TVelmoraResult result = running.get();
-    EXPECT_EQ(result.lines, Connected({"long: 1 records exported to long.csv",
-                                       "short: 1 records exported to short.csv",
-                                       "later: " + std::string(snapshot ? "1" : "2") +
-                                           " records exported to later.csv"}))
+    EXPECT_EQ(result.lines,
+              Connected({"long: 1 records exported to long.csv", "short: 1 records exported to short.csv",
+                         "later: " + std::string(snapshot ? "1" : "2") + " records exported to later.csv"}))
         << result.errors;
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(Read("long.csv"), snapshot ? kIdsOne : "\"z\",\"ids\"\r\n\"0\",\"1,777\"\r\n");
@@ -138,9 +141,10 @@ TEST_F(RunItemsTest, ThreadsWithSnapshotNeedTheGlobalReadLock) {
       Run("[Tables]\n1=orders\n2=clients\n[Files]\nAll=.csv\n",
           "[Connection]\nHost=localhost\nPort=" + server_->Socket +
               "\nLogin=velmora_plain\nPassword=plain\nDBName=velmora_console\nThreads=2\nSnapshot=1\n");
-  EXPECT_EQ(result.lines,
-            Connected({"ERROR: Snapshot=1 with Threads above 1 needs the global read lock (the RELOAD privilege): "
-                       "Access denied; you need (at least one of) the RELOAD privilege(s) for this operation"}));
+  EXPECT_EQ(
+      result.lines,
+      Connected({"ERROR: Snapshot=1 with Threads above 1 needs the global read lock (the RELOAD privilege): "
+                 "Access denied; you need (at least one of) the RELOAD privilege(s) for this operation"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("orders.csv"));
 }
@@ -162,8 +166,8 @@ TEST_F(RunItemsTest, LostConnectionIsRetriedOnceOutsideASnapshot) {
     testsupport::RunSql(*server_, "KILL CONNECTION " + id);
     const TVelmoraResult result = running.get();
     if (!snapshot) {
-      EXPECT_EQ(result.lines, Connected({"slow: 1 records exported to slow.csv",
-                                         "next: 1 records exported to next.csv"}))
+      EXPECT_EQ(result.lines,
+                Connected({"slow: 1 records exported to slow.csv", "next: 1 records exported to next.csv"}))
           << result.errors;
       EXPECT_NE(result.errors.find("; connecting again to export the item once more"), std::string::npos)
           << result.errors;
