@@ -3,16 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
+#include "console/item_pool.h"
 #include "console/output_choice.h"
 #include "console/script_session.h"
 #include "console/template_sections.h"
@@ -583,98 +582,36 @@ void TExportRun::RunParallel(std::vector<TItemJob>& jobs) {
   // file each one claims, so that two items never write one file whatever
   // order they finish in.
   std::vector<TItemLines> lines(jobs.size());
-  std::vector<std::size_t> runnable;
+  std::vector<TPoolItem> items(jobs.size());
+  std::size_t runnable = 0;
   for (std::size_t index = 0; index < jobs.size(); ++index) {
     TItemJob& job = jobs[index];
     job.Planned = true;
-    if (PrepareItem(job, lines[index]) && PlanItem(job, lines[index]) && ClaimItemOutput(job, lines[index])) {
-      runnable.push_back(index);
-    }
+    items[index].Runs =
+        PrepareItem(job, lines[index]) && PlanItem(job, lines[index]) && ClaimItemOutput(job, lines[index]);
+    // Items writing to one stream (standard output, a pipe, a device) are not
+    // told apart by their file claims: they take turns, in item order, so that
+    // their bytes come out as one item after the other.
+    items[index].Sequential = items[index].Runs && OutputFileIdentity(job.Plan.Choice.FileName).empty();
+    if (items[index].Runs) ++runnable;
   }
-  const std::size_t threads =
-      std::min<std::size_t>(static_cast<std::size_t>(connection_.Threads), runnable.size());
+  const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(connection_.Threads), runnable);
   // Items that run at once would draw over each other's progress line.
   sessions_.front()->Progress = TProgressLine(-1);
   while (sessions_.size() < std::max<std::size_t>(threads, 1)) AddSession();
   if (connection_.Snapshot) StartSharedSnapshot();
 
-  // Items writing to one stream (standard output, a pipe, a device) are not
-  // told apart by their file claims: they take turns, in item order, so that
-  // their bytes come out as one item after the other.
-  std::vector<int> turn_of(jobs.size(), -1);
-  int stream_items = 0;
-  for (const std::size_t index : runnable) {
-    if (OutputFileIdentity(jobs[index].Plan.Choice.FileName).empty()) turn_of[index] = stream_items++;
-  }
-
-  std::mutex mutex;
-  std::condition_variable finished;
-  std::vector<char> done(jobs.size(), 0);
-  std::vector<char> started(jobs.size(), 0);
-  std::size_t next = 0;  // in runnable
-  int stream_turn = 0;
-  bool stop = false;
-  std::exception_ptr escaped;
-  auto work = [&](TSession& session) {
-    for (;;) {
-      std::size_t index = 0;
-      bool go_on = false;
-      bool skipped = false;
-      {
-        std::unique_lock lock(mutex);
-        if (stop || next == runnable.size()) return;
-        index = runnable[next++];
-        started[index] = 1;
-        if (turn_of[index] >= 0) {
-          finished.wait(lock, [&] { return stop || stream_turn == turn_of[index]; });
-          skipped = stream_turn != turn_of[index];
-        }
-      }
-      if (!skipped) {
-        try {
-          go_on = RunItem(session, jobs[index], lines[index]);
-        } catch (...) {
-          const std::lock_guard lock(mutex);
-          if (!escaped) escaped = std::current_exception();
-        }
-      }
-      {
-        const std::lock_guard lock(mutex);
-        done[index] = 1;
-        if (!go_on) stop = true;
-        if (turn_of[index] >= 0 && !skipped) ++stream_turn;
-      }
-      finished.notify_all();
-    }
-  };
-  std::vector<std::thread> workers;
-  struct TJoin {
-    std::vector<std::thread>& Workers;
-    ~TJoin() {
-      for (std::thread& worker : Workers) {
-        if (worker.joinable()) worker.join();
-      }
-    }
-  } join{workers};
-  workers.reserve(threads);
-  for (std::size_t thread = 0; thread < threads; ++thread)
-    workers.emplace_back(work, std::ref(*sessions_[thread]));
-
-  // The lines of each item as soon as it and every item before it are done;
-  // an item that never started once the run stopped has none.
-  for (std::size_t index = 0; index < jobs.size(); ++index) {
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&] {
-        const bool runs = std::binary_search(runnable.begin(), runnable.end(), index);
-        return !runs || done[index] || (stop && !started[index]);
-      });
-    }
-    lines[index].Replay(output_);
-  }
-  for (std::thread& worker : workers) worker.join();
-  if (escaped) std::rethrow_exception(escaped);
-  if (!stop && connection_.Snapshot) EndSnapshot();
+  std::atomic<bool> stopped{false};
+  RunPool(
+      items, threads,
+      [&](std::size_t worker, std::size_t index) {
+        if (RunItem(*sessions_[worker], jobs[index], lines[index])) return true;
+        stopped = true;
+        return false;
+      },
+      // An item that never started once the run stopped has no lines.
+      [&](std::size_t index) { lines[index].Replay(output_); });
+  if (!stopped && connection_.Snapshot) EndSnapshot();
 }
 
 }  // namespace velmora
