@@ -53,9 +53,10 @@ TPoolTrace RunTraced(const std::vector<TPoolItem>& items, std::size_t workers, c
 // more items run at once than there are workers.
 TEST(ItemPoolTest, ItemsSettleInItemOrderWhateverOrderTheyEndIn) {
   const std::vector<TPoolItem> items(6);
-  const TPoolTrace trace = RunTraced(items, 3, {120, 10, 10, 10, 60, 0});
+  const TPoolTrace trace = RunTraced(items, 3, {300, 10, 10, 10, 60, 0});
   EXPECT_EQ(trace.Settled, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(trace.MostAtOnce, 3u);
+  EXPECT_LE(trace.MostAtOnce, 3u);
+  EXPECT_GE(trace.MostAtOnce, 2u);
   EXPECT_EQ(trace.Events.size(), 12u);
   // Item 0 took longest: items started after it ended before it.
   EXPECT_NE(trace.Events.back(), "-5");
@@ -105,13 +106,14 @@ TEST(ItemPoolTest, AnExceptionOfARunIsRaisedOnTheCallingThread) {
                    [&](std::size_t, std::size_t index) {
                      ++runs;
                      if (index == 1) throw std::runtime_error("lost");
+                     // Item 0 outlasts the throw: its worker then finds the pool stopped.
+                     std::this_thread::sleep_for(milliseconds(50));
                      return true;
                    },
                    [&](std::size_t index) { settled.push_back(index); }),
                std::runtime_error);
-  EXPECT_LE(runs.load(), 3);
-  ASSERT_FALSE(settled.empty());
-  EXPECT_EQ(settled.front(), 0u);
+  EXPECT_EQ(runs.load(), 2);
+  EXPECT_EQ(settled, (std::vector<std::size_t>{0, 1, 2, 3}));
 }
 
 }  // namespace
