@@ -434,8 +434,12 @@ void TExportRun::ChooseResultMode(TSession& session, const TItemPlan& plan) {
       break;
   }
   // A format that sizes its columns by their content reads the first rows of
-  // a streamed result ahead: the rows must stay at hand, within a bound.
-  query.KeepFirstRowsBytes = plan.Exporter->ContentWidthCap() >= 0 ? kWidthReadAheadBytes : 0;
+  // a streamed result ahead: the rows must stay at hand, within a bound. One
+  // that widens its columns after writing the rows reads them once.
+  query.KeepFirstRowsBytes =
+      plan.Exporter->ContentWidthCap() >= 0 && !plan.Exporter->WidensAfterWriting(plan.Choice.FileName)
+          ? kWidthReadAheadBytes
+          : 0;
   // Read before the rows stream on the connection, which then runs nothing else.
   if (auto* script = dynamic_cast<TTabuloSQL*>(plan.Exporter.get())) {
     script->TimeZone = ReadScriptTimeZone(session.Database, session.Transaction);

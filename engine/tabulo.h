@@ -138,6 +138,11 @@ class TTabulo {
   // A format that measures reads the first rows of a streamed result twice:
   // its data set must keep them (see TDataSet::CanMoveOnAndBack).
   virtual int ContentWidthCap() const { return -1; }
+  // True when the format widens its columns to the rows it has written, as
+  // a workbook rewrites its column records at each sheet's end, when it
+  // writes into file_name: a streamed result then keeps no rows ahead for
+  // the width pass, which reads none of them, and the rows are read once.
+  virtual bool WidensAfterWriting(const std::string& /*file_name*/) const { return false; }
   // Called by the width pass for every value (its display text, or the null
   // text) when MeasuresValues: a format that measures text in a
   // proportional font keeps its own widths here.

@@ -23,6 +23,12 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsRegularFileTarget(const std::string& path) {
+  struct stat status{};
+  if (::stat(path.c_str(), &status) != 0) return errno == ENOENT;
+  return S_ISREG(status.st_mode);
+}
+
 bool ForceDirectories(const std::string& path) {
   // A name the kernel would refuse is refused before any directory is made.
   if (path.empty() || path.size() >= PATH_MAX) return false;

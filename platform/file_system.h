@@ -8,6 +8,9 @@ namespace velmora {
 
 bool FileExists(const std::string& path);       // anything but a directory
 bool DirectoryExists(const std::string& path);
+// True when writing to path makes or replaces a regular file (it names one,
+// or nothing yet), false for a device, a pipe or a directory.
+bool IsRegularFileTarget(const std::string& path);
 // Creates the directory with all missing parents; true when it exists afterwards.
 // A path of PATH_MAX bytes or more is refused before anything is created.
 bool ForceDirectories(const std::string& path);

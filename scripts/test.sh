@@ -15,7 +15,7 @@ packages=(
   libharfbuzz-dev libfribidi-dev libfontconfig-dev zlib1g-dev libdeflate-dev  # PDF text beyond the standard fonts: shaping and subsetting, right-to-left order, finding fonts, deflating them and the parts of .xlsx packages
   fonts-dejavu-core fonts-droid-fallback                # the fonts PDF exports embed for non-Latin scripts and CJK
   locales                                               # a second pinned locale for the format tests
-  python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl  # independent readers of the output files
+  python3 python3-xlrd python3-dbfread python3-olefile python3-html5lib python3-openpyxl python3-pandas  # independent readers of the output files
   libreoffice-calc-nogui\|libreoffice-calc libreoffice-writer-nogui\|libreoffice-writer  # either variant reads the files
   qpdf poppler-utils mupdf-tools libxml2-utils tidy
   texlive-latex-base

@@ -1,7 +1,12 @@
 #include "formats/workbook/sheet_run.h"
 
+#include <algorithm>
+
+#include "formats/workbook/moment_serial.h"
 #include "formats/xls/xls_text.h"
 #include "platform/error.h"
+#include "platform/locale_settings.h"
+#include "platform/seconds_fraction.h"
 #include "platform/text_utils.h"
 #include "platform/value_format.h"
 
@@ -25,12 +30,131 @@ std::string TabField(std::string_view line, int index) {
   return std::string(line.substr(start, tab - start));
 }
 
+// The number format of a column's cells. A moment column in its default
+// form shows the fraction of seconds its source declares, as the text forms
+// do; spreadsheet formats show three digits at most, the cell's value holds
+// every digit.
+std::string CellFormatOf(const TTabuloColumn& column) {
+  std::string format = SpreadsheetFormatOf(column);
+  const bool default_form =
+      (column.ColumnType == ctDateTime && column.Format == TTabuloFormats::DefaultDateTimeFormat()) ||
+      (column.ColumnType == ctTime && column.Format == TTabuloFormats::DefaultTimeFormat());
+  if (!default_form || column.Field == nullptr) return format;
+  const int digits = std::min(DeclaredSecondsDigits(column.Field->SourceType.Type), 3);
+  const std::size_t seconds = format.rfind("ss");
+  if (digits == 0 || seconds == std::string::npos) return format;
+  format.insert(seconds + 2, "." + std::string(static_cast<std::size_t>(digits), '0'));
+  return format;
+}
+
+// A number as the server sends it in plain form: an optional minus, digits,
+// for a decimal or float one point between digits, nothing else. Its text is
+// what the column's C form of it would be.
+bool IsPlainServerNumber(const TCellValue& value, const TTabuloColumn& column) {
+  if (column.ValueKind != vkPlain) return false;
+  const bool integer = column.ColumnType == ctInteger || column.ColumnType == ctLargeInt;
+  if (integer ? value.Kind != ckInteger : (value.Kind != ckDecimal && value.Kind != ckFloat)) return false;
+  std::string_view text = value.Text;
+  if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+  if (text.empty() || text[0] == '.' || text.back() == '.') return false;
+  bool point = false;
+  for (const char character : text) {
+    if (character == '.' && !integer && !point) {
+      point = true;
+    } else if (character < '0' || character > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+// True when a moment column's display form varies only in its digits: no
+// names of months or days, no AM/PM, no locale form. Digits all take one
+// digit width, so the longer of two of its texts is never the narrower.
+bool ShowsDigitsOnly(const TTabuloColumn& column) {
+  if (column.ColumnType != ctDate && column.ColumnType != ctTime && column.ColumnType != ctDateTime)
+    return false;
+  const std::string_view format = column.Format;
+  char quote = '\0';
+  for (std::size_t index = 0; index < format.size(); ++index) {
+    const char character = format[index];
+    if (quote != '\0') {
+      if (character == quote) quote = '\0';
+      continue;
+    }
+    if (character == '"' || character == '\'') {
+      quote = character;
+      continue;
+    }
+    const char lower = static_cast<char>(character | 0x20);
+    if (lower < 'a' || lower > 'z') continue;
+    std::size_t run = 1;
+    while (index + run < format.size() && (format[index + run] | 0x20) == lower) ++run;
+    const bool digits = lower == 'y' || lower == 'h' || lower == 'n' || lower == 's' || lower == 'z' ||
+                        ((lower == 'm' || lower == 'd') && run <= 2);
+    if (!digits) return false;
+    index += run - 1;
+  }
+  return quote == '\0';
+}
+
+// Number shapes told apart: integer digits below 64, decimals below 32, the sign.
+constexpr std::size_t kShapeIntegerDigits = 64;
+constexpr std::size_t kShapeDecimals = 32;
+constexpr std::size_t kShapes = 2 * kShapeIntegerDigits * kShapeDecimals;
+
+// True when no character of a number column's display form is wider than a
+// digit: its format and separators hold only digits' places, points, commas,
+// blanks, apostrophes and the minus sign, so a text of n characters takes at
+// most n digit widths.
+bool ShowsNarrowNumbers(const TTabuloColumn& column) {
+  if (column.ColumnType > ctCurrency || column.PlainNumber) return false;
+  const TFormatSettings& settings = column.Locale != nullptr ? *column.Locale : FormatSettings();
+  const auto narrow = [](std::string_view text) {
+    return text.find_first_not_of("0#.,;- '") == std::string_view::npos;
+  };
+  return !column.Format.empty() && narrow(column.Format) && narrow(settings.DecimalSeparator) &&
+         narrow(settings.ThousandSeparator);
+}
+
+// True when a narrow number format shows the same characters for every
+// value of one shape: a fixed count of decimals (no "#" after the point) and
+// no section for zero, whose text could be narrower than the others.
+bool ShowsFixedShapes(const TTabuloColumn& column) {
+  const std::string_view format = column.Format;
+  if (std::count(format.begin(), format.end(), ';') > 1) return false;
+  bool after_point = false;
+  for (const char character : format) {
+    if (character == ';') after_point = false;
+    if (character == '.') after_point = true;
+    if (character == '#' && after_point) return false;
+  }
+  return true;
+}
+
+// The shape of a plain server number ("-1250.5": negative, four integer
+// digits, one decimal) as one key; false for a value that rounding could
+// give another shape or a narrower text: all nines before the point
+// (9.999 may show as 10.00) and no digit before it (-0.001 may show as 0.00).
+bool NumberShape(std::string_view text, std::size_t& key) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  const std::size_t point = std::min(text.find('.'), text.size());
+  std::string_view integer = text.substr(0, point);
+  while (!integer.empty() && integer[0] == '0') integer.remove_prefix(1);
+  const std::size_t decimals = point < text.size() ? text.size() - point - 1 : 0;
+  if (integer.empty() || integer.find_first_not_of('9') == std::string_view::npos) return false;
+  if (integer.size() >= kShapeIntegerDigits || decimals >= kShapeDecimals) return false;
+  key = ((negative ? 1 : 0) * kShapeIntegerDigits + integer.size()) * kShapeDecimals + decimals;
+  return true;
+}
+
 }  // namespace
 
 void TTabuloWorkbook::TSheetRun::RegisterXFs() {
   const int count = columns_.Count();
   formats_.clear();
-  for (int column = 0; column < count; ++column) formats_.push_back(SpreadsheetFormatOf(columns_[column]));
+  for (int column = 0; column < count; ++column) formats_.push_back(CellFormatOf(columns_[column]));
   const int strips = sheet_.StripStyles.Count();
   const TxlsStripType strip_type = strips > 0 ? sheet_.StripType : ssNone;
   field_xfs_.assign(static_cast<std::size_t>(count), kDefaultXF);
@@ -97,11 +221,41 @@ void TTabuloWorkbook::TSheetRun::MeasureCell(int column_index, const TCellValue&
     widths.Measure(column_index, sheet_.Formats.NullString());
     return;
   }
+  // A plain integer shows the source's digits and sign, none of them wider
+  // than a digit: most values of a column need no text to tell.
+  const bool plain_integer = value.Kind == ckInteger && column.PlainNumber &&
+                             (column.ColumnType == ctInteger || column.ColumnType == ctLargeInt);
+  if (plain_integer && !widths.MayWidenTo(column_index, value.Text.size())) return;
+  // A moment no longer than the longest measured of a digits-only column is
+  // no wider; its bound depends only on the digits of its fraction.
+  TMomentMeasure* moment =
+      value.Kind == ckMoment ? &moment_measures_[static_cast<std::size_t>(column_index)] : nullptr;
+  if (moment != nullptr && moment->DigitsOnly) {
+    if (moment->FractionDigits != value.Fraction.size() || moment->Bound == 0) {
+      moment->FractionDigits = value.Fraction.size();
+      if (!column.ValueLengthBound(value, moment->Bound)) moment->Bound = 0;
+    }
+    if (moment->Bound > 0 && moment->Bound <= moment->Longest) return;
+  }
+  // A number of a shape measured before shows the same characters in the
+  // same places, and so takes the same width.
+  std::vector<bool>& shapes = number_shapes_[static_cast<std::size_t>(column_index)];
+  std::size_t shape = 0;
+  const bool shaped = !shapes.empty() && IsPlainServerNumber(value, column) && NumberShape(value.Text, shape);
+  if (shaped && shapes[shape]) return;
   std::size_t bound = 0;
-  if (column.ValueLengthBound(value, bound) && !widths.MayWiden(column_index, bound)) return;
+  if (!plain_integer && moment == nullptr && column.ValueLengthBound(value, bound) &&
+      !(narrow_numbers_[static_cast<std::size_t>(column_index)] ? widths.MayWidenTo(column_index, bound)
+                                                                : widths.MayWiden(column_index, bound))) {
+    // Its shape is no wider than the column either.
+    if (shaped) shapes[shape] = true;
+    return;
+  }
   text_.clear();
   column.AppendShownText(value, text_);
   widths.Measure(column_index, text_);
+  if (moment != nullptr) moment->Longest = std::max(moment->Longest, text_.size());
+  if (shaped) shapes[shape] = true;
 }
 
 void TTabuloWorkbook::TSheetRun::EnsureRowRoom() {
@@ -237,8 +391,15 @@ void TTabuloWorkbook::TSheetRun::NumberCell(int column_index, std::uint16_t xf, 
   const TTabuloColumn& column = columns_[column_index];
   double number = 0;
   bool exact = true;
-  const bool read = value.Kind == ckText ? ReadCellNumber(value.Text, number, exact)
-                                         : ReadDecimalNumber(column.NumberText(value), number, exact);
+  bool read = false;
+  if (value.Kind == ckText) {
+    read = ReadCellNumber(value.Text, number, exact);
+  } else if (IsPlainServerNumber(value, column)) {
+    // The server's plain digits are the number's C form already.
+    read = ReadDecimalNumber(value.Text, number, exact);
+  } else {
+    read = ReadDecimalNumber(column.NumberText(value), number, exact);
+  }
   if (!read) number = 0;
   if (!exact) {
     // A number a double cannot carry keeps every digit as text.
@@ -254,15 +415,22 @@ void TTabuloWorkbook::TSheetRun::NumberCell(int column_index, std::uint16_t xf, 
 void TTabuloWorkbook::TSheetRun::MomentCell(int column_index, std::uint16_t xf, const TCellValue& value) {
   const TTabuloColumn& column = columns_[column_index];
   TDateTime moment = value.Moment;
-  const bool readable =
-      value.Kind == ckMoment || (value.Kind == ckText && TryStrToDateTime(value.Text, moment));
-  if (readable && moment > 1) {
-    // Serial numbers up to 60 count the 29 February 1900 that never was.
-    const double serial = moment > 60 ? moment : moment - 1;
+  std::string_view fraction = value.Fraction;
+  bool readable = value.Kind == ckMoment;
+  if (value.Kind == ckText && TryStrToDateTime(value.Text, moment)) {
+    readable = true;
+    fraction = SecondsFraction(value.Text);
+  }
+  double serial = 0;
+  if (readable && SpreadsheetSerial(MicroMomentOf(moment, fraction), serial)) {
     writer_.WriteNumberCell(row_count_, DataColumn(column_index), xf, serial);
     stats_[column_index].Add(serial);
   } else if (readable) {
-    StringCell(DataColumn(column_index), xf, FormatDateTime(column.Format, moment));
+    // A time of day, or a moment before the spreadsheet's calendar: its text
+    // in the column's display form, every digit of its fraction included.
+    text_.clear();
+    column.AppendShownText(value, text_);
+    StringCell(DataColumn(column_index), xf, text_);
   } else {
     StringCell(DataColumn(column_index), xf, value.Text);
   }
@@ -375,6 +543,16 @@ void TTabuloWorkbook::TSheetRun::RecordExported(int record_number) {
 bool TTabuloWorkbook::TSheetRun::Run() {
   RegisterXFs();
   stats_.assign(static_cast<std::size_t>(columns_.Count()), TAggregateStats());
+  moment_measures_.assign(static_cast<std::size_t>(columns_.Count()), TMomentMeasure());
+  narrow_numbers_.clear();
+  number_shapes_.assign(static_cast<std::size_t>(columns_.Count()), std::vector<bool>());
+  for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
+    moment_measures_[static_cast<std::size_t>(column_index)].DigitsOnly =
+        ShowsDigitsOnly(columns_[column_index]);
+    narrow_numbers_.push_back(ShowsNarrowNumbers(columns_[column_index]));
+    number_shapes_[static_cast<std::size_t>(column_index)].assign(
+        narrow_numbers_.back() && ShowsFixedShapes(columns_[column_index]) ? kShapes : 0, false);
+  }
   row_.Clear();
   for (int column_index = 0; column_index < columns_.Count(); ++column_index) {
     row_.Add(columns_[column_index].Name, column_index);

@@ -77,6 +77,18 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
   std::vector<std::uint16_t> field_xfs_;
   std::vector<std::vector<std::uint16_t>> strip_xfs_;  // [strip][column]
   std::vector<TAggregateStats> stats_;
+  // What measuring a moment column learnt: the longest display text measured
+  // and the bound of the texts with a fraction of so many digits.
+  struct TMomentMeasure {
+    bool DigitsOnly = false;
+    std::size_t Longest = 0;
+    std::size_t FractionDigits = 0;
+    std::size_t Bound = 0;
+  };
+  std::vector<TMomentMeasure> moment_measures_;
+  std::vector<bool> narrow_numbers_;  // per column: see ShowsNarrowNumbers
+  // Per column of fixed shapes (see ShowsFixedShapes): the number shapes measured.
+  std::vector<std::vector<bool>> number_shapes_;
   std::string text_;
   std::string given_text_;  // a handler's text of the cell being written
   std::vector<int> part_widths_;  // the column widths the current part began with

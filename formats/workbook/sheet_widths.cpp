@@ -66,6 +66,12 @@ bool TSheetWidths::MayWiden(int column_index, std::size_t bound) const {
   return 2 * bound > static_cast<std::size_t>(measure.Values);
 }
 
+bool TSheetWidths::MayWidenTo(int column_index, std::size_t digit_widths) const {
+  const TMeasure& measure = measures_[static_cast<std::size_t>(column_index)];
+  if (!measure.Measured || (cap_ > 0 && measure.Values >= cap_)) return false;
+  return digit_widths > static_cast<std::size_t>(measure.Values);
+}
+
 void TSheetWidths::Measure(int column_index, std::string_view text) {
   TMeasure& measure = measures_[static_cast<std::size_t>(column_index)];
   if (!measure.Measured || (cap_ > 0 && measure.Values >= cap_)) return;

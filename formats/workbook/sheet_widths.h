@@ -33,6 +33,8 @@ class TSheetWidths {
   void Measure(int column_index, std::string_view text);
   // True when a value of at most bound characters could widen the column.
   bool MayWiden(int column_index, std::size_t bound) const;
+  // True when a value at most digit_widths digits wide could widen the column.
+  bool MayWidenTo(int column_index, std::size_t digit_widths) const;
   // After the pass, and whenever rows were measured: makes each measured
   // column at least as wide as what was measured. True when a width changed.
   bool Apply(TTabuloColumns& columns);

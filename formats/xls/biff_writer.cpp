@@ -6,6 +6,7 @@
 
 #include "formats/xls/biff_records.h"
 #include "formats/xls/compound_document.h"
+#include "formats/xls/xls_spool.h"
 #include "formats/xls/xls_text.h"
 #include "platform/error.h"
 
@@ -112,14 +113,19 @@ TTabuloXLSWriter::TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream) : Txls
   record_.reserve(kMaxRecordPayload);
 }
 
-std::int64_t TTabuloXLSWriter::WorkbookOffset() const { return Stream().Position() - kCompoundHeaderSize; }
+TTabuloXLSWriter::~TTabuloXLSWriter() = default;
+
+TOutputStream& TTabuloXLSWriter::Out() {
+  return sheets_ ? *sheets_ : Stream();
+}
 
 void TTabuloXLSWriter::Record(std::uint16_t id) {
-  std::string head;
-  AppendUInt16(head, id);
-  AppendUInt16(head, static_cast<std::uint16_t>(record_.size()));
-  Stream().Write(head);
-  Stream().Write(record_);
+  const auto size = static_cast<std::uint16_t>(record_.size());
+  const char head[4] = {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8),
+                        static_cast<char>(size & 0xFF), static_cast<char>(size >> 8)};
+  TOutputStream& out = Out();
+  out.Write(head, sizeof head);
+  out.Write(record_);
 }
 
 void TTabuloXLSWriter::WordRecord(std::uint16_t id, std::uint16_t value) {
@@ -136,16 +142,16 @@ void TTabuloXLSWriter::Bof(std::uint16_t type) {
 void TTabuloXLSWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
   BeginCompoundDocument(Stream());
   Stream().Write(WorkbookGlobalsHead(data_font));
-  insert_pos_ = Stream().Position();
-  record_.clear();
-  Record(kEofRecord);
+  // The worksheets wait in a temporary file until the globals before them
+  // are complete.
+  sheets_ = CreateTemporaryStream("xls-sheets");
 }
 
 void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_header,
                                   std::string_view page_footer, int first_column, const std::vector<int>& widths) {
-  TSheetPlace& sheet = sheets_.emplace_back();
+  TSheetPlace& sheet = sheets_list_.emplace_back();
   sheet.Title = std::move(title);
-  sheet.BofOffset = WorkbookOffset();
+  sheet.BofOffset = Out().Position();
   Bof(kWorksheetBof);
   WordRecord(kCalcModeRecord, 1);
   WordRecord(kCalcCountRecord, 100);
@@ -173,7 +179,7 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
   WordRecord(kHCenterRecord, 0);
   WordRecord(kVCenterRecord, 0);
   WordRecord(kDefColWidthRecord, 8);
-  sheet.ColInfoPos = Stream().Position();
+  sheet.ColInfoPos = Out().Position();
   sheet.Widths = widths;
   for (std::size_t index = 0; index < widths.size(); ++index) {
     const auto column = static_cast<std::uint16_t>(first_column + static_cast<int>(index));
@@ -186,13 +192,13 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
     record_ += '\0';
     Record(kColInfoRecord);
   }
-  sheet.DimensionsPos = Stream().Position();
+  sheet.DimensionsPos = Out().Position();
   record_.assign(14, '\0');
   Record(kDimensionsRecord);
 }
 
 void TTabuloXLSWriter::WidenColumns(const std::vector<int>& widths) {
-  TSheetPlace& sheet = sheets_.back();
+  TSheetPlace& sheet = sheets_list_.back();
   if (widths.size() != sheet.Widths.size() || widths == sheet.Widths) return;
   sheet.Widths = widths;
   sheet.Widened = true;
@@ -205,9 +211,32 @@ void TTabuloXLSWriter::CellHead(int row, int column, std::uint16_t xf) {
   AppendUInt16(record_, xf);
 }
 
+namespace {
+
+// A cell record of a fixed size, built in place: the record head, then row,
+// column and XF, then the value's bytes.
+template <std::size_t kValueSize>
+struct TCellRecord {
+  TCellRecord(std::uint16_t id, int row, int column, std::uint16_t xf) {
+    Put(0, id);
+    Put(2, static_cast<std::uint16_t>(6 + kValueSize));
+    Put(4, static_cast<std::uint16_t>(row));
+    Put(6, static_cast<std::uint16_t>(column));
+    Put(8, xf);
+  }
+  void Put(std::size_t offset, std::uint16_t value) {
+    Bytes[offset] = static_cast<char>(value & 0xFF);
+    Bytes[offset + 1] = static_cast<char>(value >> 8);
+  }
+  char* Value() { return Bytes + 10; }
+  char Bytes[10 + kValueSize];
+};
+
+}  // namespace
+
 void TTabuloXLSWriter::WriteBlankCell(int row, int column, std::uint16_t xf) {
-  CellHead(row, column, xf);
-  Record(kBlankRecord);
+  TCellRecord<0> cell(kBlankRecord, row, column, xf);
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, std::string_view text) {
@@ -217,23 +246,53 @@ void TTabuloXLSWriter::WriteStringCell(int row, int column, std::uint16_t xf, st
     throw EVelmoraError(
         Format("Cell %s: String length more than 32767 characters", CellName(row, column).c_str()));
   }
+  const std::uint32_t index = SharedStringIndex(column, text);
+  TCellRecord<4> cell(kLabelSstRecord, row, column, xf);
+  cell.Put(10, static_cast<std::uint16_t>(index & 0xFFFF));
+  cell.Put(12, static_cast<std::uint16_t>(index >> 16));
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
+}
+
+std::uint32_t TTabuloXLSWriter::SharedStringIndex(int column, std::string_view text) {
+  // A column whose texts hardly ever repeat (a key, a note per row) would
+  // only fill the table's index and push the repeating texts of the other
+  // columns out of it: its texts get their entries unlooked for, and the
+  // column is tried again now and then.
+  constexpr std::uint32_t kTrialTexts = 16384;
+  constexpr std::uint32_t kUnlookedTexts = 65536;
+  if (static_cast<std::size_t>(column) >= repeats_.size())
+    repeats_.resize(static_cast<std::size_t>(column) + 1);
+  TColumnRepeats& repeats = repeats_[static_cast<std::size_t>(column)];
+  if (repeats.Unlooked > 0) {
+    --repeats.Unlooked;
+    return shared_strings_.AddEntry(text);
+  }
+  const std::uint32_t count = shared_strings_.Count();
   const std::uint32_t index = shared_strings_.Add(text);
-  CellHead(row, column, xf);
-  AppendUInt32(record_, index);
-  Record(kLabelSstRecord);
+  if (index < count) ++repeats.Repeated;
+  if (++repeats.Tried == kTrialTexts) {
+    // Fewer than one text in a hundred was there already.
+    if (repeats.Repeated * 100 < kTrialTexts) repeats.Unlooked = kUnlookedTexts;
+    repeats.Tried = 0;
+    repeats.Repeated = 0;
+  }
+  return index;
 }
 
 void TTabuloXLSWriter::WriteNumberCell(int row, int column, std::uint16_t xf, double value) {
-  CellHead(row, column, xf);
-  AppendDouble(record_, value);
-  Record(kNumberRecord);
+  TCellRecord<8> cell(kNumberRecord, row, column, xf);
+  // Little-endian, as every number of the file.
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  for (int byte = 0; byte < 8; ++byte) cell.Value()[byte] = static_cast<char>(bits >> (8 * byte) & 0xFF);
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteBooleanCell(int row, int column, std::uint16_t xf, bool value) {
-  CellHead(row, column, xf);
-  record_ += static_cast<char>(value ? 1 : 0);
-  record_ += '\0';
-  Record(kBoolErrRecord);
+  TCellRecord<2> cell(kBoolErrRecord, row, column, xf);
+  cell.Value()[0] = static_cast<char>(value ? 1 : 0);
+  cell.Value()[1] = '\0';
+  Out().Write(cell.Bytes, sizeof cell.Bytes);
 }
 
 void TTabuloXLSWriter::WriteAggregateCell(int row, int column, int first_row, int last_row, int aggregate,
@@ -262,8 +321,8 @@ void TTabuloXLSWriter::WriteAggregateCell(int row, int column, int first_row, in
 }
 
 void TTabuloXLSWriter::EndSheet(int rows, int columns) {
-  sheets_.back().Rows = static_cast<std::uint32_t>(rows);
-  sheets_.back().Columns = static_cast<std::uint16_t>(columns);
+  sheets_list_.back().Rows = static_cast<std::uint32_t>(rows);
+  sheets_list_.back().Columns = static_cast<std::uint16_t>(columns);
   record_.clear();
   AppendUInt16(record_, 0x06B6);
   AppendUInt16(record_, 0);
@@ -280,59 +339,64 @@ void TTabuloXLSWriter::EndSheet(int rows, int columns) {
 }
 
 void TTabuloXLSWriter::Finish() {
-  // The deferred globals: user styles, the sheet list, COUNTRY and the SST.
-  // The sheet list needs the size of the whole block, so its place is kept
-  // and filled once the SST is in; the string table is freed before the
-  // block is inserted, so the two never stand beside a copy of each other.
-  std::string block;
-  pools_.AppendRecords(block);
-  const std::size_t sheet_list_at = block.size();
-  std::size_t sheet_list_size = 0;
-  for (const TSheetPlace& sheet : sheets_) {
-    sheet_list_size += 4 + 8 + (FitsCompressed(sheet.Title) ? 1 : 2) * sheet.Title.size();
-  }
-  block.append(sheet_list_size, '\0');
-  std::string country;
-  AppendUInt16(country, 1);
-  AppendUInt16(country, 1);
-  AppendRecord(block, kCountryRecord, country);
-  shared_strings_.AppendRecords(block);
-  shared_strings_.Clear();
-  const std::int64_t inserted = static_cast<std::int64_t>(block.size());
-  std::string sheet_list;
-  for (const TSheetPlace& sheet : sheets_) {
-    std::string body;
-    AppendUInt32(body, static_cast<std::uint32_t>(sheet.BofOffset + inserted));
-    AppendUInt16(body, 0);
-    AppendString8(body, sheet.Title);
-    AppendRecord(sheet_list, kBoundSheetRecord, body);
-  }
-  assert(sheet_list.size() == sheet_list_size);
-  block.replace(sheet_list_at, sheet_list.size(), sheet_list);
-  Stream().Insert(insert_pos_, block);
-
-  for (const TSheetPlace& sheet : sheets_) {
+  // The worksheets' places that were left open.
+  for (const TSheetPlace& sheet : sheets_list_) {
     std::string dimensions;
     AppendUInt32(dimensions, 0);
     AppendUInt32(dimensions, sheet.Rows);
     AppendUInt16(dimensions, 0);
     AppendUInt16(dimensions, sheet.Columns);
-    Stream().Seek(sheet.DimensionsPos + inserted + 4);
-    Stream().Write(dimensions);
+    sheets_->Seek(sheet.DimensionsPos + 4);
+    sheets_->Write(dimensions);
     if (!sheet.Widened) continue;
     for (std::size_t index = 0; index < sheet.Widths.size(); ++index) {
       std::string width;
       AppendUInt16(width, ColumnWidthUnits(sheet.Widths[index]));
       // The width follows the record's header and its two column numbers.
-      Stream().Seek(sheet.ColInfoPos + inserted + static_cast<std::int64_t>(index * kColInfoRecordSize) + 8);
-      Stream().Write(width);
+      sheets_->Seek(sheet.ColInfoPos + static_cast<std::int64_t>(index * kColInfoRecordSize) + 8);
+      sheets_->Write(width);
     }
   }
-  Stream().Seek(Stream().Size());
+  const std::int64_t sheets_size = sheets_->Size();
+  sheets_->Seek(sheets_size);
+
+  // The rest of the globals: user styles, the sheet list, COUNTRY, the SST
+  // and EOF. The sheet list gives each worksheet's offset, after the whole
+  // globals block.
+  std::string block;
+  pools_.AppendRecords(block);
+  std::size_t sheet_list_size = 0;
+  for (const TSheetPlace& sheet : sheets_list_) {
+    sheet_list_size += 4 + 8 + (FitsCompressed(sheet.Title) ? 1 : 2) * sheet.Title.size();
+  }
+  constexpr std::int64_t kCountrySize = 4 + 4;
+  constexpr std::int64_t kEofSize = 4;
+  const std::int64_t globals_size = Stream().Position() - kCompoundHeaderSize +
+                                    static_cast<std::int64_t>(block.size() + sheet_list_size) + kCountrySize +
+                                    shared_strings_.RecordsSize() + kEofSize;
+  for (const TSheetPlace& sheet : sheets_list_) {
+    std::string body;
+    AppendUInt32(body, static_cast<std::uint32_t>(globals_size + sheet.BofOffset));
+    AppendUInt16(body, 0);
+    AppendString8(body, sheet.Title);
+    AppendRecord(block, kBoundSheetRecord, body);
+  }
+  std::string country;
+  AppendUInt16(country, 1);
+  AppendUInt16(country, 1);
+  AppendRecord(block, kCountryRecord, country);
+  Stream().Write(block);
+  shared_strings_.WriteRecords(Stream());
+  shared_strings_.Clear();
+  Stream().Write(std::string_view("\x0A\x00\x00\x00", kEofSize));  // EOF
+  assert(Stream().Position() - kCompoundHeaderSize == globals_size);
+
+  CopyStream(*sheets_, 0, sheets_size, Stream());
+  sheets_.reset();
   record_.clear();
   Record(kEofRecord);
   WriteCompoundDocument(Stream());
-  sheets_.clear();
+  sheets_list_.clear();
 }
 
 }  // namespace velmora

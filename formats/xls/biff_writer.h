@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@ constexpr int kMaxSheetColumns = 256;
 class TTabuloXLSWriter : public TxlsWorkbookSink {
  public:
   TTabuloXLSWriter(TTabulo& owner, TOutputStream& stream);
+  ~TTabuloXLSWriter() override;
 
   int MaxSheetRows() const override { return kMaxSheetRows; }
   int MaxSheetColumns() const override { return kMaxSheetColumns; }
@@ -57,7 +59,7 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   // WINDOW2, SELECTION and EOF; rows and columns are the used counts for
   // the sheet's DIMENSIONS.
   void EndSheet(int rows, int columns) override;
-  int SheetCount() const { return static_cast<int>(sheets_.size()); }
+  int SheetCount() const { return static_cast<int>(sheets_list_.size()); }
 
   // Inserts the deferred globals, patches DIMENSIONS and sheet offsets,
   // writes the final EOF and completes the compound document.
@@ -66,11 +68,11 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
  private:
   struct TSheetPlace {
     std::u16string Title;
-    std::int64_t BofOffset = 0;      // in the Workbook stream, before the insertion
-    std::int64_t DimensionsPos = 0;  // stream position, before the insertion
+    std::int64_t BofOffset = 0;      // in the worksheets' temporary file
+    std::int64_t DimensionsPos = 0;  // there
     std::uint32_t Rows = 0;
     std::uint16_t Columns = 0;
-    std::int64_t ColInfoPos = 0;  // stream position of the first COLINFO, before the insertion
+    std::int64_t ColInfoPos = 0;  // of the first COLINFO, there
     std::vector<int> Widths;      // the widths of its COLINFO records
     bool Widened = false;         // the widths changed after BeginSheet
   };
@@ -79,13 +81,24 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   void WordRecord(std::uint16_t id, std::uint16_t value);
   void Bof(std::uint16_t type);
   void CellHead(int row, int column, std::uint16_t xf);
-  std::int64_t WorkbookOffset() const;
+  // Where records go: the output stream until the first worksheet, then the worksheets' file.
+  TOutputStream& Out();
+  // The shared-string index of a text of a cell in column.
+  std::uint32_t SharedStringIndex(int column, std::string_view text);
+
+  // How often the texts of a column were in the table already.
+  struct TColumnRepeats {
+    std::uint32_t Tried = 0;     // texts looked for in the current trial
+    std::uint32_t Repeated = 0;  // of which found
+    std::uint32_t Unlooked = 0;  // texts still to be added without looking
+  };
 
   std::string record_;  // payload of the record being built
   TxlsStylePools pools_;
   TxlsSharedStrings shared_strings_;
-  std::vector<TSheetPlace> sheets_;
-  std::int64_t insert_pos_ = 0;  // stream position of the deferred globals
+  std::vector<TSheetPlace> sheets_list_;
+  std::vector<TColumnRepeats> repeats_;    // per column
+  std::unique_ptr<TOutputStream> sheets_;  // the worksheets' records
 };
 
 // The bytes of a complete globals block as written before the deferred

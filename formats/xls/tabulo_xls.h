@@ -10,6 +10,8 @@ namespace velmora {
 class TTabuloXLS : public TTabuloWorkbook {
  public:
   TxlsSinkClass GetSinkClass() const override;
+  // The column records are written with the sheets, once their rows are.
+  bool WidensAfterWriting(const std::string&) const override { return true; }
 };
 
 // The registry row of the format.

@@ -1,6 +1,7 @@
 #include "formats/xls/xls_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 #include "platform/decimal_number.h"
@@ -270,6 +271,26 @@ bool ReadDecimalNumber(std::string_view decimal_text, double& value, bool& exact
     return true;
   }
   if (error != std::errc()) return false;
+  // A decimal of at most 15 significant digits survives the trip to a
+  // double and back, and so has the value of the double's shortest form.
+  if (value == 0 || std::fpclassify(value) == FP_NORMAL) {
+    int first = -1;
+    int last = -1;
+    int digit_index = 0;
+    for (const char character : decimal_text) {
+      if (character == 'e' || character == 'E') break;
+      if (character < '0' || character > '9') continue;
+      if (character != '0') {
+        if (first < 0) first = digit_index;
+        last = digit_index;
+      }
+      ++digit_index;
+    }
+    if (first < 0 || last - first < 15) {
+      exact = true;
+      return true;
+    }
+  }
   // The double carries the text's value when its shortest form has the same
   // digits and point. That form is the plain one where it is shorter, whose
   // digits are the double's own: -2^63 is carried whole, 2^53 + 1 is not.

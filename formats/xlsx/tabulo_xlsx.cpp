@@ -2,6 +2,7 @@
 
 #include "engine/keyed_sections.h"
 #include "formats/xlsx/xlsx_writer.h"
+#include "platform/file_system.h"
 
 namespace velmora {
 
@@ -23,6 +24,10 @@ bool XlsxReadsAhead(const TIniFile& template_file) {
 }  // namespace
 
 TxlsSinkClass TTabuloXLSX::GetSinkClass() const { return &CreateSinkOf<TTabuloXLSXWriter>; }
+
+bool TTabuloXLSX::WidensAfterWriting(const std::string& file_name) const {
+  return IsRegularFileTarget(file_name);
+}
 
 void TTabuloXLSX::ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) {
   const int level = ReadCompressionLevel(template_file, CompressionLevel);

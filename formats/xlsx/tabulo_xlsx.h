@@ -18,6 +18,9 @@ class TTabuloXLSX : public TTabuloWorkbook {
   // The package is written front to back: a pipe takes it as it comes.
   bool SeeksBack() const override { return false; }
   TxlsSinkClass GetSinkClass() const override;
+  // A worksheet's column widths are written over once its rows are, where
+  // the output can be written over: a file, not a pipe or a device.
+  bool WidensAfterWriting(const std::string& file_name) const override;
   // The workbook's sections, then [XLSX] CompressionLevel.
   void ReadFormatSections(const TIniFile& template_file, const TDataSet& data_set) override;
 };

@@ -14,15 +14,27 @@ constexpr int kFirstCustomNumberFormat = 164;
 
 // Patterns in the order of TxlsPattern: the binary workbook numbers them alike.
 constexpr const char* kPatternNames[] = {
-    "none",        "solid",       "mediumGray",      "darkGray",       "lightGray",
-    "darkHorizontal", "darkVertical", "darkDown",    "darkUp",         "darkGrid",
-    "darkTrellis", "lightHorizontal", "lightVertical", "lightDown",    "lightUp",
-    "lightGrid",   "lightTrellis", "gray125",        "gray0625",
+    "none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
+    "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
+    "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
+    "lightGrid",      "lightTrellis",    "gray125",       "gray0625",
 };
 // Border styles in the order of TxlsBorderStyle.
 constexpr const char* kBorderNames[] = {
-    "none",   "thin",   "medium",       "dashed",     "dotted",        "thick",            "double",
-    "hair",   "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot",
+    "none",
+    "thin",
+    "medium",
+    "dashed",
+    "dotted",
+    "thick",
+    "double",
+    "hair",
+    "mediumDashed",
+    "dashDot",
+    "mediumDashDot",
+    "dashDotDot",
+    "mediumDashDotDot",
+    "slantDashDot",
 };
 
 // " rgb=\"FFRRGGBB\"" of a palette colour, opaque.
@@ -39,11 +51,20 @@ void AppendFont(std::string& out, const TxlsFont& font) {
   if (font.Has(xfsItalic)) out += "<i/>";
   if (font.Has(xfsStrikeOut)) out += "<strike/>";
   switch (font.Underline) {
-    case fulNone: break;
-    case fulSingle: out += "<u/>"; break;
-    case fulDouble: out += "<u val=\"double\"/>"; break;
-    case fulSingleAccounting: out += "<u val=\"singleAccounting\"/>"; break;
-    case fulDoubleAccounting: out += "<u val=\"doubleAccounting\"/>"; break;
+    case fulNone:
+      break;
+    case fulSingle:
+      out += "<u/>";
+      break;
+    case fulDouble:
+      out += "<u val=\"double\"/>";
+      break;
+    case fulSingleAccounting:
+      out += "<u val=\"singleAccounting\"/>";
+      break;
+    case fulDoubleAccounting:
+      out += "<u val=\"doubleAccounting\"/>";
+      break;
   }
   if (font.Script == fscSuperscript) out += "<vertAlign val=\"superscript\"/>";
   if (font.Script == fscSubscript) out += "<vertAlign val=\"subscript\"/>";
@@ -169,35 +190,53 @@ std::string TXlsxStyleSheet::Part() const {
   out += "<fonts count=\"" + std::to_string(fonts_.size()) + "\">";
   for (const TxlsFont& font : fonts_) AppendFont(out, font);
   out += "</fonts><fills count=\"" + std::to_string(fills_.size() + 2) + "\">";
-  out += "<fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>";
+  out +=
+      "<fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>";
   for (const TxlsFill& fill : fills_) AppendFill(out, fill);
   out += "</fills><borders count=\"" + std::to_string(borders_.size() + 1) + "\">";
   AppendBorder(out, TxlsBorders{});
   for (const TxlsBorders& borders : borders_) AppendBorder(out, borders);
-  out += "</borders><cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-         "</cellStyleXfs>";
+  out +=
+      "</borders><cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+      "</cellStyleXfs>";
   out += "<cellXfs count=\"" + std::to_string(formats_.size()) + "\">";
   for (const TCellFormat& format : formats_) {
-    out += "<xf numFmtId=\"" + std::to_string(format.NumberFormat) + "\" fontId=\"" + std::to_string(format.Font) +
-           "\" fillId=\"" + std::to_string(format.Fill) + "\" borderId=\"" + std::to_string(format.Border) +
-           "\" xfId=\"0\"";
+    out += "<xf numFmtId=\"" + std::to_string(format.NumberFormat) + "\" fontId=\"" +
+           std::to_string(format.Font) + "\" fillId=\"" + std::to_string(format.Fill) + "\" borderId=\"" +
+           std::to_string(format.Border) + "\" xfId=\"0\"";
     if (format.NumberFormat != 0) out += " applyNumberFormat=\"1\"";
     if (format.Font != 0) out += " applyFont=\"1\"";
     if (format.Fill != 0) out += " applyFill=\"1\"";
     if (format.Border != 0) out += " applyBorder=\"1\"";
     std::string alignment;
     switch (format.Alignment.Horizontal) {
-      case halGeneral: break;
-      case halLeft: alignment += " horizontal=\"left\""; break;
-      case halCenter: alignment += " horizontal=\"center\""; break;
-      case halRight: alignment += " horizontal=\"right\""; break;
-      case halFill: alignment += " horizontal=\"fill\""; break;
+      case halGeneral:
+        break;
+      case halLeft:
+        alignment += " horizontal=\"left\"";
+        break;
+      case halCenter:
+        alignment += " horizontal=\"center\"";
+        break;
+      case halRight:
+        alignment += " horizontal=\"right\"";
+        break;
+      case halFill:
+        alignment += " horizontal=\"fill\"";
+        break;
     }
     switch (format.Alignment.Vertical) {
-      case valTop: alignment += " vertical=\"top\""; break;
-      case valCenter: alignment += " vertical=\"center\""; break;
-      case valBottom: break;  // the default
-      case valJustify: alignment += " vertical=\"justify\""; break;
+      case valTop:
+        alignment += " vertical=\"top\"";
+        break;
+      case valCenter:
+        alignment += " vertical=\"center\"";
+        break;
+      case valBottom:
+        break;  // the default
+      case valJustify:
+        alignment += " vertical=\"justify\"";
+        break;
     }
     if (format.Wrap) alignment += " wrapText=\"1\"";
     if (alignment.empty()) {
@@ -206,8 +245,9 @@ std::string TXlsxStyleSheet::Part() const {
       out += " applyAlignment=\"1\"><alignment" + alignment + "/></xf>";
     }
   }
-  out += "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-         "<dxfs count=\"0\"/><tableStyles count=\"0\"/></styleSheet>";
+  out +=
+      "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+      "<dxfs count=\"0\"/><tableStyles count=\"0\"/></styleSheet>";
   return out;
 }
 

@@ -41,7 +41,7 @@ class TXlsxStyleSheet {
   std::vector<TCellFormat> formats_;
   std::vector<TxlsFont> fonts_;
   std::vector<std::string> number_formats_;
-  std::vector<TxlsFill> fills_;  // from fill 2: fills 0 and 1 are the fixed ones
+  std::vector<TxlsFill> fills_;       // from fill 2: fills 0 and 1 are the fixed ones
   std::vector<TxlsBorders> borders_;  // from border 1
 };
 

@@ -55,16 +55,26 @@ std::size_t AppendElementText(std::string& out, std::string_view text) {
       ++units;
       ++position;
       switch (byte) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
         case '_':
           if (ReadsAsEscape(text, position - 1)) out += "_x005F";
           out += '_';
           break;
         case '\t':
-        case '\n': out += static_cast<char>(byte); break;
-        default: AppendEscape(out, byte); break;  // NUL, CR and the other controls
+        case '\n':
+          out += static_cast<char>(byte);
+          break;
+        default:
+          AppendEscape(out, byte);
+          break;  // NUL, CR and the other controls
       }
       continue;
     }
@@ -91,11 +101,21 @@ void AppendAttributeText(std::string& out, std::string_view text) {
     if (byte < 0x80) {
       ++position;
       switch (byte) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += byte < 0x20 ? '_' : static_cast<char>(byte); break;
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += "&quot;";
+          break;
+        default:
+          out += byte < 0x20 ? '_' : static_cast<char>(byte);
+          break;
       }
       continue;
     }

@@ -19,7 +19,8 @@ constexpr std::size_t kMaxHeaderCharacters = 255;
 constexpr std::size_t kMaxCellCharacters = 32767;  // UTF-16 units a cell holds
 constexpr int kMaxColumnWidth = 255;
 
-constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr std::string_view kXmlDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr std::string_view kMainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr std::string_view kRelationshipNamespace =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -63,7 +64,8 @@ std::string Utf16ToUtf8(std::u16string_view units) {
 // section code is centred, as the binary workbook shows it; the code is
 // written out so that every reader finds the section.
 std::string PageText(std::string_view text) {
-  const bool has_section = text.find("&L") != std::string_view::npos || text.find("&C") != std::string_view::npos ||
+  const bool has_section = text.find("&L") != std::string_view::npos ||
+                           text.find("&C") != std::string_view::npos ||
                            text.find("&R") != std::string_view::npos;
   const std::string_view prefix = has_section ? "" : "&C";
   return std::string(prefix) + std::string(Utf8Prefix(text, kMaxHeaderCharacters - prefix.size()));
@@ -71,10 +73,14 @@ std::string PageText(std::string_view text) {
 
 const char* AggregateFunction(int aggregate) {
   switch (aggregate) {
-    case aggAvg: return "AVERAGE";
-    case aggMin: return "MIN";
-    case aggMax: return "MAX";
-    default: return "SUM";
+    case aggAvg:
+      return "AVERAGE";
+    case aggMin:
+      return "MIN";
+    case aggMax:
+      return "MAX";
+    default:
+      return "SUM";
   }
 }
 
@@ -95,7 +101,8 @@ void AppendInteger(std::string& out, long long value) {
 
 }  // namespace
 
-TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream) : TxlsWorkbookSink(owner, stream) {
+TTabuloXLSXWriter::TTabuloXLSXWriter(TTabulo& owner, TOutputStream& stream)
+    : TxlsWorkbookSink(owner, stream) {
   if (const auto* exporter = dynamic_cast<const TTabuloXLSX*>(&owner)) level_ = exporter->CompressionLevel;
 }
 
@@ -117,12 +124,14 @@ void TTabuloXLSXWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
 }
 
 void TTabuloXLSXWriter::BeginSheet(std::u16string title, std::string_view page_header,
-                                   std::string_view page_footer, int first_column, const std::vector<int>& widths) {
+                                   std::string_view page_footer, int first_column,
+                                   const std::vector<int>& widths) {
   std::string name = Utf16ToUtf8(title);
   for (const std::string& earlier : sheet_names_) {
     // Readers refuse a workbook with two sheets of one name, letter case ignored.
     if (SameText(earlier, name)) {
-      throw EVelmoraError(Format("Sheet name \"%s\" is used by an earlier sheet of the workbook", name.c_str()));
+      throw EVelmoraError(
+          Format("Sheet name \"%s\" is used by an earlier sheet of the workbook", name.c_str()));
     }
   }
   sheet_names_.push_back(std::move(name));
@@ -230,7 +239,8 @@ void TTabuloXLSXWriter::WriteStringCell(int row, int column, std::uint16_t xf, s
   if (text.empty()) return;
   OpenCell(row, column, xf);
   std::string& out = zip_->Buffer();
-  out += NeedsPreservedSpace(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">" : " t=\"inlineStr\"><is><t>";
+  out += NeedsPreservedSpace(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                                   : " t=\"inlineStr\"><is><t>";
   // The limit is in UTF-16 units, as spreadsheet programs count: a character
   // beyond U+FFFF takes two.
   if (AppendElementText(out, text) > kMaxCellCharacters) {
@@ -290,8 +300,9 @@ void TTabuloXLSXWriter::EndSheet(int, int) {
   if (!in_data_) OpenSheetData();
   std::string& out = zip_->Buffer();
   if (open_row_ >= 0) out += "</row>";
-  out += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-         "footer=\"0.3\"/>";
+  out +=
+      "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+      "footer=\"0.3\"/>";
   if (!page_header_.empty() || !page_footer_.empty()) {
     out += "<headerFooter>";
     if (!page_header_.empty()) {
@@ -326,9 +337,11 @@ void TTabuloXLSXWriter::Finish() {
     workbook += "<sheet name=\"";
     AppendAttributeText(workbook, sheet_names_[index]);
     workbook += "\" sheetId=\"" + number + "\" r:id=\"rId" + number + "\"/>";
-    relationships += "<Relationship Id=\"rId" + number +
-                     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-                     "Target=\"worksheets/sheet" + number + ".xml\"/>";
+    relationships +=
+        "<Relationship Id=\"rId" + number +
+        "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+        "Target=\"worksheets/sheet" +
+        number + ".xml\"/>";
   }
   // The cached formula results are exact; readers recalculate them on load.
   workbook += "</sheets><calcPr fullCalcOnLoad=\"1\"/></workbook>";

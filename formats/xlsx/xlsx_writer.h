@@ -82,7 +82,7 @@ class TTabuloXLSXWriter : public TxlsWorkbookSink {
   std::size_t cols_region_ = 0;  // bytes reserved for <cols>, 0 when it cannot be rewritten
   std::string page_header_;
   std::string page_footer_;
-  int open_row_ = -1;  // the row element open, -1 none
+  int open_row_ = -1;    // the row element open, -1 none
   int next_column_ = 0;  // the column a cell without reference stands in
   std::string reference_;
 };

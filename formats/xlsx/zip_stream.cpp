@@ -1,7 +1,7 @@
 #include "formats/xlsx/zip_stream.h"
 
-#include <libdeflate.h>
 #include <isa-l/igzip_lib.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <new>
@@ -46,7 +46,9 @@ void Put64(std::string& out, std::uint64_t value) {
   Put32(out, static_cast<std::uint32_t>(value >> 32));
 }
 // A 32-bit field that holds the value, or the mark that the ZIP64 extra field does.
-std::uint32_t Field32(std::uint64_t value) { return value >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value); }
+std::uint32_t Field32(std::uint64_t value) {
+  return value >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
+}
 
 }  // namespace
 
@@ -115,7 +117,8 @@ struct TZipStream::TDeflater {
     while (true) {
       isal_.next_out = reinterpret_cast<std::uint8_t*>(out.data());
       isal_.avail_out = static_cast<std::uint32_t>(out.size());
-      if (isal_deflate(&isal_) != COMP_OK) throw EVelmoraError("Cannot deflate the workbook: compressor refused");
+      if (isal_deflate(&isal_) != COMP_OK)
+        throw EVelmoraError("Cannot deflate the workbook: compressor refused");
       const std::size_t produced = out.size() - isal_.avail_out;
       if (produced > 0) emit(std::string_view(out.data(), produced));
       const bool done = flush == dfFinish ? isal_.internal_state.state == ZSTATE_END
@@ -134,7 +137,8 @@ struct TZipStream::TDeflater {
       z_.next_out = reinterpret_cast<Bytef*>(out.data());
       z_.avail_out = static_cast<uInt>(out.size());
       const int result = deflate(&z_, mode);
-      if (result == Z_STREAM_ERROR) throw EVelmoraError("Cannot deflate the workbook: compressor state broken");
+      if (result == Z_STREAM_ERROR)
+        throw EVelmoraError("Cannot deflate the workbook: compressor state broken");
       const std::size_t produced = out.size() - z_.avail_out;
       if (produced > 0) emit(std::string_view(out.data(), produced));
       if (mode == Z_FINISH ? result == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) break;
@@ -256,18 +260,29 @@ void TZipStream::Work() {
 
 void TZipStream::Run(TJob& job) {
   switch (job.Kind) {
-    case TJob::jkBegin: StartEntry(job.Bytes); break;
+    case TJob::jkBegin:
+      StartEntry(job.Bytes);
+      break;
     case TJob::jkData:
       current_.Crc = libdeflate_crc32(current_.Crc, job.Bytes.data(), job.Bytes.size());
       current_.UncompressedSize += job.Bytes.size();
       if (current_.HasRegion) current_.TailSize += job.Bytes.size();
       Deflate(job.Bytes, Z_NO_FLUSH);
       break;
-    case TJob::jkRegion: PlaceRegion(job.Bytes); break;
-    case TJob::jkPatch: OverwriteRegion(job.Bytes); break;
-    case TJob::jkEnd: CloseEntry(); break;
-    case TJob::jkFinish: WriteCentralDirectory(); break;
-    case TJob::jkNone: break;
+    case TJob::jkRegion:
+      PlaceRegion(job.Bytes);
+      break;
+    case TJob::jkPatch:
+      OverwriteRegion(job.Bytes);
+      break;
+    case TJob::jkEnd:
+      CloseEntry();
+      break;
+    case TJob::jkFinish:
+      WriteCentralDirectory();
+      break;
+    case TJob::jkNone:
+      break;
   }
 }
 
@@ -299,8 +314,9 @@ void TZipStream::StartEntry(const std::string& name) {
 }
 
 void TZipStream::Deflate(std::string_view bytes, int flush) {
-  const auto mode = flush == Z_FINISH ? TDeflater::dfFinish : flush == Z_FULL_FLUSH ? TDeflater::dfFull
-                                                                                   : TDeflater::dfNone;
+  const auto mode = flush == Z_FINISH       ? TDeflater::dfFinish
+                    : flush == Z_FULL_FLUSH ? TDeflater::dfFull
+                                            : TDeflater::dfNone;
   deflater_->Run(bytes, mode, out_, [this](std::string_view produced) {
     Emit(produced);
     current_.CompressedSize += produced.size();

@@ -139,7 +139,10 @@ start_server() {
   user=$(id -un)
 
   # Host names are never looked up: a bare machine may have no /etc/hosts.
-  if ! "$install_db" --no-defaults --datadir="$dir/data" --user="$user" \
+  # Temporary tables go to the server's own directory: servers set up at
+  # the same time in one /tmp can take each other's names there.
+  mkdir -p "$dir/tmp"
+  if ! "$install_db" --no-defaults --datadir="$dir/data" --user="$user" --tmpdir="$dir/tmp" \
       --auth-root-authentication-method=normal --skip-test-db --skip-name-resolve --force \
       >"$dir/install.log" 2>&1; then
     cat "$dir/install.log" >&2
@@ -150,7 +153,7 @@ start_server() {
   for attempt in 1 2 3 4 5; do
     port=$(pick_free_port)
     rm -f "$dir/mysqld.pid" "$dir/mysqld.sock"
-    "$server" --no-defaults --datadir="$dir/data" --socket="$dir/mysqld.sock" \
+    "$server" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$dir/mysqld.sock" \
       --port="$port" --bind-address=127.0.0.1 --user="$user" \
       --pid-file="$dir/mysqld.pid" --log-error="$dir/error.log" \
       --skip-networking=0 --skip-name-resolve --character-set-server=utf8mb4 \

@@ -243,5 +243,40 @@ TEST(SharedStringTableTest, TextsKeepTheirIndexAndBytesAcrossGrowth) {
   EXPECT_EQ(ReadSharedStrings(records), expected);
 }
 
+// Past the dedupe budget a text met again may get a second entry, and past
+// the spill size the records come back from the temporary file: every index
+// still names its own text, long texts cut across records included.
+TEST(SharedStringTableTest, PastTheDedupeBudgetEveryIndexKeepsItsText) {
+  TxlsSharedStrings strings(64 << 10);
+  std::vector<std::string> by_index;
+  std::vector<std::string> texts;
+  for (int index = 0; index < 6000; ++index) {
+    texts.push_back("text " + std::to_string(index) + std::string(index % 97, 'q'));
+    texts.push_back("same");
+    if (index % 1500 == 0) texts.push_back(Repeat("\xE6\x97\xA5", 9000 + index));
+  }
+  std::vector<std::uint32_t> indexes;
+  for (std::size_t position = 0; position < texts.size(); ++position) {
+    const std::string& text = texts[position];
+    // Regression: entries added without looking, between the texts of a
+    // generation, shifted the indexes of the texts found after them.
+    indexes.push_back(position % 7 == 3 ? strings.AddEntry(text) : strings.Add(text));
+    if (indexes.back() == by_index.size()) by_index.push_back(text);
+    ASSERT_LT(indexes.back(), by_index.size());
+  }
+  EXPECT_EQ(strings.Count(), by_index.size());
+  EXPECT_GT(strings.Count(), 6004u);  // "same" came back in later generations
+  EXPECT_LT(strings.Count(), 8200u);
+  std::string records;
+  strings.AppendRecords(records);
+  EXPECT_EQ(static_cast<std::int64_t>(records.size()), strings.RecordsSize());
+  EXPECT_GT(records.size(), std::size_t{256} << 10);
+  const std::vector<std::u16string> read = ReadSharedStrings(records);
+  ASSERT_EQ(read.size(), by_index.size());
+  for (std::size_t position = 0; position < texts.size(); ++position) {
+    ASSERT_EQ(read[indexes[position]], Utf8ToUtf16(texts[position])) << position;
+  }
+}
+
 }  // namespace
 }  // namespace velmora

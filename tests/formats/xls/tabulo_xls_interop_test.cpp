@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/xls/xls_shared_strings.h"
 #include "platform/locale_settings.h"
 #include "support/awkward_data.h"
 #include "support/expect_error.h"
@@ -210,6 +211,60 @@ TEST_F(XlsInteropTest, RowsBeyondASheetContinueOnNumberedSheets) {
                                integer + "sheet " + HexBytes(second) + " 4467 1\n" + TextCell(0, 0, "N", "700") +
                                "1 0 2 65536.0" + integer + "4465 0 2 70000.0" + integer + "4466 0 2 70000.0" +
                                integer);
+}
+
+// A workbook whose texts pass the shared-string table's dedupe budget and
+// spill size, in a column whose texts never repeat: the reader and the
+// office suite get every text of every row.
+TEST_F(XlsInteropTest, TextsPastTheStringTableBoundReadBackWhole) {
+  if (!ReaderAvailable()) GTEST_SKIP() << "python3-xlrd or python3-olefile is not installed";
+  struct TBudget {
+    TBudget() { TxlsSharedStrings::SetDedupeBudgetForTesting(64 << 10); }
+    ~TBudget() { TxlsSharedStrings::SetDedupeBudgetForTesting(0); }
+  } budget;
+  TMemoryDataSet data;
+  data.AddField("NAME", ftString, 30000);
+  data.AddField("CITY", ftString, 20);
+  data.AddField("GROUP", ftString, 20);
+  const std::vector<std::string> cities = {"Lyon & <Paris>", "Z\xC3\xBCrich", "Oslo"};
+  std::vector<std::string> known;
+  std::string expected_csv = "\"NAME\",\"CITY\",\"GROUP\"\n";
+  std::string expected =
+      TextCell(0, 0, "NAME", "700") + TextCell(0, 1, "CITY", "700") + TextCell(0, 2, "GROUP", "700");
+  constexpr int kRows = 17000;  // past the first trial of the names, which then go unlooked for
+  for (int record = 0; record < kRows; ++record) {
+    std::string name =
+        "name " + std::to_string(record) + std::string(static_cast<std::size_t>(record % 61), '-');
+    if (record % 1000 == 999) {
+      name = std::string(9000, static_cast<char>('a' + record / 1000)) + "\xE4\xB8\xAD";
+      known.push_back(name);
+      expected += KnownCell(record + 1, 0, static_cast<int>(known.size()) - 1);
+    } else {
+      expected += TextCell(record + 1, 0, name);
+    }
+    const std::string& city = cities[static_cast<std::size_t>(record % 3)];
+    // Texts first met among names added without looking, then met again.
+    const std::string group = "group " + std::to_string(record / 100);
+    expected += TextCell(record + 1, 1, city) + TextCell(record + 1, 2, group);
+    data.AppendRecord({name, city, group});
+    expected_csv += "\"" + name + "\",\"" + city + "\",\"" + group + "\"\n";
+  }
+  data.Open();
+  const std::string path = directory_.File("bound.xls");
+  testsupport::ExportWorkbook(data, path, [](TTabuloXLS&) {});
+  const std::string head = "container [['Workbook']] True\nsheet " + HexBytes("Sheet 1") + " " +
+                           std::to_string(kRows + 1) + " 3\n";
+  EXPECT_EQ(Dump(path, kRows + 1, known), head + expected);
+
+  const std::string soffice = FindExecutable("soffice");
+  if (soffice.empty()) return;
+  const std::string out_dir = directory_.File("converted");
+  const auto result = RunCommand({soffice, "-env:UserInstallation=file://" + directory_.File("profile"),
+                                  "--headless", "--infilter=MS Excel 97", "--convert-to",
+                                  "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", out_dir, path},
+                                 300);
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_EQ(ReadFile(out_dir + "/bound.csv"), expected_csv);
 }
 
 }  // namespace

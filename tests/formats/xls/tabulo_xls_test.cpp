@@ -3,6 +3,7 @@
 // lines, strips by column, and what the events see and change.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -159,6 +160,25 @@ INSTANTIATE_TEST_SUITE_P(
                       TColumnLimitCase{257, 0, "Sheet Wide needs 257 columns; a worksheet holds at most 256"},
                       TColumnLimitCase{256, 1, "Sheet Wide needs 257 columns; a worksheet holds at most 256"},
                       TColumnLimitCase{2, 255, "Sheet Wide needs 257 columns; a worksheet holds at most 256"}));
+
+// The worksheets wait in a temporary file: a temporary directory that cannot
+// take it fails the item naming the directory, and the earlier file stays.
+TEST_F(XlsExporterTest, UnusableTemporaryDirectoryFailsNamingItAndLeavesTheEarlierFile) {
+  Fill(2, {{1, 2}});
+  testsupport::WriteFile(path_, "earlier");
+  const std::string missing = directory_.File("no-such-directory");
+  const char* saved = std::getenv("TMPDIR");
+  const std::string saved_value = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", missing.c_str(), 1);
+  EXPECT_VELMORA_ERROR(testsupport::ExportWorkbook(data_, path_, [](TTabuloXLS&) {}),
+                       "Cannot create a temporary file in \"" + missing + "\": No such file or directory");
+  if (saved != nullptr) {
+    ::setenv("TMPDIR", saved_value.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(ReadFile(path_), "earlier");
+}
 
 // ---------------------------------------------------------------------------
 // Layout of the blocks

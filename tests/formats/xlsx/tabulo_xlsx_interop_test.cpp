@@ -201,6 +201,21 @@ for sheet, values in zip(formulas.worksheets, cached.worksheets):
 print('testzip', zipfile.ZipFile(path).testzip())
 )";
 
+// The five data rows as the data-frame reader gives them, texts with the
+// format's escapes decoded.
+constexpr const char* kFrameDumper = R"(import re, sys, warnings, pandas
+warnings.simplefilter('ignore')
+frame = pandas.read_excel(sys.argv[1], dtype=object)
+# Numbers with the 17 digits that tell every double apart (the reader turns
+# whole numbers into integers).
+def text(value):
+    if isinstance(value, str):
+        return ascii(re.sub('_x([0-9A-Fa-f]{4})_', lambda match: chr(int(match.group(1), 16)), value))
+    return '%.17g' % value
+for row in frame.head(5).itertuples(index=False):
+    print('|'.join(text(value) for value in row))
+)";
+
 // Numbers keep every bit (the extremes of a double, values that need 17
 // digits), numbers a double cannot carry (integers past 2^53, a subnormal
 // given with more digits than it holds) keep every digit as text,
@@ -244,6 +259,17 @@ TEST_F(XlsxInteropTest, ReaderGetsNumbersBitForBitAtEveryCompressionLevel) {
     const auto result = RunCommand({kPython, "-c", kValueDumper, exporter.FileName}, 120);
     EXPECT_EQ(result.output, expected) << "level " << level;
     sizes.push_back(ReadFile(exporter.FileName).size());
+    // The data-frame reader gets the same numbers and texts.
+    if (level == 1 && RunCommand({kPython, "-c", "import pandas"}).exit_status == 0) {
+      const auto frame = RunCommand({kPython, "-c", kFrameDumper, exporter.FileName}, 120);
+      EXPECT_EQ(frame.output,
+                "1.7976931348623157e+308|'9007199254740993'|'\\ufffd\\x00\\ufffd'\n"
+                "-1.7976931348623157e+308|'-9007199254740993'|'_x0041_ \\r'\n"
+                "0.30000000000000004|9007199254740992|nan\n"
+                "'4.9406564584124654e-324'|'18446744073709551615'|' lead'\n"
+                "-1234567890.1234567|0|'x'\n")
+          << frame.output;
+    }
   }
   EXPECT_GT(sizes[0], sizes[1]);
   EXPECT_GE(sizes[1], sizes[2]);

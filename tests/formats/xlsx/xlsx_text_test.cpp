@@ -30,7 +30,11 @@ TEST(XlsxTextTest, ElementTextEscapesWhatXmlCannotCarryAndCountsUtf16Units) {
       {"_x000D_ _x12_ _X0041_ _x00G1_ __x0041_", "_x005F_x000D_ _x12_ _X0041_ _x00G1_ __x005F_x0041_", 38},
       // Each invalid sequence is one U+FFFD.
       {"\xFF\x00\xFE"s, "\xEF\xBF\xBD_x0000_\xEF\xBF\xBD", 3},
-      {"\xE2\x82" "A", "\xEF\xBF\xBD" "A", 2},
+      {"\xE2\x82"
+       "A",
+       "\xEF\xBF\xBD"
+       "A",
+       2},
       // U+FFFE and U+FFFF are no XML characters.
       {"\xEF\xBF\xBE\xEF\xBF\xBF", "_xFFFE__xFFFF_", 2},
       {"Zo\xC3\xAB \xE6\x97\xA5 \xF0\x9F\x98\x80", "Zo\xC3\xAB \xE6\x97\xA5 \xF0\x9F\x98\x80", 8},

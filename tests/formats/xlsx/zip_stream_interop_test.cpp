@@ -2,8 +2,6 @@
 // back), at every kind of compression level, it must read back entry by entry
 // with Python's zipfile module (which checks each CRC) and unzip; and a write
 // that fails on the deflating thread must fail the caller.
-#include "formats/xlsx/zip_stream.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/xlsx/zip_stream.h"
 #include "support/expect_error.h"
 #include "support/test_files.h"
 
@@ -50,7 +49,8 @@ std::string MixedBytes(std::size_t size) {
 }
 
 TEST(ZipStreamInteropTest, ArchiveWrittenThroughAPipeReadsBackEntryByEntry) {
-  if (RunCommand({kPython, "-c", "import zipfile"}).exit_status != 0) GTEST_SKIP() << "python3 is not installed";
+  if (RunCommand({kPython, "-c", "import zipfile"}).exit_status != 0)
+    GTEST_SKIP() << "python3 is not installed";
   TTempDir directory("zip");
   const std::vector<std::pair<std::string, std::string>> entries = {
       {"empty.xml", ""},
@@ -67,8 +67,9 @@ TEST(ZipStreamInteropTest, ArchiveWrittenThroughAPipeReadsBackEntryByEntry) {
     arguments.push_back(path);
     expected += entries[index].first + " " + std::to_string(entries[index].second.size()) + " 8 True\n";
   }
-  expected += "names ['empty.xml', '[Content_Types].xml', 'xl/block.bin', 'xl/worksheets/sheet1.xml']\n"
-              "testzip None\n";
+  expected +=
+      "names ['empty.xml', '[Content_Types].xml', 'xl/block.bin', 'xl/worksheets/sheet1.xml']\n"
+      "testzip None\n";
   for (const int level : {0, 1, 9}) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
@@ -79,7 +80,8 @@ TEST(ZipStreamInteropTest, ArchiveWrittenThroughAPipeReadsBackEntryByEntry) {
       for (const auto& [name, bytes] : entries) {
         zip.BeginEntry(name);
         // In pieces of an odd size, as rows come.
-        for (std::size_t at = 0; at < bytes.size(); at += 1001) zip.Write(std::string_view(bytes).substr(at, 1001));
+        for (std::size_t at = 0; at < bytes.size(); at += 1001)
+          zip.Write(std::string_view(bytes).substr(at, 1001));
       }
       zip.Finish();
       EXPECT_EQ(zip.UncompressedBytes(), 4 * TZipStream::kBlockSize + 777 + 8);
@@ -102,7 +104,8 @@ TEST(ZipStreamInteropTest, ArchiveWrittenThroughAPipeReadsBackEntryByEntry) {
 // widened at its end): the entry reads back with the new bytes and a CRC
 // that matches them, at a level that compresses and at one that stores.
 TEST(ZipStreamInteropTest, RegionWrittenOverAfterMoreDataReadsBackWithItsNewBytes) {
-  if (RunCommand({kPython, "-c", "import zipfile"}).exit_status != 0) GTEST_SKIP() << "python3 is not installed";
+  if (RunCommand({kPython, "-c", "import zipfile"}).exit_status != 0)
+    GTEST_SKIP() << "python3 is not installed";
   TTempDir directory("zip-region");
   const std::string head = MixedBytes(5000), tail = MixedBytes(2 * TZipStream::kBlockSize + 3);
   const std::string first(300, 'a'), second = std::string(200, 'b') + std::string(100, ' ');
