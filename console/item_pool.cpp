@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/signal_cleanup.h"
+
 namespace velmora {
 
 namespace {
@@ -98,7 +100,11 @@ void RunPool(const std::vector<TPoolItem>& items, std::size_t workers,
   workers = std::min(workers, runs);
   threads.reserve(workers);
   for (std::size_t worker = 0; worker < workers; ++worker) {
-    threads.emplace_back([&state, &run, worker] { state.Work(worker, run); });
+    threads.emplace_back([&state, &run, worker] {
+      // Terminating signals are handled on the calling thread, which only waits.
+      BlockCleanupSignalsInThisThread();
+      state.Work(worker, run);
+    });
   }
   for (std::size_t index = 0; index < items.size(); ++index) {
     state.AwaitSettled(index);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace velmora {
 
@@ -30,6 +31,7 @@ TSlotBlock first_block;
 // another thread waits until no thread is inside a section, and a thread that
 // finds the process ending never enters one.
 std::atomic<int> deferring_threads{0};
+constexpr long kLongestSectionWaitSeconds = 10;
 std::atomic<bool> ending{false};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
               "the signal handler waits on these without locks");
@@ -56,7 +58,16 @@ std::atomic<char*>* TakeSlot(char* path) {
 extern "C" void RemoveRegisteredAndEnd(int signal_number) {
   const int saved_errno = errno;
   ending.store(true);
-  while (deferring_threads.load() != 0) ::sched_yield();
+  // Bounded, so that a section that cannot end (it waits on something this
+  // thread holds) never keeps the process from ending.
+  timespec start = {};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  while (deferring_threads.load() != 0) {
+    timespec now = {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    if (now.tv_sec - start.tv_sec >= kLongestSectionWaitSeconds) break;
+    ::sched_yield();
+  }
   for (TSlotBlock* block = &first_block; block != nullptr; block = block->next.load()) {
     for (std::atomic<char*>& slot : block->paths) {
       if (const char* path = slot.load(); path != nullptr) ::unlink(path);
@@ -104,6 +115,11 @@ void TSignalCleanupPath::Release() {
   if (slot_ == nullptr) return;
   delete[] slot_->exchange(nullptr);
   slot_ = nullptr;
+}
+
+void BlockCleanupSignalsInThisThread() {
+  const sigset_t set = CleanupSignalSet();
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 TDeferCleanupSignals::TDeferCleanupSignals() {
