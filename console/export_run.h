@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/progress_line.h"
 #include "console/source_settings.h"
 #include "engine/tabulo.h"
-#include "mysql/zmysql_query.h"
 #include "platform/ini_file.h"
 #include "platform/output_claims.h"
 
@@ -24,9 +26,12 @@ class TRunOutput {
 };
 
 // The guarded part of a run: the settings and sources of the parameter file,
-// the one connection, and the export of every table, view and query through the
-// one query component. Errors that end the run escape from Run; errors of one
-// item are printed and the run goes on.
+// the connections, and the export of every table, view and query. Errors that
+// end the run before any item (settings, connecting, listing the tables) escape
+// from Run; an item's failure is printed as lines that begin with its name,
+// and the run goes on with the next item unless its statement failed without
+// ContinueOnError. With Threads above one, up to that many items are exported
+// at once, each on a connection of its own, their lines printed in item order.
 class TExportRun {
  public:
   TExportRun(const TIniFile& parameter_file, TRunOutput& output);
@@ -37,53 +42,62 @@ class TExportRun {
   void Run();
 
  private:
+  struct TSession;
+  struct TItemPlan;
+  struct TItemJob;
+
+  // Connects the run's first connection, printing the connection lines.
   void Connect();
-  // Opens the read-only consistent snapshot every item of the run reads.
+  // Connects one more connection with the settings of the first.
+  TSession& AddSession();
+  // Opens the read-only consistent snapshot every item of the run reads: on
+  // the one connection, or on every connection under a global read lock.
   void StartSnapshot();
+  void StartSharedSnapshot();
   void EndSnapshot();
   // Replaces the table list by the tables and views of the DBName database.
   void ListAllTables();
-  void ExportTable(const TSourceItem& table);
-  void ExportQuery(const TSourceItem& query);
-  // False (the line printed) when the entry names nothing to export.
-  bool HasItemName(const TSourceItem& item);
-  // Looks up and selects the item's database. False (the line printed) when
-  // the item is to be skipped.
-  bool SelectItemDatabase(const TSourceItem& item);
-  void SetStatement(const std::string& statement);
-  // Chooses the output and the exporter and exports the prepared statement.
-  void ExportItem(const TSourceItem& item, const std::string& default_file_name);
-  struct TItemPlan;
+  // The jobs of the run in export order, tables first.
+  std::vector<TItemJob> MakeJobs() const;
+  // The checks that need no server: a name, a database, a statement. False
+  // (the line printed) when the item is to be skipped.
+  bool PrepareItem(TItemJob& job, TRunOutput& output) const;
+  // Selects the item's database. False (the line printed) when the item is to
+  // be skipped; raises when the connection is lost.
+  bool SelectItemDatabase(TSession& session, const TItemJob& job, TRunOutput& output);
   // The output, format, template and exporter of the item. False (the line
   // printed) when the item cannot be exported.
-  bool PlanItem(const TSourceItem& item, const std::string& default_file_name, TItemPlan& plan);
+  bool PlanItem(TItemJob& job, TRunOutput& output);
   // Claims the item's output file. False (the line printed) when it is taken
   // or cannot be replaced safely.
-  bool ClaimItemOutput(const TSourceItem& item, const std::string& file_name);
+  bool ClaimItemOutput(TItemJob& job, TRunOutput& output);
+  // Selects the database and exports the item on session, retrying once on a
+  // fresh connection when the connection was lost outside a snapshot. False
+  // when the run is to end after the item.
+  bool RunItem(TSession& session, TItemJob& job, TRunOutput& output);
+  // Exports a planned item; raises what fails the item's statement.
+  void ExportItem(TSession& session, TItemJob& job, TRunOutput& output);
   // Streams the result or stores it, as the format and template need.
-  void ChooseResultMode(const TItemPlan& plan);
+  void ChooseResultMode(TSession& session, const TItemPlan& plan);
   // Reads the template onto the exporter and runs it over the open result,
   // counting the records in count. False (the line printed) when it failed.
-  bool RunExporter(const TSourceItem& item, TItemPlan& plan, int& count);
+  bool RunExporter(TSession& session, TItemJob& job, TRunOutput& output, int& count);
   // The count line of a finished item and its warnings.
-  void PrintItemLines(const TSourceItem& item, const TItemPlan& plan, bool empty, int count);
+  void PrintItemLines(const TItemJob& job, TRunOutput& output, bool empty, int count) const;
   // The records the exporter's window holds in the stored result.
-  std::int64_t RecordsInWindow(const TTabulo& exporter) const;
-  void PrintCountLine(const std::string& name, int count, const std::string& file_name);
-  // Records file_name as the item's output. False (the line printed) when an
-  // earlier item of the run wrote the same file: the item would overwrite it.
-  bool ClaimOutputFile(const TSourceItem& item, const std::string& file_name);
+  static std::int64_t RecordsInWindow(TSession& session, const TTabulo& exporter);
+  // One item after the other, each checked, planned and exported in turn.
+  void RunSerial(std::vector<TItemJob>& jobs);
+  // Every item checked, planned and claimed first, then up to Threads at once.
+  void RunParallel(std::vector<TItemJob>& jobs);
 
   const TIniFile& parameter_file_;
   TRunOutput& output_;
   TConnectionSettings connection_;
   TSourceLists sources_;
-  TZMySqlDatabase database_;
-  TZMySqlTransact transaction_;
-  TZMySqlQuery query_;
+  std::vector<std::unique_ptr<TSession>> sessions_;  // the first is the run's own
   int version_number_ = 0;
-  TOutputClaims output_files_;           // every file of every item
-  TProgressLine progress_;               // on standard error, when that is a terminal
+  TOutputClaims output_files_;  // every file of every item
 };
 
 // The default output file of an item: its name with ".xls". A "/" in the name

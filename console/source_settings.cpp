@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::string_view kConnectionSection = "Connection";
 constexpr std::size_t kMaxPasswordFileSize = 64 * 1024;
+// More connections than this only queue on the server's disks and locks.
+constexpr int kMaxThreads = 64;
 
 // The value of a key of the Connection section; nullopt when the key is absent,
 // so that an option file's value is kept only then.
@@ -48,6 +50,21 @@ unsigned int ReadSeconds(const TIniFile& parameter_file, std::string_view key, u
                                static_cast<int>(key.size()), key.data(), value->c_str()));
   }
   return seconds;
+}
+
+// The Threads key: a misspelt count would quietly run one item at a time, or
+// open more connections than the server allows, so it is refused instead.
+int ReadThreads(const TIniFile& parameter_file) {
+  const std::optional<std::string> value = FindConnectionKey(parameter_file, "Threads");
+  if (!value) return 1;
+  const std::string_view text = Trim(*value);
+  int threads = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, threads);
+  if (text.empty() || error != std::errc() || stop != end || threads < 1 || threads > kMaxThreads) {
+    throw EVelmoraError(Format("Threads \"%s\" is not a number from 1 to %d", value->c_str(), kMaxThreads));
+  }
+  return threads;
 }
 
 // The first line of a password file, without its line end.
@@ -146,6 +163,8 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.Options.ReadTimeout = ReadSeconds(parameter_file, "ReadTimeout", settings.Options.ReadTimeout);
   settings.Snapshot = parameter_file.ReadBool(kConnectionSection, "Snapshot", false);
   settings.StoreResult = parameter_file.ReadBool(kConnectionSection, "StoreResult", false);
+  settings.ContinueOnError = parameter_file.ReadBool(kConnectionSection, "ContinueOnError", false);
+  settings.Threads = ReadThreads(parameter_file);
   return settings;
 }
 

@@ -23,6 +23,8 @@ struct TConnectionSettings {
   TConnectOptions Options;
   bool Snapshot = false;  // every item read in one consistent snapshot
   bool StoreResult = false;  // every item's result held whole before it is written
+  bool ContinueOnError = false;  // a failed statement fails its item only
+  int Threads = 1;               // items exported at once, each on a connection of its own
   // Lines for standard error: files holding a password that others can read.
   std::vector<std::string> Warnings;
 

@@ -179,7 +179,8 @@ bool MatchSeparator(std::string_view text, std::size_t& position, const TGap& ga
   return false;
 }
 
-// The layouts of the settings in force, read again only when the formats or
+// The layouts of the settings in force, one cache per thread (items may be
+// exported at once), read again only when the formats or
 // separators they come from change: a record loop parses millions of values.
 class TLayoutCache {
  public:
@@ -205,12 +206,12 @@ class TLayoutCache {
 };
 
 const TFieldLayout& CachedDateLayout(const TFormatSettings& settings) {
-  static TLayoutCache cache;
+  thread_local TLayoutCache cache;
   return cache.Get(settings.ShortDateFormat, settings, DateLayout);
 }
 
 const TFieldLayout& CachedTimeLayout(const TFormatSettings& settings) {
-  static TLayoutCache cache;
+  thread_local TLayoutCache cache;
   return cache.Get(settings.ShortTimeFormat, settings, TimeLayout);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -16,8 +18,18 @@ std::string OutputFileIdentity(const std::string& file_name);
 // The files that the users of one run (the items of a parameter file) write,
 // so that no user replaces a file an earlier one wrote: every file a user's
 // export adds (main file, pages, index, style sheet, memo file) is claimed.
+//
+// Items exported at once each claim through a view of their own on one
+// registry (TOutputClaims(registry)): the views share the claims, each keeps
+// its own user, and claims through different views may come from different
+// threads.
 class TOutputClaims {
  public:
+  TOutputClaims();
+  // A view on the claims of registry (itself a registry or a view).
+  explicit TOutputClaims(const TOutputClaims& registry);
+  TOutputClaims& operator=(const TOutputClaims&) = delete;
+
   // Claims from now on belong to user, whose name goes into messages.
   void BeginUser(std::string user);
   // The name an earlier user gave file_name under, or nullptr when no earlier
@@ -39,9 +51,15 @@ class TOutputClaims {
     bool Shared = false;
     std::string Content;  // of a shared file
   };
+  struct TRegistry {
+    std::mutex Mutex;
+    std::unordered_map<std::string, TClaim> Claims;  // by OutputFileIdentity
+    int LastUser = 0;
+  };
+  // Called with the registry's mutex held.
   const TClaim* Earlier(const std::string& identity) const;
 
-  std::unordered_map<std::string, TClaim> claims_;  // by OutputFileIdentity
+  std::shared_ptr<TRegistry> registry_;
   int user_ = 0;
   std::string user_name_;
   bool refused_ = false;

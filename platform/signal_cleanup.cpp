@@ -1,10 +1,12 @@
 #include "platform/signal_cleanup.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace velmora {
 
@@ -23,6 +25,16 @@ static_assert(std::atomic<char*>::is_always_lock_free && std::atomic<TSlotBlock*
               "the signal handler reads the registry without locks");
 
 TSlotBlock first_block;
+
+// The threads inside a deferred section, and whether a handler is ending the
+// process. Blocking a signal holds it off in one thread only: a handler run by
+// another thread waits until no thread is inside a section, and a thread that
+// finds the process ending never enters one.
+std::atomic<int> deferring_threads{0};
+constexpr long kLongestSectionWaitSeconds = 10;
+std::atomic<bool> ending{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the signal handler waits on these without locks");
 
 std::atomic<char*>* TakeSlot(char* path) {
   for (TSlotBlock* block = &first_block;;) {
@@ -45,6 +57,17 @@ std::atomic<char*>* TakeSlot(char* path) {
 
 extern "C" void RemoveRegisteredAndEnd(int signal_number) {
   const int saved_errno = errno;
+  ending.store(true);
+  // Bounded, so that a section that cannot end (it waits on something this
+  // thread holds) never keeps the process from ending.
+  timespec start = {};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  while (deferring_threads.load() != 0) {
+    timespec now = {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    if (now.tv_sec - start.tv_sec >= kLongestSectionWaitSeconds) break;
+    ::sched_yield();
+  }
   for (TSlotBlock* block = &first_block; block != nullptr; block = block->next.load()) {
     for (std::atomic<char*>& slot : block->paths) {
       if (const char* path = slot.load(); path != nullptr) ::unlink(path);
@@ -94,11 +117,26 @@ void TSignalCleanupPath::Release() {
   slot_ = nullptr;
 }
 
+void BlockCleanupSignalsInThisThread() {
+  const sigset_t set = CleanupSignalSet();
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 TDeferCleanupSignals::TDeferCleanupSignals() {
   const sigset_t set = CleanupSignalSet();
   ::pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  deferring_threads.fetch_add(1);
+  if (ending.load()) {
+    // A handler in another thread is removing the files and ending the
+    // process: nothing more may be created or renamed meanwhile.
+    deferring_threads.fetch_sub(1);
+    for (;;) ::pause();
+  }
 }
 
-TDeferCleanupSignals::~TDeferCleanupSignals() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+TDeferCleanupSignals::~TDeferCleanupSignals() {
+  deferring_threads.fetch_sub(1);
+  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
 
 }  // namespace velmora

@@ -12,6 +12,12 @@ namespace velmora {
 // this is called (SIGHUP under nohup) stays ignored.
 void InstallSignalCleanup();
 
+// Blocks the cleanup signals in the calling thread for the rest of its life,
+// so that their handler runs in another thread. For worker threads: a handler
+// that interrupted one inside the memory allocator could wait on a section of
+// another thread that needs the allocator.
+void BlockCleanupSignalsInThisThread();
+
 // A path that a terminating signal removes while the object holds it: the
 // temporary file of an export in progress. The registry is walked by the
 // signal handler, so registering allocates beforehand and the handler only

@@ -109,7 +109,7 @@ TEST_F(BinaryRunTest, RawBytesInLaTeXAreCountedAndUnknownFormsRefused) {
 
   const TVelmoraResult refused = RunFiles({"no.csv"}, "[GENERAL]\nBinaryAs=binary\n");
   EXPECT_EQ(refused.lines,
-            Connected({"ProcessedData: Invalid value \"binary\" for BinaryAs in [GENERAL]: give "
+            Connected({"b: ProcessedData: Invalid value \"binary\" for BinaryAs in [GENERAL]: give "
                        "hex, base64 or raw"}));
   EXPECT_EQ(refused.exit_status, 1);
   EXPECT_FALSE(Exists("no.csv"));

@@ -189,7 +189,7 @@ TEST_F(ConnectionSecurityTest, ReadTimeoutEndsAStatementThatHangs) {
   EXPECT_LT(seconds.count(), 8);
   EXPECT_EQ(result.exit_status, 1);
   ASSERT_FALSE(result.lines.empty());
-  EXPECT_EQ(result.lines.back().rfind("ERROR: ", 0), 0u) << result.output;
+  EXPECT_EQ(result.lines.back().rfind("slow: ERROR: ", 0), 0u) << result.output;
   EXPECT_FALSE(Exists("q.csv"));
 }
 

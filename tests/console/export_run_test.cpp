@@ -108,7 +108,7 @@ TEST_F(ExportRunTest, AllNeedsDBName) {
 // "all=1" and "All=yes" are ordinary entries: tables of those names.
 TEST_F(ExportRunTest, AllMatchesExactly) {
   const TVelmoraResult result = Run("[Tables]\nall=1\n[Files]\nall=a.csv\n");
-  EXPECT_EQ(result.lines, Connected({"ERROR: Table 'velmora_console.1' doesn't exist"}));
+  EXPECT_EQ(result.lines, Connected({"1: ERROR: Table 'velmora_console.1' doesn't exist"}));
   EXPECT_EQ(result.exit_status, 1);
 }
 
@@ -185,7 +185,7 @@ TEST_F(ExportRunTest, DatabaseThatCannotBeSelectedSkipsTheItem) {
       Run("[Tables]\n1=orders\n2=orders\n3=clients\n[Databases]\n2=no_such_database\n"
           "[Files]\n1=one.csv\n2=two.csv\n3=three.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"orders: 3 records exported to one.csv", "ERROR: Unknown database 'no_such_database'",
+            Connected({"orders: 3 records exported to one.csv", "orders: ERROR: Unknown database 'no_such_database'",
                        "clients: 2 records exported to three.csv"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("two.csv"));
@@ -193,7 +193,7 @@ TEST_F(ExportRunTest, DatabaseThatCannotBeSelectedSkipsTheItem) {
 
 TEST_F(ExportRunTest, ResultThatCannotBeOpenedEndsTheRun) {
   const TVelmoraResult result = Run("[Tables]\n1=missing_table\n2=clients\n[Files]\nAll=x.csv\n");
-  EXPECT_EQ(result.lines, Connected({"ERROR: Table 'velmora_console.missing_table' doesn't exist"}));
+  EXPECT_EQ(result.lines, Connected({"missing_table: ERROR: Table 'velmora_console.missing_table' doesn't exist"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("clients.csv"));
 }
@@ -230,7 +230,7 @@ TEST_F(ExportRunTest, ServerKilledInTheMiddleOfTheRowsEndsTheRunAndKeepsTheEarli
           SocketConnection(*server, server->Database));
   killer.join();
   ASSERT_EQ(result.lines.size(), 7U) << result.output;
-  EXPECT_EQ(result.lines[6].rfind("ERROR: Lost connection", 0), 0U) << result.lines[6];
+  EXPECT_EQ(result.lines[6].rfind("Slow rows: ERROR: Lost connection", 0), 0U) << result.lines[6];
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(Read("rows.csv"), "earlier run\r\n");
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"rows.csv", "run.cfg"}));
@@ -357,7 +357,7 @@ TEST_F(ExportRunTest, FailedExportIsReportedWithoutCountLineAndTheRunGoesOn) {
   const TVelmoraResult result =
       Run("[Tables]\n1=clients\n2=clients\n[Files]\n1=/proc/velmora-none/c.csv\n2=c.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"ProcessedData: Directory '/proc/velmora-none' not found and cannot be created",
+            Connected({"clients: ProcessedData: Directory '/proc/velmora-none' not found and cannot be created",
                        "clients: 2 records exported to c.csv"}));
   EXPECT_EQ(result.exit_status, 1);
 }

@@ -69,6 +69,12 @@ TEST_F(SourceSettingsTest, TlsAndTimeoutsFromBothSources) {
   EXPECT_EQ(settings.Options.ConnectTimeout, 30u);
   EXPECT_EQ(settings.Options.ReadTimeout, 0u);
   EXPECT_FALSE(settings.Snapshot);
+  EXPECT_FALSE(settings.ContinueOnError);
+  EXPECT_EQ(settings.Threads, 1);
+
+  settings = Read("ContinueOnError=1\nThreads= 64 \n");
+  EXPECT_TRUE(settings.ContinueOnError);
+  EXPECT_EQ(settings.Threads, 64);
 
   settings = Read("OptionFile=$DIR/my.cnf\nSSLCert=/c.pem\nSSLKey=/k.pem\n");
   EXPECT_EQ(settings.Options.SslMode, smRequired);
@@ -95,6 +101,9 @@ TEST_F(SourceSettingsTest, InvalidValuesAndMissingFilesAreRefused) {
       {"ReadTimeout=2s\n", "ReadTimeout \"2s\" is not a number of seconds from 0 to 86400"},
       {"ReadTimeout=86401\n", "ReadTimeout \"86401\" is not a number of seconds from 0 to 86400"},
       {"ReadTimeout=\n", "ReadTimeout \"\" is not a number of seconds from 0 to 86400"},
+      {"Threads=0\n", "Threads \"0\" is not a number from 1 to 64"},
+      {"Threads=65\n", "Threads \"65\" is not a number from 1 to 64"},
+      {"Threads=two\n", "Threads \"two\" is not a number from 1 to 64"},
       {"PasswordFile=$DIR/none\n", "Cannot read password file " + dir_.File("none") + ": No such file or directory"},
       {"OptionFile=$DIR/none\n", "Cannot read option file " + dir_.File("none") + ": No such file or directory"},
   };

@@ -104,7 +104,7 @@ TEST_F(SpoolRunTest, ATemporaryDirectoryThatCannotHoldTheRowsFailsTheItemByName)
       "/bin/bash", {"-c", "trap '' XFSZ; ulimit -f 2048; exec \"$0\" run.cfg", consoletest::VelmoraBinary()},
       dir_.Path());
   ::unsetenv("TMPDIR");
-  EXPECT_EQ(result.lines, Connected({"ProcessedData: Cannot hold the rows in the temporary directory \"" +
+  EXPECT_EQ(result.lines, Connected({"spool_rows: ProcessedData: Cannot hold the rows in the temporary directory \"" +
                                          spool_.Path() + "\": File too large",
                                      "clients: 2 records exported to out/small.csv"}));
   EXPECT_EQ(result.exit_status, 1);

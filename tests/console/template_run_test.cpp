@@ -66,7 +66,7 @@ TEST_F(TemplateRunTest, UnknownColourNameFailsItsItem) {
       Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=bad.ini\n2=good.ini\n[Files]\n1=bad.html\n"
           "2=good.html\n");
   ASSERT_EQ(result.lines.size(), 8u) << result.output;
-  EXPECT_EQ(result.lines[6].rfind("ProcessedData: Invalid colour \"clRedd\" for FontColor in [HTML]: ", 0),
+  EXPECT_EQ(result.lines[6].rfind("clients: ProcessedData: Invalid colour \"clRedd\" for FontColor in [HTML]: ", 0),
             0u)
       << result.lines[6];
   EXPECT_NE(result.lines[6].find("clBlack, clMaroon, clGreen"), std::string::npos);
@@ -83,7 +83,7 @@ TEST_F(TemplateRunTest, TemplateThatCannotBeReadFailsItsItem) {
   std::filesystem::create_directory(dir_.File("dir.ini"));
   const TVelmoraResult result =
       Run("[Tables]\n1=clients\n2=clients\n[Templates]\n1=dir.ini\n[Files]\n1=one.csv\n2=two.csv\n");
-  EXPECT_EQ(result.lines, Connected({"ProcessedData: Cannot read file \"dir.ini\": not a regular file",
+  EXPECT_EQ(result.lines, Connected({"clients: ProcessedData: Cannot read file \"dir.ini\": not a regular file",
                                      "clients: 2 records exported to two.csv"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("one.csv"));
@@ -188,7 +188,7 @@ TEST_F(TemplateRunTest, CsvValueHoldingTheSeparatorWithoutAQuoteCharacterFailsTh
       Run("[Tables]\n1=orders\n2=clients\n[Templates]\n1=plain.ini\n2=plain.ini\n"
           "[Files]\n1=o.csv\n2=c.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"ProcessedData: Row 3, column note: the value holds the separator and the file has no "
+            Connected({"orders: ProcessedData: Row 3, column note: the value holds the separator and the file has no "
                        "quote character",
                        "clients: 2 records exported to c.csv"}));
   EXPECT_EQ(result.exit_status, 1);
@@ -204,8 +204,8 @@ TEST_F(TemplateRunTest, CsvSeparatorThatIsNoSingleCharacterFailsTheItem) {
       Run("[Tables]\n1=clients\n2=clients\n3=clients\n[Templates]\n1=empty.ini\n2=empty.ini\n"
           "[Files]\n1=c.csv\n2=new/c.csv\n3=ok.csv\n");
   EXPECT_EQ(result.lines,
-            Connected({"ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
-                       "ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+            Connected({"clients: ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
+                       "clients: ProcessedData: CSV Comma \"\" is not one character or # and a code from 1 to 255",
                        "clients: 2 records exported to ok.csv"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(Read("c.csv"), "earlier\r\n");

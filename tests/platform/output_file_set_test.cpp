@@ -11,7 +11,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/output_claims.h"
@@ -134,6 +137,42 @@ TEST_F(OutputFileSetTest, FilesOfAnEarlierUserAreRefusedUnderAnyName) {
   EXPECT_EQ(ReadFile(File("a.csv")) + ReadFile(File("site.css")), "astyle");
 }
 
+// Views on one registry, claimed from threads at once as items that run at
+// once claim their files: each file goes to exactly one view, whichever came
+// first; a view's own claims never refuse it; every claim stays in the registry.
+TEST_F(OutputFileSetTest, ViewsOnOneRegistryShareTheClaimsAcrossThreads) {
+  TOutputClaims registry;
+  constexpr int kViews = 4;
+  constexpr int kFiles = 200;
+  std::vector<std::unique_ptr<TOutputClaims>> views;
+  for (int view = 0; view < kViews; ++view) {
+    views.push_back(std::make_unique<TOutputClaims>(registry));
+    views.back()->BeginUser("item" + std::to_string(view));
+  }
+  std::vector<int> granted(kViews, 0);
+  std::vector<std::thread> threads;
+  for (int view = 0; view < kViews; ++view) {
+    threads.emplace_back([&, view] {
+      for (int file = 0; file < kFiles; ++file) {
+        try {
+          views[view]->Claim(File("f" + std::to_string(file)));
+          views[view]->Claim(File("f" + std::to_string(file)));  // its own again
+          ++granted[view];
+        } catch (const EVelmoraError&) {
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  int total = 0;
+  for (const int count : granted) total += count;
+  EXPECT_EQ(total, kFiles);
+  registry.BeginUser("later");
+  for (int file = 0; file < kFiles; ++file) {
+    EXPECT_NE(registry.EarlierName(File("f" + std::to_string(file))), nullptr) << file;
+  }
+}
+
 // The rest of a longer numbered series goes at the commit, up to its first
 // gap (a directory is one); a file of the series that an earlier user wrote stays.
 TEST_F(OutputFileSetTest, TheRestOfALongerSeriesIsRemovedAtTheCommit) {
@@ -193,6 +232,37 @@ TEST_F(OutputFileSetTest, ATerminatingSignalRemovesTheTemporaryFilesOfTheExport)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
     EXPECT_EQ(Entries(), TNames{"main.fifo"}) << strsignal(signal_number);
   }
+}
+
+// A handler that runs in one thread while another is inside a deferred
+// section (between creating a file and registering it, or renaming it into
+// place and releasing it) waits for the section to end before removing files.
+TEST_F(OutputFileSetTest, ASignalInAnotherThreadWaitsForADeferredSection) {
+  const std::string held = File("held.tmp");
+  const std::string done = File("section.done");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGTERM, SIG_DFL);
+    InstallSignalCleanup();
+    WriteFile(held, "x");
+    std::thread section([&] {
+      TDeferCleanupSignals defer;
+      TSignalCleanupPath path;
+      path.Hold(held);
+      ::kill(::getpid(), SIGTERM);  // blocked here: the main thread takes it
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      WriteFile(done, "");
+      path.Release();
+    });
+    section.join();
+    for (;;) ::pause();
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  // The section ran to its end: its file was released, not removed.
+  EXPECT_EQ(Entries(), (TNames{"held.tmp", "section.done"}));
 }
 
 }  // namespace

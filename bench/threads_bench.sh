@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Items exported at once. Starts a private MariaDB server, fills ten tables
+# with ROWS rows each (the ten-column table), and writes them all as SQL
+# scripts (RowsPerInsert=1000, one consistent snapshot) three ways, RUNS times
+# each in turn: velmora one item after the other, velmora with Threads=2, and
+# `mydumper -t 2` (installed when missing) writing its own multi-row statements
+# of the same tables. Prints the median wall and processor time of each and
+# their ratios to mydumper's and to the serial run.
+#
+#   bench/threads_bench.sh              # 10 tables of 100,000 rows, 3 runs
+#   bench/threads_bench.sh 20000 5      # a quicker run, 5 runs
+#
+# Uses the build directory in VELMORA_BENCH_BUILD when set (bench/run.sh sets
+# it), else configures an optimised one in build-bench.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# bench/run.sh passes the rows of its single-table benchmarks: a tenth of them a table.
+rows="${1:-1000000}"
+rows=$((rows / 10))
+runs="${2:-3}"
+tables=10
+build="${VELMORA_BENCH_BUILD:-$root/build-bench}"
+# shellcheck source=bench/bench_server.sh
+source "$root/bench/bench_server.sh"
+bench_build_velmora
+if ! command -v mydumper >/dev/null; then
+  apt-get install -y mydumper >/dev/null
+fi
+
+bench_start_server threads
+for table in $(seq 1 "$tables"); do
+  bench_fill_ten_column_rows "t$table" "$rows"
+done
+
+printf '[SQL]\nCreateTable=1\nRowsPerInsert=1000\n' >"$work/script.ini"
+for threads in 1 2; do
+  {
+    printf 'Snapshot=1\nThreads=%s\n[Tables]\n' "$threads"
+    for table in $(seq 1 "$tables"); do printf '%s=t%s\n' "$table" "$table"; done
+    printf '[Files]\nAll=%s/out%s/any.sql\n[Templates]\nAll=%s/script.ini\n' "$work" "$threads" "$work"
+  } | bench_write_config "$work/threads$threads.cfg"
+done
+
+labels=("mydumper -t 2" "velmora serial" "velmora Threads=2")
+commands=(
+  "rm -rf '$work/dump' && mydumper --socket='$VELMORA_TEST_SOCKET' --user='$VELMORA_TEST_USER' --password='$VELMORA_TEST_PASSWORD' --database='$VELMORA_TEST_DATABASE' --threads=2 --outputdir='$work/dump'"
+  "rm -rf '$work/out1' && '$build/velmora' '$work/threads1.cfg' > /dev/null"
+  "rm -rf '$work/out2' && '$build/velmora' '$work/threads2.cfg' > /dev/null"
+)
+
+echo
+echo "$tables tables of $rows rows as SQL scripts"
+/usr/bin/python3 - "$runs" "${labels[@]}" -- "${commands[@]}" <<'PY'
+import resource, statistics, subprocess, sys, time
+
+args = sys.argv[1:]
+runs = int(args.pop(0))
+split = args.index("--")
+labels, commands = args[:split], args[split + 1:]
+times = {label: [] for label in labels}
+for _ in range(runs):
+    # One run of every command in turn, so that a slow moment of the machine
+    # touches them all alike.
+    for label, command in zip(labels, commands):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.monotonic()
+        subprocess.run(command, shell=True, check=True)
+        wall = time.monotonic() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+        times[label].append((cpu, wall))
+medians = {label: (statistics.median(c for c, _ in times[label]), statistics.median(w for _, w in times[label]))
+           for label in labels}
+dumper_wall = medians[labels[0]][1]
+serial_wall = medians[labels[1]][1]
+print(f"{'export':<20} {'cpu s':>8} {'wall s':>8} {'wall/mydumper':>14} {'wall/serial':>12}   (medians of {runs} runs)")
+for label in labels:
+    cpu, wall = medians[label]
+    print(f"{label:<20} {cpu:8.2f} {wall:8.2f} {wall / dumper_wall:14.2f} {wall / serial_wall:12.2f}")
+PY
+# Files and sizes of the last run of each.
+for threads in 1 2; do
+  echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $(du -sk "$work/out$threads" | cut -f1) KiB"
+done
+echo "mydumper: $(ls "$work/dump" | wc -l) files, $(du -sk "$work/dump" | cut -f1) KiB"
+# Items run at once write the very bytes of the serial run.
+if diff -rq "$work/out1" "$work/out2" >/dev/null; then
+  echo "Threads=2 scripts: the same bytes as the serial run's"
+else
+  echo "Threads=2 scripts differ from the serial run's" >&2
+  exit 1
+fi
