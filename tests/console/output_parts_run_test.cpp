@@ -78,11 +78,11 @@ TEST_F(OutputPartsRunTest, WhatCannotBeCompressedOrSplitIsRefusedBeforeAnyFile) 
                  "in place; name it without \".zst\"",
                  "part_rows: Cannot compress \"out/c.dbf.gz\": a DBF table is read in place, with its memo "
                  "file beside it; name it without \".gz\"",
-                 "ProcessedData: Invalid value \"10\" for CompressionLevel in [GENERAL]: give a number from "
+                 "part_rows: ProcessedData: Invalid value \"10\" for CompressionLevel in [GENERAL]: give a number from "
                  "1 to 9",
                  "part_rows: Cannot split \"out/e.xls\" into parts: a workbook spreads its records over "
                  "sheets itself; SplitRows and SplitBytes are for the other formats",
-                 "ProcessedData: Invalid value \"10X\" for SplitBytes in [GENERAL]: give a number of bytes, "
+                 "part_rows: ProcessedData: Invalid value \"10X\" for SplitBytes in [GENERAL]: give a number of bytes, "
                  "with K, M or G for KiB, MiB or GiB"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("out"));
@@ -171,9 +171,9 @@ TEST_F(OutputPartsRunTest, AFullDiskLeavesNoCompressedFileAndNoPart) {
       "/bin/bash", {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" run.cfg", consoletest::VelmoraBinary()},
       dir_.Path());
   ASSERT_EQ(result.lines.size(), 9u) << result.output;
-  EXPECT_TRUE(result.lines[6].starts_with("ProcessedData: Cannot write to \"out/big.csv.gz\""))
+  EXPECT_TRUE(result.lines[6].starts_with("part_rows: ProcessedData: Cannot write to \"out/big.csv.gz\""))
       << result.lines[6];
-  EXPECT_TRUE(result.lines[7].starts_with("ProcessedData: Cannot write to \"out/big.0001.csv\""))
+  EXPECT_TRUE(result.lines[7].starts_with("part_rows: ProcessedData: Cannot write to \"out/big.0001.csv\""))
       << result.lines[7];
   EXPECT_EQ(result.lines[8], "clients: 2 records exported to out/small.csv.zst");
   EXPECT_EQ(result.exit_status, 1);
