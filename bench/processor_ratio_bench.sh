@@ -42,29 +42,4 @@ CFG
   add_command "velmora -> ${ending^^}" "\"$build/velmora\" \"$work/$ending.cfg\" > /dev/null"
 done
 
-/usr/bin/python3 - "$runs" "${labels[@]}" -- "${commands[@]}" <<'PY'
-import resource, statistics, subprocess, sys, time
-
-args = sys.argv[1:]
-runs = int(args.pop(0))
-split = args.index("--")
-labels, commands = args[:split], args[split + 1:]
-times = {label: [] for label in labels}
-for _ in range(runs):
-    # One run of every command in turn, so that a slow moment of the machine
-    # touches them all alike.
-    for label, command in zip(labels, commands):
-        before = resource.getrusage(resource.RUSAGE_CHILDREN)
-        start = time.monotonic()
-        subprocess.run(command, shell=True, check=True)
-        wall = time.monotonic() - start
-        after = resource.getrusage(resource.RUSAGE_CHILDREN)
-        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-        times[label].append((cpu, wall))
-client_cpu = statistics.median(cpu for cpu, _ in times[labels[0]])
-print(f"{'export':<24} {'cpu s':>8} {'wall s':>8} {'cpu ratio':>10}   (medians of {runs} runs)")
-for label in labels:
-    cpu = statistics.median(c for c, _ in times[label])
-    wall = statistics.median(w for _, w in times[label])
-    print(f"{label:<24} {cpu:8.2f} {wall:8.2f} {cpu / client_cpu:10.2f}")
-PY
+/usr/bin/python3 "$root/bench/in_turns.py" "$runs" "${labels[@]}" -- "${commands[@]}"

@@ -51,34 +51,8 @@ commands=(
 
 echo
 echo "$tables tables of $rows rows as SQL scripts"
-/usr/bin/python3 - "$runs" "${labels[@]}" -- "${commands[@]}" <<'PY'
-import resource, statistics, subprocess, sys, time
-
-args = sys.argv[1:]
-runs = int(args.pop(0))
-split = args.index("--")
-labels, commands = args[:split], args[split + 1:]
-times = {label: [] for label in labels}
-for _ in range(runs):
-    # One run of every command in turn, so that a slow moment of the machine
-    # touches them all alike.
-    for label, command in zip(labels, commands):
-        before = resource.getrusage(resource.RUSAGE_CHILDREN)
-        start = time.monotonic()
-        subprocess.run(command, shell=True, check=True)
-        wall = time.monotonic() - start
-        after = resource.getrusage(resource.RUSAGE_CHILDREN)
-        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-        times[label].append((cpu, wall))
-medians = {label: (statistics.median(c for c, _ in times[label]), statistics.median(w for _, w in times[label]))
-           for label in labels}
-dumper_wall = medians[labels[0]][1]
-serial_wall = medians[labels[1]][1]
-print(f"{'export':<20} {'cpu s':>8} {'wall s':>8} {'wall/mydumper':>14} {'wall/serial':>12}   (medians of {runs} runs)")
-for label in labels:
-    cpu, wall = medians[label]
-    print(f"{label:<20} {cpu:8.2f} {wall:8.2f} {wall / dumper_wall:14.2f} {wall / serial_wall:12.2f}")
-PY
+/usr/bin/python3 "$root/bench/in_turns.py" "$runs" "${labels[@]}" -- "${commands[@]}" \
+  --against "${labels[0]}" "${labels[1]}"
 # Files and sizes of the last run of each.
 for threads in 1 2; do
   echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $(du -sk "$work/out$threads" | cut -f1) KiB"
