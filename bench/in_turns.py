@@ -40,7 +40,8 @@ def main():
                for label in labels}
     width = max(len(label) for label in labels) + 2
     ratios = [f"wall/{label}" for label in against] or ["cpu ratio"]
-    print(f"{'export':<{width}} {'cpu s':>8} {'wall s':>8} " + " ".join(f"{name:>14}" for name in ratios) +
+    columns_width = max([14] + [len(name) for name in ratios])
+    print(f"{'export':<{width}} {'cpu s':>8} {'wall s':>8} " + " ".join(f"{name:>{columns_width}}" for name in ratios) +
           f"   (medians of {runs} runs)")
     for label in labels:
         cpu, wall = medians[label]
@@ -48,7 +49,8 @@ def main():
             columns = [wall / medians[other][1] for other in against]
         else:
             columns = [cpu / medians[labels[0]][0]]
-        print(f"{label:<{width}} {cpu:8.2f} {wall:8.2f} " + " ".join(f"{value:14.2f}" for value in columns))
+        print(f"{label:<{width}} {cpu:8.2f} {wall:8.2f} " +
+              " ".join(f"{value:{columns_width}.2f}" for value in columns))
 
 
 if __name__ == "__main__":
