@@ -44,26 +44,8 @@ bench_write_config "$work/csv.cfg" <<CFG
 CFG
 "$build/velmora" "$work/csv.cfg" > /dev/null
 
-/usr/bin/python3 - "$runs" "$build/velmora" "$work" <<'PY'
-import os, resource, statistics, subprocess, sys, time
-
-runs, velmora, work = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-times = {"standard fonts": [], "embedded fonts": []}
-configs = {"standard fonts": "latin.cfg", "embedded fonts": "cyrillic.cfg"}
-for _ in range(runs):
-    for label, config in configs.items():
-        before = resource.getrusage(resource.RUSAGE_CHILDREN)
-        start = time.monotonic()
-        subprocess.run([velmora, os.path.join(work, config)], check=True, stdout=subprocess.DEVNULL)
-        wall = time.monotonic() - start
-        after = resource.getrusage(resource.RUSAGE_CHILDREN)
-        times[label].append(((after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime), wall))
-base = statistics.median(c for c, _ in times["standard fonts"])
-print(f"{'PDF export':<18} {'cpu s':>8} {'wall s':>8} {'cpu ratio':>10}   (medians of {runs} runs)")
-for label in times:
-    cpu = statistics.median(c for c, _ in times[label])
-    wall = statistics.median(w for _, w in times[label])
-    print(f"{label:<18} {cpu:8.2f} {wall:8.2f} {cpu / base:10.2f}")
-for name in ("latin.pdf", "cyrillic.pdf", "cyrillic.csv"):
-    print(f"{name:<18} {os.path.getsize(os.path.join(work, name)):>14,} bytes")
-PY
+/usr/bin/python3 "$root/bench/in_turns.py" "$runs" "standard fonts" "embedded fonts" -- \
+  "\"$build/velmora\" \"$work/latin.cfg\" > /dev/null" "\"$build/velmora\" \"$work/cyrillic.cfg\" > /dev/null"
+for name in latin.pdf cyrillic.pdf cyrillic.csv; do
+  printf '%-18s %14s bytes\n' "$name" "$(stat -c %s "$work/$name" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta')"
+done

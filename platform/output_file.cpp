@@ -147,14 +147,11 @@ std::string RefusalOfInPlace(int fd, const std::string& target, const std::strin
 // Cleanup signals are deferred by the caller.
 int CreateSpool(const std::string& target, std::string& spool_name) {
   const std::string directory = TemporaryDirectory();
-  std::string name = directory + "/velmora-spool-XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  const int fd = CreateRemovedFile(directory, "spool", spool_name);
   if (fd < 0) {
     throw EVelmoraError("Cannot create a temporary file in \"" + directory + "\" for \"" + target + "\". " +
                         SystemErrorText(errno));
   }
-  ::unlink(name.c_str());
-  spool_name = name;
   return fd;
 }
 

@@ -26,6 +26,18 @@ std::string TemporaryDirectory() {
   return variable != nullptr && *variable != '\0' ? variable : "/tmp";
 }
 
+int CreateRemovedFile(const std::string& directory, std::string_view purpose, std::string& name) {
+  name = directory + "/velmora-" + std::string(purpose) + "-XXXXXX";
+  TDeferCleanupSignals defer;
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) {
+    const int saved_errno = errno;
+    ::unlink(name.c_str());
+    errno = saved_errno;
+  }
+  return fd;
+}
+
 TSpoolFile::TSpoolFile(std::string directory) : directory_(std::move(directory)) {
   // A file system that can make a file without a name is asked for one, so
   // that not even a killed process leaves a file behind; on the others the
@@ -33,12 +45,9 @@ TSpoolFile::TSpoolFile(std::string directory) : directory_(std::move(directory))
   fd_ = ::open(directory_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   int error_number = errno;
   if (fd_ < 0 && (error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL)) {
-    std::string name = directory_ + "/velmora-rows-XXXXXX";
-    // No terminating signal between creating the file and removing its name.
-    TDeferCleanupSignals defer;
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    std::string name;
+    fd_ = CreateRemovedFile(directory_, "rows", name);
     error_number = errno;
-    if (fd_ >= 0) ::unlink(name.c_str());
   }
   if (fd_ < 0) {
     throw EVelmoraError("Cannot create a file for the rows in the temporary directory \"" + directory_ +

@@ -4,11 +4,19 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
 // The directory for temporary files: $TMPDIR when set and not empty, else /tmp.
 std::string TemporaryDirectory();
+
+// Creates directory/velmora-PURPOSE-XXXXXX for reading and writing and removes
+// its name at once, no cleanup signal ending the process in between, so that
+// nothing of it is left whatever ends the process. Returns the descriptor and
+// sets name to the path it was made under (for messages), or returns -1 with
+// errno set.
+int CreateRemovedFile(const std::string& directory, std::string_view purpose, std::string& name);
 
 // A file without a name in the temporary directory for data written once, from
 // start to end, and then read back at any offset as often as needed. It is
