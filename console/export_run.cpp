@@ -390,7 +390,7 @@ bool TExportRun::PlanItem(TItemJob& job, TRunOutput& output) {
         return false;
       }
     }
-    if (const std::string refusal = OutputRefusal(plan.Choice, *plan.Format, plan.TemplateFile);
+    if (const std::string refusal = OutputRefusal(plan.Choice, *plan.Format);
         !refusal.empty()) {
       output.PrintFailure(item.Name + ": " + refusal);
       return false;

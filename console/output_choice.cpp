@@ -59,8 +59,7 @@ TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSe
   return choice;
 }
 
-std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format,
-                          const TIniFile& template_file) {
+std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format) {
   const bool workbook = format.Number == kXLSFormat.Number || format.Number == kXLSXFormat.Number;
   if (const TCompression compression = CompressionOfFileName(choice.FileName); compression != cmNone) {
     std::string reason;
@@ -75,15 +74,6 @@ std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& form
       return "Cannot compress \"" + choice.FileName + "\": " + reason + "; name it without \"" +
              std::string(CompressionEnding(compression)) + "\"";
     }
-  }
-  const auto is_set = [&](std::string_view key) {
-    const std::string value(Trim(template_file.ReadString("GENERAL", key, "")));
-    return !value.empty() && value != "0";
-  };
-  if (workbook && (is_set("SplitRows") || is_set("SplitBytes"))) {
-    return "Cannot split \"" + choice.FileName +
-           "\" into parts: a workbook spreads its records over sheets itself; SplitRows and SplitBytes are "
-           "for the other formats";
   }
   return "";
 }

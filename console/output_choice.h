@@ -13,8 +13,8 @@ namespace velmora {
 
 // Where one item goes and how it is written.
 struct TOutputChoice {
-  std::string FileName;  // as configured; printed in the count line
-  int ExportType = 0;    // a number of the format registry; 0 is the workbook
+  std::string FileName;      // as configured; printed in the count line
+  int ExportType = 0;        // a number of the format registry; 0 is the workbook
   std::string TemplateFile;  // "" when the item has none
 };
 
@@ -38,13 +38,11 @@ TItemFileSettings ReadItemFileSettings(const TIniFile& parameter_file, std::stri
 TOutputChoice ChooseOutput(std::string_view default_file_name, const TItemFileSettings& settings,
                            const TIniFile& own_template);
 
-// Why an item of format cannot be written as the choice and its template ask,
-// before any file is touched: a compression ending on a format whose readers
-// open the file in place (the workbooks, a DBF table with its memo file), or
-// SplitRows/SplitBytes for a workbook, which spreads its records over sheets
-// itself. Empty when nothing stands in the way.
-std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format,
-                          const TIniFile& template_file);
+// Why an item of format cannot be written as the choice asks, before any
+// file is touched: a compression ending on a format whose readers open the
+// file in place (the workbooks, a DBF table with its memo file). Empty when
+// nothing stands in the way.
+std::string OutputRefusal(const TOutputChoice& choice, const TExportFormat& format);
 
 // Reads [GENERAL] CompressionLevel (within the range of the file's
 // compression; read only for a compressed file), SplitRows and SplitBytes

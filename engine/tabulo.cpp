@@ -284,19 +284,19 @@ bool TTabulo::RunRecordLoop(TDataSet* data_set, const TRecordWindow& window, TRe
 
 bool TTabulo::PartIsFull() const {
   if (part_byte_limit_ <= 0 || part_records_ == 0 || writer_ == nullptr) return false;
-  return writer_->Stream().Position() + part_longest_record_ > part_byte_limit_;
+  return writer_->BytesWritten() + part_longest_record_ > part_byte_limit_;
 }
 
 void TTabulo::PartRecordsStart() {
   part_records_ = 0;
   part_longest_record_ = 0;
-  part_record_end_ = writer_ != nullptr ? writer_->Stream().Position() : 0;
+  part_record_end_ = writer_ != nullptr ? writer_->BytesWritten() : 0;
 }
 
 void TTabulo::PartRecordWritten() {
   if (part_byte_limit_ <= 0 || writer_ == nullptr) return;
   ++part_records_;
-  const std::int64_t end = writer_->Stream().Position();
+  const std::int64_t end = writer_->BytesWritten();
   part_longest_record_ = std::max(part_longest_record_, end - part_record_end_);
   part_record_end_ = end;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,10 @@ class TTabuloWriter {
 
   TTabulo& Owner() const { return owner_; }
   TOutputStream& Stream() const { return *stream_; }
+  // The size the file has reached: the bytes written into the stream, or,
+  // for a writer that holds or compresses its file's bytes on their way,
+  // the size they will take in the file. A split export ends its part by it.
+  virtual std::int64_t BytesWritten() const { return stream_->Position(); }
   // Sends the writer's output to another stream (the next page of a split export).
   void Redirect(TOutputStream& stream) { stream_ = &stream; }
 

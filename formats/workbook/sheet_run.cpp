@@ -528,6 +528,7 @@ void TTabuloWorkbook::TSheetRun::WalkStarted() {
   in_data_ = true;
   data_part_ = part_;
   first_data_row_ = row_count_;
+  owner_.PartRecordsStart();
 }
 
 bool TTabuloWorkbook::TSheetRun::AcceptRow(TTabuloRow& row) {

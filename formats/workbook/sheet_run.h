@@ -21,6 +21,8 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
 
   // Writes the sheet and its continuation sheets; false when the export was aborted.
   bool Run();
+  // The records of the sheet's window passed.
+  int RecordCounter() const { return record_counter_; }
 
  private:
   // The steps of the record loop.
@@ -30,7 +32,13 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
   void FillRow() override;
   bool AcceptRow(TTabuloRow& row) override;
   void BreakIfFull() override { EnsureRowRoom(); }
-  void WriteDataRow() override { DataRow(); }
+  bool AtEnd(const TDataSet* data_set) const override {
+    return TRecordSteps::AtEnd(data_set) || owner_.PartIsFull();
+  }
+  void WriteDataRow() override {
+    DataRow();
+    owner_.PartRecordWritten();
+  }
   int CountExported(int) override { return ++owner_.total_records_; }
   void RecordExported(int record_number) override;
   void AfterRecords() override { in_data_ = false; }
@@ -90,7 +98,7 @@ class TTabuloWorkbook::TSheetRun : private TRecordSteps {
   // Per column of fixed shapes (see ShowsFixedShapes): the number shapes measured.
   std::vector<std::vector<bool>> number_shapes_;
   std::string text_;
-  std::string given_text_;  // a handler's text of the cell being written
+  std::string given_text_;        // a handler's text of the cell being written
   std::vector<int> part_widths_;  // the column widths the current part began with
 };
 

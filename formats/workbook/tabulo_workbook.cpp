@@ -8,7 +8,9 @@
 
 namespace velmora {
 
-TTabuloWorkbook::TTabuloWorkbook() { OnlyVisibleFields = true; }
+TTabuloWorkbook::TTabuloWorkbook() {
+  OnlyVisibleFields = true;
+}
 TTabuloWorkbook::~TTabuloWorkbook() = default;
 
 TxlsSheet& TTabuloWorkbook::AddSheet() {
@@ -34,12 +36,19 @@ std::unique_ptr<TTabuloWriter> TTabuloWorkbook::CreateWriter(TOutputStream& stre
 }
 
 TxlsWorkbookSink& TTabuloWorkbook::Sink() const {
-  if (writer_ == nullptr || sink_ == nullptr) throw EVelmoraError("The writer exists only while the export runs");
+  if (writer_ == nullptr || sink_ == nullptr)
+    throw EVelmoraError("The writer exists only while the export runs");
   return *sink_;
 }
 
 void TTabuloWorkbook::Execute() {
   if (FileName.empty()) throw EVelmoraError("Result file name not present");
+  // A part is one sheet of the export's records; sheets of their own cannot
+  // be divided into parts.
+  if ((SplitRows > 0 || SplitBytes > 0) &&
+      std::any_of(Sheets.begin(), Sheets.end(), [](const auto& sheet) { return sheet->Exported; })) {
+    throw EVelmoraError("A workbook of defined sheets cannot be split into parts");
+  }
   TTabuloFormatText::Execute();
 }
 
@@ -64,10 +73,12 @@ std::unique_ptr<TxlsSheet> TTabuloWorkbook::TemporarySheet() {
   sheet->UserFormats = UserFormats;
   sheet->ColumnsWidth = ColumnsWidth;
   sheet->AllowCaptions = AllowCaptions;
-  sheet->GoToFirstRecord = GoToFirstRecord;
-  sheet->ExportRecCount = ExportRecCount;
-  sheet->SkipRecCount = SkipRecCount;
-  sheet->CurrentRecordOnly = CurrentRecordOnly;
+  // The export's window, or the part's while a split export runs.
+  const TRecordWindow window = RecordWindow();
+  sheet->GoToFirstRecord = window.GoToFirstRecord;
+  sheet->ExportRecCount = window.ExportRecCount;
+  sheet->SkipRecCount = window.SkipRecCount;
+  sheet->CurrentRecordOnly = window.CurrentRecordOnly;
   sheet->OnlyVisibleFields = OnlyVisibleFields;
   return sheet;
 }
@@ -105,10 +116,11 @@ void TTabuloWorkbook::UseSheetNumberFormats(TxlsSheet& sheet) {
     const bool integer = column.ColumnType == ctInteger || column.ColumnType == ctLargeInt;
     if (integer && integer_default && column.Format == sheet.Formats.IntegerFormat()) {
       column.Format = "0";
-    } else if (column.ColumnType == ctFloat && float_default && column.Format == sheet.Formats.FloatFormat() &&
-               column.Field != nullptr) {
+    } else if (column.ColumnType == ctFloat && float_default &&
+               column.Format == sheet.Formats.FloatFormat() && column.Field != nullptr) {
       const int scale = DeclaredScale(column.Field->SourceType.Type);
-      if (scale >= 0) column.Format = "#,###,##0" + (scale > 0 ? "." + std::string(scale, '0') : std::string());
+      if (scale >= 0)
+        column.Format = "#,###,##0" + (scale > 0 ? "." + std::string(scale, '0') : std::string());
     }
   }
 }
@@ -150,14 +162,15 @@ void TTabuloWorkbook::MeasureColumns(TxlsSheet& sheet, TColumnSettings& settings
   // sheet run measures the rows after them as it writes them).
   const bool every_value = sheet.AutoCalcColWidth;
   TSheetWidths& widths = sheet.Widths();
-  widths.Start(sheet.Columns(), every_value ? 0 : kSheetWidthCap, sheet.Options.CaptionsFormat.Font.Has(xfsBold));
+  widths.Start(sheet.Columns(), every_value ? 0 : kSheetWidthCap,
+               sheet.Options.CaptionsFormat.Font.Has(xfsBold));
   settings.OnMeasureValue = [&widths](int column, std::string_view text) { widths.Measure(column, text); };
   settings.OnFetchedRecord = [this, &widths](int counter) {
     widths.MeasuredRecords = counter;
     if (OnFetchedRecord) OnFetchedRecord(*this, counter);
   };
-  sheet.Columns().ColumnWidthPass(settings,
-                                  every_value ? TWidthRule{0, true, false} : TWidthRule{kSheetWidthCap, false, true});
+  sheet.Columns().ColumnWidthPass(
+      settings, every_value ? TWidthRule{0, true, false} : TWidthRule{kSheetWidthCap, false, true});
   widths.Apply(sheet.Columns());
 }
 
@@ -181,15 +194,21 @@ void TTabuloWorkbook::RunExport() {
   if (OnBeginExport) OnBeginExport(*this);
   for (std::size_t position = 0; position < sheets.size(); ++position) {
     TxlsSheet& sheet = *sheets[position];
-    const int index = temporary ? 0 : static_cast<int>(
-        std::find_if(Sheets.begin(), Sheets.end(), [&](const auto& item) { return item.get() == &sheet; }) -
-        Sheets.begin());
+    const int index =
+        temporary ? 0
+                  : static_cast<int>(std::find_if(Sheets.begin(), Sheets.end(),
+                                                  [&](const auto& item) { return item.get() == &sheet; }) -
+                                     Sheets.begin());
     sheet.DataSet->DisableControls();
     struct TControlsGuard {
       TDataSet* data_set;
       ~TControlsGuard() { data_set->EnableControls(); }
     } guard{sheet.DataSet};
-    if (!TSheetRun(*this, writer, sheet, index).Run()) break;
+    TSheetRun run(*this, writer, sheet, index);
+    const bool completed = run.Run();
+    // The records the sheet passed: a split export goes on after them.
+    record_counter_ = run.RecordCounter();
+    if (!completed) break;
   }
   AfterExport();
   // An aborted export still ends as a valid workbook holding the rows written.

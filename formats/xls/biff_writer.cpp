@@ -87,7 +87,8 @@ std::string WorkbookGlobalsHead(const TxlsFont& data_font) {
   AppendRecord(out, kProt4RevRecord, WordBody(0));
   AppendRecord(out, kProt4RevPassRecord, WordBody(0));
   std::string window1;
-  for (const std::uint16_t value : {120, 120, 23820, 15720, 0x0038, 0, 0, 1, 600}) AppendUInt16(window1, value);
+  for (const std::uint16_t value : {120, 120, 23820, 15720, 0x0038, 0, 0, 1, 600})
+    AppendUInt16(window1, value);
   AppendRecord(out, kWindow1Record, window1);
   AppendRecord(out, kBackupRecord, WordBody(0));
   AppendRecord(out, kHideObjRecord, WordBody(0));
@@ -147,8 +148,17 @@ void TTabuloXLSWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
   sheets_ = CreateTemporaryStream("xls-sheets");
 }
 
+std::int64_t TTabuloXLSWriter::BytesWritten() const {
+  const std::int64_t records =
+      Stream().Position() + (sheets_ != nullptr ? sheets_->Position() : 0) + shared_strings_.RecordsSize();
+  // A 4-byte allocation entry per 512-byte sector, and the directory and
+  // header sectors.
+  return records + records / 128 + 2048;
+}
+
 void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_header,
-                                  std::string_view page_footer, int first_column, const std::vector<int>& widths) {
+                                  std::string_view page_footer, int first_column,
+                                  const std::vector<int>& widths) {
   TSheetPlace& sheet = sheets_list_.emplace_back();
   sheet.Title = std::move(title);
   sheet.BofOffset = Out().Position();
@@ -171,7 +181,8 @@ void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_he
   AppendUInt16(record_, 255);
   Record(kDefaultRowHeightRecord);
   WordRecord(kWsBoolRecord, 0x04C1);
-  for (const auto& [id, text] : {std::pair{kHeaderRecord, page_header}, std::pair{kFooterRecord, page_footer}}) {
+  for (const auto& [id, text] :
+       {std::pair{kHeaderRecord, page_header}, std::pair{kFooterRecord, page_footer}}) {
     record_.clear();
     if (!text.empty()) AppendString16(record_, CutUnits(Utf8ToUtf16(text), kMaxHeaderUnits));
     Record(id);

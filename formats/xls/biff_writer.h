@@ -64,6 +64,10 @@ class TTabuloXLSWriter : public TxlsWorkbookSink {
   // Inserts the deferred globals, patches DIMENSIONS and sheet offsets,
   // writes the final EOF and completes the compound document.
   void Finish() override;
+  // The document's size were it finished now: the globals, the worksheets
+  // and the shared strings written so far, and the compound document's
+  // allocation tables around them.
+  std::int64_t BytesWritten() const override;
 
  private:
   struct TSheetPlace {

@@ -322,6 +322,10 @@ void TTabuloXLSXWriter::EndSheet(int, int) {
   in_sheet_ = false;
 }
 
+std::int64_t TTabuloXLSXWriter::BytesWritten() const {
+  return zip_ != nullptr ? static_cast<std::int64_t>(zip_->EstimatedSize()) : Stream().Position();
+}
+
 void TTabuloXLSXWriter::Finish() {
   if (in_sheet_) EndSheet(0, 0);
   std::string workbook;

@@ -55,6 +55,8 @@ class TTabuloXLSXWriter : public TxlsWorkbookSink {
                           const TFormulaResult& result) override;
   void EndSheet(int rows, int columns) override;
   void Finish() override;
+  // The archive's size with the cells written so far compressed.
+  std::int64_t BytesWritten() const override;
 
   // The deflate level, 0 to 9; set before WriteWorkbookGlobals.
   void SetCompressionLevel(int level) { level_ = level; }

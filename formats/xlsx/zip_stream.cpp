@@ -186,6 +186,7 @@ void TZipStream::Submit(TJob::TKind kind, std::string_view bytes) {
     // The slot's old buffer, emptied, becomes the one the caller fills next.
     std::swap(slot_.Bytes, block_);
     block_.clear();
+    handed_ += slot_.Bytes.size();
   } else {
     slot_.Bytes.assign(bytes);
   }
@@ -270,6 +271,7 @@ void TZipStream::Run(TJob& job) {
       current_.UncompressedSize += job.Bytes.size();
       if (current_.HasRegion) current_.TailSize += job.Bytes.size();
       Deflate(job.Bytes, Z_NO_FLUSH);
+      deflated_.fetch_add(job.Bytes.size(), std::memory_order_relaxed);
       break;
     case TJob::jkRegion:
       PlaceRegion(job.Bytes);
@@ -291,6 +293,17 @@ void TZipStream::Run(TJob& job) {
 void TZipStream::Emit(std::string_view bytes) {
   stream_.Write(bytes);
   offset_ += bytes.size();
+  written_.store(offset_, std::memory_order_relaxed);
+}
+
+std::uint64_t TZipStream::EstimatedSize() const {
+  const std::uint64_t deflated = deflated_.load(std::memory_order_relaxed);
+  const std::uint64_t written = written_.load(std::memory_order_relaxed);
+  const std::uint64_t pending = handed_ - std::min(deflated, handed_) + block_.size();
+  // Until a block was compressed, the bytes count whole.
+  if (deflated == 0) return written + pending;
+  const double ratio = std::min(1.0, static_cast<double>(written) / static_cast<double>(deflated));
+  return written + static_cast<std::uint64_t>(static_cast<double>(pending) * ratio);
 }
 
 void TZipStream::StartEntry(const std::string& name) {

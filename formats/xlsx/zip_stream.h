@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -76,6 +77,12 @@ class TZipStream {
   std::uint64_t UncompressedBytes() const { return uncompressed_total_; }
   std::uint64_t CompressedBytes() const { return compressed_total_; }
 
+  // The archive's size once the bytes handed to it so far are compressed:
+  // what the second thread wrote, and the bytes still on their way, counted
+  // at the compression ratio of the bytes before them. Callable at any time
+  // from the caller's side; a split export judges a part's size by it.
+  std::uint64_t EstimatedSize() const;
+
  private:
   struct TJob {
     enum TKind { jkNone, jkBegin, jkData, jkRegion, jkPatch, jkEnd, jkFinish };
@@ -119,7 +126,8 @@ class TZipStream {
   TOutputStream& stream_;
   int level_;
   std::string block_;
-  bool in_entry_ = false;  // caller's view
+  bool in_entry_ = false;     // caller's view
+  std::uint64_t handed_ = 0;  // data bytes handed to the second thread, caller's view
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -135,6 +143,10 @@ class TZipStream {
   std::vector<TEntry> entries_;
   TEntry current_;
   std::uint64_t offset_ = 0;  // bytes of the archive written
+  // What the caller's side reads of the second thread's progress: the bytes
+  // of the archive written and the data bytes compressed into them.
+  std::atomic<std::uint64_t> written_{0};
+  std::atomic<std::uint64_t> deflated_{0};
   std::string out_;
   std::uint64_t uncompressed_total_ = 0;
   std::uint64_t compressed_total_ = 0;

@@ -59,17 +59,14 @@ TEST_F(OutputPartsRunTest, CompressedFilesHoldTheBytesOfThePlainExport) {
   }
 }
 
-TEST_F(OutputPartsRunTest, WhatCannotBeCompressedOrSplitIsRefusedBeforeAnyFile) {
+TEST_F(OutputPartsRunTest, WhatCannotBeCompressedIsRefusedBeforeAnyFile) {
   Write("level.ini", "[GENERAL]\nCompressionLevel=10\n");
-  Write("split.ini", "[GENERAL]\nSplitRows=100\n");
   Write("bytes.ini", "[GENERAL]\nSplitBytes=10X\n");
   const TVelmoraResult result =
-      Run("[Tables]\nxlsx=part_rows\nxls=part_rows\ndbf=part_rows\nlevel=part_rows\nsplit=part_rows\n"
-          "bytes=part_rows\n"
-          "[Files]\nxlsx=out/a.xlsx.gz\nxls=out/b.xls.zst\ndbf=out/c.dbf.gz\nlevel=out/d.csv.gz\nsplit=out/"
-          "e.xls\n"
+      Run("[Tables]\nxlsx=part_rows\nxls=part_rows\ndbf=part_rows\nlevel=part_rows\nbytes=part_rows\n"
+          "[Files]\nxlsx=out/a.xlsx.gz\nxls=out/b.xls.zst\ndbf=out/c.dbf.gz\nlevel=out/d.csv.gz\n"
           "bytes=out/f.csv\n"
-          "[Templates]\nlevel=level.ini\nsplit=split.ini\nbytes=bytes.ini\n");
+          "[Templates]\nlevel=level.ini\nbytes=bytes.ini\n");
   EXPECT_EQ(
       result.lines,
       Connected({"part_rows: Cannot compress \"out/a.xlsx.gz\": an XLSX workbook is compressed already; "
@@ -78,11 +75,11 @@ TEST_F(OutputPartsRunTest, WhatCannotBeCompressedOrSplitIsRefusedBeforeAnyFile) 
                  "in place; name it without \".zst\"",
                  "part_rows: Cannot compress \"out/c.dbf.gz\": a DBF table is read in place, with its memo "
                  "file beside it; name it without \".gz\"",
-                 "part_rows: ProcessedData: Invalid value \"10\" for CompressionLevel in [GENERAL]: give a number from "
+                 "part_rows: ProcessedData: Invalid value \"10\" for CompressionLevel in [GENERAL]: give a "
+                 "number from "
                  "1 to 9",
-                 "part_rows: Cannot split \"out/e.xls\" into parts: a workbook spreads its records over "
-                 "sheets itself; SplitRows and SplitBytes are for the other formats",
-                 "part_rows: ProcessedData: Invalid value \"10X\" for SplitBytes in [GENERAL]: give a number of bytes, "
+                 "part_rows: ProcessedData: Invalid value \"10X\" for SplitBytes in [GENERAL]: give a number "
+                 "of bytes, "
                  "with K, M or G for KiB, MiB or GiB"}));
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_FALSE(Exists("out"));
@@ -156,6 +153,59 @@ TEST_F(OutputPartsRunTest, PartsAreReadBackWholeInOrderAndTheScriptPartsReplay) 
     --records;
   }
   EXPECT_EQ(records, 2500);
+}
+
+// Workbook parts by rows (XLS, whose parts break to continuation sheets at
+// 65,536 rows only) and by bytes (XLSX, judged by the compressed size): each
+// part opens whole in its reader with the caption row on top, and the parts'
+// ids run in order, none lost or doubled.
+TEST_F(OutputPartsRunTest, WorkbookPartsOpenWholeWithTheirRowsInOrder) {
+  Write("rows.ini", "[GENERAL]\nSplitRows=1000\n");
+  Write("bytes.ini", "[GENERAL]\nSplitBytes=24K\n");
+  const TVelmoraResult result =
+      Run("[Tables]\nxls=part_rows\nxlsx=part_rows\n[Files]\nxls=out/rows.xls\nxlsx=out/rows.xlsx\n"
+          "[Templates]\nxls=rows.ini\nxlsx=bytes.ini\n");
+  ASSERT_EQ(result.exit_status, 0) << result.output << result.errors;
+  ASSERT_EQ(result.lines.size(), 8u) << result.output;
+  EXPECT_EQ(result.lines[6],
+            "part_rows: 2500 records exported to out/rows.0001.xls ... out/rows.0003.xls (3 parts)");
+  const std::string& xlsx_line = result.lines[7];
+  ASSERT_TRUE(xlsx_line.starts_with("part_rows: 2500 records exported to out/rows.0001.xlsx ... out/rows.00"))
+      << xlsx_line;
+  const int xlsx_parts = std::stoi(xlsx_line.substr(xlsx_line.rfind("(") + 1));
+  EXPECT_GE(xlsx_parts, 3);
+
+  // Prints per part its first and last id and its row count; for XLSX also
+  // whether the part stayed within the limit and its trailer.
+  const testsupport::TCommandResult read = testsupport::RunCommand(
+      {"/usr/bin/python3", "-c",
+       "import glob,os,sys,xlrd,openpyxl\n"
+       "def show(name, rows):\n"
+       "  assert rows[0][:4]==['id','name','amount','note'], (name, rows[0])\n"
+       "  ids=[int(float(r[0])) for r in rows[1:]]\n"
+       "  assert ids==list(range(ids[0],ids[0]+len(ids))), name\n"
+       "  print(os.path.basename(name), ids[0], ids[-1], len(ids))\n"
+       "for name in sorted(glob.glob(sys.argv[1]+'/rows.*.xls')):\n"
+       "  book=xlrd.open_workbook(name)\n"
+       "  assert book.nsheets==1\n"
+       "  sheet=book.sheet_by_index(0)\n"
+       "  show(name, [sheet.row_values(r) for r in range(sheet.nrows)])\n"
+       "total=0\n"
+       "for name in sorted(glob.glob(sys.argv[1]+'/rows.*.xlsx')):\n"
+       "  book=openpyxl.load_workbook(name, read_only=True)\n"
+       "  rows=[list(r) for r in book.worksheets[0].iter_rows(values_only=True)]\n"
+       "  assert os.path.getsize(name) <= 24*1024+4096, (name, os.path.getsize(name))\n"
+       "  total+=len(rows)-1\n"
+       "  assert rows[1][0]==total-len(rows)+2, name\n"
+       "  show(name, rows)\n"
+       "print('xlsx', total)\n",
+       dir_.File("out")});
+  ASSERT_EQ(read.exit_status, 0) << read.output;
+  EXPECT_TRUE(
+      read.output.starts_with("rows.0001.xls 1 1000 1000\nrows.0002.xls 1001 2000 1000\n"
+                              "rows.0003.xls 2001 2500 500\n"))
+      << read.output;
+  EXPECT_TRUE(read.output.ends_with("xlsx 2500\n")) << read.output;
 }
 
 // The process may write no file beyond 4 KiB (and ignores the signal that
