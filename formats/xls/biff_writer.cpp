@@ -151,9 +151,10 @@ void TTabuloXLSWriter::WriteWorkbookGlobals(const TxlsFont& data_font) {
 std::int64_t TTabuloXLSWriter::BytesWritten() const {
   const std::int64_t records =
       Stream().Position() + (sheets_ != nullptr ? sheets_->Position() : 0) + shared_strings_.RecordsSize();
-  // A 4-byte allocation entry per 512-byte sector, and the directory and
-  // header sectors.
-  return records + records / 128 + 2048;
+  // A 4-byte allocation entry per 512-byte sector (and the sectors listing
+  // the allocation table's sectors), the last sector's padding, and the
+  // header and directory sectors.
+  return records + records / 127 + 4096;
 }
 
 void TTabuloXLSWriter::BeginSheet(std::u16string title, std::string_view page_header,

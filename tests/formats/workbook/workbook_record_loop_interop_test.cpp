@@ -1,7 +1,7 @@
 // The workbook formats through the engine's record loop, read back by the
 // Python readers of each format: the record window (skip and limit), an abort
-// that OnStopExport ends or lets go on, and continuation sheets inside the
-// loop. The events see the same counters in both formats.
+// that OnStopExport ends or lets go on, continuation sheets inside the
+// loop, and split exports whose parts are workbooks of their own. The events see the same counters in both formats.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -79,6 +79,7 @@ struct TLoopCase {
   bool FourRowSheets;
   const char* Sheets;  // what the reader gets
   const char* Events;
+  int SplitRows;  // 0: one file; else the parts' sheets follow each other in Sheets
 };
 
 TEST_P(WorkbookRecordLoopTest, WindowAbortAndContinuationSheetsReachTheFileAndTheEvents) {
@@ -87,14 +88,19 @@ TEST_P(WorkbookRecordLoopTest, WindowAbortAndContinuationSheetsReachTheFileAndTh
     GTEST_SKIP() << "the Python reader (" << format.Modules << ") is not installed";
   }
   const TLoopCase cases[] = {
-      {"window", 2, 3, 0, false, false, "Sheet 1: NO 3 4 5\n", "s1 s2 e1:0 e2:1 e3:2"},
-      {"abort and stop", 0, 0, 2, false, false, "Sheet 1: NO 1 2\n", "e1:0 e2:1 stop"},
+      {"window", 2, 3, 0, false, false, "Sheet 1: NO 3 4 5\n", "s1 s2 e1:0 e2:1 e3:2", 0},
+      {"abort and stop", 0, 0, 2, false, false, "Sheet 1: NO 1 2\n", "e1:0 e2:1 stop", 0},
       {"abort and continue", 0, 0, 2, true, false, "Sheet 1: NO 1 2 3 4 5 6\n",
-       "e1:0 e2:1 continue e3:2 e4:3 e5:4 e6:5"},
+       "e1:0 e2:1 continue e3:2 e4:3 e5:4 e6:5", 0},
       {"continuation sheets", 1, 5, 0, false, true, "Sheet 1: NO 2 3 4\nSheet 1 (2): NO 5 6\n",
-       "s1 e1:0 e2:1 e3:2 e4:3 e5:4"},
+       "s1 e1:0 e2:1 e3:2 e4:3 e5:4", 0},
       {"abort and stop on a continuation sheet", 0, 0, 4, false, true, "Sheet 1: NO 1 2 3\nSheet 1 (2): NO 4\n",
-       "e1:0 e2:1 e3:2 e4:3 stop"},
+       "e1:0 e2:1 e3:2 e4:3 stop", 0},
+      // Each part counts its own records; the window holds over the parts.
+      {"parts of a window", 1, 4, 0, false, false, "Sheet 1: NO 2 3\nSheet 1: NO 4 5\n", "s1 e1:0 e2:1 e1:0 e2:1",
+       2},
+      {"continuation sheets inside parts", 0, 0, 0, false, true,
+       "Sheet 1: NO 1 2 3\nSheet 1 (2): NO 4 5\nSheet 1: NO 6\n", "e1:0 e2:1 e3:2 e4:3 e5:4 e1:0", 5},
   };
   for (const TLoopCase& test_case : cases) {
     SCOPED_TRACE(test_case.Name);
@@ -107,6 +113,7 @@ TEST_P(WorkbookRecordLoopTest, WindowAbortAndContinuationSheetsReachTheFileAndTh
     exporter->FileName = directory_.File(format.FileName);
     exporter->SkipRecCount = test_case.Skip;
     exporter->ExportRecCount = test_case.Limit;
+    exporter->SplitRows = test_case.SplitRows;
     std::string events;
     auto log = [&events](const std::string& event) { events += (events.empty() ? "" : " ") + event; };
     exporter->OnSkippedRecord = [&](TTabulo&, int record) { log("s" + std::to_string(record)); };
@@ -121,9 +128,15 @@ TEST_P(WorkbookRecordLoopTest, WindowAbortAndContinuationSheetsReachTheFileAndTh
     };
     exporter->Execute();
     EXPECT_EQ(events, test_case.Events);
-    const testsupport::TCommandResult read = RunCommand({kPython, "-c", kRowDumper, exporter->FileName});
-    EXPECT_EQ(read.exit_status, 0) << read.output;
-    EXPECT_EQ(read.output, test_case.Sheets);
+    std::vector<std::string> files = exporter->PartFileNames();
+    if (files.empty()) files.push_back(exporter->FileName);
+    std::string sheets;
+    for (const std::string& file : files) {
+      const testsupport::TCommandResult read = RunCommand({kPython, "-c", kRowDumper, file});
+      EXPECT_EQ(read.exit_status, 0) << read.output;
+      sheets += read.output;
+    }
+    EXPECT_EQ(sheets, test_case.Sheets);
   }
 }
 

@@ -312,6 +312,19 @@ TEST_F(XlsExporterTest, CaptionTextAndAggregateEventsReachTheirCells) {
                           "3 0 F 1-2 col 0\n3 1 S highest\n");
 }
 
+// A part of a split export is one sheet of the export's records: defined
+// sheets, each with its own source, are refused before any file is made.
+TEST_F(XlsExporterTest, DefinedSheetsAreNotSplit) {
+  Fill(1, {{0}, {1}, {2}});
+  EXPECT_VELMORA_ERROR(testsupport::ExportWorkbook(data_, path_,
+                                                   [&](TTabuloXLS& exporter) {
+                                                     exporter.AddSheet().DataSet = &data_;
+                                                     exporter.SplitRows = 2;
+                                                   }),
+                       "A workbook of defined sheets cannot be split into parts");
+  EXPECT_EQ(directory_.Entries(), std::vector<std::string>{});
+}
+
 // Rows refused by the engine's event never reach the sheet's; the sheet's
 // record counter counts refused rows, so row strips follow the records.
 TEST_F(XlsExporterTest, RowEventsSeeTheSheetIndexAndTheRecordCounter) {
