@@ -227,9 +227,20 @@ void TExportRun::StartSharedSnapshot() {
   locker.Database.Password = connection_.Password;
   locker.Database.Options = connection_.Options;
   locker.Database.Connect();
+  // Taking the lock waits for the statements running on the server, and
+  // writers wait behind it meanwhile: the wait is bounded.
+  TDirMySqlTransact& lock_session = locker.Transaction.DirTransact();
+  lock_session.Execute(Format("SET SESSION lock_wait_timeout = %u", connection_.LockWaitTimeout).c_str());
   try {
-    locker.Transaction.DirTransact().Execute("FLUSH TABLES WITH READ LOCK");
+    lock_session.Execute("FLUSH TABLES WITH READ LOCK");
   } catch (const std::exception& error) {
+    constexpr unsigned int kLockWaitTimeoutErrno = 1205;
+    if (lock_session.LastClientErrno() == kLockWaitTimeoutErrno) {
+      throw EVelmoraError(Format("Snapshot=1 with Threads above 1: the global read lock was not granted within "
+                                 "%u seconds (LockWaitTimeout): ",
+                                 connection_.LockWaitTimeout) +
+                          error.what());
+    }
     throw EVelmoraError(std::string("Snapshot=1 with Threads above 1 needs the global read lock "
                                     "(the RELOAD privilege): ") +
                         error.what());

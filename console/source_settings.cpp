@@ -165,6 +165,7 @@ TConnectionSettings TConnectionSettings::Read(const TIniFile& parameter_file) {
   settings.StoreResult = parameter_file.ReadBool(kConnectionSection, "StoreResult", false);
   settings.ContinueOnError = parameter_file.ReadBool(kConnectionSection, "ContinueOnError", false);
   settings.Threads = ReadThreads(parameter_file);
+  settings.LockWaitTimeout = ReadSeconds(parameter_file, "LockWaitTimeout", settings.LockWaitTimeout);
   return settings;
 }
 

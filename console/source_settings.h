@@ -25,6 +25,9 @@ struct TConnectionSettings {
   bool StoreResult = false;  // every item's result held whole before it is written
   bool ContinueOnError = false;  // a failed statement fails its item only
   int Threads = 1;               // items exported at once, each on a connection of its own
+  // Seconds the global read lock of a shared snapshot may wait for the
+  // statements running on the server before the run ends.
+  unsigned int LockWaitTimeout = 60;
   // Lines for standard error: files holding a password that others can read.
   std::vector<std::string> Warnings;
 

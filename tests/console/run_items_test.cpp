@@ -130,9 +130,9 @@ TEST_F(RunItemsTest, ThreadsWithSnapshotReadOneSnapshot) {
   }
 }
 
-// Without the privilege of the global read lock the connections cannot be
-// brought to one snapshot: the run ends before any item, never exporting
-// items that might disagree.
+// Without the privilege of the global read lock, or when the lock is not
+// granted in time, the connections cannot be brought to one snapshot: the run
+// ends before any item, never exporting items that might disagree.
 TEST_F(RunItemsTest, ThreadsWithSnapshotNeedTheGlobalReadLock) {
   testsupport::RunSql(*server_,
                       "CREATE USER IF NOT EXISTS 'velmora_plain'@'localhost' IDENTIFIED BY 'plain';"
@@ -146,6 +146,28 @@ TEST_F(RunItemsTest, ThreadsWithSnapshotNeedTheGlobalReadLock) {
       Connected({"ERROR: Snapshot=1 with Threads above 1 needs the global read lock (the RELOAD privilege): "
                  "Access denied; you need (at least one of) the RELOAD privilege(s) for this operation"}));
   EXPECT_EQ(result.exit_status, 1);
+  EXPECT_FALSE(Exists("orders.csv"));
+
+  // A session holding a table lock keeps the global read lock from being
+  // granted: the run waits LockWaitTimeout seconds, not until the lock goes.
+  std::future<void> holder = std::async(std::launch::async, [] {
+    testsupport::RunSql(*server_, "LOCK TABLES clients WRITE; SELECT SLEEP(20); UNLOCK TABLES",
+                        "velmora_console");
+  });
+  const std::string holder_id = RunningConnection("SELECT SLEEP(20)");
+  ASSERT_FALSE(holder_id.empty());
+  const auto started = std::chrono::steady_clock::now();
+  const TVelmoraResult waited = Run("[Tables]\n1=orders\n2=clients\n[Files]\nAll=.csv\n",
+                                    SocketConnection() + "Threads=2\nSnapshot=1\nLockWaitTimeout=1\n");
+  const auto waited_for = std::chrono::steady_clock::now() - started;
+  // The killed session's lock goes with it (its client reports the kill).
+  testsupport::RunSql(*server_, "KILL " + holder_id);
+  holder.wait();
+  EXPECT_EQ(waited.lines, Connected({"ERROR: Snapshot=1 with Threads above 1: the global read lock was not "
+                                     "granted within 1 seconds (LockWaitTimeout): Lock wait timeout exceeded; "
+                                     "try restarting transaction"}));
+  EXPECT_EQ(waited.exit_status, 1);
+  EXPECT_LT(waited_for, std::chrono::seconds(15));
   EXPECT_FALSE(Exists("orders.csv"));
 }
 
