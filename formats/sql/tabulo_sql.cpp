@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/decimal_number.h"
 #include "platform/text_escape.h"
 #include "platform/text_utils.h"
-#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -20,9 +18,29 @@ constexpr std::size_t kRowBytes = 65535;
 // point and exponent, as the server sends numbers. Anything else ("e5" would
 // name a column, "1.2.3" breaks the statement) is quoted.
 bool IsNumberLiteral(std::string_view text) {
-  TDecimalParts parts;
-  const std::size_t read = ScanDecimal(text, ".", parts);
-  return read != 0 && read == text.size();
+  const char* position = text.data();
+  const char* const end = position + text.size();
+  const auto digits = [&] {
+    const char* const start = position;
+    while (position != end && *position >= '0' && *position <= '9') ++position;
+    return position != start;
+  };
+  const auto sign = [&] {
+    if (position != end && (*position == '+' || *position == '-')) ++position;
+  };
+  sign();
+  bool mantissa = digits();
+  if (position != end && *position == '.') {
+    ++position;
+    mantissa = digits() || mantissa;
+  }
+  if (!mantissa) return false;
+  if (position != end && (*position == 'e' || *position == 'E')) {
+    ++position;
+    sign();
+    if (!digits()) return false;
+  }
+  return position == end;
 }
 
 void AppendHexLiteral(std::string& out, std::string_view bytes) {
@@ -128,11 +146,20 @@ void TTabuloSQL::WriteCreateTable() {
   Writer().EmptyLine();
 }
 
-void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
-  // The field's own value: the statements carry what the source holds.
-  column.Field->GetValue(cell_);
-  const std::string_view source = cell_.Text;
-  if (cell_.IsNull()) {
+void TTabuloSQL::FillRow() {
+  // A handler reads the row's texts, dates in the locale's form: the base
+  // fills them. Without one the script copies every value's source text, and
+  // no moment is read.
+  if (OnBeforeExportRow) {
+    TTabulo::FillRow();
+    return;
+  }
+  for (TTabuloCol& cell : ExportRow()) Columns()[cell.ColumnIndex].Field->GetSourceValue(cell.Value);
+}
+
+void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column, const TCellValue& value) {
+  const std::string_view source = value.Text;
+  if (value.IsNull()) {
     out += "NULL";
     return;
   }
@@ -151,7 +178,7 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
       // A column the source declares (a two-value ENUM) takes its own text.
       if (!column.Field->SourceType.Type.empty()) break;
       value_.clear();
-      column.AppendTextForm(cell_, value_);
+      column.AppendTextForm(value, value_);
       const std::string& text =
           SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
       if (IsBareWord(text)) {
@@ -164,18 +191,28 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
     default:
       break;
   }
-  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary || !IsValidUtf8(source)) {
+  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary ||
+      !AppendSqlStringIfUtf8(out, source)) {
     AppendHexLiteral(out, source);
-  } else {
-    AppendSqlString(out, source);
   }
 }
 
 void TTabuloSQL::AppendValues(std::string& out) {
+  // The statements carry what the source holds: the texts a handler gave
+  // the row do not reach them, each field's own value is read again.
+  const bool given = static_cast<bool>(OnBeforeExportRow);
   out += '(';
-  for (int index = 0; index < Columns().Count(); ++index) {
-    if (index > 0) out += ',';
-    AppendLiteral(out, Columns()[index]);
+  bool first = true;
+  for (const TTabuloCol& cell : ExportRow()) {
+    if (!first) out += ',';
+    first = false;
+    const TTabuloColumn& column = Columns()[cell.ColumnIndex];
+    if (given) {
+      column.Field->GetValue(cell_);
+      AppendLiteral(out, column, cell_);
+    } else {
+      AppendLiteral(out, column, cell.Value);
+    }
   }
   out += ')';
 }
