@@ -82,7 +82,9 @@ TEST(TextEscape, SqlStringsFindEscapesAndInvalidUtf8AtAnyPosition) {
       std::string out = "<";
       EXPECT_EQ(AppendSqlStringIfUtf8(out, text), byte.Utf8);
       EXPECT_EQ(out, byte.Utf8 ? "<'" + before + byte.Escaped + after + "'" : "<");
-      if (byte.Utf8) EXPECT_EQ(Appended([&](std::string& plain) { AppendSqlString(plain, text); }), out);
+      if (byte.Utf8) {
+        EXPECT_EQ(Appended([&](std::string& plain) { AppendSqlString(plain, text); }), out);
+      }
     }
   }
   std::string out = "<";
