@@ -84,6 +84,8 @@ void TTabuloSQL::BeginExport() {
   std::vector<std::string> names;
   for (int index = 0; index < Columns().Count(); ++index) names.push_back(Columns()[index].Name);
   names_ = SqlColumnNames(names);
+  literals_.clear();
+  for (const auto& column : Columns()) literals_.push_back({column.get(), LiteralForm(*column)});
   if (CreateTable && !TableName.empty()) WriteCreateTable();
 
   statement_start_.assign("INSERT INTO ");
@@ -154,31 +156,45 @@ void TTabuloSQL::FillRow() {
     TTabulo::FillRow();
     return;
   }
-  for (TTabuloCol& cell : ExportRow()) Columns()[cell.ColumnIndex].Field->GetSourceValue(cell.Value);
+  for (TTabuloCol& cell : ExportRow()) {
+    literals_[static_cast<std::size_t>(cell.ColumnIndex)].Column->Field->GetSourceValue(cell.Value);
+  }
 }
 
-void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column, const TCellValue& value) {
-  const std::string_view source = value.Text;
-  if (value.IsNull()) {
-    out += "NULL";
-    return;
-  }
+TTabuloSQL::TLiteralForm TTabuloSQL::LiteralForm(const TTabuloColumn& column) {
   switch (column.ColumnType) {
     case ctInteger:
     case ctLargeInt:
     case ctFloat:
     case ctCurrency:
+      return lfNumber;
+    case ctBoolean:
+      // A column the source declares (a two-value ENUM) takes its own text.
+      if (column.Field->SourceType.Type.empty()) return lfBoolean;
+      break;
+    default:
+      break;
+  }
+  return (column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary ? lfHex : lfText;
+}
+
+void TTabuloSQL::AppendLiteral(std::string& out, const TLiteralColumn& literal, const TCellValue& value) {
+  const std::string_view source = value.Text;
+  if (value.IsNull()) {
+    out += "NULL";
+    return;
+  }
+  switch (literal.Form) {
+    case lfNumber:
       if (IsNumberLiteral(source)) {
         out += source;
       } else {
         AppendSqlString(out, source);
       }
       return;
-    case ctBoolean: {
-      // A column the source declares (a two-value ENUM) takes its own text.
-      if (!column.Field->SourceType.Type.empty()) break;
+    case lfBoolean: {
       value_.clear();
-      column.AppendTextForm(value, value_);
+      literal.Column->AppendTextForm(value, value_);
       const std::string& text =
           SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
       if (IsBareWord(text)) {
@@ -188,13 +204,13 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column, co
       }
       return;
     }
-    default:
+    case lfText:
+      if (AppendSqlStringIfUtf8(out, source)) return;
+      break;
+    case lfHex:
       break;
   }
-  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary ||
-      !AppendSqlStringIfUtf8(out, source)) {
-    AppendHexLiteral(out, source);
-  }
+  AppendHexLiteral(out, source);
 }
 
 void TTabuloSQL::AppendValues(std::string& out) {
@@ -206,12 +222,12 @@ void TTabuloSQL::AppendValues(std::string& out) {
   for (const TTabuloCol& cell : ExportRow()) {
     if (!first) out += ',';
     first = false;
-    const TTabuloColumn& column = Columns()[cell.ColumnIndex];
+    const TLiteralColumn& literal = literals_[static_cast<std::size_t>(cell.ColumnIndex)];
     if (given) {
-      column.Field->GetValue(cell_);
-      AppendLiteral(out, column, cell_);
+      literal.Column->Field->GetValue(cell_);
+      AppendLiteral(out, literal, cell_);
     } else {
-      AppendLiteral(out, column, cell.Value);
+      AppendLiteral(out, literal, cell.Value);
     }
   }
   out += ')';

@@ -123,15 +123,23 @@ class TTabuloSQL : public TTabuloText {
  private:
   // The CREATE TABLE statement, its types fitted to the values of the export.
   void WriteCreateTable();
+  // How a column's values are written, settled when the export begins.
+  enum TLiteralForm { lfNumber, lfBoolean, lfText, lfHex };
+  struct TLiteralColumn {
+    const TTabuloColumn* Column;
+    TLiteralForm Form;
+  };
+  static TLiteralForm LiteralForm(const TTabuloColumn& column);
   // Appends the literal of the column's value.
-  void AppendLiteral(std::string& out, const TTabuloColumn& column, const TCellValue& value);
+  void AppendLiteral(std::string& out, const TLiteralColumn& literal, const TCellValue& value);
   // Appends "(" the values of the current record ")".
   void AppendValues(std::string& out);
   // Ends the INSERT statement the last records went into, if one is open.
   void EndStatement();
 
-  std::vector<std::string> names_;  // of the columns, as the script writes them
-  std::string statement_start_;     // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES"
+  std::vector<std::string> names_;        // of the columns, as the script writes them
+  std::vector<TLiteralColumn> literals_;  // of the columns, in their order
+  std::string statement_start_;           // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES"
   std::string row_;
   std::string value_;
   TCellValue cell_;  // a field's value read again (see AppendValues)
