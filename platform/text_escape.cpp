@@ -1,5 +1,6 @@
 #include "platform/text_escape.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -129,30 +130,39 @@ constexpr bool PlainInSqlString(unsigned char byte) {
   return byte > '\'' ? byte != '\\' : byte != '\0' && byte != '\r' && byte != '\n' && byte != '\'';
 }
 
-// The bytes at the start of text that are ASCII a string literal holds as
-// they are. Eight bytes at a time: a word with no byte of the high half and
-// none of the five escaped ones is taken whole.
-std::size_t PlainSqlAsciiRun(std::string_view text) {
+// The ASCII bytes a string literal holds as they are.
+constexpr std::array<bool, 256> kPlainSqlAscii = [] {
+  std::array<bool, 256> plain{};
+  for (int byte = 0; byte < 0x80; ++byte) plain[static_cast<std::size_t>(byte)] = PlainInSqlString(byte);
+  return plain;
+}();
+
+// True when the eight bytes at bytes are all ASCII a string literal holds as
+// they are: none of the high half, none of the five escaped ones.
+bool PlainSqlAsciiWord(const char* bytes) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-  const auto holds = [](std::uint64_t word, unsigned char byte) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  const auto holds = [word](unsigned char byte) {
     const std::uint64_t matches = word ^ (kOnes * byte);  // a zero byte where byte is
     return ((matches - kOnes) & ~matches & kHigh) != 0;
   };
+  return (word & kHigh) == 0 && !holds('\\') && !holds('\0') && !holds('\r') && !holds('\n') && !holds('\'');
+}
+
+// The bytes at the start of text that are ASCII a string literal holds as
+// they are, read eight at a time.
+std::size_t PlainSqlAsciiRun(std::string_view text) {
+  const std::size_t size = text.size();
   std::size_t position = 0;
-  while (text.size() - position >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + position, 8);
-    if ((word & kHigh) != 0 || holds(word, '\\') || holds(word, '\0') || holds(word, '\r') ||
-        holds(word, '\n') || holds(word, '\'')) {
-      break;
-    }
-    position += 8;
+  while (size - position >= 8 && PlainSqlAsciiWord(text.data() + position)) position += 8;
+  // Fewer than eight bytes left of a longer text: its last eight, overlapping
+  // bytes already taken, settle them at once.
+  if (position < size && size >= 8 && size - position < 8 && PlainSqlAsciiWord(text.data() + size - 8)) {
+    return size;
   }
-  while (position < text.size() && static_cast<unsigned char>(text[position]) < 0x80 &&
-         PlainInSqlString(static_cast<unsigned char>(text[position]))) {
-    ++position;
-  }
+  while (position < size && kPlainSqlAscii[static_cast<unsigned char>(text[position])]) ++position;
   return position;
 }
 
