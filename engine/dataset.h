@@ -99,6 +99,11 @@ class TField {
   // moment, for the export (see TCellValue). The base knows the text form
   // only: NULL, else ckText holding it (valid until the next call).
   virtual void GetValue(TCellValue& value) const;
+  // As GetValue, for an export that writes every value as the source's text
+  // (an SQL script) and reads no moment: a date, time or date-time may come
+  // as ckText holding the source's text, not read as a moment. The base
+  // gives GetValue.
+  virtual void GetSourceValue(TCellValue& value) const { GetValue(value); }
 
   std::string AsString() const;
   // A property of the kind: the binary and text large-object types.

@@ -48,6 +48,14 @@ void TZMySqlField::GetText(std::string& out) const {
 }
 
 void TZMySqlField::GetValue(TCellValue& value) const {
+  ReadValue(value, true);
+}
+
+void TZMySqlField::GetSourceValue(TCellValue& value) const {
+  ReadValue(value, false);
+}
+
+void TZMySqlField::ReadValue(TCellValue& value, bool moments) const {
   value = TCellValue();
   const char* data = nullptr;
   std::size_t length = 0;
@@ -92,7 +100,11 @@ void TZMySqlField::GetValue(TCellValue& value) const {
     case ftDate:
     case ftDateTime:
     case ftTime:
-      ReadMoment(text, value);
+      if (moments) {
+        ReadMoment(text, value);
+      } else {
+        value.Kind = ckText;
+      }
       return;
     default:
       throw EVelmoraError("Unknown type: " + FieldName);

@@ -37,11 +37,15 @@ class TZMySqlField : public TField {
   void GetSourceText(std::string& out) const override;
   // Raises as GetText does.
   void GetValue(TCellValue& value) const override;
+  // Dates, times and date-times as ckText of the server's text.
+  void GetSourceValue(TCellValue& value) const override;
 
   unsigned int Column() const { return column_; }
   const TMySqlColumnReading& Reading() const { return reading_; }
 
  private:
+  // GetValue; moments false leaves dates and times as ckText.
+  void ReadValue(TCellValue& value, bool moments) const;
   // A date, time or date-time text as a moment, or as an invalid one.
   void ReadMoment(std::string_view text, TCellValue& value) const;
   struct TDateTimeForms;

@@ -245,6 +245,8 @@ TOutputFile::TOutputFile(std::string target, TStreamNeed need, int compression_l
     stream_ = std::make_unique<TOutputStream>(
         data_fd, spool_name_.empty() ? target_ : spool_name_,
         direct_ && descriptor_ ? TOutputStream::wmSequential : TOutputStream::wmPositioned);
+    // The export's file is forced to the device when it is finished; a spool is read back instead.
+    if (!copy_) stream_->StartDeviceWritesEarly();
     if (compression_ != cmNone && need == snSequential) {
       writer_stream_ = std::make_unique<TOutputStream>(
           std::make_unique<TStreamCompressor>(compression_, compression_level_, *stream_,
@@ -406,6 +408,7 @@ TOutputStream& TOutputFile::Resume() {
     RaiseCreateError(target_, error_number);
   }
   stream_ = std::make_unique<TOutputStream>(fd, target_, info.st_size);
+  stream_->StartDeviceWritesEarly();
   suspended_ = false;
   return *stream_;
 }

@@ -15,7 +15,9 @@ namespace velmora {
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
-}
+// The bytes written before their device writes are started (see StartDeviceWritesEarly).
+constexpr std::int64_t kDeviceWriteBytes = 4 << 20;
+}  // namespace
 
 TOutputStream::TOutputStream(int fd, std::string name, std::int64_t existing_size)
     : fd_(fd),
@@ -200,6 +202,19 @@ void TOutputStream::WriteRaw(std::int64_t offset, const char* data, std::size_t 
     offset += written;
   }
   file_size_ = std::max(file_size_, offset);
+  if (early_device_writes_ && seekable_ && file_size_ - device_writes_from_ >= kDeviceWriteBytes) {
+    StartDeviceWrites();
+  }
+}
+
+void TOutputStream::StartDeviceWrites() {
+  // Only a hint: the fsync at Close still writes and reports whatever this
+  // did not. A file system that takes no such hint is given none again.
+  const std::int64_t bytes = file_size_ - device_writes_from_;
+  if (::sync_file_range(fd_, device_writes_from_, bytes, SYNC_FILE_RANGE_WRITE) != 0) {
+    early_device_writes_ = false;
+  }
+  device_writes_from_ = file_size_;
 }
 
 void TOutputStream::ReadRaw(std::int64_t offset, char* data, std::size_t size) {

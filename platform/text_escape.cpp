@@ -1,7 +1,9 @@
 #include "platform/text_escape.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/decimal_number.h"
 #include "platform/utf8.h"
@@ -120,12 +122,63 @@ std::size_t AppendHtmlAttribute(std::string& out, std::string_view text) {
   return AppendMarkup(out, text, {.Xml = false, .Attribute = true});
 }
 
+namespace {
+
+// True for a byte a string literal holds as it is: all but \, NUL, CR, LF
+// and '. Every byte above ' but the backslash is, which most text is.
+constexpr bool PlainInSqlString(unsigned char byte) {
+  return byte > '\'' ? byte != '\\' : byte != '\0' && byte != '\r' && byte != '\n' && byte != '\'';
+}
+
+// The ASCII bytes a string literal holds as they are.
+constexpr std::array<bool, 256> kPlainSqlAscii = [] {
+  std::array<bool, 256> plain{};
+  for (int byte = 0; byte < 0x80; ++byte) plain[static_cast<std::size_t>(byte)] = PlainInSqlString(byte);
+  return plain;
+}();
+
+// True when the eight bytes at bytes are all ASCII a string literal holds as
+// they are: none of the high half, none of the five escaped ones.
+bool PlainSqlAsciiWord(const char* bytes) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  const auto holds = [word](unsigned char byte) {
+    const std::uint64_t matches = word ^ (kOnes * byte);  // a zero byte where byte is
+    return ((matches - kOnes) & ~matches & kHigh) != 0;
+  };
+  return (word & kHigh) == 0 && !holds('\\') && !holds('\0') && !holds('\r') && !holds('\n') && !holds('\'');
+}
+
+// The bytes at the start of text that are ASCII a string literal holds as
+// they are, read eight at a time.
+std::size_t PlainSqlAsciiRun(std::string_view text) {
+  const std::size_t size = text.size();
+  std::size_t position = 0;
+  while (size - position >= 8 && PlainSqlAsciiWord(text.data() + position)) position += 8;
+  // Fewer than eight bytes left of a longer text: its last eight, overlapping
+  // bytes already taken, settle them at once.
+  if (position < size && size >= 8 && size - position < 8 && PlainSqlAsciiWord(text.data() + size - 8)) {
+    return size;
+  }
+  while (position < size && kPlainSqlAscii[static_cast<unsigned char>(text[position])]) ++position;
+  return position;
+}
+
+}  // namespace
+
 void AppendSqlString(std::string& out, std::string_view text) {
   out += '\'';
-  std::size_t run_start = 0;
-  for (std::size_t position = 0; position < text.size(); ++position) {
-    std::string_view escape;
-    switch (text[position]) {
+  const char* const end = text.data() + text.size();
+  const char* run = text.data();
+  for (;;) {
+    const char* position = run + PlainSqlAsciiRun({run, static_cast<std::size_t>(end - run)});
+    while (position != end && PlainInSqlString(static_cast<unsigned char>(*position))) ++position;
+    out.append(run, static_cast<std::size_t>(position - run));
+    if (position == end) break;
+    std::string_view escape = "''";
+    switch (*position) {
       case '\\':
         escape = "\\\\";
         break;
@@ -138,18 +191,27 @@ void AppendSqlString(std::string& out, std::string_view text) {
       case '\n':
         escape = "\\n";
         break;
-      case '\'':
-        escape = "''";
-        break;
       default:
-        continue;
+        break;
     }
-    out.append(text, run_start, position - run_start);
     out += escape;
-    run_start = position + 1;
+    run = position + 1;
   }
-  out.append(text, run_start, text.size() - run_start);
   out += '\'';
+}
+
+bool AppendSqlStringIfUtf8(std::string& out, std::string_view text) {
+  // Most values are ASCII with nothing to escape: one pass, one copy.
+  const std::size_t plain = PlainSqlAsciiRun(text);
+  if (plain == text.size()) {
+    out += '\'';
+    out += text;
+    out += '\'';
+    return true;
+  }
+  if (!IsValidUtf8(text.substr(plain))) return false;
+  AppendSqlString(out, text);
+  return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -56,6 +56,8 @@ void AppendCssUrl(std::string& out, std::string_view text);
 // A string literal in single quotes for a server that reads backslash
 // escapes: \ as \\, NUL as \0, CR as \r, LF as \n, ' doubled.
 void AppendSqlString(std::string& out, std::string_view text);
+// AppendSqlString when text is valid UTF-8; else false, and out is left as it was.
+bool AppendSqlStringIfUtf8(std::string& out, std::string_view text);
 // A name in backquotes, backquotes inside doubled.
 inline void AppendSqlIdentifier(std::string& out, std::string_view name) {
   AppendQuoted(out, name, '`');

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/decimal_number.h"
 #include "platform/text_escape.h"
 #include "platform/text_utils.h"
-#include "platform/utf8.h"
 
 namespace velmora {
 
@@ -20,9 +18,29 @@ constexpr std::size_t kRowBytes = 65535;
 // point and exponent, as the server sends numbers. Anything else ("e5" would
 // name a column, "1.2.3" breaks the statement) is quoted.
 bool IsNumberLiteral(std::string_view text) {
-  TDecimalParts parts;
-  const std::size_t read = ScanDecimal(text, ".", parts);
-  return read != 0 && read == text.size();
+  const char* position = text.data();
+  const char* const end = position + text.size();
+  const auto digits = [&] {
+    const char* const start = position;
+    while (position != end && *position >= '0' && *position <= '9') ++position;
+    return position != start;
+  };
+  const auto sign = [&] {
+    if (position != end && (*position == '+' || *position == '-')) ++position;
+  };
+  sign();
+  bool mantissa = digits();
+  if (position != end && *position == '.') {
+    ++position;
+    mantissa = digits() || mantissa;
+  }
+  if (!mantissa) return false;
+  if (position != end && (*position == 'e' || *position == 'E')) {
+    ++position;
+    sign();
+    if (!digits()) return false;
+  }
+  return position == end;
 }
 
 void AppendHexLiteral(std::string& out, std::string_view bytes) {
@@ -66,6 +84,8 @@ void TTabuloSQL::BeginExport() {
   std::vector<std::string> names;
   for (int index = 0; index < Columns().Count(); ++index) names.push_back(Columns()[index].Name);
   names_ = SqlColumnNames(names);
+  literals_.clear();
+  for (const auto& column : Columns()) literals_.push_back({column.get(), LiteralForm(*column)});
   if (CreateTable && !TableName.empty()) WriteCreateTable();
 
   statement_start_.assign("INSERT INTO ");
@@ -128,30 +148,53 @@ void TTabuloSQL::WriteCreateTable() {
   Writer().EmptyLine();
 }
 
-void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
-  // The field's own value: the statements carry what the source holds.
-  column.Field->GetValue(cell_);
-  const std::string_view source = cell_.Text;
-  if (cell_.IsNull()) {
-    out += "NULL";
+void TTabuloSQL::FillRow() {
+  // A handler reads the row's texts, dates in the locale's form: the base
+  // fills them. Without one the script copies every value's source text, and
+  // no moment is read.
+  if (OnBeforeExportRow) {
+    TTabulo::FillRow();
     return;
   }
+  for (TTabuloCol& cell : ExportRow()) {
+    literals_[static_cast<std::size_t>(cell.ColumnIndex)].Column->Field->GetSourceValue(cell.Value);
+  }
+}
+
+TTabuloSQL::TLiteralForm TTabuloSQL::LiteralForm(const TTabuloColumn& column) {
   switch (column.ColumnType) {
     case ctInteger:
     case ctLargeInt:
     case ctFloat:
     case ctCurrency:
+      return lfNumber;
+    case ctBoolean:
+      // A column the source declares (a two-value ENUM) takes its own text.
+      if (column.Field->SourceType.Type.empty()) return lfBoolean;
+      break;
+    default:
+      break;
+  }
+  return (column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary ? lfHex : lfText;
+}
+
+void TTabuloSQL::AppendLiteral(std::string& out, const TLiteralColumn& literal, const TCellValue& value) {
+  const std::string_view source = value.Text;
+  if (value.IsNull()) {
+    out += "NULL";
+    return;
+  }
+  switch (literal.Form) {
+    case lfNumber:
       if (IsNumberLiteral(source)) {
         out += source;
       } else {
         AppendSqlString(out, source);
       }
       return;
-    case ctBoolean: {
-      // A column the source declares (a two-value ENUM) takes its own text.
-      if (!column.Field->SourceType.Type.empty()) break;
+    case lfBoolean: {
       value_.clear();
-      column.AppendTextForm(cell_, value_);
+      literal.Column->AppendTextForm(value, value_);
       const std::string& text =
           SameText(Trim(value_), "true") ? Formats.BooleanTrue() : Formats.BooleanFalse();
       if (IsBareWord(text)) {
@@ -161,21 +204,31 @@ void TTabuloSQL::AppendLiteral(std::string& out, const TTabuloColumn& column) {
       }
       return;
     }
-    default:
+    case lfText:
+      if (AppendSqlStringIfUtf8(out, source)) return;
+      break;
+    case lfHex:
       break;
   }
-  if ((column.IsBlob && !column.IsMemo) || column.ValueKind == vkBinary || !IsValidUtf8(source)) {
-    AppendHexLiteral(out, source);
-  } else {
-    AppendSqlString(out, source);
-  }
+  AppendHexLiteral(out, source);
 }
 
 void TTabuloSQL::AppendValues(std::string& out) {
+  // The statements carry what the source holds: the texts a handler gave
+  // the row do not reach them, each field's own value is read again.
+  const bool given = static_cast<bool>(OnBeforeExportRow);
   out += '(';
-  for (int index = 0; index < Columns().Count(); ++index) {
-    if (index > 0) out += ',';
-    AppendLiteral(out, Columns()[index]);
+  bool first = true;
+  for (const TTabuloCol& cell : ExportRow()) {
+    if (!first) out += ',';
+    first = false;
+    const TLiteralColumn& literal = literals_[static_cast<std::size_t>(cell.ColumnIndex)];
+    if (given) {
+      literal.Column->Field->GetValue(cell_);
+      AppendLiteral(out, literal, cell_);
+    } else {
+      AppendLiteral(out, literal, cell.Value);
+    }
   }
   out += ')';
 }

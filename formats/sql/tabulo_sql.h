@@ -116,24 +116,33 @@ class TTabuloSQL : public TTabuloText {
 
   void BeginExport() override;
   void EndExport() override;
+  void FillRow() override;
   void GetDataRow(bool formatted, std::string& row) override;
   void WriteDataRow() override;
 
  private:
   // The CREATE TABLE statement, its types fitted to the values of the export.
   void WriteCreateTable();
-  // Appends the literal of the cell's current value.
-  void AppendLiteral(std::string& out, const TTabuloColumn& column);
+  // How a column's values are written, settled when the export begins.
+  enum TLiteralForm { lfNumber, lfBoolean, lfText, lfHex };
+  struct TLiteralColumn {
+    const TTabuloColumn* Column;
+    TLiteralForm Form;
+  };
+  static TLiteralForm LiteralForm(const TTabuloColumn& column);
+  // Appends the literal of the column's value.
+  void AppendLiteral(std::string& out, const TLiteralColumn& literal, const TCellValue& value);
   // Appends "(" the values of the current record ")".
   void AppendValues(std::string& out);
   // Ends the INSERT statement the last records went into, if one is open.
   void EndStatement();
 
-  std::vector<std::string> names_;  // of the columns, as the script writes them
-  std::string statement_start_;     // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES"
+  std::vector<std::string> names_;        // of the columns, as the script writes them
+  std::vector<TLiteralColumn> literals_;  // of the columns, in their order
+  std::string statement_start_;           // "INSERT INTO T" CR LF "  (A,B)" CR LF "VALUES"
   std::string row_;
   std::string value_;
-  TCellValue cell_;  // the value of the column being written
+  TCellValue cell_;  // a field's value read again (see AppendValues)
   int rows_written_ = 0;
   int statement_rows_ = 0;            // records in the open statement, 0: none open
   std::int64_t statement_bytes_ = 0;  // its bytes so far

@@ -125,11 +125,27 @@ TEST_F(ExactValuesTest, FieldsTellInvalidDatesAndKeepTheSourceText) {
   };
   const auto as_string = [](const TField& field, std::string& text) { field.GetText(text); };
   const auto source = [](const TField& field, std::string& text) { field.GetSourceText(text); };
+  // The value an SQL script copies: the source's text, no moment read.
+  const auto source_value = [](const TField& field, std::string& text) {
+    TCellValue value;
+    field.GetSourceValue(value);
+    text.assign(value.Text);
+  };
   const auto kind = [&](int index) {
     TCellValue value;
     query.Field(index).GetValue(value);
     return value.Kind;
   };
+  const auto source_kinds = [&] {
+    std::vector<TCellKind> kinds;
+    for (int index = 0; index < query.FieldCount(); ++index) {
+      TCellValue value;
+      query.Field(index).GetSourceValue(value);
+      kinds.push_back(value.Kind);
+    }
+    return kinds;
+  };
+  const std::vector<TCellKind> expected_source_kinds{ckText, ckText, ckFloat, ckInteger, ckInteger, ckText};
 
   EXPECT_EQ(kind(0), ckInvalidMoment);
   EXPECT_EQ(kind(1), ckInvalidMoment);
@@ -138,12 +154,16 @@ TEST_F(ExactValuesTest, FieldsTellInvalidDatesAndKeepTheSourceText) {
                                                         "1234567890,1234567", "5", "2006", "Edinburgh "}));
   EXPECT_EQ(texts(source), (std::vector<std::string>{"0000-00-00", "2024-00-00 10:00:00",
                                                      "1234567890.1234567", "5", "2006", "Edinburgh "}));
+  EXPECT_EQ(texts(source_value), texts(source));
+  EXPECT_EQ(source_kinds(), expected_source_kinds);
   query.Next();
   EXPECT_EQ(kind(0), ckInvalidMoment);
   EXPECT_EQ(kind(1), ckMoment);
   EXPECT_EQ(texts(as_string), (std::vector<std::string>{"2004-02-30", "15.01.2024 10:00:00",
                                                         "9,007199254740992e15", "0", "0000", "Leith"}));
   EXPECT_EQ(texts(source)[1], "2024-01-15 10:00:00");
+  EXPECT_EQ(texts(source_value), texts(source));
+  EXPECT_EQ(source_kinds(), expected_source_kinds);
 }
 
 }  // namespace

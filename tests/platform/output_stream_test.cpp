@@ -68,6 +68,26 @@ TEST_F(OutputStreamTest, SeekReadBackAndInsertAcrossTheBuffer) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+// An export's file starts on its way to the device every few MiB; bytes
+// rewritten after that, and those after the last start, still land.
+TEST_F(OutputStreamTest, AFileWrittenToTheDeviceAsItGrowsKeepsEveryByte) {
+  const std::string path = directory_.File("large.bin");
+  TOutputFile file(path);
+  TOutputStream& stream = file.Stream();
+  std::string piece(100003, ' ');
+  for (std::size_t index = 0; index < piece.size(); ++index) piece[index] = static_cast<char>('a' + index % 23);
+  std::string expected;
+  for (int count = 0; count < 90; ++count) {
+    stream.Write(piece);
+    expected += piece;
+  }
+  stream.Seek(1000);
+  stream.Write("REWRITTEN");
+  expected.replace(1000, 9, "REWRITTEN");
+  file.Commit();
+  EXPECT_TRUE(ReadFile(path) == expected);
+}
+
 TEST_F(OutputStreamTest, InsertTakesTheBytesStillPendingInTheBuffer) {
   const std::string path = directory_.File("pending.bin");
   TOutputFile file(path);

@@ -64,6 +64,36 @@ TEST(TextEscape, QuotesAreDoubledAndSqlStringsUseBackslashEscapes) {
   EXPECT_EQ(Appended([](std::string& out) { AppendSqlString(out, ""); }), "<''");
 }
 
+// Long texts are read eight bytes at a time: every escaped byte, and bytes
+// that are no ASCII, are found wherever they fall in a word.
+TEST(TextEscape, SqlStringsFindEscapesAndInvalidUtf8AtAnyPosition) {
+  const struct {
+    std::string Byte;
+    std::string Escaped;
+    bool Utf8;
+  } bytes[] = {{"\\", "\\\\", true}, {"\0"s, "\\0", true},           {"\r", "\\r", true}, {"\n", "\\n", true},
+               {"'", "''", true},    {"\xC3\xA9", "\xC3\xA9", true}, {"\xFF", "", false}};
+  for (const auto& byte : bytes) {
+    for (std::size_t length = 1; length <= 18; ++length) {
+      for (std::size_t position = 0; position < length; ++position) {
+        SCOPED_TRACE(testing::Message() << "byte " << byte.Escaped << " at " << position << " of " << length);
+        const std::string before(position, 'a');
+        const std::string after(length - 1 - position, 'z');
+        const std::string text = before + byte.Byte + after;
+        std::string out = "<";
+        EXPECT_EQ(AppendSqlStringIfUtf8(out, text), byte.Utf8);
+        EXPECT_EQ(out, byte.Utf8 ? "<'" + before + byte.Escaped + after + "'" : "<");
+        if (byte.Utf8) {
+          EXPECT_EQ(Appended([&](std::string& plain) { AppendSqlString(plain, text); }), out);
+        }
+      }
+    }
+  }
+  std::string out = "<";
+  EXPECT_TRUE(AppendSqlStringIfUtf8(out, ""));
+  EXPECT_EQ(out, "<''");
+}
+
 TEST(TextEscape, IntegersKeepEveryDigitWithoutGrouping) {
   std::string out;
   AppendInteger(out, std::numeric_limits<std::int64_t>::min());

@@ -190,13 +190,35 @@ TEST_F(SqlExportTest, NumbersThatAreNoLiteralsAndBinaryDataAreQuotedOrHex) {
 // named a column and "1.2.3" or "1e" broke the statement.
 TEST_F(SqlExportTest, NumberTextTheServerCannotReadIsQuoted) {
   data_.AddField("N", ftFloat);
-  for (const char* text : {"e5", "1.2.3", "1e", "-", "+.5", "5.", "007", "1E+05"}) data_.AppendRecord({text});
+  for (const char* text : {"e5", "1.2.3", "1e", "-", "+.5", "5.", "007", "1E+05", ".", "1e+", "--1", "-12"}) {
+    data_.AppendRecord({text});
+  }
   exporter_.ExportedFields = {"N"};
   const std::string script = Export();
-  for (const char* expected :
-       {"('e5')", "('1.2.3')", "('1e')", "('-')", "(+.5)", "(5.)", "(007)", "(1E+05)"}) {
+  for (const char* expected : {"('e5')", "('1.2.3')", "('1e')", "('-')", "(+.5)", "(5.)", "(007)", "(1E+05)",
+                               "('.')", "('1e+')", "('--1')", "(-12)"}) {
     EXPECT_NE(script.find(std::string("VALUES") + expected + ";"), std::string::npos) << expected << script;
   }
+}
+
+// A row handler reads the row's texts and may leave a record out; the texts
+// it gives the row do not reach the script, which carries the source's values.
+TEST_F(SqlExportTest, RowHandlersChooseRecordsButTheScriptKeepsTheSourceValues) {
+  data_.AddField("ID", ftInteger);
+  data_.AddField("AT", ftDate);
+  data_.AppendRecord({"1", "2024-03-05"});
+  data_.AppendRecord({"2", "2024-03-06"});
+  data_.AppendRecord({"3", "0000-00-00"});
+  std::vector<std::string> seen;
+  exporter_.OnBeforeExportRow = [&](TTabulo&, TTabuloRow& row, bool& accept) {
+    seen.push_back(row[1].Data);
+    accept = row[0].Data != "2";
+    row[0].Data = "99";
+    row[1].Data = "changed";
+  };
+  EXPECT_EQ(Export(), kBegin + "INSERT INTO ORDERS\r\n  (ID,AT)\r\nVALUES(1,'2024-03-05');\r\n\r\n" +
+                          "INSERT INTO ORDERS\r\n  (ID,AT)\r\nVALUES(3,'0000-00-00');\r\n\r\n" + kEnd);
+  EXPECT_EQ(seen, (std::vector<std::string>{"2024-03-05", "2024-03-06", "0000-00-00"}));
 }
 
 TEST_F(SqlExportTest, CreateTableTypesHoldTheValues) {
