@@ -3,10 +3,11 @@
 time (user and system of the whole process) and wall time of each, with their
 ratios to the commands named as yardsticks.
 
-    in_turns.py RUNS LABEL... -- COMMAND... [--against LABEL...]
+    in_turns.py RUNS LABEL... -- COMMAND... [--setup SETUP...] [--against LABEL...]
 
 One round runs every command once, in order, so that a slow moment of the
-machine touches them all alike. The columns after the times are the wall time
+machine touches them all alike. A SETUP, one per command, runs untimed before
+each run of its command (removing the files of the run before, say). The columns after the times are the wall time
 against each yardstick's ("wall/LABEL"), or, without --against, the processor
 time against the first command's ("cpu ratio").
 """
@@ -24,11 +25,18 @@ def main():
     if "--against" in args:
         at = args.index("--against")
         args, against = args[:at], args[at + 1:]
+    setups = []
+    if "--setup" in args:
+        at = args.index("--setup")
+        args, setups = args[:at], args[at + 1:]
     split = args.index("--")
     labels, commands = args[:split], args[split + 1:]
+    setups = setups or [""] * len(commands)
     times = {label: [] for label in labels}
     for _ in range(runs):
-        for label, command in zip(labels, commands):
+        for label, command, setup in zip(labels, commands, setups):
+            if setup:
+                subprocess.run(setup, shell=True, check=True)
             before = resource.getrusage(resource.RUSAGE_CHILDREN)
             start = time.monotonic()
             subprocess.run(command, shell=True, check=True)

@@ -42,17 +42,30 @@ for threads in 1 2; do
   } | bench_write_config "$work/threads$threads.cfg"
 done
 
-labels=("mydumper -t 2" "velmora serial" "velmora Threads=2")
+# velmora forces every file to the device before it names it done; the peer
+# leaves its files to the page cache. "mydumper -t 2 + sync" adds the writing
+# of its files to the device, the like-for-like figure.
+dump="mydumper --socket='$VELMORA_TEST_SOCKET' --user='$VELMORA_TEST_USER' --password='$VELMORA_TEST_PASSWORD' --database='$VELMORA_TEST_DATABASE' --threads=2 --outputdir='$work/dump'"
+labels=("mydumper -t 2" "mydumper -t 2 + sync" "velmora serial" "velmora Threads=2")
 commands=(
-  "rm -rf '$work/dump' && mydumper --socket='$VELMORA_TEST_SOCKET' --user='$VELMORA_TEST_USER' --password='$VELMORA_TEST_PASSWORD' --database='$VELMORA_TEST_DATABASE' --threads=2 --outputdir='$work/dump'"
-  "rm -rf '$work/out1' && '$build/velmora' '$work/threads1.cfg' > /dev/null"
-  "rm -rf '$work/out2' && '$build/velmora' '$work/threads2.cfg' > /dev/null"
+  "$dump"
+  "$dump && sync -f '$work/dump'"
+  "'$build/velmora' '$work/threads1.cfg' > /dev/null"
+  "'$build/velmora' '$work/threads2.cfg' > /dev/null"
+)
+# The files of the round before are removed, and the removal finished, before
+# the clock starts: deleting them is not the next export's work.
+setups=(
+  "rm -rf '$work/dump' && sync"
+  "rm -rf '$work/dump' && sync"
+  "rm -rf '$work/out1' && sync"
+  "rm -rf '$work/out2' && sync"
 )
 
 echo
 echo "$tables tables of $rows rows as SQL scripts"
 /usr/bin/python3 "$root/bench/in_turns.py" "$runs" "${labels[@]}" -- "${commands[@]}" \
-  --against "${labels[0]}" "${labels[1]}"
+  --setup "${setups[@]}" --against "${labels[0]}" "${labels[1]}" "${labels[2]}"
 # Files and sizes of the last run of each.
 for threads in 1 2; do
   echo "velmora (Threads=$threads): $(ls "$work/out$threads" | wc -l) files, $(du -sk "$work/out$threads" | cut -f1) KiB"
