@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Items exported at once. Starts a private MariaDB server, fills ten tables
 # with ROWS rows each (the ten-column table), and writes them all as SQL
-# scripts (RowsPerInsert=1000, one consistent snapshot) three ways, RUNS times
-# each in turn: velmora one item after the other, velmora with Threads=2, and
-# `mydumper -t 2` (installed when missing) writing its own multi-row statements
-# of the same tables. Prints the median wall and processor time of each and
-# their ratios to mydumper's and to the serial run.
+# scripts (RowsPerInsert=1000, one consistent snapshot), RUNS times each in
+# turn: `mydumper -t 2` (installed when missing) writing its own multi-row
+# statements of the same tables, the same followed by a sync of its files,
+# velmora one item after the other, and velmora with Threads=2. Prints the
+# median wall and processor time of each and their ratios to both peer runs
+# and to the serial run.
 #
 #   bench/threads_bench.sh              # 10 tables of 100,000 rows, 3 runs
 #   bench/threads_bench.sh 20000 5      # a quicker run, 5 runs
